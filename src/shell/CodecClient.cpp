@@ -1,0 +1,321 @@
+#include "shell/CodecClient.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace quorvane {
+
+namespace {
+
+// The helper's end of the socket is always this descriptor in the helper.
+constexpr int kHelperSocketFd = 3;
+
+int EnvInt(const char* name, int fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (*end != '\0' || value <= 0 || value > 24L * 3600 * 1000) return fallback;
+  return int(value);
+}
+
+bool IsExecutable(const std::string& path) {
+  return !path.empty() && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string DirOfRunningExecutable() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  std::string path(buf, size_t(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+CodecClientOptions CodecClientOptions::FromEnvironment() {
+  CodecClientOptions options;
+  options.loadTimeoutMs = EnvInt("QUORVANE_CODEC_LOAD_TIMEOUT_MS", options.loadTimeoutMs);
+  options.saveTimeoutMs = EnvInt("QUORVANE_CODEC_SAVE_TIMEOUT_MS", options.saveTimeoutMs);
+  return options;
+}
+
+std::string FindCodecHelper() {
+  if (const char* env = std::getenv("QUORVANE_CODEC_HELPER"); env && *env)
+    return IsExecutable(env) ? std::string(env) : std::string();
+  std::string beside = DirOfRunningExecutable() + "/quorvane-codec";
+  if (IsExecutable(beside)) return beside;
+#ifdef QUORVANE_BINARY_DIR
+  std::string built = std::string(QUORVANE_BINARY_DIR) + "/quorvane-codec";
+  if (IsExecutable(built)) return built;
+#endif
+  return {};
+}
+
+CodecClient& DefaultCodecClient() {
+  static CodecClient client;
+  return client;
+}
+
+CodecClient::CodecClient(CodecClientOptions options) : options_(std::move(options)) {}
+
+CodecClient::~CodecClient() {
+  std::lock_guard lock(mutex_);
+  StopLocked(false);
+}
+
+pid_t CodecClient::HelperPid() const {
+  std::lock_guard lock(mutex_);
+  return pid_;
+}
+
+CodecFailure CodecClient::LastFailure() const {
+  std::lock_guard lock(mutex_);
+  return failure_;
+}
+
+int CodecClient::StartCount() const {
+  std::lock_guard lock(mutex_);
+  return starts_;
+}
+
+void CodecClient::SetLoadTimeoutMs(int ms) {
+  std::lock_guard lock(mutex_);
+  options_.loadTimeoutMs = ms;
+}
+
+bool CodecClient::Start() {
+  std::lock_guard lock(mutex_);
+  return StartLocked();
+}
+
+void CodecClient::Stop() {
+  std::lock_guard lock(mutex_);
+  StopLocked(false);
+}
+
+bool CodecClient::HelperAliveLocked() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  pid_t r = ::waitpid(pid_, &status, WNOHANG);
+  if (r == 0) return true;
+  // Gone (or not our child any more): forget it.
+  pid_ = 0;
+  sock_.Reset();
+  return false;
+}
+
+void CodecClient::StopLocked(bool kill) {
+  sock_.Reset();  // an orderly helper exits when its socket reads end of file
+  if (pid_ <= 0) return;
+  if (!kill) {
+    for (int i = 0; i < 200; ++i) {
+      int status = 0;
+      pid_t r = ::waitpid(pid_, &status, WNOHANG);
+      if (r != 0) {
+        pid_ = 0;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = 0;
+}
+
+bool CodecClient::StartLocked() {
+  if (HelperAliveLocked()) return true;
+  failure_ = CodecFailure::kNone;
+  const std::string helper = options_.helperPath.empty() ? FindCodecHelper() : options_.helperPath;
+  if (!IsExecutable(helper)) {
+    std::fprintf(stderr, "quorvane: the codec helper program quorvane-codec was not found%s%s\n",
+                 helper.empty() ? "" : ": ", helper.c_str());
+    failure_ = CodecFailure::kNoHelper;
+    return false;
+  }
+
+  int sv[2];
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0) {
+    failure_ = CodecFailure::kNoHelper;
+    return false;
+  }
+  UniqueFd mine(sv[0]);
+  UniqueFd theirs(sv[1]);
+  if (theirs.Get() == kHelperSocketFd) {
+    // dup2 onto itself would keep close-on-exec set: move it out of the way first.
+    theirs.Reset(::fcntl(sv[1], F_DUPFD_CLOEXEC, kHelperSocketFd + 1));
+    ::close(sv[1]);
+    if (!theirs.Valid()) {
+      failure_ = CodecFailure::kNoHelper;
+      return false;
+    }
+  }
+
+  std::vector<std::string> args = {
+      helper,
+      "--socket-fd=" + std::to_string(kHelperSocketFd),
+      "--max-address-space=" + std::to_string(options_.addressSpaceLimit),
+      "--max-cpu-seconds=" + std::to_string(options_.cpuLimitSeconds),
+  };
+  args.insert(args.end(), options_.helperArgs.begin(), options_.helperArgs.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  // The helper gets /dev/null as stdin and stdout, our stderr, the socket as fd 3 and
+  // nothing else (every other descriptor of ours is close-on-exec or closed by the
+  // helper at start); default signal dispositions and an empty signal mask.
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, theirs.Get(), kHelperSocketFd);
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  int err = ::posix_spawn(&pid, helper.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  theirs.Reset();
+  if (err != 0) {
+    std::fprintf(stderr, "quorvane: cannot start the codec helper %s: %s\n", helper.c_str(),
+                 std::strerror(err));
+    failure_ = CodecFailure::kNoHelper;
+    return false;
+  }
+  pid_ = pid;
+  sock_ = std::move(mine);
+  ++starts_;
+
+  CodecMessage hello;
+  UniqueFd none_fd;
+  CodecIo io = ReceiveCodecMessage(sock_.Get(), hello, none_fd, options_.startTimeoutMs);
+  if (io != CodecIo::kOk || hello.header.op != uint32_t(CodecOp::kHello)) {
+    StopLocked(true);
+    failure_ = CodecFailure::kNoHelper;
+    return false;
+  }
+  if (!hello.header.ok) {
+    StopLocked(false);
+    failure_ = CodecFailure::kNotBound;
+    return false;
+  }
+  return true;
+}
+
+bool CodecClient::CallLocked(const CodecMessage& request, int fd, int timeoutMs,
+                             CodecMessage& reply, UniqueFd& replyFd) {
+  // A helper that died while idle (killed from outside) is simply replaced; so is one
+  // inherited across fork(), which belongs to the parent process.
+  if (!StartLocked()) return false;
+  CodecIo io = SendCodecMessage(sock_.Get(), request, fd);
+  if (io == CodecIo::kClosed) {
+    // It died before it saw the request: nothing was attempted, so try a fresh one.
+    StopLocked(true);
+    if (!StartLocked()) return false;
+    io = SendCodecMessage(sock_.Get(), request, fd);
+  }
+  if (io != CodecIo::kOk) {
+    StopLocked(true);
+    failure_ = io == CodecIo::kClosed ? CodecFailure::kCrashed : CodecFailure::kProtocol;
+    return false;
+  }
+  io = ReceiveCodecMessage(sock_.Get(), reply, replyFd, timeoutMs);
+  if (io == CodecIo::kOk && reply.header.op == uint32_t(CodecOp::kReply)) return true;
+  StopLocked(true);
+  failure_ = io == CodecIo::kTimeout  ? CodecFailure::kTimedOut
+             : io == CodecIo::kClosed ? CodecFailure::kCrashed
+                                      : CodecFailure::kProtocol;
+  return false;
+}
+
+bool CodecClient::Init() {
+  std::lock_guard lock(mutex_);
+  CodecMessage request, reply;
+  request.header.op = uint32_t(CodecOp::kInit);
+  UniqueFd replyFd;
+  if (!CallLocked(request, -1, options_.loadTimeoutMs, reply, replyFd)) return false;
+  failure_ = reply.header.ok ? CodecFailure::kNone : CodecFailure::kRefused;
+  return reply.header.ok != 0;
+}
+
+bool CodecClient::Load(const std::string& path, Bitmap& out) {
+  std::lock_guard lock(mutex_);
+  CodecMessage request, reply;
+  request.header.op = uint32_t(CodecOp::kLoad);
+  request.path = path;
+  UniqueFd replyFd;
+  if (!CallLocked(request, -1, options_.loadTimeoutMs, reply, replyFd)) return false;
+  if (!reply.header.ok) {
+    failure_ = CodecFailure::kRefused;
+    return false;
+  }
+  const auto& h = reply.header;
+  try {
+    if (!Bitmap::SizeAllowed(h.width, h.height) ||
+        h.pixelBytes != Bitmap::StrideFor(h.width) * uint64_t(h.height))
+      throw std::runtime_error("picture size");
+    if (h.pixelBytes == 0) {
+      out.Release();
+    } else {
+      SharedPixels shared = SharedPixels::Map(std::move(replyFd), size_t(h.pixelBytes));
+      if (!shared.CopyTo(h.width, h.height, out)) throw std::runtime_error("picture copy");
+    }
+  } catch (const std::exception&) {
+    failure_ = CodecFailure::kProtocol;
+    return false;
+  }
+  failure_ = CodecFailure::kNone;
+  return true;
+}
+
+bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
+                       const CodecSaveOptions& options) {
+  std::lock_guard lock(mutex_);
+  SharedPixels shared;
+  try {
+    shared = SharedPixels::FromBitmap(bitmap);
+  } catch (const std::exception&) {
+    failure_ = CodecFailure::kProtocol;
+    return false;
+  }
+  CodecMessage request, reply;
+  request.header.op = uint32_t(CodecOp::kSave);
+  request.header.width = bitmap.Width();
+  request.header.height = bitmap.Height();
+  request.header.pixelBytes = shared.Size();
+  request.header.save = options;
+  request.path = path;
+  const int64_t pixels = int64_t(bitmap.Width()) * bitmap.Height();
+  const int64_t timeout = options_.saveTimeoutMs + pixels * options_.saveMsPerMegapixel / 1000000;
+  UniqueFd replyFd;
+  if (!CallLocked(request, shared.Fd(), int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
+    return false;
+  failure_ = reply.header.ok ? CodecFailure::kNone : CodecFailure::kRefused;
+  return reply.header.ok != 0;
+}
+
+}  // namespace quorvane

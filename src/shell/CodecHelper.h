@@ -1,0 +1,17 @@
+#pragma once
+// The body of the codec helper program: reads its command line, limits itself, binds
+// the library and answers requests (see CodecProtocol.h). The real helper
+// (codec_helper_main.cpp) runs the in-process codec; tests may run a stand-in.
+
+#include <functional>
+
+#include "shell/CodecProtocol.h"
+
+namespace quorvane {
+
+// Arguments given by CodecClient: --socket-fd=N --max-address-space=BYTES
+// --max-cpu-seconds=N (others are ignored). Answers the process exit code.
+int RunCodecHelper(int argc, char** argv, const std::function<bool()>& bind,
+                   CodecService& service);
+
+}  // namespace quorvane

@@ -1,0 +1,294 @@
+#include "shell/CodecProtocol.h"
+
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+namespace quorvane {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) Reset(other.Release());
+  return *this;
+}
+
+void UniqueFd::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+// ---- shared pixels ----
+
+SharedPixels::SharedPixels(SharedPixels&& other) noexcept
+    : fd_(std::move(other.fd_)), data_(other.data_), size_(other.size_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+}
+
+SharedPixels& SharedPixels::operator=(SharedPixels&& other) noexcept {
+  if (this != &other) {
+    if (data_) ::munmap(data_, size_);
+    fd_ = std::move(other.fd_);
+    data_ = other.data_;
+    size_ = other.size_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+  }
+  return *this;
+}
+
+SharedPixels::~SharedPixels() {
+  if (data_) ::munmap(data_, size_);
+}
+
+SharedPixels SharedPixels::FromBitmap(const Bitmap& bitmap) {
+  SharedPixels shared;
+  const size_t bytes = bitmap.ByteSize();
+  shared.fd_.Reset(::memfd_create("quorvane-pixels", MFD_CLOEXEC));
+  if (!shared.fd_.Valid()) throw std::system_error(errno, std::generic_category(), "memfd_create");
+  if (bytes == 0) return shared;
+  if (::ftruncate(shared.fd_.Get(), off_t(bytes)) != 0)
+    throw std::system_error(errno, std::generic_category(), "ftruncate");
+  void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                      shared.fd_.Get(), 0);
+  if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
+  shared.data_ = data;
+  shared.size_ = bytes;
+  std::memcpy(data, bitmap.Bits(), bytes);
+  return shared;
+}
+
+SharedPixels SharedPixels::Map(UniqueFd fd, size_t bytes) {
+  SharedPixels shared;
+  shared.fd_ = std::move(fd);
+  struct stat st {};
+  if (!shared.fd_.Valid() || ::fstat(shared.fd_.Get(), &st) != 0 || st.st_size < 0 ||
+      size_t(st.st_size) < bytes)
+    throw std::runtime_error("shared picture is smaller than announced");
+  if (bytes == 0) return shared;
+  void* data = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, shared.fd_.Get(), 0);
+  if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
+  shared.data_ = data;
+  shared.size_ = bytes;
+  return shared;
+}
+
+bool SharedPixels::CopyTo(int width, int height, Bitmap& out) const {
+  if (!Bitmap::SizeAllowed(width, height)) return false;
+  const size_t need = Bitmap::StrideFor(width) * size_t(height);
+  if (need != size_) return false;
+  Bitmap result;
+  try {
+    result.SetSize(width, height);
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (need) std::memcpy(result.Bits(), data_, need);
+  out.Swap(result);
+  return true;
+}
+
+// ---- messages ----
+
+CodecIo SendCodecMessage(int sock, const CodecMessage& message, int fd) {
+  if (message.path.size() > kCodecMaxMessage - sizeof(CodecMessageHeader)) return CodecIo::kError;
+  CodecMessageHeader header = message.header;
+  header.magic = kCodecMagic;
+  header.pathBytes = uint32_t(message.path.size());
+  std::vector<char> packet(sizeof header + message.path.size());
+  std::memcpy(packet.data(), &header, sizeof header);
+  std::memcpy(packet.data() + sizeof header, message.path.data(), message.path.size());
+
+  iovec iov{packet.data(), packet.size()};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (fd >= 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
+  }
+  for (;;) {
+    ssize_t sent = ::sendmsg(sock, &msg, MSG_NOSIGNAL);
+    if (sent == ssize_t(packet.size())) return CodecIo::kOk;
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) return CodecIo::kClosed;
+    return CodecIo::kError;
+  }
+}
+
+namespace {
+
+// Waits for the socket to become readable; kOk when it is.
+CodecIo WaitReadable(int sock, int timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    int wait = -1;
+    if (timeoutMs >= 0) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      wait = left.count() > 0 ? int(left.count()) : 0;
+    }
+    pollfd p{sock, POLLIN, 0};
+    int n = ::poll(&p, 1, wait);
+    if (n > 0) return CodecIo::kOk;  // readable, hung up or in error: recvmsg tells
+    if (n == 0) return CodecIo::kTimeout;
+    if (errno != EINTR) return CodecIo::kError;
+  }
+}
+
+}  // namespace
+
+CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int timeoutMs) {
+  fd.Reset();
+  CodecIo ready = WaitReadable(sock, timeoutMs);
+  if (ready != CodecIo::kOk) return ready;
+
+  std::vector<char> packet(kCodecMaxMessage);
+  iovec iov{packet.data(), packet.size()};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  ssize_t got;
+  do {
+    got = ::recvmsg(sock, &msg, MSG_CMSG_CLOEXEC);
+  } while (got < 0 && errno == EINTR);
+  if (got == 0) return CodecIo::kClosed;
+  if (got < 0) return errno == ECONNRESET ? CodecIo::kClosed : CodecIo::kError;
+
+  // Take every descriptor that came along, so none leaks; keep the first.
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+    size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (size_t i = 0; i < count; ++i) {
+      int received;
+      std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof received);
+      if (!fd.Valid())
+        fd.Reset(received);
+      else
+        ::close(received);
+    }
+  }
+  if ((msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) || size_t(got) < sizeof(CodecMessageHeader))
+    return CodecIo::kError;
+  std::memcpy(&message.header, packet.data(), sizeof(CodecMessageHeader));
+  if (message.header.magic != kCodecMagic ||
+      message.header.pathBytes != size_t(got) - sizeof(CodecMessageHeader))
+    return CodecIo::kError;
+  message.path.assign(packet.data() + sizeof(CodecMessageHeader), message.header.pathBytes);
+  return CodecIo::kOk;
+}
+
+// ---- the helper's side ----
+
+namespace {
+
+CodecIo Reply(int sock, bool ok) {
+  CodecMessage reply;
+  reply.header.op = uint32_t(CodecOp::kReply);
+  reply.header.ok = ok ? 1 : 0;
+  return SendCodecMessage(sock, reply);
+}
+
+CodecIo ServeLoad(int sock, const CodecMessage& request, CodecService& service) {
+  Bitmap picture;
+  bool ok = false;
+  try {
+    ok = service.Load(request.path, picture);
+  } catch (...) {
+    ok = false;
+  }
+  CodecMessage reply;
+  reply.header.op = uint32_t(CodecOp::kReply);
+  reply.header.ok = ok ? 1 : 0;
+  reply.header.width = picture.Width();
+  reply.header.height = picture.Height();
+  if (picture.Empty()) return SendCodecMessage(sock, reply);
+  SharedPixels shared;
+  try {
+    shared = SharedPixels::FromBitmap(picture);
+  } catch (const std::exception&) {
+    return Reply(sock, false);
+  }
+  picture.Release();
+  reply.header.pixelBytes = shared.Size();
+  return SendCodecMessage(sock, reply, shared.Fd());
+}
+
+CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd pixels, CodecService& service) {
+  const auto& h = request.header;
+  Bitmap picture;
+  try {
+    if (!Bitmap::SizeAllowed(h.width, h.height) ||
+        h.pixelBytes != Bitmap::StrideFor(h.width) * uint64_t(h.height))
+      return Reply(sock, false);
+    SharedPixels shared = SharedPixels::Map(std::move(pixels), size_t(h.pixelBytes));
+    if (!shared.CopyTo(h.width, h.height, picture)) return Reply(sock, false);
+  } catch (const std::exception&) {
+    return Reply(sock, false);
+  }
+  bool ok = false;
+  try {
+    ok = service.Save(request.path, picture, h.save);
+  } catch (...) {
+    ok = false;
+  }
+  return Reply(sock, ok);
+}
+
+}  // namespace
+
+int ServeCodecRequests(int sock, bool bound, CodecService& service) {
+  CodecMessage hello;
+  hello.header.op = uint32_t(CodecOp::kHello);
+  hello.header.ok = bound ? 1 : 0;
+  if (SendCodecMessage(sock, hello) != CodecIo::kOk) return 1;
+  for (;;) {
+    CodecMessage request;
+    UniqueFd fd;
+    CodecIo io = ReceiveCodecMessage(sock, request, fd, -1);
+    if (io == CodecIo::kClosed) return 0;
+    if (io != CodecIo::kOk) return 1;
+    switch (CodecOp(request.header.op)) {
+      case CodecOp::kInit: {
+        bool ok = false;
+        try {
+          ok = service.Init();
+        } catch (...) {
+          ok = false;
+        }
+        io = Reply(sock, ok);
+        break;
+      }
+      case CodecOp::kLoad:
+        io = ServeLoad(sock, request, service);
+        break;
+      case CodecOp::kSave:
+        io = ServeSave(sock, request, std::move(fd), service);
+        break;
+      default:
+        io = Reply(sock, false);
+        break;
+    }
+    if (io == CodecIo::kClosed) return 0;
+    if (io != CodecIo::kOk) return 1;
+  }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,133 @@
+#pragma once
+// The conversation between the program and its codec helper process (quorvane-codec).
+//
+// The two ends share a SOCK_SEQPACKET socket pair: every message is one packet, so a
+// packet is never split or merged, and a closed end reads as end of file. A message is
+// a fixed header followed by a file name. Pixels never travel through the socket: the
+// side that produces them writes them into a memfd, and the descriptor rides along with
+// the message as SCM_RIGHTS ancillary data; the other side maps it read-only.
+//
+// Order of events: the helper starts, binds the codec library and sends one kHello
+// whose `ok` says whether the library is usable. Then each request gets one reply.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "shell/Bitmap.h"
+
+namespace quorvane {
+
+enum class CodecOp : uint32_t {
+  kHello = 1,  // helper -> program, once at start
+  kInit = 2,   // initialise the library again
+  kLoad = 3,   // load a file; reply carries the pixels
+  kSave = 4,   // save the pixels sent with the request
+  kReply = 5,  // helper -> program, answer to one request
+};
+
+// Options of a codec save, passed through unchanged to the helper.
+struct CodecSaveOptions {
+  int32_t type = 0;          // library type code (0: by the extension)
+  int32_t jpegQuality = -1;  // library quality 0..99; -1 leaves it alone
+  int32_t sgiRle = 0;        // 1: run-length compressed SGI
+};
+
+struct CodecMessageHeader {
+  uint32_t magic = 0;
+  uint32_t op = 0;
+  uint32_t ok = 0;  // replies and kHello: the call succeeded
+  int32_t width = 0;
+  int32_t height = 0;
+  uint32_t pathBytes = 0;
+  uint64_t pixelBytes = 0;  // size of the attached memfd's picture; 0 when none
+  CodecSaveOptions save;
+};
+
+inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"
+// Upper bound of one packet: header and a file name of up to 16 KiB.
+inline constexpr size_t kCodecMaxMessage = sizeof(CodecMessageHeader) + 16384;
+
+struct CodecMessage {
+  CodecMessageHeader header;
+  std::string path;
+};
+
+// Owns one descriptor; closes it when destroyed.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { Reset(); }
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  int Release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
+// A picture in shared memory: a memfd and its mapping.
+class SharedPixels {
+ public:
+  SharedPixels() = default;
+  SharedPixels(SharedPixels&& other) noexcept;
+  SharedPixels& operator=(SharedPixels&& other) noexcept;
+  SharedPixels(const SharedPixels&) = delete;
+  SharedPixels& operator=(const SharedPixels&) = delete;
+  ~SharedPixels();
+
+  // A new writable memfd holding a copy of the bitmap's rows. Throws on failure.
+  static SharedPixels FromBitmap(const Bitmap& bitmap);
+  // Maps a received descriptor read-only, after checking that it holds at least
+  // `bytes` bytes. Takes ownership of fd. Throws on failure.
+  static SharedPixels Map(UniqueFd fd, size_t bytes);
+
+  // Fills `out` (width x height) from the shared rows; false when the size does not
+  // match the mapping or the bitmap refuses it. `out` is only replaced on success.
+  bool CopyTo(int width, int height, Bitmap& out) const;
+
+  int Fd() const { return fd_.Get(); }
+  size_t Size() const { return size_; }
+
+ private:
+  UniqueFd fd_;
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+enum class CodecIo { kOk, kClosed, kTimeout, kError };
+
+// Sends one message with an optional descriptor (-1: none). Never raises SIGPIPE.
+CodecIo SendCodecMessage(int sock, const CodecMessage& message, int fd = -1);
+// Waits up to timeoutMs (negative: forever) for one message. A received descriptor
+// lands in `fd` (close-on-exec); a malformed packet is kError.
+CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int timeoutMs);
+
+// The codec operations as the helper runs them (the in-process implementation).
+class CodecService {
+ public:
+  virtual ~CodecService() = default;
+  virtual bool Init() = 0;
+  virtual bool Load(const std::string& path, Bitmap& out) = 0;
+  virtual bool Save(const std::string& path, const Bitmap& bitmap,
+                    const CodecSaveOptions& options) = 0;
+};
+
+// The helper's loop: sends kHello (with `bound`), then answers requests until the
+// program closes its end. Answers 0 on an orderly end, 1 on a broken conversation.
+int ServeCodecRequests(int sock, bool bound, CodecService& service);
+
+}  // namespace quorvane
