@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <algorithm>
+#include <climits>
 
 extern char** environ;
 
@@ -88,6 +91,16 @@ CodecFailure CodecClient::LastFailure() const {
   return failure_;
 }
 
+std::string CodecClient::LastStartError() const {
+  std::lock_guard lock(mutex_);
+  return startError_;
+}
+
+void CodecClient::SetHelperArgs(std::vector<std::string> args) {
+  std::lock_guard lock(mutex_);
+  options_.helperArgs = std::move(args);
+}
+
 int CodecClient::StartCount() const {
   std::lock_guard lock(mutex_);
   return starts_;
@@ -143,16 +156,19 @@ void CodecClient::StopLocked(bool kill) {
 bool CodecClient::StartLocked() {
   if (HelperAliveLocked()) return true;
   failure_ = CodecFailure::kNone;
+  startError_.clear();
   const std::string helper = options_.helperPath.empty() ? FindCodecHelper() : options_.helperPath;
   if (!IsExecutable(helper)) {
-    std::fprintf(stderr, "quorvane: the codec helper program quorvane-codec was not found%s%s\n",
-                 helper.empty() ? "" : ": ", helper.c_str());
+    startError_ = "the codec helper program quorvane-codec was not found";
+    if (!helper.empty()) startError_ += ": " + helper;
+    std::fprintf(stderr, "quorvane: %s\n", startError_.c_str());
     failure_ = CodecFailure::kNoHelper;
     return false;
   }
 
   int sv[2];
   if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0) {
+    startError_ = std::string("socketpair: ") + std::strerror(errno);
     failure_ = CodecFailure::kNoHelper;
     return false;
   }
@@ -179,14 +195,18 @@ bool CodecClient::StartLocked() {
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  // The helper gets /dev/null as stdin and stdout, our stderr, the socket as fd 3 and
-  // nothing else (every other descriptor of ours is close-on-exec or closed by the
-  // helper at start); default signal dispositions and an empty signal mask.
+  // The helper gets /dev/null as stdin, stdout and stderr (a crashing library's
+  // allocator complaints are no message for the user; QUORVANE_CODEC_DEBUG keeps our
+  // stderr), the socket as fd 3 and nothing else (every other descriptor of ours is
+  // close-on-exec or closed by the helper at start); default signal dispositions and
+  // an empty signal mask.
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (!std::getenv("QUORVANE_CODEC_DEBUG"))
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, theirs.Get(), kHelperSocketFd);
   posix_spawnattr_init(&attr);
   sigset_t none, all;
@@ -201,8 +221,8 @@ bool CodecClient::StartLocked() {
   posix_spawnattr_destroy(&attr);
   theirs.Reset();
   if (err != 0) {
-    std::fprintf(stderr, "quorvane: cannot start the codec helper %s: %s\n", helper.c_str(),
-                 std::strerror(err));
+    startError_ = "cannot start the codec helper " + helper + ": " + std::strerror(err);
+    std::fprintf(stderr, "quorvane: %s\n", startError_.c_str());
     failure_ = CodecFailure::kNoHelper;
     return false;
   }
@@ -215,11 +235,13 @@ bool CodecClient::StartLocked() {
   CodecIo io = ReceiveCodecMessage(sock_.Get(), hello, none_fd, options_.startTimeoutMs);
   if (io != CodecIo::kOk || hello.header.op != uint32_t(CodecOp::kHello)) {
     StopLocked(true);
+    startError_ = "the codec helper " + helper + " did not answer";
     failure_ = CodecFailure::kNoHelper;
     return false;
   }
   if (!hello.header.ok) {
     StopLocked(false);
+    startError_ = hello.path.empty() ? "the codec library could not be bound" : hello.path;
     failure_ = CodecFailure::kNotBound;
     return false;
   }
@@ -267,8 +289,14 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kLoad);
   request.path = path;
+  // Large files get more time: a few seconds, plus one per 8 MiB.
+  int64_t timeout = options_.loadTimeoutMs;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+    timeout += int64_t(st.st_size >> 23) * options_.loadMsPer8MiB;
   UniqueFd replyFd;
-  if (!CallLocked(request, -1, options_.loadTimeoutMs, reply, replyFd)) return false;
+  if (!CallLocked(request, -1, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
+    return false;
   if (!reply.header.ok) {
     failure_ = CodecFailure::kRefused;
     return false;
@@ -293,7 +321,7 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
 }
 
 bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
-                       const CodecSaveOptions& options) {
+                       const CodecSaveRequest& options) {
   std::lock_guard lock(mutex_);
   SharedPixels shared;
   try {

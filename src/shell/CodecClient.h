@@ -25,8 +25,9 @@ struct CodecClientOptions {
   std::vector<std::string> helperArgs;
   // Time allowed for the helper to start and bind the library.
   int startTimeoutMs = 5000;
-  // Time allowed for one load.
+  // Time allowed for one load: a base plus a share per 8 MiB of file.
   int loadTimeoutMs = 5000;
+  int loadMsPer8MiB = 1000;
   // Time allowed for one save: a base plus a share per million pixels.
   int saveTimeoutMs = 5000;
   int saveMsPerMegapixel = 1000;
@@ -67,11 +68,15 @@ class CodecClient {
   // Loads a file as 24-bit B, G, R. `out` is replaced only on success.
   bool Load(const std::string& path, Bitmap& out);
   // Saves a bitmap with the given options.
-  bool Save(const std::string& path, const Bitmap& bitmap, const CodecSaveOptions& options);
+  bool Save(const std::string& path, const Bitmap& bitmap, const CodecSaveRequest& request);
 
   // The running helper's process id (0 when none).
   pid_t HelperPid() const;
   CodecFailure LastFailure() const;
+  // Why the helper could not be started or bound ("" when it could).
+  std::string LastStartError() const;
+  // Arguments for the helper from its next start on.
+  void SetHelperArgs(std::vector<std::string> args);
   // Helpers started so far by this client.
   int StartCount() const;
   void SetLoadTimeoutMs(int ms);
@@ -91,6 +96,7 @@ class CodecClient {
   pid_t pid_ = 0;
   int starts_ = 0;
   CodecFailure failure_ = CodecFailure::kNone;
+  std::string startError_;
 };
 
 // Where the helper program is: $QUORVANE_CODEC_HELPER when set; else quorvane-codec

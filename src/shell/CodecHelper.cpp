@@ -31,7 +31,7 @@ void Limit(int resource, rlim_t soft, rlim_t hard) {
 
 }  // namespace
 
-int RunCodecHelper(int argc, char** argv, const std::function<bool()>& bind,
+int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)>& bind,
                    CodecService& service) {
   uint64_t sock = UINT64_MAX, addressSpace = 0, cpuSeconds = 0;
   for (int i = 1; i < argc; ++i) {
@@ -63,12 +63,14 @@ int RunCodecHelper(int argc, char** argv, const std::function<bool()>& bind,
   Limit(RLIMIT_CORE, 0, 0);
 
   bool bound = false;
+  std::string failure;
   try {
-    bound = bind();
-  } catch (...) {
+    bound = bind(failure);
+  } catch (const std::exception& e) {
     bound = false;
+    failure = e.what();
   }
-  return ServeCodecRequests(fd, bound, service);
+  return ServeCodecRequests(fd, bound, failure, service);
 }
 
 }  // namespace quorvane

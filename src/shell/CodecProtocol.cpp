@@ -254,10 +254,11 @@ CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd pixels, CodecS
 
 }  // namespace
 
-int ServeCodecRequests(int sock, bool bound, CodecService& service) {
+int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service) {
   CodecMessage hello;
   hello.header.op = uint32_t(CodecOp::kHello);
   hello.header.ok = bound ? 1 : 0;
+  if (!bound) hello.path = failure.substr(0, 1024);
   if (SendCodecMessage(sock, hello) != CodecIo::kOk) return 1;
   for (;;) {
     CodecMessage request;

@@ -8,7 +8,8 @@
 // the message as SCM_RIGHTS ancillary data; the other side maps it read-only.
 //
 // Order of events: the helper starts, binds the codec library and sends one kHello
-// whose `ok` says whether the library is usable. Then each request gets one reply.
+// whose `ok` says whether the library is usable (when not, its text says why). Then
+// each request gets one reply.
 
 #include <sys/types.h>
 
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "shell/Bitmap.h"
+#include "shell/OpenIL.h"
 
 namespace quorvane {
 
@@ -28,13 +30,6 @@ enum class CodecOp : uint32_t {
   kReply = 5,  // helper -> program, answer to one request
 };
 
-// Options of a codec save, passed through unchanged to the helper.
-struct CodecSaveOptions {
-  int32_t type = 0;          // library type code (0: by the extension)
-  int32_t jpegQuality = -1;  // library quality 0..99; -1 leaves it alone
-  int32_t sgiRle = 0;        // 1: run-length compressed SGI
-};
-
 struct CodecMessageHeader {
   uint32_t magic = 0;
   uint32_t op = 0;
@@ -43,16 +38,16 @@ struct CodecMessageHeader {
   int32_t height = 0;
   uint32_t pathBytes = 0;
   uint64_t pixelBytes = 0;  // size of the attached memfd's picture; 0 when none
-  CodecSaveOptions save;
+  CodecSaveRequest save;  // kSave: passed unchanged to the library's save
 };
 
 inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"
-// Upper bound of one packet: header and a file name of up to 16 KiB.
+// Upper bound of one packet: header and a file name (or text) of up to 16 KiB.
 inline constexpr size_t kCodecMaxMessage = sizeof(CodecMessageHeader) + 16384;
 
 struct CodecMessage {
   CodecMessageHeader header;
-  std::string path;
+  std::string path;  // requests: the file; kHello: why binding failed
 };
 
 // Owns one descriptor; closes it when destroyed.
@@ -123,11 +118,12 @@ class CodecService {
   virtual bool Init() = 0;
   virtual bool Load(const std::string& path, Bitmap& out) = 0;
   virtual bool Save(const std::string& path, const Bitmap& bitmap,
-                    const CodecSaveOptions& options) = 0;
+                    const CodecSaveRequest& request) = 0;
 };
 
-// The helper's loop: sends kHello (with `bound`), then answers requests until the
-// program closes its end. Answers 0 on an orderly end, 1 on a broken conversation.
-int ServeCodecRequests(int sock, bool bound, CodecService& service);
+// The helper's loop: sends kHello (with `bound` and, when not bound, `failure`), then
+// answers requests until the program closes its end. Answers 0 on an orderly end, 1
+// on a broken conversation.
+int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service);
 
 }  // namespace quorvane

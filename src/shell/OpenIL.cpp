@@ -146,6 +146,9 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
 
 void ExtractCodecLibraries() {}
 
+// The in-process implementation: runs inside the codec helper program.
+namespace local {
+
 void SetCodecLibraryNames(const std::string& core, const std::string& toolkit) {
   Table().coreName = core;
   Table().toolkitName = toolkit;
@@ -238,5 +241,7 @@ bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveReques
   ClearErrors(t);
   return saved && noError;
 }
+
+}  // namespace local
 
 }  // namespace quorvane

@@ -3,14 +3,16 @@
 // dlopen/dlsym, and the small codec interface the rest of the program uses.
 //
 // Callers never reach the library's entry points: they read and save through
-// CodecInit, CodecLoad and CodecSave only, so that the codec can later move into a
-// separate process without touching them.
+// CodecInit, CodecLoad and CodecSave only. The library runs in a helper process
+// (quorvane-codec, see CodecClient.h): a damaged file that crashes it or makes it loop
+// fails that one call, and the next call starts a fresh helper. The functions below
+// talk to the process-wide helper; the in-process implementation that the helper runs
+// is the same set of functions in namespace `local`.
 //
 // Threads: DevIL keeps one current image for the whole process and has no lock. The
-// binding is used from one side at a time: the thumbnail threads are paused and the
-// busy flag is set around every batch and every showing of the viewer. Never call
-// these functions from two threads at once. BindCodecLibrary and UnbindCodecLibrary
-// run on the main thread before and after every other use.
+// calls below are serialised, so one caller at a time owns the helper's current image.
+// BindCodecLibrary and UnbindCodecLibrary run on the main thread before and after
+// every other use.
 
 #include <string>
 
@@ -28,6 +30,40 @@ inline constexpr const char* kCodecLibraryEnv = "QUORVANE_CODEC_LIBRARY";
 // The codec library files are installed with the system package on Linux, so there is
 // nothing to write beside the program: this does nothing.
 void ExtractCodecLibraries();
+
+// Starts the codec helper, which binds the library as described below; true when the
+// helper runs with the library bound. False also when the helper program is missing.
+bool BindCodecLibrary();
+// Ends the codec helper.
+void UnbindCodecLibrary();
+// True between a successful BindCodecLibrary and UnbindCodecLibrary.
+bool CodecIsBound();
+// Why the last binding failed ("" after a success).
+std::string CodecBindFailure();
+// Replaces the library names the helper binds at its next start (tests only).
+void SetCodecLibraryNames(const std::string& core, const std::string& toolkit);
+
+// Type codes of the library's savers.
+inline constexpr int kCodecTypePng = 0x042A;
+inline constexpr int kCodecTypePnm = 0x042B;
+inline constexpr int kCodecTypeSgi = 0x042C;
+inline constexpr int kCodecTypeTga = 0x042D;
+inline constexpr int kCodecTypeTif = 0x042E;
+
+struct CodecSaveRequest {
+  int type = 0;               // one of the kCodecType codes; 0 = library's choice
+  bool byExtension = false;   // save with ilSaveImage (format from the path's extension)
+  int jpegQuality = -1;       // when >= 0, set as option 0x0711 before saving
+  int sgiRle = -1;            // when >= 0, set as option 0x0715 before saving
+};
+
+// These run in the helper, as the in-process versions below describe. A call that
+// crashes the helper or runs past its time limit answers false.
+bool CodecInit();
+bool CodecLoad(const std::string& path, Bitmap& out);
+bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req);
+
+namespace local {
 
 // Loads the core, resolves its entry points (ilInit, ilConvertImage, ilLoadImage,
 // ilSaveImage, ilSave, ilGetError, ilSetInteger, ilEnable, then the helpers
@@ -55,23 +91,11 @@ bool CodecInit();
 // True exactly when the library reported no error; `out` is unchanged on failure.
 bool CodecLoad(const std::string& path, Bitmap& out);
 
-// Type codes of the library's savers.
-inline constexpr int kCodecTypePng = 0x042A;
-inline constexpr int kCodecTypePnm = 0x042B;
-inline constexpr int kCodecTypeSgi = 0x042C;
-inline constexpr int kCodecTypeTga = 0x042D;
-inline constexpr int kCodecTypeTif = 0x042E;
-
-struct CodecSaveRequest {
-  int type = 0;               // one of the kCodecType codes; 0 = library's choice
-  bool byExtension = false;   // save with ilSaveImage (format from the path's extension)
-  int jpegQuality = -1;       // when >= 0, set as option 0x0711 before saving
-  int sgiRle = -1;            // when >= 0, set as option 0x0715 before saving
-};
-
 // Makes `bmp` the library's current image and saves it to exactly `path` (an existing
 // file there is replaced: callers that must not overwrite save to a fresh name and
 // rename). True when the library saved without error.
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req);
+
+}  // namespace local
 
 }  // namespace quorvane

@@ -75,7 +75,7 @@ class FakeCodec : public CodecService {
   }
 
   bool Save(const std::string& path, const Bitmap& bitmap,
-            const CodecSaveOptions& options) override {
+            const CodecSaveRequest& options) override {
     if (path.find("refuse") != std::string::npos) return false;
     // Writes what arrived: the size, the options and a checksum of the pixels.
     uint64_t sum = 0;
@@ -83,7 +83,7 @@ class FakeCodec : public CodecService {
       for (size_t i = 0; i < size_t(bitmap.Width()) * 3; ++i) sum = sum * 31 + bitmap.ScanLine(y)[i];
     std::ofstream f(path);
     f << bitmap.Width() << ' ' << bitmap.Height() << ' ' << options.type << ' '
-      << options.jpegQuality << ' ' << options.sgiRle << ' ' << sum;
+      << options.jpegQuality << ' ' << options.sgiRle << ' ' << options.byExtension << ' ' << sum;
     return bool(f);
   }
 };
@@ -100,7 +100,11 @@ const bool kServedAsHelper = [] {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   bool bound = cmdline.find("--unbound") == std::string::npos;
-  std::_Exit(RunCodecHelper(int(argv.size()), argv.data(), [bound] { return bound; }, codec));
+  auto bind = [bound](std::string& failure) {
+    if (!bound) failure = "ilInit not found in libfake.so";
+    return bound;
+  };
+  std::_Exit(RunCodecHelper(int(argv.size()), argv.data(), bind, codec));
 }();
 
 std::string SelfPath() {
@@ -141,13 +145,14 @@ TEST(CodecClient, PicturesTravelBothWaysThroughSharedMemory) {
   test::TestDir dir;
   const std::string target = dir.file("저장 결과.txt");
   Bitmap picture = test::PatternBitmap(41, 9);
-  CodecSaveOptions opts;
+  CodecSaveRequest opts;
   opts.type = 0x042C;
   opts.jpegQuality = 79;
   opts.sgiRle = 1;
+  opts.byExtension = true;
   ASSERT_TRUE(client.Save(target, picture, opts));
   std::ostringstream want;
-  want << "41 9 1068 79 1 " << Checksum(picture);
+  want << "41 9 1068 79 1 1 " << Checksum(picture);
   EXPECT_EQ(test::ReadFileBytes(target), want.str());
 
   EXPECT_FALSE(client.Save(dir.file("refuse.txt"), picture, opts));
@@ -261,6 +266,7 @@ TEST(CodecClient, MissingHelperOrUnboundLibraryIsAClearFailure) {
   Bitmap out;
   EXPECT_FALSE(missing.Start());
   EXPECT_EQ(missing.LastFailure(), CodecFailure::kNoHelper);
+  EXPECT_NE(missing.LastStartError().find("/nonexistent/quorvane-codec"), std::string::npos);
   EXPECT_FALSE(missing.Load("good:2:2", out));
   EXPECT_EQ(missing.LastFailure(), CodecFailure::kNoHelper);
 
@@ -269,6 +275,7 @@ TEST(CodecClient, MissingHelperOrUnboundLibraryIsAClearFailure) {
   CodecClient unbound(u);
   EXPECT_FALSE(unbound.Start());
   EXPECT_EQ(unbound.LastFailure(), CodecFailure::kNotBound);
+  EXPECT_EQ(unbound.LastStartError(), "ilInit not found in libfake.so");
   EXPECT_EQ(unbound.HelperPid(), 0);
 }
 
