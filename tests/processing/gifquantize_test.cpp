@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "processing/GIFQuantize.h"
@@ -194,4 +195,41 @@ TEST(GIFQuantize, ThinPicturesAndPaddedRows) {
   EXPECT_EQ(QuantizeToWebPalette(grey, TDitherMode::dmFloydSteinberg),
             (std::vector<uint8_t>{0, 36, 0}));
   EXPECT_TRUE(QuantizeToWebPalette(Bitmap(), TDitherMode::dmBurkes).empty());
+}
+
+TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
+  // The reference (web_dither_reference.py) applies the rules pixel by pixel in Python.
+  const std::string script =
+      (std::filesystem::path(__FILE__).parent_path() / "web_dither_reference.py").string();
+  quorvane::test::TestDir dir;
+  std::mt19937 rng(23);
+  Bitmap bmp(37, 23);  // odd width: the last row runs left to right
+  for (int y = 0; y < bmp.Height(); ++y)
+    for (int x = 0; x < bmp.Width(); ++x) {
+      const int n = int(rng() % 61) - 30;  // strong noise drives values past 0 and 255
+      bmp.SetPixel(x, y, RGB(uint8_t(std::clamp(x * 7 + n, 0, 255)),
+                             uint8_t(std::clamp(250 - y * 3 + n, 0, 255)),
+                             uint8_t(rng() % 256)));
+    }
+  std::string input = std::to_string(bmp.Width()) + " " + std::to_string(bmp.Height()) + "\n";
+  for (int y = 0; y < bmp.Height(); ++y)
+    for (int x = 0; x < bmp.Width(); ++x) {
+      const TColor c = bmp.Pixel(x, y);
+      input += {char(GetRValue(c)), char(GetGValue(c)), char(GetBValue(c))};
+    }
+  const std::string in = dir.write("input.rgb", input);
+  const std::pair<const char*, TDitherMode> engines[] = {
+      {"nearest", TDitherMode::dmNearest}, {"floydsteinberg", TDitherMode::dmFloydSteinberg},
+      {"stucki", TDitherMode::dmStucki},   {"sierra", TDitherMode::dmSierra},
+      {"burkes", TDitherMode::dmBurkes}};
+  for (const auto& [name, mode] : engines) {
+    const std::string out = dir.file(std::string(name) + ".idx");
+    ASSERT_EQ(quorvane::test::RunCommand("python3 " + quorvane::test::ShellQuote(script) + " " +
+                                         name + " " + quorvane::test::ShellQuote(in) + " " +
+                                         quorvane::test::ShellQuote(out)),
+              0);
+    const std::string expected = quorvane::test::ReadFileBytes(out);
+    const auto q = QuantizeToWebPalette(bmp, mode);
+    EXPECT_EQ(std::string(q.begin(), q.end()), expected) << name;
+  }
 }
