@@ -1,0 +1,361 @@
+#include "processing/bitmapfunc.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace quorvane {
+
+namespace {
+
+// Sizes a routine's own destination. A newly sized picture is white; when nothing can
+// interrupt the routine every pixel gets written, so the fill is skipped.
+void PrepareDest(Bitmap& dest, int width, int height, const StopSource* stop) {
+  dest.SetSize(width, height);
+  if (stop) dest.Fill(clWhite);
+}
+
+// Runs `body` with a source that is not the destination: when the caller passes the same
+// bitmap twice, the routine reads from a copy.
+template <typename Body>
+void WithDistinctSource(const Bitmap& source, Bitmap& dest, Body body) {
+  if (&source == &dest) {
+    const Bitmap copy(source);
+    body(copy);
+  } else {
+    body(source);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Mirror, flip, quarter turns
+
+void MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    const int w = src.Width(), h = src.Height();
+    PrepareDest(dest, w, h, stop);
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* s = src.ScanLine(y);
+      uint8_t* d = dest.ScanLine(y);
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = s + size_t(w - 1 - x) * 3;
+        d[x * size_t(3)] = p[0];
+        d[x * size_t(3) + 1] = p[1];
+        d[x * size_t(3) + 2] = p[2];
+      }
+      if (StopRequested(stop)) return;
+    }
+  });
+}
+
+void FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    const int w = src.Width(), h = src.Height();
+    PrepareDest(dest, w, h, stop);
+    for (int y = 0; y < h; ++y) {
+      std::memcpy(dest.ScanLine(y), src.ScanLine(h - 1 - y), size_t(w) * 3);
+      if (StopRequested(stop)) return;
+    }
+  });
+}
+
+namespace {
+
+// Destination (H - 1 - y, x) = source (x, y) when clockwise, (y, W - 1 - x) otherwise.
+void TurnQuarter(const Bitmap& source, Bitmap& dest, bool clockwise, const StopSource* stop) {
+  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    const int w = src.Width(), h = src.Height();
+    PrepareDest(dest, h, w, stop);
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* s = src.ScanLine(y);
+      const size_t column = size_t(clockwise ? h - 1 - y : y) * 3;
+      for (int x = 0; x < w; ++x) {
+        uint8_t* d = dest.ScanLine(clockwise ? x : w - 1 - x) + column;
+        d[0] = s[x * size_t(3)];
+        d[1] = s[x * size_t(3) + 1];
+        d[2] = s[x * size_t(3) + 2];
+      }
+      if (StopRequested(stop)) return;
+    }
+  });
+}
+
+}  // namespace
+
+void TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  TurnQuarter(source, dest, true, stop);
+}
+
+void TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  TurnQuarter(source, dest, false, stop);
+}
+
+// ---------------------------------------------------------------------------------------
+// Smooth resize: 15 fraction bits, one source pixel = 32768.
+
+void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
+                      size_t sourceStride, uint8_t* dest, int destWidth, int destHeight,
+                      size_t destStride, const StopSource* stop) {
+  if (sourceWidth < 1 || sourceHeight < 1 || destWidth < 1 || destHeight < 1)
+    throw BitmapError("cannot resample to or from an empty picture");
+  constexpr uint32_t kOne = 32768;
+  // Steps and positions are 64-bit: (W - 1) x 32768 leaves 32 bits above 65536 pixels.
+  // The weights and channel sums stay below 2^24 and are 32-bit.
+  const int64_t xstep = (int64_t(sourceWidth) - 1) * kOne / destWidth;
+  const int64_t ystep = (int64_t(sourceHeight) - 1) * kOne / destHeight;
+
+  // Per destination column: byte offsets of the left and right neighbours and the
+  // horizontal fraction. Per row: the two horizontal weights that depend on it.
+  std::vector<size_t> left(static_cast<size_t>(destWidth)), right(static_cast<size_t>(destWidth));
+  std::vector<uint32_t> fxs(static_cast<size_t>(destWidth)), wTRs(static_cast<size_t>(destWidth)), wBRs(static_cast<size_t>(destWidth));
+  int64_t sx = 0;
+  for (int j = 0; j < destWidth; ++j) {
+    const int64_t c0 = sx >> 15;
+    const int64_t c1 = c0 < sourceWidth - 1 ? c0 + 1 : c0;
+    left[j] = size_t(c0) * 3;
+    right[j] = size_t(c1) * 3;
+    fxs[j] = uint32_t(sx & (kOne - 1));
+    sx += xstep;
+  }
+
+  int64_t sy = 0;
+  for (int i = 0; i < destHeight; ++i) {
+    const int64_t r0 = sy >> 15;
+    const int64_t r1 = r0 < sourceHeight - 1 ? r0 + 1 : r0;
+    const uint32_t fy = uint32_t(sy & (kOne - 1));
+    const uint32_t ify = kOne - fy;
+    {
+      const uint32_t* __restrict fx = fxs.data();
+      uint32_t* __restrict wtr = wTRs.data();
+      uint32_t* __restrict wbr = wBRs.data();
+      for (int j = 0; j < destWidth; ++j) {
+        wtr[j] = (fx[j] * ify) >> 15;
+        wbr[j] = (fx[j] * fy) >> 15;
+      }
+    }
+    const uint8_t* __restrict top = source + size_t(r0) * sourceStride;
+    const uint8_t* __restrict bottom = source + size_t(r1) * sourceStride;
+    uint8_t* __restrict d = dest + size_t(i) * destStride;
+    const size_t* __restrict l = left.data();
+    const size_t* __restrict r = right.data();
+    const uint32_t* __restrict wtr = wTRs.data();
+    const uint32_t* __restrict wbr = wBRs.data();
+    for (int j = 0; j < destWidth; ++j) {
+      const uint32_t wTR = wtr[j], wTL = ify - wTR;
+      const uint32_t wBR = wbr[j], wBL = fy - wBR;
+      const uint8_t* tl = top + l[j];
+      const uint8_t* tr = top + r[j];
+      const uint8_t* bl = bottom + l[j];
+      const uint8_t* br = bottom + r[j];
+      for (int k = 0; k < 3; ++k)
+        d[k] = uint8_t((tl[k] * wTL + tr[k] * wTR + bl[k] * wBL + br[k] * wBR) >> 15);
+      d += 3;
+    }
+    sy += ystep;
+    if (StopRequested(stop)) return;
+  }
+}
+
+void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  if (source.Empty() || dest.Empty())
+    throw BitmapError("cannot resample to or from an empty picture");
+  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(),
+                     dest.Width(), dest.Height(), dest.Stride(), stop);
+  });
+}
+
+bool FitBitmap(Bitmap& bitmap, int boxWidth, int boxHeight, const StopSource* stop) {
+  try {
+    const int64_t w = bitmap.Width(), h = bitmap.Height();
+    if (w <= 0 || h <= 0 || boxWidth <= 0 || boxHeight <= 0) return false;
+    const int64_t ratioImage = h * 100 / w;
+    const int64_t ratioBox = int64_t(boxHeight) * 100 / boxWidth;
+    int64_t newW = boxWidth, newH = boxHeight;
+    if (ratioImage < ratioBox) {
+      newH = h * boxWidth / w;  // the image is the wider one
+    } else if (ratioImage > ratioBox) {
+      newW = w * boxHeight / h;
+    }
+    if (!Bitmap::SizeAllowed(newW, newH)) return false;
+    Bitmap fitted(static_cast<int>(newW), static_cast<int>(newH));
+    SmoothResize(bitmap, fitted, stop);
+    bitmap.Swap(fitted);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Smooth rotation
+
+namespace {
+
+// Rounds to the nearest integer, ties to even (|x| < 2^62). With the 64-bit mantissa of
+// x87 extended precision, adding 1.5 x 2^63 leaves exactly the rounded integer in the
+// mantissa, which saves a change of the FPU control word for every conversion.
+inline int64_t RoundToInt(long double x) {
+#if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
+  const long double shifted = x + 0x1.8p63L;
+  uint64_t mantissa;
+  std::memcpy(&mantissa, &shifted, sizeof mantissa);
+  return int64_t(mantissa - 0xC000000000000000ull);
+#else
+  return int64_t(std::rint(x));
+#endif
+}
+
+}  // namespace
+
+void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
+                  long double angleDegrees, const StopSource* stop) {
+  if (!std::isfinite(angleDegrees)) throw std::invalid_argument("rotation angle is not a number");
+  if (source.Empty() || dest.Empty()) return;
+  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    const int w = src.Width(), h = src.Height();
+    const int destW = dest.Width(), destH = dest.Height();
+    const long double theta = -angleDegrees * M_PIl / 180;
+    // The cosine and sine are kept in double precision.
+    const long double c = double(std::cos(theta));
+    const long double s = double(std::sin(theta));
+    const int offX = (destW - w) / 2, offY = (destH - h) / 2;
+
+    // xx x c and xx x s per destination column, xx = 2 (j - cx) + 1 (doubled centres).
+    std::vector<long double> xxc(static_cast<size_t>(destW)), xxs(static_cast<size_t>(destW));
+    for (int j = 0; j < destW; ++j) {
+      const long double xx = 2 * (int64_t(j) - centreX) + 1;
+      xxc[j] = xx * c;
+      xxs[j] = xx * s;
+    }
+
+    for (int i = 0; i < destH; ++i) {
+      const long double yy = 2 * (int64_t(i) - centreY) + 1;
+      const long double yys = yy * s, yyc = yy * c;
+      uint8_t* d = dest.ScanLine(i);
+      for (int j = 0; j < destW; ++j, d += 3) {
+        const long double sx = (xxc[j] - yys - 1) / 2 + centreX - offX;
+        const long double sy = (xxs[j] + yyc - 1) / 2 + centreY - offY;
+        const int64_t ix = RoundToInt(sx), iy = RoundToInt(sy);
+        if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
+          const long double fx = sx - ix, fy = sy - iy;
+          const int ix1 = ClampRange(int(ix) + 1, 0, w - 1);
+          const int iy1 = ClampRange(int(iy) + 1, 0, h - 1);
+          const uint8_t* rowT = src.ScanLine(int(iy));
+          const uint8_t* rowB = src.ScanLine(iy1);
+          const uint8_t* tl = rowT + size_t(ix) * 3;
+          const uint8_t* tr = rowT + size_t(ix1) * 3;
+          const uint8_t* bl = rowB + size_t(ix) * 3;
+          const uint8_t* br = rowB + size_t(ix1) * 3;
+          for (int k = 0; k < 3; ++k) {
+            const long double topValue = tl[k] + fx * (tr[k] - tl[k]);
+            const long double bottomValue = bl[k] + fx * (br[k] - bl[k]);
+            d[k] = uint8_t(ClampByte(RoundToInt(topValue + fy * (bottomValue - topValue))));
+          }
+        }
+        if (StopRequested(stop)) return;
+      }
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Contrast, brightness, saturation
+
+namespace {
+
+using ByteMap = std::array<uint8_t, 256>;
+
+void MapBytes(const Bitmap& source, Bitmap& dest, const ByteMap& map, const StopSource* stop) {
+  const size_t rowBytes = size_t(source.Width()) * 3;
+  for (int y = 0; y < source.Height(); ++y) {
+    const uint8_t* __restrict s = source.ScanLine(y);
+    uint8_t* __restrict d = dest.ScanLine(y);
+    if (s == d) {
+      uint8_t* p = d;
+      for (size_t k = 0; k < rowBytes; ++k) p[k] = map[p[k]];
+    } else {
+      for (size_t k = 0; k < rowBytes; ++k) d[k] = map[s[k]];
+    }
+    if (StopRequested(stop)) return;
+  }
+}
+
+// The products are 64-bit, so amounts far outside their ranges clamp instead of
+// overflowing; within the ranges the results are those of 32-bit arithmetic.
+ByteMap ContrastMap(int amount) {
+  ByteMap map{};
+  for (int v = 0; v < 256; ++v) {
+    const int64_t d = int64_t(v > 127 ? v - 127 : 127 - v) * amount / 255;
+    map[v] = uint8_t(v > 127 ? ClampByte(v + d) : ClampByte(v - d));
+  }
+  return map;
+}
+
+ByteMap BrightnessMap(int amount) {
+  ByteMap map{};
+  for (int v = 0; v < 256; ++v) map[v] = uint8_t(ClampByte(v + int64_t(255 - v) * amount / 255));
+  return map;
+}
+
+}  // namespace
+
+void ContrastBitmap(Bitmap& bitmap, int amount) {
+  MapBytes(bitmap, bitmap, ContrastMap(amount), nullptr);
+}
+
+void BrightnessBitmap(Bitmap& bitmap, int amount) {
+  MapBytes(bitmap, bitmap, BrightnessMap(amount), nullptr);
+}
+
+void SaturationBitmap(Bitmap& bitmap, int amount) {
+  // ((v - g) x S) div 255 for every difference v - g in -255..255. Entries beyond
+  // +-512 push any grey level past 0 or 255 alike, so they are held there.
+  int32_t spread[511];
+  for (int diff = -255; diff <= 255; ++diff) {
+    const int64_t t = int64_t(diff) * amount / 255;
+    spread[diff + 255] = int32_t(t < -512 ? -512 : t > 512 ? 512 : t);
+  }
+  const int w = bitmap.Width();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    uint8_t* __restrict p = bitmap.ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      const int g = (p[0] + p[1] + p[2]) / 3;
+      const int32_t* t = spread + 255 - g;
+      p[0] = uint8_t(ClampByte(g + t[p[0]]));
+      p[1] = uint8_t(ClampByte(g + t[p[1]]));
+      p[2] = uint8_t(ClampByte(g + t[p[2]]));
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Gamma
+
+GammaTable BuildGammaTable(long double exponent) {
+  GammaTable table{};
+  if (exponent == 1) {
+    for (int i = 0; i < 256; ++i) table[i] = uint8_t(i);
+    return table;
+  }
+  table[0] = 0;
+  for (int i = 1; i < 256; ++i) {
+    const long double value = std::rint(std::pow(i / 255.0L, exponent) * 255 + 0.5L);
+    table[i] = value <= 255 ? uint8_t(value) : 255;  // also catches a NaN exponent
+  }
+  return table;
+}
+
+void ApplyGammaTable(const Bitmap& source, Bitmap& dest, const StopSource* stop,
+                     long double exponent) {
+  const GammaTable table = BuildGammaTable(exponent);
+  if (&source != &dest && (dest.Width() != source.Width() || dest.Height() != source.Height()))
+    dest.SetSize(source.Width(), source.Height());
+  MapBytes(source, dest, table, stop);
+}
+
+}  // namespace quorvane
