@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""Writes small valid inputs for each fuzz target into <out>/<target>/."""
+import io
+import os
+import struct
+import sys
+
+from PIL import Image
+
+
+def picture(mode, size=(13, 7)):
+    img = Image.new("RGB", size)
+    img.putdata([((x * 37) % 256, (y * 51) % 256, (x * y * 11) % 256)
+                 for y in range(size[1]) for x in range(size[0])])
+    return img.convert(mode) if mode != "RGB" else img
+
+
+def save(img, fmt, **kw):
+    buf = io.BytesIO()
+    img.save(buf, fmt, **kw)
+    return buf.getvalue()
+
+
+def bmp_seeds():
+    yield "rgb24.bmp", save(picture("RGB"), "BMP")
+    yield "pal8.bmp", save(picture("P"), "BMP")
+    yield "gray.bmp", save(picture("L"), "BMP")
+    yield "bw.bmp", save(picture("1"), "BMP")
+    yield "rgba32.bmp", save(picture("RGBA"), "BMP")
+    # An 8-bit run-length file, 4 x 2, two palette entries.
+    rle = b"\x04\x01\x00\x00\x02\x00\x02\x01\x00\x00\x00\x01"
+    info = struct.pack("<IiiHHIIiiII", 40, 4, 2, 1, 8, 1, len(rle), 2835, 2835, 2, 2)
+    palette = b"\x00\x00\xff\x00\xff\x00\x00\x00"
+    offset = 14 + 40 + len(palette)
+    head = struct.pack("<2sIHHI", b"BM", offset + len(rle), 0, 0, offset)
+    yield "rle8.bmp", head + info + palette + rle
+    # An OS/2 core header, 24 bits, 2 x 2.
+    rows = b"\x00\x00\xff\xff\xff\xff\x00\x00" + b"\x00\x00\xff\x00\xff\x00\x00\x00"
+    core = struct.pack("<IHHHH", 12, 2, 2, 1, 24)
+    head = struct.pack("<2sIHHI", b"BM", 14 + 12 + len(rows), 0, 0, 26)
+    yield "os2.bmp", head + core + rows
+
+
+def gif_seeds():
+    yield "still.gif", save(picture("P"), "GIF")
+    yield "interlaced.gif", save(picture("P"), "GIF", interlace=True)
+    frames = [picture("P"), picture("P", (13, 7)).rotate(180)]
+    yield "anim.gif", save(frames[0], "GIF", save_all=True, append_images=frames[1:],
+                           transparency=0, duration=50)
+
+
+def thumb_seeds():
+    jpeg = save(picture("RGB", (16, 12)), "JPEG", quality=60)
+    entries = b""
+    paths = ["/pics/a.jpg", "/pics/b.png", "/pics/c.gif"]
+    for p in paths:
+        name = p.encode()
+        head = struct.pack("<iiiii4xddiiii", len(name), 0, len(jpeg), 16, 12,
+                           45000.5, 45000.25, 1234, 160, 120, 0)
+        entries += head + name + jpeg
+    header = struct.pack("<ii10s2xi", 127, 103, b"quorvane", len(paths))
+    yield "three.dat", header + entries
+    yield "empty.dat", struct.pack("<ii10s2xi", 127, 103, b"", 0)
+
+
+def main():
+    out = sys.argv[1]
+    for target, seeds in (("bmp_fuzz", bmp_seeds), ("gif_fuzz", gif_seeds),
+                          ("thumbcache_fuzz", thumb_seeds)):
+        folder = os.path.join(out, target)
+        os.makedirs(folder, exist_ok=True)
+        for name, data in seeds():
+            if data:
+                with open(os.path.join(folder, name), "wb") as f:
+                    f.write(data)
+
+
+if __name__ == "__main__":
+    main()
