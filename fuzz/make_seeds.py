@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes small valid inputs for each fuzz target into <out>/<target>/."""
 import io
 import os

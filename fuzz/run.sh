@@ -17,7 +17,7 @@ fi
 # shellcheck disable=SC2086
 cmake --build "$build" --target $targets
 
-python3 "$root/fuzz/make_seeds.py" "$build/seeds"
+"${PYTHON:-/usr/bin/python3}" "$root/fuzz/make_seeds.py" "$build/seeds"
 status=0
 for t in $targets; do
   corpus="$build/corpus/$t"
