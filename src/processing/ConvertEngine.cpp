@@ -120,8 +120,7 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   host.MemoLine(FileLine(source, index + 1, count));
 
   auto fail = [&](FileOutcome outcome, const char* line) {
-    ++errorCount_;
-    allSucceeded_ = false;
+    RecordOutcome(outcome);
     host.MemoLine(line);
     return outcome;
   };
@@ -153,7 +152,25 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   return FileOutcome::Saved;
 }
 
-void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop) {
+void ConvertEngine::RecordOutcome(FileOutcome outcome) {
+  if (outcome == FileOutcome::Saved) return;
+  ++errorCount_;
+  allSucceeded_ = false;
+}
+
+void ConvertEngine::RunFiles(ConvertHost& host, const StopSource* stop) {
+  for (size_t i = 0; i < Params.FileList.size(); ++i) {
+    ConvertFile(i, host, stop);
+    host.ProcessMessages();
+    if (StopRequested(stop)) {
+      RecordStop();
+      break;
+    }
+    host.Pause(kStepPauseMs);
+  }
+}
+
+void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop) {
   if (StopRequested(stop)) return;
   errorCount_ = 0;
   allSucceeded_ = false;
@@ -171,15 +188,10 @@ void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop) {
     } else {
       allSucceeded_ = true;
       PlanBatch();
-      for (size_t i = 0; i < count; ++i) {
-        ConvertFile(i, host, stop);
-        host.ProcessMessages();
-        if (StopRequested(stop)) {
-          allSucceeded_ = false;
-          break;
-        }
-        host.Pause(kStepPauseMs);
-      }
+      if (loop)
+        loop(*this, host, stop);
+      else
+        RunFiles(host, stop);
     }
   }
   if (!allSucceeded_) host.SetErrorText(ErrorCountText(errorCount_));

@@ -71,8 +71,14 @@ class ConvertEngine {
 
   ConvertParams Params;
 
+  // Runs the files of a planned batch: the engine's own loop converts them one after
+  // another; a host may hand them to other processes (see RecordOutcome).
+  using FileLoop = std::function<void(ConvertEngine& engine, ConvertHost& host, const StopSource* stop)>;
+
   // The batch loop. Stops between files (and inside the pixel step) when `stop` is set.
-  void TransProc(ConvertHost& host, const StopSource* stop);
+  void TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop = {});
+  // The engine's own file loop: every file in order, pausing between files.
+  void RunFiles(ConvertHost& host, const StopSource* stop);
   // Writes one result; false when the file was not written (and nothing was changed).
   bool SaveBitmap(const std::string& outputPath, Bitmap& bitmap);
 
@@ -90,6 +96,10 @@ class ConvertEngine {
   // Converts file `index` (0-based) of FileList: the numbered memo line, then at most
   // one failure line. Call PlanBatch first.
   FileOutcome ConvertFile(size_t index, ConvertHost& host, const StopSource* stop);
+  // Counts the outcome of a file converted elsewhere.
+  void RecordOutcome(FileOutcome outcome);
+  // Notes that the batch was stopped before its end.
+  void RecordStop() { allSucceeded_ = false; }
 
  private:
   struct FileId {
