@@ -228,6 +228,7 @@ bool CodecClient::StartLocked() {
   }
   pid_ = pid;
   sock_ = std::move(mine);
+  arena_.Reset();  // a new helper shares nothing yet
   ++starts_;
 
   CodecMessage hello;
@@ -248,18 +249,28 @@ bool CodecClient::StartLocked() {
   return true;
 }
 
-bool CodecClient::CallLocked(const CodecMessage& request, int fd, int timeoutMs,
-                             CodecMessage& reply, UniqueFd& replyFd) {
+bool CodecClient::CallLocked(const CodecMessage& request, const std::function<int()>& attach,
+                             int timeoutMs, CodecMessage& reply, UniqueFd& replyFd) {
   // A helper that died while idle (killed from outside) is simply replaced; so is one
   // inherited across fork(), which belongs to the parent process.
-  if (!StartLocked()) return false;
-  CodecIo io = SendCodecMessage(sock_.Get(), request, fd);
+  auto send = [&]() {
+    if (!StartLocked()) return CodecIo::kError;
+    int fd = -1;
+    try {
+      fd = attach ? attach() : -1;
+    } catch (const std::exception&) {
+      arena_.Reset();
+      return CodecIo::kError;
+    }
+    return SendCodecMessage(sock_.Get(), request, fd);
+  };
+  CodecIo io = send();
   if (io == CodecIo::kClosed) {
     // It died before it saw the request: nothing was attempted, so try a fresh one.
     StopLocked(true);
-    if (!StartLocked()) return false;
-    io = SendCodecMessage(sock_.Get(), request, fd);
+    io = send();
   }
+  if (io == CodecIo::kError && pid_ == 0) return false;  // could not start: failure_ says why
   if (io != CodecIo::kOk) {
     StopLocked(true);
     failure_ = io == CodecIo::kClosed ? CodecFailure::kCrashed : CodecFailure::kProtocol;
@@ -279,7 +290,7 @@ bool CodecClient::Init() {
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kInit);
   UniqueFd replyFd;
-  if (!CallLocked(request, -1, options_.loadTimeoutMs, reply, replyFd)) return false;
+  if (!CallLocked(request, nullptr, options_.loadTimeoutMs, reply, replyFd)) return false;
   failure_ = reply.header.ok ? CodecFailure::kNone : CodecFailure::kRefused;
   return reply.header.ok != 0;
 }
@@ -295,7 +306,7 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
   if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
     timeout += int64_t(st.st_size >> 23) * options_.loadMsPer8MiB;
   UniqueFd replyFd;
-  if (!CallLocked(request, -1, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
+  if (!CallLocked(request, nullptr, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
     return false;
   if (!reply.header.ok) {
     failure_ = CodecFailure::kRefused;
@@ -303,16 +314,15 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
   }
   const auto& h = reply.header;
   try {
-    if (!Bitmap::SizeAllowed(h.width, h.height) ||
-        h.pixelBytes != Bitmap::StrideFor(h.width) * uint64_t(h.height))
-      throw std::runtime_error("picture size");
-    if (h.pixelBytes == 0) {
+    if (replyFd.Valid()) arena_.Adopt(std::move(replyFd));
+    if (h.pixelBytes == 0 && h.width == 0 && h.height == 0) {
       out.Release();
-    } else {
-      SharedPixels shared = SharedPixels::Map(std::move(replyFd), size_t(h.pixelBytes));
-      if (!shared.CopyTo(h.width, h.height, out)) throw std::runtime_error("picture copy");
+    } else if (!arena_.CopyTo(h.width, h.height, h.pixelBytes, out)) {
+      throw std::runtime_error("picture size");
     }
   } catch (const std::exception&) {
+    // The two ends disagree about the shared memory: start afresh next time.
+    StopLocked(true);
     failure_ = CodecFailure::kProtocol;
     return false;
   }
@@ -323,24 +333,23 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
 bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
                        const CodecSaveRequest& options) {
   std::lock_guard lock(mutex_);
-  SharedPixels shared;
-  try {
-    shared = SharedPixels::FromBitmap(bitmap);
-  } catch (const std::exception&) {
-    failure_ = CodecFailure::kProtocol;
-    return false;
-  }
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kSave);
   request.header.width = bitmap.Width();
   request.header.height = bitmap.Height();
-  request.header.pixelBytes = shared.Size();
+  request.header.pixelBytes = bitmap.ByteSize();
   request.header.save = options;
   request.path = path;
   const int64_t pixels = int64_t(bitmap.Width()) * bitmap.Height();
   const int64_t timeout = options_.saveTimeoutMs + pixels * options_.saveMsPerMegapixel / 1000000;
   UniqueFd replyFd;
-  if (!CallLocked(request, shared.Fd(), int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
+  // The pixels go into the memory shared with the helper that will save them.
+  auto attach = [&]() {
+    const bool fresh = arena_.Reserve(bitmap.ByteSize());
+    arena_.Store(bitmap);
+    return fresh ? arena_.Fd() : -1;
+  };
+  if (!CallLocked(request, attach, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
     return false;
   failure_ = reply.header.ok ? CodecFailure::kNone : CodecFailure::kRefused;
   return reply.header.ok != 0;

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -86,9 +87,10 @@ class CodecClient {
   void StopLocked(bool kill);
   bool HelperAliveLocked();
   // Sends one request and waits for its reply; on a crash, time-out or protocol error
-  // the helper is gone afterwards. `fd` rides along with the request.
-  bool CallLocked(const CodecMessage& request, int fd, int timeoutMs, CodecMessage& reply,
-                  UniqueFd& replyFd);
+  // the helper is gone afterwards. `attach`, run once the helper runs (again after a
+  // restart), answers the descriptor to send along (-1: none); it may throw.
+  bool CallLocked(const CodecMessage& request, const std::function<int()>& attach, int timeoutMs,
+                  CodecMessage& reply, UniqueFd& replyFd);
 
   mutable std::mutex mutex_;
   CodecClientOptions options_;
@@ -97,6 +99,7 @@ class CodecClient {
   int starts_ = 0;
   CodecFailure failure_ = CodecFailure::kNone;
   std::string startError_;
+  SharedArena arena_;  // pixels shared with the running helper
 };
 
 // Where the helper program is: $QUORVANE_CODEC_HELPER when set; else quorvane-codec

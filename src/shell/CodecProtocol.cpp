@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -27,64 +28,62 @@ void UniqueFd::Reset(int fd) {
 
 // ---- shared pixels ----
 
-SharedPixels::SharedPixels(SharedPixels&& other) noexcept
-    : fd_(std::move(other.fd_)), data_(other.data_), size_(other.size_) {
-  other.data_ = nullptr;
-  other.size_ = 0;
-}
+namespace {
 
-SharedPixels& SharedPixels::operator=(SharedPixels&& other) noexcept {
-  if (this != &other) {
-    if (data_) ::munmap(data_, size_);
-    fd_ = std::move(other.fd_);
-    data_ = other.data_;
-    size_ = other.size_;
-    other.data_ = nullptr;
-    other.size_ = 0;
-  }
-  return *this;
-}
+// Arenas grow in steps of 1 MiB; one more than 4 times (and 64 MiB) larger than the
+// picture at hand is replaced by a smaller one, so one huge picture does not pin its
+// memory for the rest of the run.
+constexpr size_t kArenaStep = size_t(1) << 20;
+constexpr size_t kArenaKeepLimit = size_t(64) << 20;
 
-SharedPixels::~SharedPixels() {
+}  // namespace
+
+void SharedArena::Reset() {
   if (data_) ::munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+  fd_.Reset();
 }
 
-SharedPixels SharedPixels::FromBitmap(const Bitmap& bitmap) {
-  SharedPixels shared;
-  const size_t bytes = bitmap.ByteSize();
-  shared.fd_.Reset(::memfd_create("quorvane-pixels", MFD_CLOEXEC));
-  if (!shared.fd_.Valid()) throw std::system_error(errno, std::generic_category(), "memfd_create");
-  if (bytes == 0) return shared;
-  if (::ftruncate(shared.fd_.Get(), off_t(bytes)) != 0)
+void SharedArena::Map(UniqueFd fd, size_t size) {
+  Reset();
+  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd.Get(), 0);
+  if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
+  fd_ = std::move(fd);
+  data_ = data;
+  size_ = size;
+}
+
+bool SharedArena::Reserve(size_t bytes) {
+  if (bytes <= size_ && (size_ <= kArenaKeepLimit || bytes >= size_ / 4)) return false;
+  const size_t size = std::max(kArenaStep, (bytes + kArenaStep - 1) / kArenaStep * kArenaStep);
+  UniqueFd fd(::memfd_create("quorvane-pixels", MFD_CLOEXEC));
+  if (!fd.Valid()) throw std::system_error(errno, std::generic_category(), "memfd_create");
+  if (::ftruncate(fd.Get(), off_t(size)) != 0)
     throw std::system_error(errno, std::generic_category(), "ftruncate");
-  void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
-                      shared.fd_.Get(), 0);
-  if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
-  shared.data_ = data;
-  shared.size_ = bytes;
-  std::memcpy(data, bitmap.Bits(), bytes);
-  return shared;
+  Map(std::move(fd), size);
+  return true;
 }
 
-SharedPixels SharedPixels::Map(UniqueFd fd, size_t bytes) {
-  SharedPixels shared;
-  shared.fd_ = std::move(fd);
+void SharedArena::Adopt(UniqueFd fd) {
   struct stat st {};
-  if (!shared.fd_.Valid() || ::fstat(shared.fd_.Get(), &st) != 0 || st.st_size < 0 ||
-      size_t(st.st_size) < bytes)
-    throw std::runtime_error("shared picture is smaller than announced");
-  if (bytes == 0) return shared;
-  void* data = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, shared.fd_.Get(), 0);
-  if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
-  shared.data_ = data;
-  shared.size_ = bytes;
-  return shared;
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || st.st_size <= 0) {
+    Reset();
+    throw std::runtime_error("shared memory without a size");
+  }
+  Map(std::move(fd), size_t(st.st_size));
 }
 
-bool SharedPixels::CopyTo(int width, int height, Bitmap& out) const {
+void SharedArena::Store(const Bitmap& bitmap) {
+  const size_t bytes = bitmap.ByteSize();
+  if (bytes > size_) throw std::length_error("picture larger than the shared memory");
+  if (bytes) std::memcpy(data_, bitmap.Bits(), bytes);
+}
+
+bool SharedArena::CopyTo(int width, int height, uint64_t bytes, Bitmap& out) const {
   if (!Bitmap::SizeAllowed(width, height)) return false;
   const size_t need = Bitmap::StrideFor(width) * size_t(height);
-  if (need != size_) return false;
+  if (need != bytes || need > size_) return false;
   Bitmap result;
   try {
     result.SetSize(width, height);
@@ -206,7 +205,8 @@ CodecIo Reply(int sock, bool ok) {
   return SendCodecMessage(sock, reply);
 }
 
-CodecIo ServeLoad(int sock, const CodecMessage& request, CodecService& service) {
+CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
+                  CodecService& service) {
   Bitmap picture;
   bool ok = false;
   try {
@@ -219,29 +219,34 @@ CodecIo ServeLoad(int sock, const CodecMessage& request, CodecService& service) 
   reply.header.ok = ok ? 1 : 0;
   reply.header.width = picture.Width();
   reply.header.height = picture.Height();
-  if (picture.Empty()) return SendCodecMessage(sock, reply);
-  SharedPixels shared;
+  if (!ok || picture.Empty()) return SendCodecMessage(sock, reply);
+  bool fresh = false;
   try {
-    shared = SharedPixels::FromBitmap(picture);
+    fresh = arena.Reserve(picture.ByteSize());
+    arena.Store(picture);
   } catch (const std::exception&) {
-    return Reply(sock, false);
+    // The two ends no longer share an arena: answer, then end this helper so that the
+    // next call starts both ends afresh.
+    Reply(sock, false);
+    return CodecIo::kError;
   }
-  picture.Release();
-  reply.header.pixelBytes = shared.Size();
-  return SendCodecMessage(sock, reply, shared.Fd());
+  reply.header.pixelBytes = picture.ByteSize();
+  return SendCodecMessage(sock, reply, fresh ? arena.Fd() : -1);
 }
 
-CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd pixels, CodecService& service) {
+CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd fd, SharedArena& arena,
+                  CodecService& service) {
   const auto& h = request.header;
   Bitmap picture;
   try {
-    if (!Bitmap::SizeAllowed(h.width, h.height) ||
-        h.pixelBytes != Bitmap::StrideFor(h.width) * uint64_t(h.height))
-      return Reply(sock, false);
-    SharedPixels shared = SharedPixels::Map(std::move(pixels), size_t(h.pixelBytes));
-    if (!shared.CopyTo(h.width, h.height, picture)) return Reply(sock, false);
+    if (fd.Valid()) arena.Adopt(std::move(fd));
+    if (!arena.CopyTo(h.width, h.height, h.pixelBytes, picture)) {
+      Reply(sock, false);
+      return CodecIo::kError;  // as above: start afresh
+    }
   } catch (const std::exception&) {
-    return Reply(sock, false);
+    Reply(sock, false);
+    return CodecIo::kError;
   }
   bool ok = false;
   try {
@@ -260,6 +265,7 @@ int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecSe
   hello.header.ok = bound ? 1 : 0;
   if (!bound) hello.path = failure.substr(0, 1024);
   if (SendCodecMessage(sock, hello) != CodecIo::kOk) return 1;
+  SharedArena arena;
   for (;;) {
     CodecMessage request;
     UniqueFd fd;
@@ -278,10 +284,10 @@ int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecSe
         break;
       }
       case CodecOp::kLoad:
-        io = ServeLoad(sock, request, service);
+        io = ServeLoad(sock, request, arena, service);
         break;
       case CodecOp::kSave:
-        io = ServeSave(sock, request, std::move(fd), service);
+        io = ServeSave(sock, request, std::move(fd), arena, service);
         break;
       default:
         io = Reply(sock, false);

@@ -3,9 +3,11 @@
 //
 // The two ends share a SOCK_SEQPACKET socket pair: every message is one packet, so a
 // packet is never split or merged, and a closed end reads as end of file. A message is
-// a fixed header followed by a file name. Pixels never travel through the socket: the
-// side that produces them writes them into a memfd, and the descriptor rides along with
-// the message as SCM_RIGHTS ancillary data; the other side maps it read-only.
+// a fixed header followed by a file name. Pixels never travel through the socket: both
+// ends map one shared memfd (the arena) and the side that produces a picture writes it
+// there. When a picture does not fit, its producer makes a larger arena and sends the
+// new descriptor along with the message (SCM_RIGHTS); the receiver maps it in place of
+// the old one. So a run of similar pictures reuses the same, already mapped pages.
 //
 // Order of events: the helper starts, binds the codec library and sends one kHello
 // whose `ok` says whether the library is usable (when not, its text says why). Then
@@ -37,7 +39,7 @@ struct CodecMessageHeader {
   int32_t width = 0;
   int32_t height = 0;
   uint32_t pathBytes = 0;
-  uint64_t pixelBytes = 0;  // size of the attached memfd's picture; 0 when none
+  uint64_t pixelBytes = 0;  // bytes of the picture in the arena; 0 when none
   CodecSaveRequest save;  // kSave: passed unchanged to the library's save
 };
 
@@ -74,30 +76,35 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-// A picture in shared memory: a memfd and its mapping.
-class SharedPixels {
+// One end's mapping of the shared pixel memory (a memfd).
+class SharedArena {
  public:
-  SharedPixels() = default;
-  SharedPixels(SharedPixels&& other) noexcept;
-  SharedPixels& operator=(SharedPixels&& other) noexcept;
-  SharedPixels(const SharedPixels&) = delete;
-  SharedPixels& operator=(const SharedPixels&) = delete;
-  ~SharedPixels();
+  SharedArena() = default;
+  SharedArena(const SharedArena&) = delete;
+  SharedArena& operator=(const SharedArena&) = delete;
+  ~SharedArena() { Reset(); }
 
-  // A new writable memfd holding a copy of the bitmap's rows. Throws on failure.
-  static SharedPixels FromBitmap(const Bitmap& bitmap);
-  // Maps a received descriptor read-only, after checking that it holds at least
-  // `bytes` bytes. Takes ownership of fd. Throws on failure.
-  static SharedPixels Map(UniqueFd fd, size_t bytes);
+  // Makes room for `bytes`: keeps the current arena when it is large enough (and not
+  // far too large), else maps a new memfd. True when a new one was made: its Fd() must
+  // go to the other end with the message. Throws on failure.
+  bool Reserve(size_t bytes);
+  // Maps a descriptor received from the other end in place of the current arena.
+  // Throws on failure (the arena is then empty).
+  void Adopt(UniqueFd fd);
+  void Reset();
 
-  // Fills `out` (width x height) from the shared rows; false when the size does not
-  // match the mapping or the bitmap refuses it. `out` is only replaced on success.
-  bool CopyTo(int width, int height, Bitmap& out) const;
+  // Writes the bitmap's rows at the start of the arena (Reserve first).
+  void Store(const Bitmap& bitmap);
+  // Fills `out` (width x height) from the arena; false when the size does not match
+  // `bytes`, exceeds the arena or the bitmap refuses it. `out` is replaced only on
+  // success.
+  bool CopyTo(int width, int height, uint64_t bytes, Bitmap& out) const;
 
   int Fd() const { return fd_.Get(); }
-  size_t Size() const { return size_; }
+  size_t Capacity() const { return size_; }
 
  private:
+  void Map(UniqueFd fd, size_t size);
   UniqueFd fd_;
   void* data_ = nullptr;
   size_t size_ = 0;

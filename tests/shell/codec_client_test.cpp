@@ -315,3 +315,36 @@ TEST(CodecClient, CallsFromTwoThreadsNeverOverlap) {
   EXPECT_EQ(good.load(), 40);
   EXPECT_EQ(client.StartCount(), 1);
 }
+
+TEST(CodecClient, SharedMemorySurvivesChangingSizesAndRestarts) {
+  CodecClient client(FakeOptions());
+  test::TestDir dir;
+  const std::string target = dir.file("out.txt");
+  auto saved = [&](const Bitmap& b) {
+    std::ostringstream want;
+    want << b.Width() << ' ' << b.Height() << " 0 -1 -1 0 " << Checksum(b);
+    return test::ReadFileBytes(target) == want.str();
+  };
+  Bitmap out;
+  // Growing, shrinking and growing again, loads and saves interleaved: each picture
+  // arrives whole, whichever end made the memory last.
+  const int sizes[][2] = {{10, 10}, {3000, 2000}, {5, 5}, {700, 3}, {5000, 4000}, {1, 1}, {640, 480}};
+  for (const auto& s : sizes) {
+    ASSERT_TRUE(client.Load("good:" + std::to_string(s[0]) + ":" + std::to_string(s[1]), out));
+    EXPECT_TRUE(out.SamePixels(test::PatternBitmap(s[0], s[1]))) << s[0];
+    const Bitmap picture = test::PatternBitmap(s[1], s[0]);
+    ASSERT_TRUE(client.Save(target, picture, CodecSaveRequest{}));
+    EXPECT_TRUE(saved(picture)) << s[0];
+  }
+  // After a crash, and after a kill while idle, a save finds its pixels in the new
+  // helper's memory.
+  EXPECT_FALSE(client.Load("crash", out));
+  const Bitmap small = test::PatternBitmap(17, 4);
+  ASSERT_TRUE(client.Save(target, small, CodecSaveRequest{}));
+  EXPECT_TRUE(saved(small));
+  ::kill(client.HelperPid(), SIGKILL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(client.Save(target, small, CodecSaveRequest{}));
+  EXPECT_TRUE(saved(small));
+  EXPECT_EQ(client.StartCount(), 3);
+}
