@@ -99,12 +99,12 @@ void BM_HelperRestart(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Png2000x1500_InProcess)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_Png2000x1500_Helper)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_Tga94x94_InProcess)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Tga94x94_Helper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Tga640x480_InProcess)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Tga640x480_Helper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_HelperRestart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Png2000x1500_InProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Png2000x1500_Helper)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Tga94x94_InProcess)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_Tga94x94_Helper)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_Tga640x480_InProcess)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_Tga640x480_Helper)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_HelperRestart)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
