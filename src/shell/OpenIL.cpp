@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fstream>
 
 namespace quorvane {
 
@@ -142,6 +143,32 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
   return true;
 }
 
+// The library's PNG loader never returns from a file that ends inside a chunk (its
+// read callback ignores short reads). A PNG file is handed to it only when its chunks
+// are complete up to IEND; other files pass unchecked.
+bool PngChunksComplete(const std::string& path) {
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[8] = {};
+  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
+    return true;
+  in.seekg(0, std::ios::end);
+  const uint64_t size = uint64_t(in.tellg());
+  uint64_t pos = 8;
+  while (pos + 12 <= size) {
+    unsigned char chunk[8];
+    in.seekg(std::streamoff(pos));
+    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
+                            (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
+    if (length > 0x7FFFFFFF) return false;
+    pos += 12 + length;
+    if (pos > size) return false;
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ExtractCodecLibraries() {}
@@ -202,6 +229,7 @@ bool CodecInit() {
 bool CodecLoad(const std::string& path, Bitmap& out) {
   const CodecTable& t = Table();
   if (!t.bound) return false;
+  if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   Bitmap picture;
   bool copied = false;
