@@ -1,8 +1,11 @@
 #include "shell/OpenIL.h"
 
+#include "shell/FileNames.h"
+
 #include <IL/il.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -122,6 +125,12 @@ bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
   }
   out.Swap(picture);
   return true;
+}
+
+void FlipRows(Bitmap& picture) {
+  const size_t rowBytes = size_t(picture.Width()) * 3;
+  for (int top = 0, bottom = picture.Height() - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(picture.ScanLine(top), picture.ScanLine(top) + rowBytes, picture.ScanLine(bottom));
 }
 
 // Makes a copy of `bmp` the library's current image (B, G, R unsigned bytes), in the
@@ -245,6 +254,9 @@ bool CodecLoad(const std::string& path, Bitmap& out) {
   ClearErrors(t);
   // A failed load is a failure even when the library left no error behind.
   if (!loaded || !copied || !noError) return false;
+  // The library's Photo CD loader delivers its rows bottom-up whatever the origin
+  // setting says (it picks that loader by the extension alone).
+  if (LowerFileExt(path) == ".pcd") FlipRows(picture);
   out.Swap(picture);
   return true;
 }

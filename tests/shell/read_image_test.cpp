@@ -121,12 +121,33 @@ TEST_F(ReadImage, FilesWrittenByImageMagickGiveThePixelsWritten) {
   const Bitmap few = FewColours(29, 17);
   Convert(few, dir, "", dir.file("a.gif"));
   ExpectReads(dir.file("a.gif"), few);
+  // MNG: the first picture.
+  Convert(pattern, dir, "", dir.file("a.mng"));
+  ExpectReads(dir.file("a.mng"), pattern);
   // JPEG under its three names.
   const Bitmap smooth = Gradient(48, 32);
   for (const char* name : {"a.jpg", "a.jpeg", "a.jpe"}) {
     Convert(smooth, dir, "-quality 95", dir.file(name));
     ExpectReads(dir.file(name), smooth, 12);
   }
+}
+
+TEST_F(ReadImage, PhotoCdFilesComeTheRightWayUp) {
+  // Photo CD holds 768 x 512 pictures in its own colour space: compare colours
+  // roughly, top against bottom.
+  TestDir dir;
+  const std::string path = dir.file("photo.pcd");
+  ASSERT_EQ(RunCommand("convert -size 768x512 gradient:red-blue " + ShellQuote(path) + " 2>/dev/null"), 0);
+  Bitmap loaded;
+  ASSERT_TRUE(ReadImageFile(path, loaded));
+  ASSERT_EQ(loaded.Width(), 768);
+  ASSERT_EQ(loaded.Height(), 512);
+  const TColor top = loaded.Pixel(384, 4);
+  const TColor bottom = loaded.Pixel(384, 507);
+  EXPECT_GT(GetRValue(top), 200);
+  EXPECT_LT(GetBValue(top), 60);
+  EXPECT_LT(GetRValue(bottom), 60);
+  EXPECT_GT(GetBValue(bottom), 200);
 }
 
 TEST_F(ReadImage, FilesWrittenByTheCodecLibraryGiveThePixelsWritten) {
