@@ -272,6 +272,9 @@ TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
       expectFails(dir.write(std::string("half") + ext, bytes.substr(0, bytes.size() / 2)));
     expectFails(dir.write(std::string("head") + ext, bytes.substr(0, 20)));
   }
+  // A Dr. Halo CUT file loads as colour indices without its palette file, which cannot
+  // be turned into colours: a failure, not a black picture.
+  expectFails(dir.write("halo.cut", std::string("\x04\x00\x02\x00\x00\x00\x03\x00\x84\x01\x00\x03\x00\x84\x02\x00", 16)));
   // Text under image names.
   for (const char* name : {"text.bmp", "text.gif", "text.jpg", "text.png", "text.tif", "text.tga"})
     expectFails(dir.write(name, "Just some text that is not a picture of any kind.\n"));
