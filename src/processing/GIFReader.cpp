@@ -31,7 +31,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
   auto* source = static_cast<MemorySource*>(gif->UserData);
   if (length <= 0) return 0;
   const size_t n = std::min(size_t(length), source->size - source->pos);
-  std::memcpy(buffer, source->data + source->pos, n);
+  if (n > 0) std::memcpy(buffer, source->data + source->pos, n);
   source->pos += n;
   return int(n);
 }
