@@ -160,3 +160,33 @@ TEST(Startup, MissingCodecLibraryEndsTheProgramWithExitCodeOne) {
   EXPECT_NE(ReadFileBytes(err).find("devil.dll and ilu.dll and ilut.dll is not found!\n"),
             std::string::npos);
 }
+
+TEST(Startup, FailedInitialisationShowsItsMessageAndClosesTheWindow) {
+  // A stand-in core library whose every call leaves an error behind.
+  TestDir dir;
+  const std::string source = dir.write("failing_il.c",
+                                       "void ilInit(void) {}\n"
+                                       "unsigned char ilConvertImage(unsigned a, unsigned b) { return 0; }\n"
+                                       "unsigned char ilLoadImage(const char* f) { return 0; }\n"
+                                       "unsigned char ilSaveImage(const char* f) { return 0; }\n"
+                                       "unsigned char ilSave(unsigned t, const char* f) { return 0; }\n"
+                                       "unsigned ilGetError(void) { return 0x0501; }\n"
+                                       "void ilSetInteger(unsigned m, int v) {}\n"
+                                       "unsigned char ilEnable(unsigned m) { return 0; }\n"
+                                       "int ilGetInteger(unsigned m) { return 0; }\n"
+                                       "unsigned char* ilGetData(void) { return 0; }\n"
+                                       "unsigned char ilTexImage(unsigned w, unsigned h, unsigned d, unsigned char c,\n"
+                                       "                         unsigned f, unsigned t, void* p) { return 0; }\n"
+                                       "unsigned char ilOriginFunc(unsigned m) { return 0; }\n");
+  const std::string library = dir.file("libfailing_il.so");
+  ASSERT_EQ(RunCommand("cc -shared -fPIC -w -o " + ShellQuote(library) + " " + ShellQuote(source)), 0);
+  const std::string err = dir.file("stderr.txt");
+  const int rc = RunCommand("QT_QPA_PLATFORM=offscreen QUORVANE_CODEC_LIBRARY=" + ShellQuote(library) +
+                            " timeout 30 " + ShellQuote(std::string(QUORVANE_BINARY_DIR) + "/quorvane") +
+                            " 2>" + ShellQuote(err) + " </dev/null");
+  // The window closes as soon as the event loop runs, which ends the program.
+  EXPECT_EQ(rc, 0);
+  const std::string messages = ReadFileBytes(err);
+  EXPECT_NE(messages.find("devil.dll or ilu.dll or ilut.dll or all functin init error!\n"), std::string::npos);
+  EXPECT_EQ(messages.find("is not found!"), std::string::npos);
+}
