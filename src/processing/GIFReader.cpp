@@ -80,8 +80,7 @@ void ComposeFrame(GifFileType* gif, int transparent, Bitmap& out) {
   const GifImageDesc& desc = gif->Image;
   const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
   if (!map || !map->Colors || map->ColorCount <= 0) Fail("no colour map");
-  if (desc.Width <= 0 || desc.Height <= 0 || desc.Left < 0 || desc.Top < 0)
-    Fail("bad frame size");
+  if (desc.Width <= 0 || desc.Height <= 0 || desc.Left < 0 || desc.Top < 0) Fail("bad frame size");
   // The frame is decoded whole even where it is clipped, so its size bounds the work.
   if (!Bitmap::SizeAllowed(desc.Width, desc.Height)) Fail("frame size out of range");
   int64_t screenWidth = gif->SWidth;

@@ -1,7 +1,5 @@
 #include "shell/OpenIL.h"
 
-#include "shell/FileNames.h"
-
 #include <IL/il.h>
 #include <dlfcn.h>
 
@@ -10,6 +8,8 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+
+#include "shell/FileNames.h"
 
 namespace quorvane {
 
@@ -108,8 +108,8 @@ void ClearErrors(const CodecTable& t) {
 bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
   const ILint width = t.ilGetInteger(IL_IMAGE_WIDTH);
   const ILint height = t.ilGetInteger(IL_IMAGE_HEIGHT);
-  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR || t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE ||
-      t.ilGetInteger(IL_IMAGE_BPP) != 3)
+  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR ||
+      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != 3)
     return false;
   if (width <= 0 || height <= 0 || !Bitmap::SizeAllowed(width, height)) return false;
   const size_t rowBytes = size_t(width) * 3;
@@ -130,7 +130,8 @@ bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
 void FlipRows(Bitmap& picture) {
   const size_t rowBytes = size_t(picture.Width()) * 3;
   for (int top = 0, bottom = picture.Height() - 1; top < bottom; ++top, --bottom)
-    std::swap_ranges(picture.ScanLine(top), picture.ScanLine(top) + rowBytes, picture.ScanLine(bottom));
+    std::swap_ranges(picture.ScanLine(top), picture.ScanLine(top) + rowBytes,
+                     picture.ScanLine(bottom));
 }
 
 // Makes a copy of `bmp` the library's current image (B, G, R unsigned bytes), in the

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 
 #include <random>
 #include <string>
@@ -26,7 +26,8 @@ struct Frame {
 };
 
 int WriteToString(GifFileType* gif, const GifByteType* data, int length) {
-  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), size_t(length));
+  static_cast<std::string*>(gif->UserData)
+      ->append(reinterpret_cast<const char*>(data), size_t(length));
   return length;
 }
 
@@ -62,7 +63,8 @@ std::string MakeGif(int screenWidth, int screenHeight, const std::vector<GifColo
       for (int r = 0; r < f.height; ++r) order.push_back(r);
     }
     for (int r : order) {
-      std::vector<GifPixelType> line(f.pixels.begin() + r * f.width, f.pixels.begin() + (r + 1) * f.width);
+      std::vector<GifPixelType> line(f.pixels.begin() + r * f.width,
+                                     f.pixels.begin() + (r + 1) * f.width);
       EXPECT_EQ(EGifPutLine(gif, line.data(), f.width), GIF_OK);
     }
     if (local) GifFreeMapObject(local);
@@ -104,8 +106,10 @@ TEST(GifReader, FullScreenFrameGivesItsColours) {
 TEST(GifReader, InterlacedFramesGiveTheSamePicture) {
   for (int height : {1, 2, 3, 5, 8, 9, 17}) {
     SCOPED_TRACE(height);
-    const Bitmap plain = Decode(MakeGif(6, height, kMap, {{0, 0, 6, height, false, {}, Indices(6, height)}}));
-    const Bitmap interlaced = Decode(MakeGif(6, height, kMap, {{0, 0, 6, height, true, {}, Indices(6, height)}}));
+    const Bitmap plain =
+        Decode(MakeGif(6, height, kMap, {{0, 0, 6, height, false, {}, Indices(6, height)}}));
+    const Bitmap interlaced =
+        Decode(MakeGif(6, height, kMap, {{0, 0, 6, height, true, {}, Indices(6, height)}}));
     EXPECT_TRUE(interlaced.SamePixels(plain));
     EXPECT_EQ(interlaced.Pixel(5, height - 1), Expected(5, height - 1));
   }
@@ -155,7 +159,8 @@ TEST(GifReader, LocalMapsFirstFramesAndClipping) {
   EXPECT_THROW(Decode(noMap), GifReadError);
 
   // Only the first frame counts.
-  got = Decode(MakeGif(2, 2, kMap, {{0, 0, 2, 2, false, {}, {0, 0, 0, 0}}, {0, 0, 2, 2, false, {}, {1, 1, 1, 1}}}));
+  got = Decode(MakeGif(
+      2, 2, kMap, {{0, 0, 2, 2, false, {}, {0, 0, 0, 0}}, {0, 0, 2, 2, false, {}, {1, 1, 1, 1}}}));
   EXPECT_EQ(got.Pixel(1, 1), kMapColours[0]);
 
   // A frame reaching past the screen is clipped: write a big screen, then shrink it.

@@ -22,7 +22,9 @@ std::string Le16(uint32_t v) { return {char(v & 0xFF), char((v >> 8) & 0xFF)}; }
 std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
 // A palette entry as stored in the file (B, G, R, reserved).
-std::string Quad(TColor c) { return {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c)), 0}; }
+std::string Quad(TColor c) {
+  return {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c)), 0};
+}
 
 struct Info {
   uint32_t headerSize = 40;
@@ -35,9 +37,9 @@ struct Info {
 };
 
 std::string InfoHeader(const Info& i) {
-  std::string h = Le32(i.headerSize) + Le32(uint32_t(i.width)) + Le32(uint32_t(i.height)) + Le16(1) +
-                  Le16(i.bitCount) + Le32(i.compression) + Le32(0) + Le32(2835) + Le32(2835) +
-                  Le32(i.colorsUsed) + Le32(0);
+  std::string h = Le32(i.headerSize) + Le32(uint32_t(i.width)) + Le32(uint32_t(i.height)) +
+                  Le16(1) + Le16(i.bitCount) + Le32(i.compression) + Le32(0) + Le32(2835) +
+                  Le32(2835) + Le32(i.colorsUsed) + Le32(0);
   if (i.headerSize >= 52) h += Le32(i.masks[0]) + Le32(i.masks[1]) + Le32(i.masks[2]);
   h.resize(i.headerSize, '\0');
   return h;
@@ -47,7 +49,8 @@ std::string InfoHeader(const Info& i) {
 // `offBits` < 0 points at the pixels.
 std::string BmpFile(const std::string& header, const std::string& extra, const std::string& pixels,
                     int64_t offBits = -1) {
-  const uint32_t off = offBits < 0 ? uint32_t(14 + header.size() + extra.size()) : uint32_t(offBits);
+  const uint32_t off =
+      offBits < 0 ? uint32_t(14 + header.size() + extra.size()) : uint32_t(offBits);
   const std::string body = header + extra + pixels;
   return "BM" + Le32(uint32_t(14 + body.size())) + Le32(0) + Le32(off) + body;
 }
@@ -74,18 +77,19 @@ void ExpectPixels(const Bitmap& got, const Bitmap& want) {
       EXPECT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << "at " << x << "," << y;
 }
 
-const TColor kC0 = RGB(1, 2, 3), kC1 = RGB(200, 100, 50), kC2 = RGB(0, 255, 128), kC3 = RGB(90, 0, 255);
+const TColor kC0 = RGB(1, 2, 3), kC1 = RGB(200, 100, 50), kC2 = RGB(0, 255, 128),
+             kC3 = RGB(90, 0, 255);
 
 // An 8-bit RLE file, 5 x 4, with runs, a literal with padding, a delta, line ends and
 // the end marker; the expected picture beside it.
 std::string Rle8Sample() {
   const std::string palette = Quad(kC0) + Quad(kC1) + Quad(kC2) + Quad(kC3);
   std::string rle;
-  rle += std::string("\x03\x01", 2) + std::string("\x00\x00", 2);      // bottom row: 1 1 1 . .
-  rle += std::string("\x00\x03\x02\x03\x01\x00", 6);                    // row 1: literal 2 3 1 (+pad)
-  rle += std::string("\x07\x02", 2) + std::string("\x00\x00", 2);       // then 7 x 2, clipped
-  rle += std::string("\x00\x02\x01\x01", 4);                             // delta: right 1, up 1
-  rle += std::string("\x02\x03", 2) + std::string("\x00\x01", 2);       // row 3 at x=1: 3 3, end
+  rle += std::string("\x03\x01", 2) + std::string("\x00\x00", 2);  // bottom row: 1 1 1 . .
+  rle += std::string("\x00\x03\x02\x03\x01\x00", 6);               // row 1: literal 2 3 1 (+pad)
+  rle += std::string("\x07\x02", 2) + std::string("\x00\x00", 2);  // then 7 x 2, clipped
+  rle += std::string("\x00\x02\x01\x01", 4);                       // delta: right 1, up 1
+  rle += std::string("\x02\x03", 2) + std::string("\x00\x01", 2);  // row 3 at x=1: 3 3, end
   Info info;
   info.width = 5;
   info.height = 4;
@@ -141,7 +145,8 @@ TEST(BmpWriter, WritesA24BitBottomUpFileThatOthersRead) {
   Bitmap back;
   ReadBmpFile(path, back);
   EXPECT_TRUE(back.SamePixels(big));
-  ASSERT_EQ(RunCommand("convert " + ShellQuote(path) + " " + ShellQuote(dir.file("check.bmp")) + " 2>/dev/null"),
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(path) + " " + ShellQuote(dir.file("check.bmp")) +
+                       " 2>/dev/null"),
             0);  // ImageMagick's own (version 5) bitmap file
   ReadBmpFile(dir.file("check.bmp"), back);
   EXPECT_TRUE(back.SamePixels(big));
@@ -223,7 +228,8 @@ TEST(BmpReader, Os2CoreHeaders) {
   };
   // 8 bits with three-byte palette entries.
   const std::string palette = std::string("\x03\x02\x01", 3) + std::string("\x32\x64\xC8", 3);
-  Bitmap got = Decode(BmpFile(core(2, 2, 8), palette, std::string("\x00\x01\x00\x00\x01\x01\x00\x00", 8)));
+  Bitmap got =
+      Decode(BmpFile(core(2, 2, 8), palette, std::string("\x00\x01\x00\x00\x01\x01\x00\x00", 8)));
   ExpectPixels(got, FromRows({{kC1, kC1}, {kC0, kC1}}));
   got = Decode(BmpFile(core(1, 1, 24), "", std::string("\x0A\x0B\x0C\x00", 4)));
   ExpectPixels(got, FromRows({{RGB(0x0C, 0x0B, 0x0A)}}));
@@ -241,7 +247,7 @@ TEST(BmpReader, RunLengthCoding) {
   info.bitCount = 4;
   info.compression = 2;
   const std::string palette = Quad(kC0) + Quad(kC1) + Quad(kC2) + Quad(kC3);
-  std::string rle = std::string("\x05\x12", 2) + std::string("\x00\x00", 2);  // 1 2 1 2 1 .
+  std::string rle = std::string("\x05\x12", 2) + std::string("\x00\x00", 2);       // 1 2 1 2 1 .
   rle += std::string("\x00\x03\x32\x10", 4) + std::string("\x03\x33\x00\x01", 4);  // 3 2 1 3 3 3
   ExpectPixels(Decode(BmpFile(InfoHeader(info), palette, rle)),
                FromRows({{kC3, kC2, kC1, kC3, kC3, kC3}, {kC1, kC2, kC1, kC2, kC1, kC0}}));
@@ -254,7 +260,8 @@ TEST(BmpReader, TruncatedAtEveryOffsetFailsOrGivesTheSamePicture) {
   const std::string pixels24 = BmpFile(InfoHeader(info), "", std::string(24, '\x5A'));
   info.bitCount = 16;
   info.compression = 3;
-  const std::string fields = BmpFile(InfoHeader(info), Le32(0xF800) + Le32(0x07E0) + Le32(0x1F), std::string(16, 'x'));
+  const std::string fields =
+      BmpFile(InfoHeader(info), Le32(0xF800) + Le32(0x07E0) + Le32(0x1F), std::string(16, 'x'));
   for (const std::string& whole : {Rle8Sample(), Pixels8Sample(), pixels24, fields}) {
     const Bitmap full = Decode(whole);
     for (size_t cut = 0; cut < whole.size(); ++cut) {
@@ -322,7 +329,8 @@ TEST(BmpReader, HostileHeadersAreRefusedBeforeAllocating) {
   i.height = 2;
   i.bitCount = 8;
   i.colorsUsed = 0xFFFFFFFF;
-  const Bitmap got = Decode(BmpFile(InfoHeader(i), Quad(kC1) + Quad(kC2), std::string("\x01\x00\x00\x00\x00\x01\x00\x00", 8)));
+  const Bitmap got = Decode(BmpFile(InfoHeader(i), Quad(kC1) + Quad(kC2),
+                                    std::string("\x01\x00\x00\x00\x00\x01\x00\x00", 8)));
   ExpectPixels(got, FromRows({{kC1, kC2}, {kC2, kC1}}));
   // No palette at all for a paletted picture.
   EXPECT_THROW(Decode(BmpFile(InfoHeader(i), "", "")), BmpError);
@@ -340,7 +348,9 @@ TEST(BmpReader, RunLengthDataThatRunsOffThePicture) {
   info.bitCount = 8;
   info.compression = 1;
   const std::string palette = Quad(kC0) + Quad(kC1);
-  auto decode = [&](const std::string& rle) { return Decode(BmpFile(InfoHeader(info), palette, rle)); };
+  auto decode = [&](const std::string& rle) {
+    return Decode(BmpFile(InfoHeader(info), palette, rle));
+  };
   // Deltas far beyond the picture, runs beyond the row, more lines than rows: all
   // clipped; the picture ends when its rows are done.
   Bitmap got = decode(std::string("\x00\x02\xFF\x00", 4) + std::string("\xFF\x01", 2) +

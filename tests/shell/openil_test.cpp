@@ -1,8 +1,9 @@
+#include "shell/OpenIL.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "shell/OpenIL.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;
@@ -87,10 +88,14 @@ TEST_F(Codec, LosslessFormatsRoundTripTopRowFirst) {
     CodecSaveRequest req;
   };
   const Case cases[] = {
-      {"a.png", {kCodecTypePng}},           {"a.pnm", {kCodecTypePnm}},
-      {"a.sgi", {kCodecTypeSgi, false, -1, 0}}, {"rle.sgi", {kCodecTypeSgi, false, -1, 1}},
-      {"a.tga", {kCodecTypeTga}},           {"a.tif", {kCodecTypeTif}},
-      {"by-ext.png", {0, true}},            {"library-choice.tif", {0}},
+      {"a.png", {kCodecTypePng}},
+      {"a.pnm", {kCodecTypePnm}},
+      {"a.sgi", {kCodecTypeSgi, false, -1, 0}},
+      {"rle.sgi", {kCodecTypeSgi, false, -1, 1}},
+      {"a.tga", {kCodecTypeTga}},
+      {"a.tif", {kCodecTypeTif}},
+      {"by-ext.png", {0, true}},
+      {"library-choice.tif", {0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -132,7 +137,8 @@ TEST_F(Codec, SaveWritesExactlyThePathGivenAndReplacesAFileThere) {
   EXPECT_EQ(files, 1);
 
   EXPECT_FALSE(CodecSave(dir.file("empty.png"), Bitmap(), {kCodecTypePng}));
-  EXPECT_FALSE(CodecSave(dir.path() + "/no-such-folder/x.png", PatternBitmap(2, 2), {kCodecTypePng}));
+  EXPECT_FALSE(
+      CodecSave(dir.path() + "/no-such-folder/x.png", PatternBitmap(2, 2), {kCodecTypePng}));
   EXPECT_FALSE(std::filesystem::exists(dir.file("empty.png")));
 }
 
@@ -153,9 +159,10 @@ TEST_F(Codec, FailedLoadsLeaveTheBitmapAndLaterLoadsUnharmed) {
 TEST(Startup, MissingCodecLibraryEndsTheProgramWithExitCodeOne) {
   TestDir dir;
   const std::string err = dir.file("stderr.txt");
-  const int rc = RunCommand("QT_QPA_PLATFORM=offscreen QUORVANE_CODEC_LIBRARY=libquorvane-missing.so.1 " +
-                            ShellQuote(std::string(QUORVANE_BINARY_DIR) + "/quorvane") + " 2>" +
-                            ShellQuote(err) + " </dev/null");
+  const int rc =
+      RunCommand("QT_QPA_PLATFORM=offscreen QUORVANE_CODEC_LIBRARY=libquorvane-missing.so.1 " +
+                 ShellQuote(std::string(QUORVANE_BINARY_DIR) + "/quorvane") + " 2>" +
+                 ShellQuote(err) + " </dev/null");
   EXPECT_EQ(rc, 1);
   EXPECT_NE(ReadFileBytes(err).find("devil.dll and ilu.dll and ilut.dll is not found!\n"),
             std::string::npos);
@@ -164,29 +171,33 @@ TEST(Startup, MissingCodecLibraryEndsTheProgramWithExitCodeOne) {
 TEST(Startup, FailedInitialisationShowsItsMessageAndClosesTheWindow) {
   // A stand-in core library whose every call leaves an error behind.
   TestDir dir;
-  const std::string source = dir.write("failing_il.c",
-                                       "void ilInit(void) {}\n"
-                                       "unsigned char ilConvertImage(unsigned a, unsigned b) { return 0; }\n"
-                                       "unsigned char ilLoadImage(const char* f) { return 0; }\n"
-                                       "unsigned char ilSaveImage(const char* f) { return 0; }\n"
-                                       "unsigned char ilSave(unsigned t, const char* f) { return 0; }\n"
-                                       "unsigned ilGetError(void) { return 0x0501; }\n"
-                                       "void ilSetInteger(unsigned m, int v) {}\n"
-                                       "unsigned char ilEnable(unsigned m) { return 0; }\n"
-                                       "int ilGetInteger(unsigned m) { return 0; }\n"
-                                       "unsigned char* ilGetData(void) { return 0; }\n"
-                                       "unsigned char ilTexImage(unsigned w, unsigned h, unsigned d, unsigned char c,\n"
-                                       "                         unsigned f, unsigned t, void* p) { return 0; }\n"
-                                       "unsigned char ilOriginFunc(unsigned m) { return 0; }\n");
+  const std::string source =
+      dir.write("failing_il.c",
+                "void ilInit(void) {}\n"
+                "unsigned char ilConvertImage(unsigned a, unsigned b) { return 0; }\n"
+                "unsigned char ilLoadImage(const char* f) { return 0; }\n"
+                "unsigned char ilSaveImage(const char* f) { return 0; }\n"
+                "unsigned char ilSave(unsigned t, const char* f) { return 0; }\n"
+                "unsigned ilGetError(void) { return 0x0501; }\n"
+                "void ilSetInteger(unsigned m, int v) {}\n"
+                "unsigned char ilEnable(unsigned m) { return 0; }\n"
+                "int ilGetInteger(unsigned m) { return 0; }\n"
+                "unsigned char* ilGetData(void) { return 0; }\n"
+                "unsigned char ilTexImage(unsigned w, unsigned h, unsigned d, unsigned char c,\n"
+                "                         unsigned f, unsigned t, void* p) { return 0; }\n"
+                "unsigned char ilOriginFunc(unsigned m) { return 0; }\n");
   const std::string library = dir.file("libfailing_il.so");
-  ASSERT_EQ(RunCommand("cc -shared -fPIC -w -o " + ShellQuote(library) + " " + ShellQuote(source)), 0);
+  ASSERT_EQ(RunCommand("cc -shared -fPIC -w -o " + ShellQuote(library) + " " + ShellQuote(source)),
+            0);
   const std::string err = dir.file("stderr.txt");
-  const int rc = RunCommand("QT_QPA_PLATFORM=offscreen QUORVANE_CODEC_LIBRARY=" + ShellQuote(library) +
-                            " timeout 30 " + ShellQuote(std::string(QUORVANE_BINARY_DIR) + "/quorvane") +
-                            " 2>" + ShellQuote(err) + " </dev/null");
+  const int rc =
+      RunCommand("QT_QPA_PLATFORM=offscreen QUORVANE_CODEC_LIBRARY=" + ShellQuote(library) +
+                 " timeout 30 " + ShellQuote(std::string(QUORVANE_BINARY_DIR) + "/quorvane") +
+                 " 2>" + ShellQuote(err) + " </dev/null");
   // The window closes as soon as the event loop runs, which ends the program.
   EXPECT_EQ(rc, 0);
   const std::string messages = ReadFileBytes(err);
-  EXPECT_NE(messages.find("devil.dll or ilu.dll or ilut.dll or all functin init error!\n"), std::string::npos);
+  EXPECT_NE(messages.find("devil.dll or ilu.dll or ilut.dll or all functin init error!\n"),
+            std::string::npos);
   EXPECT_EQ(messages.find("is not found!"), std::string::npos);
 }

@@ -33,8 +33,8 @@ class ReadImage : public ::testing::Test {
                       const std::string& target) {
     const std::string source = dir.file("convert-source.bmp");
     WriteBmpFile(source, picture);
-    ASSERT_EQ(RunCommand("convert " + ShellQuote(source) + " " + options + " " + ShellQuote(target) +
-                         " 2>/dev/null"),
+    ASSERT_EQ(RunCommand("convert " + ShellQuote(source) + " " + options + " " +
+                         ShellQuote(target) + " 2>/dev/null"),
               0)
         << target;
   }
@@ -52,13 +52,15 @@ int MaxDifference(const Bitmap& a, const Bitmap& b) {
 Bitmap Gradient(int w, int h) {
   Bitmap b(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), 100));
+    for (int x = 0; x < w; ++x)
+      b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), 100));
   return b;
 }
 
 // Few colours (fits any palette), different in every channel, not symmetric.
 Bitmap FewColours(int w, int h) {
-  static const TColor colours[] = {clRed, clLime, clBlue, clYellow, clWhite, RGB(10, 80, 200), clBlack};
+  static const TColor colours[] = {clRed,   clLime,           clBlue, clYellow,
+                                   clWhite, RGB(10, 80, 200), clBlack};
   Bitmap b(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) b.SetPixel(x, y, colours[(x + y * y) % 7]);
@@ -137,7 +139,9 @@ TEST_F(ReadImage, PhotoCdFilesComeTheRightWayUp) {
   // roughly, top against bottom.
   TestDir dir;
   const std::string path = dir.file("photo.pcd");
-  ASSERT_EQ(RunCommand("convert -size 768x512 gradient:red-blue " + ShellQuote(path) + " 2>/dev/null"), 0);
+  ASSERT_EQ(
+      RunCommand("convert -size 768x512 gradient:red-blue " + ShellQuote(path) + " 2>/dev/null"),
+      0);
   Bitmap loaded;
   ASSERT_TRUE(ReadImageFile(path, loaded));
   ASSERT_EQ(loaded.Width(), 768);
@@ -153,7 +157,8 @@ TEST_F(ReadImage, PhotoCdFilesComeTheRightWayUp) {
 TEST_F(ReadImage, FilesWrittenByTheCodecLibraryGiveThePixelsWritten) {
   TestDir dir;
   const Bitmap pattern = PatternBitmap(21, 13);
-  for (const char* name : {"b.pcx", "b.png", "b.tga", "b.tif", "b.sgi", "b.rgb", "b.rgba", "b.bw"}) {
+  for (const char* name :
+       {"b.pcx", "b.png", "b.tga", "b.tif", "b.sgi", "b.rgb", "b.rgba", "b.bw"}) {
     ASSERT_TRUE(CodecSave(dir.file(name), pattern, {0, true})) << name;
     ExpectReads(dir.file(name), pattern);
   }
@@ -167,7 +172,8 @@ TEST_F(ReadImage, FilesWrittenByTheCodecLibraryGiveThePixelsWritten) {
   // What the library writes is right side up for other programs too.
   for (const char* name : {"b.png", "b.tif"}) {
     const std::string check = dir.file(std::string(name) + ".bmp");
-    ASSERT_EQ(RunCommand("convert " + ShellQuote(dir.file(name)) + " bmp3:" + ShellQuote(check)), 0);
+    ASSERT_EQ(RunCommand("convert " + ShellQuote(dir.file(name)) + " bmp3:" + ShellQuote(check)),
+              0);
     ExpectReads(check, pattern);
   }
 }
@@ -187,7 +193,8 @@ TEST_F(ReadImage, EachExtensionGoesToItsReader) {
     for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_TRUE(plugin.CanLoad("/some/FILE" + upper));
   }
-  for (const char* name : {"a.xyz", "a.txt", "a", "a.jpg.bak", "a.pn"}) EXPECT_FALSE(plugin.CanLoad(name));
+  for (const char* name : {"a.xyz", "a.txt", "a", "a.jpg.bak", "a.pn"})
+    EXPECT_FALSE(plugin.CanLoad(name));
 }
 
 TEST_F(ReadImage, CapitalExtensionsAndUnknownExtensionsTakeTheRightPath) {
@@ -275,7 +282,9 @@ TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
   }
   // A Dr. Halo CUT file loads as colour indices without its palette file, which cannot
   // be turned into colours: a failure, not a black picture.
-  expectFails(dir.write("halo.cut", std::string("\x04\x00\x02\x00\x00\x00\x03\x00\x84\x01\x00\x03\x00\x84\x02\x00", 16)));
+  expectFails(dir.write(
+      "halo.cut",
+      std::string("\x04\x00\x02\x00\x00\x00\x03\x00\x84\x01\x00\x03\x00\x84\x02\x00", 16)));
   // Text under image names.
   for (const char* name : {"text.bmp", "text.gif", "text.jpg", "text.png", "text.tif", "text.tga"})
     expectFails(dir.write(name, "Just some text that is not a picture of any kind.\n"));
