@@ -308,13 +308,13 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
   UniqueFd replyFd;
   if (!CallLocked(request, nullptr, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
     return false;
-  if (!reply.header.ok) {
-    failure_ = CodecFailure::kRefused;
-    return false;
-  }
   const auto& h = reply.header;
   try {
     if (replyFd.Valid()) arena_.Adopt(std::move(replyFd));
+    if (!h.ok) {
+      failure_ = CodecFailure::kRefused;
+      return false;
+    }
     if (h.pixelBytes == 0 && h.width == 0 && h.height == 0) {
       out.Release();
     } else if (!arena_.CopyTo(h.width, h.height, h.pixelBytes, out)) {

@@ -207,30 +207,42 @@ CodecIo Reply(int sock, bool ok) {
 
 CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
                   CodecService& service) {
-  Bitmap picture;
+  // The picture goes straight into the shared memory, grown to fit when needed.
+  int width = 0, height = 0;
+  bool fresh = false, arenaLost = false;
+  auto target = [&](int w, int h) -> uint8_t* {
+    if (!Bitmap::SizeAllowed(w, h) || w <= 0 || h <= 0) return nullptr;
+    try {
+      fresh = arena.Reserve(Bitmap::StrideFor(w) * size_t(h)) || fresh;
+    } catch (const std::exception&) {
+      arenaLost = true;
+      return nullptr;
+    }
+    width = w;
+    height = h;
+    return arena.Data();
+  };
   bool ok = false;
   try {
-    ok = service.Load(request.path, picture);
+    ok = service.Load(request.path, target);
   } catch (...) {
     ok = false;
   }
-  CodecMessage reply;
-  reply.header.op = uint32_t(CodecOp::kReply);
-  reply.header.ok = ok ? 1 : 0;
-  reply.header.width = picture.Width();
-  reply.header.height = picture.Height();
-  if (!ok || picture.Empty()) return SendCodecMessage(sock, reply);
-  bool fresh = false;
-  try {
-    fresh = arena.Reserve(picture.ByteSize());
-    arena.Store(picture);
-  } catch (const std::exception&) {
-    // The two ends no longer share an arena: answer, then end this helper so that the
+  if (arenaLost) {
+    // The two ends no longer share memory: answer, then end this helper so that the
     // next call starts both ends afresh.
     Reply(sock, false);
     return CodecIo::kError;
   }
-  reply.header.pixelBytes = picture.ByteSize();
+  CodecMessage reply;
+  reply.header.op = uint32_t(CodecOp::kReply);
+  reply.header.ok = ok ? 1 : 0;
+  if (ok) {
+    reply.header.width = width;
+    reply.header.height = height;
+    reply.header.pixelBytes = Bitmap::StrideFor(width) * uint64_t(height);
+  }
+  // A new arena goes to the program even with a failure, so both ends keep sharing one.
   return SendCodecMessage(sock, reply, fresh ? arena.Fd() : -1);
 }
 

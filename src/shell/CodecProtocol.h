@@ -101,6 +101,7 @@ class SharedArena {
   bool CopyTo(int width, int height, uint64_t bytes, Bitmap& out) const;
 
   int Fd() const { return fd_.Get(); }
+  uint8_t* Data() { return static_cast<uint8_t*>(data_); }
   size_t Capacity() const { return size_; }
 
  private:
@@ -123,7 +124,8 @@ class CodecService {
  public:
   virtual ~CodecService() = default;
   virtual bool Init() = 0;
-  virtual bool Load(const std::string& path, Bitmap& out) = 0;
+  // Loads a file into the memory that `target` provides (see CodecLoadInto).
+  virtual bool Load(const std::string& path, const CodecPixelTarget& target) = 0;
   virtual bool Save(const std::string& path, const Bitmap& bitmap,
                     const CodecSaveRequest& request) = 0;
 };

@@ -3,9 +3,13 @@
 #include <IL/il.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fstream>
+
+#include "shell/FileNames.h"
 
 namespace quorvane {
 
@@ -99,13 +103,14 @@ void ClearErrors(const CodecTable& t) {
 }
 
 // Copies the library's current image (already converted to B, G, R unsigned bytes)
-// into `out`, top row first whatever the image's origin. Volumes give their first
-// slice. False when the image is not what the conversion promised or too large.
-bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
+// into the rows that `target` provides, top row first whatever the image's origin
+// (`flip` turns the order round once more). Volumes give their first slice. False
+// when the image is not what the conversion promised, too large, or refused.
+bool ilutConvertToHBitmap(const CodecTable& t, const CodecPixelTarget& target, bool flip) {
   const ILint width = t.ilGetInteger(IL_IMAGE_WIDTH);
   const ILint height = t.ilGetInteger(IL_IMAGE_HEIGHT);
-  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR || t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE ||
-      t.ilGetInteger(IL_IMAGE_BPP) != 3)
+  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR ||
+      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != 3)
     return false;
   if (width <= 0 || height <= 0 || !Bitmap::SizeAllowed(width, height)) return false;
   const size_t rowBytes = size_t(width) * 3;
@@ -113,13 +118,16 @@ bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
   if (dataSize < 0 || size_t(dataSize) < rowBytes * size_t(height)) return false;
   const ILubyte* data = t.ilGetData();
   if (!data) return false;
-  const bool bottomUp = t.ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT;
-  Bitmap picture(width, height);
+  const bool bottomUp = (t.ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT) != flip;
+  uint8_t* rows = target(width, height);
+  if (!rows) return false;
+  const size_t stride = Bitmap::StrideFor(width);
   for (int y = 0; y < height; ++y) {
     const size_t sourceRow = size_t(bottomUp ? height - 1 - y : y);
-    std::memcpy(picture.ScanLine(y), data + sourceRow * rowBytes, rowBytes);
+    uint8_t* row = rows + size_t(y) * stride;
+    std::memcpy(row, data + sourceRow * rowBytes, rowBytes);
+    std::memset(row + rowBytes, 0, stride - rowBytes);
   }
-  out.Swap(picture);
   return true;
 }
 
@@ -140,6 +148,32 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
     std::memcpy(data + targetRow * rowBytes, bmp.ScanLine(y), rowBytes);
   }
   return true;
+}
+
+// The library's PNG loader never returns from a file that ends inside a chunk (its
+// read callback ignores short reads). A PNG file is handed to it only when its chunks
+// are complete up to IEND; other files pass unchecked.
+bool PngChunksComplete(const std::string& path) {
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[8] = {};
+  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
+    return true;
+  in.seekg(0, std::ios::end);
+  const uint64_t size = uint64_t(in.tellg());
+  uint64_t pos = 8;
+  while (pos + 12 <= size) {
+    unsigned char chunk[8];
+    in.seekg(std::streamoff(pos));
+    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
+                            (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
+    if (length > 0x7FFFFFFF) return false;
+    pos += 12 + length;
+    if (pos > size) return false;
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -203,15 +237,29 @@ bool CodecInit() {
 }
 
 bool CodecLoad(const std::string& path, Bitmap& out) {
+  Bitmap picture;
+  auto target = [&picture](int width, int height) {
+    picture.SetSize(width, height);
+    return picture.Bits();
+  };
+  if (!CodecLoadInto(path, target)) return false;
+  out.Swap(picture);
+  return true;
+}
+
+bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   const CodecTable& t = Table();
   if (!t.bound) return false;
+  if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
-  Bitmap picture;
+  // The library's Photo CD loader delivers its rows bottom-up whatever the origin
+  // setting says (it picks that loader by the extension alone).
+  const bool flip = LowerFileExt(path) == ".pcd";
   bool copied = false;
   const bool loaded = t.ilLoadImage(path.c_str()) != IL_FALSE;
   if (loaded && t.ilConvertImage(IL_BGR, IL_UNSIGNED_BYTE)) {
     try {
-      copied = ilutConvertToHBitmap(t, picture);
+      copied = ilutConvertToHBitmap(t, target, flip);
     } catch (const std::exception&) {
       copied = false;
     }
@@ -219,9 +267,7 @@ bool CodecLoad(const std::string& path, Bitmap& out) {
   const bool noError = t.ilGetError() == IL_NO_ERROR;
   ClearErrors(t);
   // A failed load is a failure even when the library left no error behind.
-  if (!loaded || !copied || !noError) return false;
-  out.Swap(picture);
-  return true;
+  return loaded && copied && noError;
 }
 
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req) {

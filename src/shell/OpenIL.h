@@ -14,6 +14,8 @@
 // BindCodecLibrary and UnbindCodecLibrary run on the main thread before and after
 // every other use.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "shell/Bitmap.h"
@@ -50,11 +52,14 @@ inline constexpr int kCodecTypeSgi = 0x042C;
 inline constexpr int kCodecTypeTga = 0x042D;
 inline constexpr int kCodecTypeTif = 0x042E;
 
+// Where a load puts its pixels: answers the first row of a picture of the given size.
+using CodecPixelTarget = std::function<uint8_t*(int width, int height)>;
+
 struct CodecSaveRequest {
-  int type = 0;               // one of the kCodecType codes; 0 = library's choice
-  bool byExtension = false;   // save with ilSaveImage (format from the path's extension)
-  int jpegQuality = -1;       // when >= 0, set as option 0x0711 before saving
-  int sgiRle = -1;            // when >= 0, set as option 0x0715 before saving
+  int type = 0;              // one of the kCodecType codes; 0 = library's choice
+  bool byExtension = false;  // save with ilSaveImage (format from the path's extension)
+  int jpegQuality = -1;      // when >= 0, set as option 0x0711 before saving
+  int sgiRle = -1;           // when >= 0, set as option 0x0715 before saving
 };
 
 // These run in the helper, as the in-process versions below describe. A call that
@@ -90,6 +95,11 @@ bool CodecInit();
 // whatever the file's own origin (volumes and animations: the first slice/frame).
 // True exactly when the library reported no error; `out` is unchanged on failure.
 bool CodecLoad(const std::string& path, Bitmap& out);
+// The same load delivered into memory that `target` provides for the picture's size
+// (rows Bitmap::StrideFor(width) bytes apart, padding zeroed; null refuses, and so may
+// an exception). The codec helper loads straight into the memory it shares with the
+// program. True as for CodecLoad; on failure the target's memory may hold anything.
+bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target);
 
 // Makes `bmp` the library's current image and saves it to exactly `path` (an existing
 // file there is replaced: callers that must not overwrite save to a fresh name and

@@ -12,8 +12,8 @@ namespace {
 class InProcessCodec : public quorvane::CodecService {
  public:
   bool Init() override { return quorvane::local::CodecInit(); }
-  bool Load(const std::string& path, quorvane::Bitmap& out) override {
-    return quorvane::local::CodecLoad(path, out);
+  bool Load(const std::string& path, const quorvane::CodecPixelTarget& target) override {
+    return quorvane::local::CodecLoadInto(path, target);
   }
   bool Save(const std::string& path, const quorvane::Bitmap& bitmap,
             const quorvane::CodecSaveRequest& request) override {

@@ -30,7 +30,17 @@ class FakeCodec : public CodecService {
  public:
   bool Init() override { return true; }
 
-  bool Load(const std::string& path, Bitmap& out) override {
+  bool Load(const std::string& path, const CodecPixelTarget& target) override {
+    Bitmap out;
+    if (!LoadBitmap(path, out)) return false;
+    if (out.Empty()) return true;
+    uint8_t* rows = target(out.Width(), out.Height());
+    if (!rows) return false;
+    std::memcpy(rows, out.Bits(), out.ByteSize());
+    return true;
+  }
+
+  bool LoadBitmap(const std::string& path, Bitmap& out) {
     int w = 0, h = 0, ms = 0;
     if (std::sscanf(path.c_str(), "good:%d:%d", &w, &h) == 2) {
       out = test::PatternBitmap(w, h);
