@@ -5,6 +5,11 @@
 // afresh on the next call after it died or was killed for running too long. Calls on
 // one client are serialised by a mutex, so the library's single current image belongs
 // to one caller at a time.
+//
+// Environment: QUORVANE_CODEC_HELPER names the helper program (tests);
+// QUORVANE_CODEC_LOAD_TIMEOUT_MS and QUORVANE_CODEC_SAVE_TIMEOUT_MS replace the base time
+// limits; with QUORVANE_CODEC_DEBUG set the helper writes to our stderr (else to
+// /dev/null, so that a crashing library's complaints do not reach the user).
 
 #include <sys/types.h>
 
@@ -32,7 +37,7 @@ struct CodecClientOptions {
   // Time allowed for one save: a base plus a share per million pixels.
   int saveTimeoutMs = 5000;
   int saveMsPerMegapixel = 1000;
-  // Limits of the helper process: address space in bytes, CPU seconds (0: none).
+  // Limits of the helper process: address space in bytes, CPU seconds per call (0: none).
   uint64_t addressSpaceLimit = uint64_t(4) << 30;
   int cpuLimitSeconds = 120;
 

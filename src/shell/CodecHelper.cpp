@@ -59,8 +59,21 @@ int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)
   // A decompression bomb meets these limits, not the machine's memory; a crash
   // leaves no core file behind.
   if (addressSpace) Limit(RLIMIT_AS, rlim_t(addressSpace), rlim_t(addressSpace));
-  if (cpuSeconds) Limit(RLIMIT_CPU, rlim_t(cpuSeconds), rlim_t(cpuSeconds + 5));
   Limit(RLIMIT_CORE, 0, 0);
+  // The CPU limit counts the whole life of the process, and one helper serves many
+  // files: before each request it is moved to the time used so far plus the allowance
+  // of one call (SIGXCPU then ends a runaway call).
+  auto limitCpu = [cpuSeconds] {
+    if (!cpuSeconds) return;
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const rlim_t used = rlim_t(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1);
+    rlimit lim{};
+    ::getrlimit(RLIMIT_CPU, &lim);
+    lim.rlim_cur = used + rlim_t(cpuSeconds);
+    if (lim.rlim_max != RLIM_INFINITY && lim.rlim_cur > lim.rlim_max) lim.rlim_cur = lim.rlim_max;
+    ::setrlimit(RLIMIT_CPU, &lim);
+  };
 
   bool bound = false;
   std::string failure;
@@ -70,7 +83,7 @@ int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)
     bound = false;
     failure = e.what();
   }
-  return ServeCodecRequests(fd, bound, failure, service);
+  return ServeCodecRequests(fd, bound, failure, service, limitCpu);
 }
 
 }  // namespace quorvane

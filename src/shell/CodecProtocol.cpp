@@ -271,7 +271,8 @@ CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd fd, SharedAren
 
 }  // namespace
 
-int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service) {
+int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service,
+                       const std::function<void()>& beforeRequest) {
   CodecMessage hello;
   hello.header.op = uint32_t(CodecOp::kHello);
   hello.header.ok = bound ? 1 : 0;
@@ -284,6 +285,7 @@ int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecSe
     CodecIo io = ReceiveCodecMessage(sock, request, fd, -1);
     if (io == CodecIo::kClosed) return 0;
     if (io != CodecIo::kOk) return 1;
+    if (beforeRequest) beforeRequest();
     switch (CodecOp(request.header.op)) {
       case CodecOp::kInit: {
         bool ok = false;

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "shell/Bitmap.h"
@@ -131,8 +132,9 @@ class CodecService {
 };
 
 // The helper's loop: sends kHello (with `bound` and, when not bound, `failure`), then
-// answers requests until the program closes its end. Answers 0 on an orderly end, 1
-// on a broken conversation.
-int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service);
+// answers requests until the program closes its end; `beforeRequest` (may be empty)
+// runs before each one. Answers 0 on an orderly end, 1 on a broken conversation.
+int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service,
+                       const std::function<void()>& beforeRequest = {});
 
 }  // namespace quorvane

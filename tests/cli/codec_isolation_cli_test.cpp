@@ -145,6 +145,16 @@ TEST_F(CodecIsolationCli, DamagedFilesOfEveryExtensionInOneBatch) {
   EXPECT_TRUE(ReadImageFile(dir.file("out/seed.png"), good));
 }
 
+TEST_F(CodecIsolationCli, MissingHelperEndsTheConverterWithTheLibraryMessage) {
+  const std::string picture = dir.write("a.png", "");
+  const std::string err = dir.file("err.txt");
+  const int code = RunCommand("QUORVANE_CODEC_HELPER=/nonexistent " + ShellQuote(kBinary) + " " +
+                              ShellQuote(picture) + " >/dev/null 2>" + ShellQuote(err));
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(ReadFileBytes(err).find("devil.dll and ilu.dll and ilut.dll is not found!"),
+            std::string::npos);
+}
+
 TEST_F(CodecIsolationCli, HelperKilledInTheMiddleOfABatch) {
   const int kFiles = 12;
   std::vector<std::string> args = {"-f", "png", "-o", dir.file("out")};

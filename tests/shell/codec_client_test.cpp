@@ -60,6 +60,14 @@ class FakeCodec : public CodecService {
       out = test::PatternBitmap(3, 2);
       return true;
     }
+    if (std::sscanf(path.c_str(), "busy:%d", &ms) == 1) {
+      // Burns CPU for ms milliseconds.
+      const clock_t end = clock() + clock_t(ms) * CLOCKS_PER_SEC / 1000;
+      while (clock() < end) {
+      }
+      out = test::PatternBitmap(2, 2);
+      return true;
+    }
     if (path == "bomb") {
       // What a decompression bomb does: ask for far more memory than is sane.
       const size_t huge = size_t(3) << 30;
@@ -226,6 +234,10 @@ TEST(CodecClient, ResourceLimitsStopBombsAndRunawayLoops) {
   // The allocation fails inside the helper; the helper lives on.
   EXPECT_FALSE(client.Load("bomb", out));
   EXPECT_EQ(client.LastFailure(), CodecFailure::kRefused);
+  EXPECT_EQ(client.StartCount(), 1);
+  // The CPU allowance is per call: a helper that has already worked longer than that
+  // in earlier calls still serves.
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(client.Load("busy:500", out)) << i;
   EXPECT_EQ(client.StartCount(), 1);
   // A busy loop is ended by the CPU limit (SIGXCPU) long before the time limit.
   const auto t0 = std::chrono::steady_clock::now();
