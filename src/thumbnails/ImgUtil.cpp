@@ -208,14 +208,17 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
 
 int TImgUtil::ReadText(const std::string& FileName, int Width, int Height) {
   if (!Exists(FileName)) return 1;
-  bitmap_.SetSize(std::max(2 * Width, 0), std::max(2 * Height, 0));
+  // Twice the box, so that the text shrinks smoothly into it.
+  const int64_t w2 = std::max<int64_t>(2 * int64_t(Width), 0), h2 = std::max<int64_t>(2 * int64_t(Height), 0);
+  if (!Picture::SizeAllowed(w2, h2)) return -1;
+  bitmap_.SetSize(int(w2), int(h2));
   Record();
   if (!bitmap_.Empty()) bitmap_.Fill(bkColor_);
   const int lineHeight = textRenderer_ ? textRenderer_->TextHeight(font_, "H") : 0;
   if (lineHeight < 1) return 1;
   std::string text;
   if (!ReadTextPreview(FileName, bitmap_.Height() / lineHeight + 1, Width, text)) return -1;
-  textRenderer_->DrawText(bitmap_, text, font_, bkColor_);
+  if (!bitmap_.Empty()) textRenderer_->DrawText(bitmap_, text, font_, bkColor_);
   FitBitmapToBox(bitmap_, getType_, Width, Height);
   return 0;
 }
