@@ -56,7 +56,9 @@ struct Chunk {
   bool Is(const char* fourcc) const { return std::memcmp(id, fourcc, 4) == 0; }
 };
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // Walks the chunks of [begin, end); every chunk must lie inside the range.
 class ChunkWalker {
@@ -132,11 +134,13 @@ bool FindFrame(const Fd& file, int64_t begin, int64_t end, int number, uint64_t 
   while (seen <= wanted && walker.Next(c)) {
     if (c.Is("LIST")) {
       if (depth < 2 && c.size >= 4 &&
-          !FindFrame(file, c.data + 4, c.data + c.size, number, wanted, seen, frame, found, depth + 1))
+          !FindFrame(file, c.data + 4, c.data + c.size, number, wanted, seen, frame, found,
+                     depth + 1))
         return false;
       continue;
     }
-    if (c.id[0] != tag[0] || c.id[1] != tag[1] || c.id[2] != 'd' || (c.id[3] != 'b' && c.id[3] != 'c'))
+    if (c.id[0] != tag[0] || c.id[1] != tag[1] || c.id[2] != 'd' ||
+        (c.id[3] != 'b' && c.id[3] != 'c'))
       continue;
     if (c.size > 0) {
       frame = c;

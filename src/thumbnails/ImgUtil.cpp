@@ -15,9 +15,9 @@ namespace quorvane {
 namespace {
 
 constexpr std::pair<const char*, TImageType> kKinds[] = {
-    {".bmp", iitBmp},  {".jpg", iitJpeg}, {".jpeg", iitJpeg}, {".ico", iitIco}, {".cur", iitCur},
-    {".ani", iitAni},  {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
-    {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},  {".txt", iitTxt}, {".avi", iitAvi},
+    {".bmp", iitBmp},   {".jpg", iitJpeg}, {".jpeg", iitJpeg}, {".ico", iitIco}, {".cur", iitCur},
+    {".ani", iitAni},   {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
+    {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},   {".txt", iitTxt}, {".avi", iitAvi},
 };
 
 bool IsFolder(const std::string& path) {
@@ -34,7 +34,13 @@ bool Exists(const std::string& path) {
 
 bool IsIconKind(TImageType kind) {
   switch (kind) {
-    case iitNone: case iitIco: case iitCur: case iitAni: case iitExe: case iitDll: case iitDir:
+    case iitNone:
+    case iitIco:
+    case iitCur:
+    case iitAni:
+    case iitExe:
+    case iitDll:
+    case iitDir:
       return true;
     default:
       return false;
@@ -196,7 +202,8 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
     default:
-      if (sPlugin_ && (imageType_ == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
+      if (sPlugin_ &&
+          (imageType_ == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
         if (sPlugin_->LoadPicture(FileName, bitmap_) != 0) return -1;
         Record();
         FitBitmapToBox(bitmap_, getType_, Width, Height);
@@ -209,7 +216,8 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
 int TImgUtil::ReadText(const std::string& FileName, int Width, int Height) {
   if (!Exists(FileName)) return 1;
   // Twice the box, so that the text shrinks smoothly into it.
-  const int64_t w2 = std::max<int64_t>(2 * int64_t(Width), 0), h2 = std::max<int64_t>(2 * int64_t(Height), 0);
+  const int64_t w2 = std::max<int64_t>(2 * int64_t(Width), 0),
+                h2 = std::max<int64_t>(2 * int64_t(Height), 0);
   if (!Picture::SizeAllowed(w2, h2)) return -1;
   bitmap_.SetSize(int(w2), int(h2));
   Record();

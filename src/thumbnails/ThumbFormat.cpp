@@ -150,7 +150,8 @@ bool ReadEntryAt(const ThumbSource& source, int64_t offset, ThumbEntryRef& entry
   entry.Offset = offset;
   entry.Header = h;
   entry.Name.resize(size_t(h.NameLength));
-  return source.ReadAt(offset + int64_t(kThumbEntryHeaderSize), entry.Name.data(), entry.Name.size());
+  return source.ReadAt(offset + int64_t(kThumbEntryHeaderSize), entry.Name.data(),
+                       entry.Name.size());
 }
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
@@ -182,14 +183,16 @@ bool ThumbScanBuffer(const uint8_t* data, size_t size, const std::string& path,
 }
 
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
-  const int64_t days = DaysFromCivil(year, unsigned(month), unsigned(day)) - DaysFromCivil(1899, 12, 30);
+  const int64_t days =
+      DaysFromCivil(year, unsigned(month), unsigned(day)) - DaysFromCivil(1899, 12, 30);
   const double time = double((hour * 3600 + minute * 60 + second) * 1000 + msec) / 86400000.0;
   return double(days) + time;
 }
 
 double DateTimeNow() {
   const auto now = std::chrono::system_clock::now();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   return LocalDateTime(time_t(ms / 1000), int(ms % 1000), false);
 }
 

@@ -1,7 +1,8 @@
+#include "thumbnails/ImgList.h"
+
 #include <gtest/gtest.h>
 
 #include "support/TestDir.h"
-#include "thumbnails/ImgList.h"
 
 namespace quorvane {
 namespace {

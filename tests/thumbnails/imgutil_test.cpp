@@ -1,3 +1,5 @@
+#include "thumbnails/ImgUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 
 #include "shell/JpegCodec.h"
 #include "support/TestDir.h"
-#include "thumbnails/ImgUtil.h"
 
 namespace quorvane {
 namespace {
@@ -42,7 +43,8 @@ struct FakeText : TTextRenderer {
     EXPECT_EQ(Text, "H");
     return height;
   }
-  void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font, TColor Background) override {
+  void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
+                TColor Background) override {
     text = Text;
     font = Font;
     background = Background;
@@ -150,10 +152,10 @@ TEST(ImgUtilTest, ClassificationByExtension) {
   TestDir dir;
   TImgUtil u;
   const std::pair<const char*, TImageType> cases[] = {
-      {"a.bmp", iitBmp},  {"a.JPG", iitJpeg},  {"a.Jpeg", iitJpeg}, {"a.ico", iitIco},
-      {"a.cur", iitCur},  {"a.ani", iitAni},   {"a.emf", iitEmf},   {"a.WMF", iitWmf},
-      {"a.exe", iitExe},  {"a.dll", iitDll},   {"a.html", iitHtml}, {"a.htm", iitHtml},
-      {"a.eml", iitEml},  {"a.TXT", iitTxt},   {"a.avi", iitAvi},
+      {"a.bmp", iitBmp}, {"a.JPG", iitJpeg}, {"a.Jpeg", iitJpeg}, {"a.ico", iitIco},
+      {"a.cur", iitCur}, {"a.ani", iitAni},  {"a.emf", iitEmf},   {"a.WMF", iitWmf},
+      {"a.exe", iitExe}, {"a.dll", iitDll},  {"a.html", iitHtml}, {"a.htm", iitHtml},
+      {"a.eml", iitEml}, {"a.TXT", iitTxt},  {"a.avi", iitAvi},
   };
   for (const auto& [name, kind] : cases) {
     EXPECT_EQ(u.CheckImageType(dir.file(name)), 0) << name;
@@ -351,7 +353,8 @@ TEST(ImgUtilTest, TextPreviewReadsOnlyWhatFits) {
 TEST(ImgUtilTest, TextPreviewStopsAtAZeroByteAndCountsUtf8Characters) {
   TestDir dir;
   Loader u;
-  const std::string file = dir.write("k.txt", std::string("가나다라마\nab\0cd\nnext", 22) + std::string(1100, 'z'));
+  const std::string file =
+      dir.write("k.txt", std::string("가나다라마\nab\0cd\nnext", 22) + std::string(1100, 'z'));
   ASSERT_EQ(u.LoadThumbnail(file, 3, 100, 0), 0);
   // Width 3: four characters a line; the zero byte ends the first 1024-byte block, and
   // the next block continues the same line.
@@ -367,7 +370,9 @@ std::string Chunk(const std::string& id, const std::string& data) {
   return s;
 }
 
-std::string List(const std::string& type, const std::string& body) { return Chunk("LIST", type + body); }
+std::string List(const std::string& type, const std::string& body) {
+  return Chunk("LIST", type + body);
+}
 
 // An AVI of `frames` solid 4 x 2 frames, frame i of colour RGB(i * 40, 0, 0).
 std::string Avi(int frames, uint32_t compression = 0, bool dropSecond = false) {
@@ -383,9 +388,10 @@ std::string Avi(int frames, uint32_t compression = 0, bool dropSecond = false) {
   Put32(strf, 16, compression);
   std::string audio(56, '\0');
   std::memcpy(audio.data(), "auds", 4);
-  const std::string hdrl = List("hdrl", Chunk("avih", std::string(56, '\0')) +
-                                            List("strl", Chunk("strh", audio) + Chunk("strf", std::string(18, '\0'))) +
-                                            List("strl", Chunk("strh", strh) + Chunk("strf", strf)));
+  const std::string hdrl =
+      List("hdrl", Chunk("avih", std::string(56, '\0')) +
+                       List("strl", Chunk("strh", audio) + Chunk("strf", std::string(18, '\0'))) +
+                       List("strl", Chunk("strh", strh) + Chunk("strf", strf)));
   std::string movi;
   for (int i = 0; i < frames; ++i) {
     std::string px;
@@ -428,12 +434,14 @@ TEST(ImgUtilTest, AviThatCannotBeReadShowsTheIcon) {
   Loader u;
   const std::string good = Avi(3);
   const std::string files[] = {
-      Avi(3, 0x47504A4D /*MJPG*/), "RIFF", std::string(100, '\xFF'), good.substr(0, good.size() / 2),
+      Avi(3, 0x47504A4D /*MJPG*/), "RIFF",
+      std::string(100, '\xFF'),    good.substr(0, good.size() / 2),
       good.substr(0, 200),
   };
   int n = 0;
   for (const std::string& bytes : files) {
-    EXPECT_EQ(u.LoadThumbnail(dir.write("bad" + std::to_string(n++) + ".avi", bytes), 94, 94, 0), -1);
+    EXPECT_EQ(u.LoadThumbnail(dir.write("bad" + std::to_string(n++) + ".avi", bytes), 94, 94, 0),
+              -1);
     EXPECT_EQ(u.Bitmap().Pixel(0, 0), clLime);
   }
   // Every cut and a flipped size never crash.

@@ -1,3 +1,5 @@
+#include "thumbnails/SPlugin.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 
 #include "support/TestDir.h"
 #include "thumbnails/DibConvert.h"
-#include "thumbnails/SPlugin.h"
 
 namespace quorvane {
 namespace {
@@ -38,7 +39,7 @@ TEST(DibConvertTest, PaletteDepthsReadBottomUpRows) {
   ASSERT_TRUE(DibToBitmap(info8.data(), info8.size(), px8.data(), px8.size(), b));
   ASSERT_EQ(b.Width(), 3);
   ASSERT_EQ(b.Height(), 2);
-  EXPECT_EQ(b.Pixel(0, 0), clBlue);   // entry 0 = bytes FF 00 00 = blue
+  EXPECT_EQ(b.Pixel(0, 0), clBlue);  // entry 0 = bytes FF 00 00 = blue
   EXPECT_EQ(b.Pixel(1, 0), clLime);
   EXPECT_EQ(b.Pixel(2, 0), clRed);
   EXPECT_EQ(b.Pixel(0, 1), clRed);
@@ -94,9 +95,9 @@ TEST(DibConvertTest, InconsistentDataIsRefused) {
   EXPECT_FALSE(DibToBitmap(info.data(), info.size(), few.data(), few.size(), b));
   const std::vector<uint8_t> px(64);
   EXPECT_FALSE(DibToBitmap(info.data(), 39, px.data(), px.size(), b));  // header cut
-  for (const auto& bad : {Info(0, 4, 24), Info(-4, 4, 24), Info(4, 0, 24), Info(4, 4, 7),
-                          Info(4, 4, 24, 1 /*RLE8*/), Info(100000, 100000, 24),
-                          Info(4, INT32_MIN, 24), Info(4, 4, 16, kBiBitfields)})
+  for (const auto& bad :
+       {Info(0, 4, 24), Info(-4, 4, 24), Info(4, 0, 24), Info(4, 4, 7), Info(4, 4, 24, 1 /*RLE8*/),
+        Info(100000, 100000, 24), Info(4, INT32_MIN, 24), Info(4, 4, 16, kBiBitfields)})
     EXPECT_FALSE(DibToBitmap(bad.data(), bad.size(), px.data(), px.size(), b));
   auto hugeSize = Info(4, 4, 24);
   Put32(hugeSize, 0, 4000);  // header size beyond the data
@@ -131,8 +132,14 @@ struct FakePlugin {
         EXPECT_EQ(flags, 0u);
         if (code != 0) return code;
         info = Info(2, 1, 24);
-        pixels = {GetBValue(colour), GetGValue(colour), GetRValue(colour),
-                  GetBValue(colour), GetGValue(colour), GetRValue(colour), 0, 0};
+        pixels = {GetBValue(colour),
+                  GetGValue(colour),
+                  GetRValue(colour),
+                  GetBValue(colour),
+                  GetGValue(colour),
+                  GetRValue(colour),
+                  0,
+                  0};
         return 0;
       };
     };

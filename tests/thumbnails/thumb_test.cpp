@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
+#include "thumbnails/Thumb.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +14,6 @@
 #include <random>
 
 #include "support/TestDir.h"
-#include "thumbnails/Thumb.h"
 
 namespace quorvane {
 namespace {
@@ -115,17 +115,17 @@ TEST(ThumbTest, FileLayoutIsLittleEndianWithDayCountDates) {
   EXPECT_EQ(file.substr(8, 12), std::string("Quorvane\0\0\0\0", 12));
   EXPECT_EQ(I32At(file, 20), 1);
   EXPECT_EQ(I32At(file, 24), int32_t(src.size()));  // name length
-  EXPECT_EQ(I32At(file, 28), 0);                     // reserved
-  EXPECT_EQ(I32At(file, 32), 8);                     // data length
+  EXPECT_EQ(I32At(file, 28), 0);                    // reserved
+  EXPECT_EQ(I32At(file, 32), 8);                    // data length
   EXPECT_EQ(I32At(file, 36), 94);
   EXPECT_EQ(I32At(file, 40), 70);
   EXPECT_EQ(I32At(file, 44), 0);
   // 2020-01-02 is day 43832 after 1899-12-30; 03:04:05 rounds down to 03:04:04.
   EXPECT_DOUBLE_EQ(F64At(file, 24 + 32), 43832.0 + (3 * 3600 + 4 * 60 + 4) / 86400.0);
   const double written = F64At(file, 24 + 24);
-  EXPECT_GT(written, 45000.0);  // a date of this century, not seconds or zero
-  EXPECT_EQ(I32At(file, 24 + 40), 5);     // source size
-  EXPECT_EQ(I32At(file, 24 + 44), 940);   // source width
+  EXPECT_GT(written, 45000.0);           // a date of this century, not seconds or zero
+  EXPECT_EQ(I32At(file, 24 + 40), 5);    // source size
+  EXPECT_EQ(I32At(file, 24 + 44), 940);  // source width
   EXPECT_EQ(I32At(file, 24 + 48), 700);
   EXPECT_EQ(I32At(file, 24 + 52), 0);
   EXPECT_EQ(file.substr(80, src.size()), src);
@@ -254,7 +254,8 @@ TEST(ThumbTest, PurgeKeepsOtherEntriesAndTheIndexStaysRight) {
   EXPECT_TRUE(cache.Purge({paths[1], upper}));
   EXPECT_EQ(I32At(ReadFileBytes(cache.File()), 20), 3);
   EXPECT_EQ(cache.IndexSize(), 3u);
-  for (int i : {0, 2, 4}) EXPECT_EQ(cache.Get(paths[size_t(i)]), std::string(100 + i, char('0' + i)));
+  for (int i : {0, 2, 4})
+    EXPECT_EQ(cache.Get(paths[size_t(i)]), std::string(100 + i, char('0' + i)));
   EXPECT_EQ(cache.Get(paths[1]), "<miss>");
   EXPECT_EQ(cache.Get(paths[3]), "<miss>");
   EXPECT_TRUE(cache.Remove(paths[2]));
@@ -389,11 +390,13 @@ TEST(ThumbDamageTest, BufferScanSurvivesMutations) {
   const std::string good = ValidCache(dir, a, b);
   TThumbEntryHeader header;
   std::vector<uint8_t> jpeg;
-  ASSERT_TRUE(ThumbScanBuffer(reinterpret_cast<const uint8_t*>(good.data()), good.size(), b, header, jpeg));
+  ASSERT_TRUE(
+      ThumbScanBuffer(reinterpret_cast<const uint8_t*>(good.data()), good.size(), b, header, jpeg));
   EXPECT_EQ(std::string(jpeg.begin(), jpeg.end()), std::string(300, 'B'));
   std::string upper = b;
   upper.replace(upper.size() - 5, 5, "B.JPG");
-  EXPECT_TRUE(ThumbScanBuffer(reinterpret_cast<const uint8_t*>(good.data()), good.size(), upper, header, jpeg));
+  EXPECT_TRUE(ThumbScanBuffer(reinterpret_cast<const uint8_t*>(good.data()), good.size(), upper,
+                              header, jpeg));
 
   std::mt19937 rng(7);
   for (int round = 0; round < 3000; ++round) {
@@ -401,7 +404,8 @@ TEST(ThumbDamageTest, BufferScanSurvivesMutations) {
     for (int k = 0; k < 4; ++k) file[rng() % file.size()] = char(rng());
     file.resize(rng() % (file.size() + 1));
     jpeg.clear();
-    if (ThumbScanBuffer(reinterpret_cast<const uint8_t*>(file.data()), file.size(), b, header, jpeg)) {
+    if (ThumbScanBuffer(reinterpret_cast<const uint8_t*>(file.data()), file.size(), b, header,
+                        jpeg)) {
       EXPECT_EQ(jpeg.size(), size_t(header.DataSize));
     }
     EXPECT_LE(jpeg.size(), file.size());
