@@ -42,17 +42,25 @@ int64_t TRLEEncoder::Triangle(int64_t c) const {
 void TRLEEncoder::Emit(int code) {
   bitBuffer_ |= uint64_t(code) << bitCount_;
   bitCount_ += codeWidth_;
-  while (bitCount_ >= 8) {
-    codes_.push_back(uint8_t(bitBuffer_));
-    bitBuffer_ >>= 8;
-    bitCount_ -= 8;
+  if (bitCount_ >= 32) {
+    if (codesUsed_ + 4 > codes_.size()) codes_.resize(codes_.size() * 2 + 64);
+    uint8_t* p = codes_.data() + codesUsed_;
+    p[0] = uint8_t(bitBuffer_);
+    p[1] = uint8_t(bitBuffer_ >> 8);
+    p[2] = uint8_t(bitBuffer_ >> 16);
+    p[3] = uint8_t(bitBuffer_ >> 24);
+    codesUsed_ += 4;
+    bitBuffer_ >>= 32;
+    bitCount_ -= 32;
   }
 }
 
 void TRLEEncoder::FinishBits() {
-  if (bitCount_ > 0) codes_.push_back(uint8_t(bitBuffer_));
+  codes_.resize(codesUsed_);
+  for (; bitCount_ > 0; bitCount_ -= 8, bitBuffer_ >>= 8) codes_.push_back(uint8_t(bitBuffer_));
   bitBuffer_ = 0;
   bitCount_ = 0;
+  codesUsed_ = codes_.size();
 }
 
 void TRLEEncoder::OutputPlain(int code) {
@@ -163,12 +171,14 @@ void TRLEEncoder::Reset() {
   bitBuffer_ = 0;
   bitCount_ = 0;
   codes_.clear();
+  codesUsed_ = 0;
 }
 
 void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
                          std::vector<uint8_t>& out) {
   Reset();
-  codes_.reserve(count + 64);
+  // Most pictures need about one 9-bit code per pixel or far fewer.
+  codes_.resize(count + count / 4 + 64);
   out.push_back(uint8_t(codeSize_));
   Clear();  // the stream starts with a clear
   if (count > 0) {
@@ -182,7 +192,10 @@ void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
         continue;
       }
       if (p >= colorCount) throw GIFError("Color not in color table");
-      FlushRun(run, length);
+      if (length == 1)
+        OutputPlain(run);  // the common case of busy pictures
+      else
+        FlushRun(run, length);
       run = p;
       length = 1;
     }
@@ -198,11 +211,12 @@ void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
   for (size_t at = 0; at < codes_.size(); at += 255) {
     const size_t n = std::min<size_t>(255, codes_.size() - at);
     out.push_back(uint8_t(n));
-    out.insert(out.end(), codes_.begin() + std::ptrdiff_t(at), codes_.begin() + std::ptrdiff_t(at + n));
+    out.insert(out.end(), codes_.begin() + std::ptrdiff_t(at),
+               codes_.begin() + std::ptrdiff_t(at + n));
   }
   out.push_back(0);
-  codes_.clear();
-  codes_.shrink_to_fit();
+  codes_ = std::vector<uint8_t>();
+  codesUsed_ = 0;
 }
 
 }  // namespace quorvane

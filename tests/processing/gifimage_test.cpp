@@ -53,14 +53,14 @@ void ExpectDecodersAgree(const std::vector<TGIFSubImage>& frames, const std::str
   std::vector<std::pair<int, int>> sizes;
   for (size_t i = 0; i < frames.size(); ++i) {
     const auto bytes = EncodeGIFFrame(frames[i]);
-    paths.push_back(dir.write("그림 " + std::to_string(i) + ".gif",
-                              std::string(bytes.begin(), bytes.end())));
+    paths.push_back(
+        dir.write("그림 " + std::to_string(i) + ".gif", std::string(bytes.begin(), bytes.end())));
     sizes.emplace_back(frames[i].Width, frames[i].Height);
   }
   const auto pillow = DecodeWithPillow(paths, sizes);
   for (size_t i = 0; i < frames.size(); ++i) {
-    SCOPED_TRACE(what + " #" + std::to_string(i) + " (" + std::to_string(frames[i].Width) +
-                 " x " + std::to_string(frames[i].Height) + ")");
+    SCOPED_TRACE(what + " #" + std::to_string(i) + " (" + std::to_string(frames[i].Width) + " x " +
+                 std::to_string(frames[i].Height) + ")");
     const auto gl = DecodeWithGiflib(paths[i]);
     ASSERT_TRUE(gl.has_value());
     EXPECT_EQ(gl->width, frames[i].Width);
@@ -82,9 +82,9 @@ TEST(GIFImage, OneWhitePixelFileByteForByte) {
   const std::vector<uint8_t> gif = EncodeGIF(white, TDitherMode::dmFloydSteinberg);
   ASSERT_EQ(gif.size(), 6u + 7 + 10 + 768 + 1 + 5 + 1 + 1);
 
-  const std::vector<uint8_t> head = {'G', 'I', 'F', '8', '7', 'a',
-                                     1, 0, 1, 0, 0x77, 0, 0,            // screen 1 x 1
-                                     0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x87};  // descriptor
+  const std::vector<uint8_t> head = {'G',  'I', 'F', '8', '7', 'a', 1, 0, 1, 0,
+                                     0x77, 0,   0,                                   // screen 1 x 1
+                                     0x2C, 0,   0,   0,   0,   1,   0, 1, 0, 0x87};  // descriptor
   EXPECT_TRUE(std::equal(head.begin(), head.end(), gif.begin()));
   const uint8_t* table = gif.data() + 23;
   for (int i = 0; i < 216; ++i) {
@@ -260,8 +260,9 @@ TEST(GIFImage, DecodersReadBackTheQuantizedIndices) {
   for (int y = 0; y < 120; ++y)
     for (int x = 0; x < 160; ++x) {
       const int n = int(rng() % 13) - 6;
-      photo.SetPixel(x, y, RGB(uint8_t(std::clamp(x + y + n, 0, 255)),
-                               uint8_t(std::clamp(128 + n, 0, 255)), uint8_t(y * 2)));
+      photo.SetPixel(x, y,
+                     RGB(uint8_t(std::clamp(x + y + n, 0, 255)),
+                         uint8_t(std::clamp(128 + n, 0, 255)), uint8_t(y * 2)));
     }
   pictures.push_back(photo);
   pictures.push_back(PatternBitmap(1, 1));
@@ -287,8 +288,8 @@ TEST(GIFImage, DecodersReadBackCraftedRunPatterns) {
   frames.push_back(WebFrame(400, 500, px));
   // Long runs with single pixels between them: flush with table, 12-bit codes, and runs
   // long enough that the table would pass MaxCodes codes.
-  frames.push_back(WebFrame(4000, 2000, Runs({{9, 30000}, {1, 1}, {9, 4000000}, {2, 1},
-                                             {9, 3000}, {9 + 36, 3966998}})));
+  frames.push_back(WebFrame(
+      4000, 2000, Runs({{9, 30000}, {1, 1}, {9, 4000000}, {2, 1}, {9, 3000}, {9 + 36, 3966998}})));
   // Beyond one whole triangle of MaxCodes codes (7363203 pixels) in one run.
   frames.push_back(WebFrame(3000, 2500, Runs({{100, 1}, {50, 7499999}})));
   // Runs that grow by one: the table always needs one more.
