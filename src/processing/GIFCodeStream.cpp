@@ -14,6 +14,21 @@ int64_t IntegerSqrt(int64_t r) {
   return n;
 }
 
+// Smallest n with n (n + 1) >= 2r, for r below a bound: the short runs of busy pictures
+// ask for it at every run.
+struct SmallTriangles {
+  static constexpr int kCount = 4096;
+  uint8_t n[kCount];
+  constexpr SmallTriangles() : n() {
+    int k = 0;
+    for (int r = 0; r < kCount; ++r) {
+      while (k * (k + 1) < 2 * r) ++k;
+      n[r] = uint8_t(k);
+    }
+  }
+};
+constexpr SmallTriangles kSmallTriangles;
+
 }  // namespace
 
 TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
@@ -27,6 +42,7 @@ TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
 }
 
 int64_t TRLEEncoder::Triangle(int64_t c) const {
+  if (c < SmallTriangles::kCount && c < maxCodes_) return kSmallTriangles.n[c];
   const int64_t m = maxCodes_;
   const int64_t whole = m * (m + 1) / 2;
   int64_t cost = (c / whole) * m;

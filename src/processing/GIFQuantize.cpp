@@ -81,7 +81,10 @@ constexpr int kEdge = 2;
 // Error for the next two pixels of the row itself travels in registers (ahead1, ahead2)
 // rather than through rows[0], which keeps memory off the pixel-to-pixel dependency.
 template <class Engine, int D>
-void DiffuseRow(const uint8_t* src, uint8_t* dst, int* const* rows, int width) {
+void DiffuseRow(const uint8_t* src, uint8_t* dst, int* const* errorRows, int width) {
+  // Local copies: the byte stores to dst could otherwise alias the row pointers.
+  int* rows[3] = {errorRows[0], Engine::kRows > 1 ? errorRows[1] : nullptr,
+                  Engine::kRows > 2 ? errorRows[2] : nullptr};
   constexpr int kDiv = Engine::kDivisor;
   constexpr int kNext = Engine::kWeights[0][3];
   constexpr int kAfterNext = Engine::kWeights[0][4];
