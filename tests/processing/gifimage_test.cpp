@@ -137,6 +137,26 @@ TEST(GIFImage, RunCodesGrowFromAClearAndReuseTheTable) {
             (std::vector<int>{1, 256, 2, 258, 258}));
 }
 
+TEST(GIFImage, ReusedTableMayGrowTheCodeWidthThenClears) {
+  // 20000 pixels from a clear: 1 + 2 + ... + 199 = 19900, then 100 -> the table holds runs
+  // up to 200 after 200 codes. One other pixel, then 59999 more: 299 runs of 200 (code
+  // 258 + 198) and one of 199, passing 255 codes so the width grows to 10 bits; then the
+  // clear that keeps later codes short.
+  const auto gif = EncodeGIFFrame(WebFrame(400, 200, Runs({{30, 20000}, {31, 1}, {30, 59999}})));
+  const CodeStream cs = ReadCodeStream(gif);
+  ASSERT_EQ(cs.codes.size(), 1u + 200 + 1 + 300 + 1 + 1);
+  EXPECT_EQ(cs.codes[1], 30);
+  EXPECT_EQ(cs.codes[200], 258 + 98);  // the last 100 of the first run
+  EXPECT_EQ(cs.codes[201], 31);
+  EXPECT_EQ(std::count(cs.codes.begin(), cs.codes.end(), 258 + 198), 299);
+  EXPECT_EQ(cs.codes[cs.codes.size() - 3], 258 + 197);
+  EXPECT_EQ(cs.codes[cs.codes.size() - 2], 256);
+  EXPECT_EQ(cs.widths[cs.codes.size() - 3], 10);
+  EXPECT_EQ(cs.widths.back(), 9);  // the end code after the clear
+  ExpectDecodersAgree({WebFrame(400, 200, Runs({{30, 20000}, {31, 1}, {30, 59999}}))},
+                      "table reuse");
+}
+
 TEST(GIFImage, DifferingNeighboursGiveOneCodePerPixelWithClearsEvery254) {
   std::vector<uint8_t> px(700);
   for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i % 2 ? 17 : 200);
