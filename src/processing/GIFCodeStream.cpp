@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace quorvane {
 
@@ -32,6 +33,8 @@ constexpr SmallTriangles kSmallTriangles;
 }  // namespace
 
 TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
+  if (bitsPerPixel < 1 || bitsPerPixel > 8)
+    throw std::invalid_argument("GIF colour tables have 1 to 8 bits per pixel");
   codeSize_ = std::max(bitsPerPixel, 2);
   clearCode_ = 1 << codeSize_;
   endCode_ = clearCode_ + 1;
@@ -42,7 +45,8 @@ TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
 }
 
 int64_t TRLEEncoder::Triangle(int64_t c) const {
-  if (c < SmallTriangles::kCount && c < maxCodes_) return kSmallTriangles.n[c];
+  // One whole triangle always exceeds the table's range (MaxCodes is at least 3837).
+  if (c < SmallTriangles::kCount) return kSmallTriangles.n[c];
   const int64_t m = maxCodes_;
   const int64_t whole = m * (m + 1) / 2;
   int64_t cost = (c / whole) * m;
