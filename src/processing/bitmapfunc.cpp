@@ -196,18 +196,81 @@ bool FitBitmap(Bitmap& bitmap, int boxWidth, int boxHeight, const StopSource* st
 
 namespace {
 
-// Rounds to the nearest integer, ties to even (|x| < 2^62). With the 64-bit mantissa of
-// x87 extended precision, adding 1.5 x 2^63 leaves exactly the rounded integer in the
-// mantissa, which saves a change of the FPU control word for every conversion.
+// Rounds to the nearest integer, ties to even, as std::rint does in the default rounding
+// mode. On x87 one store of the integer does both steps; a C++ conversion would switch
+// the FPU control word to truncation and back for every value.
 inline int64_t RoundToInt(long double x) {
-#if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
-  const long double shifted = x + 0x1.8p63L;
-  uint64_t mantissa;
-  std::memcpy(&mantissa, &shifted, sizeof mantissa);
-  return int64_t(mantissa - 0xC000000000000000ull);
+#if defined(__GNUC__) && LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
+  int64_t result;
+  __asm__("fistpll %0" : "=m"(result) : "t"(x) : "st");
+  return result;
 #else
   return int64_t(std::rint(x));
 #endif
+}
+
+// The nearest integer, ties to even, as a long double (|x| < 2^62): adding 1.5 x 2^63
+// leaves no fraction bits in the 64-bit mantissa, so the sum is rounded in the current
+// (nearest) mode, and subtracting it again is exact. Two additions instead of frndint.
+inline long double RoundLd(long double x) {
+#if LDBL_MANT_DIG == 64
+  constexpr long double kShift = 0x1.8p63L;
+  return (x + kShift) - kShift;
+#else
+  return std::rint(x);
+#endif
+}
+
+}  // namespace
+
+namespace {
+
+// Channel values and their differences as floats: an x87 load takes them straight from
+// memory, where an integer would first have to be stored. The values are exact.
+struct ByteValues {
+  float value[256];
+  float diff[511];  // diff[255 + d] = d
+  ByteValues() {
+    for (int i = 0; i < 256; ++i) value[i] = float(i);
+    for (int d = -255; d <= 255; ++d) diff[255 + d] = float(d);
+  }
+};
+const ByteValues kBytes;
+
+// One destination row of SmoothRotate. Everything the loop reads is a local, so the
+// byte stores into the row cannot make the compiler fetch it again. Answers false when
+// asked to stop.
+bool RotateRow(const uint8_t* srcBits, size_t srcStride, int w, int h,
+               const long double* __restrict xxc, const long double* __restrict xxs,
+               long double yys, long double yyc, long double cx, long double cy,
+               long double offX, long double offY, uint8_t* __restrict d, int destW,
+               const StopSource* stop) {
+  const float* value = kBytes.value;
+  const float* diff = kBytes.diff + 255;
+  for (int j = 0; j < destW; ++j, d += 3) {
+    const long double sx = (xxc[j] - yys - 1) / 2 + cx - offX;
+    const long double sy = (xxs[j] + yyc - 1) / 2 + cy - offY;
+    const long double rx = RoundLd(sx), ry = RoundLd(sy);
+    const int64_t ix = RoundToInt(rx), iy = RoundToInt(ry);  // exact: already whole
+    if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
+      const long double fx = sx - rx, fy = sy - ry;
+      const int64_t ix1 = ix + 1 < w ? ix + 1 : w - 1;
+      const int64_t iy1 = iy + 1 < h ? iy + 1 : h - 1;
+      const uint8_t* rowT = srcBits + size_t(iy) * srcStride;
+      const uint8_t* rowB = srcBits + size_t(iy1) * srcStride;
+      const uint8_t* tl = rowT + size_t(ix) * 3;
+      const uint8_t* tr = rowT + size_t(ix1) * 3;
+      const uint8_t* bl = rowB + size_t(ix) * 3;
+      const uint8_t* br = rowB + size_t(ix1) * 3;
+      for (int k = 0; k < 3; ++k) {
+        const long double topValue = value[tl[k]] + fx * diff[tr[k] - tl[k]];
+        const long double bottomValue = value[bl[k]] + fx * diff[br[k] - bl[k]];
+        d[k] = uint8_t(ClampByte(RoundToInt(topValue + fy * (bottomValue - topValue))));
+      }
+    }
+    if (StopRequested(stop)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -232,33 +295,11 @@ void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
       xxc[j] = xx * c;
       xxs[j] = xx * s;
     }
-
     for (int i = 0; i < destH; ++i) {
       const long double yy = 2 * (int64_t(i) - centreY) + 1;
-      const long double yys = yy * s, yyc = yy * c;
-      uint8_t* d = dest.ScanLine(i);
-      for (int j = 0; j < destW; ++j, d += 3) {
-        const long double sx = (xxc[j] - yys - 1) / 2 + centreX - offX;
-        const long double sy = (xxs[j] + yyc - 1) / 2 + centreY - offY;
-        const int64_t ix = RoundToInt(sx), iy = RoundToInt(sy);
-        if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
-          const long double fx = sx - ix, fy = sy - iy;
-          const int ix1 = ClampRange(int(ix) + 1, 0, w - 1);
-          const int iy1 = ClampRange(int(iy) + 1, 0, h - 1);
-          const uint8_t* rowT = src.ScanLine(int(iy));
-          const uint8_t* rowB = src.ScanLine(iy1);
-          const uint8_t* tl = rowT + size_t(ix) * 3;
-          const uint8_t* tr = rowT + size_t(ix1) * 3;
-          const uint8_t* bl = rowB + size_t(ix) * 3;
-          const uint8_t* br = rowB + size_t(ix1) * 3;
-          for (int k = 0; k < 3; ++k) {
-            const long double topValue = tl[k] + fx * (tr[k] - tl[k]);
-            const long double bottomValue = bl[k] + fx * (br[k] - bl[k]);
-            d[k] = uint8_t(ClampByte(RoundToInt(topValue + fy * (bottomValue - topValue))));
-          }
-        }
-        if (StopRequested(stop)) return;
-      }
+      if (!RotateRow(src.Bits(), src.Stride(), w, h, xxc.data(), xxs.data(), yy * s, yy * c,
+                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, stop))
+        return;
     }
   });
 }
