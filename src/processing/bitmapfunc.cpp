@@ -1,5 +1,6 @@
 #include "processing/bitmapfunc.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -300,28 +301,60 @@ const ByteValues kBytes;
 // One destination row of SmoothRotate. Everything the loop reads is a local, so the
 // byte stores into the row cannot make the compiler fetch it again. Answers false when
 // asked to stop.
+// Where each destination column of a row samples: the offset of its top-left source
+// pixel (-1 when outside), the steps to the right and lower neighbours, the fractions.
+struct RotateSamples {
+  explicit RotateSamples(int width)
+      : offset(size_t(width)), right(size_t(width)), down(size_t(width)), fx(size_t(width)),
+        fy(size_t(width)) {}
+  std::vector<int64_t> offset;
+  std::vector<uint32_t> right, down;
+  std::vector<long double> fx, fy;
+};
+
+// One destination row of SmoothRotate, in two passes: first every column's source
+// position (long chains of dependent x87 operations, independent from column to column),
+// then the pixels. Answers false when asked to stop.
 bool RotateRow(const uint8_t* srcBits, size_t srcStride, int w, int h,
                const long double* __restrict xxc, const long double* __restrict xxs,
                long double yys, long double yyc, long double cx, long double cy,
                long double offX, long double offY, uint8_t* __restrict d, int destW,
-               const StopSource* stop) {
-  const float* value = kBytes.value;
-  const float* diff = kBytes.diff + 255;
-  for (int j = 0; j < destW; ++j, d += 3) {
+               int jBegin, int jEnd, RotateSamples& samples, const StopSource* stop) {
+  int64_t* __restrict offset = samples.offset.data();
+  uint32_t* __restrict right = samples.right.data();
+  uint32_t* __restrict down = samples.down.data();
+  long double* __restrict fxs = samples.fx.data();
+  long double* __restrict fys = samples.fy.data();
+  for (int j = jBegin; j < jEnd; ++j) {
     const long double sx = (xxc[j] - yys - 1) / 2 + cx - offX;
     const long double sy = (xxs[j] + yyc - 1) / 2 + cy - offY;
     const long double rx = RoundLd(sx), ry = RoundLd(sy);
     const int64_t ix = RoundToInt(rx), iy = RoundToInt(ry);  // exact: already whole
+    fxs[j] = sx - rx;
+    fys[j] = sy - ry;
     if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
-      const long double fx = sx - rx, fy = sy - ry;
-      const int64_t ix1 = ix + 1 < w ? ix + 1 : w - 1;
-      const int64_t iy1 = iy + 1 < h ? iy + 1 : h - 1;
-      const uint8_t* rowT = srcBits + size_t(iy) * srcStride;
-      const uint8_t* rowB = srcBits + size_t(iy1) * srcStride;
-      const uint8_t* tl = rowT + size_t(ix) * 3;
-      const uint8_t* tr = rowT + size_t(ix1) * 3;
-      const uint8_t* bl = rowB + size_t(ix) * 3;
-      const uint8_t* br = rowB + size_t(ix1) * 3;
+      offset[j] = iy * int64_t(srcStride) + ix * 3;
+      right[j] = ix + 1 < w ? 3 : 0;
+      down[j] = iy + 1 < h ? uint32_t(srcStride) : 0;
+    } else {
+      offset[j] = -1;
+    }
+  }
+
+  const float* value = kBytes.value;
+  const float* diff = kBytes.diff + 255;
+  // Columns outside [jBegin, jEnd) have no source pixel; only their stop checks remain.
+  if (stop)
+    for (int j = 0; j < jBegin; ++j)
+      if (stop->Terminated()) return false;
+  d += size_t(jBegin) * 3;
+  for (int j = jBegin; j < jEnd; ++j, d += 3) {
+    if (offset[j] >= 0) {
+      const long double fx = fxs[j], fy = fys[j];
+      const uint8_t* tl = srcBits + offset[j];
+      const uint8_t* tr = tl + right[j];
+      const uint8_t* bl = tl + down[j];
+      const uint8_t* br = bl + right[j];
       for (int k = 0; k < 3; ++k) {
         const long double topValue = value[tl[k]] + fx * diff[tr[k] - tl[k]];
         const long double bottomValue = value[bl[k]] + fx * diff[br[k] - bl[k]];
@@ -330,7 +363,24 @@ bool RotateRow(const uint8_t* srcBits, size_t srcStride, int w, int h,
     }
     if (StopRequested(stop)) return false;
   }
+  if (stop)
+    for (int j = jEnd; j < destW; ++j)
+      if (stop->Terminated()) return false;
   return true;
+}
+
+// Narrows [begin, end) to the columns j where a0 + slope x j may lie in [low, high].
+// The caller's bounds carry a margin of more than a pixel, so the rounding of this
+// double-precision estimate cannot drop a column whose source is inside the picture.
+void NarrowSpan(double a0, double slope, double low, double high, double& begin, double& end) {
+  if (std::fabs(slope) < 1e-9) {
+    if (a0 < low - 1 || a0 > high + 1) end = begin;  // the whole row misses
+    return;
+  }
+  double lo = (low - a0) / slope, hi = (high - a0) / slope;
+  if (lo > hi) std::swap(lo, hi);
+  begin = std::max(begin, std::floor(lo) - 2);
+  end = std::min(end, std::ceil(hi) + 3);
 }
 
 }  // namespace
@@ -355,10 +405,22 @@ void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
       xxc[j] = xx * c;
       xxs[j] = xx * s;
     }
+    const double cd = double(c), sd = double(s);
+    RotateSamples samples(destW);
     for (int i = 0; i < destH; ++i) {
       const long double yy = 2 * (int64_t(i) - centreY) + 1;
+      // sx and sy are linear in j: sx = a0x + c j, sy = a0y + s j. A source position is
+      // inside for -0.5 <= sx <= w - 0.5; the span allows -2 .. w + 1.
+      const double yyd = double(yy), x0 = 1 - 2.0 * centreX;
+      const double a0x = (x0 * cd - yyd * sd - 1) / 2 + centreX - offX;
+      const double a0y = (x0 * sd + yyd * cd - 1) / 2 + centreY - offY;
+      double begin = 0, end = destW;
+      NarrowSpan(a0x, cd, -2, w + 1.0, begin, end);
+      NarrowSpan(a0y, sd, -2, h + 1.0, begin, end);
+      const int jBegin = int(std::clamp(begin, 0.0, double(destW)));
+      const int jEnd = std::max(jBegin, int(std::clamp(end, 0.0, double(destW))));
       if (!RotateRow(src.Bits(), src.Stride(), w, h, xxc.data(), xxs.data(), yy * s, yy * c,
-                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, stop))
+                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, jBegin, jEnd, samples, stop))
         return;
     }
   });

@@ -284,6 +284,14 @@ TEST(SmoothRotate, MatchesThePerPixelFormula) {
     ReferenceRotate(src, ref, 11, 8, angle);
     EXPECT_TRUE(dst.SamePixels(ref)) << double(angle);
   }
+  // Near-axis angles, where one of the slopes almost vanishes, on a wider picture.
+  const Bitmap wide = RandomBitmap(64, 37, 15);
+  for (long double angle : {0.0001L, 89.99999L, 90.0L, -90.00001L, 179.99L, -120.0L, 60.0L}) {
+    Bitmap dst = Uniform(64, 37, kMarker), ref = dst;
+    SmoothRotate(wide, dst, 32, 18, angle, nullptr);
+    ReferenceRotate(wide, ref, 32, 18, angle);
+    EXPECT_TRUE(dst.SamePixels(ref)) << double(angle);
+  }
   // A larger destination centres the source on it; another centre shifts it.
   Bitmap big = Uniform(31, 20, kMarker), ref = big;
   SmoothRotate(src, big, 5, 12, 60, nullptr);
