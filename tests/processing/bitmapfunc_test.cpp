@@ -338,6 +338,17 @@ TEST(SmoothRotate, StopAfterEachPixelAndBadAngles) {
   EXPECT_EQ(dst.Pixel(1, 1), RGB(77, 77, 77));
   EXPECT_EQ(dst.Pixel(2, 1), kMarker);
 
+  // Columns without a source still count their checks: a 6 x 4 picture by 90 degrees
+  // has no source in columns 0 and 5; eight checks end after (1, 1).
+  const Bitmap six = Grey(6, 4, 66);
+  Bitmap turned = Uniform(6, 4, kMarker);
+  StopAfter afterSeven(7);
+  SmoothRotate(six, turned, 3, 2, 90, &afterSeven);
+  EXPECT_EQ(afterSeven.looks(), 8);
+  EXPECT_EQ(CountPixels(turned, RGB(66, 66, 66)), 5);
+  EXPECT_EQ(turned.Pixel(1, 1), RGB(66, 66, 66));
+  EXPECT_EQ(turned.Pixel(2, 1), kMarker);
+
   EXPECT_THROW(SmoothRotate(src, dst, 2, 2, NAN, nullptr), std::invalid_argument);
   EXPECT_THROW(SmoothRotate(src, dst, 2, 2, INFINITY, nullptr), std::invalid_argument);
 }
