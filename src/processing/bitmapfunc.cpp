@@ -133,7 +133,8 @@ int ResizeRowSse2(const uint8_t* __restrict top, const uint8_t* __restrict botto
     const __m128i topPairs = _mm_unpacklo_epi8(_mm_unpacklo_epi8(tl, tr), zero);
     const __m128i bottomPairs = _mm_unpacklo_epi8(_mm_unpacklo_epi8(bl, br), zero);
     const __m128i tl32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(tl, zero), zero);
-    __m128i sum = _mm_add_epi32(_mm_madd_epi16(topPairs, wTop), _mm_madd_epi16(bottomPairs, wBottom));
+    __m128i sum =
+        _mm_add_epi32(_mm_madd_epi16(topPairs, wTop), _mm_madd_epi16(bottomPairs, wBottom));
     sum = _mm_srli_epi32(_mm_add_epi32(sum, tl32), 15);
     const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, zero), zero);
     // The fourth byte lands on the next pixel, which is written after this one.
@@ -146,9 +147,9 @@ int ResizeRowSse2(const uint8_t* __restrict top, const uint8_t* __restrict botto
 }  // namespace
 #endif
 
-void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
-                      size_t sourceStride, uint8_t* dest, int destWidth, int destHeight,
-                      size_t destStride, const StopSource* stop) {
+void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
+                      uint8_t* dest, int destWidth, int destHeight, size_t destStride,
+                      const StopSource* stop) {
   if (sourceWidth < 1 || sourceHeight < 1 || destWidth < 1 || destHeight < 1)
     throw BitmapError("cannot resample to or from an empty picture");
   constexpr uint32_t kOne = 32768;
@@ -160,7 +161,8 @@ void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
   // Per destination column: byte offsets of the left and right neighbours and the
   // horizontal fraction. Per row: the two horizontal weights that depend on it.
   std::vector<size_t> left(static_cast<size_t>(destWidth)), right(static_cast<size_t>(destWidth));
-  std::vector<uint32_t> fxs(static_cast<size_t>(destWidth)), wTRs(static_cast<size_t>(destWidth)), wBRs(static_cast<size_t>(destWidth));
+  std::vector<uint32_t> fxs(static_cast<size_t>(destWidth)), wTRs(static_cast<size_t>(destWidth)),
+      wBRs(static_cast<size_t>(destWidth));
   int64_t sx = 0;
   for (int j = 0; j < destWidth; ++j) {
     const int64_t c0 = sx >> 15;
@@ -225,8 +227,8 @@ void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
   if (source.Empty() || dest.Empty())
     throw BitmapError("cannot resample to or from an empty picture");
   WithDistinctSource(source, dest, [&](const Bitmap& src) {
-    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(),
-                     dest.Width(), dest.Height(), dest.Stride(), stop);
+    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(), dest.Width(),
+                     dest.Height(), dest.Stride(), stop);
   });
 }
 
@@ -282,10 +284,6 @@ inline long double RoundLd(long double x) {
 #endif
 }
 
-}  // namespace
-
-namespace {
-
 // Channel values and their differences as floats: an x87 load takes them straight from
 // memory, where an integer would first have to be stored. The values are exact.
 struct ByteValues {
@@ -298,14 +296,14 @@ struct ByteValues {
 };
 const ByteValues kBytes;
 
-// One destination row of SmoothRotate. Everything the loop reads is a local, so the
-// byte stores into the row cannot make the compiler fetch it again. Answers false when
-// asked to stop.
 // Where each destination column of a row samples: the offset of its top-left source
 // pixel (-1 when outside), the steps to the right and lower neighbours, the fractions.
 struct RotateSamples {
   explicit RotateSamples(int width)
-      : offset(size_t(width)), right(size_t(width)), down(size_t(width)), fx(size_t(width)),
+      : offset(size_t(width)),
+        right(size_t(width)),
+        down(size_t(width)),
+        fx(size_t(width)),
         fy(size_t(width)) {}
   std::vector<int64_t> offset;
   std::vector<uint32_t> right, down;
@@ -314,12 +312,14 @@ struct RotateSamples {
 
 // One destination row of SmoothRotate, in two passes: first every column's source
 // position (long chains of dependent x87 operations, independent from column to column),
-// then the pixels. Answers false when asked to stop.
+// then the pixels. Everything the loops read is a local or a restrict pointer, so the byte
+// stores into the row do not make the compiler fetch it again. Answers false when asked to
+// stop.
 bool RotateRow(const uint8_t* srcBits, size_t srcStride, int w, int h,
                const long double* __restrict xxc, const long double* __restrict xxs,
-               long double yys, long double yyc, long double cx, long double cy,
-               long double offX, long double offY, uint8_t* __restrict d, int destW,
-               int jBegin, int jEnd, RotateSamples& samples, const StopSource* stop) {
+               long double yys, long double yyc, long double cx, long double cy, long double offX,
+               long double offY, uint8_t* __restrict d, int destW, int jBegin, int jEnd,
+               RotateSamples& samples, const StopSource* stop) {
   int64_t* __restrict offset = samples.offset.data();
   uint32_t* __restrict right = samples.right.data();
   uint32_t* __restrict down = samples.down.data();
@@ -420,7 +420,8 @@ void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
       const int jBegin = int(std::clamp(begin, 0.0, double(destW)));
       const int jEnd = std::max(jBegin, int(std::clamp(end, 0.0, double(destW))));
       if (!RotateRow(src.Bits(), src.Stride(), w, h, xxc.data(), xxs.data(), yy * s, yy * c,
-                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, jBegin, jEnd, samples, stop))
+                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, jBegin, jEnd, samples,
+                     stop))
         return;
     }
   });

@@ -211,7 +211,8 @@ TEST(SmoothResize, SidesAbove65536DoNotOverflow) {
   std::vector<uint8_t> src(size_t(w) * 3 * h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      for (int k = 0; k < 3; ++k) src[(size_t(y) * w + x) * 3 + k] = uint8_t((x / 300 + 40 * y) % 256);
+      for (int k = 0; k < 3; ++k)
+        src[(size_t(y) * w + x) * 3 + k] = uint8_t((x / 300 + 40 * y) % 256);
   std::vector<uint8_t> dst(dw * 3 * dh, 0);
   SmoothResizeRows(src.data(), w, h, size_t(w) * 3, dst.data(), dw, dh, dw * 3, nullptr);
   ASSERT_GT(int64_t(w - 1) * 32768, int64_t(INT32_MAX));
@@ -235,11 +236,11 @@ TEST(FitBitmap, KeepsProportionsInWholePerCent) {
   struct Case {
     int w, h, bw, bh, ew, eh;
   } cases[] = {
-      {200, 100, 100, 100, 100, 50},  // wider: full box width
-      {100, 200, 100, 100, 50, 100},  // taller: full box height
-      {300, 200, 150, 100, 150, 100}, // same ratio: the box itself
-      {10, 5, 100, 100, 100, 50},     // enlarges too
-      {1000, 661, 300, 200, 300, 200}, // 66 % both: taken as the same ratio
+      {200, 100, 100, 100, 100, 50},    // wider: full box width
+      {100, 200, 100, 100, 50, 100},    // taller: full box height
+      {300, 200, 150, 100, 150, 100},   // same ratio: the box itself
+      {10, 5, 100, 100, 100, 50},       // enlarges too
+      {1000, 661, 300, 200, 300, 200},  // 66 % both: taken as the same ratio
   };
   for (const Case& c : cases) {
     Bitmap b = RandomBitmap(c.w, c.h, 4);
