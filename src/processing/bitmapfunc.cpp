@@ -486,10 +486,12 @@ void BrightnessBitmap(Bitmap& bitmap, int amount) {
 void SaturationBitmap(Bitmap& bitmap, int amount) {
   // The new value of a channel v with grey level g: ClampByte(g + ((v - g) x S) div 255),
   // tabled for every g and v. Products are 64-bit, so any amount is safe.
+  int64_t spread[511];  // ((v - g) x S) div 255 for v - g = -255..255
+  for (int diff = -255; diff <= 255; ++diff) spread[diff + 255] = int64_t(diff) * amount / 255;
   std::vector<uint8_t> table(256 * 256);
   for (int g = 0; g < 256; ++g)
     for (int v = 0; v < 256; ++v)
-      table[size_t(g) * 256 + v] = uint8_t(ClampByte(g + int64_t(v - g) * amount / 255));
+      table[size_t(g) * 256 + v] = uint8_t(ClampByte(g + spread[v - g + 255]));
   const int w = bitmap.Width();
   const uint8_t* __restrict t = table.data();
   for (int y = 0; y < bitmap.Height(); ++y) {
