@@ -1,0 +1,169 @@
+#include "processing/ConvertOps.h"
+
+#include <cstring>
+#include <exception>
+
+#include "processing/bitmapfunc.h"
+
+namespace quorvane {
+
+namespace {
+
+// Runs `make` to build a new picture from `bitmap`; on success the bitmap takes it over.
+// Any exception leaves the bitmap as it was and answers false.
+template <typename Make>
+bool Replace(Bitmap& bitmap, Make make) {
+  try {
+    Bitmap result;
+    make(static_cast<const Bitmap&>(bitmap), result);
+    bitmap.Swap(result);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// A new picture of a size given in 64-bit arithmetic; a side of 0 or below, or a size
+// beyond the limits, fails. A new picture is white; without a stop source every pixel
+// gets written, so the fill is skipped.
+Bitmap NewPicture(int64_t width, int64_t height, const StopSource* stop) {
+  if (width <= 0 || height <= 0) throw BitmapError("target size is zero");
+  if (!Bitmap::SizeAllowed(width, height)) throw BitmapError("target size is too large");
+  Bitmap picture(static_cast<int>(width), static_cast<int>(height));
+  if (stop) picture.Fill(clWhite);
+  return picture;
+}
+
+// Copies `inner` onto `outer` with its top-left corner at (x, y); both fit.
+void Draw(const Bitmap& inner, Bitmap& outer, int x, int y) {
+  for (int row = 0; row < inner.Height(); ++row)
+    std::memcpy(outer.ScanLine(y + row) + size_t(x) * 3, inner.ScanLine(row),
+                size_t(inner.Width()) * 3);
+}
+
+}  // namespace
+
+bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& input, Bitmap& out) {
+    const int64_t w = input.Width(), h = input.Height();
+    if (w <= 0 || h <= 0) throw BitmapError("empty picture");
+    if (!params.FixedSize) {
+      out = NewPicture(w * params.Percent / 100, h * params.Percent / 100, stop);
+      SmoothResize(input, out, stop);
+      return;
+    }
+    const int64_t tw = params.TargetWidth, th = params.TargetHeight;
+    out = NewPicture(tw, th, stop);
+    const int64_t ratioImage = h * 100 / w;
+    const int64_t ratioTarget = th * 100 / tw;
+    if (!params.KeepAspect || ratioImage == ratioTarget) {
+      SmoothResize(input, out, stop);
+      return;
+    }
+    Bitmap inner;
+    int x = 0, y = 0;
+    if (ratioImage < ratioTarget) {
+      inner = NewPicture(tw, tw * h / w, stop);
+      y = int((th - inner.Height()) / 2);
+    } else {
+      inner = NewPicture(th * w / h, th, stop);
+      x = int((tw - inner.Width()) / 2);
+    }
+    SmoothResize(input, inner, stop);
+    out.Fill(params.BorderColor);
+    Draw(inner, out, x, y);
+  });
+}
+
+bool TurnLeftBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { TurnBitmapLeft(in, out, stop); });
+}
+
+bool TurnRightBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { TurnBitmapRight(in, out, stop); });
+}
+
+bool FlipHBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { MirrorBitmap(in, out, stop); });
+}
+
+bool FlipVBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { FlipBitmap(in, out, stop); });
+}
+
+bool clsbitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource*,
+               const PassPause& pause) {
+  try {
+    constexpr int kPauseMs = 50;
+    ContrastBitmap(bitmap, params.Contrast);
+    if (pause) pause(kPauseMs);
+    BrightnessBitmap(bitmap, params.Brightness);
+    if (pause) pause(kPauseMs);
+    SaturationBitmap(bitmap, params.Saturation);
+    if (pause) pause(kPauseMs);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
+  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) {
+    out.SetSize(in.Width(), in.Height());
+    out.Fill(clWhite);  // what the turned picture does not reach stays white
+    SmoothRotate(in, out, in.Width() / 2, in.Height() / 2, params.RotateAngle, stop);
+  });
+}
+
+bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
+  if (StopRequested(stop)) return true;
+  try {
+    const long double exponent = 2 - static_cast<long double>(params.Gamma) / 100;
+    ApplyGammaTable(bitmap, bitmap, stop, exponent);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool OperationHasStep(int opCode) {
+  switch (opCode) {
+    case opResize:
+    case opTurnLeft:
+    case opTurnRight:
+    case opFlipH:
+    case opFlipV:
+    case opColor:
+    case opRotate:
+    case opGamma:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool RunOperation(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                  const PassPause& pause) {
+  switch (params.OpCode) {
+    case opResize:
+      return Resizebitmap2(bitmap, params, stop);
+    case opTurnLeft:
+      return TurnLeftBitmap(bitmap, params, stop);
+    case opTurnRight:
+      return TurnRightBitmap(bitmap, params, stop);
+    case opFlipH:
+      return FlipHBitmap(bitmap, params, stop);
+    case opFlipV:
+      return FlipVBitmap(bitmap, params, stop);
+    case opColor:
+      return clsbitmap(bitmap, params, stop, pause);
+    case opRotate:
+      return RotateBitmap(bitmap, params, stop);
+    case opGamma:
+      return GammaCorr(bitmap, params, stop);
+    default:
+      return true;
+  }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,74 @@
+#pragma once
+// The parameters of one batch: what the commands, the operation dialogs and the
+// command-line converter fill in before the batch engine runs. Plain data.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/TColor.h"
+
+namespace quorvane {
+
+// Operation codes (ConvertParams::OpCode).
+inline constexpr int opConvertOnly = 0;
+inline constexpr int opResize = 1;
+inline constexpr int opTurnLeft = 2;    // 90 degrees counter-clockwise
+inline constexpr int opTurnRight = 3;   // 90 degrees clockwise
+inline constexpr int opFlipH = 4;       // left-right
+inline constexpr int opFlipV = 5;       // top-bottom
+inline constexpr int opColor = 7;       // contrast, brightness, saturation
+inline constexpr int opRotate = 9;      // smooth rotation about the centre
+inline constexpr int opWatermark = 11;  // no pixel work
+inline constexpr int opGamma = 12;
+
+struct ConvertParams {
+  std::string OutputFolder;           // without a trailing "/"
+  std::vector<std::string> FileList;  // full paths, in selection order
+  std::string TargetExt = ".jpg";     // lower case, with the dot
+  int JpegQuality = 80;               // 1..100
+  int DitherIndex = 1;                // 0..4
+  bool Overwrite = true;
+  int OpCode = opConvertOnly;
+
+  // Resize (opResize).
+  bool KeepAspect = false;  // fixed size keeps the proportions on BorderColor
+  bool FixedSize = false;   // TargetWidth x TargetHeight (true) or Percent (false)
+  int TargetWidth = 0;
+  int TargetHeight = 0;
+  TColor BorderColor = clWhite;
+  int Percent = 100;
+
+  bool ChangeExt = true;  // save as base name + TargetExt; false keeps the source name
+
+  long double RotateAngle = 0;  // degrees, -180..180 (opRotate)
+
+  // Colour adjustment (opColor).
+  int Contrast = 0;      // -255..1023
+  int Brightness = 0;    // -1023..255
+  int Saturation = 255;  // 0..1279; 255 leaves colours alone
+
+  int Gamma = 100;  // 1..199; the exponent applied is 2 - Gamma / 100
+};
+
+// Target formats, by index: the order of every format list.
+inline constexpr int TargetFormatCount = 8;
+inline constexpr std::array<std::string_view, TargetFormatCount> TargetFormatExts = {
+    ".jpg", ".png", ".tif", ".bmp", ".pnm", ".gif", ".tga", ".sgi"};
+inline constexpr std::array<std::string_view, TargetFormatCount> TargetFormatLabels = {
+    "JPG", "PNG", "TIF", "BMP", "PNM", "GIF", "TGA", "SGI"};
+
+// Index of a target extension (lower case, with its dot); anything else maps to 0.
+constexpr int TargetFormatIndex(std::string_view ext) {
+  for (int i = 0; i < TargetFormatCount; ++i)
+    if (TargetFormatExts[i] == ext) return i;
+  return 0;
+}
+
+// Extension for an index; an index outside the list gives ".jpg".
+constexpr std::string_view TargetFormatExt(int index) {
+  return index >= 0 && index < TargetFormatCount ? TargetFormatExts[index] : TargetFormatExts[0];
+}
+
+}  // namespace quorvane
