@@ -53,10 +53,16 @@ run_magick() {
 }
 spawn_ms=$(cpu_rate "$n" spawn | python3 -c "print(f'{1000 / float(input().split()[0]):.2f}')")
 read -r djpeg djpeg_wall <<< "$(cpu_rate "$n" run_djpeg)"
-read -r vips vips_wall <<< "$(cpu_rate "$n" run_vips)"
+vips="  absent" vips_wall="absent"  # vipsthumbnail comes with libvips-tools
+if command -v vipsthumbnail > /dev/null; then
+  read -r vips vips_wall <<< "$(cpu_rate "$n" run_vips)"
+fi
 read -r magick magick_wall <<< "$(cpu_rate "$n" run_magick)"
 /usr/bin/time -v djpeg -scale 1/8 -outfile /dev/null "${files[0]}" 2> "$work/djpeg.time"
-/usr/bin/time -v vipsthumbnail -s 94 -o "$work/%s_v.jpg" "${files[@]:0:20}" 2> "$work/vips.time"
+echo "Maximum resident set size (kbytes): 0" > "$work/vips.time"
+if command -v vipsthumbnail > /dev/null; then
+  /usr/bin/time -v vipsthumbnail -s 94 -o "$work/%s_v.jpg" "${files[@]:0:20}" 2> "$work/vips.time"
+fi
 /usr/bin/time -v convert -define jpeg:size=188x188 "${files[0]}" -thumbnail 94x94 "$work/im.jpg" 2> "$work/im.time"
 
 ours_kb=$(max_rss "$work/ours.time")
