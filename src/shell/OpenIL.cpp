@@ -1,0 +1,283 @@
+#include "shell/OpenIL.h"
+
+#include <IL/il.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+
+#include "shell/FileNames.h"
+
+namespace quorvane {
+
+namespace {
+
+// The function table: two library handles and the entry points, filled once by
+// BindCodecLibrary on the main thread and only read afterwards.
+struct CodecTable {
+  void* core = nullptr;
+  void* toolkit = nullptr;
+  bool bound = false;
+  std::string failure;
+  std::string coreName;
+  std::string toolkitName;
+
+  // The eight core entry points, in order of resolution.
+  void (*ilInit)() = nullptr;
+  ILboolean (*ilConvertImage)(ILenum, ILenum) = nullptr;
+  ILboolean (*ilLoadImage)(ILconst_string) = nullptr;
+  ILboolean (*ilSaveImage)(ILconst_string) = nullptr;
+  ILboolean (*ilSave)(ILenum, ILconst_string) = nullptr;
+  ILenum (*ilGetError)() = nullptr;
+  void (*ilSetInteger)(ILenum, ILint) = nullptr;
+  ILboolean (*ilEnable)(ILenum) = nullptr;
+  // Core helpers that stand in for the toolkit's device-bitmap functions, which ILUT
+  // does not have on Linux: the image's size, origin and pixel memory (ilGetInteger,
+  // ilGetData), a fresh current image (ilTexImage) and the origin that loaders deliver
+  // (ilOriginFunc).
+  ILint (*ilGetInteger)(ILenum) = nullptr;
+  ILubyte* (*ilGetData)() = nullptr;
+  ILboolean (*ilTexImage)(ILuint, ILuint, ILuint, ILubyte, ILenum, ILenum, void*) = nullptr;
+  ILboolean (*ilOriginFunc)(ILenum) = nullptr;
+  // The toolkit.
+  void (*ilutInit)() = nullptr;
+};
+
+CodecTable& Table() {
+  static CodecTable table;
+  return table;
+}
+
+template <typename Fn>
+bool Resolve(void* handle, const char* libName, const char* symbol, Fn& slot,
+             std::string& failure) {
+  dlerror();
+  void* address = dlsym(handle, symbol);
+  if (!address) {
+    failure = std::string(symbol) + " not found in " + libName;
+    return false;
+  }
+  slot = reinterpret_cast<Fn>(address);
+  return true;
+}
+
+bool BindCore(CodecTable& t, const char* name) {
+  t.core = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+  if (!t.core) {
+    t.failure = std::string("cannot load ") + name;
+    return false;
+  }
+  std::string& f = t.failure;
+  return Resolve(t.core, name, "ilInit", t.ilInit, f) &&
+         Resolve(t.core, name, "ilConvertImage", t.ilConvertImage, f) &&
+         Resolve(t.core, name, "ilLoadImage", t.ilLoadImage, f) &&
+         Resolve(t.core, name, "ilSaveImage", t.ilSaveImage, f) &&
+         Resolve(t.core, name, "ilSave", t.ilSave, f) &&
+         Resolve(t.core, name, "ilGetError", t.ilGetError, f) &&
+         Resolve(t.core, name, "ilSetInteger", t.ilSetInteger, f) &&
+         Resolve(t.core, name, "ilEnable", t.ilEnable, f) &&
+         Resolve(t.core, name, "ilGetInteger", t.ilGetInteger, f) &&
+         Resolve(t.core, name, "ilGetData", t.ilGetData, f) &&
+         Resolve(t.core, name, "ilTexImage", t.ilTexImage, f) &&
+         Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f);
+}
+
+bool BindToolkit(CodecTable& t, const char* name) {
+  t.toolkit = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+  if (!t.toolkit) {
+    t.failure = std::string("cannot load ") + name;
+    return false;
+  }
+  return Resolve(t.toolkit, name, "ilutInit", t.ilutInit, t.failure);
+}
+
+// The library keeps a stack of errors; reading one pops it. Clearing it before a call
+// keeps an old error from failing the next load. The stack is short; the bound only
+// guards against a library that never answers "no error".
+void ClearErrors(const CodecTable& t) {
+  for (int i = 0; i < 64 && t.ilGetError() != IL_NO_ERROR; ++i) {
+  }
+}
+
+// Copies the library's current image (already converted to B, G, R unsigned bytes)
+// into `out`, top row first whatever the image's origin. Volumes give their first
+// slice. False when the image is not what the conversion promised or too large.
+bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
+  const ILint width = t.ilGetInteger(IL_IMAGE_WIDTH);
+  const ILint height = t.ilGetInteger(IL_IMAGE_HEIGHT);
+  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR ||
+      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != 3)
+    return false;
+  if (width <= 0 || height <= 0 || !Bitmap::SizeAllowed(width, height)) return false;
+  const size_t rowBytes = size_t(width) * 3;
+  const ILint dataSize = t.ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
+  if (dataSize < 0 || size_t(dataSize) < rowBytes * size_t(height)) return false;
+  const ILubyte* data = t.ilGetData();
+  if (!data) return false;
+  const bool bottomUp = t.ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT;
+  Bitmap picture(width, height);
+  for (int y = 0; y < height; ++y) {
+    const size_t sourceRow = size_t(bottomUp ? height - 1 - y : y);
+    std::memcpy(picture.ScanLine(y), data + sourceRow * rowBytes, rowBytes);
+  }
+  out.Swap(picture);
+  return true;
+}
+
+void FlipRows(Bitmap& picture) {
+  const size_t rowBytes = size_t(picture.Width()) * 3;
+  for (int top = 0, bottom = picture.Height() - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(picture.ScanLine(top), picture.ScanLine(top) + rowBytes,
+                     picture.ScanLine(bottom));
+}
+
+// Makes a copy of `bmp` the library's current image (B, G, R unsigned bytes), in the
+// row order that the new image's origin calls for.
+bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
+  const int width = bmp.Width();
+  const int height = bmp.Height();
+  if (!t.ilTexImage(ILuint(width), ILuint(height), 1, 3, IL_BGR, IL_UNSIGNED_BYTE, nullptr))
+    return false;
+  ILubyte* data = t.ilGetData();
+  if (!data || t.ilGetInteger(IL_IMAGE_WIDTH) != width || t.ilGetInteger(IL_IMAGE_HEIGHT) != height)
+    return false;
+  const bool bottomUp = t.ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT;
+  const size_t rowBytes = size_t(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    const size_t targetRow = size_t(bottomUp ? height - 1 - y : y);
+    std::memcpy(data + targetRow * rowBytes, bmp.ScanLine(y), rowBytes);
+  }
+  return true;
+}
+
+// The library's PNG loader never returns from a file that ends inside a chunk (its
+// read callback ignores short reads). A PNG file is handed to it only when its chunks
+// are complete up to IEND; other files pass unchecked.
+bool PngChunksComplete(const std::string& path) {
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[8] = {};
+  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
+    return true;
+  in.seekg(0, std::ios::end);
+  const uint64_t size = uint64_t(in.tellg());
+  uint64_t pos = 8;
+  while (pos + 12 <= size) {
+    unsigned char chunk[8];
+    in.seekg(std::streamoff(pos));
+    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
+                            (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
+    if (length > 0x7FFFFFFF) return false;
+    pos += 12 + length;
+    if (pos > size) return false;
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ExtractCodecLibraries() {}
+
+void SetCodecLibraryNames(const std::string& core, const std::string& toolkit) {
+  Table().coreName = core;
+  Table().toolkitName = toolkit;
+}
+
+bool BindCodecLibrary() {
+  CodecTable& t = Table();
+  if (t.bound) return true;
+  try {
+    t.failure.clear();
+    const char* fromEnv = std::getenv(kCodecLibraryEnv);
+    const std::string coreName = (fromEnv && *fromEnv) ? fromEnv
+                                 : t.coreName.empty()  ? kCodecCoreLibrary
+                                                       : t.coreName;
+    const std::string toolkitName = t.toolkitName.empty() ? kCodecToolkitLibrary : t.toolkitName;
+    if (!BindCore(t, coreName.c_str())) return false;
+    if (!BindToolkit(t, toolkitName.c_str())) return false;
+    t.bound = true;
+    return true;
+  } catch (const std::exception& e) {
+    t.failure = e.what();
+    return false;
+  }
+}
+
+void UnbindCodecLibrary() {
+  CodecTable& t = Table();
+  if (t.toolkit) dlclose(t.toolkit);
+  if (t.core) dlclose(t.core);
+  // Keep the names chosen for tests and the last failure; clear everything else.
+  CodecTable fresh;
+  fresh.failure = std::move(t.failure);
+  fresh.coreName = std::move(t.coreName);
+  fresh.toolkitName = std::move(t.toolkitName);
+  t = std::move(fresh);
+}
+
+bool CodecIsBound() { return Table().bound; }
+
+std::string CodecBindFailure() { return Table().failure; }
+
+bool CodecInit() {
+  const CodecTable& t = Table();
+  if (!t.bound) return false;
+  t.ilInit();
+  t.ilutInit();
+  t.ilEnable(IL_ORIGIN_SET);
+  t.ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+  const bool ok = t.ilGetError() == IL_NO_ERROR;
+  ClearErrors(t);
+  return ok;
+}
+
+bool CodecLoad(const std::string& path, Bitmap& out) {
+  const CodecTable& t = Table();
+  if (!t.bound) return false;
+  if (!PngChunksComplete(path)) return false;
+  ClearErrors(t);
+  Bitmap picture;
+  bool copied = false;
+  const bool loaded = t.ilLoadImage(path.c_str()) != IL_FALSE;
+  if (loaded && t.ilConvertImage(IL_BGR, IL_UNSIGNED_BYTE)) {
+    try {
+      copied = ilutConvertToHBitmap(t, picture);
+    } catch (const std::exception&) {
+      copied = false;
+    }
+  }
+  const bool noError = t.ilGetError() == IL_NO_ERROR;
+  ClearErrors(t);
+  // A failed load is a failure even when the library left no error behind.
+  if (!loaded || !copied || !noError) return false;
+  // The library's Photo CD loader delivers its rows bottom-up whatever the origin
+  // setting says (it picks that loader by the extension alone).
+  if (LowerFileExt(path) == ".pcd") FlipRows(picture);
+  out.Swap(picture);
+  return true;
+}
+
+bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req) {
+  const CodecTable& t = Table();
+  if (!t.bound || bmp.Empty()) return false;
+  ClearErrors(t);
+  if (!ilutSetHBitmap(t, bmp)) {
+    ClearErrors(t);
+    return false;
+  }
+  if (req.jpegQuality >= 0) t.ilSetInteger(IL_JPG_QUALITY, req.jpegQuality);
+  if (req.sgiRle >= 0) t.ilSetInteger(IL_SGI_RLE, req.sgiRle);
+  t.ilEnable(IL_FILE_OVERWRITE);
+  const bool saved = req.byExtension ? t.ilSaveImage(path.c_str()) != IL_FALSE
+                                     : t.ilSave(ILenum(req.type), path.c_str()) != IL_FALSE;
+  const bool noError = t.ilGetError() == IL_NO_ERROR;
+  ClearErrors(t);
+  return saved && noError;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,46 @@
+#include "shell/ReadImage.h"
+
+#include <exception>
+
+#include "processing/GIFReader.h"
+#include "shell/BmpFile.h"
+#include "shell/FileNames.h"
+#include "shell/JpegCodec.h"
+#include "shell/OpenIL.h"
+
+namespace quorvane {
+
+bool ReadImageWith(ImageReaderKind reader, const std::string& FileName, Bitmap& bitmap) {
+  // Each reader replaces the bitmap only after a complete decode.
+  try {
+    switch (reader) {
+      case ImageReaderKind::Jpeg:
+        ReadJpegFile(FileName, bitmap);
+        return true;
+      case ImageReaderKind::Gif:
+        ReadGifFile(FileName, bitmap);
+        return true;
+      case ImageReaderKind::Bmp:
+        ReadBmpFile(FileName, bitmap);
+        return true;
+      case ImageReaderKind::Codec:
+        return CodecLoad(FileName, bitmap);
+    }
+  } catch (const std::exception&) {
+  }
+  return false;
+}
+
+ImageReaderKind ReaderForFile(const std::string& FileName) {
+  const std::string ext = LowerFileExt(FileName);
+  if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") return ImageReaderKind::Jpeg;
+  if (ext == ".gif") return ImageReaderKind::Gif;
+  if (ext == ".bmp") return ImageReaderKind::Bmp;
+  return ImageReaderKind::Codec;
+}
+
+bool ReadImageFile(const std::string& FileName, Bitmap& bitmap) {
+  return ReadImageWith(ReaderForFile(FileName), FileName, bitmap);
+}
+
+}  // namespace quorvane
