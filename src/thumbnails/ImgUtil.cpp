@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "shell/BmpFile.h"
 #include "shell/FileNames.h"
 #include "thumbnails/ImgReaders.h"
-#include "thumbnails/ThumbBmp.h"
 
 namespace quorvane {
 
@@ -172,7 +172,7 @@ void TImgUtil::DecodeJpeg(const JpegReader& reader, int Width, int Height) {
 int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
   switch (imageType_) {
     case iitBmp:
-      if (!LoadBmpForThumbnail(FileName, bitmap_)) return -1;
+      ReadBmpFile(FileName, bitmap_);  // throws on a damaged file: the guard answers -1
       Record();
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
