@@ -10,41 +10,26 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/FileIO.h"
 #include "thumbnails/DibConvert.h"
 
 namespace quorvane {
 
 namespace {
 
+// A file opened for reading, read at offsets.
 class Fd {
  public:
-  explicit Fd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  bool Ok() const { return fd_ >= 0; }
-  int Get() const { return fd_; }
-  int64_t Size() const {
-    struct stat st {};
-    return fstat(fd_, &st) == 0 ? int64_t(st.st_size) : 0;
-  }
+  explicit Fd(const std::string& path) : fd_(UniqueFd::OpenRead(path)) {}
+  bool Ok() const { return fd_.Ok(); }
+  int Get() const { return fd_.Get(); }
+  int64_t Size() const { return fd_.Size(); }
   bool ReadAt(int64_t offset, void* buffer, size_t n) const {
-    auto* p = static_cast<uint8_t*>(buffer);
-    while (n > 0) {
-      const ssize_t got = pread(fd_, p, n, off_t(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      p += got;
-      n -= size_t(got);
-      offset += got;
-    }
-    return true;
+    return ReadFullyAt(fd_.Get(), offset, buffer, n);
   }
 
  private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 // ---- AVI (RIFF) ----

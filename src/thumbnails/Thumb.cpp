@@ -1,5 +1,7 @@
 #include "thumbnails/Thumb.h"
 
+#include "platform/FileIO.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,16 +53,7 @@ std::string TempFolder() {
 }
 
 bool WriteAll(int fd, const void* data, size_t n, int64_t offset) {
-  auto* p = static_cast<const uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t put = pwrite(fd, p, n, off_t(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    p += put;
-    n -= size_t(put);
-    offset += put;
-  }
-  return true;
+  return WriteFullyAt(fd, offset, data, n);
 }
 
 struct FdGuard {

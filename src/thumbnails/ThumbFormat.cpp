@@ -1,5 +1,7 @@
 #include "thumbnails/ThumbFormat.h"
 
+#include "platform/FileIO.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,17 +113,7 @@ int64_t ThumbFdSource::Size() const {
 }
 
 bool ThumbFdSource::ReadAt(int64_t offset, void* buffer, size_t n) const {
-  if (offset < 0) return false;
-  auto* p = static_cast<uint8_t*>(buffer);
-  while (n > 0) {
-    const ssize_t got = pread(fd_, p, n, off_t(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    p += got;
-    n -= size_t(got);
-    offset += got;
-  }
-  return true;
+  return ReadFullyAt(fd_, offset, buffer, n);
 }
 
 ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, TThumbFileHeader& header) {
