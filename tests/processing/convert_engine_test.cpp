@@ -63,6 +63,12 @@ TEST_F(ConvertEngineTest, ConvertsToTargetNameAndReportsEachFile) {
   EXPECT_EQ(back.Width(), 5);
   EXPECT_EQ(back.Height(), 7);
   EXPECT_EQ(ReadFileBytes(out + "/a.jpg").substr(0, 2), "\xFF\xD8");
+  // Results get the usual permissions, not those of a private temporary file.
+  const mode_t mask = umask(022);
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat((out + "/a.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 }
 
 TEST_F(ConvertEngineTest, OutputNames) {
