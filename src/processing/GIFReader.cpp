@@ -31,7 +31,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
   auto* source = static_cast<MemorySource*>(gif->UserData);
   if (length <= 0) return 0;
   const size_t n = std::min(size_t(length), source->size - source->pos);
-  std::memcpy(buffer, source->data + source->pos, n);
+  if (n > 0) std::memcpy(buffer, source->data + source->pos, n);
   source->pos += n;
   return int(n);
 }
@@ -80,8 +80,7 @@ void ComposeFrame(GifFileType* gif, int transparent, Bitmap& out) {
   const GifImageDesc& desc = gif->Image;
   const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
   if (!map || !map->Colors || map->ColorCount <= 0) Fail("no colour map");
-  if (desc.Width <= 0 || desc.Height <= 0 || desc.Left < 0 || desc.Top < 0)
-    Fail("bad frame size");
+  if (desc.Width <= 0 || desc.Height <= 0 || desc.Left < 0 || desc.Top < 0) Fail("bad frame size");
   // The frame is decoded whole even where it is clipped, so its size bounds the work.
   if (!Bitmap::SizeAllowed(desc.Width, desc.Height)) Fail("frame size out of range");
   int64_t screenWidth = gif->SWidth;

@@ -152,7 +152,8 @@ BmpLayout ParseHeaders(const uint8_t* d, size_t size) {
     int64_t count = int64_t(1) << L.bitCount;
     if (colorsUsed != 0 && colorsUsed < count) count = colorsUsed;
     // A palette shorter than promised ends where the pixels begin.
-    if (offBits >= paletteOffset) count = std::min<int64_t>(count, (offBits - paletteOffset) / entrySize);
+    if (offBits >= paletteOffset)
+      count = std::min<int64_t>(count, (offBits - paletteOffset) / entrySize);
     count = std::min<int64_t>(count, int64_t((size - std::min(size, paletteOffset)) / entrySize));
     if (count <= 0) Fail("missing palette");
     for (int64_t i = 0; i < count; ++i) {
@@ -174,7 +175,8 @@ void DecodeRows(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& pictu
   const uint64_t rowSize = (uint64_t(L.width) * uint64_t(L.bitCount) + 31) / 32 * 4;
   const uint64_t lastRowBytes = (uint64_t(L.width) * uint64_t(L.bitCount) + 7) / 8;
   // The last row's padding may be missing; its pixels may not.
-  if (L.pixelOffset + rowSize * uint64_t(L.height - 1) + lastRowBytes > size) Fail("truncated pixel data");
+  if (L.pixelOffset + rowSize * uint64_t(L.height - 1) + lastRowBytes > size)
+    Fail("truncated pixel data");
   const MaskChannel red(L.masks[0]), green(L.masks[1]), blue(L.masks[2]);
   for (int r = 0; r < L.height; ++r) {
     const uint8_t* src = d + L.pixelOffset + uint64_t(r) * rowSize;
@@ -211,7 +213,8 @@ void DecodeRows(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& pictu
 void DecodeRle(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& picture) {
   const bool rle4 = L.compression == kRle4;
   for (int y = 0; y < L.height; ++y)
-    for (int x = 0; x < L.width; ++x) std::copy_n(L.palette[0].data(), 3, picture.ScanLine(y) + x * 3);
+    for (int x = 0; x < L.width; ++x)
+      std::copy_n(L.palette[0].data(), 3, picture.ScanLine(y) + x * 3);
   int64_t x = 0;
   int64_t row = 0;  // counted from the bottom
   auto put = [&](int index) {
@@ -244,7 +247,8 @@ void DecodeRle(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& pictur
       const size_t bytes = rle4 ? size_t(value + 1) / 2 : size_t(value);
       if (p + bytes > size) Fail("truncated RLE literal");
       for (int i = 0; i < value; ++i)
-        put(rle4 ? ((i & 1) ? d[p + size_t(i / 2)] & 15 : d[p + size_t(i / 2)] >> 4) : d[p + size_t(i)]);
+        put(rle4 ? ((i & 1) ? d[p + size_t(i / 2)] & 15 : d[p + size_t(i / 2)] >> 4)
+                 : d[p + size_t(i)]);
       p += std::min(size - p, (bytes + 1) & ~size_t(1));
     }
   }

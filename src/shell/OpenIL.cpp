@@ -3,9 +3,13 @@
 #include <IL/il.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fstream>
+
+#include "shell/FileNames.h"
 
 namespace quorvane {
 
@@ -104,8 +108,8 @@ void ClearErrors(const CodecTable& t) {
 bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
   const ILint width = t.ilGetInteger(IL_IMAGE_WIDTH);
   const ILint height = t.ilGetInteger(IL_IMAGE_HEIGHT);
-  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR || t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE ||
-      t.ilGetInteger(IL_IMAGE_BPP) != 3)
+  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR ||
+      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != 3)
     return false;
   if (width <= 0 || height <= 0 || !Bitmap::SizeAllowed(width, height)) return false;
   const size_t rowBytes = size_t(width) * 3;
@@ -121,6 +125,13 @@ bool ilutConvertToHBitmap(const CodecTable& t, Bitmap& out) {
   }
   out.Swap(picture);
   return true;
+}
+
+void FlipRows(Bitmap& picture) {
+  const size_t rowBytes = size_t(picture.Width()) * 3;
+  for (int top = 0, bottom = picture.Height() - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(picture.ScanLine(top), picture.ScanLine(top) + rowBytes,
+                     picture.ScanLine(bottom));
 }
 
 // Makes a copy of `bmp` the library's current image (B, G, R unsigned bytes), in the
@@ -140,6 +151,32 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
     std::memcpy(data + targetRow * rowBytes, bmp.ScanLine(y), rowBytes);
   }
   return true;
+}
+
+// The library's PNG loader never returns from a file that ends inside a chunk (its
+// read callback ignores short reads). A PNG file is handed to it only when its chunks
+// are complete up to IEND; other files pass unchecked.
+bool PngChunksComplete(const std::string& path) {
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[8] = {};
+  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
+    return true;
+  in.seekg(0, std::ios::end);
+  const uint64_t size = uint64_t(in.tellg());
+  uint64_t pos = 8;
+  while (pos + 12 <= size) {
+    unsigned char chunk[8];
+    in.seekg(std::streamoff(pos));
+    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
+                            (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
+    if (length > 0x7FFFFFFF) return false;
+    pos += 12 + length;
+    if (pos > size) return false;
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -202,6 +239,7 @@ bool CodecInit() {
 bool CodecLoad(const std::string& path, Bitmap& out) {
   const CodecTable& t = Table();
   if (!t.bound) return false;
+  if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   Bitmap picture;
   bool copied = false;
@@ -217,6 +255,9 @@ bool CodecLoad(const std::string& path, Bitmap& out) {
   ClearErrors(t);
   // A failed load is a failure even when the library left no error behind.
   if (!loaded || !copied || !noError) return false;
+  // The library's Photo CD loader delivers its rows bottom-up whatever the origin
+  // setting says (it picks that loader by the extension alone).
+  if (LowerFileExt(path) == ".pcd") FlipRows(picture);
   out.Swap(picture);
   return true;
 }

@@ -63,10 +63,10 @@ inline constexpr int kCodecTypeTga = 0x042D;
 inline constexpr int kCodecTypeTif = 0x042E;
 
 struct CodecSaveRequest {
-  int type = 0;               // one of the kCodecType codes; 0 = library's choice
-  bool byExtension = false;   // save with ilSaveImage (format from the path's extension)
-  int jpegQuality = -1;       // when >= 0, set as option 0x0711 before saving
-  int sgiRle = -1;            // when >= 0, set as option 0x0715 before saving
+  int type = 0;              // one of the kCodecType codes; 0 = library's choice
+  bool byExtension = false;  // save with ilSaveImage (format from the path's extension)
+  int jpegQuality = -1;      // when >= 0, set as option 0x0711 before saving
+  int sgiRle = -1;           // when >= 0, set as option 0x0715 before saving
 };
 
 // Makes `bmp` the library's current image and saves it to exactly `path` (an existing

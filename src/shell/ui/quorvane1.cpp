@@ -37,7 +37,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   resize(1000, 700);
 
   if (!CodecInit()) {
-    ShowStartupMessage(QStringLiteral("devil.dll or ilu.dll or ilut.dll or all functin init error!"));
+    ShowStartupMessage(
+        QStringLiteral("devil.dll or ilu.dll or ilut.dll or all functin init error!"));
     // Closing now would happen before the window is shown; close once the loop runs.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   }

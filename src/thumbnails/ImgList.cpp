@@ -1,0 +1,126 @@
+#include "thumbnails/ImgList.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "thumbnails/ImgResize.h"
+
+namespace quorvane {
+
+TImgList::TImgList() { UpdateLayout(); }
+
+void TImgList::UpdateLayout() {
+  if (cellWidth_ <= 0 || cellHeight_ <= 0) {
+    columns_ = rows_ = perPage_ = pageBitmapWidth_ = pageBitmapHeight_ = 0;
+    return;
+  }
+  columns_ = pageWidth_ / cellWidth_;
+  rows_ = pageHeight_ / cellHeight_;
+  perPage_ = columns_ * rows_;
+  pageBitmapWidth_ = std::max(columns_ * cellWidth_, cellWidth_);
+  pageBitmapHeight_ = std::max(rows_ * cellHeight_, cellHeight_);
+}
+
+void TImgList::SetCellWidth(int value) {
+  if (value == cellWidth_) return;
+  cellWidth_ = value;
+  Clear();
+  UpdateLayout();
+}
+
+void TImgList::SetCellHeight(int value) {
+  if (value == cellHeight_) return;
+  cellHeight_ = value;
+  Clear();
+  UpdateLayout();
+}
+
+void TImgList::SetPageWidth(int value) {
+  if (value == pageWidth_) return;
+  pageWidth_ = value;
+  Clear();
+  UpdateLayout();
+}
+
+void TImgList::Clear() {
+  count_ = 0;
+  SetCapacity(0);
+}
+
+TImgList::CellPos TImgList::Locate(int index) const {
+  const int r = index % perPage_;
+  return {index / perPage_, (r % columns_) * cellWidth_, (r / columns_) * cellHeight_};
+}
+
+void TImgList::SetCapacity(int N) {
+  if (N < 0) N = 0;
+  // A cell larger than the page gives no cells at all; nothing can be stored then.
+  if (N == capacity_ || columns_ == 0 || perPage_ == 0) return;
+  const int oldRows = CeilDiv(capacity_, columns_);
+  capacity_ = N;
+  if (N < count_) count_ = N;
+
+  const size_t pagesNeeded = size_t(CeilDiv(N, perPage_));
+  while (pages_.size() < pagesNeeded) {
+    auto page = std::make_unique<Bitmap>();
+    const bool last = pages_.size() + 1 == pagesNeeded;
+    page->SetSize(pageBitmapWidth_, last ? 0 : pageBitmapHeight_);
+    if (!page->Empty()) page->Fill(color_);
+    pages_.push_back(std::move(page));
+  }
+  pages_.resize(pagesNeeded);
+
+  const int rowsNow = CeilDiv(N, columns_);
+  if (!pages_.empty() && rowsNow != oldRows) {
+    const int lastHeight = (((N - 1) % perPage_) / columns_ + 1) * cellHeight_;
+    pages_.back()->Resize(pageBitmapWidth_, lastHeight, color_);
+    capacity_ = rowsNow * columns_;
+  }
+}
+
+int TImgList::Add(const Bitmap& picture) {
+  const int index = count_;
+  ++count_;
+  if (capacity_ < count_) SetCapacity(count_);
+  if (perPage_ == 0) return index;
+
+  const CellPos pos = Locate(index);
+  Bitmap& page = *pages_[size_t(pos.page)];
+  const TFitSize fit =
+      FitSize(igtPreview, picture.Width(), picture.Height(), cellWidth_, cellHeight_);
+  const int w = std::min(fit.Width, picture.Width());
+  const int h = std::min(fit.Height, picture.Height());
+  if (w <= 0 || h <= 0) return index;
+  const int x = pos.x + (cellWidth_ - w) / 2;
+  const int y = pos.y + (cellHeight_ - h) / 2;
+  for (int row = 0; row < h; ++row)
+    std::memcpy(page.ScanLine(y + row) + size_t(x) * 3, picture.ScanLine(row), size_t(w) * 3);
+  return index;
+}
+
+const Bitmap* TImgList::GetCell(int Index, int& x, int& y) const {
+  x = y = 0;
+  if (Index < 0 || perPage_ == 0) return nullptr;
+  const CellPos pos = Locate(Index);
+  if (size_t(pos.page) >= pages_.size()) return nullptr;
+  const Bitmap& page = *pages_[size_t(pos.page)];
+  if (pos.y + cellHeight_ > page.Height()) return nullptr;
+  x = pos.x;
+  y = pos.y;
+  return &page;
+}
+
+bool TImgList::CopyCell(int Index, Bitmap& out) const {
+  out.SetSize(std::max(cellWidth_, 0), std::max(cellHeight_, 0));
+  int x = 0, y = 0;
+  const Bitmap* page = GetCell(Index, x, y);
+  if (!page) {
+    if (!out.Empty()) out.Fill(color_);
+    return false;
+  }
+  for (int row = 0; row < cellHeight_; ++row)
+    std::memcpy(out.ScanLine(row), page->ScanLine(y + row) + size_t(x) * 3, size_t(cellWidth_) * 3);
+  return true;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,75 @@
+#pragma once
+// The store of finished thumbnails: equal-sized cells packed into a few large 24-bit
+// page bitmaps, addressed by index. Pictures are appended one at a time and only ever
+// removed all at once. User-interface thread only.
+
+#include <memory>
+#include <vector>
+
+#include "shell/Bitmap.h"
+#include "shell/TColor.h"
+
+namespace quorvane {
+
+class TImgList {
+ public:
+  TImgList();
+  TImgList(const TImgList&) = delete;
+  TImgList& operator=(const TImgList&) = delete;
+
+  // Appends a copy of the picture, centred in its cell, and answers its index. A
+  // picture larger than the cell keeps the largest part of its top-left corner that
+  // fits with its aspect ratio (callers pass pictures already fitted to the cell).
+  int Add(const Bitmap& picture);
+  // Makes `out` CellWidth x CellHeight and copies the cell into it. An index outside
+  // the stored cells gives a cell of the background colour and answers false.
+  bool CopyCell(int Index, Bitmap& out) const;
+  // The page holding the cell and the cell's top-left corner there; nullptr for an
+  // index outside the pages.
+  const Bitmap* GetCell(int Index, int& x, int& y) const;
+  // Forgets every picture and frees all pages.
+  void Clear();
+  // Provides N cells (pages grow and shrink by whole rows of cells).
+  void SetCapacity(int N);
+
+  int CellWidth() const { return cellWidth_; }
+  int CellHeight() const { return cellHeight_; }
+  int PageWidth() const { return pageWidth_; }
+  int PageHeight() const { return pageHeight_; }
+  // Changing a cell dimension or the page width discards every stored picture.
+  void SetCellWidth(int value);
+  void SetCellHeight(int value);
+  void SetPageWidth(int value);
+
+  // Background of new pages (pages already made keep theirs).
+  TColor Color() const { return color_; }
+  void SetColor(TColor value) { color_ = value; }
+
+  int Count() const { return count_; }
+  int Capacity() const { return capacity_; }
+  int Columns() const { return columns_; }
+  int Rows() const { return rows_; }
+  int PerPage() const { return perPage_; }
+  int PageBitmapWidth() const { return pageBitmapWidth_; }
+  int PageBitmapHeight() const { return pageBitmapHeight_; }  // a full page
+  int PageCount() const { return int(pages_.size()); }
+  const Bitmap& Page(int index) const { return *pages_.at(size_t(index)); }
+
+ private:
+  struct CellPos {
+    int page, x, y;
+  };
+  CellPos Locate(int index) const;
+  void UpdateLayout();
+  static int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+
+  std::vector<std::unique_ptr<Bitmap>> pages_;
+  int cellWidth_ = 32, cellHeight_ = 32;
+  int pageWidth_ = 1024, pageHeight_ = 1024;
+  TColor color_ = clWhite;
+  int count_ = 0, capacity_ = 0;
+  int columns_ = 0, rows_ = 0, perPage_ = 0;
+  int pageBitmapWidth_ = 0, pageBitmapHeight_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,45 @@
+#pragma once
+// What the thumbnail loader needs from the platform layer: file icons and text drawing.
+// The Qt layer implements both; the loader does not own them.
+
+#include <string>
+
+#include "shell/Bitmap.h"
+#include "shell/TColor.h"
+
+namespace quorvane {
+
+// The loader's font for text previews.
+struct TFontSpec {
+  std::string Name;  // family; empty: the platform's fixed-pitch default
+  int Size = 12;     // points
+  TColor Color = clBlack;
+  bool Bold = false;
+  bool Italic = false;
+  bool operator==(const TFontSpec&) const = default;
+};
+
+class TIconProvider {
+ public:
+  virtual ~TIconProvider() = default;
+  // Number of icons a program file (".exe", ".dll") carries; 0 when none.
+  virtual int IconCount(const std::string& FileName) = 0;
+  // Draws an icon of the file over `Background` into `Icon`, which takes the icon's
+  // size. Index 0: the file's own first icon or the icon of its type; another index:
+  // the icon with that number in the file. False when there is no icon.
+  virtual bool DrawIcon(const std::string& FileName, int Index, TColor Background,
+                        Bitmap& Icon) = 0;
+};
+
+class TTextRenderer {
+ public:
+  virtual ~TTextRenderer() = default;
+  // Height in pixels of `Text` (one line) in the font.
+  virtual int TextHeight(const TFontSpec& Font, const std::string& Text) = 0;
+  // Draws `Text` (UTF-8, lines separated by CR LF, tabs expanded) into the whole canvas
+  // from its top-left corner, over `Background`; text beyond the canvas is clipped.
+  virtual void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
+                        TColor Background) = 0;
+};
+
+}  // namespace quorvane
