@@ -15,17 +15,23 @@ work=${2:-/tmp/quorvane-bench}
 count=${COUNT:-20}
 qc=$build/quorvane-convert
 [ -x "$qc" ] || { echo "no $qc: build the Release tree first" >&2; exit 1; }
-command -v convert >/dev/null || { echo "ImageMagick convert is missing" >&2; exit 1; }
+# The real ImageMagick 6 binary, not a wrapper that may come first on PATH.
+if command -v convert-im6.q16 >/dev/null 2>&1; then
+  convert=convert-im6.q16
+else
+  convert=convert
+fi
+command -v "$convert" >/dev/null || { echo "ImageMagick convert is missing" >&2; exit 1; }
 
 photos=$work/photos-$count
 mkdir -p "$photos"
 if [ "$(ls "$photos" | wc -l)" -lt "$count" ]; then
   echo "generating $count photographs of 4000 x 3000 in $photos ..." >&2
   # A fractal landscape with grain: smooth areas, edges and noise like a photograph.
-  convert -seed 7 -size 4000x3000 plasma:green-blue -blur 0x3 \
+  "$convert" -seed 7 -size 4000x3000 plasma:green-blue -blur 0x3 \
     -attenuate 0.4 +noise Gaussian "$work/base.png"
   for i in $(seq 1 "$count"); do
-    convert "$work/base.png" -roll +$((i * 173))+$((i * 97)) \
+    "$convert" "$work/base.png" -roll +$((i * 173))+$((i * 97)) \
       -modulate 100,$((90 + i)),$((70 + i * 3)) -quality 90 "$photos/photo $i.jpg"
   done
   rm -f "$work/base.png"
@@ -50,7 +56,7 @@ im_each() {
   for f in "$photos"/*.jpg; do
     local name
     name=$(basename "$f" .jpg)
-    convert "$f" "$@" "$out/$name.$ext"
+    "$convert" "$f" "$@" "$out/$name.$ext"
   done
 }
 
@@ -92,4 +98,4 @@ one=$(timed qc_run -f png)
 two=$(timed qc_run -f png --jobs 2)
 printf '%-28s %9.2fs %9.2fs %8.2f  (speed-up of --jobs 2)\n' "to PNG: 1 vs 2 jobs" "$one" "$two" \
   "$(echo "$one / $two" | bc -l)"
-echo "(ImageMagick threads: ${MAGICK_THREAD_LIMIT:-its default}; cores: $(nproc))"
+echo "($("$convert" -version | head -n 1); threads: ${MAGICK_THREAD_LIMIT:-its default}; cores: $(nproc); load: $(cut -d' ' -f1-3 /proc/loadavg))"
