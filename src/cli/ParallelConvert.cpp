@@ -1,19 +1,20 @@
 #include "cli/ParallelConvert.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <fcntl.h>
 #include <functional>
 #include <new>
 #include <optional>
-#include <poll.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace quorvane {
@@ -28,8 +29,8 @@ struct FileReport {
 
 // Memory shared by the parent and its workers.
 struct SharedState {
-  std::atomic<uint32_t> next{0};    // the first file no worker has taken yet
-  std::atomic<bool> stop{false};    // set by the parent when it was asked to stop
+  std::atomic<uint32_t> next{0};  // the first file no worker has taken yet
+  std::atomic<bool> stop{false};  // set by the parent when it was asked to stop
 };
 
 // A worker stops when it is asked itself or when its parent was asked.
@@ -105,8 +106,8 @@ bool WriteAll(int fd, const std::string& data) {
 
 // The body of a worker process: takes the next unclaimed file until none is left or
 // Stop is set, sending each file's report to the parent.
-[[noreturn]] void WorkerMain(ConvertEngine& engine, const StopSource* ownStop,
-                             SharedState& shared, int fd) {
+[[noreturn]] void WorkerMain(ConvertEngine& engine, const StopSource* ownStop, SharedState& shared,
+                             int fd) {
   const WorkerStop stop(ownStop, shared);
   const uint32_t count = uint32_t(engine.Params.FileList.size());
   while (!stop.Terminated()) {
@@ -129,8 +130,8 @@ struct Worker {
 };
 
 // Starts up to `jobs` workers over the shared counter; answers those that started.
-std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop,
-                                 SharedState& shared, int jobs) {
+std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop, SharedState& shared,
+                                 int jobs) {
   std::vector<Worker> workers;
   std::fflush(stdout);
   std::fflush(stderr);
@@ -206,8 +207,8 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
                          int jobs) {
   const uint32_t count = uint32_t(engine.Params.FileList.size());
   // The counter of claimed files lives in memory shared with the workers.
-  void* memory = mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE,
-                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  void* memory =
+      mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) {
     engine.RunFiles(host, stop);
     return;
