@@ -1,0 +1,129 @@
+#pragma once
+// The batch conversion engine: reads each file of a batch, applies one pixel operation
+// and writes the result into the output folder, reporting every file and every failure
+// as memo lines. The conversion dialog, the command-line converter and the tests all
+// drive this same loop through a small host interface.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "processing/ConvertParams.h"
+#include "shell/Bitmap.h"
+#include "shell/OpenIL.h"
+#include "shell/StopSource.h"
+
+namespace quorvane {
+
+// The memo texts of a batch.
+inline constexpr const char* kMemoReadFailed = "파일을 읽어들일 수 없습니다.";
+inline constexpr const char* kMemoConvertFailed = "이미지 변환 실패";
+inline constexpr const char* kMemoSaveFailed = "파일을 저장할 수 없습니다.";
+inline constexpr const char* kMemoFolderFailed = "폴더를 생성할 수 없습니다.";
+
+// What the engine reports to, and asks of, whoever runs it.
+class ConvertHost {
+ public:
+  virtual ~ConvertHost() = default;
+  // One line of the memo.
+  virtual void MemoLine(const std::string& line) = 0;
+  // The caption above the progress bar ("Convert to .jpg").
+  virtual void SetCaption(const std::string& /*text*/) {}
+  // The error label at the end of a batch that did not fully succeed ("Error(s) : 2").
+  virtual void SetErrorText(const std::string& /*text*/) {}
+  virtual void SetProgressRange(int /*maximum*/) {}
+  virtual void SetProgress(int /*position*/) {}
+  // Lets the user interface handle pending events (a Stop click among them).
+  virtual void ProcessMessages() {}
+  // A fixed pause between steps (the dialog pauses, the command line does not).
+  virtual void Pause(int /*ms*/) {}
+};
+
+// Reading, the pixel step and the writers the engine uses. The default answers go to
+// the program's readers and writers; tests replace single members to observe them.
+class ConvertIO {
+ public:
+  virtual ~ConvertIO() = default;
+  virtual bool ReadImage(const std::string& path, Bitmap& bitmap);
+  // The pixel operation of params.OpCode; codes without one answer true untouched.
+  // `pause` is called with the pauses an operation asks for between its passes.
+  virtual bool RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                       const std::function<void(int)>& pause);
+  // Each writer writes exactly `path` (a fresh temporary name chosen by the engine).
+  virtual bool CodecSave(const std::string& path, const Bitmap& bitmap,
+                         const CodecSaveRequest& request);
+  virtual bool WriteBmp(const std::string& path, const Bitmap& bitmap);
+  // ditherIndex: 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes.
+  virtual bool WriteGif(const std::string& path, const Bitmap& bitmap, int ditherIndex);
+};
+
+// The GIF dithering of a batch from the DitherIndex setting: 0..4 as they are, any
+// other value Floyd-Steinberg (1).
+int GifDitherFor(int ditherIndex);
+
+// How one file of a batch ended.
+enum class FileOutcome { Saved, ReadFailed, ConvertFailed, SaveFailed };
+
+class ConvertEngine {
+ public:
+  // `io` defaults to the program's own readers and writers; it must outlive the engine.
+  explicit ConvertEngine(ConvertIO* io = nullptr);
+
+  ConvertParams Params;
+
+  // Runs the files of a planned batch: the engine's own loop converts them one after
+  // another; a host may hand them to other processes (see RecordOutcome).
+  using FileLoop =
+      std::function<void(ConvertEngine& engine, ConvertHost& host, const StopSource* stop)>;
+
+  // The batch loop. Stops between files (and inside the pixel step) when `stop` is set.
+  void TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop = {});
+  // The engine's own file loop: every file in order, pausing between files.
+  void RunFiles(ConvertHost& host, const StopSource* stop);
+  // Writes one result; false when the file was not written (and nothing was changed).
+  bool SaveBitmap(const std::string& outputPath, Bitmap& bitmap);
+
+  int ErrorCount() const { return errorCount_; }
+  bool AllSucceeded() const { return allSucceeded_; }
+
+  // Pieces of TransProc, for hosts that split a batch over several processes.
+  // Output path of one source as the batch names it.
+  std::string OutputPathFor(const std::string& source) const;
+  // Makes the output folder (one level) when no entry of that name exists.
+  bool EnsureOutputFolder() const;
+  // Notes which files the batch reads and which output names they take, so that no
+  // save replaces a source and no file replaces an earlier file's result.
+  void PlanBatch();
+  // Converts file `index` (0-based) of FileList: the numbered memo line, then at most
+  // one failure line. Call PlanBatch first.
+  FileOutcome ConvertFile(size_t index, ConvertHost& host, const StopSource* stop);
+  // Counts the outcome of a file converted elsewhere.
+  void RecordOutcome(FileOutcome outcome);
+  // Notes that the batch was stopped before its end.
+  void RecordStop() { allSucceeded_ = false; }
+
+ private:
+  struct FileId {
+    dev_t dev;
+    ino_t ino;
+  };
+  bool IsBatchSource(const std::string& path) const;
+  bool WriteTo(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap);
+
+  ConvertIO* io_;
+  Bitmap work_;
+  int errorCount_ = 0;
+  bool allSucceeded_ = false;
+  std::vector<FileId> sources_;    // every source that exists, by identity
+  std::vector<bool> outputTaken_;  // per file: an earlier file has its output name
+};
+
+// "Convert to " + ext, "Error(s) : " + count, "* total N File(s)", "-path(i/N)".
+std::string CaptionText(const std::string& targetExt);
+std::string ErrorCountText(int errors);
+std::string TotalLine(size_t count);
+std::string FileLine(const std::string& path, size_t position, size_t count);
+
+}  // namespace quorvane
