@@ -1,19 +1,20 @@
 #include "cli/ParallelConvert.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <fcntl.h>
 #include <functional>
 #include <new>
 #include <optional>
-#include <poll.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace quorvane {
@@ -24,6 +25,25 @@ namespace {
 struct FileReport {
   FileOutcome outcome = FileOutcome::Saved;
   std::vector<std::string> lines;
+};
+
+// Memory shared by the parent and its workers.
+struct SharedState {
+  std::atomic<uint32_t> next{0};  // the first file no worker has taken yet
+  std::atomic<bool> stop{false};  // set by the parent when it was asked to stop
+};
+
+// A worker stops when it is asked itself or when its parent was asked.
+class WorkerStop : public StopSource {
+ public:
+  WorkerStop(const StopSource* own, const SharedState& shared) : own_(own), shared_(shared) {}
+  bool Terminated() const override {
+    return StopRequested(own_) || shared_.stop.load(std::memory_order_relaxed);
+  }
+
+ private:
+  const StopSource* own_;
+  const SharedState& shared_;
 };
 
 // Collects a file's lines inside a worker.
@@ -86,15 +106,16 @@ bool WriteAll(int fd, const std::string& data) {
 
 // The body of a worker process: takes the next unclaimed file until none is left or
 // Stop is set, sending each file's report to the parent.
-[[noreturn]] void WorkerMain(ConvertEngine& engine, const StopSource* stop,
-                             std::atomic<uint32_t>& next, int fd) {
+[[noreturn]] void WorkerMain(ConvertEngine& engine, const StopSource* ownStop, SharedState& shared,
+                             int fd) {
+  const WorkerStop stop(ownStop, shared);
   const uint32_t count = uint32_t(engine.Params.FileList.size());
-  while (!StopRequested(stop)) {
-    const uint32_t index = next.fetch_add(1);
+  while (!stop.Terminated()) {
+    const uint32_t index = shared.next.fetch_add(1);
     if (index >= count) break;
     BufferHost buffer;
     FileReport report;
-    report.outcome = engine.ConvertFile(index, buffer, stop);
+    report.outcome = engine.ConvertFile(index, buffer, &stop);
     report.lines = std::move(buffer.lines);
     if (!WriteAll(fd, EncodeReport(index, report))) break;
   }
@@ -109,8 +130,8 @@ struct Worker {
 };
 
 // Starts up to `jobs` workers over the shared counter; answers those that started.
-std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop,
-                                 std::atomic<uint32_t>& next, int jobs) {
+std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop, SharedState& shared,
+                                 int jobs) {
   std::vector<Worker> workers;
   std::fflush(stdout);
   std::fflush(stderr);
@@ -121,7 +142,7 @@ std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop,
     if (pid == 0) {
       close(fds[0]);
       for (const Worker& w : workers) close(w.fd);
-      WorkerMain(engine, stop, next, fds[1]);
+      WorkerMain(engine, stop, shared, fds[1]);
     }
     close(fds[1]);
     if (pid < 0) {
@@ -133,11 +154,14 @@ std::vector<Worker> StartWorkers(ConvertEngine& engine, const StopSource* stop,
   return workers;
 }
 
-// Reads reports until every worker has closed its pipe, then reaps the workers.
+// Reads reports until every worker has closed its pipe, then reaps the workers. A stop
+// of the parent reaches the workers through the shared state.
 void CollectReports(std::vector<Worker>& workers, std::vector<std::optional<FileReport>>& reports,
-                    const std::function<void()>& flush) {
+                    const std::function<void()>& flush, const StopSource* stop,
+                    SharedState& shared) {
   size_t open = workers.size();
   while (open > 0) {
+    if (StopRequested(stop)) shared.stop.store(true);
     std::vector<pollfd> fds;
     std::vector<Worker*> owners;
     for (Worker& w : workers)
@@ -145,7 +169,7 @@ void CollectReports(std::vector<Worker>& workers, std::vector<std::optional<File
         fds.push_back({w.fd, POLLIN, 0});
         owners.push_back(&w);
       }
-    if (poll(fds.data(), fds.size(), -1) < 0) {
+    if (poll(fds.data(), fds.size(), 100) < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -183,13 +207,14 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
                          int jobs) {
   const uint32_t count = uint32_t(engine.Params.FileList.size());
   // The counter of claimed files lives in memory shared with the workers.
-  void* shared = mmap(nullptr, sizeof(std::atomic<uint32_t>), PROT_READ | PROT_WRITE,
-                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  if (shared == MAP_FAILED) {
+  void* memory =
+      mmap(nullptr, sizeof(SharedState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) {
     engine.RunFiles(host, stop);
     return;
   }
-  auto* next = new (shared) std::atomic<uint32_t>(0);
+  SharedState& shared = *new (memory) SharedState;
+  std::atomic<uint32_t>* next = &shared.next;
   std::vector<std::optional<FileReport>> reports(count);
   uint32_t printed = 0;
   // Hands every report that is next in file order to the host.
@@ -205,7 +230,8 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
 
   while (next->load() < count && !StopRequested(stop)) {
     const uint32_t left = count - next->load();
-    std::vector<Worker> workers = StartWorkers(engine, stop, *next, int(std::min<uint32_t>(left, uint32_t(jobs))));
+    std::vector<Worker> workers =
+        StartWorkers(engine, stop, shared, int(std::min<uint32_t>(left, uint32_t(jobs))));
     if (workers.empty()) {
       // No process could be started: convert here.
       while (next->load() < count && !StopRequested(stop)) {
@@ -219,7 +245,7 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
       flush();
       break;
     }
-    CollectReports(workers, reports, flush);
+    CollectReports(workers, reports, flush, stop, shared);
     // Files whose worker died before reporting them failed; the rest go to a new round.
     const uint32_t claimed = std::min(next->load(), count);
     for (uint32_t i = printed; i < claimed; ++i)
@@ -234,7 +260,8 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
     flush();
   }
   if (StopRequested(stop)) engine.RecordStop();
-  munmap(shared, sizeof(std::atomic<uint32_t>));
+  shared.~SharedState();
+  munmap(memory, sizeof(SharedState));
 }
 
 }  // namespace quorvane

@@ -1,11 +1,12 @@
 // quorvane-convert: the batch converter on the command line. It runs the same batch
 // engine as the conversion dialog and prints the same lines.
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "cli/ConsoleHost.h"

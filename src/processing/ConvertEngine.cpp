@@ -1,14 +1,15 @@
 #include "processing/ConvertEngine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "processing/ConvertOps.h"
 #include "shell/FileNames.h"
@@ -107,9 +108,8 @@ void ConvertEngine::PlanBatch() {
 bool ConvertEngine::IsBatchSource(const std::string& path) const {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
-  return std::any_of(sources_.begin(), sources_.end(), [&](const FileId& id) {
-    return id.dev == st.st_dev && id.ino == st.st_ino;
-  });
+  return std::any_of(sources_.begin(), sources_.end(),
+                     [&](const FileId& id) { return id.dev == st.st_dev && id.ino == st.st_ino; });
 }
 
 FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const StopSource* stop) {

@@ -4,9 +4,10 @@
 // as memo lines. The conversion dialog, the command-line converter and the tests all
 // drive this same loop through a small host interface.
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "processing/ConvertParams.h"
@@ -51,7 +52,8 @@ class ConvertIO {
   virtual bool RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                        const std::function<void(int)>& pause);
   // Each writer writes exactly `path` (a fresh temporary name chosen by the engine).
-  virtual bool CodecSave(const std::string& path, const Bitmap& bitmap, const CodecSaveRequest& request);
+  virtual bool CodecSave(const std::string& path, const Bitmap& bitmap,
+                         const CodecSaveRequest& request);
   virtual bool WriteBmp(const std::string& path, const Bitmap& bitmap);
   // ditherIndex: 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes.
   virtual bool WriteGif(const std::string& path, const Bitmap& bitmap, int ditherIndex);
@@ -73,7 +75,8 @@ class ConvertEngine {
 
   // Runs the files of a planned batch: the engine's own loop converts them one after
   // another; a host may hand them to other processes (see RecordOutcome).
-  using FileLoop = std::function<void(ConvertEngine& engine, ConvertHost& host, const StopSource* stop)>;
+  using FileLoop =
+      std::function<void(ConvertEngine& engine, ConvertHost& host, const StopSource* stop)>;
 
   // The batch loop. Stops between files (and inside the pixel step) when `stop` is set.
   void TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop = {});
@@ -113,8 +116,8 @@ class ConvertEngine {
   Bitmap work_;
   int errorCount_ = 0;
   bool allSucceeded_ = false;
-  std::vector<FileId> sources_;          // every source that exists, by identity
-  std::vector<bool> outputTaken_;        // per file: an earlier file has its output name
+  std::vector<FileId> sources_;    // every source that exists, by identity
+  std::vector<bool> outputTaken_;  // per file: an earlier file has its output name
 };
 
 // "Convert to " + ext, "Error(s) : " + count, "* total N File(s)", "-path(i/N)".

@@ -36,8 +36,8 @@ int ParseInt(const std::string& option, const std::string& text, int low, int hi
     Fail("invalid value " + Quoted(text) + " for " + option + " (a whole number is expected)");
   const int value = negative ? -std::stoi(std::string(digits)) : std::stoi(std::string(digits));
   if (value < low || value > high)
-    Fail("value " + Quoted(text) + " for " + option + " is out of range (" +
-         std::to_string(low) + ".." + std::to_string(high) + ")");
+    Fail("value " + Quoted(text) + " for " + option + " is out of range (" + std::to_string(low) +
+         ".." + std::to_string(high) + ")");
   return value;
 }
 
@@ -51,14 +51,17 @@ int ParseHundredths(const std::string& option, const std::string& text) {
   }
   const size_t dot = rest.find('.');
   std::string_view whole = rest.substr(0, dot);
-  std::string_view fraction = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+  std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
   const bool wholeOk = whole.empty() ? dot != std::string_view::npos : AllDigits(whole);
-  const bool fractionOk = dot == std::string_view::npos || (AllDigits(fraction) && fraction.size() <= 2);
+  const bool fractionOk =
+      dot == std::string_view::npos || (AllDigits(fraction) && fraction.size() <= 2);
   if (!wholeOk || !fractionOk || (whole.empty() && fraction.empty()) || whole.size() > 6)
     Fail("invalid value " + Quoted(text) + " for " + option +
          " (a number with at most two decimals is expected)");
   int value = whole.empty() ? 0 : std::stoi(std::string(whole)) * 100;
-  if (!fraction.empty()) value += std::stoi(std::string(fraction)) * (fraction.size() == 1 ? 10 : 1);
+  if (!fraction.empty())
+    value += std::stoi(std::string(fraction)) * (fraction.size() == 1 ? 10 : 1);
   return negative ? -value : value;
 }
 
@@ -176,7 +179,8 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
       bool known = false;
       for (std::string_view e : TargetFormatExts) known = known || e == ext;
       if (!known)
-        Fail("unknown format " + Quoted(ext.substr(1)) + " (jpg, png, tif, bmp, pnm, gif, tga, sgi)");
+        Fail("unknown format " + Quoted(ext.substr(1)) +
+             " (jpg, png, tif, bmp, pnm, gif, tga, sgi)");
       p.TargetExt = ext;
     } else if (name == "-o" || name == "--output") {
       p.OutputFolder = value();
@@ -192,7 +196,8 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
       for (size_t i = 0; i < kDitherNames.size(); ++i)
         if (kDitherNames[i] == d) index = int(i);
       if (index < 0)
-        Fail("unknown dithering " + Quoted(d) + " (nearest, floyd-steinberg, stucki, sierra, burkes)");
+        Fail("unknown dithering " + Quoted(d) +
+             " (nearest, floyd-steinberg, stucki, sierra, burkes)");
       p.DitherIndex = index;
     } else if (name == "--no-overwrite") {
       noValue();

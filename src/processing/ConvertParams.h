@@ -14,13 +14,13 @@ namespace quorvane {
 // Operation codes (ConvertParams::OpCode).
 inline constexpr int opConvertOnly = 0;
 inline constexpr int opResize = 1;
-inline constexpr int opTurnLeft = 2;   // 90 degrees counter-clockwise
-inline constexpr int opTurnRight = 3;  // 90 degrees clockwise
-inline constexpr int opFlipH = 4;      // left-right
-inline constexpr int opFlipV = 5;      // top-bottom
-inline constexpr int opColor = 7;      // contrast, brightness, saturation
-inline constexpr int opRotate = 9;     // smooth rotation about the centre
-inline constexpr int opWatermark = 11; // no pixel work
+inline constexpr int opTurnLeft = 2;    // 90 degrees counter-clockwise
+inline constexpr int opTurnRight = 3;   // 90 degrees clockwise
+inline constexpr int opFlipH = 4;       // left-right
+inline constexpr int opFlipV = 5;       // top-bottom
+inline constexpr int opColor = 7;       // contrast, brightness, saturation
+inline constexpr int opRotate = 9;      // smooth rotation about the centre
+inline constexpr int opWatermark = 11;  // no pixel work
 inline constexpr int opGamma = 12;
 
 struct ConvertParams {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace quorvane {
 
@@ -14,9 +15,26 @@ int64_t IntegerSqrt(int64_t r) {
   return n;
 }
 
+// Smallest n with n (n + 1) >= 2r, for r below a bound: the short runs of busy pictures
+// ask for it at every run.
+struct SmallTriangles {
+  static constexpr int kCount = 4096;
+  uint8_t n[kCount];
+  constexpr SmallTriangles() : n() {
+    int k = 0;
+    for (int r = 0; r < kCount; ++r) {
+      while (k * (k + 1) < 2 * r) ++k;
+      n[r] = uint8_t(k);
+    }
+  }
+};
+constexpr SmallTriangles kSmallTriangles;
+
 }  // namespace
 
 TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
+  if (bitsPerPixel < 1 || bitsPerPixel > 8)
+    throw std::invalid_argument("GIF colour tables have 1 to 8 bits per pixel");
   codeSize_ = std::max(bitsPerPixel, 2);
   clearCode_ = 1 << codeSize_;
   endCode_ = clearCode_ + 1;
@@ -27,6 +45,8 @@ TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
 }
 
 int64_t TRLEEncoder::Triangle(int64_t c) const {
+  // One whole triangle always exceeds the table's range (MaxCodes is at least 3837).
+  if (c < SmallTriangles::kCount) return kSmallTriangles.n[c];
   const int64_t m = maxCodes_;
   const int64_t whole = m * (m + 1) / 2;
   int64_t cost = (c / whole) * m;
@@ -42,17 +62,25 @@ int64_t TRLEEncoder::Triangle(int64_t c) const {
 void TRLEEncoder::Emit(int code) {
   bitBuffer_ |= uint64_t(code) << bitCount_;
   bitCount_ += codeWidth_;
-  while (bitCount_ >= 8) {
-    codes_.push_back(uint8_t(bitBuffer_));
-    bitBuffer_ >>= 8;
-    bitCount_ -= 8;
+  if (bitCount_ >= 32) {
+    if (codesUsed_ + 4 > codes_.size()) codes_.resize(codes_.size() * 2 + 64);
+    uint8_t* p = codes_.data() + codesUsed_;
+    p[0] = uint8_t(bitBuffer_);
+    p[1] = uint8_t(bitBuffer_ >> 8);
+    p[2] = uint8_t(bitBuffer_ >> 16);
+    p[3] = uint8_t(bitBuffer_ >> 24);
+    codesUsed_ += 4;
+    bitBuffer_ >>= 32;
+    bitCount_ -= 32;
   }
 }
 
 void TRLEEncoder::FinishBits() {
-  if (bitCount_ > 0) codes_.push_back(uint8_t(bitBuffer_));
+  codes_.resize(codesUsed_);
+  for (; bitCount_ > 0; bitCount_ -= 8, bitBuffer_ >>= 8) codes_.push_back(uint8_t(bitBuffer_));
   bitBuffer_ = 0;
   bitCount_ = 0;
+  codesUsed_ = codes_.size();
 }
 
 void TRLEEncoder::OutputPlain(int code) {
@@ -163,12 +191,14 @@ void TRLEEncoder::Reset() {
   bitBuffer_ = 0;
   bitCount_ = 0;
   codes_.clear();
+  codesUsed_ = 0;
 }
 
 void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
                          std::vector<uint8_t>& out) {
   Reset();
-  codes_.reserve(count + 64);
+  // Most pictures need about one 9-bit code per pixel or far fewer.
+  codes_.resize(count + count / 4 + 64);
   out.push_back(uint8_t(codeSize_));
   Clear();  // the stream starts with a clear
   if (count > 0) {
@@ -182,7 +212,10 @@ void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
         continue;
       }
       if (p >= colorCount) throw GIFError("Color not in color table");
-      FlushRun(run, length);
+      if (length == 1)
+        OutputPlain(run);  // the common case of busy pictures
+      else
+        FlushRun(run, length);
       run = p;
       length = 1;
     }
@@ -198,11 +231,12 @@ void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
   for (size_t at = 0; at < codes_.size(); at += 255) {
     const size_t n = std::min<size_t>(255, codes_.size() - at);
     out.push_back(uint8_t(n));
-    out.insert(out.end(), codes_.begin() + std::ptrdiff_t(at), codes_.begin() + std::ptrdiff_t(at + n));
+    out.insert(out.end(), codes_.begin() + std::ptrdiff_t(at),
+               codes_.begin() + std::ptrdiff_t(at + n));
   }
   out.push_back(0);
-  codes_.clear();
-  codes_.shrink_to_fit();
+  codes_ = std::vector<uint8_t>();
+  codesUsed_ = 0;
 }
 
 }  // namespace quorvane

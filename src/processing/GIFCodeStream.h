@@ -69,6 +69,7 @@ class TRLEEncoder {
   uint64_t bitBuffer_ = 0;
   int bitCount_ = 0;
   std::vector<uint8_t> codes_;  // packed code bytes before they are cut into sub-blocks
+  size_t codesUsed_ = 0;
 };
 
 }  // namespace quorvane

@@ -85,9 +85,14 @@ std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame) {
 std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame, TGIFVersion version) {
   const char* versionText = nullptr;
   switch (version) {
-    case TGIFVersion::gv87a: versionText = "87a"; break;
-    case TGIFVersion::gv89a: versionText = "89a"; break;
-    default: throw GIFError("Unsupported GIF version");
+    case TGIFVersion::gv87a:
+      versionText = "87a";
+      break;
+    case TGIFVersion::gv89a:
+      versionText = "89a";
+      break;
+    default:
+      throw GIFError("Unsupported GIF version");
   }
   CheckFrame(frame);
   const int bits = frame.ColorMap.BitsPerPixel();

@@ -7,12 +7,18 @@ namespace quorvane {
 
 TDitherMode DitherModeFromIndex(int ditherIndex) {
   switch (ditherIndex) {
-    case 0: return TDitherMode::dmNearest;
-    case 1: return TDitherMode::dmFloydSteinberg;
-    case 2: return TDitherMode::dmStucki;
-    case 3: return TDitherMode::dmSierra;
-    case 4: return TDitherMode::dmBurkes;
-    default: return TDitherMode::dmFloydSteinberg;
+    case 0:
+      return TDitherMode::dmNearest;
+    case 1:
+      return TDitherMode::dmFloydSteinberg;
+    case 2:
+      return TDitherMode::dmStucki;
+    case 3:
+      return TDitherMode::dmSierra;
+    case 4:
+      return TDitherMode::dmBurkes;
+    default:
+      return TDitherMode::dmFloydSteinberg;
   }
 }
 
@@ -72,21 +78,36 @@ constexpr int kEdge = 2;
 
 // One row of an error-diffusion engine in scan direction D (+1 or -1). src holds the row's
 // B, G, R bytes, dst receives its palette indices, rows[r] the error rows (3 ints a pixel).
+// Error for the next two pixels of the row itself travels in registers (ahead1, ahead2)
+// rather than through rows[0], which keeps memory off the pixel-to-pixel dependency.
 template <class Engine, int D>
-void DiffuseRow(const uint8_t* src, uint8_t* dst, int* const* rows, int width) {
+void DiffuseRow(const uint8_t* src, uint8_t* dst, int* const* errorRows, int width) {
+  // Local copies: the byte stores to dst could otherwise alias the row pointers.
+  int* rows[3] = {errorRows[0], Engine::kRows > 1 ? errorRows[1] : nullptr,
+                  Engine::kRows > 2 ? errorRows[2] : nullptr};
   constexpr int kDiv = Engine::kDivisor;
+  constexpr int kNext = Engine::kWeights[0][3];
+  constexpr int kAfterNext = Engine::kWeights[0][4];
+  static_assert(
+      Engine::kWeights[0][0] == 0 && Engine::kWeights[0][1] == 0 && Engine::kWeights[0][2] == 0,
+      "the row being scanned only takes error ahead");
+  int ahead1[3] = {0, 0, 0};
+  int ahead2[3] = {0, 0, 0};
   int x = D > 0 ? 0 : width - 1;
   for (int i = 0; i < width; ++i, x += D) {
     const uint8_t* s = src + size_t(x) * 3;
     const int slot = (x + kEdge) * 3;
     int steps[3];
     for (int c = 0; c < 3; ++c) {
-      int v = s[c] + (rows[0][slot + c] + kDiv / 2) / kDiv;
+      const int acc = rows[0][slot + c] + ahead1[c];
+      int v = s[c] + (acc + kDiv / 2) / kDiv;
       v = std::clamp(v, 0, 255);
       const int step = kSteps.step[v];
       steps[c] = step;
       const int e = v - step * 51;
-      for (int r = 0; r < Engine::kRows; ++r)
+      ahead1[c] = ahead2[c] + kNext * e;
+      ahead2[c] = kAfterNext * e;
+      for (int r = 1; r < Engine::kRows; ++r)
         for (int k = -2; k <= 2; ++k) {
           const int w = Engine::kWeights[r][k + 2];
           if (w != 0) rows[r][slot + k * D * 3 + c] += w * e;
@@ -137,12 +158,22 @@ std::vector<uint8_t> QuantizeToWebPalette(const Bitmap& bitmap, TDitherMode mode
   std::vector<uint8_t> out(size_t(bitmap.Width()) * size_t(bitmap.Height()));
   if (out.empty()) return out;
   switch (mode) {
-    case TDitherMode::dmNearest: Nearest(bitmap, out.data()); break;
-    case TDitherMode::dmStucki: Diffuse<TStuckiDitherer>(bitmap, out.data()); break;
-    case TDitherMode::dmSierra: Diffuse<TSierraDitherer>(bitmap, out.data()); break;
-    case TDitherMode::dmBurkes: Diffuse<TBurkesDitherer>(bitmap, out.data()); break;
+    case TDitherMode::dmNearest:
+      Nearest(bitmap, out.data());
+      break;
+    case TDitherMode::dmStucki:
+      Diffuse<TStuckiDitherer>(bitmap, out.data());
+      break;
+    case TDitherMode::dmSierra:
+      Diffuse<TSierraDitherer>(bitmap, out.data());
+      break;
+    case TDitherMode::dmBurkes:
+      Diffuse<TBurkesDitherer>(bitmap, out.data());
+      break;
     case TDitherMode::dmFloydSteinberg:
-    default: Diffuse<TFloydSteinbergDitherer>(bitmap, out.data()); break;
+    default:
+      Diffuse<TFloydSteinbergDitherer>(bitmap, out.data());
+      break;
   }
   return out;
 }

@@ -1,10 +1,15 @@
 #include "processing/bitmapfunc.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorvane {
 
@@ -97,9 +102,54 @@ void TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop) 
 // ---------------------------------------------------------------------------------------
 // Smooth resize: 15 fraction bits, one source pixel = 32768.
 
-void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
-                      size_t sourceStride, uint8_t* dest, int destWidth, int destHeight,
-                      size_t destStride, const StopSource* stop) {
+#if defined(__SSE2__)
+namespace {
+
+inline __m128i LoadPixel(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(int(v));
+}
+
+// Destination columns [0, end) of one row. One pixel a step, its channels in 32-bit
+// lanes: pmaddwd forms TL x wTL + TR x wTR and BL x wBL + BR x wBR. wTL reaches 32768,
+// which 16 bits cannot hold, so the top pair uses wTL - 1 and TL is added once more; the
+// sums are the same integers as the scalar ones. Answers `end`.
+int ResizeRowSse2(const uint8_t* __restrict top, const uint8_t* __restrict bottom,
+                  uint8_t* __restrict d, const size_t* __restrict left,
+                  const size_t* __restrict right, const uint32_t* __restrict wTRs,
+                  const uint32_t* __restrict wBRs, uint32_t fy, int end) {
+  const uint32_t ify = 32768 - fy;
+  const __m128i zero = _mm_setzero_si128();
+  for (int j = 0; j < end; ++j, d += 3) {
+    const uint32_t wTR = wTRs[j], wTL = ify - wTR;
+    const uint32_t wBR = wBRs[j], wBL = fy - wBR;
+    const __m128i wTop = _mm_set1_epi32(int((wTR << 16) | ((wTL - 1) & 0xFFFF)));
+    const __m128i wBottom = _mm_set1_epi32(int((wBR << 16) | wBL));
+    const __m128i tl = LoadPixel(top + left[j]);
+    const __m128i tr = LoadPixel(top + right[j]);
+    const __m128i bl = LoadPixel(bottom + left[j]);
+    const __m128i br = LoadPixel(bottom + right[j]);
+    const __m128i topPairs = _mm_unpacklo_epi8(_mm_unpacklo_epi8(tl, tr), zero);
+    const __m128i bottomPairs = _mm_unpacklo_epi8(_mm_unpacklo_epi8(bl, br), zero);
+    const __m128i tl32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(tl, zero), zero);
+    __m128i sum =
+        _mm_add_epi32(_mm_madd_epi16(topPairs, wTop), _mm_madd_epi16(bottomPairs, wBottom));
+    sum = _mm_srli_epi32(_mm_add_epi32(sum, tl32), 15);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, zero), zero);
+    // The fourth byte lands on the next pixel, which is written after this one.
+    const uint32_t out = uint32_t(_mm_cvtsi128_si32(bytes));
+    std::memcpy(d, &out, 4);
+  }
+  return end;
+}
+
+}  // namespace
+#endif
+
+void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
+                      uint8_t* dest, int destWidth, int destHeight, size_t destStride,
+                      const StopSource* stop) {
   if (sourceWidth < 1 || sourceHeight < 1 || destWidth < 1 || destHeight < 1)
     throw BitmapError("cannot resample to or from an empty picture");
   constexpr uint32_t kOne = 32768;
@@ -111,7 +161,8 @@ void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
   // Per destination column: byte offsets of the left and right neighbours and the
   // horizontal fraction. Per row: the two horizontal weights that depend on it.
   std::vector<size_t> left(static_cast<size_t>(destWidth)), right(static_cast<size_t>(destWidth));
-  std::vector<uint32_t> fxs(static_cast<size_t>(destWidth)), wTRs(static_cast<size_t>(destWidth)), wBRs(static_cast<size_t>(destWidth));
+  std::vector<uint32_t> fxs(static_cast<size_t>(destWidth)), wTRs(static_cast<size_t>(destWidth)),
+      wBRs(static_cast<size_t>(destWidth));
   int64_t sx = 0;
   for (int j = 0; j < destWidth; ++j) {
     const int64_t c0 = sx >> 15;
@@ -121,6 +172,16 @@ void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
     fxs[j] = uint32_t(sx & (kOne - 1));
     sx += xstep;
   }
+
+  // The vector loop reads 4 bytes a neighbour and writes 4 bytes a pixel: it stops before
+  // the first column that reaches the source's last pixel and before the last column.
+  int simdEnd = destWidth - 1;
+  for (int j = 0; j < destWidth - 1; ++j)
+    if (right[j] >= size_t(sourceWidth - 1) * 3) {
+      simdEnd = j;
+      break;
+    }
+  (void)simdEnd;
 
   int64_t sy = 0;
   for (int i = 0; i < destHeight; ++i) {
@@ -140,17 +201,19 @@ void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
     const uint8_t* __restrict top = source + size_t(r0) * sourceStride;
     const uint8_t* __restrict bottom = source + size_t(r1) * sourceStride;
     uint8_t* __restrict d = dest + size_t(i) * destStride;
-    const size_t* __restrict l = left.data();
-    const size_t* __restrict r = right.data();
-    const uint32_t* __restrict wtr = wTRs.data();
-    const uint32_t* __restrict wbr = wBRs.data();
-    for (int j = 0; j < destWidth; ++j) {
-      const uint32_t wTR = wtr[j], wTL = ify - wTR;
-      const uint32_t wBR = wbr[j], wBL = fy - wBR;
-      const uint8_t* tl = top + l[j];
-      const uint8_t* tr = top + r[j];
-      const uint8_t* bl = bottom + l[j];
-      const uint8_t* br = bottom + r[j];
+    int j = 0;
+#if defined(__SSE2__)
+    j = ResizeRowSse2(top, bottom, d, left.data(), right.data(), wTRs.data(), wBRs.data(), fy,
+                      simdEnd);
+    d += size_t(j) * 3;
+#endif
+    for (; j < destWidth; ++j) {
+      const uint32_t wTR = wTRs[j], wTL = ify - wTR;
+      const uint32_t wBR = wBRs[j], wBL = fy - wBR;
+      const uint8_t* tl = top + left[j];
+      const uint8_t* tr = top + right[j];
+      const uint8_t* bl = bottom + left[j];
+      const uint8_t* br = bottom + right[j];
       for (int k = 0; k < 3; ++k)
         d[k] = uint8_t((tl[k] * wTL + tr[k] * wTR + bl[k] * wBL + br[k] * wBR) >> 15);
       d += 3;
@@ -164,8 +227,8 @@ void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
   if (source.Empty() || dest.Empty())
     throw BitmapError("cannot resample to or from an empty picture");
   WithDistinctSource(source, dest, [&](const Bitmap& src) {
-    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(),
-                     dest.Width(), dest.Height(), dest.Stride(), stop);
+    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(), dest.Width(),
+                     dest.Height(), dest.Stride(), stop);
   });
 }
 
@@ -196,18 +259,128 @@ bool FitBitmap(Bitmap& bitmap, int boxWidth, int boxHeight, const StopSource* st
 
 namespace {
 
-// Rounds to the nearest integer, ties to even (|x| < 2^62). With the 64-bit mantissa of
-// x87 extended precision, adding 1.5 x 2^63 leaves exactly the rounded integer in the
-// mantissa, which saves a change of the FPU control word for every conversion.
+// Rounds to the nearest integer, ties to even, as std::rint does in the default rounding
+// mode. On x87 one store of the integer does both steps; a C++ conversion would switch
+// the FPU control word to truncation and back for every value.
 inline int64_t RoundToInt(long double x) {
-#if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
-  const long double shifted = x + 0x1.8p63L;
-  uint64_t mantissa;
-  std::memcpy(&mantissa, &shifted, sizeof mantissa);
-  return int64_t(mantissa - 0xC000000000000000ull);
+#if defined(__GNUC__) && LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
+  int64_t result;
+  __asm__("fistpll %0" : "=m"(result) : "t"(x) : "st");
+  return result;
 #else
   return int64_t(std::rint(x));
 #endif
+}
+
+// The nearest integer, ties to even, as a long double (|x| < 2^62): adding 1.5 x 2^63
+// leaves no fraction bits in the 64-bit mantissa, so the sum is rounded in the current
+// (nearest) mode, and subtracting it again is exact. Two additions instead of frndint.
+inline long double RoundLd(long double x) {
+#if LDBL_MANT_DIG == 64
+  constexpr long double kShift = 0x1.8p63L;
+  return (x + kShift) - kShift;
+#else
+  return std::rint(x);
+#endif
+}
+
+// Channel values and their differences as floats: an x87 load takes them straight from
+// memory, where an integer would first have to be stored. The values are exact.
+struct ByteValues {
+  float value[256];
+  float diff[511];  // diff[255 + d] = d
+  ByteValues() {
+    for (int i = 0; i < 256; ++i) value[i] = float(i);
+    for (int d = -255; d <= 255; ++d) diff[255 + d] = float(d);
+  }
+};
+const ByteValues kBytes;
+
+// Where each destination column of a row samples: the offset of its top-left source
+// pixel (-1 when outside), the steps to the right and lower neighbours, the fractions.
+struct RotateSamples {
+  explicit RotateSamples(int width)
+      : offset(size_t(width)),
+        right(size_t(width)),
+        down(size_t(width)),
+        fx(size_t(width)),
+        fy(size_t(width)) {}
+  std::vector<int64_t> offset;
+  std::vector<uint32_t> right, down;
+  std::vector<long double> fx, fy;
+};
+
+// One destination row of SmoothRotate, in two passes: first every column's source
+// position (long chains of dependent x87 operations, independent from column to column),
+// then the pixels. Everything the loops read is a local or a restrict pointer, so the byte
+// stores into the row do not make the compiler fetch it again. Answers false when asked to
+// stop.
+bool RotateRow(const uint8_t* srcBits, size_t srcStride, int w, int h,
+               const long double* __restrict xxc, const long double* __restrict xxs,
+               long double yys, long double yyc, long double cx, long double cy, long double offX,
+               long double offY, uint8_t* __restrict d, int destW, int jBegin, int jEnd,
+               RotateSamples& samples, const StopSource* stop) {
+  int64_t* __restrict offset = samples.offset.data();
+  uint32_t* __restrict right = samples.right.data();
+  uint32_t* __restrict down = samples.down.data();
+  long double* __restrict fxs = samples.fx.data();
+  long double* __restrict fys = samples.fy.data();
+  for (int j = jBegin; j < jEnd; ++j) {
+    const long double sx = (xxc[j] - yys - 1) / 2 + cx - offX;
+    const long double sy = (xxs[j] + yyc - 1) / 2 + cy - offY;
+    const long double rx = RoundLd(sx), ry = RoundLd(sy);
+    const int64_t ix = RoundToInt(rx), iy = RoundToInt(ry);  // exact: already whole
+    fxs[j] = sx - rx;
+    fys[j] = sy - ry;
+    if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
+      offset[j] = iy * int64_t(srcStride) + ix * 3;
+      right[j] = ix + 1 < w ? 3 : 0;
+      down[j] = iy + 1 < h ? uint32_t(srcStride) : 0;
+    } else {
+      offset[j] = -1;
+    }
+  }
+
+  const float* value = kBytes.value;
+  const float* diff = kBytes.diff + 255;
+  // Columns outside [jBegin, jEnd) have no source pixel; only their stop checks remain.
+  if (stop)
+    for (int j = 0; j < jBegin; ++j)
+      if (stop->Terminated()) return false;
+  d += size_t(jBegin) * 3;
+  for (int j = jBegin; j < jEnd; ++j, d += 3) {
+    if (offset[j] >= 0) {
+      const long double fx = fxs[j], fy = fys[j];
+      const uint8_t* tl = srcBits + offset[j];
+      const uint8_t* tr = tl + right[j];
+      const uint8_t* bl = tl + down[j];
+      const uint8_t* br = bl + right[j];
+      for (int k = 0; k < 3; ++k) {
+        const long double topValue = value[tl[k]] + fx * diff[tr[k] - tl[k]];
+        const long double bottomValue = value[bl[k]] + fx * diff[br[k] - bl[k]];
+        d[k] = uint8_t(ClampByte(RoundToInt(topValue + fy * (bottomValue - topValue))));
+      }
+    }
+    if (StopRequested(stop)) return false;
+  }
+  if (stop)
+    for (int j = jEnd; j < destW; ++j)
+      if (stop->Terminated()) return false;
+  return true;
+}
+
+// Narrows [begin, end) to the columns j where a0 + slope x j may lie in [low, high].
+// The caller's bounds carry a margin of more than a pixel, so the rounding of this
+// double-precision estimate cannot drop a column whose source is inside the picture.
+void NarrowSpan(double a0, double slope, double low, double high, double& begin, double& end) {
+  if (std::fabs(slope) < 1e-9) {
+    if (a0 < low - 1 || a0 > high + 1) end = begin;  // the whole row misses
+    return;
+  }
+  double lo = (low - a0) / slope, hi = (high - a0) / slope;
+  if (lo > hi) std::swap(lo, hi);
+  begin = std::max(begin, std::floor(lo) - 2);
+  end = std::min(end, std::ceil(hi) + 3);
 }
 
 }  // namespace
@@ -232,33 +405,24 @@ void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
       xxc[j] = xx * c;
       xxs[j] = xx * s;
     }
-
+    const double cd = double(c), sd = double(s);
+    RotateSamples samples(destW);
     for (int i = 0; i < destH; ++i) {
       const long double yy = 2 * (int64_t(i) - centreY) + 1;
-      const long double yys = yy * s, yyc = yy * c;
-      uint8_t* d = dest.ScanLine(i);
-      for (int j = 0; j < destW; ++j, d += 3) {
-        const long double sx = (xxc[j] - yys - 1) / 2 + centreX - offX;
-        const long double sy = (xxs[j] + yyc - 1) / 2 + centreY - offY;
-        const int64_t ix = RoundToInt(sx), iy = RoundToInt(sy);
-        if (ix >= 0 && ix < w && iy >= 0 && iy < h) {
-          const long double fx = sx - ix, fy = sy - iy;
-          const int ix1 = ClampRange(int(ix) + 1, 0, w - 1);
-          const int iy1 = ClampRange(int(iy) + 1, 0, h - 1);
-          const uint8_t* rowT = src.ScanLine(int(iy));
-          const uint8_t* rowB = src.ScanLine(iy1);
-          const uint8_t* tl = rowT + size_t(ix) * 3;
-          const uint8_t* tr = rowT + size_t(ix1) * 3;
-          const uint8_t* bl = rowB + size_t(ix) * 3;
-          const uint8_t* br = rowB + size_t(ix1) * 3;
-          for (int k = 0; k < 3; ++k) {
-            const long double topValue = tl[k] + fx * (tr[k] - tl[k]);
-            const long double bottomValue = bl[k] + fx * (br[k] - bl[k]);
-            d[k] = uint8_t(ClampByte(RoundToInt(topValue + fy * (bottomValue - topValue))));
-          }
-        }
-        if (StopRequested(stop)) return;
-      }
+      // sx and sy are linear in j: sx = a0x + c j, sy = a0y + s j. A source position is
+      // inside for -0.5 <= sx <= w - 0.5; the span allows -2 .. w + 1.
+      const double yyd = double(yy), x0 = 1 - 2.0 * centreX;
+      const double a0x = (x0 * cd - yyd * sd - 1) / 2 + centreX - offX;
+      const double a0y = (x0 * sd + yyd * cd - 1) / 2 + centreY - offY;
+      double begin = 0, end = destW;
+      NarrowSpan(a0x, cd, -2, w + 1.0, begin, end);
+      NarrowSpan(a0y, sd, -2, h + 1.0, begin, end);
+      const int jBegin = int(std::clamp(begin, 0.0, double(destW)));
+      const int jEnd = std::max(jBegin, int(std::clamp(end, 0.0, double(destW))));
+      if (!RotateRow(src.Bits(), src.Stride(), w, h, xxc.data(), xxs.data(), yy * s, yy * c,
+                     centreX, centreY, offX, offY, dest.ScanLine(i), destW, jBegin, jEnd, samples,
+                     stop))
+        return;
     }
   });
 }
@@ -270,17 +434,24 @@ namespace {
 
 using ByteMap = std::array<uint8_t, 256>;
 
+// Maps `count` bytes through the table, eight at a time through one 64-bit load and
+// store (fewer memory operations than byte by byte). `in` may equal `out`.
+void MapRow(const uint8_t* in, uint8_t* out, size_t count, const uint8_t* __restrict map) {
+  size_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    uint64_t v;
+    std::memcpy(&v, in + k, 8);
+    uint64_t r = 0;
+    for (int b = 0; b < 8; ++b) r |= uint64_t(map[(v >> (8 * b)) & 0xFF]) << (8 * b);
+    std::memcpy(out + k, &r, 8);
+  }
+  for (; k < count; ++k) out[k] = map[in[k]];
+}
+
 void MapBytes(const Bitmap& source, Bitmap& dest, const ByteMap& map, const StopSource* stop) {
   const size_t rowBytes = size_t(source.Width()) * 3;
   for (int y = 0; y < source.Height(); ++y) {
-    const uint8_t* __restrict s = source.ScanLine(y);
-    uint8_t* __restrict d = dest.ScanLine(y);
-    if (s == d) {
-      uint8_t* p = d;
-      for (size_t k = 0; k < rowBytes; ++k) p[k] = map[p[k]];
-    } else {
-      for (size_t k = 0; k < rowBytes; ++k) d[k] = map[s[k]];
-    }
+    MapRow(source.ScanLine(y), dest.ScanLine(y), rowBytes, map.data());
     if (StopRequested(stop)) return;
   }
 }
@@ -313,22 +484,25 @@ void BrightnessBitmap(Bitmap& bitmap, int amount) {
 }
 
 void SaturationBitmap(Bitmap& bitmap, int amount) {
-  // ((v - g) x S) div 255 for every difference v - g in -255..255. Entries beyond
-  // +-512 push any grey level past 0 or 255 alike, so they are held there.
-  int32_t spread[511];
-  for (int diff = -255; diff <= 255; ++diff) {
-    const int64_t t = int64_t(diff) * amount / 255;
-    spread[diff + 255] = int32_t(t < -512 ? -512 : t > 512 ? 512 : t);
-  }
+  // The new value of a channel v with grey level g: ClampByte(g + ((v - g) x S) div 255),
+  // tabled for every g and v. Products are 64-bit, so any amount is safe.
+  int64_t spread[511];  // ((v - g) x S) div 255 for v - g = -255..255
+  for (int diff = -255; diff <= 255; ++diff) spread[diff + 255] = int64_t(diff) * amount / 255;
+  std::vector<uint8_t> table(256 * 256);
+  for (int g = 0; g < 256; ++g)
+    for (int v = 0; v < 256; ++v)
+      table[size_t(g) * 256 + v] = uint8_t(ClampByte(g + spread[v - g + 255]));
   const int w = bitmap.Width();
+  const uint8_t* __restrict t = table.data();
   for (int y = 0; y < bitmap.Height(); ++y) {
     uint8_t* __restrict p = bitmap.ScanLine(y);
     for (int x = 0; x < w; ++x, p += 3) {
-      const int g = (p[0] + p[1] + p[2]) / 3;
-      const int32_t* t = spread + 255 - g;
-      p[0] = uint8_t(ClampByte(g + t[p[0]]));
-      p[1] = uint8_t(ClampByte(g + t[p[1]]));
-      p[2] = uint8_t(ClampByte(g + t[p[2]]));
+      const unsigned g = (unsigned(p[0]) + p[1] + p[2]) / 3;
+      const uint8_t* byGrey = t + g * 256;
+      const uint8_t b = byGrey[p[0]], gr = byGrey[p[1]], r = byGrey[p[2]];
+      p[0] = b;
+      p[1] = gr;
+      p[2] = r;
     }
   }
 }

@@ -18,9 +18,7 @@
 
 namespace quorvane {
 
-constexpr int ClampByte(int64_t value) {
-  return value < 0 ? 0 : value > 255 ? 255 : int(value);
-}
+constexpr int ClampByte(int64_t value) { return value < 0 ? 0 : value > 255 ? 255 : int(value); }
 
 constexpr int ClampRange(int value, int low, int high) {
   return value > high ? high : value < low ? low : value;
@@ -44,9 +42,9 @@ void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 
 // The same over raw rows of 24-bit pixels (no size limit of its own); for pictures held
 // outside a Bitmap. Both sizes must be at least 1 x 1.
-void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight,
-                      size_t sourceStride, uint8_t* dest, int destWidth, int destHeight,
-                      size_t destStride, const StopSource* stop);
+void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
+                      uint8_t* dest, int destWidth, int destHeight, size_t destStride,
+                      const StopSource* stop);
 
 // Replaces the bitmap by a smooth resize that fits boxWidth x boxHeight with its
 // proportions kept (ratios compared in whole per cent). Enlarges as readily as it

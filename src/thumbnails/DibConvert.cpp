@@ -8,7 +8,9 @@ namespace quorvane {
 
 namespace {
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 // One colour channel described by a bit mask, scaled to 0..255.
@@ -50,8 +52,15 @@ int64_t DibPixelBytes(const DibHeader& h) {
   const int64_t height = h.Height < 0 ? -int64_t(h.Height) : h.Height;
   if (!Bitmap::SizeAllowed(h.Width, height)) return -1;
   switch (h.BitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return -1;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return -1;
   }
   const int64_t stride = (int64_t(h.BitCount) * h.Width + 31) / 32 * 4;
   return stride * height;
@@ -104,7 +113,9 @@ bool DibToBitmap(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
     uint8_t* d = result.ScanLine(y);
     for (int x = 0; x < width; ++x, d += 3) {
       switch (h.BitCount) {
-        case 1: case 4: case 8: {
+        case 1:
+        case 4:
+        case 8: {
           const int perByte = 8 / h.BitCount;
           const int shift = (perByte - 1 - x % perByte) * h.BitCount;
           const int index = (s[x / perByte] >> shift) & ((1 << h.BitCount) - 1);
@@ -114,7 +125,8 @@ bool DibToBitmap(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
         case 24:
           std::memcpy(d, s + size_t(x) * 3, 3);
           break;
-        case 16: case 32: {
+        case 16:
+        case 32: {
           const uint32_t px = h.BitCount == 16 ? U16(s + size_t(x) * 2) : U32(s + size_t(x) * 4);
           d[0] = blue.Get(px);
           d[1] = green.Get(px);

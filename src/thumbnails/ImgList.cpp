@@ -86,7 +86,8 @@ int TImgList::Add(const Bitmap& picture) {
 
   const CellPos pos = Locate(index);
   Bitmap& page = *pages_[size_t(pos.page)];
-  const TFitSize fit = FitSize(igtPreview, picture.Width(), picture.Height(), cellWidth_, cellHeight_);
+  const TFitSize fit =
+      FitSize(igtPreview, picture.Width(), picture.Height(), cellWidth_, cellHeight_);
   const int w = std::min(fit.Width, picture.Width());
   const int h = std::min(fit.Height, picture.Height());
   if (w <= 0 || h <= 0) return index;

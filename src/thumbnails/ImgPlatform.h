@@ -11,8 +11,8 @@ namespace quorvane {
 
 // The loader's font for text previews.
 struct TFontSpec {
-  std::string Name;      // family; empty: the platform's fixed-pitch default
-  int Size = 12;         // points
+  std::string Name;  // family; empty: the platform's fixed-pitch default
+  int Size = 12;     // points
   TColor Color = clBlack;
   bool Bold = false;
   bool Italic = false;
@@ -27,7 +27,8 @@ class TIconProvider {
   // Draws an icon of the file over `Background` into `Icon`, which takes the icon's
   // size. Index 0: the file's own first icon or the icon of its type; another index:
   // the icon with that number in the file. False when there is no icon.
-  virtual bool DrawIcon(const std::string& FileName, int Index, TColor Background, Bitmap& Icon) = 0;
+  virtual bool DrawIcon(const std::string& FileName, int Index, TColor Background,
+                        Bitmap& Icon) = 0;
 };
 
 class TTextRenderer {

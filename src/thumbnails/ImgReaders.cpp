@@ -10,41 +10,26 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/FileIO.h"
 #include "thumbnails/DibConvert.h"
 
 namespace quorvane {
 
 namespace {
 
+// A file opened for reading, read at offsets.
 class Fd {
  public:
-  explicit Fd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  bool Ok() const { return fd_ >= 0; }
-  int Get() const { return fd_; }
-  int64_t Size() const {
-    struct stat st {};
-    return fstat(fd_, &st) == 0 ? int64_t(st.st_size) : 0;
-  }
+  explicit Fd(const std::string& path) : fd_(UniqueFd::OpenRead(path)) {}
+  bool Ok() const { return fd_.Ok(); }
+  int Get() const { return fd_.Get(); }
+  int64_t Size() const { return fd_.Size(); }
   bool ReadAt(int64_t offset, void* buffer, size_t n) const {
-    auto* p = static_cast<uint8_t*>(buffer);
-    while (n > 0) {
-      const ssize_t got = pread(fd_, p, n, off_t(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      p += got;
-      n -= size_t(got);
-      offset += got;
-    }
-    return true;
+    return ReadFullyAt(fd_.Get(), offset, buffer, n);
   }
 
  private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 // ---- AVI (RIFF) ----
@@ -56,7 +41,9 @@ struct Chunk {
   bool Is(const char* fourcc) const { return std::memcmp(id, fourcc, 4) == 0; }
 };
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // Walks the chunks of [begin, end); every chunk must lie inside the range.
 class ChunkWalker {
@@ -132,11 +119,13 @@ bool FindFrame(const Fd& file, int64_t begin, int64_t end, int number, uint64_t 
   while (seen <= wanted && walker.Next(c)) {
     if (c.Is("LIST")) {
       if (depth < 2 && c.size >= 4 &&
-          !FindFrame(file, c.data + 4, c.data + c.size, number, wanted, seen, frame, found, depth + 1))
+          !FindFrame(file, c.data + 4, c.data + c.size, number, wanted, seen, frame, found,
+                     depth + 1))
         return false;
       continue;
     }
-    if (c.id[0] != tag[0] || c.id[1] != tag[1] || c.id[2] != 'd' || (c.id[3] != 'b' && c.id[3] != 'c'))
+    if (c.id[0] != tag[0] || c.id[1] != tag[1] || c.id[2] != 'd' ||
+        (c.id[3] != 'b' && c.id[3] != 'c'))
       continue;
     if (c.size > 0) {
       frame = c;

@@ -43,7 +43,7 @@ TFitSize FitStretch(int w, int h, int Width, int Height) {
 // ---- enlarging: four cubic Lagrange taps per destination position ----
 
 struct CubicTap {
-  int index[4];   // source positions, already clamped to 0..M-1
+  int index[4];  // source positions, already clamped to 0..M-1
   int32_t weight[4];
 };
 

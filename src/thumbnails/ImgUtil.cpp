@@ -6,18 +6,18 @@
 #include <utility>
 #include <vector>
 
+#include "shell/BmpFile.h"
 #include "shell/FileNames.h"
 #include "thumbnails/ImgReaders.h"
-#include "thumbnails/ThumbBmp.h"
 
 namespace quorvane {
 
 namespace {
 
 constexpr std::pair<const char*, TImageType> kKinds[] = {
-    {".bmp", iitBmp},  {".jpg", iitJpeg}, {".jpeg", iitJpeg}, {".ico", iitIco}, {".cur", iitCur},
-    {".ani", iitAni},  {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
-    {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},  {".txt", iitTxt}, {".avi", iitAvi},
+    {".bmp", iitBmp},   {".jpg", iitJpeg}, {".jpeg", iitJpeg}, {".ico", iitIco}, {".cur", iitCur},
+    {".ani", iitAni},   {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
+    {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},   {".txt", iitTxt}, {".avi", iitAvi},
 };
 
 bool IsFolder(const std::string& path) {
@@ -34,7 +34,13 @@ bool Exists(const std::string& path) {
 
 bool IsIconKind(TImageType kind) {
   switch (kind) {
-    case iitNone: case iitIco: case iitCur: case iitAni: case iitExe: case iitDll: case iitDir:
+    case iitNone:
+    case iitIco:
+    case iitCur:
+    case iitAni:
+    case iitExe:
+    case iitDll:
+    case iitDir:
       return true;
     default:
       return false;
@@ -166,7 +172,7 @@ void TImgUtil::DecodeJpeg(const JpegReader& reader, int Width, int Height) {
 int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
   switch (imageType_) {
     case iitBmp:
-      if (!LoadBmpForThumbnail(FileName, bitmap_)) return -1;
+      ReadBmpFile(FileName, bitmap_);  // throws on a damaged file: the guard answers -1
       Record();
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
@@ -196,7 +202,8 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
     default:
-      if (sPlugin_ && (imageType_ == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
+      if (sPlugin_ &&
+          (imageType_ == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
         if (sPlugin_->LoadPicture(FileName, bitmap_) != 0) return -1;
         Record();
         FitBitmapToBox(bitmap_, getType_, Width, Height);
@@ -208,14 +215,18 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
 
 int TImgUtil::ReadText(const std::string& FileName, int Width, int Height) {
   if (!Exists(FileName)) return 1;
-  bitmap_.SetSize(std::max(2 * Width, 0), std::max(2 * Height, 0));
+  // Twice the box, so that the text shrinks smoothly into it.
+  const int64_t w2 = std::max<int64_t>(2 * int64_t(Width), 0),
+                h2 = std::max<int64_t>(2 * int64_t(Height), 0);
+  if (!Picture::SizeAllowed(w2, h2)) return -1;
+  bitmap_.SetSize(int(w2), int(h2));
   Record();
   if (!bitmap_.Empty()) bitmap_.Fill(bkColor_);
   const int lineHeight = textRenderer_ ? textRenderer_->TextHeight(font_, "H") : 0;
   if (lineHeight < 1) return 1;
   std::string text;
   if (!ReadTextPreview(FileName, bitmap_.Height() / lineHeight + 1, Width, text)) return -1;
-  textRenderer_->DrawText(bitmap_, text, font_, bkColor_);
+  if (!bitmap_.Empty()) textRenderer_->DrawText(bitmap_, text, font_, bkColor_);
   FitBitmapToBox(bitmap_, getType_, Width, Height);
   return 0;
 }

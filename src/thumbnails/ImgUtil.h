@@ -20,8 +20,23 @@ namespace quorvane {
 
 // The image kind of a file.
 enum TImageType {
-  iitNone, iitSusie, iitBmp, iitJpeg, iitIco, iitCur, iitAni, iitEmf, iitWmf, iitExe,
-  iitDll, iitHtml, iitTxt, iitEml, iitDir, iitCustom, iitAvi,
+  iitNone,
+  iitSusie,
+  iitBmp,
+  iitJpeg,
+  iitIco,
+  iitCur,
+  iitAni,
+  iitEmf,
+  iitWmf,
+  iitExe,
+  iitDll,
+  iitHtml,
+  iitTxt,
+  iitEml,
+  iitDir,
+  iitCustom,
+  iitAvi,
 };
 
 // Kinds drawn as the file's icon, never decoded.
@@ -52,7 +67,7 @@ class TImgUtil {
   }
 
   // ---- properties ----
-  int Quality() const { return quality_; }           // 1..100, default 90
+  int Quality() const { return quality_; }  // 1..100, default 90
   void SetQuality(int value);
   TJPEGPerformance Performance() const { return performance_; }  // default jpBestSpeed
   void SetPerformance(TJPEGPerformance value) { performance_ = value; }

@@ -57,7 +57,8 @@ int TSPluginEntry::LoadWith(const std::string& FileName, Bitmap& bitmap) const {
     result = Preview ? call(GetPreview) : kSPluginNoPicture;
     if (!Preview || result != 0) result = call(GetPicture);
     if (!info.empty() && !pixels.empty()) {
-      const bool converted = DibToBitmap(info.data(), info.size(), pixels.data(), pixels.size(), bitmap);
+      const bool converted =
+          DibToBitmap(info.data(), info.size(), pixels.data(), pixels.size(), bitmap);
       if (result == 0 && !converted) result = kSPluginNoPicture;
     } else if (result == 0) {
       result = kSPluginNoPicture;

@@ -28,8 +28,9 @@ using TSusieIsSupported = std::function<int(const std::string& FileName, const u
 // else a Susie error code. Offset 0 and flags 0: the source is a file name, read from
 // its start. `Info` receives a BITMAPINFOHEADER with its colour table, `Pixels` the rows
 // (see DibConvert.h). No progress callback is passed.
-using TSusieGetPicture = std::function<int(const std::string& Source, int64_t Offset, unsigned Flags,
-                                           std::vector<uint8_t>& Info, std::vector<uint8_t>& Pixels)>;
+using TSusieGetPicture =
+    std::function<int(const std::string& Source, int64_t Offset, unsigned Flags,
+                      std::vector<uint8_t>& Info, std::vector<uint8_t>& Pixels)>;
 
 struct TSPluginEntry {
   // File patterns the plug-in reads ("*.pic", "*.mag"), as its plug-in information says.

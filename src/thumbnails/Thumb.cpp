@@ -1,5 +1,7 @@
 #include "thumbnails/Thumb.h"
 
+#include "platform/FileIO.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,16 +53,7 @@ std::string TempFolder() {
 }
 
 bool WriteAll(int fd, const void* data, size_t n, int64_t offset) {
-  auto* p = static_cast<const uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t put = pwrite(fd, p, n, off_t(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    p += put;
-    n -= size_t(put);
-    offset += put;
-  }
-  return true;
+  return WriteFullyAt(fd, offset, data, n);
 }
 
 struct FdGuard {
@@ -102,11 +95,21 @@ void TThumb::SetActive(bool value) {
 std::string TThumb::CacheFileName(const std::string& sourcePath) const {
   std::string dir;
   switch (pathType_) {
-    case iptFree: dir = WithSlash(path_); break;
-    case iptApp: dir = WithSlash(ExtractFileDir(ProgramFile())); break;
-    case iptFolder: dir = WithSlash(ExtractFileDir(sourcePath)); break;
-    case iptWin: dir = WithSlash(UserCacheFolder()); break;
-    case iptTemp: dir = WithSlash(TempFolder()); break;
+    case iptFree:
+      dir = WithSlash(path_);
+      break;
+    case iptApp:
+      dir = WithSlash(ExtractFileDir(ProgramFile()));
+      break;
+    case iptFolder:
+      dir = WithSlash(ExtractFileDir(sourcePath));
+      break;
+    case iptWin:
+      dir = WithSlash(UserCacheFolder());
+      break;
+    case iptTemp:
+      dir = WithSlash(TempFolder());
+      break;
   }
   if (!fileName_.empty()) {
     std::string full = dir + fileName_;
@@ -127,7 +130,8 @@ void TThumb::NoteFile(const std::string& cacheFile, int fd) {
   if (statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) == 0) {
     id.dev = (uint64_t(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     id.ino = sx.stx_ino;
-    if (sx.stx_mask & STATX_BTIME) id.birth = int64_t(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec;
+    if (sx.stx_mask & STATX_BTIME)
+      id.birth = int64_t(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec;
   }
   if (cacheFile != indexFile_ || !(id == indexIdentity_)) {
     index_.clear();
@@ -284,7 +288,8 @@ bool TThumb::Store(const std::string& sourcePath, const std::vector<uint8_t>& jp
   h.WriteTime = DateTimeNow();
   h.SourceDate = SourceDate(sourcePath);
   struct stat st {};
-  h.SourceSize = stat(sourcePath.c_str(), &st) == 0 ? int32_t(std::min<int64_t>(st.st_size, INT32_MAX)) : 0;
+  h.SourceSize =
+      stat(sourcePath.c_str(), &st) == 0 ? int32_t(std::min<int64_t>(st.st_size, INT32_MAX)) : 0;
 
   std::vector<uint8_t> bytes(kThumbEntryHeaderSize);
   EncodeEntryHeader(h, bytes.data());
@@ -308,8 +313,7 @@ bool TThumb::Store(const std::string& sourcePath, const std::vector<uint8_t>& jp
     return false;
   }
   header_ = fileHeader;
-  if (indexComplete)
-    index_.push_back({end, sourcePath, h.SourceDate, end + int64_t(bytes.size())});
+  if (indexComplete) index_.push_back({end, sourcePath, h.SourceDate, end + int64_t(bytes.size())});
   return true;
 }
 
@@ -322,9 +326,12 @@ int TThumb::Rewrite(const std::string& cacheFile, Pred drop) {
   const ThumbFdSource source(in.fd);
   TThumbFileHeader header;
   switch (ReadFileHeader(source, header)) {
-    case ThumbHeaderStatus::BadSignature: throw EThumbError(cacheFile);
-    case ThumbHeaderStatus::Truncated: return -1;
-    case ThumbHeaderStatus::Ok: break;
+    case ThumbHeaderStatus::BadSignature:
+      throw EThumbError(cacheFile);
+    case ThumbHeaderStatus::Truncated:
+      return -1;
+    case ThumbHeaderStatus::Ok:
+      break;
   }
 
   const std::string tmp = ChangeFileExt(cacheFile, ".~tmp");
@@ -360,7 +367,8 @@ int TThumb::Rewrite(const std::string& cacheFile, Pred drop) {
     }
     for (int64_t done = 0; done < entry.Length();) {
       const size_t n = size_t(std::min<int64_t>(entry.Length() - done, int64_t(buffer.size())));
-      if (!source.ReadAt(offset + done, buffer.data(), n) || !WriteAll(out.fd, buffer.data(), n, written))
+      if (!source.ReadAt(offset + done, buffer.data(), n) ||
+          !WriteAll(out.fd, buffer.data(), n, written))
         return fail();
       done += int64_t(n);
       written += int64_t(n);
@@ -433,8 +441,9 @@ bool TThumb::Remove(const std::string& sourcePath) {
     bool on;
     ~Restore() { t->SetActive(on); }
   } restore{this, wasActive};
-  const int n = Rewrite(CacheFileName(sourcePath),
-                        [&](const std::string& name) { return SamePathIgnoringCase(name, sourcePath); });
+  const int n = Rewrite(CacheFileName(sourcePath), [&](const std::string& name) {
+    return SamePathIgnoringCase(name, sourcePath);
+  });
   return n > 0;
 }
 

@@ -109,8 +109,8 @@ class TThumb {
   bool active_ = false;
 
   int fd_ = -1;
-  std::string heldName_;        // file held open while Active
-  TThumbFileHeader header_;     // header of the open file
+  std::string heldName_;     // file held open while Active
+  TThumbFileHeader header_;  // header of the open file
   std::vector<IndexEntry> index_;
   std::string indexFile_;       // the file the index describes
   FileIdentity indexIdentity_;  // and which incarnation of it

@@ -1,5 +1,7 @@
 #include "thumbnails/ThumbFormat.h"
 
+#include "platform/FileIO.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,17 +113,7 @@ int64_t ThumbFdSource::Size() const {
 }
 
 bool ThumbFdSource::ReadAt(int64_t offset, void* buffer, size_t n) const {
-  if (offset < 0) return false;
-  auto* p = static_cast<uint8_t*>(buffer);
-  while (n > 0) {
-    const ssize_t got = pread(fd_, p, n, off_t(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    p += got;
-    n -= size_t(got);
-    offset += got;
-  }
-  return true;
+  return ReadFullyAt(fd_, offset, buffer, n);
 }
 
 ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, TThumbFileHeader& header) {
@@ -150,7 +142,8 @@ bool ReadEntryAt(const ThumbSource& source, int64_t offset, ThumbEntryRef& entry
   entry.Offset = offset;
   entry.Header = h;
   entry.Name.resize(size_t(h.NameLength));
-  return source.ReadAt(offset + int64_t(kThumbEntryHeaderSize), entry.Name.data(), entry.Name.size());
+  return source.ReadAt(offset + int64_t(kThumbEntryHeaderSize), entry.Name.data(),
+                       entry.Name.size());
 }
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
@@ -182,14 +175,16 @@ bool ThumbScanBuffer(const uint8_t* data, size_t size, const std::string& path,
 }
 
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
-  const int64_t days = DaysFromCivil(year, unsigned(month), unsigned(day)) - DaysFromCivil(1899, 12, 30);
+  const int64_t days =
+      DaysFromCivil(year, unsigned(month), unsigned(day)) - DaysFromCivil(1899, 12, 30);
   const double time = double((hour * 3600 + minute * 60 + second) * 1000 + msec) / 86400000.0;
   return double(days) + time;
 }
 
 double DateTimeNow() {
   const auto now = std::chrono::system_clock::now();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   return LocalDateTime(time_t(ms / 1000), int(ms % 1000), false);
 }
 

@@ -38,12 +38,12 @@ struct TThumbEntryHeader {
   int32_t NameLength = 0;
   int32_t Reserved = 0;
   int32_t DataSize = 0;
-  int32_t Width = 0;         // thumbnail
+  int32_t Width = 0;  // thumbnail
   int32_t Height = 0;
-  double WriteTime = 0;      // when the entry was written
-  double SourceDate = 0;     // last-write time of the source
-  int32_t SourceSize = 0;    // bytes
-  int32_t SourceWidth = 0;   // picture size before fitting
+  double WriteTime = 0;     // when the entry was written
+  double SourceDate = 0;    // last-write time of the source
+  int32_t SourceSize = 0;   // bytes
+  int32_t SourceWidth = 0;  // picture size before fitting
   int32_t SourceHeight = 0;
   int32_t Reserved2 = 0;
 };

@@ -33,8 +33,8 @@ class QuorvaneConvertTest : public ::testing::Test {
   // Runs the converter in `cwd` (the test folder by default) with `env` prefixed.
   CliResult Run(const std::vector<std::string>& args, const std::string& env = "",
                 const std::string& cwd = "") {
-    std::string command = "cd " + ShellQuote(cwd.empty() ? dir.path() : cwd) + " && " + env +
-                          " " + ShellQuote(kBinary);
+    std::string command = "cd " + ShellQuote(cwd.empty() ? dir.path() : cwd) + " && " + env + " " +
+                          ShellQuote(kBinary);
     for (const std::string& a : args) command += " " + ShellQuote(a);
     const std::string errFile = dir.file("stderr.txt");
     command += " 2>" + ShellQuote(errFile);
@@ -79,8 +79,8 @@ TEST_F(QuorvaneConvertTest, SuccessAnswersZeroAndWritesTheFormat) {
   const std::string b = Picture("b.bmp");
   const CliResult r = Run({"-f", "tif", "-o", "결과", "사진 모음/a.png", b});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.lines, (std::vector<std::string>{"* total 2File(s)", "-" + a + "(1/2)",
-                                               "-" + b + "(2/2)"}));
+  EXPECT_EQ(r.lines,
+            (std::vector<std::string>{"* total 2File(s)", "-" + a + "(1/2)", "-" + b + "(2/2)"}));
   Bitmap back;
   ASSERT_TRUE(ReadImageFile(dir.file("결과/b.tif"), back));
   EXPECT_TRUE(back.SamePixels(PatternBitmap(12, 8)));
@@ -117,12 +117,9 @@ TEST_F(QuorvaneConvertTest, OperationsReachThePictures) {
     std::vector<std::string> args;
     int width, height;
   };
-  const Case cases[] = {{{"--resize", "50%"}, 30, 15},
-                        {{"--resize", "20x20"}, 20, 20},
-                        {{"--turn-left"}, 30, 60},
-                        {{"--turn-right"}, 30, 60},
-                        {{"--flip-v"}, 60, 30},
-                        {{"--rotate", "12.5"}, 60, 30},
+  const Case cases[] = {{{"--resize", "50%"}, 30, 15}, {{"--resize", "20x20"}, 20, 20},
+                        {{"--turn-left"}, 30, 60},     {{"--turn-right"}, 30, 60},
+                        {{"--flip-v"}, 60, 30},        {{"--rotate", "12.5"}, 60, 30},
                         {{"--gamma", "0.8"}, 60, 30}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -201,10 +198,15 @@ TEST_F(QuorvaneConvertTest, OutputFolderThatCannotBeMade) {
 
 TEST_F(QuorvaneConvertTest, UsageErrors) {
   const std::string a = Picture("a.png");
-  const std::vector<std::vector<std::string>> bad = {
-      {"-q", "0", a},        {"--resize", "0%", a},       {"-f", "webp", a},
-      {"--flip-h", "--turn-left", a}, {"--gamma", "2.5", a}, {"--bogus", a},
-      {},                    {"--rotate", "1.005", a},    {"-j", "0", a}};
+  const std::vector<std::vector<std::string>> bad = {{"-q", "0", a},
+                                                     {"--resize", "0%", a},
+                                                     {"-f", "webp", a},
+                                                     {"--flip-h", "--turn-left", a},
+                                                     {"--gamma", "2.5", a},
+                                                     {"--bogus", a},
+                                                     {},
+                                                     {"--rotate", "1.005", a},
+                                                     {"-j", "0", a}};
   for (const auto& args : bad) {
     SCOPED_TRACE(::testing::PrintToString(args));
     const CliResult r = Run(args);

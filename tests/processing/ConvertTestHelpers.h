@@ -2,6 +2,7 @@
 // Hosts and readers/writers that let the batch engine's tests watch a batch.
 
 #include <dirent.h>
+
 #include <functional>
 #include <set>
 #include <string>

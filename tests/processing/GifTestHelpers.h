@@ -19,9 +19,9 @@ namespace quorvane::test {
 struct GiflibPicture {
   int width = 0;
   int height = 0;
-  int colorCount = 0;                 // entries of the local colour table
-  std::vector<uint8_t> colors;        // R, G, B per entry
-  std::vector<uint8_t> indices;       // width * height
+  int colorCount = 0;            // entries of the local colour table
+  std::vector<uint8_t> colors;   // R, G, B per entry
+  std::vector<uint8_t> indices;  // width * height
 };
 
 // Decodes the first frame with giflib; nullopt when giflib refuses the file.
@@ -38,8 +38,8 @@ inline std::optional<GiflibPicture> DecodeWithGiflib(const std::string& path) {
     if (const ColorMapObject* map = image.ImageDesc.ColorMap) {
       pic.colorCount = map->ColorCount;
       for (int i = 0; i < map->ColorCount; ++i)
-        pic.colors.insert(pic.colors.end(), {map->Colors[i].Red, map->Colors[i].Green,
-                                             map->Colors[i].Blue});
+        pic.colors.insert(pic.colors.end(),
+                          {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue});
     }
     pic.indices.assign(image.RasterBits, image.RasterBits + size_t(pic.width) * pic.height);
     result = std::move(pic);
@@ -82,8 +82,8 @@ inline std::vector<std::optional<std::vector<uint8_t>>> DecodeWithPillow(
       result.push_back(std::nullopt);
       continue;
     }
-    result.emplace_back(std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(head.size()),
-                                             bytes.end()));
+    result.emplace_back(
+        std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(head.size()), bytes.end()));
   }
   return result;
 }
@@ -124,8 +124,7 @@ inline CodeStream ReadCodeStream(const std::vector<uint8_t>& gif) {
   size_t bit = 0;
   while (bit + size_t(width) <= data.size() * 8) {
     int code = 0;
-    for (int i = 0; i < width; ++i, ++bit)
-      code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
+    for (int i = 0; i < width; ++i, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
     cs.codes.push_back(code);
     cs.widths.push_back(width);
     if (code == end) break;

@@ -49,10 +49,10 @@ inline Bitmap ReferenceResize(const Bitmap& src, int dw, int dh) {
       const int64_t wTR = (fx * (32768 - fy)) >> 15, wTL = (32768 - fy) - wTR;
       const int64_t wBR = (fx * fy) >> 15, wBL = fy - wBR;
       for (int k = 0; k < 3; ++k) {
-        const int64_t v = (Channel(src, int(c0), int(r0), k) * wTL +
-                           Channel(src, int(c1), int(r0), k) * wTR +
-                           Channel(src, int(c0), int(r1), k) * wBL +
-                           Channel(src, int(c1), int(r1), k) * wBR) >> 15;
+        const int64_t v =
+            (Channel(src, int(c0), int(r0), k) * wTL + Channel(src, int(c1), int(r0), k) * wTR +
+             Channel(src, int(c0), int(r1), k) * wBL + Channel(src, int(c1), int(r1), k) * wBR) >>
+            15;
         out.ScanLine(i)[j * 3 + k] = uint8_t(v);
       }
     }

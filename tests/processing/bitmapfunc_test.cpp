@@ -211,7 +211,8 @@ TEST(SmoothResize, SidesAbove65536DoNotOverflow) {
   std::vector<uint8_t> src(size_t(w) * 3 * h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      for (int k = 0; k < 3; ++k) src[(size_t(y) * w + x) * 3 + k] = uint8_t((x / 300 + 40 * y) % 256);
+      for (int k = 0; k < 3; ++k)
+        src[(size_t(y) * w + x) * 3 + k] = uint8_t((x / 300 + 40 * y) % 256);
   std::vector<uint8_t> dst(dw * 3 * dh, 0);
   SmoothResizeRows(src.data(), w, h, size_t(w) * 3, dst.data(), dw, dh, dw * 3, nullptr);
   ASSERT_GT(int64_t(w - 1) * 32768, int64_t(INT32_MAX));
@@ -235,11 +236,11 @@ TEST(FitBitmap, KeepsProportionsInWholePerCent) {
   struct Case {
     int w, h, bw, bh, ew, eh;
   } cases[] = {
-      {200, 100, 100, 100, 100, 50},  // wider: full box width
-      {100, 200, 100, 100, 50, 100},  // taller: full box height
-      {300, 200, 150, 100, 150, 100}, // same ratio: the box itself
-      {10, 5, 100, 100, 100, 50},     // enlarges too
-      {1000, 661, 300, 200, 300, 200}, // 66 % both: taken as the same ratio
+      {200, 100, 100, 100, 100, 50},    // wider: full box width
+      {100, 200, 100, 100, 50, 100},    // taller: full box height
+      {300, 200, 150, 100, 150, 100},   // same ratio: the box itself
+      {10, 5, 100, 100, 100, 50},       // enlarges too
+      {1000, 661, 300, 200, 300, 200},  // 66 % both: taken as the same ratio
   };
   for (const Case& c : cases) {
     Bitmap b = RandomBitmap(c.w, c.h, 4);
@@ -282,6 +283,14 @@ TEST(SmoothRotate, MatchesThePerPixelFormula) {
     Bitmap dst = Uniform(23, 17, kMarker), ref = dst;
     SmoothRotate(src, dst, 11, 8, angle, nullptr);
     ReferenceRotate(src, ref, 11, 8, angle);
+    EXPECT_TRUE(dst.SamePixels(ref)) << double(angle);
+  }
+  // Near-axis angles, where one of the slopes almost vanishes, on a wider picture.
+  const Bitmap wide = RandomBitmap(64, 37, 15);
+  for (long double angle : {0.0001L, 89.99999L, 90.0L, -90.00001L, 179.99L, -120.0L, 60.0L}) {
+    Bitmap dst = Uniform(64, 37, kMarker), ref = dst;
+    SmoothRotate(wide, dst, 32, 18, angle, nullptr);
+    ReferenceRotate(wide, ref, 32, 18, angle);
     EXPECT_TRUE(dst.SamePixels(ref)) << double(angle);
   }
   // A larger destination centres the source on it; another centre shifts it.
@@ -329,6 +338,17 @@ TEST(SmoothRotate, StopAfterEachPixelAndBadAngles) {
   EXPECT_EQ(CountPixels(dst, RGB(77, 77, 77)), 7);
   EXPECT_EQ(dst.Pixel(1, 1), RGB(77, 77, 77));
   EXPECT_EQ(dst.Pixel(2, 1), kMarker);
+
+  // Columns without a source still count their checks: a 6 x 4 picture by 90 degrees
+  // has no source in columns 0 and 5; eight checks end after (1, 1).
+  const Bitmap six = Grey(6, 4, 66);
+  Bitmap turned = Uniform(6, 4, kMarker);
+  StopAfter afterSeven(7);
+  SmoothRotate(six, turned, 3, 2, 90, &afterSeven);
+  EXPECT_EQ(afterSeven.looks(), 8);
+  EXPECT_EQ(CountPixels(turned, RGB(66, 66, 66)), 5);
+  EXPECT_EQ(turned.Pixel(1, 1), RGB(66, 66, 66));
+  EXPECT_EQ(turned.Pixel(2, 1), kMarker);
 
   EXPECT_THROW(SmoothRotate(src, dst, 2, 2, NAN, nullptr), std::invalid_argument);
   EXPECT_THROW(SmoothRotate(src, dst, 2, 2, INFINITY, nullptr), std::invalid_argument);

@@ -1,10 +1,11 @@
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <sys/stat.h>
 
 #include "processing/ConvertTestHelpers.h"
 #include "processing/ui/convdlg.h"
@@ -79,8 +80,7 @@ void ConvertDialogTest::failureKeepsTheDialogOpen() {
   TestDir dir;
   TConvertDlg dlg;
   FillBatch(dlg, dir, 2);
-  dlg.Params().FileList.insert(dlg.Params().FileList.begin() + 1,
-                               dir.write("깨진.png", "garbage"));
+  dlg.Params().FileList.insert(dlg.Params().FileList.begin() + 1, dir.write("깨진.png", "garbage"));
   dlg.show();
   QTRY_COMPARE_WITH_TIMEOUT(dlg.Label4->text(), QStringLiteral("Error(s) : 1"), 20000);
   QTRY_VERIFY(!dlg.TranThread->Running());

@@ -63,6 +63,12 @@ TEST_F(ConvertEngineTest, ConvertsToTargetNameAndReportsEachFile) {
   EXPECT_EQ(back.Width(), 5);
   EXPECT_EQ(back.Height(), 7);
   EXPECT_EQ(ReadFileBytes(out + "/a.jpg").substr(0, 2), "\xFF\xD8");
+  // Results get the usual permissions, not those of a private temporary file.
+  const mode_t mask = umask(022);
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat((out + "/a.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 }
 
 TEST_F(ConvertEngineTest, OutputNames) {
@@ -115,9 +121,12 @@ TEST_F(ConvertEngineTest, EachFormatGoesToItsWriterWithItsOptions) {
     int sgiRle;
     const char* magic;
   };
-  const Case cases[] = {{".png", kCodecTypePng, -1, "\x89PNG"}, {".tif", kCodecTypeTif, -1, "II"},
-                        {".pnm", kCodecTypePnm, -1, "P6"},      {".tga", kCodecTypeTga, -1, ""},
-                        {".sgi", kCodecTypeSgi, 1, "\x01\xDA"}, {".bmp", -1, -1, "BM"},
+  const Case cases[] = {{".png", kCodecTypePng, -1, "\x89PNG"},
+                        {".tif", kCodecTypeTif, -1, "II"},
+                        {".pnm", kCodecTypePnm, -1, "P6"},
+                        {".tga", kCodecTypeTga, -1, ""},
+                        {".sgi", kCodecTypeSgi, 1, "\x01\xDA"},
+                        {".bmp", -1, -1, "BM"},
                         {".gif", -1, -1, "GIF87a"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ext);
@@ -221,7 +230,8 @@ TEST_F(ConvertEngineTest, OutputFolderThatCannotBeMade) {
   AddSource("a.png");
   engine.Params.OutputFolder = dir.file("없는 폴더/out");
   Run();
-  EXPECT_EQ(host.lines, (std::vector<std::string>{"* total 1File(s)", "폴더를 생성할 수 없습니다."}));
+  EXPECT_EQ(host.lines,
+            (std::vector<std::string>{"* total 1File(s)", "폴더를 생성할 수 없습니다."}));
   EXPECT_TRUE(io.reads.empty());
   EXPECT_FALSE(engine.AllSucceeded());
   EXPECT_EQ(host.errorText, "Error(s) : 1");
@@ -375,10 +385,10 @@ TEST_F(ConvertEngineTest, LaterSourceWithTheSameOutputNameFails) {
   const std::string second = AddSource("sub/same.bmp", 16, 12);
   const std::string third = AddSource("same.tga", 2, 2);
   Run();
-  EXPECT_EQ(host.lines, (std::vector<std::string>{
-                            "* total 3File(s)", "-" + first + "(1/3)", "-" + second + "(2/3)",
-                            "파일을 저장할 수 없습니다.", "-" + third + "(3/3)",
-                            "파일을 저장할 수 없습니다."}));
+  EXPECT_EQ(host.lines,
+            (std::vector<std::string>{"* total 3File(s)", "-" + first + "(1/3)",
+                                      "-" + second + "(2/3)", "파일을 저장할 수 없습니다.",
+                                      "-" + third + "(3/3)", "파일을 저장할 수 없습니다."}));
   Bitmap back;
   ASSERT_TRUE(ReadImageFile(out + "/same.jpg", back));
   EXPECT_EQ(back.Width(), 8);

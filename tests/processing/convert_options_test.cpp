@@ -33,9 +33,9 @@ TEST(ConvertOptions, DefaultsMatchTheSettings) {
 }
 
 TEST(ConvertOptions, SettingsAndSpellings) {
-  const ConvertOptions o = Parse({"-f", "PNG", "--output=/tmp/x", "--keep-name", "-q100",
-                                  "--dither", "burkes", "--no-overwrite", "-j", "4", "--quiet",
-                                  "b c.gif", "--", "-dash.png"});
+  const ConvertOptions o =
+      Parse({"-f", "PNG", "--output=/tmp/x", "--keep-name", "-q100", "--dither", "burkes",
+             "--no-overwrite", "-j", "4", "--quiet", "b c.gif", "--", "-dash.png"});
   EXPECT_EQ(o.Params.TargetExt, ".png");
   EXPECT_EQ(o.Params.OutputFolder, "/tmp/x");
   EXPECT_FALSE(o.Params.ChangeExt);
@@ -156,10 +156,10 @@ TEST(ConvertOptions, PathsAndDefaultOutputFolder) {
 
 TEST(ConvertOptions, HelpNamesEveryOption) {
   const std::string help = ConvertUsageText();
-  for (const char* option : {"--format", "--output", "--keep-name", "--quality", "--dither",
-                             "--no-overwrite", "--resize", "--keep-aspect", "--border-color",
-                             "--turn-left", "--turn-right", "--flip-h", "--flip-v", "--rotate",
-                             "--color", "--gamma", "--jobs", "--quiet"})
+  for (const char* option :
+       {"--format", "--output", "--keep-name", "--quality", "--dither", "--no-overwrite",
+        "--resize", "--keep-aspect", "--border-color", "--turn-left", "--turn-right", "--flip-h",
+        "--flip-v", "--rotate", "--color", "--gamma", "--jobs", "--quiet"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

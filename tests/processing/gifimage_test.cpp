@@ -53,14 +53,14 @@ void ExpectDecodersAgree(const std::vector<TGIFSubImage>& frames, const std::str
   std::vector<std::pair<int, int>> sizes;
   for (size_t i = 0; i < frames.size(); ++i) {
     const auto bytes = EncodeGIFFrame(frames[i]);
-    paths.push_back(dir.write("그림 " + std::to_string(i) + ".gif",
-                              std::string(bytes.begin(), bytes.end())));
+    paths.push_back(
+        dir.write("그림 " + std::to_string(i) + ".gif", std::string(bytes.begin(), bytes.end())));
     sizes.emplace_back(frames[i].Width, frames[i].Height);
   }
   const auto pillow = DecodeWithPillow(paths, sizes);
   for (size_t i = 0; i < frames.size(); ++i) {
-    SCOPED_TRACE(what + " #" + std::to_string(i) + " (" + std::to_string(frames[i].Width) +
-                 " x " + std::to_string(frames[i].Height) + ")");
+    SCOPED_TRACE(what + " #" + std::to_string(i) + " (" + std::to_string(frames[i].Width) + " x " +
+                 std::to_string(frames[i].Height) + ")");
     const auto gl = DecodeWithGiflib(paths[i]);
     ASSERT_TRUE(gl.has_value());
     EXPECT_EQ(gl->width, frames[i].Width);
@@ -82,9 +82,9 @@ TEST(GIFImage, OneWhitePixelFileByteForByte) {
   const std::vector<uint8_t> gif = EncodeGIF(white, TDitherMode::dmFloydSteinberg);
   ASSERT_EQ(gif.size(), 6u + 7 + 10 + 768 + 1 + 5 + 1 + 1);
 
-  const std::vector<uint8_t> head = {'G', 'I', 'F', '8', '7', 'a',
-                                     1, 0, 1, 0, 0x77, 0, 0,            // screen 1 x 1
-                                     0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x87};  // descriptor
+  const std::vector<uint8_t> head = {'G',  'I', 'F', '8', '7', 'a', 1, 0, 1, 0,
+                                     0x77, 0,   0,                                   // screen 1 x 1
+                                     0x2C, 0,   0,   0,   0,   1,   0, 1, 0, 0x87};  // descriptor
   EXPECT_TRUE(std::equal(head.begin(), head.end(), gif.begin()));
   const uint8_t* table = gif.data() + 23;
   for (int i = 0; i < 216; ++i) {
@@ -135,6 +135,26 @@ TEST(GIFImage, RunCodesGrowFromAClearAndReuseTheTable) {
             (std::vector<int>{1, 2, 2, 2, 2, 3, 3, 3, 3}));
   EXPECT_EQ(CodesOf(WebFrame(6, 1, Runs({{1, 1}, {2, 5}}))),
             (std::vector<int>{1, 256, 2, 258, 258}));
+}
+
+TEST(GIFImage, ReusedTableMayGrowTheCodeWidthThenClears) {
+  // 20000 pixels from a clear: 1 + 2 + ... + 199 = 19900, then 100 -> the table holds runs
+  // up to 200 after 200 codes. One other pixel, then 59999 more: 299 runs of 200 (code
+  // 258 + 198) and one of 199, passing 255 codes so the width grows to 10 bits; then the
+  // clear that keeps later codes short.
+  const auto gif = EncodeGIFFrame(WebFrame(400, 200, Runs({{30, 20000}, {31, 1}, {30, 59999}})));
+  const CodeStream cs = ReadCodeStream(gif);
+  ASSERT_EQ(cs.codes.size(), 1u + 200 + 1 + 300 + 1 + 1);
+  EXPECT_EQ(cs.codes[1], 30);
+  EXPECT_EQ(cs.codes[200], 258 + 98);  // the last 100 of the first run
+  EXPECT_EQ(cs.codes[201], 31);
+  EXPECT_EQ(std::count(cs.codes.begin(), cs.codes.end(), 258 + 198), 299);
+  EXPECT_EQ(cs.codes[cs.codes.size() - 3], 258 + 197);
+  EXPECT_EQ(cs.codes[cs.codes.size() - 2], 256);
+  EXPECT_EQ(cs.widths[cs.codes.size() - 3], 10);
+  EXPECT_EQ(cs.widths.back(), 9);  // the end code after the clear
+  ExpectDecodersAgree({WebFrame(400, 200, Runs({{30, 20000}, {31, 1}, {30, 59999}}))},
+                      "table reuse");
 }
 
 TEST(GIFImage, DifferingNeighboursGiveOneCodePerPixelWithClearsEvery254) {
@@ -260,8 +280,9 @@ TEST(GIFImage, DecodersReadBackTheQuantizedIndices) {
   for (int y = 0; y < 120; ++y)
     for (int x = 0; x < 160; ++x) {
       const int n = int(rng() % 13) - 6;
-      photo.SetPixel(x, y, RGB(uint8_t(std::clamp(x + y + n, 0, 255)),
-                               uint8_t(std::clamp(128 + n, 0, 255)), uint8_t(y * 2)));
+      photo.SetPixel(x, y,
+                     RGB(uint8_t(std::clamp(x + y + n, 0, 255)),
+                         uint8_t(std::clamp(128 + n, 0, 255)), uint8_t(y * 2)));
     }
   pictures.push_back(photo);
   pictures.push_back(PatternBitmap(1, 1));
@@ -287,8 +308,8 @@ TEST(GIFImage, DecodersReadBackCraftedRunPatterns) {
   frames.push_back(WebFrame(400, 500, px));
   // Long runs with single pixels between them: flush with table, 12-bit codes, and runs
   // long enough that the table would pass MaxCodes codes.
-  frames.push_back(WebFrame(4000, 2000, Runs({{9, 30000}, {1, 1}, {9, 4000000}, {2, 1},
-                                             {9, 3000}, {9 + 36, 3966998}})));
+  frames.push_back(WebFrame(
+      4000, 2000, Runs({{9, 30000}, {1, 1}, {9, 4000000}, {2, 1}, {9, 3000}, {9 + 36, 3966998}})));
   // Beyond one whole triangle of MaxCodes codes (7363203 pixels) in one run.
   frames.push_back(WebFrame(3000, 2500, Runs({{100, 1}, {50, 7499999}})));
   // Runs that grow by one: the table always needs one more.

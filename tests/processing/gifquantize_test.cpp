@@ -1,12 +1,13 @@
 // Colour reduction of the GIF writer: the web palette, its lookup and the five dithering
 // engines, checked against values worked out by hand.
 
+#include "processing/GIFQuantize.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>
 
-#include "processing/GIFQuantize.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;
@@ -40,7 +41,7 @@ Bitmap Filled(int w, int h, TColor c) {
 TEST(GIFQuantize, WebPaletteEntriesAndLookupBoundaries) {
   const auto& pal = WebPalette();
   EXPECT_EQ(pal[0], (RGBTriple{0, 0, 0}));
-  EXPECT_EQ(pal[1], (RGBTriple{0, 0, 51}));        // blue varies fastest
+  EXPECT_EQ(pal[1], (RGBTriple{0, 0, 51}));  // blue varies fastest
   EXPECT_EQ(pal[6], (RGBTriple{0, 51, 0}));
   EXPECT_EQ(pal[36], (RGBTriple{51, 0, 0}));
   EXPECT_EQ(pal[180], (RGBTriple{255, 0, 0}));
@@ -122,8 +123,8 @@ TEST(GIFQuantize, EachEngineSpreadsItsOwnWeightsAlongTheRow) {
 //   (0,1): R acc 15 + 162 + 133 = 310: 90 + 19 = 109 -> step 2;  G acc -37 -> 99.
 //                                                                          index 84
 TEST(GIFQuantize, FloydSteinbergByHandWithSerpentineClampAndTruncation) {
-  const Bitmap bmp = FromRGB({{{30, 100, 0}, {200, 100, 0}, {120, 100, 0}},
-                              {{90, 100, 0}, {10, 100, 0}, {250, 100, 0}}});
+  const Bitmap bmp = FromRGB(
+      {{{30, 100, 0}, {200, 100, 0}, {120, 100, 0}}, {{90, 100, 0}, {10, 100, 0}, {250, 100, 0}}});
   EXPECT_EQ(QuantizeToWebPalette(bmp, TDitherMode::dmFloydSteinberg),
             (std::vector<uint8_t>{12, 156, 84, 84, 12, 192}));
 }
@@ -207,9 +208,9 @@ TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
   for (int y = 0; y < bmp.Height(); ++y)
     for (int x = 0; x < bmp.Width(); ++x) {
       const int n = int(rng() % 61) - 30;  // strong noise drives values past 0 and 255
-      bmp.SetPixel(x, y, RGB(uint8_t(std::clamp(x * 7 + n, 0, 255)),
-                             uint8_t(std::clamp(250 - y * 3 + n, 0, 255)),
-                             uint8_t(rng() % 256)));
+      bmp.SetPixel(x, y,
+                   RGB(uint8_t(std::clamp(x * 7 + n, 0, 255)),
+                       uint8_t(std::clamp(250 - y * 3 + n, 0, 255)), uint8_t(rng() % 256)));
     }
   std::string input = std::to_string(bmp.Width()) + " " + std::to_string(bmp.Height()) + "\n";
   for (int y = 0; y < bmp.Height(); ++y)
@@ -219,8 +220,10 @@ TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
     }
   const std::string in = dir.write("input.rgb", input);
   const std::pair<const char*, TDitherMode> engines[] = {
-      {"nearest", TDitherMode::dmNearest}, {"floydsteinberg", TDitherMode::dmFloydSteinberg},
-      {"stucki", TDitherMode::dmStucki},   {"sierra", TDitherMode::dmSierra},
+      {"nearest", TDitherMode::dmNearest},
+      {"floydsteinberg", TDitherMode::dmFloydSteinberg},
+      {"stucki", TDitherMode::dmStucki},
+      {"sierra", TDitherMode::dmSierra},
       {"burkes", TDitherMode::dmBurkes}};
   for (const auto& [name, mode] : engines) {
     const std::string out = dir.file(std::string(name) + ".idx");

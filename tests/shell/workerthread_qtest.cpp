@@ -79,9 +79,8 @@ void WorkerThreadTest::synchronisedCallAfterTerminateNeverRuns() {
   std::atomic<bool> methodRan{false};
   worker.OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
     flagSet.acquire();
-    sender->Synchronize(thread, [&](void*, TWorkerThread*, TWorkerExecuteThread*) {
-      methodRan = true;
-    });
+    sender->Synchronize(thread,
+                        [&](void*, TWorkerThread*, TWorkerExecuteThread*) { methodRan = true; });
   };
   worker.Start();
   worker.Stop();

@@ -60,9 +60,8 @@ TConvertDlg::TConvertDlg(QWidget* parent, ConvertIO* io) : QDialog(parent), engi
   connect(Timer1, &QTimer::timeout, this, &TConvertDlg::Timer1Timer);
   TranThread->OnExecute = [this](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
     // Unless asked to stop, the batch runs on the main thread as one synchronised call.
-    sender->Synchronize(thread, [this](void*, TWorkerThread*, TWorkerExecuteThread* t) {
-      TransProc(t);
-    });
+    sender->Synchronize(thread,
+                        [this](void*, TWorkerThread*, TWorkerExecuteThread* t) { TransProc(t); });
   };
 
   engine_.Params.ChangeExt = true;

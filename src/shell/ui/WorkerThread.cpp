@@ -40,8 +40,9 @@ void TWorkerThread::Start(void* Data) {
   thread_ = thread;
   lastRunTerminated_.store(false);
   // The termination notice reaches the component on the main thread.
-  connect(thread, &QThread::finished, this, [this, thread] { ThreadFinished(thread); },
-          Qt::QueuedConnection);
+  connect(
+      thread, &QThread::finished, this, [this, thread] { ThreadFinished(thread); },
+      Qt::QueuedConnection);
   thread->start(Priority);
 }
 

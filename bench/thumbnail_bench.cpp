@@ -1,0 +1,89 @@
+// Thumbnails of large JPEG photographs into 94 x 94 boxes, one at a time on one thread.
+// The photographs come from bench/make_bench_photos.sh (folder in QUORVANE_BENCH_PHOTOS,
+// default /tmp/quorvane-bench-photos). bench/thumbnail_peers.sh runs this next to djpeg,
+// vipsthumbnail and ImageMagick.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/JpegCodec.h"
+#include "thumbnails/ImgUtil.h"
+
+namespace {
+
+using namespace quorvane;
+
+const std::vector<std::string>& Photos() {
+  static const std::vector<std::string> photos = [] {
+    const char* env = std::getenv("QUORVANE_BENCH_PHOTOS");
+    const std::filesystem::path dir = env && *env ? env : "/tmp/quorvane-bench-photos";
+    std::vector<std::string> list;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+      if (e.path().extension() == ".jpg") list.push_back(e.path().string());
+    std::sort(list.begin(), list.end());
+    return list;
+  }();
+  return photos;
+}
+
+// The loader as the thumbnail worker runs it: classification, decode at the scale the
+// box allows, shrink into the box.
+void BM_LoadThumbnail(benchmark::State& state) {
+  const auto& photos = Photos();
+  if (photos.empty()) {
+    state.SkipWithError("no photographs: run bench/make_bench_photos.sh");
+    return;
+  }
+  TImgUtil loader;
+  size_t next = 0;
+  for (auto _ : state) {
+    const int result = loader.LoadThumbnail(photos[next], 94, 94, 0);
+    if (result != 0 || loader.Bitmap().Width() != 94) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(loader.Bitmap().Bits());
+    next = (next + 1) % photos.size();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// What "djpeg -scale 1/8" does, in process: libjpeg's default (accurate) decode at 1/8.
+void BM_DecodeEighthDefaults(benchmark::State& state) {
+  const auto& photos = Photos();
+  if (photos.empty()) {
+    state.SkipWithError("no photographs: run bench/make_bench_photos.sh");
+    return;
+  }
+  Bitmap out;
+  size_t next = 0;
+  for (auto _ : state) {
+    JpegReader::FromFile(photos[next]).Decode(out, 8, TJPEGPerformance::jpBestQuality);
+    benchmark::DoNotOptimize(out.Bits());
+    next = (next + 1) % photos.size();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeEighthDefaults)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// The shrink alone: 500 x 375 (a 4000 x 3000 picture at 1/8) into 94 x 70.
+void BM_ResizeBitmap(benchmark::State& state) {
+  Bitmap source(500, 375);
+  for (int y = 0; y < 375; ++y)
+    for (int x = 0; x < 500 * 3; ++x) source.ScanLine(y)[x] = uint8_t(x * 7 + y * 13);
+  for (auto _ : state) {
+    Bitmap b = source;
+    ResizeBitmap(b, 94, 70);
+    benchmark::DoNotOptimize(b.Bits());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ResizeBitmap)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,58 @@
+#include "platform/FileIO.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace quorvane {
+
+UniqueFd UniqueFd::OpenRead(const std::string& path) {
+  return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) Reset(other.Release());
+  return *this;
+}
+
+void UniqueFd::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+int64_t UniqueFd::Size() const {
+  struct stat st {};
+  return fd_ >= 0 && fstat(fd_, &st) == 0 ? int64_t(st.st_size) : 0;
+}
+
+bool ReadFullyAt(int fd, int64_t offset, void* buffer, size_t n) {
+  if (offset < 0) return false;
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (n > 0) {
+    const ssize_t got = ::pread(fd, p, n, off_t(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    p += got;
+    n -= size_t(got);
+    offset += got;
+  }
+  return true;
+}
+
+bool WriteFullyAt(int fd, int64_t offset, const void* data, size_t n) {
+  if (offset < 0) return false;
+  auto* p = static_cast<const uint8_t*>(data);
+  while (n > 0) {
+    const ssize_t put = ::pwrite(fd, p, n, off_t(offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    p += put;
+    n -= size_t(put);
+    offset += put;
+  }
+  return true;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,43 @@
+#pragma once
+// Small POSIX file helpers: an owned descriptor and whole reads and writes at an offset
+// that survive short transfers and interrupted calls.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  // Opens read-only (close-on-exec); Ok() tells whether it worked.
+  static UniqueFd OpenRead(const std::string& path);
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  bool Ok() const { return fd_ >= 0; }
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset(int fd = -1);
+  // The file's size, 0 when it cannot be told.
+  int64_t Size() const;
+
+ private:
+  int fd_ = -1;
+};
+
+// Reads exactly n bytes at offset; false on an error or an early end of file.
+bool ReadFullyAt(int fd, int64_t offset, void* buffer, size_t n);
+// Writes exactly n bytes at offset; false on an error (a full disk among them).
+bool WriteFullyAt(int fd, int64_t offset, const void* data, size_t n);
+
+}  // namespace quorvane
