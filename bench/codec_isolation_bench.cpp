@@ -2,14 +2,13 @@
 // program's path) against loading in-process (local::CodecLoad, what the helper runs).
 // Files: a 2000 x 1500 PNG, and TGA files of 94 x 94 (a thumbnail-sized load, where
 // the fixed cost of a call shows) and 640 x 480.
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 #include "shell/CodecClient.h"
 #include "shell/OpenIL.h"
@@ -81,11 +80,17 @@ void LoadFile(benchmark::State& state, const std::string& path) {
   }
 }
 
-void BM_Png2000x1500_InProcess(benchmark::State& s) { LoadFile<local::CodecLoad>(s, TestFiles().png); }
+void BM_Png2000x1500_InProcess(benchmark::State& s) {
+  LoadFile<local::CodecLoad>(s, TestFiles().png);
+}
 void BM_Png2000x1500_Helper(benchmark::State& s) { LoadFile<CodecLoad>(s, TestFiles().png); }
-void BM_Tga94x94_InProcess(benchmark::State& s) { LoadFile<local::CodecLoad>(s, TestFiles().tga94); }
+void BM_Tga94x94_InProcess(benchmark::State& s) {
+  LoadFile<local::CodecLoad>(s, TestFiles().tga94);
+}
 void BM_Tga94x94_Helper(benchmark::State& s) { LoadFile<CodecLoad>(s, TestFiles().tga94); }
-void BM_Tga640x480_InProcess(benchmark::State& s) { LoadFile<local::CodecLoad>(s, TestFiles().tga640); }
+void BM_Tga640x480_InProcess(benchmark::State& s) {
+  LoadFile<local::CodecLoad>(s, TestFiles().tga640);
+}
 void BM_Tga640x480_Helper(benchmark::State& s) { LoadFile<CodecLoad>(s, TestFiles().tga640); }
 
 // The first call after a crash pays for a fresh helper: start, bind, initialise.

@@ -49,12 +49,12 @@ struct CodecClientOptions {
 // Why the last call failed (kNone after a success).
 enum class CodecFailure {
   kNone,
-  kNoHelper,   // the helper could not be started
-  kNotBound,   // the helper started but the codec library is unusable
-  kRefused,    // the library answered false
-  kCrashed,    // the helper died during the call
-  kTimedOut,   // the call ran too long; the helper was killed
-  kProtocol,   // the helper answered nonsense; it was killed
+  kNoHelper,  // the helper could not be started
+  kNotBound,  // the helper started but the codec library is unusable
+  kRefused,   // the library answered false
+  kCrashed,   // the helper died during the call
+  kTimedOut,  // the call ran too long; the helper was killed
+  kProtocol,  // the helper answered nonsense; it was killed
 };
 
 class CodecClient {

@@ -36,8 +36,7 @@ int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)
   uint64_t sock = UINT64_MAX, addressSpace = 0, cpuSeconds = 0;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
-    ArgValue(a, "--socket-fd=", sock) ||
-        ArgValue(a, "--max-address-space=", addressSpace) ||
+    ArgValue(a, "--socket-fd=", sock) || ArgValue(a, "--max-address-space=", addressSpace) ||
         ArgValue(a, "--max-cpu-seconds=", cpuSeconds);
   }
   if (sock > 1024) {

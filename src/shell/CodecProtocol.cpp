@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -47,7 +47,8 @@ void SharedArena::Reset() {
 
 void SharedArena::Map(UniqueFd fd, size_t size) {
   Reset();
-  void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd.Get(), 0);
+  void* data =
+      ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd.Get(), 0);
   if (data == MAP_FAILED) throw std::system_error(errno, std::generic_category(), "mmap");
   fd_ = std::move(fd);
   data_ = data;

@@ -41,7 +41,7 @@ struct CodecMessageHeader {
   int32_t height = 0;
   uint32_t pathBytes = 0;
   uint64_t pixelBytes = 0;  // bytes of the picture in the arena; 0 when none
-  CodecSaveRequest save;  // kSave: passed unchanged to the library's save
+  CodecSaveRequest save;    // kSave: passed unchanged to the library's save
 };
 
 inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"

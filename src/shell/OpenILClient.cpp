@@ -60,7 +60,9 @@ void SetCodecLibraryNames(const std::string& core, const std::string& toolkit) {
 
 bool CodecInit() { return DefaultCodecClient().Init(); }
 
-bool CodecLoad(const std::string& path, Bitmap& out) { return DefaultCodecClient().Load(path, out); }
+bool CodecLoad(const std::string& path, Bitmap& out) {
+  return DefaultCodecClient().Load(path, out);
+}
 
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req) {
   if (bmp.Empty()) return false;

@@ -2,6 +2,7 @@
 // file gets its line and its verdict, the batch runs to its end, nothing hangs.
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -14,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "shell/OpenIL.h"
 #include "shell/ReadImage.h"
@@ -124,7 +123,8 @@ TEST_F(CodecIsolationCli, DamagedFilesOfEveryExtensionInOneBatch) {
     const auto mutants = Mutants(ReadFileBytes(seeds.at(ext)), 7000 + unsigned(e), 10);
     for (size_t i = 0; i < mutants.size(); ++i) {
       // Distinct names: outputs of different extensions must not collide.
-      args.push_back(dir.write("m" + std::to_string(e) + "_" + std::to_string(i) + ext, mutants[i]));
+      args.push_back(
+          dir.write("m" + std::to_string(e) + "_" + std::to_string(i) + ext, mutants[i]));
       ++files;
     }
   }

@@ -3,6 +3,7 @@
 // how to behave ("good:W:H", "crash", "hang", ...).
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "shell/CodecClient.h"
 #include "shell/CodecHelper.h"
@@ -98,7 +97,8 @@ class FakeCodec : public CodecService {
     // Writes what arrived: the size, the options and a checksum of the pixels.
     uint64_t sum = 0;
     for (int y = 0; y < bitmap.Height(); ++y)
-      for (size_t i = 0; i < size_t(bitmap.Width()) * 3; ++i) sum = sum * 31 + bitmap.ScanLine(y)[i];
+      for (size_t i = 0; i < size_t(bitmap.Width()) * 3; ++i)
+        sum = sum * 31 + bitmap.ScanLine(y)[i];
     std::ofstream f(path);
     f << bitmap.Width() << ' ' << bitmap.Height() << ' ' << options.type << ' '
       << options.jpegQuality << ' ' << options.sgiRle << ' ' << options.byExtension << ' ' << sum;
@@ -350,7 +350,8 @@ TEST(CodecClient, SharedMemorySurvivesChangingSizesAndRestarts) {
   Bitmap out;
   // Growing, shrinking and growing again, loads and saves interleaved: each picture
   // arrives whole, whichever end made the memory last.
-  const int sizes[][2] = {{10, 10}, {3000, 2000}, {5, 5}, {700, 3}, {5000, 4000}, {1, 1}, {640, 480}};
+  const int sizes[][2] = {{10, 10},     {3000, 2000}, {5, 5},    {700, 3},
+                          {5000, 4000}, {1, 1},       {640, 480}};
   for (const auto& s : sizes) {
     ASSERT_TRUE(client.Load("good:" + std::to_string(s[0]) + ":" + std::to_string(s[1]), out));
     EXPECT_TRUE(out.SamePixels(test::PatternBitmap(s[0], s[1]))) << s[0];

@@ -1,6 +1,7 @@
 // The codec library behind the process boundary, with the real helper (quorvane-codec):
 // start-up, round trips, and a corpus of damaged files of every listed extension that
 // must each answer true or false without taking the program down or hanging it.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -12,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "shell/CodecClient.h"
 #include "shell/JpegCodec.h"
 #include "shell/MyImg.h"
@@ -24,13 +23,13 @@
 #include "support/TestDir.h"
 
 using namespace quorvane;
+using quorvane::test::MakeSeedFiles;
+using quorvane::test::Mutants;
 using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
 using quorvane::test::ShellQuote;
 using quorvane::test::TestDir;
-using quorvane::test::MakeSeedFiles;
-using quorvane::test::Mutants;
 
 namespace {
 
@@ -120,12 +119,13 @@ TEST_F(CodecIsolation, DamagedFilesOfEveryExtensionAnswerWithoutHarm) {
     Bitmap good;
     EXPECT_TRUE(ReadImageFile(seed->second, good) || ext == ".cut") << ext;
   }
-  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - t0);
-  std::printf("damaged files: %d, read anyway: %d, helper crashed: %d, timed out: %d, "
-              "helpers started: %d, %lld ms\n",
-              total, readOk, crashes, timeouts, DefaultCodecClient().StartCount() - startsBefore,
-              (long long)took.count());
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+  std::printf(
+      "damaged files: %d, read anyway: %d, helper crashed: %d, timed out: %d, "
+      "helpers started: %d, %lld ms\n",
+      total, readOk, crashes, timeouts, DefaultCodecClient().StartCount() - startsBefore,
+      (long long)took.count());
   Bitmap good;
   EXPECT_TRUE(ReadImageFile(seeds.at(".png"), good));
   EXPECT_EQ(good.Width(), 48);

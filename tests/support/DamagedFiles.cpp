@@ -37,7 +37,8 @@ std::map<std::string, std::string> MakeSeedFiles(const TestDir& dir) {
   if (!CodecSave(png, picture, req)) return {};  // callers find every seed missing
 
   std::map<std::string, std::string> seeds;
-  auto convert = [&](const std::string& ext, const std::string& options, const std::string& prefix) {
+  auto convert = [&](const std::string& ext, const std::string& options,
+                     const std::string& prefix) {
     const std::string out = dir.file("seed" + ext);
     const std::string cmd = "convert " + ShellQuote(png) + " " + options + " " +
                             ShellQuote(prefix + out) + " 2>/dev/null";
