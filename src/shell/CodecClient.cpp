@@ -123,10 +123,15 @@ void CodecClient::Stop() {
 
 bool CodecClient::HelperAliveLocked() {
   if (pid_ <= 0) return false;
-  int status = 0;
-  pid_t r = ::waitpid(pid_, &status, WNOHANG);
-  if (r == 0) return true;
-  // Gone (or not our child any more): forget it.
+  if (ownerPid_ == ::getpid()) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = ::waitpid(pid_, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == 0) return true;
+  }
+  // Gone, or started by the process we were forked from: forget it.
   pid_ = 0;
   sock_.Reset();
   return false;
@@ -135,6 +140,10 @@ bool CodecClient::HelperAliveLocked() {
 void CodecClient::StopLocked(bool kill) {
   sock_.Reset();  // an orderly helper exits when its socket reads end of file
   if (pid_ <= 0) return;
+  if (ownerPid_ != ::getpid()) {
+    pid_ = 0;  // the parent's helper, inherited across fork(): not ours to end
+    return;
+  }
   if (!kill) {
     for (int i = 0; i < 200; ++i) {
       int status = 0;
@@ -227,6 +236,7 @@ bool CodecClient::StartLocked() {
     return false;
   }
   pid_ = pid;
+  ownerPid_ = ::getpid();
   sock_ = std::move(mine);
   arena_.Reset();  // a new helper shares nothing yet
   ++starts_;

@@ -101,6 +101,7 @@ class CodecClient {
   CodecClientOptions options_;
   UniqueFd sock_;
   pid_t pid_ = 0;
+  pid_t ownerPid_ = 0;  // the process that started the helper
   int starts_ = 0;
   CodecFailure failure_ = CodecFailure::kNone;
   std::string startError_;

@@ -317,7 +317,16 @@ TEST(CodecClient, ForkedChildGetsItsOwnHelper) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // A child that only ends the client must not end the parent's helper either.
+  child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    client.Stop();
+    std::_Exit(0);
+  }
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_EQ(client.HelperPid(), parentHelper);  // the parent's helper is untouched
+  EXPECT_TRUE(ProcessExists(parentHelper));
   EXPECT_TRUE(client.Load("good:4:4", out));
   EXPECT_EQ(client.StartCount(), 1);
 }
