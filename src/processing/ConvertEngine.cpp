@@ -49,7 +49,7 @@ std::string MakeTemporaryFile(const std::string& target, const std::string& lowe
   std::string suffix = lowerExt.size() <= 16 ? lowerExt : std::string();
   const std::string base = CutName(name.substr(0, name.size() - ExtractFileExt(name).size()), 120);
   std::string tmpl = JoinPath(ExtractFileDir(target).empty() ? "." : ExtractFileDir(target),
-                              "." + base + ".quorvane-XXXXXX" + suffix);
+                              "." + base + ".quorvane-" + std::string(6, 'X') + suffix);
   const int fd = mkstemps(tmpl.data(), int(suffix.size()));
   if (fd < 0) return {};
   fchmod(fd, 0666 & ~CurrentUmask());
