@@ -187,7 +187,7 @@ bool CodecClient::StartLocked() {
     // dup2 onto itself would keep close-on-exec set: move it out of the way first.
     theirs.Reset(::fcntl(sv[1], F_DUPFD_CLOEXEC, kHelperSocketFd + 1));
     ::close(sv[1]);
-    if (!theirs.Valid()) {
+    if (!theirs.Ok()) {
       failure_ = CodecFailure::kNoHelper;
       return false;
     }
@@ -320,7 +320,7 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
     return false;
   const auto& h = reply.header;
   try {
-    if (replyFd.Valid()) arena_.Adopt(std::move(replyFd));
+    if (replyFd.Ok()) arena_.Adopt(std::move(replyFd));
     if (!h.ok) {
       failure_ = CodecFailure::kRefused;
       return false;

@@ -16,16 +16,6 @@
 
 namespace quorvane {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-void UniqueFd::Reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
-
 // ---- shared pixels ----
 
 namespace {
@@ -59,7 +49,7 @@ bool SharedArena::Reserve(size_t bytes) {
   if (bytes <= size_ && (size_ <= kArenaKeepLimit || bytes >= size_ / 4)) return false;
   const size_t size = std::max(kArenaStep, (bytes + kArenaStep - 1) / kArenaStep * kArenaStep);
   UniqueFd fd(::memfd_create("quorvane-pixels", MFD_CLOEXEC));
-  if (!fd.Valid()) throw std::system_error(errno, std::generic_category(), "memfd_create");
+  if (!fd.Ok()) throw std::system_error(errno, std::generic_category(), "memfd_create");
   if (::ftruncate(fd.Get(), off_t(size)) != 0)
     throw std::system_error(errno, std::generic_category(), "ftruncate");
   Map(std::move(fd), size);
@@ -68,7 +58,7 @@ bool SharedArena::Reserve(size_t bytes) {
 
 void SharedArena::Adopt(UniqueFd fd) {
   struct stat st {};
-  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || st.st_size <= 0) {
+  if (!fd.Ok() || ::fstat(fd.Get(), &st) != 0 || st.st_size <= 0) {
     Reset();
     throw std::runtime_error("shared memory without a size");
   }
@@ -179,7 +169,7 @@ CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int t
     for (size_t i = 0; i < count; ++i) {
       int received;
       std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof received);
-      if (!fd.Valid())
+      if (!fd.Ok())
         fd.Reset(received);
       else
         ::close(received);
@@ -252,7 +242,7 @@ CodecIo ServeSave(int sock, const CodecMessage& request, UniqueFd fd, SharedAren
   const auto& h = request.header;
   Bitmap picture;
   try {
-    if (fd.Valid()) arena.Adopt(std::move(fd));
+    if (fd.Ok()) arena.Adopt(std::move(fd));
     if (!arena.CopyTo(h.width, h.height, h.pixelBytes, picture)) {
       Reply(sock, false);
       return CodecIo::kError;  // as above: start afresh

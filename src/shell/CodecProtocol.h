@@ -20,6 +20,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/FileIO.h"
 #include "shell/Bitmap.h"
 #include "shell/OpenIL.h"
 
@@ -51,30 +52,6 @@ inline constexpr size_t kCodecMaxMessage = sizeof(CodecMessageHeader) + 16384;
 struct CodecMessage {
   CodecMessageHeader header;
   std::string path;  // requests: the file; kHello: why binding failed
-};
-
-// Owns one descriptor; closes it when destroyed.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { Reset(); }
-
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd = -1);
-
- private:
-  int fd_ = -1;
 };
 
 // One end's mapping of the shared pixel memory (a memfd).
