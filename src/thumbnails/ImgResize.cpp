@@ -13,9 +13,8 @@ int MulDivInt(int a, int b, int c) { return int(int64_t(a) * b / c); }
 
 int AtLeastOne(int v) { return v < 1 ? 1 : v; }
 
-TFitSize FitPreview(int w, int h, int Width, int Height) {
-  if (w <= Width && h <= Height) return {w, h};
-  if (w <= 0 || h <= 0) return {Width, Height};
+// The largest size with the picture's proportions that fits the box (w, h > 0).
+TFitSize ScaleIntoBox(int w, int h, int Width, int Height) {
   TFitSize s;
   if (w > h) {
     s = {Width, MulDivInt(Width, h, w)};
@@ -27,17 +26,15 @@ TFitSize FitPreview(int w, int h, int Width, int Height) {
   return {AtLeastOne(s.Width), AtLeastOne(s.Height)};
 }
 
+TFitSize FitPreview(int w, int h, int Width, int Height) {
+  if (w <= Width && h <= Height) return {w, h};
+  if (w <= 0 || h <= 0) return {Width, Height};
+  return ScaleIntoBox(w, h, Width, Height);
+}
+
 TFitSize FitStretch(int w, int h, int Width, int Height) {
   if (!(w < Width && h < Height) || w <= 0 || h <= 0) return FitPreview(w, h, Width, Height);
-  TFitSize s;
-  if (w > h) {
-    s = {Width, MulDivInt(Width, h, w)};
-    if (s.Height > Height) s = {MulDivInt(Height, w, h), Height};
-  } else {
-    s = {MulDivInt(Height, w, h), Height};
-    if (s.Width > Width) s = {Width, MulDivInt(Width, h, w)};
-  }
-  return {AtLeastOne(s.Width), AtLeastOne(s.Height)};
+  return ScaleIntoBox(w, h, Width, Height);
 }
 
 // ---- enlarging: four cubic Lagrange taps per destination position ----

@@ -430,17 +430,17 @@ int TThumb::Rewrite(const std::string& cacheFile, Pred drop) {
   return int(removed.size());
 }
 
-bool TThumb::Remove(const std::string& sourcePath) {
+TThumb::ActiveRestorer TThumb::CloseForRewrite() {
   const bool wasActive = active_;
   if (wasActive)
     SetActive(false);
   else
     Close();
-  struct Restore {
-    TThumb* t;
-    bool on;
-    ~Restore() { t->SetActive(on); }
-  } restore{this, wasActive};
+  return ActiveRestorer{this, wasActive};
+}
+
+bool TThumb::Remove(const std::string& sourcePath) {
+  const ActiveRestorer restore = CloseForRewrite();
   const int n = Rewrite(CacheFileName(sourcePath), [&](const std::string& name) {
     return SamePathIgnoringCase(name, sourcePath);
   });
@@ -448,16 +448,7 @@ bool TThumb::Remove(const std::string& sourcePath) {
 }
 
 bool TThumb::Purge(std::vector<std::string> sourcePaths) {
-  const bool wasActive = active_;
-  if (wasActive)
-    SetActive(false);
-  else
-    Close();
-  struct Restore {
-    TThumb* t;
-    bool on;
-    ~Restore() { t->SetActive(on); }
-  } restore{this, wasActive};
+  const ActiveRestorer restore = CloseForRewrite();
 
   std::sort(sourcePaths.begin(), sourcePaths.end());
   bool result = false;

@@ -92,6 +92,15 @@ class TThumb {
     bool operator==(const FileIdentity&) const = default;
   };
 
+  // Closes the cache file for a rewrite; the answer puts Active back as it was when it
+  // goes out of scope.
+  struct ActiveRestorer {
+    TThumb* thumb;
+    bool active;
+    ~ActiveRestorer() { thumb->SetActive(active); }
+  };
+  ActiveRestorer CloseForRewrite();
+
   bool Open(const std::string& sourcePath, bool write);
   bool OpenFile(const std::string& cacheFile, bool write);
   void Close();
