@@ -1,8 +1,10 @@
 #include "thumbnails/DibConvert.h"
 
-#include <array>
 #include <climits>
-#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "shell/BmpFile.h"
 
 namespace quorvane {
 
@@ -13,23 +15,6 @@ uint32_t U32(const uint8_t* p) {
 }
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-// One colour channel described by a bit mask, scaled to 0..255.
-struct MaskChannel {
-  uint32_t mask = 0;
-  int shift = 0;
-  int bits = 0;
-  explicit MaskChannel(uint32_t m = 0) : mask(m) {
-    if (!m) return;
-    while (!((m >> shift) & 1)) ++shift;
-    while (bits + shift < 32 && ((m >> (shift + bits)) & 1)) ++bits;
-  }
-  uint8_t Get(uint32_t px) const {
-    if (!bits) return 0;
-    const uint32_t v = (px & mask) >> shift;
-    if (bits >= 8) return uint8_t(v >> (bits - 8));
-    return uint8_t(v * 255 / ((1u << bits) - 1));
-  }
-};
 
 }  // namespace
 
@@ -74,69 +59,28 @@ bool DibToBitmap(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
   if (need < 0 || !bits || uint64_t(need) > bitsSize) return false;
   const bool masked = h.Compression == kBiBitfields;
   if (h.Compression != kBiRgb && !(masked && (h.BitCount == 16 || h.BitCount == 32))) return false;
+  if (masked && infoSize < 40 + 12) return false;  // the three masks follow the header
 
-  size_t tableOffset = size_t(h.Size);
-  MaskChannel red, green, blue;
-  if (masked) {
-    // A 40-byte header is followed by the three masks; later headers hold them.
-    constexpr size_t at = 40;
-    if (at + 12 > infoSize) return false;
-    red = MaskChannel(U32(info + at));
-    green = MaskChannel(U32(info + at + 4));
-    blue = MaskChannel(U32(info + at + 8));
-    if (h.Size == 40) tableOffset += 12;
-  } else if (h.BitCount == 16) {
-    red = MaskChannel(0x7C00);
-    green = MaskChannel(0x03E0);
-    blue = MaskChannel(0x001F);
-  } else if (h.BitCount == 32) {
-    red = MaskChannel(0xFF0000);
-    green = MaskChannel(0x00FF00);
-    blue = MaskChannel(0x0000FF);
+  // The header, colour table and rows are a BMP file without its 14-byte file header:
+  // put one in front and let the BMP reader do the rest.
+  const size_t pixelOffset = 14 + infoSize;
+  std::vector<uint8_t> file;
+  file.reserve(pixelOffset + size_t(need));
+  const auto put32 = [&file](size_t v) {
+    for (int i = 0; i < 4; ++i) file.push_back(uint8_t(v >> (8 * i)));
+  };
+  file.push_back('B');
+  file.push_back('M');
+  put32(pixelOffset + size_t(need));
+  put32(0);
+  put32(pixelOffset);
+  file.insert(file.end(), info, info + infoSize);
+  file.insert(file.end(), bits, bits + need);
+  try {
+    DecodeBmp(file.data(), file.size(), out);
+  } catch (const std::exception&) {
+    return false;
   }
-
-  // Colour table: entries missing from the header are black.
-  std::array<uint8_t, 256 * 3> palette{};
-  if (h.BitCount <= 8) {
-    size_t colours = h.ClrUsed ? h.ClrUsed : (size_t(1) << h.BitCount);
-    if (colours > 256) colours = 256;
-    for (size_t i = 0; i < colours && tableOffset + i * 4 + 4 <= infoSize; ++i)
-      std::memcpy(&palette[i * 3], info + tableOffset + i * 4, 3);
-  }
-
-  const int width = h.Width;
-  const int height = h.Height < 0 ? -h.Height : h.Height;
-  const size_t stride = size_t((int64_t(h.BitCount) * width + 31) / 32 * 4);
-  Bitmap result(width, height);
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* s = bits + size_t(h.Height < 0 ? y : height - 1 - y) * stride;
-    uint8_t* d = result.ScanLine(y);
-    for (int x = 0; x < width; ++x, d += 3) {
-      switch (h.BitCount) {
-        case 1:
-        case 4:
-        case 8: {
-          const int perByte = 8 / h.BitCount;
-          const int shift = (perByte - 1 - x % perByte) * h.BitCount;
-          const int index = (s[x / perByte] >> shift) & ((1 << h.BitCount) - 1);
-          std::memcpy(d, &palette[size_t(index) * 3], 3);
-          break;
-        }
-        case 24:
-          std::memcpy(d, s + size_t(x) * 3, 3);
-          break;
-        case 16:
-        case 32: {
-          const uint32_t px = h.BitCount == 16 ? U16(s + size_t(x) * 2) : U32(s + size_t(x) * 4);
-          d[0] = blue.Get(px);
-          d[1] = green.Get(px);
-          d[2] = red.Get(px);
-          break;
-        }
-      }
-    }
-  }
-  out.Swap(result);
   return true;
 }
 
