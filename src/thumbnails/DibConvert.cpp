@@ -15,7 +15,6 @@ uint32_t U32(const uint8_t* p) {
 }
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-
 }  // namespace
 
 bool ReadDibHeader(const uint8_t* info, size_t infoSize, DibHeader& h) {
