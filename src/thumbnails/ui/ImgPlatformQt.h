@@ -1,0 +1,82 @@
+#pragma once
+// The thumbnail loader's platform services on Qt: file-type icons from the icon theme
+// and text drawing with QPainter. Both may be called from the thumbnail worker thread.
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "thumbnails/ImgPlatform.h"
+
+class QObject;
+
+namespace quorvane {
+
+// Icons of file types, drawn at the large-icon size over the background colour.
+//
+// QIcon and QPixmap belong to the GUI thread, while the loader runs on a worker thread
+// that the GUI thread may be waiting for (pausing or ending the worker). So a worker
+// never waits for the GUI thread: icons are rendered on the GUI thread into QImages kept
+// in a cache keyed by MIME type. A worker that finds its type in the cache draws it; on
+// a miss it draws the generic file icon rendered at construction and queues the real
+// one to be rendered on the GUI thread, so the next file of that type gets it. Calls on
+// the GUI thread render straight away.
+//
+// Files on this platform carry no numbered icons: IconCount is always 0 and an index
+// other than 0 has no icon (DrawIcon answers false and the loader shows the background).
+class TQtIconProvider : public TIconProvider {
+ public:
+  static constexpr int kLargeIconSize = 32;
+
+  // Construct on the GUI thread after the QGuiApplication, so that the generic icon and
+  // the common types (folder, text, programs) are ready before any worker asks.
+  TQtIconProvider();
+  ~TQtIconProvider() override;
+  TQtIconProvider(const TQtIconProvider&) = delete;
+  TQtIconProvider& operator=(const TQtIconProvider&) = delete;
+
+  int IconCount(const std::string& FileName) override;
+  bool DrawIcon(const std::string& FileName, int Index, TColor Background,
+                Bitmap& Icon) override;
+
+  // The cache key of a file: its MIME type name ("inode/directory" for folders).
+  static QString TypeKey(const std::string& FileName);
+  // Icon theme names tried for a MIME type, best first.
+  static QStringList IconNamesFor(const QString& mimeName);
+  // True when the type's own icon (not the generic stand-in) is ready for workers.
+  bool HasRendered(const QString& key) const;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+  QObject* guiContext_ = nullptr;  // lives on the GUI thread; receives render requests
+};
+
+// Text previews: a font from TFontSpec, lines split at CR LF, tabs at every 8 columns.
+// QPainter on a QImage is safe on any thread; fonts are resolved at 96 dots per inch,
+// so that a point size gives the same pixels everywhere.
+class TQtTextRenderer : public TTextRenderer {
+ public:
+  static constexpr int kTabColumns = 8;
+
+  int TextHeight(const TFontSpec& Font, const std::string& Text) override;
+  void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
+                TColor Background) override;
+
+  // The QFont a spec stands for (empty name: the system's fixed-pitch font).
+  static QFont MakeFont(const TFontSpec& Font);
+  // Splits text at CR LF (and at a lone CR or LF) and expands tabs.
+  static QStringList SplitLines(const QString& text);
+
+ private:
+  QFont FontFor(const TFontSpec& Font);
+
+  std::mutex mutex_;
+  std::optional<TFontSpec> lastSpec_;
+  QFont lastFont_;
+};
+
+}  // namespace quorvane
