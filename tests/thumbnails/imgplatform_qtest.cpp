@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -68,6 +69,7 @@ class ImgPlatformTest : public QObject {
   void programFilesCarryNoNumberedIcons();
   void workerThreadDrawsWithoutWaitingForTheGuiThread();
   void textFillsTheFirstLineOnly();
+  void textDrawsAlikeOnAWorkerThread();
   void lineBreaksAndTabsMoveTheText();
   void textBeyondTheCanvasIsClipped();
   void textHeightGrowsWithTheFontSize();
@@ -160,20 +162,40 @@ void ImgPlatformTest::workerThreadDrawsWithoutWaitingForTheGuiThread() {
   QVERIFY(provider.DrawIcon(png, 0, kBackground, fromGui));
   QVERIFY(fromWorker.SamePixels(fromGui));
 
-  // Many workers at once, each type queued once, no crash.
+  // Several workers at once over types not yet rendered: every call draws an icon.
   const std::string names[] = {"b.jpg", "c.gif", "d.html", "e.pdf"};
+  std::atomic<int> good{0};
   std::vector<std::unique_ptr<QThread>> workers;
   for (int i = 0; i < 4; ++i)
-    workers.emplace_back(QThread::create([&, i] {
+    workers.emplace_back(QThread::create([&] {
       for (const std::string& name : names) {
         Bitmap b;
-        if (!provider.DrawIcon(dir.file(name), 0, kBackground, b) || b.Width() != 32) return;
+        if (provider.DrawIcon(dir.file(name), 0, kBackground, b) && b.Width() == 32 &&
+            CountDiffering(b, kBackground) > 100)
+          ++good;
       }
-      (void)i;
     }));
   for (auto& w : workers) w->start();
   for (auto& w : workers) QVERIFY(w->wait(10000));
+  QCOMPARE(good.load(), 16);
   QTRY_VERIFY(provider.HasRendered("application/pdf"));
+}
+
+void ImgPlatformTest::textDrawsAlikeOnAWorkerThread() {
+  TQtTextRenderer renderer;
+  const std::string text = "int main() {\r\n\treturn 0;\r\n}";
+  Bitmap onGui(160, 80), onWorker(160, 80);
+  renderer.DrawText(onGui, text, Font(10), quorvane::clWhite);
+  int height = 0;
+  std::unique_ptr<QThread> worker(QThread::create([&] {
+    height = renderer.TextHeight(Font(10), "H");
+    renderer.DrawText(onWorker, text, Font(10), quorvane::clWhite);
+  }));
+  worker->start();
+  QVERIFY(worker->wait(10000));
+  QCOMPARE(height, renderer.TextHeight(Font(10), "H"));
+  QVERIFY(CountDark(onWorker, 0, 0, 160, 80) > 50);
+  QVERIFY(onWorker.SamePixels(onGui));
 }
 
 void ImgPlatformTest::textFillsTheFirstLineOnly() {
