@@ -117,7 +117,8 @@ void ImgPlatformTest::iconsOfTypesComeAtTheLargeIconSize() {
 
   // A name with no known type still gets the generic icon.
   Bitmap other;
-  QVERIFY(provider.DrawIcon(dir.write("data.zzqq", std::string(64, '\x01')), 0, kBackground, other));
+  QVERIFY(
+      provider.DrawIcon(dir.write("data.zzqq", std::string(64, '\x01')), 0, kBackground, other));
   QVERIFY(CountDiffering(other, kBackground) > 100);
 }
 

@@ -70,8 +70,8 @@ QImage RenderTypeIcon(const QString& key) {
   }
   if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
     QFileIconProvider provider;
-    return IconToImage(provider.icon(key == kDirectoryKey ? QFileIconProvider::Folder
-                                                          : QFileIconProvider::File));
+    return IconToImage(
+        provider.icon(key == kDirectoryKey ? QFileIconProvider::Folder : QFileIconProvider::File));
   }
   return QImage();
 }
@@ -85,8 +85,8 @@ void EnsureIconTheme() {
   const QStringList previousPaths = QIcon::themeSearchPaths();
   const QString previousName = QIcon::themeName();
   QStringList paths = previousPaths;
-  paths << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
-                                     QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+  paths << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                     QStandardPaths::LocateDirectory);
   paths.removeDuplicates();
   QIcon::setThemeSearchPaths(paths);
   if (QIcon::hasThemeIcon(probe)) return;

@@ -39,8 +39,7 @@ class TQtIconProvider : public TIconProvider {
   TQtIconProvider& operator=(const TQtIconProvider&) = delete;
 
   int IconCount(const std::string& FileName) override;
-  bool DrawIcon(const std::string& FileName, int Index, TColor Background,
-                Bitmap& Icon) override;
+  bool DrawIcon(const std::string& FileName, int Index, TColor Background, Bitmap& Icon) override;
 
   // The cache key of a file: its MIME type name ("inode/directory" for folders).
   static QString TypeKey(const std::string& FileName);
