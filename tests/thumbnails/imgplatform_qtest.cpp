@@ -213,7 +213,7 @@ void ImgPlatformTest::textFillsTheFirstLineOnly() {
   QVERIFY(CountDark(canvas, 0, 0, 12, line) > 0);
   QCOMPARE(CountDiffering(canvas, quorvane::clWhite, 150, 0, 200, 100), 0);
 
-  // Colour, bold and italic come from the spec.
+  // Colour, bold and italic come from the font setting.
   TFontSpec red = font;
   red.Color = quorvane::clRed;
   Bitmap redCanvas(200, 100);
