@@ -65,7 +65,7 @@ class TQtTextRenderer : public TTextRenderer {
   void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
                 TColor Background) override;
 
-  // The QFont a spec stands for (empty name: the system's fixed-pitch font).
+  // The QFont a TFontSpec stands for (empty name: the system's fixed-pitch font).
   static QFont MakeFont(const TFontSpec& Font);
   // Splits text at CR LF (and at a lone CR or LF) and expands tabs.
   static QStringList SplitLines(const QString& text);
