@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace quorvane {
 
@@ -25,6 +26,26 @@ void UniqueFd::Reset(int fd) {
 int64_t UniqueFd::Size() const {
   struct stat st {};
   return fd_ >= 0 && fstat(fd_, &st) == 0 ? int64_t(st.st_size) : 0;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
+  const UniqueFd fd = UniqueFd::OpenRead(path);
+  struct stat st {};
+  if (!fd.Ok() || fstat(fd.Get(), &st) != 0) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "not a regular file: " + path;
+    return false;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  if (!ReadFullyAt(fd.Get(), 0, bytes.data(), bytes.size())) {
+    error = "cannot read " + path;
+    return false;
+  }
+  out.swap(bytes);
+  return true;
 }
 
 bool ReadFullyAt(int fd, int64_t offset, void* buffer, size_t n) {

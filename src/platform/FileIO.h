@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -34,6 +35,19 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+
+// Reads a whole file into `out`; false with `error` set when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error);
+
+// Reads a whole file; a failure throws Error(message), so each reader reports it as
+// its own kind of error.
+template <class Error>
+std::vector<uint8_t> ReadWholeFileOrThrow(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) throw Error(error);
+  return bytes;
+}
 
 // Reads exactly n bytes at offset; false on an error or an early end of file.
 bool ReadFullyAt(int fd, int64_t offset, void* buffer, size_t n);

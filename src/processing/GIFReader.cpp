@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/JpegCodec.h"  // ReadWholeFile
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -155,12 +155,7 @@ void DecodeGif(const uint8_t* data, size_t size, Bitmap& out) {
 }
 
 void ReadGifFile(const std::string& path, Bitmap& out) {
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = ReadWholeFile(path);
-  } catch (const std::exception& e) {
-    Fail(e.what());
-  }
+  const std::vector<uint8_t> bytes = ReadWholeFileOrThrow<GifReadError>(path);
   DecodeGif(bytes.data(), bytes.size(), out);
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "shell/JpegCodec.h"  // ReadWholeFile
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -273,12 +273,7 @@ void DecodeBmp(const uint8_t* data, size_t size, Bitmap& out) {
 }
 
 void ReadBmpFile(const std::string& path, Bitmap& out) {
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = ReadWholeFile(path);
-  } catch (const std::exception& e) {
-    Fail(e.what());
-  }
+  const std::vector<uint8_t> bytes = ReadWholeFileOrThrow<BmpError>(path);
   DecodeBmp(bytes.data(), bytes.size(), out);
 }
 

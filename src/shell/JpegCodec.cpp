@@ -3,27 +3,15 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 // clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
 // clang-format on
 
-namespace quorvane {
+#include "platform/FileIO.h"
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw JpegError("cannot open " + path);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw JpegError("cannot read " + path);
-  in.seekg(0);
-  std::vector<uint8_t> data(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
-    throw JpegError("cannot read " + path);
-  return data;
-}
+namespace quorvane {
 
 namespace {
 
@@ -153,6 +141,10 @@ void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performanc
   auto st = std::make_unique<DecodeState>();
   if (!RunDecode(*st, data_, scaleDenom, performance, false)) ThrowDecodeFailure(*st);
   out.Swap(st->picture);
+}
+
+JpegReader JpegReader::FromFile(const std::string& path) {
+  return JpegReader(ReadWholeFileOrThrow<JpegError>(path));
 }
 
 void ReadJpegFile(const std::string& path, Bitmap& out) {

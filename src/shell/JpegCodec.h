@@ -20,9 +20,6 @@ class JpegError : public std::runtime_error {
 // jpBestQuality: the accurate integer IDCT with fancy upsampling.
 enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
 
-// Reads the whole file into memory; throws JpegError when it cannot be read.
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
-
 // A JPEG stream held in memory: the header is read first (so a caller can choose a
 // scale from the full size), then the picture is decoded at 1/1, 1/2, 1/4 or 1/8.
 // Every failure (corrupt or truncated data, a picture beyond Bitmap's limits) throws
@@ -31,7 +28,8 @@ class JpegReader {
  public:
   // Takes the stream and reads its header.
   explicit JpegReader(std::vector<uint8_t> data);
-  static JpegReader FromFile(const std::string& path) { return JpegReader(ReadWholeFile(path)); }
+  // Reads the file; throws JpegError when it cannot be read or has no JPEG header.
+  static JpegReader FromFile(const std::string& path);
 
   int Width() const { return width_; }    // full size
   int Height() const { return height_; }

@@ -6,6 +6,7 @@
 #include "support/TestDir.h"
 
 using namespace quorvane;
+using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
@@ -15,14 +16,6 @@ Bitmap Gradient(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), 128));
   return b;
-}
-
-int MaxDifference(const Bitmap& a, const Bitmap& b) {
-  int worst = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width() * 3; ++x)
-      worst = std::max(worst, std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x])));
-  return worst;
 }
 
 }  // namespace

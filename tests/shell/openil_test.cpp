@@ -11,6 +11,7 @@ using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
 using quorvane::test::ShellQuote;
+using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
@@ -24,14 +25,6 @@ class Codec : public ::testing::Test {
   }
   void TearDown() override { UnbindCodecLibrary(); }
 };
-
-int MaxDifference(const Bitmap& a, const Bitmap& b) {
-  int worst = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width() * 3; ++x)
-      worst = std::max(worst, std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x])));
-  return worst;
-}
 
 }  // namespace
 

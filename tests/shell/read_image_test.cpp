@@ -15,6 +15,7 @@ using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
 using quorvane::test::ShellQuote;
+using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
@@ -39,14 +40,6 @@ class ReadImage : public ::testing::Test {
         << target;
   }
 };
-
-int MaxDifference(const Bitmap& a, const Bitmap& b) {
-  int worst = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width() * 3; ++x)
-      worst = std::max(worst, std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x])));
-  return worst;
-}
 
 // Smooth, for lossy formats.
 Bitmap Gradient(int w, int h) {

@@ -1,5 +1,6 @@
 #include "support/TestDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +54,14 @@ Bitmap PatternBitmap(int width, int height) {
     }
   }
   return bmp;
+}
+
+int MaxDifference(const Bitmap& a, const Bitmap& b) {
+  int worst = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width() * 3; ++x)
+      worst = std::max(worst, std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x])));
+  return worst;
 }
 
 int RunCommand(const std::string& command) {

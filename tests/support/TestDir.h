@@ -28,6 +28,8 @@ class TestDir {
 std::string ReadFileBytes(const std::string& path);
 // A picture whose every pixel differs from its neighbours: (x * 7 + y * 3, x * 13, y * 5).
 Bitmap PatternBitmap(int width, int height);
+// The largest difference of one colour byte between two pictures of the same size.
+int MaxDifference(const Bitmap& a, const Bitmap& b);
 // Runs a shell command and answers its exit status.
 int RunCommand(const std::string& command);
 // Quotes text for a POSIX shell.
