@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 
 namespace quorvane {
 
@@ -23,11 +24,6 @@ enum Compression : uint32_t {
   kBitFields = 3,
   kAlphaBitFields = 6,
 };
-
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
 
 void PutU16(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(uint8_t(v));

@@ -4,18 +4,10 @@
 #include <exception>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "shell/BmpFile.h"
 
 namespace quorvane {
-
-namespace {
-
-uint32_t U32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
-}  // namespace
 
 bool ReadDibHeader(const uint8_t* info, size_t infoSize, DibHeader& h) {
   if (!info || infoSize < 40) return false;

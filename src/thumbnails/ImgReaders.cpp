@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 #include "thumbnails/DibConvert.h"
 
 namespace quorvane {
@@ -40,10 +41,6 @@ struct Chunk {
   int64_t data;  // offset of the chunk's data
   bool Is(const char* fourcc) const { return std::memcmp(id, fourcc, 4) == 0; }
 };
-
-uint32_t U32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Walks the chunks of [begin, end); every chunk must lie inside the range.
 class ChunkWalker {
