@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -79,6 +81,21 @@ QString NumberField::Format(double value) const {
 void NumberField::SetText(const QString& text) {
   written_ = text;
   lineEdit()->setText(text);
+}
+
+QSize NumberField::sizeHint() const {
+  ensurePolished();
+  const QFontMetrics metrics(font());
+  int textWidth = 0;
+  for (double v : {minimum_, maximum_})
+    textWidth = std::max({textWidth, metrics.horizontalAdvance(Format(v)),
+                          metrics.horizontalAdvance(QString::number(v, 'f', decimals_))});
+  // One digit more for a value typed beyond the range, and the cursor.
+  textWidth += metrics.horizontalAdvance(QLatin1Char('0')) + 4;
+  QStyleOptionSpinBox option;
+  initStyleOption(&option);
+  const QSize contents(textWidth, lineEdit()->sizeHint().height());
+  return style()->sizeFromContents(QStyle::CT_SpinBox, &option, contents, this);
 }
 
 bool NumberField::Changed() const { return text() != written_; }
