@@ -577,17 +577,6 @@ void OperationDialogsTest::timersStopWhenTheDialogEnds() {
   QVERIFY(!gamma.Timer1->isActive());
   QCOMPARE(gamma.Gamma, 50);
 
-  TTurnFlipDlg1 turn;
-  turn.FileName = gamma.FileName;
-  QCOMPARE(ExecWith(turn,
-                    [&] {
-                      turn.ComboBox2->setCurrentIndex(1);
-                      QVERIFY(turn.Timer1->isActive());
-                      QTest::mouseClick(turn.CancelBtn, Qt::LeftButton);
-                    }),
-           2);
-  QVERIFY(!turn.Timer1->isActive());
-
   // A rotation preview running when the dialog ends is dropped with it.
   auto* rotate = new TRotatedlg1;
   rotate->FileName = gamma.FileName;
