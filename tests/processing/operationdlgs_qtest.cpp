@@ -109,6 +109,9 @@ void OperationDialogsTest::resizePercentageField() {
   PressKey(dlg.Edit1, Qt::Key_Up);
   QCOMPARE(dlg.Edit1->text(), QStringLiteral("2"));
   QCOMPARE(dlg.Percent, 2);
+  TypeInto(dlg.Edit1, "abc");  // letters step from the value shown last
+  PressKey(dlg.Edit1, Qt::Key_Up);
+  QCOMPARE(dlg.Percent, 3);
   dlg.TrackBarPct->setValue(250);
   QCOMPARE(dlg.Edit1->text(), QStringLiteral("250"));
   QCOMPARE(dlg.Percent, 250);
