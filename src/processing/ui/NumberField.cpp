@@ -103,8 +103,7 @@ bool NumberField::Changed() const { return text() != written_; }
 void NumberField::stepBy(int steps) {
   // Text that is not a number steps from the value the field showed last, or from the
   // bottom of the range.
-  const double current =
-      Value().value_or(ReadNumber(written_, IsWhole()).value_or(minimum_));
+  const double current = Value().value_or(ReadNumber(written_, IsWhole()).value_or(minimum_));
   const double stepped = (std::nearbyint(current / step_) + steps) * step_;
   lineEdit()->setText(Format(std::clamp(stepped, minimum_, maximum_)));
   emit Stepped();
