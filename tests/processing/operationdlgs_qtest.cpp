@@ -587,10 +587,13 @@ void OperationDialogsTest::timersStopWhenTheDialogEnds() {
                     [&] {
                       rotate->TrackBarAngle->setValue(4500);
                       QVERIFY(rotate->Timer1->isActive());
+                      TypeInto(rotate->Edit1, "60");  // left unfinished in the field
                       rotate->close();
                     }),
            2);
   QVERIFY(!rotate->Timer1->isActive());
+  QTest::qWait(400);
+  QVERIFY(!rotate->RotateThread->Running());
   delete rotate;
 }
 
