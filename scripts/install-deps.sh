@@ -9,6 +9,7 @@ PACKAGES="
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgif-dev
+  libexiv2-dev libimage-exiftool-perl
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick python3 python3-pil
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme

@@ -1,0 +1,39 @@
+#include "processing/Orient.h"
+
+#include "processing/bitmapfunc.h"
+
+namespace quorvane {
+
+void ApplyOrientation(Bitmap& bitmap, int orientation) {
+  if (orientation < 2 || orientation > 8 || bitmap.Empty()) return;
+  Bitmap first, second;
+  switch (orientation) {
+    case 2:
+      MirrorBitmap(bitmap, first, nullptr);
+      break;
+    case 3:
+      MirrorBitmap(bitmap, second, nullptr);
+      FlipBitmap(second, first, nullptr);
+      break;
+    case 4:
+      FlipBitmap(bitmap, first, nullptr);
+      break;
+    case 5:  // a clockwise turn, then mirrored: row y becomes column y
+      TurnBitmapRight(bitmap, second, nullptr);
+      MirrorBitmap(second, first, nullptr);
+      break;
+    case 6:
+      TurnBitmapRight(bitmap, first, nullptr);
+      break;
+    case 7:  // a clockwise turn, then upside down
+      TurnBitmapRight(bitmap, second, nullptr);
+      FlipBitmap(second, first, nullptr);
+      break;
+    case 8:
+      TurnBitmapLeft(bitmap, first, nullptr);
+      break;
+  }
+  bitmap.Swap(first);
+}
+
+}  // namespace quorvane

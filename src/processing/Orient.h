@@ -1,0 +1,22 @@
+#pragma once
+// Turning a picture upright by its EXIF orientation (1..8): the mirror, flip and
+// quarter turns that undo how the camera stored it.
+
+#include "shell/Bitmap.h"
+
+namespace quorvane {
+
+// True for the orientations that swap width and height (5..8).
+constexpr bool OrientationSwapsSides(int orientation) {
+  return orientation >= 5 && orientation <= 8;
+}
+
+// Replaces the bitmap by its upright form:
+//   1 as stored, 2 mirrored left-right, 3 turned 180 degrees, 4 upside down,
+//   5 mirrored across the main diagonal, 6 turned 90 degrees clockwise,
+//   7 mirrored across the other diagonal, 8 turned 90 degrees counter-clockwise.
+// Any other value and an empty bitmap leave it alone. Throws BitmapError when the new
+// picture cannot be allocated; the bitmap is then unchanged.
+void ApplyOrientation(Bitmap& bitmap, int orientation);
+
+}  // namespace quorvane
