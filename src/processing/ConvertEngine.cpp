@@ -12,6 +12,8 @@
 #include <set>
 
 #include "processing/ConvertOps.h"
+#include "processing/Orient.h"
+#include "shell/ExifMeta.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
@@ -131,6 +133,7 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   } catch (...) {
     read = false;
   }
+  if (read && Params.AutoOrient) read = OrientAsFile(source, work_);
   if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed);
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
@@ -149,6 +152,7 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   if (!converted) return fail(FileOutcome::ConvertFailed, kMemoConvertFailed);
   const bool taken = index < outputTaken_.size() && outputTaken_[index];
   if (taken || !SaveBitmap(output, work_)) return fail(FileOutcome::SaveFailed, kMemoSaveFailed);
+  if (Params.KeepMetadata && !CopyMetadata(source, output)) host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 

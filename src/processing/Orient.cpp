@@ -1,6 +1,9 @@
 #include "processing/Orient.h"
 
+#include <exception>
+
 #include "processing/bitmapfunc.h"
+#include "shell/ExifMeta.h"
 
 namespace quorvane {
 
@@ -34,6 +37,16 @@ void ApplyOrientation(Bitmap& bitmap, int orientation) {
       break;
   }
   bitmap.Swap(first);
+}
+
+bool OrientAsFile(const std::string& FileName, Bitmap& bitmap) {
+  if (bitmap.Empty() || !CarriesExifOrientation(FileName)) return true;
+  try {
+    ApplyOrientation(bitmap, ReadExifOrientation(FileName));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quorvane

@@ -2,6 +2,8 @@
 // Turning a picture upright by its EXIF orientation (1..8): the mirror, flip and
 // quarter turns that undo how the camera stored it.
 
+#include <string>
+
 #include "shell/Bitmap.h"
 
 namespace quorvane {
@@ -18,5 +20,10 @@ constexpr bool OrientationSwapsSides(int orientation) {
 // Any other value and an empty bitmap leave it alone. Throws BitmapError when the new
 // picture cannot be allocated; the bitmap is then unchanged.
 void ApplyOrientation(Bitmap& bitmap, int orientation);
+
+// Turns the picture just read from `FileName` upright by the file's EXIF orientation
+// (JPEG and TIFF files; see ExifMeta.h). False, with the bitmap unchanged, when the
+// turned picture cannot be allocated.
+bool OrientAsFile(const std::string& FileName, Bitmap& bitmap);
 
 }  // namespace quorvane
