@@ -4,6 +4,7 @@
 
 #include "processing/bitmapfunc.h"
 #include "shell/ExifMeta.h"
+#include "shell/FileNames.h"
 
 namespace quorvane {
 
@@ -39,10 +40,17 @@ void ApplyOrientation(Bitmap& bitmap, int orientation) {
   bitmap.Swap(first);
 }
 
+int RemainingOrientation(const std::string& FileName, int orientation) {
+  const std::string ext = LowerFileExt(FileName);
+  if (ext != ".tif" && ext != ".tiff") return orientation;
+  static constexpr int kAfterLibtiff[9] = {1, 1, 1, 1, 1, 5, 7, 5, 7};
+  return orientation >= 1 && orientation <= 8 ? kAfterLibtiff[orientation] : orientation;
+}
+
 bool OrientAsFile(const std::string& FileName, Bitmap& bitmap) {
   if (bitmap.Empty() || !CarriesExifOrientation(FileName)) return true;
   try {
-    ApplyOrientation(bitmap, ReadExifOrientation(FileName));
+    ApplyOrientation(bitmap, RemainingOrientation(FileName, ReadExifOrientation(FileName)));
   } catch (const std::exception&) {
     return false;
   }

@@ -1,8 +1,7 @@
 #include "shell/ExifLibrary.h"
 
-#include <exiv2/exiv2.hpp>
-
 #include <exception>
+#include <exiv2/exiv2.hpp>
 #include <mutex>
 
 namespace quorvane::local {
@@ -12,19 +11,31 @@ namespace {
 // Tags that describe how the source stored its pixels; they would be false of the
 // written file, so they are not carried over (a TIFF output keeps its own).
 constexpr const char* kStructureTags[] = {
-    "Exif.Image.NewSubfileType",   "Exif.Image.SubfileType",
-    "Exif.Image.ImageWidth",       "Exif.Image.ImageLength",
-    "Exif.Image.BitsPerSample",    "Exif.Image.Compression",
+    "Exif.Image.NewSubfileType",
+    "Exif.Image.SubfileType",
+    "Exif.Image.ImageWidth",
+    "Exif.Image.ImageLength",
+    "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",
     "Exif.Image.PhotometricInterpretation",
-    "Exif.Image.FillOrder",        "Exif.Image.StripOffsets",
-    "Exif.Image.SamplesPerPixel",  "Exif.Image.RowsPerStrip",
-    "Exif.Image.StripByteCounts",  "Exif.Image.PlanarConfiguration",
-    "Exif.Image.Predictor",        "Exif.Image.TileWidth",
-    "Exif.Image.TileLength",       "Exif.Image.TileOffsets",
-    "Exif.Image.TileByteCounts",   "Exif.Image.SubIFDs",
-    "Exif.Image.ExtraSamples",     "Exif.Image.SampleFormat",
-    "Exif.Image.JPEGTables",       "Exif.Image.YCbCrSubSampling",
-    "Exif.Image.YCbCrPositioning", "Exif.Image.InterColorProfile",
+    "Exif.Image.FillOrder",
+    "Exif.Image.StripOffsets",
+    "Exif.Image.SamplesPerPixel",
+    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts",
+    "Exif.Image.PlanarConfiguration",
+    "Exif.Image.Predictor",
+    "Exif.Image.TileWidth",
+    "Exif.Image.TileLength",
+    "Exif.Image.TileOffsets",
+    "Exif.Image.TileByteCounts",
+    "Exif.Image.SubIFDs",
+    "Exif.Image.ExtraSamples",
+    "Exif.Image.SampleFormat",
+    "Exif.Image.JPEGTables",
+    "Exif.Image.YCbCrSubSampling",
+    "Exif.Image.YCbCrPositioning",
+    "Exif.Image.InterColorProfile",
 };
 
 void EraseKey(Exiv2::ExifData& exif, const char* key) {

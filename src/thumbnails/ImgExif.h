@@ -43,7 +43,8 @@ class TThumbExif {
  private:
   TGetType mode_;
   bool useEmbedded_ = false;
-  int orientation_ = 1;
+  int orientation_ = 1;  // of the picture as stored
+  int remaining_ = 1;    // of the picture as the file's reader gives it
   ExifInfo info_;
 };
 
