@@ -96,6 +96,8 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
 bool CopyMetadata(const std::string& source, const std::string& dest) {
   InitExifLibrary();
   try {
+    // A format the library does not know carries nothing it could copy.
+    if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none) return true;
     Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
     if (!from.get()) return false;
     from->readMetadata();
