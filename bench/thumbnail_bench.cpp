@@ -86,7 +86,9 @@ void BM_CameraThumbnail(benchmark::State& state) {
   SetExifOptions({});
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(std::string(state.range(0) ? "embedded thumbnail" : "no thumbnail") + ", " +
-                 (switches == 0 ? "switches off" : switches == 1 ? "orientation" : "all on"));
+                 (switches == 0   ? "switches off"
+                  : switches == 1 ? "orientation"
+                                  : "all on"));
 }
 BENCHMARK(BM_CameraThumbnail)
     ->ArgsProduct({{1, 0}, {0, 1, 2}})
