@@ -59,8 +59,7 @@ TFolderTree::TFolderTree(QWidget* parent)
 
   connect(model_, &TFolderTreeModel::FolderLoaded, this, &TFolderTree::WatchFolder);
   connect(model_, &TFolderTreeModel::FolderUnloaded, this, &TFolderTree::UnwatchFolder);
-  connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-          &TFolderTree::KeepSelectionOnRemoval);
+  connect(model_, &TFolderTreeModel::ChildrenAboutToGo, this, &TFolderTree::KeepSelectionOnRemoval);
   // A folder that turned out to hold no folders (or could not be read) does not stay
   // expanded.
   connect(this, &QTreeView::expanded, this, &TFolderTree::CollapseIfEmpty);
@@ -324,7 +323,15 @@ void TFolderTree::CollapseIfEmpty(const QModelIndex& index) {
 }
 
 void TFolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) CheckSelection();
+  if (event->button() == Qt::LeftButton) {
+    const QPersistentModelIndex clicked = indexAt(event->position().toPoint());
+    CheckSelection();
+    // When the check changed the tree under the pointer, the click meant another node.
+    if (indexAt(event->position().toPoint()) != QModelIndex(clicked)) {
+      event->accept();
+      return;
+    }
+  }
   QTreeView::mouseDoubleClickEvent(event);
 }
 
