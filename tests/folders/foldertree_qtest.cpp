@@ -58,6 +58,9 @@ void FolderTreeTest::activationBuildsTheTopLevel() {
            (QStringList{"/", "USB (" + F().Q(F().volume) + ")"}));
   QVERIFY(!model->hasChildren(model->IndexOf(FolderTreeFixture::Child(root, "leaf"))));
   QVERIFY(model->hasChildren(model->IndexOf(FolderTreeFixture::Child(root, "A"))));
+  for (const TFolderNode* node : std::initializer_list<const TFolderNode*>{
+           root, computer, network, root->children.back().get()})
+    QVERIFY(!model->data(model->IndexOf(node), Qt::DecorationRole).value<QIcon>().isNull());
 
   // The special nodes have no path.
   tree.setCurrentIndex(model->IndexOf(computer));
@@ -205,6 +208,13 @@ void FolderTreeTest::createdRenamedAndDeletedFoldersFollow() {
   QCOMPARE(tree->Path(), F().Q(F().home + "/A"));
   QCOMPARE(changes.count(), 1);
   QCOMPARE(changes[0][0].toString(), F().Q(F().home + "/A"));
+
+  // A link to a folder is a folder, and goes as a file.
+  QCOMPARE(symlink((F().home + "/leaf").c_str(), (F().home + "/A/to leaf").c_str()), 0);
+  QTRY_COMPARE(FolderTreeFixture::Texts(*tree, a), (QStringList{"inner", "to leaf"}));
+  QVERIFY(FolderTreeFixture::Child(a, "to leaf")->isLink);
+  QCOMPARE(unlink((F().home + "/A/to leaf").c_str()), 0);
+  QTRY_COMPARE(FolderTreeFixture::Texts(*tree, a), QStringList{"inner"});
 
   // Files come and go unnoticed.
   QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);

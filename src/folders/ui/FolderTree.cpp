@@ -272,21 +272,23 @@ void TFolderTree::ProcessNotices() {
   if (events.empty() || !active_) return;
   // The folders whose listing changed; each is read once however many notices it got.
   std::set<std::string> folders;
+  std::map<std::string, std::set<std::string>> removedEntries;  // no folders when removed
   for (const FolderWatch::Event& event : events) {
     if (event.kind == FolderWatch::Event::Overflow) {
       for (const auto& [folder, count] : watchCount_) folders.insert(folder);
-      continue;
+    } else if (event.isFolder || (event.kind == FolderWatch::Event::Created &&
+                                  IsFolder(JoinFolderPath(event.folder, event.name)))) {
+      folders.insert(event.folder);
+    } else if (event.kind == FolderWatch::Event::Removed) {
+      removedEntries[event.folder].insert(event.name);
     }
-    const std::string path = JoinFolderPath(event.folder, event.name);
-    bool relevant = event.isFolder;
-    if (!relevant && event.kind == FolderWatch::Event::Created) relevant = IsFolder(path);
-    if (!relevant && event.kind == FolderWatch::Event::Removed) {
-      // A link to a folder is removed as a file.
-      for (TFolderNode* node : model_->LoadedNodesOf(event.folder))
-        for (const auto& child : node->children)
-          if (child->name == event.name) relevant = true;
-    }
-    if (relevant) folders.insert(event.folder);
+  }
+  // A link to a folder is removed as a file: it counts when the tree shows it.
+  for (const auto& [folder, names] : removedEntries) {
+    if (folders.count(folder)) continue;
+    for (const TFolderNode* node : model_->LoadedNodesOf(folder))
+      for (const auto& child : node->children)
+        if (names.count(child->name)) folders.insert(folder);
   }
   if (folders.empty()) return;
   ChangeBatch batch(this);
