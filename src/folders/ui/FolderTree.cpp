@@ -162,8 +162,8 @@ void TFolderTree::Reload() {
   SetActive(true);
   if (special)
     Select(model_->Special(kind));
-  else if (!path.isEmpty())
-    SetPath(path);
+  else
+    SetPath(path);  // nothing selected before: nothing selected after
 }
 
 void TFolderTree::RefreshVolumeOf(const std::string& path) {
@@ -321,6 +321,8 @@ void TFolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, i
 }
 
 void TFolderTree::CollapseIfEmpty(const QModelIndex& index) {
+  // The view may report the expansion before its layout read the children.
+  if (model_->canFetchMore(index)) model_->fetchMore(index);
   if (model_->rowCount(index) == 0) collapse(index);
 }
 
