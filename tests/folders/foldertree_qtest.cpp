@@ -259,6 +259,12 @@ void FolderTreeTest::reloadKeepsTheSelection() {
   tree->setCurrentIndex(tree->Model()->IndexOf(tree->Model()->Special(fkComputer)));
   tree->Reload();
   QCOMPARE(tree->Selected(), tree->Model()->Special(fkComputer));
+
+  // Nothing selected stays so.
+  tree->SetPath(QString());
+  tree->Reload();
+  QVERIFY(!tree->Selected());
+  QCOMPARE(tree->Path(), QString());
 }
 
 void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
