@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const std::string cwd = std::filesystem::current_path(ec).string();
   ResolvePaths(options, ec ? std::string("/") : cwd);
+  // Unlike the dialog, the command line makes missing parent folders of the output
+  // folder (as mkdir -p); the engine makes the last level and reports any failure.
+  const std::filesystem::path parent =
+      std::filesystem::path(options.Params.OutputFolder).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
 
   if (!BindCodecLibrary()) {
     UnbindCodecLibrary();
