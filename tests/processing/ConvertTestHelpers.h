@@ -30,12 +30,16 @@ class RecordingHost : public ConvertHost {
   int progressMax = -1;
   std::vector<int> progress;
   int pauses = 0;
+  std::vector<FailReason> reasons;  // one per failure, in order
   std::function<void(const std::string&)> onLine;
   std::function<void()> onPause;
 
   void MemoLine(const std::string& line) override {
     lines.push_back(line);
     if (onLine) onLine(line);
+  }
+  void FileFailed(const std::string&, const FileFailure& failure) override {
+    reasons.push_back(failure.Reason);
   }
   void SetCaption(const std::string& text) override { caption = text; }
   void SetErrorText(const std::string& text) override { errorText = text; }
