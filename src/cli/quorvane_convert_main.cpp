@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  // Past the file size limit a write fails (and is reported) instead of ending us.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   ConsoleHost host(options.Quiet, isatty(STDERR_FILENO) == 1);
   ConvertEngine engine;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <system_error>
 
 #include "processing/ConvertOps.h"
 #include "shell/FileNames.h"
@@ -235,7 +236,8 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   host.Pause(kStepPauseMs);
 
   if (!converted)
-    return fail(FileOutcome::ConvertFailed, kMemoConvertFailed, {FailReason::OperationFailed, {}, {}});
+    return fail(FileOutcome::ConvertFailed, kMemoConvertFailed,
+                {FailReason::OperationFailed, {}, {}});
   // A pixel step cut short by Stop leaves a half-processed picture: it is not written.
   // A step that ran to its end is saved even when Stop came meanwhile.
   if (interrupted) {
@@ -338,12 +340,16 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
 
   bool written = false;
   errno = 0;
+  int error = 0;
   try {
     written = WriteTo(temp, lowerExt, bitmap);
+    error = errno;
+  } catch (const std::system_error& e) {
+    error = e.code().value();
   } catch (...) {
-    written = false;
+    error = errno;
   }
-  int error = written ? 0 : errno;
+  if (written) error = 0;
   FailReason reason = FailReason::WriteFailed;
   bool renamed = false;
   if (written) {
