@@ -5,7 +5,7 @@
 
 #include "processing/ConvertTestHelpers.h"
 #include "shell/ReadImage.h"
-#include "support/Unprivileged.h"
+#include "support/ChildProcess.h"
 
 namespace quorvane::test {
 namespace {

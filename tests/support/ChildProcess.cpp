@@ -1,4 +1,4 @@
-#include "support/Unprivileged.h"
+#include "support/ChildProcess.h"
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -23,6 +23,18 @@ int RunUnprivileged(const std::function<int()>& body) {
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+int RunWithTimeLimit(unsigned seconds, const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(seconds);
+    _exit(body());
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::string SharedCodecHelper(const std::string& folder) { return folder + "/quorvane-codec"; }

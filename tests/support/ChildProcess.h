@@ -1,6 +1,7 @@
 #pragma once
-// Tests that check what an ordinary user cannot do (write into a read-only folder, read
-// a file without permission) run their checks in a child process that gives up root.
+// Checks that run in a child process: those about what an ordinary user cannot do
+// (write into a read-only folder, read a file without permission) give up root there;
+// those about something that could hang run under a time limit.
 
 #include <functional>
 #include <string>
@@ -16,6 +17,10 @@ inline constexpr unsigned kUnprivilegedId = 65534;
 // caller otherwise), and answers the child's exit status: body's answer, 100 when the
 // privileges could not be dropped, 101 when the child died.
 int RunUnprivileged(const std::function<int()>& body);
+
+// Runs `body` in a forked child that a SIGALRM ends after `seconds`; answers the
+// child's exit status (body's answer), or 128 + the signal that ended it.
+int RunWithTimeLimit(unsigned seconds, const std::function<int()>& body);
 
 // Copies the built programs a child needs (the codec helper, and the converter when
 // `withConverter`) into a folder of `dir` that an unprivileged user can reach, whatever
