@@ -1,7 +1,5 @@
 #include "thumbnails/Thumb.h"
 
-#include "platform/FileIO.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/FileIO.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
