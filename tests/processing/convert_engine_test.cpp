@@ -236,6 +236,10 @@ TEST_F(ConvertEngineTest, OutputFolderThatCannotBeMade) {
   EXPECT_TRUE(io.reads.empty());
   EXPECT_FALSE(engine.AllSucceeded());
   EXPECT_EQ(host.errorText, "Error(s) : 1");
+  // The dialog makes one level only; the reason says why it failed.
+  EXPECT_EQ(host.explanations, std::vector<std::string>{"cannot create the output folder " +
+                                                        engine.Params.OutputFolder +
+                                                        ": its parent folder does not exist"});
 }
 
 TEST_F(ConvertEngineTest, UnreadableFilesAreReportedAndTheBatchGoesOn) {
