@@ -504,7 +504,7 @@ TEST(ThumbDamageTest, UnwritableCacheFolders) {
   ASSERT_TRUE(cache.Put(src, "A"));
   chmod(dir.path().c_str(), 0755);
   chmod(src.c_str(), 0644);
-  chmod(cache.File().c_str(), 0644);
+  chmod(cache.File().c_str(), 0444);
   chmod(dir.file("ro").c_str(), 0555);
   const int status = test::RunUnprivileged([&] {
     if (access(dir.file("ro").c_str(), W_OK) == 0) return 3;
@@ -512,7 +512,7 @@ TEST(ThumbDamageTest, UnwritableCacheFolders) {
     child.SetPath(dir.file("ro"));
     if (child.Get(src) != "A") return 4;
     if (child.Remove(src) || child.Purge({src})) return 5;
-    if (child.Put(src, "B")) return 6;  // the cache file itself is not writable either
+    if (child.Put(src, "B")) return 6;  // nor is the cache file itself
     return child.Get(src) == "A" ? 0 : 7;
   });
   chmod(dir.file("ro").c_str(), 0755);
