@@ -287,7 +287,17 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
       reports[i] = ConvertToReport(engine, i, stop);
       flush();
     }
-  if (StopRequested(stop)) engine.RecordStop();
+  if (StopRequested(stop)) {
+    // Stopped with files left to the parent: those were never started; the files the
+    // workers finished after them are still reported.
+    while (printed < count) {
+      if (reports[printed])
+        flush();
+      else
+        ++printed;
+    }
+    engine.RecordStop();
+  }
   shared.~SharedState();
   munmap(memory, sizeof(SharedState));
 }

@@ -2,9 +2,14 @@
 // output stay as the dialog shows them, and standard error gets one English line with
 // the path and the reason.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include "cli/CliRunner.h"
 #include "processing/ConvertTestHelpers.h"
@@ -151,6 +156,47 @@ TEST_F(ConvertMessagesTest, ClashingNamesAcrossWorkers) {
     ASSERT_TRUE(ReadImageFile(target + "/d.jpg", back));
     EXPECT_EQ(back.Width(), 7);
   }
+}
+
+// Stop while a file waits for an earlier namesake: it is never started, and every file
+// the workers finished is still listed.
+TEST_F(ConvertMessagesTest, StopWithAFileLeftForLaterStillListsTheFinishedOnes) {
+  std::vector<std::string> args = {
+      "-j", "2", "-o", out, Picture("a.png"), Picture("a.bmp"), Picture("c.png")};
+  for (int i = 0; i < 40; ++i)
+    args.push_back(Picture("big " + std::to_string(i) + ".png", 500, 400));
+  const std::string outFile = dir.file("stdout.txt");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    std::vector<char*> argv = {const_cast<char*>(ConverterBinary().c_str())};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  // Interrupt as soon as c.png's result is there.
+  struct stat st {};
+  for (int i = 0; i < 4000 && stat((out + "/c.jpg").c_str(), &st) != 0; ++i) usleep(2000);
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // stopped: not every file was converted
+  const CliResult r = CollectResult(WEXITSTATUS(status), ReadFileBytes(outFile), "");
+  ASSERT_FALSE(r.lines.empty());
+  EXPECT_EQ(r.lines.back(), "Error(s) : 0");
+  EXPECT_EQ(std::count(r.lines.begin(), r.lines.end(), "-" + src + "/a.bmp(2/43)"), 0);
+  // Every result written has its line, in file order.
+  const std::set<std::string> written = FolderNames(out);
+  ASSERT_TRUE(written.count("c.jpg"));
+  ASSERT_LT(written.size(), 42u) << "the batch ended before Stop";
+  size_t listed = 0;
+  for (const std::string& line : r.lines)
+    if (line.rfind("-", 0) == 0) ++listed;
+  EXPECT_EQ(listed, written.size());
+  EXPECT_NE(r.out.find("-" + src + "/c.png(3/43)\n"), std::string::npos);
 }
 
 TEST_F(ConvertMessagesTest, FullDisk) {
