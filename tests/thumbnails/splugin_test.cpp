@@ -87,6 +87,20 @@ TEST(DibConvertTest, DirectColourDepthsAndTopDownRows) {
   EXPECT_EQ(b.Pixel(0, 0), RGB(30, 20, 10));
 }
 
+// Plug-ins that hand over transparency: shown over white, as every reader does.
+TEST(DibConvertTest, AlphaMasksCompositeOverWhite) {
+  Bitmap b;
+  const auto info =
+      Info(3, 1, 32, kBiAlphaBitfields, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000});
+  const std::vector<uint8_t> px = {0, 0, 0, 0, /**/ 0, 0, 255, 255, /**/ 255, 0, 0, 128};
+  ASSERT_TRUE(DibToBitmap(info.data(), info.size(), px.data(), px.size(), b));
+  EXPECT_EQ(b.Pixel(0, 0), clWhite);
+  EXPECT_EQ(b.Pixel(1, 0), clRed);
+  EXPECT_EQ(b.Pixel(2, 0), RGB(127, 127, 255));
+  // The fourth mask must be there.
+  EXPECT_FALSE(DibToBitmap(info.data(), 40 + 12, px.data(), px.size(), b));
+}
+
 TEST(DibConvertTest, InconsistentDataIsRefused) {
   Bitmap b(2, 2);
   b.Fill(clRed);
