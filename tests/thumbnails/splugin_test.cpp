@@ -1,10 +1,12 @@
 #include "thumbnails/SPlugin.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <stdexcept>
 
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 #include "thumbnails/DibConvert.h"
 
@@ -196,6 +198,19 @@ TEST(SPluginTest, AcceptsMatchesTheExtensionThenAsksThePlugin) {
 
   plugin.supported = 0;
   EXPECT_FALSE(entry->Accepts(pic));
+}
+
+TEST(SPluginTest, APipeNamedLikeAPluginPictureDoesNotBlock) {
+  TestDir dir;
+  const std::string pipe = dir.file("pipe.mag");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+  const int status = quorvane::test::RunWithTimeLimit(20, [&] {
+    FakePlugin plugin;
+    auto entry = plugin.Entry();
+    // The plug-in is still asked, with an empty head, as for a file that cannot be read.
+    return entry->Accepts(pipe) && plugin.head == std::vector<uint8_t>(kSusieHeadSize, 0) ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 TEST(SPluginTest, FindPluginNamesTheLastAcceptingEntryAndLoadTriesInOrder) {
