@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs every Debian package that building, running and testing Quorvane needs.
-# Safe to run again: apt-get skips what is already there. Fails loudly on any error.
+# Checks first and asks for root (directly or through sudo) only when something is
+# missing. Safe to run again. Fails loudly on any error.
 set -eu
 
 PACKAGES="
@@ -16,15 +17,6 @@ PACKAGES="
   xdg-utils
 "
 
-if [ "$(id -u)" -eq 0 ]; then
-  SUDO=""
-elif command -v sudo >/dev/null 2>&1; then
-  SUDO="sudo"
-else
-  echo "install-deps: run as root or install sudo first" >&2
-  exit 1
-fi
-
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -35,6 +27,17 @@ done
 if [ -z "$missing" ]; then
   echo "install-deps: everything is installed"
   exit 0
+fi
+
+# Only installing needs root.
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO="sudo"
+else
+  echo "install-deps: missing packages:$missing" >&2
+  echo "install-deps: run this script as root (or install sudo) to install them" >&2
+  exit 1
 fi
 
 echo "install-deps: installing$missing"

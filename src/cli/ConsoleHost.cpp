@@ -17,6 +17,14 @@ void ConsoleHost::MemoLine(const std::string& line) {
   DrawBar();
 }
 
+void ConsoleHost::FileFailed(const std::string& path, const FileFailure& failure) {
+  EraseBar();
+  const std::string line = "quorvane-convert: " + DescribeFailure(path, failure) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  DrawBar();
+}
+
 void ConsoleHost::SetErrorText(const std::string& text) {
   EraseBar();
   std::fprintf(stdout, "%s\n", text.c_str());

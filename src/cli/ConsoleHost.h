@@ -1,6 +1,7 @@
 #pragma once
-// The command line's view of a batch: memo lines on standard output, a progress bar on
-// standard error when that is a terminal, no pauses.
+// The command line's view of a batch: memo lines on standard output, the reason for
+// each failure on standard error (quiet or not), a progress bar on standard error when
+// that is a terminal, no pauses.
 
 #include <string>
 
@@ -13,6 +14,7 @@ class ConsoleHost : public ConvertHost {
   ConsoleHost(bool quiet, bool progressBar) : quiet_(quiet), progressBar_(progressBar) {}
 
   void MemoLine(const std::string& line) override;
+  void FileFailed(const std::string& path, const FileFailure& failure) override;
   void SetErrorText(const std::string& text) override;
   void SetProgressRange(int maximum) override;
   void SetProgress(int position) override;

@@ -25,6 +25,7 @@ namespace {
 struct FileReport {
   FileOutcome outcome = FileOutcome::Saved;
   std::vector<std::string> lines;
+  FileFailure failure;
 };
 
 // Memory shared by the parent and its workers.
@@ -50,22 +51,39 @@ class WorkerStop : public StopSource {
 class BufferHost : public ConvertHost {
  public:
   std::vector<std::string> lines;
+  FileFailure failure;
   void MemoLine(const std::string& line) override { lines.push_back(line); }
+  void FileFailed(const std::string&, const FileFailure& f) override { failure = f; }
 };
 
-// Record on the pipe: index, outcome, line count, then each line as length + bytes;
-// all numbers 32-bit in the machine's order (both ends are this program).
+// Converts one file into a report.
+FileReport ConvertToReport(ConvertEngine& engine, size_t index, const StopSource* stop) {
+  BufferHost buffer;
+  FileReport report;
+  report.outcome = engine.ConvertFile(index, buffer, stop);
+  report.lines = std::move(buffer.lines);
+  report.failure = std::move(buffer.failure);
+  return report;
+}
+
+// Record on the pipe: index, outcome, failure reason, line count, then the lines, the
+// failure's target and detail, each text as length + bytes; all numbers 32-bit in the
+// machine's order (both ends are this program).
 void PutU32(std::string& out, uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
 
 std::string EncodeReport(uint32_t index, const FileReport& report) {
   std::string out;
   PutU32(out, index);
   PutU32(out, uint32_t(report.outcome));
+  PutU32(out, uint32_t(report.failure.Reason));
   PutU32(out, uint32_t(report.lines.size()));
-  for (const std::string& line : report.lines) {
-    PutU32(out, uint32_t(line.size()));
-    out += line;
-  }
+  auto putText = [&out](const std::string& text) {
+    PutU32(out, uint32_t(text.size()));
+    out += text;
+  };
+  for (const std::string& line : report.lines) putText(line);
+  putText(report.failure.Target);
+  putText(report.failure.Detail);
   return out;
 }
 
@@ -78,17 +96,24 @@ bool TakeReport(std::string& buffer, uint32_t& index, FileReport& report) {
     pos += 4;
     return true;
   };
-  uint32_t outcome = 0, count = 0;
-  if (!get(index) || !get(outcome) || !get(count)) return false;
-  std::vector<std::string> lines;
-  for (uint32_t i = 0; i < count; ++i) {
+  auto getText = [&](std::string& text) {
     uint32_t len = 0;
     if (!get(len) || buffer.size() - pos < len) return false;
-    lines.emplace_back(buffer, pos, len);
+    text.assign(buffer, pos, len);
     pos += len;
-  }
+    return true;
+  };
+  uint32_t outcome = 0, reason = 0, count = 0;
+  if (!get(index) || !get(outcome) || !get(reason) || !get(count)) return false;
+  std::vector<std::string> lines(count);
+  for (std::string& line : lines)
+    if (!getText(line)) return false;
+  FileFailure failure;
+  failure.Reason = FailReason(reason);
+  if (!getText(failure.Target) || !getText(failure.Detail)) return false;
   report.outcome = FileOutcome(outcome);
   report.lines = std::move(lines);
+  report.failure = std::move(failure);
   buffer.erase(0, pos);
   return true;
 }
@@ -105,7 +130,9 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 // The body of a worker process: takes the next unclaimed file until none is left or
-// Stop is set, sending each file's report to the parent.
+// Stop is set, sending each file's report to the parent. A file that shares its output
+// name with an earlier one is left to the parent, which converts it once the earlier
+// files' outcomes are known.
 [[noreturn]] void WorkerMain(ConvertEngine& engine, const StopSource* ownStop, SharedState& shared,
                              int fd) {
   const WorkerStop stop(ownStop, shared);
@@ -113,11 +140,8 @@ bool WriteAll(int fd, const std::string& data) {
   while (!stop.Terminated()) {
     const uint32_t index = shared.next.fetch_add(1);
     if (index >= count) break;
-    BufferHost buffer;
-    FileReport report;
-    report.outcome = engine.ConvertFile(index, buffer, &stop);
-    report.lines = std::move(buffer.lines);
-    if (!WriteAll(fd, EncodeReport(index, report))) break;
+    if (engine.HasEarlierNamesake(index)) continue;
+    if (!WriteAll(fd, EncodeReport(index, ConvertToReport(engine, index, &stop)))) break;
   }
   close(fd);
   _exit(0);
@@ -220,9 +244,12 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
   // Hands every report that is next in file order to the host.
   auto flush = [&] {
     while (printed < count && reports[printed]) {
-      for (const std::string& line : reports[printed]->lines) host.MemoLine(line);
+      const FileReport& report = *reports[printed];
+      for (const std::string& line : report.lines) host.MemoLine(line);
+      if (report.outcome != FileOutcome::Saved)
+        host.FileFailed(engine.Params.FileList[printed], report.failure);
       host.SetProgress(int(printed + 1));
-      engine.RecordOutcome(reports[printed]->outcome);
+      engine.RecordOutcome(printed, report.outcome);
       reports[printed]->lines.clear();
       ++printed;
     }
@@ -236,30 +263,41 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
       // No process could be started: convert here.
       while (next->load() < count && !StopRequested(stop)) {
         const uint32_t index = next->fetch_add(1);
-        BufferHost buffer;
-        FileReport report;
-        report.outcome = engine.ConvertFile(index, buffer, stop);
-        report.lines = std::move(buffer.lines);
-        reports[index] = std::move(report);
+        reports[index] = ConvertToReport(engine, index, stop);
+        flush();
       }
-      flush();
       break;
     }
     CollectReports(workers, reports, flush, stop, shared);
     // Files whose worker died before reporting them failed; the rest go to a new round.
     const uint32_t claimed = std::min(next->load(), count);
     for (uint32_t i = printed; i < claimed; ++i)
-      if (!reports[i]) {
+      if (!reports[i] && !engine.HasEarlierNamesake(i)) {
         FileReport lost;
         lost.outcome = FileOutcome::ConvertFailed;
         lost.lines = {FileLine(engine.Params.FileList[i], i + 1, count), kMemoConvertFailed};
+        lost.failure.Reason = FailReason::WorkerDied;
         reports[i] = std::move(lost);
-        std::fprintf(stderr, "quorvane-convert: the worker converting %s ended abnormally\n",
-                     engine.Params.FileList[i].c_str());
       }
     flush();
   }
-  if (StopRequested(stop)) engine.RecordStop();
+  // The files left to the parent, in order: every earlier file has been counted by now.
+  for (uint32_t i = printed; i < count && !StopRequested(stop); ++i)
+    if (!reports[i] && engine.HasEarlierNamesake(i)) {
+      reports[i] = ConvertToReport(engine, i, stop);
+      flush();
+    }
+  if (StopRequested(stop)) {
+    // Stopped with files left to the parent: those were never started; the files the
+    // workers finished after them are still reported.
+    while (printed < count) {
+      if (reports[printed])
+        flush();
+      else
+        ++printed;
+    }
+    engine.RecordStop();
+  }
   shared.~SharedState();
   munmap(memory, sizeof(SharedState));
 }

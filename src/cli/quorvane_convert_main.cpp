@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const std::string cwd = std::filesystem::current_path(ec).string();
   ResolvePaths(options, ec ? std::string("/") : cwd);
+  // Unlike the dialog, the command line makes missing parent folders of the output
+  // folder (as mkdir -p); the engine makes the last level and reports any failure.
+  const std::filesystem::path parent =
+      std::filesystem::path(options.Params.OutputFolder).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
 
   if (!BindCodecLibrary()) {
     UnbindCodecLibrary();
@@ -56,6 +61,8 @@ int main(int argc, char** argv) {
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  // Past the file size limit a write fails (and is reported) instead of ending us.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   ConsoleHost host(options.Quiet, isatty(STDERR_FILENO) == 1);
   ConvertEngine engine;

@@ -10,8 +10,21 @@
 namespace quorvane {
 
 UniqueFd UniqueFd::OpenRead(const std::string& path) {
-  return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: opening a named pipe would otherwise wait for a writer, for good.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.Ok()) return fd;
+  struct stat st {};
+  if (fstat(fd.Get(), &st) != 0) return UniqueFd();
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return UniqueFd();
+  }
+  const int flags = fcntl(fd.Get(), F_GETFL);
+  if (flags >= 0) fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
 }
+
+bool IsReadableRegularFile(const std::string& path) { return UniqueFd::OpenRead(path).Ok(); }
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) Reset(other.Release());
@@ -32,11 +45,8 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::stri
   const UniqueFd fd = UniqueFd::OpenRead(path);
   struct stat st {};
   if (!fd.Ok() || fstat(fd.Get(), &st) != 0) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file: " + path;
+    error = errno == EINVAL ? "not a regular file: " + path
+                            : "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));

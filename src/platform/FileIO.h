@@ -13,7 +13,9 @@ class UniqueFd {
  public:
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
-  // Opens read-only (close-on-exec); Ok() tells whether it worked.
+  // Opens a regular file (or a symbolic link to one) read-only, close-on-exec; Ok()
+  // tells whether it worked. Anything else (a pipe, a device, a folder) is refused
+  // without blocking, with errno set to EINVAL (EISDIR for a folder).
   static UniqueFd OpenRead(const std::string& path);
   ~UniqueFd() { Reset(); }
   UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
@@ -35,6 +37,10 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+
+// True when `path` names a regular file (or a symbolic link to one) that can be opened
+// for reading; never blocks, whatever the path names.
+bool IsReadableRegularFile(const std::string& path);
 
 // Reads a whole file into `out`; false with `error` set when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error);

@@ -2,14 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <set>
+#include <system_error>
 
 #include "processing/ConvertOps.h"
 #include "processing/Orient.h"
@@ -59,7 +61,85 @@ std::string MakeTemporaryFile(const std::string& target, const std::string& lowe
   return tmpl;
 }
 
+// Why a source could not be read: it is missing, not a plain file, cannot be opened, or
+// holds nothing the readers know.
+FileFailure ReadFailure(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {FailReason::Missing, {}, {}};
+    return {FailReason::Unreadable, {}, std::strerror(errno)};
+  }
+  if (!S_ISREG(st.st_mode)) return {FailReason::NotRegular, {}, {}};
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {FailReason::Unreadable, {}, std::strerror(errno)};
+  close(fd);
+  return {FailReason::NotAPicture, {}, {}};
+}
+
+// The words for a failed folder creation.
+std::string FolderError(int error) {
+  return error == ENOENT ? "its parent folder does not exist" : std::strerror(error);
+}
+
 }  // namespace
+
+std::string DescribeFailure(const std::string& path, const FileFailure& f) {
+  const std::string target = f.Target.empty() ? "the target" : "the target " + f.Target;
+  const std::string because = f.Detail.empty() ? std::string() : " (" + f.Detail + ")";
+  std::string reason;
+  switch (f.Reason) {
+    case FailReason::None:
+      reason = "failed";
+      break;
+    case FailReason::Missing:
+      reason = "the file does not exist";
+      break;
+    case FailReason::NotRegular:
+      reason = "not a regular file";
+      break;
+    case FailReason::Unreadable:
+      reason = "the file cannot be read" + because;
+      break;
+    case FailReason::NotAPicture:
+      reason = "not a picture the readers know, or a damaged one";
+      break;
+    case FailReason::OperationFailed:
+      reason = "the operation failed on this picture";
+      break;
+    case FailReason::Interrupted:
+      reason = "stopped before the operation finished; nothing written";
+      break;
+    case FailReason::TargetExists:
+      reason = target + " exists and existing files are kept (--no-overwrite)";
+      break;
+    case FailReason::TargetIsSource:
+      reason = target + " is one of this batch's own sources; it is never replaced";
+      break;
+    case FailReason::TargetIsFolder:
+      reason = target + " is a folder";
+      break;
+    case FailReason::NameTaken:
+      reason = "another file of this batch already wrote " +
+               (f.Target.empty() ? std::string("the same target") : f.Target);
+      break;
+    case FailReason::PermissionDenied:
+      reason = "cannot write " + target + ": permission denied";
+      break;
+    case FailReason::DiskFull:
+      reason = "cannot write " + target + ": the disk is full";
+      break;
+    case FailReason::WriteFailed:
+      reason = "cannot write " + target + because;
+      break;
+    case FailReason::WorkerDied:
+      reason = "the process converting it ended abnormally";
+      break;
+    case FailReason::FolderFailed:
+      return "cannot create the output folder " + path +
+             (f.Detail.empty() ? std::string() : ": " + f.Detail);
+  }
+  return path + ": " + reason;
+}
 
 std::string CaptionText(const std::string& targetExt) { return "Convert to " + targetExt; }
 std::string ErrorCountText(int errors) { return "Error(s) : " + std::to_string(errors); }
@@ -90,7 +170,11 @@ std::string ConvertEngine::OutputPathFor(const std::string& source) const {
 bool ConvertEngine::EnsureOutputFolder() const {
   struct stat st;
   if (stat(Params.OutputFolder.c_str(), &st) == 0) return true;
-  return !Params.OutputFolder.empty() && mkdir(Params.OutputFolder.c_str(), 0777) == 0;
+  if (Params.OutputFolder.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  return mkdir(Params.OutputFolder.c_str(), 0777) == 0;
 }
 
 void ConvertEngine::PlanBatch() {
@@ -99,12 +183,17 @@ void ConvertEngine::PlanBatch() {
     struct stat st;
     if (stat(path.c_str(), &st) == 0) sources_.push_back({st.st_dev, st.st_ino});
   }
-  // A later file whose output name an earlier file already has must not replace that
-  // file's result.
-  outputTaken_.assign(Params.FileList.size(), false);
+  // A later file whose output name an earlier file shares must not replace that file's
+  // result; it is written only when no earlier file wrote the name.
+  earlierNamesake_.assign(Params.FileList.size(), false);
+  writtenOutputs_.clear();
   std::set<std::string> names;
   for (size_t i = 0; i < Params.FileList.size(); ++i)
-    outputTaken_[i] = !names.insert(OutputPathFor(Params.FileList[i])).second;
+    earlierNamesake_[i] = !names.insert(OutputPathFor(Params.FileList[i])).second;
+}
+
+bool ConvertEngine::HasEarlierNamesake(size_t index) const {
+  return index < earlierNamesake_.size() && earlierNamesake_[index];
 }
 
 bool ConvertEngine::IsBatchSource(const std::string& path) const {
@@ -121,9 +210,9 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   host.SetProgress(int(std::min(index + 1, count)));
   host.MemoLine(FileLine(source, index + 1, count));
 
-  auto fail = [&](FileOutcome outcome, const char* line) {
-    RecordOutcome(outcome);
+  auto fail = [&](FileOutcome outcome, const char* line, const FileFailure& why) {
     host.MemoLine(line);
+    host.FileFailed(source, why);
     return outcome;
   };
 
@@ -134,37 +223,53 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     read = false;
   }
   if (read && Params.AutoOrient) read = OrientAsFile(source, work_);
-  if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed);
+  if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed, ReadFailure(source));
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
 
   bool converted = false;
+  bool interrupted = false;
   try {
-    converted = io_->RunStep(work_, Params, stop, [&host](int ms) { host.Pause(ms); });
+    converted = io_->RunStep(
+        work_, Params, stop, [&host](int ms) { host.Pause(ms); }, &interrupted);
   } catch (...) {
     converted = false;
   }
-  // A pixel step cut short by Stop leaves a half-processed picture: it is not written.
-  if (converted && OperationHasStep(Params.OpCode) && StopRequested(stop)) converted = false;
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
 
-  if (!converted) return fail(FileOutcome::ConvertFailed, kMemoConvertFailed);
-  const bool taken = index < outputTaken_.size() && outputTaken_[index];
-  if (taken || !SaveBitmap(output, work_)) return fail(FileOutcome::SaveFailed, kMemoSaveFailed);
+  if (!converted)
+    return fail(FileOutcome::ConvertFailed, kMemoConvertFailed,
+                {FailReason::OperationFailed, {}, {}});
+  // A pixel step cut short by Stop leaves a half-processed picture: it is not written.
+  // A step that ran to its end is saved even when Stop came meanwhile.
+  if (interrupted) {
+    work_.Release();
+    return fail(FileOutcome::ConvertFailed, kMemoConvertFailed, {FailReason::Interrupted, {}, {}});
+  }
+  if (writtenOutputs_.count(output)) {
+    work_.Release();
+    return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::NameTaken, output, {}});
+  }
+  if (!SaveBitmap(output, work_))
+    return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
   if (Params.KeepMetadata && !CopyMetadata(source, output)) host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 
-void ConvertEngine::RecordOutcome(FileOutcome outcome) {
-  if (outcome == FileOutcome::Saved) return;
+void ConvertEngine::RecordOutcome(size_t index, FileOutcome outcome) {
+  if (outcome == FileOutcome::Saved) {
+    if (index < Params.FileList.size())
+      writtenOutputs_.insert(OutputPathFor(Params.FileList[index]));
+    return;
+  }
   ++errorCount_;
   allSucceeded_ = false;
 }
 
 void ConvertEngine::RunFiles(ConvertHost& host, const StopSource* stop) {
   for (size_t i = 0; i < Params.FileList.size(); ++i) {
-    ConvertFile(i, host, stop);
+    RecordOutcome(i, ConvertFile(i, host, stop));
     host.ProcessMessages();
     if (StopRequested(stop)) {
       RecordStop();
@@ -187,8 +292,10 @@ void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop, const F
     host.SetProgressRange(int(count));
     host.SetProgress(0);
     if (!EnsureOutputFolder()) {
+      const int error = errno;
       ++errorCount_;
       host.MemoLine(kMemoFolderFailed);
+      host.FileFailed(Params.OutputFolder, {FailReason::FolderFailed, {}, FolderError(error)});
     } else {
       allSucceeded_ = true;
       PlanBatch();
@@ -201,40 +308,80 @@ void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop, const F
   if (!allSucceeded_) host.SetErrorText(ErrorCountText(errorCount_));
 }
 
+bool ConvertEngine::FailSave(FailReason reason, const std::string& target, int error) {
+  if (reason == FailReason::WriteFailed) {
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+      reason = FailReason::DiskFull;
+    } else if (error == EACCES || error == EPERM || error == EROFS) {
+      reason = FailReason::PermissionDenied;
+    } else {
+      // Writers that do not leave their error behind: a folder without free room
+      // still tells.
+      struct statvfs vfs {};
+      const std::string folder = ExtractFileDir(target);
+      if (statvfs(folder.empty() ? "." : folder.c_str(), &vfs) == 0 && vfs.f_bavail == 0)
+        reason = FailReason::DiskFull;
+    }
+  }
+  saveFailure_ = {reason, target,
+                  reason == FailReason::WriteFailed && error ? std::strerror(error) : ""};
+  return false;
+}
+
 bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
+  saveFailure_ = {};
   struct stat st;
   if (lstat(outputPath.c_str(), &st) == 0) {
-    if (!Params.Overwrite) return false;
+    if (!Params.Overwrite) return FailSave(FailReason::TargetExists, outputPath);
     // Never replace a file this batch reads, whatever the spelling of its path.
-    if (IsBatchSource(outputPath)) return false;
-    if (stat(outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    if (IsBatchSource(outputPath)) return FailSave(FailReason::TargetIsSource, outputPath);
+    if (stat(outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      return FailSave(FailReason::TargetIsFolder, outputPath);
   }
   const std::string lowerExt = LowerFileExt(outputPath);
   const std::string temp = MakeTemporaryFile(outputPath, lowerExt);
-  if (temp.empty()) return false;
+  if (temp.empty()) return FailSave(FailReason::WriteFailed, outputPath, errno);
 
   bool written = false;
+  errno = 0;
+  int error = 0;
   try {
     written = WriteTo(temp, lowerExt, bitmap);
+    error = errno;
+  } catch (const std::system_error& e) {
+    error = e.code().value();
   } catch (...) {
-    written = false;
+    error = errno;
   }
+  if (written) error = 0;
+  FailReason reason = FailReason::WriteFailed;
   bool renamed = false;
   if (written) {
     if (Params.Overwrite) {
-      renamed = !IsBatchSource(outputPath) && rename(temp.c_str(), outputPath.c_str()) == 0;
+      if (IsBatchSource(outputPath)) {
+        reason = FailReason::TargetIsSource;
+      } else {
+        renamed = rename(temp.c_str(), outputPath.c_str()) == 0;
+        if (!renamed) error = errno;
+      }
       written = renamed;
     } else if (link(temp.c_str(), outputPath.c_str()) != 0) {
       // link() refuses an existing name; file systems without hard links fall back to
       // a check and a rename.
-      renamed = errno != EEXIST && lstat(outputPath.c_str(), &st) != 0 &&
-                rename(temp.c_str(), outputPath.c_str()) == 0;
+      error = errno;
+      if (error == EEXIST || lstat(outputPath.c_str(), &st) == 0) {
+        reason = FailReason::TargetExists;
+      } else {
+        renamed = rename(temp.c_str(), outputPath.c_str()) == 0;
+        if (!renamed) error = errno;
+      }
       written = renamed;
     }
   }
   if (!renamed) unlink(temp.c_str());
   bitmap.Release();
-  return written;
+  if (!written) return FailSave(reason, outputPath, error);
+  return true;
 }
 
 bool ConvertEngine::WriteTo(const std::string& path, const std::string& lowerExt,

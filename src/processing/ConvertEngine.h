@@ -6,7 +6,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,12 +27,45 @@ inline constexpr const char* kMemoFolderFailed = "폴더를 생성할 수 없습
 // After a saved file's line; the file still counts as converted.
 inline constexpr const char* kMemoMetadataFailed = "메타데이터를 복사할 수 없습니다.";
 
+// Why a file of a batch failed. The memo shows one of the four texts above; a host that
+// explains failures (the command line) gets the reason as well.
+enum class FailReason : uint32_t {
+  None,
+  Missing,           // the source does not exist
+  NotRegular,        // the source is a folder, a pipe, a device...
+  Unreadable,        // the source cannot be opened (detail: why)
+  NotAPicture,       // no reader knows the file, or it is damaged
+  OperationFailed,   // the pixel operation failed
+  Interrupted,       // Stop cut the pixel operation short
+  TargetExists,      // the target exists and existing files are kept
+  TargetIsSource,    // the target is one of the batch's own sources
+  TargetIsFolder,    // a folder has the target's name
+  NameTaken,         // an earlier file of the batch wrote the target
+  PermissionDenied,  // the output folder refuses the write
+  DiskFull,          // no room left (or the file size limit reached)
+  WriteFailed,       // the writer failed otherwise (detail: why, when known)
+  WorkerDied,        // the process converting the file ended abnormally
+  FolderFailed,      // the output folder cannot be created (detail: why)
+};
+
+struct FileFailure {
+  FailReason Reason = FailReason::None;
+  std::string Target;  // the output path, for the reasons about the target
+  std::string Detail;  // the system's word on it, when there is one
+};
+
+// One plain-English sentence for a failure of `path` (the source, or the output folder
+// for FolderFailed): "/a/b.png: the file does not exist".
+std::string DescribeFailure(const std::string& path, const FileFailure& failure);
+
 // What the engine reports to, and asks of, whoever runs it.
 class ConvertHost {
  public:
   virtual ~ConvertHost() = default;
   // One line of the memo.
   virtual void MemoLine(const std::string& line) = 0;
+  // Why a file (or the output folder) failed; called right after the memo's failure line.
+  virtual void FileFailed(const std::string& /*path*/, const FileFailure& /*failure*/) {}
   // The caption above the progress bar ("Convert to .jpg").
   virtual void SetCaption(const std::string& /*text*/) {}
   // The error label at the end of a batch that did not fully succeed ("Error(s) : 2").
@@ -51,9 +86,10 @@ class ConvertIO {
   // The picture as stored: the engine turns it upright itself (ConvertParams::AutoOrient).
   virtual bool ReadImage(const std::string& path, Bitmap& bitmap);
   // The pixel operation of params.OpCode; codes without one answer true untouched.
-  // `pause` is called with the pauses an operation asks for between its passes.
+  // `pause` is called with the pauses an operation asks for between its passes;
+  // `interrupted` is set when a stop cut the operation short (see ConvertOps.h).
   virtual bool RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
-                       const std::function<void(int)>& pause);
+                       const std::function<void(int)>& pause, bool* interrupted);
   // Each writer writes exactly `path` (a fresh temporary name chosen by the engine).
   virtual bool CodecSave(const std::string& path, const Bitmap& bitmap,
                          const CodecSaveRequest& request);
@@ -85,8 +121,10 @@ class ConvertEngine {
   void TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop = {});
   // The engine's own file loop: every file in order, pausing between files.
   void RunFiles(ConvertHost& host, const StopSource* stop);
-  // Writes one result; false when the file was not written (and nothing was changed).
+  // Writes one result; false when the file was not written (and nothing was changed),
+  // with the reason in LastSaveFailure().
   bool SaveBitmap(const std::string& outputPath, Bitmap& bitmap);
+  const FileFailure& LastSaveFailure() const { return saveFailure_; }
 
   int ErrorCount() const { return errorCount_; }
   bool AllSucceeded() const { return allSucceeded_; }
@@ -96,14 +134,18 @@ class ConvertEngine {
   std::string OutputPathFor(const std::string& source) const;
   // Makes the output folder (one level) when no entry of that name exists.
   bool EnsureOutputFolder() const;
-  // Notes which files the batch reads and which output names they take, so that no
+  // Notes which files the batch reads and which output names they share, so that no
   // save replaces a source and no file replaces an earlier file's result.
   void PlanBatch();
+  // True when an earlier file of the batch has the same output name as file `index`:
+  // that file may be written only once the earlier ones are known to have failed.
+  bool HasEarlierNamesake(size_t index) const;
   // Converts file `index` (0-based) of FileList: the numbered memo line, then at most
-  // one failure line. Call PlanBatch first.
+  // one failure line (and the host's FileFailed). Call PlanBatch first, and
+  // RecordOutcome for every earlier file whose output name this one shares.
   FileOutcome ConvertFile(size_t index, ConvertHost& host, const StopSource* stop);
-  // Counts the outcome of a file converted elsewhere.
-  void RecordOutcome(FileOutcome outcome);
+  // Counts the outcome of file `index`; a saved file takes its output name.
+  void RecordOutcome(size_t index, FileOutcome outcome);
   // Notes that the batch was stopped before its end.
   void RecordStop() { allSucceeded_ = false; }
 
@@ -114,13 +156,16 @@ class ConvertEngine {
   };
   bool IsBatchSource(const std::string& path) const;
   bool WriteTo(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap);
+  bool FailSave(FailReason reason, const std::string& target, int error = 0);
 
   ConvertIO* io_;
   Bitmap work_;
   int errorCount_ = 0;
   bool allSucceeded_ = false;
-  std::vector<FileId> sources_;    // every source that exists, by identity
-  std::vector<bool> outputTaken_;  // per file: an earlier file has its output name
+  FileFailure saveFailure_;
+  std::vector<FileId> sources_;           // every source that exists, by identity
+  std::vector<bool> earlierNamesake_;     // per file: an earlier file has its output name
+  std::set<std::string> writtenOutputs_;  // output names a file of this batch wrote
 };
 
 // "Convert to " + ext, "Error(s) : " + count, "* total N File(s)", "-path(i/N)".

@@ -13,8 +13,8 @@ bool ConvertIO::ReadImage(const std::string& path, Bitmap& bitmap) {
 }
 
 bool ConvertIO::RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
-                        const std::function<void(int)>& pause) {
-  return RunOperation(bitmap, params, stop, pause);
+                        const std::function<void(int)>& pause, bool* interrupted) {
+  return RunOperation(bitmap, params, stop, pause, interrupted);
 }
 
 bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,

@@ -9,14 +9,22 @@ namespace quorvane {
 
 namespace {
 
+// Notes whether an operation ran to its end.
+void Report(bool* interrupted, bool completed) {
+  if (interrupted) *interrupted = !completed;
+}
+
 // Runs `make` to build a new picture from `bitmap`; on success the bitmap takes it over.
-// Any exception leaves the bitmap as it was and answers false.
+// `make` answers false when a stop cut it short. Any exception leaves the bitmap as it
+// was and answers false.
 template <typename Make>
-bool Replace(Bitmap& bitmap, Make make) {
+bool Replace(Bitmap& bitmap, bool* interrupted, Make make) {
+  Report(interrupted, true);
   try {
     Bitmap result;
-    make(static_cast<const Bitmap&>(bitmap), result);
+    const bool completed = make(static_cast<const Bitmap&>(bitmap), result);
     bitmap.Swap(result);
+    Report(interrupted, completed);
     return true;
   } catch (...) {
     return false;
@@ -43,23 +51,20 @@ void Draw(const Bitmap& inner, Bitmap& outer, int x, int y) {
 
 }  // namespace
 
-bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& input, Bitmap& out) {
+bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                   bool* interrupted) {
+  return Replace(bitmap, interrupted, [&](const Bitmap& input, Bitmap& out) {
     const int64_t w = input.Width(), h = input.Height();
     if (w <= 0 || h <= 0) throw BitmapError("empty picture");
     if (!params.FixedSize) {
       out = NewPicture(w * params.Percent / 100, h * params.Percent / 100, stop);
-      SmoothResize(input, out, stop);
-      return;
+      return SmoothResize(input, out, stop);
     }
     const int64_t tw = params.TargetWidth, th = params.TargetHeight;
     out = NewPicture(tw, th, stop);
     const int64_t ratioImage = h * 100 / w;
     const int64_t ratioTarget = th * 100 / tw;
-    if (!params.KeepAspect || ratioImage == ratioTarget) {
-      SmoothResize(input, out, stop);
-      return;
-    }
+    if (!params.KeepAspect || ratioImage == ratioTarget) return SmoothResize(input, out, stop);
     Bitmap inner;
     int x = 0, y = 0;
     if (ratioImage < ratioTarget) {
@@ -69,30 +74,38 @@ bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource
       inner = NewPicture(th * w / h, th, stop);
       x = int((tw - inner.Width()) / 2);
     }
-    SmoothResize(input, inner, stop);
+    const bool completed = SmoothResize(input, inner, stop);
     out.Fill(params.BorderColor);
     Draw(inner, out, x, y);
+    return completed;
   });
 }
 
-bool TurnLeftBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { TurnBitmapLeft(in, out, stop); });
+bool TurnLeftBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop,
+                    bool* interrupted) {
+  return Replace(bitmap, interrupted,
+                 [&](const Bitmap& in, Bitmap& out) { return TurnBitmapLeft(in, out, stop); });
 }
 
-bool TurnRightBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { TurnBitmapRight(in, out, stop); });
+bool TurnRightBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop,
+                     bool* interrupted) {
+  return Replace(bitmap, interrupted,
+                 [&](const Bitmap& in, Bitmap& out) { return TurnBitmapRight(in, out, stop); });
 }
 
-bool FlipHBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { MirrorBitmap(in, out, stop); });
+bool FlipHBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop, bool* interrupted) {
+  return Replace(bitmap, interrupted,
+                 [&](const Bitmap& in, Bitmap& out) { return MirrorBitmap(in, out, stop); });
 }
 
-bool FlipVBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) { FlipBitmap(in, out, stop); });
+bool FlipVBitmap(Bitmap& bitmap, const ConvertParams&, const StopSource* stop, bool* interrupted) {
+  return Replace(bitmap, interrupted,
+                 [&](const Bitmap& in, Bitmap& out) { return FlipBitmap(in, out, stop); });
 }
 
 bool clsbitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource*,
-               const PassPause& pause) {
+               const PassPause& pause, bool* interrupted) {
+  Report(interrupted, true);  // the passes always run to their end
   try {
     constexpr int kPauseMs = 50;
     ContrastBitmap(bitmap, params.Contrast);
@@ -107,19 +120,25 @@ bool clsbitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource*,
   }
 }
 
-bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
-  return Replace(bitmap, [&](const Bitmap& in, Bitmap& out) {
+bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                  bool* interrupted) {
+  return Replace(bitmap, interrupted, [&](const Bitmap& in, Bitmap& out) {
     out.SetSize(in.Width(), in.Height());
     out.Fill(clWhite);  // what the turned picture does not reach stays white
-    SmoothRotate(in, out, in.Width() / 2, in.Height() / 2, params.RotateAngle, stop);
+    return SmoothRotate(in, out, in.Width() / 2, in.Height() / 2, params.RotateAngle, stop);
   });
 }
 
-bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop) {
-  if (StopRequested(stop)) return true;
+bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+               bool* interrupted) {
+  Report(interrupted, true);
+  if (StopRequested(stop)) {
+    Report(interrupted, false);
+    return true;
+  }
   try {
     const long double exponent = 2 - static_cast<long double>(params.Gamma) / 100;
-    ApplyGammaTable(bitmap, bitmap, stop, exponent);
+    Report(interrupted, ApplyGammaTable(bitmap, bitmap, stop, exponent));
     return true;
   } catch (...) {
     return false;
@@ -143,25 +162,26 @@ bool OperationHasStep(int opCode) {
 }
 
 bool RunOperation(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
-                  const PassPause& pause) {
+                  const PassPause& pause, bool* interrupted) {
   switch (params.OpCode) {
     case opResize:
-      return Resizebitmap2(bitmap, params, stop);
+      return Resizebitmap2(bitmap, params, stop, interrupted);
     case opTurnLeft:
-      return TurnLeftBitmap(bitmap, params, stop);
+      return TurnLeftBitmap(bitmap, params, stop, interrupted);
     case opTurnRight:
-      return TurnRightBitmap(bitmap, params, stop);
+      return TurnRightBitmap(bitmap, params, stop, interrupted);
     case opFlipH:
-      return FlipHBitmap(bitmap, params, stop);
+      return FlipHBitmap(bitmap, params, stop, interrupted);
     case opFlipV:
-      return FlipVBitmap(bitmap, params, stop);
+      return FlipVBitmap(bitmap, params, stop, interrupted);
     case opColor:
-      return clsbitmap(bitmap, params, stop, pause);
+      return clsbitmap(bitmap, params, stop, pause, interrupted);
     case opRotate:
-      return RotateBitmap(bitmap, params, stop);
+      return RotateBitmap(bitmap, params, stop, interrupted);
     case opGamma:
-      return GammaCorr(bitmap, params, stop);
+      return GammaCorr(bitmap, params, stop, interrupted);
     default:
+      Report(interrupted, true);
       return true;
   }
 }

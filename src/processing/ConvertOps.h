@@ -10,9 +10,10 @@
 // Stopping: when `stop` is set while an operation runs, the operation returns early and
 // still answers true with a partly produced picture (rows or pixels not reached are
 // white, or keep their old values under gamma correction, which works in place; a gamma
-// correction asked to stop before it starts changes nothing at all). The caller tells
-// such a picture from a finished one by asking StopRequested(stop) after the call: when
-// it answers true the picture must be treated as unfinished and not be written.
+// correction asked to stop before it starts changes nothing at all). Such a picture is
+// told from a finished one through `interrupted`: when given, it is set to true exactly
+// when a stop cut the operation short (and to false when the operation ran to its end,
+// even if a stop was asked for meanwhile). An unfinished picture must not be written.
 
 #include <functional>
 
@@ -29,32 +30,39 @@ using PassPause = std::function<void(int milliseconds)>;
 
 // OpCode 1: by Percent, or to TargetWidth x TargetHeight, optionally keeping the
 // proportions on BorderColor (letterbox or pillarbox, the odd pixel on the far side).
-bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                   bool* interrupted = nullptr);
 // OpCode 2: 90 degrees counter-clockwise.
-bool TurnLeftBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool TurnLeftBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                    bool* interrupted = nullptr);
 // OpCode 3: 90 degrees clockwise.
-bool TurnRightBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool TurnRightBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                     bool* interrupted = nullptr);
 // OpCode 4: mirror left-right.
-bool FlipHBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool FlipHBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                 bool* interrupted = nullptr);
 // OpCode 5: upside down.
-bool FlipVBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool FlipVBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                 bool* interrupted = nullptr);
 // OpCode 7: Contrast, then Brightness, then Saturation, each a full pass. Does not look
 // at the stop source (the passes are short); `pause` runs after each pass.
 bool clsbitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
-               const PassPause& pause = {});
+               const PassPause& pause = {}, bool* interrupted = nullptr);
 // OpCode 9: smooth rotation by RotateAngle about (W div 2, H div 2), same size; the
 // corners the turned picture does not reach are white.
-bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+                  bool* interrupted = nullptr);
 // OpCode 12: gamma correction with the exponent 2 - Gamma / 100, in place.
-bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop);
+bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
+               bool* interrupted = nullptr);
 
 // True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12).
 bool OperationHasStep(int opCode);
 
 // Runs the step of params.OpCode; codes without a step (0 convert only, 11 watermark, and
 // any unknown code) leave the bitmap alone and answer true. See the note on stopping
-// above: check StopRequested(stop) afterwards before writing the picture.
+// above: a picture with `interrupted` set is not to be written.
 bool RunOperation(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
-                  const PassPause& pause = {});
+                  const PassPause& pause = {}, bool* interrupted = nullptr);
 
 }  // namespace quorvane

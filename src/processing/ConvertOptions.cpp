@@ -285,8 +285,10 @@ std::string ConvertUsageText() {
 Converts image files into one format, optionally applying one operation.
 
   -f, --format jpg|png|tif|bmp|pnm|gif|tga|sgi   target format (default jpg)
-  -o, --output DIR        output folder (default: the first file's folder + "/quorvane-conv")
-      --keep-name         keep each source's name and extension
+  -o, --output DIR        output folder (default: the first file's folder + "/quorvane-conv");
+                          missing parent folders are created
+      --keep-name         keep each file's name and therefore its format (-f is then
+                          ignored): a.png is written as a PNG named a.png
   -q, --quality N         JPEG quality 1..100 (default 80)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
       --no-overwrite      an existing output file is an error (default: overwrite)
@@ -299,14 +301,18 @@ Converts image files into one format, optionally applying one operation.
       --keep-aspect       with --resize WxH: keep the proportions on a border
       --border-color #RRGGBB   border colour for --keep-aspect (default white)
       --turn-left | --turn-right | --flip-h | --flip-v
-      --rotate DEG        -180..180, in hundredths of a degree at most
+      --rotate DEG        -180..180, in hundredths of a degree at most; positive turns
+                          clockwise, negative counter-clockwise
       --color C,L,S       contrast -255..1023, brightness -1023..255,
                           saturation -255..1024 (0 leaves colours unchanged)
       --gamma V           0.01..1.99 (1.00 leaves the picture unchanged)
   -j, --jobs N            convert N files at once in separate processes (default 1)
-      --quiet             no file lines
+      --quiet             no per-file lines; failures are still reported
   -h, --help              this text
 
+Messages: the per-file lines and the memo lines (in Korean, as the conversion dialog
+shows them) go to standard output; for each failed file, one line in English with its
+path and the reason goes to standard error.
 Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error.
 )";
 }

@@ -25,13 +25,12 @@ void PrepareDest(Bitmap& dest, int width, int height, const StopSource* stop) {
 // Runs `body` with a source that is not the destination: when the caller passes the same
 // bitmap twice, the routine reads from a copy.
 template <typename Body>
-void WithDistinctSource(const Bitmap& source, Bitmap& dest, Body body) {
+bool WithDistinctSource(const Bitmap& source, Bitmap& dest, Body body) {
   if (&source == &dest) {
     const Bitmap copy(source);
-    body(copy);
-  } else {
-    body(source);
+    return body(copy);
   }
+  return body(source);
 }
 
 }  // namespace
@@ -39,8 +38,8 @@ void WithDistinctSource(const Bitmap& source, Bitmap& dest, Body body) {
 // ---------------------------------------------------------------------------------------
 // Mirror, flip, quarter turns
 
-void MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
-  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+bool MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  return WithDistinctSource(source, dest, [&](const Bitmap& src) {
     const int w = src.Width(), h = src.Height();
     PrepareDest(dest, w, h, stop);
     for (int y = 0; y < h; ++y) {
@@ -52,27 +51,29 @@ void MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
         d[x * size_t(3) + 1] = p[1];
         d[x * size_t(3) + 2] = p[2];
       }
-      if (StopRequested(stop)) return;
+      if (y + 1 < h && StopRequested(stop)) return false;
     }
+    return true;
   });
 }
 
-void FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
-  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+bool FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  return WithDistinctSource(source, dest, [&](const Bitmap& src) {
     const int w = src.Width(), h = src.Height();
     PrepareDest(dest, w, h, stop);
     for (int y = 0; y < h; ++y) {
       std::memcpy(dest.ScanLine(y), src.ScanLine(h - 1 - y), size_t(w) * 3);
-      if (StopRequested(stop)) return;
+      if (y + 1 < h && StopRequested(stop)) return false;
     }
+    return true;
   });
 }
 
 namespace {
 
 // Destination (H - 1 - y, x) = source (x, y) when clockwise, (y, W - 1 - x) otherwise.
-void TurnQuarter(const Bitmap& source, Bitmap& dest, bool clockwise, const StopSource* stop) {
-  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+bool TurnQuarter(const Bitmap& source, Bitmap& dest, bool clockwise, const StopSource* stop) {
+  return WithDistinctSource(source, dest, [&](const Bitmap& src) {
     const int w = src.Width(), h = src.Height();
     PrepareDest(dest, h, w, stop);
     for (int y = 0; y < h; ++y) {
@@ -84,19 +85,20 @@ void TurnQuarter(const Bitmap& source, Bitmap& dest, bool clockwise, const StopS
         d[1] = s[x * size_t(3) + 1];
         d[2] = s[x * size_t(3) + 2];
       }
-      if (StopRequested(stop)) return;
+      if (y + 1 < h && StopRequested(stop)) return false;
     }
+    return true;
   });
 }
 
 }  // namespace
 
-void TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
-  TurnQuarter(source, dest, true, stop);
+bool TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  return TurnQuarter(source, dest, true, stop);
 }
 
-void TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
-  TurnQuarter(source, dest, false, stop);
+bool TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+  return TurnQuarter(source, dest, false, stop);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -147,7 +149,7 @@ int ResizeRowSse2(const uint8_t* __restrict top, const uint8_t* __restrict botto
 }  // namespace
 #endif
 
-void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
+bool SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
                       uint8_t* dest, int destWidth, int destHeight, size_t destStride,
                       const StopSource* stop) {
   if (sourceWidth < 1 || sourceHeight < 1 || destWidth < 1 || destHeight < 1)
@@ -219,16 +221,17 @@ void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, 
       d += 3;
     }
     sy += ystep;
-    if (StopRequested(stop)) return;
+    if (i + 1 < destHeight && StopRequested(stop)) return false;
   }
+  return true;
 }
 
-void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+bool SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
   if (source.Empty() || dest.Empty())
     throw BitmapError("cannot resample to or from an empty picture");
-  WithDistinctSource(source, dest, [&](const Bitmap& src) {
-    SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(), dest.Width(),
-                     dest.Height(), dest.Stride(), stop);
+  return WithDistinctSource(source, dest, [&](const Bitmap& src) {
+    return SmoothResizeRows(src.Bits(), src.Width(), src.Height(), src.Stride(), dest.Bits(),
+                            dest.Width(), dest.Height(), dest.Stride(), stop);
   });
 }
 
@@ -385,11 +388,11 @@ void NarrowSpan(double a0, double slope, double low, double high, double& begin,
 
 }  // namespace
 
-void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
+bool SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
                   long double angleDegrees, const StopSource* stop) {
   if (!std::isfinite(angleDegrees)) throw std::invalid_argument("rotation angle is not a number");
-  if (source.Empty() || dest.Empty()) return;
-  WithDistinctSource(source, dest, [&](const Bitmap& src) {
+  if (source.Empty() || dest.Empty()) return true;
+  return WithDistinctSource(source, dest, [&](const Bitmap& src) {
     const int w = src.Width(), h = src.Height();
     const int destW = dest.Width(), destH = dest.Height();
     const long double theta = -angleDegrees * M_PIl / 180;
@@ -422,8 +425,9 @@ void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
       if (!RotateRow(src.Bits(), src.Stride(), w, h, xxc.data(), xxs.data(), yy * s, yy * c,
                      centreX, centreY, offX, offY, dest.ScanLine(i), destW, jBegin, jEnd, samples,
                      stop))
-        return;
+        return false;
     }
+    return true;
   });
 }
 
@@ -448,12 +452,13 @@ void MapRow(const uint8_t* in, uint8_t* out, size_t count, const uint8_t* __rest
   for (; k < count; ++k) out[k] = map[in[k]];
 }
 
-void MapBytes(const Bitmap& source, Bitmap& dest, const ByteMap& map, const StopSource* stop) {
+bool MapBytes(const Bitmap& source, Bitmap& dest, const ByteMap& map, const StopSource* stop) {
   const size_t rowBytes = size_t(source.Width()) * 3;
   for (int y = 0; y < source.Height(); ++y) {
     MapRow(source.ScanLine(y), dest.ScanLine(y), rowBytes, map.data());
-    if (StopRequested(stop)) return;
+    if (y + 1 < source.Height() && StopRequested(stop)) return false;
   }
+  return true;
 }
 
 // The products are 64-bit, so amounts far outside their ranges clamp instead of
@@ -524,12 +529,12 @@ GammaTable BuildGammaTable(long double exponent) {
   return table;
 }
 
-void ApplyGammaTable(const Bitmap& source, Bitmap& dest, const StopSource* stop,
+bool ApplyGammaTable(const Bitmap& source, Bitmap& dest, const StopSource* stop,
                      long double exponent) {
   const GammaTable table = BuildGammaTable(exponent);
   if (&source != &dest && (dest.Width() != source.Width() || dest.Height() != source.Height()))
     dest.SetSize(source.Width(), source.Height());
-  MapBytes(source, dest, table, stop);
+  return MapBytes(source, dest, table, stop);
 }
 
 }  // namespace quorvane

@@ -4,7 +4,9 @@
 //
 // All pictures are 24-bit Bitmaps. Routines that take a stop source look at it at fixed
 // points (named below) and return at once when it is set; whatever has not been produced
-// by then is left as it was. A null stop source means "run to the end".
+// by then is left as it was. A null stop source means "run to the end". Those routines
+// answer true when they ran to their end and false when a stop cut them short (a stop
+// seen after the last row still leaves a finished picture, and answers true).
 //
 // Integer division is C++ "/" (truncates toward zero); rounding is to the nearest integer
 // with ties to even.
@@ -26,23 +28,23 @@ constexpr int ClampRange(int value, int low, int high) {
 
 // Destination = source mirrored left-right. The destination is sized to the source and
 // starts white. Stop check after each row.
-void MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+bool MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 // Destination = source upside down. Sized like MirrorBitmap. Stop check after each row.
-void FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+bool FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 // Destination = source turned 90 degrees clockwise: H wide, W high, starts white.
 // Stop check after each source row.
-void TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+bool TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 // Destination = source turned 90 degrees counter-clockwise. Stop check after each source row.
-void TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+bool TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 
 // Bilinear resampling of the whole source into the destination, which the caller has
 // already sized. Fixed point with 15 fraction bits. Throws BitmapError when either
 // picture is empty. Stop check after each destination row.
-void SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+bool SmoothResize(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 
 // The same over raw rows of 24-bit pixels (no size limit of its own); for pictures held
 // outside a Bitmap. Both sizes must be at least 1 x 1.
-void SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
+bool SmoothResizeRows(const uint8_t* source, int sourceWidth, int sourceHeight, size_t sourceStride,
                       uint8_t* dest, int destWidth, int destHeight, size_t destStride,
                       const StopSource* stop);
 
@@ -56,7 +58,7 @@ bool FitBitmap(Bitmap& bitmap, int boxWidth, int boxHeight, const StopSource* st
 // screen) with bilinear sampling, into a destination the caller has sized; destination
 // pixels whose source lies outside the picture are not written. A destination of another
 // size than the source is centred on it. Stop check after each destination pixel.
-void SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
+bool SmoothRotate(const Bitmap& source, Bitmap& dest, int centreX, int centreY,
                   long double angleDegrees, const StopSource* stop);
 
 // In place, on every channel of every pixel.
@@ -71,7 +73,7 @@ GammaTable BuildGammaTable(long double exponent);
 // Builds the table for the exponent, then maps every pixel byte of every row through it.
 // Source and destination may be the same bitmap; a destination of another size is sized
 // to the source first. Stop check after each row.
-void ApplyGammaTable(const Bitmap& source, Bitmap& dest, const StopSource* stop,
+bool ApplyGammaTable(const Bitmap& source, Bitmap& dest, const StopSource* stop,
                      long double exponent);
 
 }  // namespace quorvane

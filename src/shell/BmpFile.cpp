@@ -8,6 +8,7 @@
 
 #include "platform/FileIO.h"
 #include "platform/LittleEndian.h"
+#include "shell/AlphaBlend.h"
 
 namespace quorvane {
 
@@ -63,6 +64,7 @@ struct BmpLayout {
   int bitCount = 0;
   uint32_t compression = kRgb;
   std::array<uint32_t, 3> masks{};  // red, green, blue
+  uint32_t alphaMask = 0;           // bit fields with an alpha channel; 0 without
   size_t pixelOffset = 0;
   std::array<std::array<uint8_t, 3>, 256> palette{};  // B, G, R; unused entries black
   int paletteCount = 0;
@@ -126,6 +128,9 @@ BmpLayout ParseHeaders(const uint8_t* d, size_t size) {
           if (paletteOffset > size) Fail("truncated masks");
         }
         for (int i = 0; i < 3; ++i) L.masks[size_t(i)] = U32(d + maskOffset + size_t(i) * 4);
+        // The fourth mask: in every header from 56 bytes on, or after a plain one.
+        if (headerSize >= 56 || L.compression == kAlphaBitFields)
+          L.alphaMask = U32(d + maskOffset + 12);
         break;
       }
       default:
@@ -173,7 +178,12 @@ void DecodeRows(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& pictu
   // The last row's padding may be missing; its pixels may not.
   if (L.pixelOffset + rowSize * uint64_t(L.height - 1) + lastRowBytes > size)
     Fail("truncated pixel data");
-  const MaskChannel red(L.masks[0]), green(L.masks[1]), blue(L.masks[2]);
+  const MaskChannel red(L.masks[0]), green(L.masks[1]), blue(L.masks[2]), alpha(L.alphaMask);
+  // Alpha values, kept until the whole picture is known: an alpha channel that is 0
+  // everywhere was never meant as one.
+  std::vector<uint8_t> alphas;
+  bool anyAlpha = false;
+  if (L.alphaMask != 0) alphas.resize(size_t(L.width) * size_t(L.height));
   for (int r = 0; r < L.height; ++r) {
     const uint8_t* src = d + L.pixelOffset + uint64_t(r) * rowSize;
     uint8_t* dst = picture.ScanLine(L.topDown ? r : L.height - 1 - r);
@@ -194,12 +204,25 @@ void DecodeRows(const uint8_t* d, size_t size, const BmpLayout& L, Bitmap& pictu
           dst[0] = blue.Value(px);
           dst[1] = green.Value(px);
           dst[2] = red.Value(px);
+          if (!alphas.empty()) {
+            const uint8_t a = alpha.Value(px);
+            alphas[size_t(r) * size_t(L.width) + size_t(x)] = a;
+            anyAlpha = anyAlpha || a != 0;
+          }
           break;
         }
         default:  // 24
           std::copy_n(src + x * 3, 3, dst);
       }
     }
+  }
+  if (!anyAlpha) return;
+  // Transparent pixels are shown over white.
+  for (int r = 0; r < L.height; ++r) {
+    uint8_t* dst = picture.ScanLine(L.topDown ? r : L.height - 1 - r);
+    const uint8_t* a = alphas.data() + size_t(r) * size_t(L.width);
+    for (int x = 0; x < L.width; ++x, dst += 3)
+      for (int k = 0; k < 3; ++k) dst[k] = OverWhite(dst[k], a[x]);
   }
 }
 

@@ -21,7 +21,8 @@ class BmpError : public std::runtime_error {
 // Reads 1, 4, 8, 16, 24 and 32 bits per pixel, RLE4 and RLE8, bit-field masks (16 and
 // 32 bits), bottom-up and top-down rows, OS/2 core headers and every later header
 // (read as its first 40 bytes plus masks). Palette indices beyond the palette are
-// black; pixels an RLE stream skips take palette entry 0; alpha is ignored.
+// black; pixels an RLE stream skips take palette entry 0; an alpha channel given by bit
+// fields (a fourth mask) is composited over white, unless it is 0 everywhere.
 // Throws BmpError for anything it cannot decode (truncated or corrupt data, a size
 // beyond Bitmap's limits); `out` is only replaced on success.
 void DecodeBmp(const uint8_t* data, size_t size, Bitmap& out);

@@ -9,6 +9,8 @@
 #include <exception>
 #include <fstream>
 
+#include "platform/FileIO.h"
+#include "shell/AlphaBlend.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
@@ -102,30 +104,58 @@ void ClearErrors(const CodecTable& t) {
   }
 }
 
-// Copies the library's current image (already converted to B, G, R unsigned bytes)
-// into the rows that `target` provides, top row first whatever the image's origin
-// (`flip` turns the order round once more). Volumes give their first slice. False
-// when the image is not what the conversion promised, too large, or refused.
-bool ilutConvertToHBitmap(const CodecTable& t, const CodecPixelTarget& target, bool flip) {
+// True when the library's current image carries transparency: an alpha channel, or a
+// palette with one.
+bool HasAlpha(const CodecTable& t) {
+  switch (t.ilGetInteger(IL_IMAGE_FORMAT)) {
+    case IL_RGBA:
+    case IL_BGRA:
+    case IL_LUMINANCE_ALPHA:
+      return true;
+    case IL_COLOUR_INDEX: {
+      const ILint palette = t.ilGetInteger(IL_PALETTE_TYPE);
+      return palette == IL_PAL_RGBA32 || palette == IL_PAL_BGRA32;
+    }
+    default:
+      return false;
+  }
+}
+
+// Copies the library's current image (already converted to unsigned bytes, B, G, R when
+// `channels` is 3, B, G, R, A over white when 4) into the rows that `target` provides,
+// top row first whatever the image's origin (`flip` turns the order round once more).
+// Volumes give their first slice. False when the image is not what the conversion
+// promised, too large, or refused.
+bool ilutConvertToHBitmap(const CodecTable& t, const CodecPixelTarget& target, bool flip,
+                          int channels) {
   const ILint width = t.ilGetInteger(IL_IMAGE_WIDTH);
   const ILint height = t.ilGetInteger(IL_IMAGE_HEIGHT);
-  if (t.ilGetInteger(IL_IMAGE_FORMAT) != IL_BGR ||
-      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != 3)
+  if (t.ilGetInteger(IL_IMAGE_FORMAT) != (channels == 4 ? IL_BGRA : IL_BGR) ||
+      t.ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || t.ilGetInteger(IL_IMAGE_BPP) != channels)
     return false;
   if (width <= 0 || height <= 0 || !Bitmap::SizeAllowed(width, height)) return false;
   const size_t rowBytes = size_t(width) * 3;
+  const size_t sourceRowBytes = size_t(width) * size_t(channels);
   const ILint dataSize = t.ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
-  if (dataSize < 0 || size_t(dataSize) < rowBytes * size_t(height)) return false;
+  if (dataSize < 0 || size_t(dataSize) < sourceRowBytes * size_t(height)) return false;
   const ILubyte* data = t.ilGetData();
   if (!data) return false;
+  const bool blend = channels == 4 && !AlphaAllZero(data, size_t(width) * size_t(height));
   const bool bottomUp = (t.ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT) != flip;
   uint8_t* rows = target(width, height);
   if (!rows) return false;
   const size_t stride = Bitmap::StrideFor(width);
   for (int y = 0; y < height; ++y) {
     const size_t sourceRow = size_t(bottomUp ? height - 1 - y : y);
+    const ILubyte* in = data + sourceRow * sourceRowBytes;
     uint8_t* row = rows + size_t(y) * stride;
-    std::memcpy(row, data + sourceRow * rowBytes, rowBytes);
+    if (channels == 3) {
+      std::memcpy(row, in, rowBytes);
+    } else if (blend) {
+      BgraRowOverWhite(in, row, size_t(width));
+    } else {
+      for (ILint x = 0; x < width; ++x) std::memcpy(row + size_t(x) * 3, in + size_t(x) * 4, 3);
+    }
     std::memset(row + rowBytes, 0, stride - rowBytes);
   }
   return true;
@@ -250,6 +280,8 @@ bool CodecLoad(const std::string& path, Bitmap& out) {
 bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   const CodecTable& t = Table();
   if (!t.bound) return false;
+  // The library opens files with a blocking open: a pipe would stop it for good.
+  if (!IsReadableRegularFile(path)) return false;
   if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin
@@ -257,9 +289,11 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   const bool flip = LowerFileExt(path) == ".pcd";
   bool copied = false;
   const bool loaded = t.ilLoadImage(path.c_str()) != IL_FALSE;
-  if (loaded && t.ilConvertImage(IL_BGR, IL_UNSIGNED_BYTE)) {
+  // Transparent pictures are composited over white as they are copied out.
+  const int channels = loaded && HasAlpha(t) ? 4 : 3;
+  if (loaded && t.ilConvertImage(channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE)) {
     try {
-      copied = ilutConvertToHBitmap(t, target, flip);
+      copied = ilutConvertToHBitmap(t, target, flip, channels);
     } catch (const std::exception&) {
       copied = false;
     }

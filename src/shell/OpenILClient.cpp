@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileIO.h"
 #include "shell/CodecClient.h"
 #include "shell/OpenIL.h"
 
@@ -61,6 +62,8 @@ void SetCodecLibraryNames(const std::string& core, const std::string& toolkit) {
 bool CodecInit() { return DefaultCodecClient().Init(); }
 
 bool CodecLoad(const std::string& path, Bitmap& out) {
+  // A pipe or device named like a picture never reaches the helper.
+  if (!IsReadableRegularFile(path)) return false;
   return DefaultCodecClient().Load(path, out);
 }
 

@@ -48,9 +48,11 @@ bool DibToBitmap(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
   if (!ReadDibHeader(info, infoSize, h)) return false;
   const int64_t need = DibPixelBytes(h);
   if (need < 0 || !bits || uint64_t(need) > bitsSize) return false;
-  const bool masked = h.Compression == kBiBitfields;
+  const bool masked = h.Compression == kBiBitfields || h.Compression == kBiAlphaBitfields;
   if (h.Compression != kBiRgb && !(masked && (h.BitCount == 16 || h.BitCount == 32))) return false;
-  if (masked && infoSize < 40 + 12) return false;  // the three masks follow the header
+  // The three masks (four with alpha) follow the header.
+  if (masked && infoSize < size_t(40 + (h.Compression == kBiAlphaBitfields ? 16 : 12)))
+    return false;
 
   // The header, colour table and rows are a BMP file without its 14-byte file header:
   // put one in front and let the BMP reader do the rest.

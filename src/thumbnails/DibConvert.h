@@ -1,8 +1,8 @@
 #pragma once
 // Device-independent bitmaps handed over in memory (by image plug-ins, as AVI frames):
 // a BITMAPINFOHEADER (40 bytes or a later, longer version), the bit-field masks of a
-// 40-byte BI_BITFIELDS header and the colour table, then the pixel rows, each padded to
-// 4 bytes, bottom row first unless the height is negative.
+// 40-byte BI_BITFIELDS (or BI_ALPHABITFIELDS) header and the colour table, then the pixel rows,
+// each padded to 4 bytes, bottom row first unless the height is negative.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +24,7 @@ struct DibHeader {
 
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
 
 // Reads the header fields; false when `info` is shorter than 40 bytes or its size
 // field is out of range.
@@ -34,9 +35,10 @@ bool ReadDibHeader(const uint8_t* info, size_t infoSize, DibHeader& header);
 int64_t DibPixelBytes(const DibHeader& header);
 
 // Converts to 24-bit B, G, R. Handles 1, 4, 8 (colour table), 16, 24 and 32 bits
-// per pixel, uncompressed or with bit-field masks. Every size is checked against the
-// bytes given and against Bitmap's limits; false (and `out` unchanged) when anything
-// does not fit.
+// per pixel, uncompressed or with bit-field masks; an alpha mask (a fourth mask, or the
+// one of a longer header) composites the picture over white, as the BMP reader does. Every size is
+// checked against the bytes given and against Bitmap's limits; false (and `out` unchanged) when
+// anything does not fit.
 bool DibToBitmap(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize,
                  Bitmap& out);
 

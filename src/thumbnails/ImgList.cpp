@@ -1,6 +1,7 @@
 #include "thumbnails/ImgList.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "thumbnails/ImgResize.h"
@@ -61,6 +62,11 @@ void TImgList::SetCapacity(int N) {
   if (N < count_) count_ = N;
 
   const size_t pagesNeeded = size_t(CeilDiv(N, perPage_));
+  // Every page but the last is full height: a short last page that gets successors
+  // grows to full height first.
+  if (!pages_.empty() && pages_.size() < pagesNeeded &&
+      pages_.back()->Height() != pageBitmapHeight_)
+    pages_.back()->Resize(pageBitmapWidth_, pageBitmapHeight_, color_);
   while (pages_.size() < pagesNeeded) {
     auto page = std::make_unique<Bitmap>();
     const bool last = pages_.size() + 1 == pagesNeeded;
@@ -93,6 +99,7 @@ int TImgList::Add(const Bitmap& picture) {
   if (w <= 0 || h <= 0) return index;
   const int x = pos.x + (cellWidth_ - w) / 2;
   const int y = pos.y + (cellHeight_ - h) / 2;
+  assert(x >= 0 && y >= 0 && x + w <= page.Width() && y + h <= page.Height());
   for (int row = 0; row < h; ++row)
     std::memcpy(page.ScanLine(y + row) + size_t(x) * 3, picture.ScanLine(row), size_t(w) * 3);
   return index;

@@ -88,8 +88,9 @@ int TImgUtil::CheckImageType(const std::string& FileName) {
   }
   const std::string ext = LowerFileExt(FileName);
   if (ext.empty()) {
-    // The root ("/", the drive of this platform) or an existing folder.
-    if ((!FileName.empty() && FileName.back() == '/') || IsFolder(FileName)) {
+    // The root ("/", the drive of this platform) or an existing folder; a name ending
+    // in "/" is a folder only when that folder exists.
+    if (FileName == "/" || IsFolder(FileName)) {
       imageType_ = iitDir;
       return 0;
     }

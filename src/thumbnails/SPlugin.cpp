@@ -1,10 +1,10 @@
 #include "thumbnails/SPlugin.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/FileIO.h"
 #include "shell/FileNames.h"
 #include "thumbnails/DibConvert.h"
 
@@ -15,16 +15,16 @@ namespace {
 // The file's first bytes; read errors leave zeros.
 std::vector<uint8_t> ReadHead(const std::string& FileName) {
   std::vector<uint8_t> head(kSusieHeadSize, 0);
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return head;
+  // A pipe or a device named like a picture must not block the thumbnail worker.
+  const UniqueFd fd = UniqueFd::OpenRead(FileName);
+  if (!fd.Ok()) return head;
   size_t got = 0;
   while (got < head.size()) {
-    const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+    const ssize_t n = ::read(fd.Get(), head.data() + got, head.size() - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += size_t(n);
   }
-  ::close(fd);
   return head;
 }
 

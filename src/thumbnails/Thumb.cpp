@@ -1,7 +1,5 @@
 #include "thumbnails/Thumb.h"
 
-#include "platform/FileIO.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/FileIO.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
@@ -374,7 +373,7 @@ int TThumb::Rewrite(const std::string& cacheFile, Pred drop) {
       written += int64_t(n);
     }
   }
-  if (removed.empty()) {
+  if (removed.empty() && written > int64_t(kThumbFileHeaderSize)) {
     fail();  // nothing to take out: the cache file stays untouched
     return 0;
   }
@@ -450,7 +449,11 @@ bool TThumb::Remove(const std::string& sourcePath) {
 bool TThumb::Purge(std::vector<std::string> sourcePaths) {
   const ActiveRestorer restore = CloseForRewrite();
 
-  std::sort(sourcePaths.begin(), sourcePaths.end());
+  // Ordered without regard to case, as the cache compares paths (ties in byte order).
+  std::sort(sourcePaths.begin(), sourcePaths.end(), [](const std::string& a, const std::string& b) {
+    const std::string la = LowerAscii(a), lb = LowerAscii(b);
+    return la != lb ? la < lb : a < b;
+  });
   bool result = false;
   for (size_t first = 0; first < sourcePaths.size();) {
     const std::string folder = ExtractFileDir(sourcePaths[first]);

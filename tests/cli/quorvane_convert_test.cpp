@@ -7,20 +7,12 @@
 #include <cstdio>
 #include <sstream>
 
+#include "cli/CliRunner.h"
 #include "processing/ConvertTestHelpers.h"
 #include "shell/ReadImage.h"
 
 namespace quorvane::test {
 namespace {
-
-const std::string kBinary = std::string(QUORVANE_BINARY_DIR) + "/quorvane-convert";
-
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-  std::vector<std::string> lines;  // stdout split into lines
-};
 
 class QuorvaneConvertTest : public ::testing::Test {
  protected:
@@ -33,23 +25,8 @@ class QuorvaneConvertTest : public ::testing::Test {
   // Runs the converter in `cwd` (the test folder by default) with `env` prefixed.
   CliResult Run(const std::vector<std::string>& args, const std::string& env = "",
                 const std::string& cwd = "") {
-    std::string command = "cd " + ShellQuote(cwd.empty() ? dir.path() : cwd) + " && " + env + " " +
-                          ShellQuote(kBinary);
-    for (const std::string& a : args) command += " " + ShellQuote(a);
-    const std::string errFile = dir.file("stderr.txt");
-    command += " 2>" + ShellQuote(errFile);
-    CliResult r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = ReadFileBytes(errFile);
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
-    return r;
+    return RunShell(ConverterCommand(ConverterBinary(), args, env, cwd.empty() ? dir.path() : cwd),
+                    dir.file("stderr.txt"));
   }
 
   std::string Picture(const std::string& name, int width = 12, int height = 8) {
@@ -69,8 +46,9 @@ TEST_F(QuorvaneConvertTest, PrintsTheMemoLinesAndAnswersFailure) {
   EXPECT_EQ(r.lines, (std::vector<std::string>{"* total 3File(s)", "-" + a + "(1/3)",
                                                "-" + bad + "(2/3)", "파일을 읽어들일 수 없습니다.",
                                                "-" + c + "(3/3)", "Error(s) : 1"}));
-  // Not a terminal: no progress bar.
-  EXPECT_EQ(r.err, "");
+  // Not a terminal: no progress bar; the failure's reason.
+  EXPECT_EQ(r.err,
+            "quorvane-convert: " + bad + ": not a picture the readers know, or a damaged one\n");
   EXPECT_EQ(FolderNames(src + "/quorvane-conv"), (std::set<std::string>{"a 1.jpg", "다.jpg"}));
 }
 
@@ -190,10 +168,20 @@ TEST_F(QuorvaneConvertTest, JobsPrintTheSameLinesInFileOrder) {
 
 TEST_F(QuorvaneConvertTest, OutputFolderThatCannotBeMade) {
   const std::string a = Picture("a.png");
-  const CliResult r = Run({"-o", "missing/deeper", "-j", "2", a, a});
+  dir.write("plain", "a file where a folder would go");
+  const CliResult r = Run({"-o", "plain/deeper", "-j", "2", a, a});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.lines, (std::vector<std::string>{"* total 2File(s)", "폴더를 생성할 수 없습니다.",
                                                "Error(s) : 1"}));
+  EXPECT_EQ(r.err, std::string("quorvane-convert: cannot create the output folder plain/deeper") +
+                       ": Not a directory\n");
+}
+
+TEST_F(QuorvaneConvertTest, MissingParentsOfTheOutputFolderAreMade) {
+  const std::string a = Picture("a.png");
+  const CliResult r = Run({"-o", "새 폴더/deeper/결과", a});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FolderNames(dir.file("새 폴더/deeper/결과")), (std::set<std::string>{"a.jpg"}));
 }
 
 TEST_F(QuorvaneConvertTest, UsageErrors) {

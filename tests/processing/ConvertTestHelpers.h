@@ -30,12 +30,18 @@ class RecordingHost : public ConvertHost {
   int progressMax = -1;
   std::vector<int> progress;
   int pauses = 0;
+  std::vector<FailReason> reasons;        // one per failure, in order
+  std::vector<std::string> explanations;  // the same, as the command line words them
   std::function<void(const std::string&)> onLine;
   std::function<void()> onPause;
 
   void MemoLine(const std::string& line) override {
     lines.push_back(line);
     if (onLine) onLine(line);
+  }
+  void FileFailed(const std::string& path, const FileFailure& failure) override {
+    reasons.push_back(failure.Reason);
+    explanations.push_back(DescribeFailure(path, failure));
   }
   void SetCaption(const std::string& text) override { caption = text; }
   void SetErrorText(const std::string& text) override { errorText = text; }

@@ -5,6 +5,7 @@
 
 #include "processing/ConvertTestHelpers.h"
 #include "shell/ReadImage.h"
+#include "support/ChildProcess.h"
 
 namespace quorvane::test {
 namespace {
@@ -235,6 +236,10 @@ TEST_F(ConvertEngineTest, OutputFolderThatCannotBeMade) {
   EXPECT_TRUE(io.reads.empty());
   EXPECT_FALSE(engine.AllSucceeded());
   EXPECT_EQ(host.errorText, "Error(s) : 1");
+  // The dialog makes one level only; the reason says why it failed.
+  EXPECT_EQ(host.explanations, std::vector<std::string>{"cannot create the output folder " +
+                                                        engine.Params.OutputFolder +
+                                                        ": its parent folder does not exist"});
 }
 
 TEST_F(ConvertEngineTest, UnreadableFilesAreReportedAndTheBatchGoesOn) {
@@ -262,19 +267,6 @@ TEST_F(ConvertEngineTest, FailedOperationIsReported) {
   EXPECT_TRUE(FolderNames(out).empty());
 }
 
-// Runs `body` in a child process that cannot write where only its owner may (an
-// unprivileged user when the tests run as root); answers the child's exit status.
-int RunUnprivileged(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
-}
-
 TEST_F(ConvertEngineTest, ReadOnlyOutputFolder) {
   const std::string a = AddSource("a.png");
   const std::string b = AddSource("b.png");
@@ -285,12 +277,20 @@ TEST_F(ConvertEngineTest, ReadOnlyOutputFolder) {
   chmod(a.c_str(), 0644);
   chmod(b.c_str(), 0644);
   chmod(out.c_str(), 0555);
+  // The child reads through a codec helper it can reach, wherever the build is.
+  std::string why;
+  const std::string programs = ShareBuiltPrograms(dir, false, why);
+  if (programs.empty()) GTEST_SKIP() << why;
   const int status = RunUnprivileged([&] {
+    setenv("QUORVANE_CODEC_HELPER", SharedCodecHelper(programs).c_str(), 1);
     engine.TransProc(host, nullptr);
     const std::vector<std::string> expected = {"* total 2File(s)", "-" + a + "(1/2)",
                                                "파일을 저장할 수 없습니다.", "-" + b + "(2/2)",
                                                "파일을 저장할 수 없습니다."};
-    return host.lines == expected && host.errorText == "Error(s) : 2" ? 0 : 1;
+    const std::vector<FailReason> reasons(2, FailReason::PermissionDenied);
+    return host.lines == expected && host.errorText == "Error(s) : 2" && host.reasons == reasons
+               ? 0
+               : 1;
   });
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(FolderNames(out).empty());
@@ -411,6 +411,64 @@ TEST_F(ConvertEngineTest, StopInsideTheOperationDropsThatPicture) {
   EXPECT_EQ(io.reads.size(), 1u);
   EXPECT_TRUE(FolderNames(out).empty());
   EXPECT_EQ(host.errorText, "Error(s) : 1");
+}
+
+// A step that ran to its end is saved even when Stop came while it ran; the batch then
+// stops.
+TEST_F(ConvertEngineTest, StopDuringAFinishedStepSavesThatPicture) {
+  AddSource("c1.png", 40, 30);
+  AddSource("c2.png", 40, 30);
+  engine.Params.OpCode = opColor;  // its passes never look at Stop
+  engine.Params.Brightness = 40;
+  StopFlag stop;
+  host.onPause = [&] { stop.Terminate(); };  // Stop right after the first read
+  Run(&stop);
+  EXPECT_EQ(io.reads.size(), 1u);
+  EXPECT_EQ(host.lines.back(), "-" + engine.Params.FileList[0] + "(1/2)");
+  EXPECT_TRUE(host.reasons.empty());
+  EXPECT_EQ(host.errorText, "Error(s) : 0");
+  EXPECT_FALSE(engine.AllSucceeded());
+  ASSERT_EQ(FolderNames(out), (std::set<std::string>{"c1.jpg"}));
+  Bitmap back;
+  ASSERT_TRUE(ReadImageFile(out + "/c1.jpg", back));
+  EXPECT_EQ(back.Width(), 40);
+
+  // Gamma correction asked to stop before it starts is cut short: nothing written.
+  RecordingHost h;
+  ConvertEngine gamma(&io);
+  gamma.Params = engine.Params;
+  gamma.Params.OpCode = opGamma;
+  gamma.Params.Gamma = 50;
+  gamma.Params.TargetExt = ".bmp";
+  h.onPause = [&] { stop.Terminate(); };
+  stop.Reset();
+  gamma.TransProc(h, &stop);
+  EXPECT_EQ(h.lines.back(), "이미지 변환 실패");
+  EXPECT_EQ(h.reasons, std::vector<FailReason>{FailReason::Interrupted});
+  EXPECT_EQ(FolderNames(out), (std::set<std::string>{"c1.jpg"}));
+}
+
+// The name clash rule keeps a later file from replacing an earlier file's result; when
+// the earlier file produced nothing, the later one is written.
+TEST_F(ConvertEngineTest, ClashingNameIsFreeWhenTheEarlierFileFailed) {
+  const std::string gif = dir.write("원본 사진/c.gif", "GIF89a but nothing else");
+  engine.Params.FileList.push_back(gif);
+  const std::string bmp = AddSource("c.bmp", 9, 5);
+  const std::string d1 = AddSource("d.png", 7, 7);
+  const std::string d2 = AddSource("d.bmp", 3, 3);
+  Run();
+  const std::vector<std::string> expected = {
+      "* total 4File(s)", "-" + gif + "(1/4)", kMemoReadFailed, "-" + bmp + "(2/4)",
+      "-" + d1 + "(3/4)", "-" + d2 + "(4/4)",  kMemoSaveFailed};
+  EXPECT_EQ(host.lines, expected);
+  EXPECT_EQ(host.reasons,
+            (std::vector<FailReason>{FailReason::NotAPicture, FailReason::NameTaken}));
+  EXPECT_EQ(host.errorText, "Error(s) : 2");
+  Bitmap back;
+  ASSERT_TRUE(ReadImageFile(out + "/c.jpg", back));
+  EXPECT_EQ(back.Width(), 9);
+  ASSERT_TRUE(ReadImageFile(out + "/d.jpg", back));
+  EXPECT_EQ(back.Width(), 7);
 }
 
 TEST_F(ConvertEngineTest, OperationsRunAndPauseBetweenSteps) {

@@ -122,16 +122,16 @@ TEST(TurnsAndFlips, ReplaceTheInput) {
   const Bitmap src = RandomBitmap(5, 3, 5);
   const ConvertParams p;
   struct Op {
-    bool (*method)(Bitmap&, const ConvertParams&, const StopSource*);
-    void (*routine)(const Bitmap&, Bitmap&, const StopSource*);
+    bool (*method)(Bitmap&, const ConvertParams&, const StopSource*, bool*);
+    bool (*routine)(const Bitmap&, Bitmap&, const StopSource*);
   } ops[] = {{TurnLeftBitmap, TurnBitmapLeft},
              {TurnRightBitmap, TurnBitmapRight},
              {FlipHBitmap, MirrorBitmap},
              {FlipVBitmap, FlipBitmap}};
   for (const Op& op : ops) {
     Bitmap b = src, expected;
-    op.routine(src, expected, nullptr);
-    ASSERT_TRUE(op.method(b, p, nullptr));
+    EXPECT_TRUE(op.routine(src, expected, nullptr));
+    ASSERT_TRUE(op.method(b, p, nullptr, nullptr));
     EXPECT_TRUE(b.SamePixels(expected));
   }
   Bitmap b = src;
@@ -160,7 +160,10 @@ TEST(Clsbitmap, ContrastThenBrightnessThenSaturationWithPauses) {
   StopFlag stop;
   stop.Terminate();  // colour adjustment does not look at the stop source
   Bitmap b = src;
-  ASSERT_TRUE(clsbitmap(b, p, &stop, [&](int ms) { pauses.push_back(ms); }));
+  bool interrupted = true;
+  ASSERT_TRUE(clsbitmap(
+      b, p, &stop, [&](int ms) { pauses.push_back(ms); }, &interrupted));
+  EXPECT_FALSE(interrupted);  // it ran to its end
   EXPECT_TRUE(b.SamePixels(expected));
   EXPECT_EQ(pauses, (std::vector<int>{50, 50, 50}));
   b = src;
@@ -242,7 +245,7 @@ TEST(RunOperation, DispatchesByCodeAndCodesWithoutAStepSucceed) {
   EXPECT_EQ(pauses.size(), 3u);
 }
 
-TEST(RunOperation, AStoppedOperationAnswersTrueAndTheStopSourceTells) {
+TEST(RunOperation, AStoppedOperationAnswersTrueAndTellsItWasInterrupted) {
   const Bitmap src = RandomBitmap(6, 4, 10);
   StopFlag stop;
   stop.Terminate();
@@ -252,8 +255,9 @@ TEST(RunOperation, AStoppedOperationAnswersTrueAndTheStopSourceTells) {
   ConvertParams p;
   p.OpCode = opTurnRight;
   Bitmap b = src;
-  ASSERT_TRUE(RunOperation(b, p, &stop));
-  EXPECT_TRUE(StopRequested(&stop));  // what the batch asks before writing
+  bool interrupted = false;
+  ASSERT_TRUE(RunOperation(b, p, &stop, {}, &interrupted));
+  EXPECT_TRUE(interrupted);  // what the batch asks before writing
   ASSERT_EQ(b.Width(), 4);
   for (int y = 0; y < 6; ++y) {
     EXPECT_EQ(b.Pixel(3, y), src.Pixel(y, 0));
@@ -263,15 +267,29 @@ TEST(RunOperation, AStoppedOperationAnswersTrueAndTheStopSourceTells) {
   // Resize: only the first destination row is produced.
   p = ResizeParams(true, false, 3, 3);
   b = src;
-  ASSERT_TRUE(RunOperation(b, p, &stop));
+  interrupted = false;
+  ASSERT_TRUE(RunOperation(b, p, &stop, {}, &interrupted));
+  EXPECT_TRUE(interrupted);
   EXPECT_EQ(b.Width(), 3);
   EXPECT_TRUE(AllOf(b, 0, 1, 3, 2, clWhite));
+
+  // A stop seen only after the last row leaves a finished picture.
+  p = ConvertParams{};
+  p.OpCode = opFlipH;
+  const Bitmap row = RandomBitmap(6, 1, 11);
+  b = row;
+  interrupted = true;
+  ASSERT_TRUE(RunOperation(b, p, &stop, {}, &interrupted));
+  EXPECT_FALSE(interrupted);
+  EXPECT_EQ(b.Pixel(0, 0), row.Pixel(5, 0));
 
   // Gamma asked to stop before it starts changes nothing.
   p = ConvertParams{};
   p.OpCode = opGamma;
   p.Gamma = 30;
   b = src;
-  ASSERT_TRUE(RunOperation(b, p, &stop));
+  interrupted = false;
+  ASSERT_TRUE(RunOperation(b, p, &stop, {}, &interrupted));
+  EXPECT_TRUE(interrupted);
   EXPECT_TRUE(b.SamePixels(src));
 }

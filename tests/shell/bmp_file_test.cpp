@@ -222,6 +222,37 @@ TEST(BmpReader, DirectColourDepthsAndMasks) {
   ExpectPixels(got, FromRows({{RGB(6, 5, 4)}, {RGB(3, 2, 1)}}));
 }
 
+TEST(BmpReader, AlphaChannelsAreShownOverWhite) {
+  // Clear black, opaque red, half-transparent blue.
+  const std::string pixels = Le32(0x00000000) + Le32(0xFFFF0000) + Le32(0x800000FF);
+  const Bitmap want = FromRows({{clWhite, clRed, RGB(127, 127, 255)}});
+  Info info;
+  info.width = 3;
+  info.height = 1;
+  info.bitCount = 32;
+  info.compression = 3;
+  info.masks[0] = 0x00FF0000;
+  info.masks[1] = 0x0000FF00;
+  info.masks[2] = 0x000000FF;
+  // The alpha mask inside a V4 or V5 header...
+  for (uint32_t size : {56u, 108u, 124u}) {
+    info.headerSize = size;
+    std::string header = InfoHeader(info);
+    header.replace(52, 4, Le32(0xFF000000));
+    ExpectPixels(Decode(BmpFile(header, "", pixels)), want);
+  }
+  // ...or as the fourth mask after a plain header (BI_ALPHABITFIELDS).
+  info.headerSize = 40;
+  info.compression = 6;
+  const std::string masks =
+      Le32(0x00FF0000) + Le32(0x0000FF00) + Le32(0x000000FF) + Le32(0xFF000000);
+  ExpectPixels(Decode(BmpFile(InfoHeader(info), masks, pixels)), want);
+  // An alpha channel that is 0 everywhere was never meant: the colours stand.
+  ExpectPixels(
+      Decode(BmpFile(InfoHeader(info), masks, Le32(0x00102030) + Le32(0) + Le32(0x00FF00FF))),
+      FromRows({{RGB(0x10, 0x20, 0x30), clBlack, RGB(255, 0, 255)}}));
+}
+
 TEST(BmpReader, Os2CoreHeaders) {
   auto core = [](uint16_t w, uint16_t h, uint16_t bits) {
     return Le32(12) + Le16(w) + Le16(h) + Le16(1) + Le16(bits);

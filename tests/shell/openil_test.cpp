@@ -1,17 +1,20 @@
 #include "shell/OpenIL.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;
+using quorvane::test::MaxDifference;
 using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
+using quorvane::test::RunWithTimeLimit;
 using quorvane::test::ShellQuote;
-using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
@@ -193,4 +196,18 @@ TEST(Startup, FailedInitialisationShowsItsMessageAndClosesTheWindow) {
   EXPECT_NE(messages.find("devil.dll or ilu.dll or ilut.dll or all functin init error!\n"),
             std::string::npos);
   EXPECT_EQ(messages.find("is not found!"), std::string::npos);
+}
+
+// Inside the codec helper: the library opens files with a blocking open, so a pipe
+// never reaches it.
+TEST(CodecHelperSide, PipesAreRefusedBeforeTheLibraryOpensThem) {
+  TestDir dir;
+  const std::string pipe = dir.file("pipe.png");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+  const int status = RunWithTimeLimit(20, [&] {
+    if (!local::BindCodecLibrary() || !local::CodecInit()) return 2;
+    Bitmap bitmap;
+    return local::CodecLoad(pipe, bitmap) ? 1 : 0;
+  });
+  EXPECT_EQ(status, 0);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "shell/BmpFile.h"
 #include "shell/JpegCodec.h"
@@ -8,14 +10,16 @@
 #include "shell/OpenIL.h"
 #include "shell/ReadImage.h"
 #include "shell/Settings.h"
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;
+using quorvane::test::MaxDifference;
 using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
+using quorvane::test::RunWithTimeLimit;
 using quorvane::test::ShellQuote;
-using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
@@ -281,4 +285,86 @@ TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
   // Text under image names.
   for (const char* name : {"text.bmp", "text.gif", "text.jpg", "text.png", "text.tif", "text.tga"})
     expectFails(dir.write(name, "Just some text that is not a picture of any kind.\n"));
+}
+
+namespace {
+
+// A 32-bit TGA file, top row first, from B, G, R, A quadruples.
+std::string Tga32(int width, int height, const std::string& bgra) {
+  std::string h(18, '\0');
+  h[2] = 2;  // true colour
+  h[12] = char(width);
+  h[13] = char(width >> 8);
+  h[14] = char(height);
+  h[15] = char(height >> 8);
+  h[16] = 32;
+  h[17] = 0x28;  // top row first, 8 alpha bits
+  return h + bgra;
+}
+
+}  // namespace
+
+TEST_F(ReadImage, TransparentPixelsAreShownOverWhite) {
+  TestDir dir;
+  // Clear black, opaque red, half-transparent blue, half-transparent white.
+  const Bitmap want = [] {
+    Bitmap b(4, 1);
+    b.SetPixel(0, 0, clWhite);
+    b.SetPixel(1, 0, clRed);
+    b.SetPixel(2, 0, RGB(127, 127, 255));
+    b.SetPixel(3, 0, clWhite);
+    return b;
+  }();
+  const std::string quads(
+      "\0\0\0\0"
+      "\0\0\xFF\xFF"
+      "\xFF\0\0\x80"
+      "\xFF\xFF\xFF\x80",
+      16);
+  ExpectReads(dir.write("clear.tga", Tga32(4, 1, quads)), want);
+
+  // PNG with an alpha channel, and grey with alpha, written by Python's own zlib.
+  const std::string script = R"(
+import struct, sys, zlib
+def png(path, colour_type, rows):
+    def chunk(kind, data):
+        c = kind + data
+        return struct.pack('>I', len(data)) + c + struct.pack('>I', zlib.crc32(c) & 0xffffffff)
+    width = len(rows[0]) // (4 if colour_type == 6 else 2)
+    raw = b''.join(b'\0' + bytes(r) for r in rows)
+    ihdr = struct.pack('>IIBBBBB', width, len(rows), 8, colour_type, 0, 0, 0)
+    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) +
+        chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+png(sys.argv[1], 6, [[0,0,0,0, 255,0,0,255, 0,0,255,128, 255,255,255,128]])
+png(sys.argv[2], 4, [[0,0, 0,255, 100,0, 0,128]])
+)";
+  const std::string rgba = dir.file("clear rgba.png"), grey = dir.file("clear grey.png");
+  ASSERT_EQ(RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(rgba) + " " +
+                       ShellQuote(grey)),
+            0);
+  ExpectReads(rgba, want);
+  Bitmap greys(4, 1);
+  greys.SetPixel(0, 0, clWhite);
+  greys.SetPixel(1, 0, clBlack);
+  greys.SetPixel(2, 0, clWhite);
+  greys.SetPixel(3, 0, RGB(127, 127, 127));
+  ExpectReads(grey, greys);
+}
+
+TEST_F(ReadImage, PipesNamedLikePicturesAreRefusedWithoutWaiting) {
+  TestDir dir;
+  for (const char* name : {"pipe.jpg", "pipe.gif", "pipe.bmp", "pipe.png", "pipe.tga"}) {
+    const std::string path = dir.file(name);
+    ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
+    const int status = RunWithTimeLimit(20, [&] {
+      Bitmap bitmap;
+      TmyImg plugin;
+      return !ReadImageFile(path, bitmap) && !plugin.LoadFile(path, bitmap) ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << name;
+  }
+  // A folder named like a picture is no picture either.
+  std::filesystem::create_directory(dir.file("folder.png"));
+  Bitmap bitmap;
+  EXPECT_FALSE(ReadImageFile(dir.file("folder.png"), bitmap));
 }

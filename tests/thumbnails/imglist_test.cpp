@@ -164,6 +164,27 @@ TEST(ImgListTest, CapacityShrinksToWholeRowsAndClearFreesPages) {
   EXPECT_EQ(list.PageCount(), 0);
 }
 
+// Capacity set ahead onto a later page while the last page is short: that page grows to
+// full height first, so the pictures added after it land inside it.
+TEST(ImgListTest, CapacityOnALaterPageKeepsEveryPageButTheLastFullHeight) {
+  Store94 list;
+  list.Add(Solid(94, 94, clRed));
+  ASSERT_EQ(list.Page(0).Height(), 94);
+  list.SetCapacity(150);
+  ASSERT_EQ(list.PageCount(), 2);
+  EXPECT_EQ(list.Page(0).Height(), 940);
+  EXPECT_EQ(list.Page(1).Height(), 5 * 94);
+  for (int i = 1; i < 150; ++i) ASSERT_EQ(list.Add(Solid(94, 94, i < 100 ? clLime : clBlue)), i);
+  EXPECT_EQ(list.Page(0).Pixel(0, 0), clRed);
+  int x = 0, y = 0;
+  const Bitmap* page = list.GetCell(99, x, y);
+  ASSERT_EQ(page, &list.Page(0));
+  EXPECT_EQ(page->Pixel(x + 93, y + 93), clLime);
+  Bitmap cell;
+  ASSERT_TRUE(list.CopyCell(149, cell));
+  EXPECT_EQ(cell.Pixel(50, 50), clBlue);
+}
+
 TEST(ImgListTest, CellLargerThanThePageStoresNothingSafely) {
   TImgList list;
   list.SetCellWidth(94);

@@ -1,12 +1,14 @@
 #include "thumbnails/ImgUtil.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
 #include "shell/JpegCodec.h"
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 
 namespace quorvane {
@@ -198,6 +200,14 @@ TEST(ImgUtilTest, MissingFilesAndIconKinds) {
   EXPECT_EQ(u.Bitmap().Pixel(0, 0), clBlue);  // not scaled, the caller centres it
   EXPECT_EQ(u.OrgWidth(), 16);
   EXPECT_EQ(u.icons.lastBackground, clYellow);
+
+  // A name ending in "/" is a folder only when the folder exists; "/" always is.
+  EXPECT_EQ(u.CheckImageType(dir.path() + "/"), 0);
+  EXPECT_EQ(u.ImageType(), iitDir);
+  EXPECT_EQ(u.CheckImageType("/"), 0);
+  EXPECT_EQ(u.ImageType(), iitDir);
+  EXPECT_EQ(u.CheckImageType(dir.file("no such folder/")), 3);
+  EXPECT_EQ(u.ImageType(), iitNone);
 
   // An unrecognised kind: success with the associated icon.
   const std::string other = dir.write("data.xyz", "x");
@@ -444,11 +454,32 @@ TEST(ImgUtilTest, AviThatCannotBeReadShowsTheIcon) {
               -1);
     EXPECT_EQ(u.Bitmap().Pixel(0, 0), clLime);
   }
-  // Every cut and a flipped size never crash.
+  // The frames sit in the last list of the file, so a file cut anywhere (and one whose
+  // stream list claims a size beyond the file) has no frame to show: the icon.
   for (size_t len = 0; len < good.size(); len += 9) {
     std::string cut = good.substr(0, len);
     if (len > 100) Put32(cut, 90, 0x7FFFFFF0);
-    u.LoadThumbnail(dir.write("cut.avi", cut), 94, 94, 0);
+    SCOPED_TRACE(len);
+    EXPECT_EQ(u.LoadThumbnail(dir.write("cut.avi", cut), 94, 94, 0), -1);
+    EXPECT_EQ(u.ImageType(), iitAvi);
+    EXPECT_EQ(u.Bitmap().Pixel(0, 0), clLime);
+  }
+  // The whole file, with the same size flipped, claims a list beyond its end: the icon.
+  std::string flipped = good;
+  Put32(flipped, 90, 0x7FFFFFF0);
+  EXPECT_EQ(u.LoadThumbnail(dir.write("flipped.avi", flipped), 94, 94, 0), -1);
+  EXPECT_EQ(u.LoadThumbnail(dir.write("good.avi", good), 94, 94, 0), 0);
+
+  // A pipe under a picture's name is refused without waiting for a writer.
+  for (const char* name : {"pipe.avi", "pipe.txt", "pipe.bmp", "pipe.jpg"}) {
+    const std::string pipe = dir.file(name);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+    const int status = test::RunWithTimeLimit(20, [&] {
+      u.SetTextExt("");
+      const int result = u.LoadThumbnail(pipe, 94, 94, 0);
+      return result != 0 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << name;
   }
 }
 

@@ -1,10 +1,12 @@
 #include "thumbnails/SPlugin.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <stdexcept>
 
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 #include "thumbnails/DibConvert.h"
 
@@ -85,6 +87,20 @@ TEST(DibConvertTest, DirectColourDepthsAndTopDownRows) {
   const std::vector<uint8_t> px32 = {10, 20, 30, 99};
   ASSERT_TRUE(DibToBitmap(info32.data(), info32.size(), px32.data(), px32.size(), b));
   EXPECT_EQ(b.Pixel(0, 0), RGB(30, 20, 10));
+}
+
+// Plug-ins that hand over transparency: shown over white, as every reader does.
+TEST(DibConvertTest, AlphaMasksCompositeOverWhite) {
+  Bitmap b;
+  const auto info =
+      Info(3, 1, 32, kBiAlphaBitfields, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000});
+  const std::vector<uint8_t> px = {0, 0, 0, 0, /**/ 0, 0, 255, 255, /**/ 255, 0, 0, 128};
+  ASSERT_TRUE(DibToBitmap(info.data(), info.size(), px.data(), px.size(), b));
+  EXPECT_EQ(b.Pixel(0, 0), clWhite);
+  EXPECT_EQ(b.Pixel(1, 0), clRed);
+  EXPECT_EQ(b.Pixel(2, 0), RGB(127, 127, 255));
+  // The fourth mask must be there.
+  EXPECT_FALSE(DibToBitmap(info.data(), 40 + 12, px.data(), px.size(), b));
 }
 
 TEST(DibConvertTest, InconsistentDataIsRefused) {
@@ -182,6 +198,19 @@ TEST(SPluginTest, AcceptsMatchesTheExtensionThenAsksThePlugin) {
 
   plugin.supported = 0;
   EXPECT_FALSE(entry->Accepts(pic));
+}
+
+TEST(SPluginTest, APipeNamedLikeAPluginPictureDoesNotBlock) {
+  TestDir dir;
+  const std::string pipe = dir.file("pipe.mag");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+  const int status = quorvane::test::RunWithTimeLimit(20, [&] {
+    FakePlugin plugin;
+    auto entry = plugin.Entry();
+    // The plug-in is still asked, with an empty head, as for a file that cannot be read.
+    return entry->Accepts(pipe) && plugin.head == std::vector<uint8_t>(kSusieHeadSize, 0) ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 TEST(SPluginTest, FindPluginNamesTheLastAcceptingEntryAndLoadTriesInOrder) {

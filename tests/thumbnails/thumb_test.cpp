@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <random>
 
+#include "support/ChildProcess.h"
 #include "support/TestDir.h"
 
 namespace quorvane {
@@ -238,6 +239,46 @@ TEST(ThumbTest, PurgingAWholeFolderDeletesItsCacheFile) {
   EXPECT_FALSE(cache.Purge(paths));  // nothing left to do
 }
 
+// A rewrite that leaves no entry deletes the cache file, also one that held none.
+TEST(ThumbTest, ACacheFileWithoutEntriesDisappearsOnRemoveAndPurge) {
+  TestDir dir;
+  const std::string src = dir.write("a.jpg", "a");
+  for (bool purge : {false, true}) {
+    FreeCache cache(dir);
+    ASSERT_TRUE(cache.Put(src, "A"));
+    ASSERT_TRUE(cache.Remove(src));
+    ASSERT_FALSE(Exists(cache.File()));
+    // A cache file of a header only (a store that failed after creating it).
+    const std::string header = ReadFileBytes(
+        dir.write("cache.dat", std::string("\x7F\0\0\0\x67\0\0\0", 8) + std::string(16, '\0')));
+    ASSERT_EQ(header.size(), 24u);
+    EXPECT_FALSE(purge ? cache.Purge({src}) : cache.Remove(src));
+    EXPECT_FALSE(Exists(cache.File())) << purge;
+    EXPECT_FALSE(Exists(dir.file("cache.~tmp"))) << purge;
+  }
+}
+
+// Purge orders paths without regard to case, so which folder's run comes last (and
+// decides the answer) does not depend on capitals.
+TEST(ThumbTest, PurgeOrderIgnoresCase) {
+  TestDir dir;
+  std::filesystem::create_directory(dir.file("Zeta"));
+  std::filesystem::create_directory(dir.file("alpha"));
+  const std::string inZeta = dir.write("Zeta/z.jpg", "z");
+  const std::string inAlpha = dir.write("alpha/a.jpg", "a");
+  TThumb cache;
+  cache.SetPathType(iptFolder);
+  cache.SetFileName("thumbs.dat");
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(cache.Store(inZeta, Bytes("Z")));
+    // "alpha" comes before "Zeta" ignoring case: the run of Zeta, which removes an
+    // entry, is the last one.
+    EXPECT_TRUE(cache.Purge(round == 0 ? std::vector<std::string>{inZeta, inAlpha}
+                                       : std::vector<std::string>{inAlpha, inZeta}));
+    EXPECT_FALSE(Exists(dir.file("Zeta/thumbs.dat")));
+  }
+}
+
 TEST(ThumbTest, PurgeKeepsOtherEntriesAndTheIndexStaysRight) {
   TestDir dir;
   FreeCache cache(dir);
@@ -455,20 +496,29 @@ TEST(ThumbDamageTest, UnwritableCacheFolders) {
   EXPECT_FALSE(blocked.LookUp(src, out));
   EXPECT_FALSE(blocked.Remove(src));
 
-  // A read-only folder holding a cache: lookups still work, rewrites fail cleanly.
+  // A read-only folder holding a cache: lookups still work, rewrites fail cleanly. An
+  // unprivileged child checks it (root may write anywhere).
   std::filesystem::create_directory(dir.file("ro"));
   FreeCache cache(dir);
   cache.SetPath(dir.file("ro"));
   ASSERT_TRUE(cache.Put(src, "A"));
+  chmod(dir.path().c_str(), 0755);
+  chmod(src.c_str(), 0644);
+  chmod(cache.File().c_str(), 0444);
   chmod(dir.file("ro").c_str(), 0555);
-  if (access(dir.file("ro").c_str(), W_OK) == 0) {
-    chmod(dir.file("ro").c_str(), 0755);
-    GTEST_SKIP() << "running with permission to write anywhere";
-  }
-  EXPECT_EQ(cache.Get(src), "A");
-  EXPECT_FALSE(cache.Remove(src));
-  EXPECT_EQ(cache.Get(src), "A");
+  const int status = test::RunUnprivileged([&] {
+    if (access(dir.file("ro").c_str(), W_OK) == 0) return 3;
+    FreeCache child(dir);
+    child.SetPath(dir.file("ro"));
+    if (child.Get(src) != "A") return 4;
+    if (child.Remove(src) || child.Purge({src})) return 5;
+    if (child.Put(src, "B")) return 6;  // nor is the cache file itself
+    return child.Get(src) == "A" ? 0 : 7;
+  });
   chmod(dir.file("ro").c_str(), 0755);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(cache.Get(src), "A");
+  EXPECT_FALSE(Exists(dir.file("ro/cache.~tmp")));
 }
 
 }  // namespace
