@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "shell/BmpFile.h"
 #include "shell/ExifOptions.h"
 #include "support/ExifSamples.h"
 #include "thumbnails/ImgUtil.h"
+#include "thumbnails/Thumb.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -130,6 +133,37 @@ TEST_F(EmbeddedThumbnails, ThumbnailsThatCannotStandInFallBackToThePicture) {
       "damaged thumbnail");
   // No thumbnail at all.
   expectPicture(WriteOriented(dir_, "plain.jpg", Halves(800, 600, clRed, clYellow), 1), "none");
+}
+
+TEST_F(EmbeddedThumbnails, CachedThumbnailsAreStoredUpright) {
+  for (bool embedded : {true, false}) {
+    SetExifOptions({true, embedded, true});
+    const std::string photo =
+        Photo(embedded ? "cached a.jpg" : "cached b.jpg", 6, Halves(160, 120, clBlue, clLime));
+    TThumb cache;
+    cache.SetPathType(iptFolder);
+    cache.SetFileName("thumbs.dat");
+    TImgUtil loader;
+    loader.SetThumbnail(&cache);
+    loader.SetAutoThumb(true);
+    ASSERT_EQ(loader.LoadThumbnail(photo, 94, 94, 0), 0);
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(cache.LookUp(photo, stored));
+    EXPECT_EQ(cache.LastEntry().Width, 70);
+    EXPECT_EQ(cache.LastEntry().Height, 94);
+    EXPECT_EQ(cache.LastEntry().SourceWidth, 600);
+    EXPECT_EQ(cache.LastEntry().SourceHeight, 800);
+
+    // The file unreadable with its date kept: the cache answers, upright.
+    const auto mtime = std::filesystem::last_write_time(photo);
+    std::filesystem::resize_file(photo, 10);
+    std::filesystem::last_write_time(photo, mtime);
+    ASSERT_EQ(loader.LoadThumbnail(photo, 94, 94, 0), 0);
+    EXPECT_EQ(loader.Bitmap().Width(), 70);
+    EXPECT_EQ(loader.Bitmap().Height(), 94);
+    EXPECT_EQ(loader.OrgWidth(), 600);
+    EXPECT_TRUE(Near(loader.Bitmap().Pixel(35, 10), embedded ? clBlue : clRed)) << embedded;
+  }
 }
 
 }  // namespace
