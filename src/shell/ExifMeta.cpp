@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
 
 #include "shell/FileNames.h"
 
@@ -151,18 +153,37 @@ int ReadExifOrientation(const std::string& path) {
   return info.orientation;
 }
 
-bool CopyMetadata(const std::string& source, const std::string& dest) {
-  bool copied = true;
-  if (TakesMetadata(dest)) {
-    copied = HelperAvailable();
-    if (copied) {
-      // The request names both files: the output first, then the source.
-      std::string names = dest;
-      names.push_back('\0');
-      names += source;
-      copied = MetaClient().Save(names, Bitmap(1, 1), CodecSaveRequest{});
-    }
+namespace {
+
+// Writes the metadata into a copy of `dest` beside it and puts the copy in its place
+// only when the library finished: a helper that dies halfway leaves `dest` whole.
+bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest) {
+  const std::string ext = LowerFileExt(dest);
+  std::string temp = JoinPath(ExtractFileDir(dest).empty() ? "." : ExtractFileDir(dest),
+                              ".quorvane-meta-XXXXXX" + ext);
+  const int fd = ::mkstemps(temp.data(), int(ext.size()));
+  if (fd < 0) return false;
+  ::close(fd);
+  std::error_code ec;
+  bool done = std::filesystem::copy_file(dest, temp,
+                                         std::filesystem::copy_options::overwrite_existing, ec);
+  if (done) {
+    // The request names both files: the one to write first, then the source.
+    std::string names = temp;
+    names.push_back('\0');
+    names += source;
+    done = MetaClient().Save(names, Bitmap(1, 1), CodecSaveRequest{}) &&
+           ::rename(temp.c_str(), dest.c_str()) == 0;
   }
+  if (!done) ::unlink(temp.c_str());
+  return done;
+}
+
+}  // namespace
+
+bool CopyMetadata(const std::string& source, const std::string& dest) {
+  const bool copied =
+      !TakesMetadata(dest) || (HelperAvailable() && CopyMetadataThroughCopy(source, dest));
   struct stat st {};
   if (::stat(source.c_str(), &st) != 0) return false;
   const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

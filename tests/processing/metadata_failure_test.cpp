@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertTestHelpers.h"
@@ -37,4 +38,9 @@ TEST(MetadataFailure, IsReportedAfterTheFilesLineAndCountsAsNoError) {
   Bitmap written;
   ASSERT_TRUE(ReadImageFile(engine.OutputPathFor(source), written, false));
   EXPECT_EQ(written.Width(), 30);  // no orientation could be read: as stored
+  // The copy the metadata was to go into is gone.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.file("out")))
+    ++entries;
+  EXPECT_EQ(entries, 1);
 }
