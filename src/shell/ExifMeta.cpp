@@ -165,8 +165,8 @@ bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest)
   if (fd < 0) return false;
   ::close(fd);
   std::error_code ec;
-  bool done = std::filesystem::copy_file(dest, temp,
-                                         std::filesystem::copy_options::overwrite_existing, ec);
+  bool done =
+      std::filesystem::copy_file(dest, temp, std::filesystem::copy_options::overwrite_existing, ec);
   if (done) {
     // The request names both files: the one to write first, then the source.
     std::string names = temp;

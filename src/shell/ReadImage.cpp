@@ -48,7 +48,8 @@ bool ReadImageFile(const std::string& FileName, Bitmap& bitmap) {
 bool ReadImageFile(const std::string& FileName, Bitmap& bitmap, bool autoOrient) {
   if (!autoOrient) return ReadImageWith(ReaderForFile(FileName), FileName, bitmap);
   Bitmap picture;
-  if (!ReadImageWith(ReaderForFile(FileName), FileName, picture) || !OrientAsFile(FileName, picture))
+  if (!ReadImageWith(ReaderForFile(FileName), FileName, picture) ||
+      !OrientAsFile(FileName, picture))
     return false;
   bitmap.Swap(picture);
   return true;
