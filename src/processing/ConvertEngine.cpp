@@ -253,7 +253,8 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   }
   if (!SaveBitmap(output, work_))
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
-  if (Params.KeepMetadata && !CopyMetadata(source, output)) host.MemoLine(kMemoMetadataFailed);
+  if (Params.KeepMetadata && !CopyMetadata(source, output, Params.AutoOrient))
+    host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 

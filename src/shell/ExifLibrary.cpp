@@ -93,7 +93,7 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
   }
 }
 
-bool CopyMetadata(const std::string& source, const std::string& dest) {
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
   InitExifLibrary();
   try {
     // A format the library does not know carries nothing it could copy.
@@ -109,12 +109,12 @@ bool CopyMetadata(const std::string& source, const std::string& dest) {
     if (!to.get()) return false;
     to->readMetadata();
     if (!exif.empty()) {
-      // The written pixels are upright and of their own size; the source's small
-      // preview would show the picture before the batch's operation.
+      // The written pixels have their own size; the source's small preview would show
+      // the picture before the batch's operation.
       Exiv2::ExifThumb(exif).erase();
       for (const char* key : kStructureTags) EraseKey(exif, key);
       auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-      if (orientation != exif.end()) orientation->setValue("1");
+      if (orientation != exif.end() && upright) orientation->setValue("1");
       UpdateSize(exif, "Exif.Photo.PixelXDimension", to->pixelWidth());
       UpdateSize(exif, "Exif.Photo.PixelYDimension", to->pixelHeight());
       to->setExifData(exif);

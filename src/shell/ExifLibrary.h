@@ -19,6 +19,6 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info);
 // Writes the EXIF and ICC profile of `source` into `dest` (see quorvane::CopyMetadata;
 // the modification time is not touched here). True when done or when the source has
 // neither.
-bool CopyMetadata(const std::string& source, const std::string& dest);
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright);
 
 }  // namespace quorvane::local

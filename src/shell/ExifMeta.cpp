@@ -157,7 +157,7 @@ namespace {
 
 // Writes the metadata into a copy of `dest` beside it and puts the copy in its place
 // only when the library finished: a helper that dies halfway leaves `dest` whole.
-bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest) {
+bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest, bool upright) {
   const std::string ext = LowerFileExt(dest);
   std::string temp = JoinPath(ExtractFileDir(dest).empty() ? "." : ExtractFileDir(dest),
                               ".quorvane-meta-XXXXXX" + ext);
@@ -168,10 +168,13 @@ bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest)
   bool done =
       std::filesystem::copy_file(dest, temp, std::filesystem::copy_options::overwrite_existing, ec);
   if (done) {
-    // The request names both files: the one to write first, then the source.
+    // The request names the file to write, the source and whether the pixels are
+    // upright, separated by zero bytes.
     std::string names = temp;
     names.push_back('\0');
     names += source;
+    names.push_back('\0');
+    names += upright ? "upright" : "as stored";
     done = MetaClient().Save(names, Bitmap(1, 1), CodecSaveRequest{}) &&
            ::rename(temp.c_str(), dest.c_str()) == 0;
   }
@@ -181,9 +184,9 @@ bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest)
 
 }  // namespace
 
-bool CopyMetadata(const std::string& source, const std::string& dest) {
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
   const bool copied =
-      !TakesMetadata(dest) || (HelperAvailable() && CopyMetadataThroughCopy(source, dest));
+      !TakesMetadata(dest) || (HelperAvailable() && CopyMetadataThroughCopy(source, dest, upright));
   struct stat st {};
   if (::stat(source.c_str(), &st) != 0) return false;
   const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

@@ -40,12 +40,13 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info);
 // or TIFF, has no orientation or cannot be read.
 int ReadExifOrientation(const std::string& path);
 
-// Copies the source's EXIF (Orientation set to 1, embedded thumbnail dropped, pixel
-// sizes set to the output's) and ICC profile into `dest` when `dest` is a JPEG, PNG or
-// TIFF file, then gives `dest` the source's modification time. A source without
-// metadata is no failure. False when the metadata could not be copied; `dest` is then
-// still a complete file (the library writes through a temporary copy).
-bool CopyMetadata(const std::string& source, const std::string& dest);
+// Copies the source's EXIF (embedded thumbnail dropped, pixel sizes set to the
+// output's) and ICC profile into `dest` when `dest` is a JPEG, PNG or TIFF file, then
+// gives `dest` the source's modification time. `upright` says that the written pixels
+// were turned upright: the Orientation is then set to 1, else it is kept, so that the
+// result shows as the source did. A source without metadata is no failure. False when
+// the metadata could not be copied; `dest` is then still the complete file it was.
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright = true);
 
 // The wire form of ExifInfo between the helper and the program. Unpack checks every
 // size and answers false for anything malformed.

@@ -35,11 +35,14 @@ class MetadataService : public CodecService {
     return true;
   }
 
-  // `names` is the output, a zero byte, then the source.
+  // `names`: the file to write, the source and "upright" or "as stored", separated by
+  // zero bytes.
   bool Save(const std::string& names, const Bitmap&, const CodecSaveRequest&) override {
-    const size_t zero = names.find('\0');
-    if (zero == std::string::npos || zero == 0 || zero + 1 >= names.size()) return false;
-    return local::CopyMetadata(names.substr(zero + 1), names.substr(0, zero));
+    const size_t first = names.find('\0');
+    const size_t second = first == std::string::npos ? first : names.find('\0', first + 1);
+    if (first == 0 || second == std::string::npos || second == first + 1) return false;
+    return local::CopyMetadata(names.substr(first + 1, second - first - 1), names.substr(0, first),
+                               names.substr(second + 1) == "upright");
   }
 };
 

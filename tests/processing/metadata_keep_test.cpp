@@ -40,12 +40,15 @@ class MetadataKept : public ::testing::Test {
   }
 
   // Converts the source to `ext`; answers the output path.
-  std::string Convert(const std::string& ext, bool keep, RecordingHost& host) {
+  std::string Convert(const std::string& ext, bool keep, RecordingHost& host,
+                      bool autoOrient = true) {
     ConvertEngine engine;
     engine.Params.FileList = {source_};
-    engine.Params.OutputFolder = dir_.file(std::string(keep ? "kept" : "stripped") + ext);
+    engine.Params.OutputFolder =
+        dir_.file(std::string(keep ? "kept" : "stripped") + (autoOrient ? "" : " as stored") + ext);
     engine.Params.TargetExt = ext;
     engine.Params.KeepMetadata = keep;
+    engine.Params.AutoOrient = autoOrient;
     engine.TransProc(host, nullptr);
     EXPECT_TRUE(engine.AllSucceeded()) << ext;
     return engine.OutputPathFor(source_);
@@ -85,6 +88,15 @@ TEST_F(MetadataKept, JpegPngAndTiffResultsCarryTheSourcesExifProfileAndTime) {
   // Formats without metadata still take the file time.
   RecordingHost host;
   EXPECT_EQ(ModificationTime(Convert(".bmp", true, host)), kSourceTime);
+}
+
+TEST_F(MetadataKept, PixelsLeftAsStoredKeepTheSourcesOrientation) {
+  RecordingHost host;
+  const std::string out = Convert(".jpg", true, host, false);
+  EXPECT_EQ(ExiftoolTag(out, "Orientation"), "6");
+  EXPECT_EQ(ExiftoolTag(out, "Make"), "Quorvane");
+  EXPECT_EQ(PillowPicture(dir_, out, false).Width(), 64);
+  EXPECT_EQ(PillowPicture(dir_, out, true).Width(), 48);  // still shown upright
 }
 
 TEST_F(MetadataKept, StrippedResultsCarryNothingOfTheSource) {
