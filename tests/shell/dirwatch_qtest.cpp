@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -95,17 +96,38 @@ void DirWatchTest::burstGivesOneNotice() {
   c.Attach(w);
   w.SetDirectory(dir.path());
   w.SetActive(true);
-  for (int i = 0; i < 30; ++i) dir.write("burst " + std::to_string(i), "x");
-  QTRY_COMPARE(c.count, 1);
-  QTest::qWait(100);
-  QCOMPARE(c.count, 1);
+  // A burst of 20 changes 2 ms apart spans 40 ms but never pauses for 10 ms, so it
+  // gives one notice. A busy machine may stall the writer for longer than that; such a
+  // round cannot tell and is tried again.
+  bool judged = false;
+  for (int round = 0; round < 5 && !judged; ++round) {
+    QTest::qWait(50);
+    c.count = 0;
+    auto last = std::chrono::steady_clock::now();
+    auto longest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < 20; ++i) {
+      dir.write("burst " + std::to_string(round) + " " + std::to_string(i), "x");
+      const auto now = std::chrono::steady_clock::now();
+      longest = std::max(longest, now - last);
+      last = now;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    QTRY_VERIFY(c.count >= 1);
+    QTest::qWait(100);
+    if (longest < std::chrono::milliseconds(8)) {
+      QCOMPARE(c.count, 1);
+      judged = true;
+    }
+  }
+  if (!judged) QSKIP("the writer never ran a burst without a long stall");
   QVERIFY(c.onMainThread);
   // Changes well apart give a notice each.
+  c.count = 0;
   dir.write("later", "");
-  QTRY_COMPARE(c.count, 2);
+  QTRY_COMPARE(c.count, 1);
   QTest::qWait(60);
   dir.write("later still", "");
-  QTRY_COMPARE(c.count, 3);
+  QTRY_COMPARE(c.count, 2);
 
   QElapsedTimer timer;
   timer.start();
