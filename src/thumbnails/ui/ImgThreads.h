@@ -110,6 +110,8 @@ class TImgThread : public QThread {
   uint64_t generation_;
   std::atomic<int> result_{-1};
   std::atomic<bool> terminated_{false};
+  std::atomic<int> tid_{0};         // the running thread's id, for its nice value
+  std::atomic<int> normalNice_{0};  // its nice value before it was lowered
 };
 
 // The queue and its worker.
