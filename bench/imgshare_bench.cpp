@@ -50,7 +50,8 @@ class BenchFolder {
 
  private:
   BenchFolder() {
-    std::string tmpl = (fs::temp_directory_path() / "quorvane-bench-XXXXXX").string();
+    std::string tmpl =
+        (fs::temp_directory_path() / ("quorvane-bench-" + std::string(6, 'X'))).string();
     if (!mkdtemp(tmpl.data())) std::abort();
     path_ = tmpl;
     // Created in reverse order, so that the directory order is not already sorted.

@@ -114,6 +114,10 @@ InotifyWatch::WaitResult InotifyWatch::Wait(int timeoutMs) {
       std::memcpy(&event, buffer + at, sizeof event);
       const char* name = buffer + at + sizeof(inotify_event);
       at += ssize_t(sizeof(inotify_event) + event.len);
+      if (event.mask & IN_Q_OVERFLOW) {
+        change = true;  // records were lost: something changed
+        continue;
+      }
       const auto folder = folders_.find(event.wd);
       if (folder == folders_.end()) continue;  // a watch removed since
       if (event.mask & IN_IGNORED) {

@@ -427,6 +427,10 @@ class TShellFolderView {
   void Sort() { items_->Sort(); }
   // Compares two items in the view's order (<0, 0, >0).
   int Compare(TShellItem& a, TShellItem& b) const;
+  // The full paths of the items at the given indexes (the selection, for drag and drop,
+  // the clipboard and the context menu), skipping indexes without an item and the empty
+  // item; with no index at all, the shown folder alone.
+  std::vector<std::string> SelectionPaths(const std::vector<int>& indexes);
 
   // Stores the result of a thumbnail job for the item with that number: on success (0)
   // the loader's picture goes into the thumbnail store, the item is marked handled and

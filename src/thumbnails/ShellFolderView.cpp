@@ -234,6 +234,19 @@ int TShellFolderView::Compare(TShellItem& a, TShellItem& b) const {
   return descend_ ? -result : result;
 }
 
+std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>& indexes) {
+  std::vector<std::string> paths;
+  if (indexes.empty()) {
+    if (!folder_.empty()) paths.push_back(folder_);
+    return paths;
+  }
+  for (int index : indexes) {
+    TImgListItem* item = items_->Items(index);
+    if (item && item->HasIdList()) paths.push_back(item->ParsingName());
+  }
+  return paths;
+}
+
 int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader) {
   const int index = items_->IndexOfNumber(number);
   TImgListItem* item = items_->Items(index);
