@@ -150,11 +150,7 @@ class QueueHost : public QObject, public ThumbnailJobHost, public TFolderViewHos
     return true;
   }
   bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
-    TImgListItem* item = model.Items().ItemByNumber(number);
-    if (!item || item->Handled || !model.Items().NeedsThumbnail(item->Index())) return false;
-    job.Path = item->ParsingName();
-    job.Kind = item->ImageKind();
-    return true;
+    return model.PrepareThumbnailJob(number, job);
   }
   TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }

@@ -247,6 +247,18 @@ std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>
   return paths;
 }
 
+bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
+  TImgListItem* item = items_->ItemByNumber(number);
+  if (!item || item->Handled || !item->HasIdList() || !viewImage_.NeedsThumbnail(item->ImageKind()))
+    return false;
+  job.Number = number;
+  job.Path = item->ParsingName();
+  job.Kind = item->ImageKind();
+  job.Width = viewImage_.ImageWidth();
+  job.Height = viewImage_.ImageHeight();
+  return true;
+}
+
 int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader) {
   const int index = items_->IndexOfNumber(number);
   TImgListItem* item = items_->Items(index);

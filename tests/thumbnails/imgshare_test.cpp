@@ -474,9 +474,18 @@ TEST_F(ImgShareTest, StoringResults) {
   TImgUtil& loader = view.ViewImage().ImgUtil();
   loader.Bitmap() = test::PatternBitmap(94, 60);
 
+  TThumbnailJob job;
+  ASSERT_TRUE(view.PrepareThumbnailJob(a->Number(), job));
+  EXPECT_EQ(job.Number, a->Number());
+  EXPECT_EQ(job.Path, dir.file("a.jpg"));
+  EXPECT_EQ(job.Kind, iitJpeg);
+  EXPECT_EQ(job.Width, 94);
+  EXPECT_FALSE(view.PrepareThumbnailJob(-7, job));
+
   EXPECT_EQ(view.StoreThumbnailResult(-7, 0, loader), -1);
   EXPECT_EQ(view.StoreThumbnailResult(a->Number(), 0, loader), 0);
   EXPECT_TRUE(a->Handled);
+  EXPECT_FALSE(view.PrepareThumbnailJob(a->Number(), job));  // handled: never again
   EXPECT_EQ(a->ThumbnailIndex, 0);
   Bitmap cell;
   ASSERT_TRUE(a->GetThumbnail(cell));
