@@ -1,6 +1,6 @@
 // The item model at scale: a folder of 100,000 empty files named like camera files
 // (IMG_00001.JPG ...). Enumeration with the name sort, add by path, the memory each
-// item takes, and 1,000 thumbnail results taken through the queue.
+// item takes, and the details of every item. (The thumbnail queue: imgthreads_ui_bench.)
 //
 //   build/bench/imgshare_bench [--benchmark_filter=...]
 // The folder is made once under $TMPDIR and removed at the end.
@@ -9,7 +9,6 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +17,6 @@
 #include <vector>
 
 #include "thumbnails/ImgShare.h"
-#include "thumbnails/ui/ImgThreads.h"
 
 namespace {
 
@@ -26,7 +24,6 @@ using namespace quorvane;
 namespace fs = std::filesystem;
 
 constexpr int kFiles = 100000;
-constexpr int kJobs = 1000;
 
 std::string CameraName(int i) {
   char name[32];
@@ -122,72 +119,6 @@ void BM_DetailsOfEveryItem(benchmark::State& state) {
 }
 BENCHMARK(BM_DetailsOfEveryItem)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A plug-in that hands over a ready 94 x 94 picture: the queue's own cost is measured,
-// not a decoder's.
-struct InstantPlugin : TImgCustom {
-  bool CanLoad(const std::string&) override { return true; }
-  bool LoadFile(const std::string&, Bitmap& bitmap) override {
-    bitmap.SetSize(94, 94);
-    return true;
-  }
-};
-
-class QueueHost : public QObject, public ThumbnailJobHost, public TFolderViewHost {
- public:
-  QueueHost() {
-    model.ViewImage().ImgUtil().SetCustomPlugin(&plugin);
-    model.SetHost(this);
-  }
-  ~QueueHost() override { queue.CancelAll(); }
-  InstantPlugin plugin;
-  TShellFolderView model;
-  TFileImage queue{*this};
-  int taken = 0;
-
-  bool event(QEvent* e) override {
-    if (e->type() != TThumbnailResultEvent::kType) return QObject::event(e);
-    queue.TakeResult(*static_cast<TThumbnailResultEvent*>(e));
-    return true;
-  }
-  bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
-    return model.PrepareThumbnailJob(number, job);
-  }
-  TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
-  QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result) override {
-    model.StoreThumbnailResult(number, result, ThumbnailLoader());
-    ++taken;
-  }
-};
-
-void BM_ThousandResultsThroughTheQueue(benchmark::State& state) {
-  const BenchFolder& folder = BenchFolder::Get();
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto host = std::make_unique<QueueHost>();
-    host->model.View().DispTypes().SetNonFolders(false);
-    host->model.OpenFolder(folder.Path());
-    for (int i = 0; i < kJobs; ++i) host->model.AddByPath(folder.Files()[size_t(i)]);
-    state.ResumeTiming();
-    for (int i = 0; i < kJobs; ++i) host->queue.Queue(host->model.Items().Items(i)->Number(), true);
-    host->queue.Start();
-    while (host->taken < kJobs) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    state.PauseTiming();
-    host.reset();
-    state.ResumeTiming();
-  }
-  state.counters["per_result"] =
-      benchmark::Counter(double(kJobs) * state.iterations(),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_ThousandResultsThroughTheQueue)->Unit(benchmark::kMillisecond)->Iterations(3);
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();

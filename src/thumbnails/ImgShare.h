@@ -365,7 +365,8 @@ class TFolderViewHost {
   // the folder still current.
   virtual void FolderChangeFailed() {}
   // The new folder is current: refill the view (its own refill calls
-  // TShellFolderView::Refill) and resume change notification for it.
+  // TShellFolderView::Refill) and resume change notification for it. A host must
+  // refill here: the model does not list the new folder by itself when it has a host.
   virtual void FolderChanged() {}
   // An item's display changed (its display name).
   virtual void RepaintItem(int index) { (void)index; }
