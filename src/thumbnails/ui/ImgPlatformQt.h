@@ -11,6 +11,7 @@
 
 #include "thumbnails/ImgPlatform.h"
 
+class QImage;
 class QObject;
 
 namespace quorvane {
@@ -27,9 +28,17 @@ namespace quorvane {
 //
 // Files on this platform carry no numbered icons: IconCount is always 0 and an index
 // other than 0 has no icon (DrawIcon answers false and the loader shows the background).
+//
+// Icon table: every file type met gets a number (its icon index), the same number for
+// the same type for the provider's life, so that enlarged icons can be cached under
+// (overlay, icon index). IconImage and DrawIconAt give the icon of a number at any size
+// (16 x 16 for the small type icon and the small-icon style), with the link overlay
+// drawn in on request; they belong to the GUI thread.
 class TQtIconProvider : public TIconProvider {
  public:
   static constexpr int kLargeIconSize = 32;
+  static constexpr int kSmallIconSize = 16;
+  static constexpr int kOverlayLink = 1;  // the overlay number of symbolic links
 
   // Construct on the GUI thread after the QGuiApplication, so that the generic icon and
   // the common types (folder, text, programs) are ready before any worker asks.
@@ -47,6 +56,17 @@ class TQtIconProvider : public TIconProvider {
   static QStringList IconNamesFor(const QString& mimeName);
   // True when the type's own icon (not the generic stand-in) is ready for workers.
   bool HasRendered(const QString& key) const;
+
+  // The icon index of a file (its type's number in the icon table). Any thread.
+  int IconIndexOf(const std::string& FileName, bool Folder);
+  // The type key behind an icon index ("" for a number not handed out).
+  QString KeyOfIndex(int Index) const;
+  // The icon of an index as a side x side picture with a transparent surround; overlay
+  // kOverlayLink adds the link emblem in the bottom-left corner. Null for an unknown
+  // index. GUI thread; pictures are cached per (index, side, overlay).
+  QImage IconImage(int Index, int Side, int Overlay = -1);
+  // The same icon drawn over a background into a Bitmap of Side x Side. GUI thread.
+  bool DrawIconAt(int Index, int Side, int Overlay, TColor Background, Bitmap& Icon);
 
  private:
   struct State;
