@@ -21,6 +21,54 @@ void AppendBevel(std::vector<TCellFill>& fills, TCellRect r, TBevelCut cut, int 
 
 }  // namespace
 
+void TFrameStyle::SetVisible(bool value) {
+  if (value == visible_) return;
+  visible_ = value;
+  Changed();
+}
+
+void TFrameStyle::SetColor(TColor value) {
+  if (value == color_) return;
+  color_ = value;
+  Changed();
+}
+
+void TFrameStyle::SetWidth(int value) {
+  if (value == width_) return;
+  width_ = value;
+  Changed();
+}
+
+void TFrameStyle::Assign(const TFrameStyle& other) {
+  if (visible_ == other.visible_ && color_ == other.color_ && width_ == other.width_) return;
+  visible_ = other.visible_;
+  color_ = other.color_;
+  width_ = other.width_;
+  Changed();
+}
+
+void TBlankSpace::Set(int& field, int value) {
+  if (value == field) return;
+  field = value;
+  if (OnChange) OnChange(*this);
+}
+void TBlankSpace::SetLeft(int value) { Set(left_, value); }
+void TBlankSpace::SetTop(int value) { Set(top_, value); }
+void TBlankSpace::SetRight(int value) { Set(right_, value); }
+void TBlankSpace::SetBottom(int value) { Set(bottom_, value); }
+
+void TSmallIcon::SetIconPos(TIconPosition value) {
+  if (value == iconPos_) return;
+  iconPos_ = value;
+  if (OnChange) OnChange(*this);
+}
+
+void TSmallIcon::SetSpace(int value) {
+  if (value == space_) return;
+  space_ = value;
+  if (OnChange) OnChange(*this);
+}
+
 TColor SystemColorToRGB(TColor c) {
   if (!IsSystemColor(c)) return c;
   switch (c) {

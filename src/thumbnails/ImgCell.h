@@ -8,6 +8,7 @@
 // border, the outer and inner bevels, and the image box of ImageWidth x ImageHeight at
 // (x + ImageOffset + Blank.Left, y + ImageOffset + Blank.Top).
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,66 @@ TColor SystemColorToRGB(TColor c);
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 enum TBorderStyle { bsNone, bsSingle };
 enum TIconPosition { iipLeftTop, iipLeftBottom, iipRightTop, iipRightBottom, iipNone };
+
+// The frame of a cell in one state (unselected or selected).
+class TFrameStyle {
+ public:
+  TFrameStyle(bool visible, TColor color, int width)
+      : visible_(visible), color_(color), width_(width) {}
+  bool Visible() const { return visible_; }
+  void SetVisible(bool value);
+  TColor Color() const { return color_; }
+  void SetColor(TColor value);
+  int Width() const { return width_; }
+  void SetWidth(int value);
+  // Copies all three values (one change event when anything changed).
+  void Assign(const TFrameStyle& other);
+  std::function<void(TFrameStyle&)> OnChange;
+
+ private:
+  void Changed() {
+    if (OnChange) OnChange(*this);
+  }
+  bool visible_;
+  TColor color_;
+  int width_;
+};
+
+// Blank margins of a cell (0, 0, 0, 0).
+class TBlankSpace {
+ public:
+  int Left() const { return left_; }
+  void SetLeft(int value);
+  int Top() const { return top_; }
+  void SetTop(int value);
+  int Right() const { return right_; }
+  void SetRight(int value);
+  int Bottom() const { return bottom_; }
+  void SetBottom(int value);
+  int Horizontal() const { return left_ + right_; }
+  int Vertical() const { return top_ + bottom_; }
+  std::function<void(TBlankSpace&)> OnChange;
+
+ private:
+  void Set(int& field, int value);
+  int left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
+};
+
+// The small type icon stamped on stored thumbnails (iipRightBottom, 2 pixels in).
+class TSmallIcon {
+ public:
+  TIconPosition IconPos() const { return iconPos_; }
+  void SetIconPos(TIconPosition value);
+  int Space() const { return space_; }
+  void SetSpace(int value);
+  // Copies IconPos only.
+  void Assign(const TSmallIcon& other) { SetIconPos(other.iconPos_); }
+  std::function<void(TSmallIcon&)> OnChange;
+
+ private:
+  TIconPosition iconPos_ = iipRightBottom;
+  int space_ = 2;
+};
 
 struct TCellRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;  // Right and Bottom exclusive

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "thumbnails/ViewImage.h"
+
 namespace quorvane {
 namespace {
 
@@ -128,6 +130,43 @@ TEST(ImgCell, IconPlacementAndSmallIcon) {
   EXPECT_FALSE(SmallIconRect(iipNone, 2, 94, 94).has_value());
   EXPECT_EQ(SystemColorToRGB(clRed), clRed);
   EXPECT_FALSE(IsSystemColor(SystemColorToRGB(clHighlight)));
+}
+
+TEST(ImgCell, SettingsFireOneChangePerRealChange) {
+  TViewImage view;
+  int changes = 0;
+  view.OnChange = [&](TViewImage&) { ++changes; };
+  const TCellStyle defaults = view.CellStyle();
+  EXPECT_EQ(ComputeCellMetrics(defaults).CellWidth, 100);
+  EXPECT_EQ(defaults.SelectFrameColor, clHighlight);
+  EXPECT_EQ(view.SmallIcon().IconPos(), iipRightBottom);
+
+  view.Frame().SetWidth(1);  // unchanged: no event
+  view.SelectFrame().SetColor(clRed);
+  view.BlankSpace().SetLeft(4);
+  view.SmallIcon().SetSpace(2);  // unchanged
+  view.SmallIcon().SetIconPos(iipLeftTop);
+  view.SetBorderStyle(bsSingle);
+  view.SetBorderStyle(bsSingle);
+  view.SetBorderWidth(7);  // stored, no effect on the geometry
+  EXPECT_EQ(changes, 5);
+  EXPECT_EQ(view.BorderWidth(), 7);
+  const TCellStyle changed = view.CellStyle();
+  EXPECT_EQ(changed.SelectFrameColor, clRed);
+  EXPECT_EQ(ComputeCellMetrics(changed).CellWidth, 108);
+
+  // Assigning a frame copies all three values; a small icon copies only its position.
+  TFrameStyle other(false, clBlue, 9);
+  view.Frame().Assign(other);
+  EXPECT_EQ(changes, 6);
+  EXPECT_FALSE(view.Frame().Visible());
+  EXPECT_EQ(view.Frame().Width(), 9);
+  TSmallIcon icon;
+  icon.SetSpace(11);
+  view.SmallIcon().Assign(icon);
+  EXPECT_EQ(view.SmallIcon().IconPos(), iipRightBottom);
+  EXPECT_EQ(view.SmallIcon().Space(), 2);
+  EXPECT_EQ(changes, 7);
 }
 
 }  // namespace

@@ -1,20 +1,18 @@
-// The icon table of the grid: numbered type icons at any size, with the link overlay.
+// Type icons of the grid at any size, with the link overlay.
 #include <QImage>
 #include <QTest>
 
-#include "support/TestDir.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
 
 using quorvane::Bitmap;
 using quorvane::TQtIconProvider;
-using quorvane::test::TestDir;
 
 namespace {
 
-int OpaquePixels(const QImage& image, const QRect& area) {
+int OpaquePixels(const QImage& image) {
   int n = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y)
-    for (int x = area.left(); x <= area.right(); ++x)
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
       if (qAlpha(image.pixel(x, y)) > 0) ++n;
   return n;
 }
@@ -24,46 +22,33 @@ int OpaquePixels(const QImage& image, const QRect& area) {
 class ImgListViewIconsTest : public QObject {
   Q_OBJECT
  private slots:
-  void indexesIdentifyTypes();
   void iconsComeAtTheAskedSizeWithOverlay();
 };
 
-void ImgListViewIconsTest::indexesIdentifyTypes() {
-  TestDir dir;
-  TQtIconProvider provider;
-  const int png1 = provider.IconIndexOf(dir.write("a.png", "x"), false);
-  const int png2 = provider.IconIndexOf(dir.write("두번째 사진.PNG", "x"), false);
-  const int txt = provider.IconIndexOf(dir.write("n.txt", "x"), false);
-  const int folder = provider.IconIndexOf(dir.path(), true);
-  QCOMPARE(png1, png2);
-  QVERIFY(png1 != txt && txt != folder && png1 != folder);
-  QCOMPARE(provider.KeyOfIndex(folder), QString("inode/directory"));
-  QCOMPARE(provider.KeyOfIndex(png1), QString("image/png"));
-  QVERIFY(provider.KeyOfIndex(99).isEmpty());
-  QVERIFY(provider.IconImage(99, 16).isNull());
-  QVERIFY(provider.IconImage(-1, 16).isNull());
-}
-
 void ImgListViewIconsTest::iconsComeAtTheAskedSizeWithOverlay() {
-  TestDir dir;
   TQtIconProvider provider;
-  const int txt = provider.IconIndexOf(dir.write("n.txt", "x"), false);
-  const QImage small = provider.IconImage(txt, TQtIconProvider::kSmallIconSize);
-  const QImage big = provider.IconImage(txt, 48);
+  const QString txt = "text/plain";
+  const QImage small = provider.TypeIconImage(txt, TQtIconProvider::kSmallIconSize);
+  const QImage big = provider.TypeIconImage(txt, 48);
   QCOMPARE(small.size(), QSize(16, 16));
   QCOMPARE(big.size(), QSize(48, 48));
-  QVERIFY(OpaquePixels(small, small.rect()) > 40);
-  QVERIFY(OpaquePixels(big, big.rect()) > 16 * 40);
+  QVERIFY(OpaquePixels(small) > 40);
+  QVERIFY(OpaquePixels(big) > 16 * 40);
+  QVERIFY(provider.TypeIconImage("inode/directory", 16) != small);
+  // An unknown type and no type at all get the generic icon.
+  QCOMPARE(provider.TypeIconImage("application/x-no-such-type", 16).size(), QSize(16, 16));
+  QVERIFY(!provider.TypeIconImage(QString(), 16).isNull());
+  QVERIFY(provider.TypeIconImage(txt, 0).isNull());
 
   // The link overlay changes the bottom-left corner and nothing far from it.
-  const QImage linked = provider.IconImage(txt, 48, TQtIconProvider::kOverlayLink);
+  const QImage linked = provider.TypeIconImage(txt, 48, TQtIconProvider::kOverlayLink);
   QCOMPARE(linked.size(), big.size());
   QVERIFY(linked != big);
   for (int y = 0; y < 20; ++y)
     for (int x = 24; x < 48; ++x) QCOMPARE(linked.pixel(x, y), big.pixel(x, y));
 
   Bitmap onBackground;
-  QVERIFY(provider.DrawIconAt(txt, 16, -1, 0x00E0F0FF, onBackground));
+  QVERIFY(provider.DrawTypeIcon(txt, 16, -1, 0x00E0F0FF, onBackground));
   QCOMPARE(onBackground.Width(), 16);
   QCOMPARE(onBackground.Height(), 16);
   int differing = 0;

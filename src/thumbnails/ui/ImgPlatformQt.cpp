@@ -127,9 +127,7 @@ struct TQtIconProvider::State {
   QHash<QString, QImage> cache;  // MIME type name -> rendered icon (null: none found)
   QSet<QString> pending;         // queued for rendering on the GUI thread
   QImage generic;                // stand-in for worker-thread misses
-  QStringList keys;              // the icon table: index -> type key
-  QHash<QString, int> indexOf;   // type key -> index
-  QHash<quint64, QImage> sized;  // (index, side, overlay) -> picture (GUI thread)
+  QHash<QString, QImage> sized;  // "type/side/overlay" -> picture (GUI thread)
 
   // Runs on the GUI thread.
   void Render(const QString& key) {
@@ -207,33 +205,16 @@ bool TQtIconProvider::HasRendered(const QString& key) const {
   return state_->cache.contains(key);
 }
 
-int TQtIconProvider::IconIndexOf(const std::string& FileName, bool Folder) {
-  const QString key = Folder ? kDirectoryKey : TypeKey(FileName);
-  std::lock_guard lock(state_->mutex);
-  const auto it = state_->indexOf.constFind(key);
-  if (it != state_->indexOf.constEnd()) return *it;
-  const int index = int(state_->keys.size());
-  state_->keys << key;
-  state_->indexOf.insert(key, index);
-  return index;
-}
-
-QString TQtIconProvider::KeyOfIndex(int Index) const {
-  std::lock_guard lock(state_->mutex);
-  return Index >= 0 && Index < state_->keys.size() ? state_->keys[Index] : QString();
-}
-
-QImage TQtIconProvider::IconImage(int Index, int Side, int Overlay) {
-  const QString key = KeyOfIndex(Index);
-  if (key.isEmpty() || Side <= 0 || Side > 1024) return QImage();
+QImage TQtIconProvider::TypeIconImage(const QString& Key, int Side, int Overlay) {
+  if (Side <= 0 || Side > 1024) return QImage();
   const bool link = Overlay == kOverlayLink;
-  const quint64 cacheKey = (quint64(quint32(Index)) << 32) | (quint64(Side) << 1) | (link ? 1 : 0);
+  const QString cacheKey = QStringLiteral("%1/%2/%3").arg(Key).arg(Side).arg(link ? 1 : 0);
   {
     std::lock_guard lock(state_->mutex);
     const auto it = state_->sized.constFind(cacheKey);
     if (it != state_->sized.constEnd()) return *it;
   }
-  QImage picture = RenderTypeIcon(key, Side);
+  QImage picture = Key.isEmpty() ? QImage() : RenderTypeIcon(Key, Side);
   if (picture.isNull()) picture = RenderTypeIcon(kGenericKey, Side);
   if (picture.isNull()) return picture;
   if (link) DrawLinkOverlay(picture);
@@ -242,9 +223,9 @@ QImage TQtIconProvider::IconImage(int Index, int Side, int Overlay) {
   return picture;
 }
 
-bool TQtIconProvider::DrawIconAt(int Index, int Side, int Overlay, TColor Background,
-                                 Bitmap& Icon) {
-  const QImage picture = IconImage(Index, Side, Overlay);
+bool TQtIconProvider::DrawTypeIcon(const QString& Key, int Side, int Overlay, TColor Background,
+                                   Bitmap& Icon) {
+  const QImage picture = TypeIconImage(Key, Side, Overlay);
   if (picture.isNull()) return false;
   Icon.SetSize(Side, Side);
   Icon.Fill(Background);

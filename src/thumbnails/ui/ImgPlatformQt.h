@@ -29,11 +29,9 @@ namespace quorvane {
 // Files on this platform carry no numbered icons: IconCount is always 0 and an index
 // other than 0 has no icon (DrawIcon answers false and the loader shows the background).
 //
-// Icon table: every file type met gets a number (its icon index), the same number for
-// the same type for the provider's life, so that enlarged icons can be cached under
-// (overlay, icon index). IconImage and DrawIconAt give the icon of a number at any size
-// (16 x 16 for the small type icon and the small-icon style), with the link overlay
-// drawn in on request; they belong to the GUI thread.
+// TypeIconImage and DrawTypeIcon give the icon of a type at any size (16 x 16 for the
+// small type icon and the small-icon style, 32 x 32 or BigIconSize for enlarged icons),
+// with the link overlay drawn in on request; they belong to the GUI thread.
 class TQtIconProvider : public TIconProvider {
  public:
   static constexpr int kLargeIconSize = 32;
@@ -57,16 +55,13 @@ class TQtIconProvider : public TIconProvider {
   // True when the type's own icon (not the generic stand-in) is ready for workers.
   bool HasRendered(const QString& key) const;
 
-  // The icon index of a file (its type's number in the icon table). Any thread.
-  int IconIndexOf(const std::string& FileName, bool Folder);
-  // The type key behind an icon index ("" for a number not handed out).
-  QString KeyOfIndex(int Index) const;
-  // The icon of an index as a side x side picture with a transparent surround; overlay
-  // kOverlayLink adds the link emblem in the bottom-left corner. Null for an unknown
-  // index. GUI thread; pictures are cached per (index, side, overlay).
-  QImage IconImage(int Index, int Side, int Overlay = -1);
+  // The icon of a type (a MIME type name, as TypeKey and the item's icon index give
+  // it) as a side x side picture with a transparent surround; overlay kOverlayLink adds
+  // the link emblem in the bottom-left corner. An unknown type gets the generic icon.
+  // GUI thread; pictures are cached per (type, side, overlay).
+  QImage TypeIconImage(const QString& Key, int Side, int Overlay = -1);
   // The same icon drawn over a background into a Bitmap of Side x Side. GUI thread.
-  bool DrawIconAt(int Index, int Side, int Overlay, TColor Background, Bitmap& Icon);
+  bool DrawTypeIcon(const QString& Key, int Side, int Overlay, TColor Background, Bitmap& Icon);
 
  private:
   struct State;
