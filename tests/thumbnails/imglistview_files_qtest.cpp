@@ -8,6 +8,7 @@
 #include <QDrag>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -65,6 +66,7 @@ class ImgListViewFilesTest : public QObject {
   void copyAndPasteThroughTheClipboard();
   void cutFromAFileManagerMovesOnPaste();
   void dropsFollowTheModifierKeys();
+  void dragNearAnEdgeScrolls();
   void menuMergesHostItemsWithFileVerbs();
   void contextMenuShowsOnlyWithASelection();
 };
@@ -193,6 +195,41 @@ void ImgListViewFilesTest::dropsFollowTheModifierKeys() {
   view->OnFileDragDrop = nullptr;
   view->DefaultExec().SetDropTarget(false);
   QVERIFY(!view->acceptDrops());
+
+  // A drag out offers what DragType allows.
+  QCOMPARE(TImgListView::DragActionsFor(TDragType{idtCopy, idtLink}),
+           Qt::CopyAction | Qt::LinkAction);
+  QCOMPARE(TImgListView::DragActionsFor(TDragType::All()),
+           Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+}
+
+void ImgListViewFilesTest::dragNearAnEdgeScrolls() {
+  TestDir dir, source;
+  for (int i = 0; i < 60; ++i) MakeFolder(dir, "folder " + std::to_string(i));
+  const std::string file = source.write("x.txt", "x");
+  auto view = ShowGrid(dir.path(), {400, 300});
+  QVERIFY(view);
+  QScrollBar* bar = view->verticalScrollBar();
+  QVERIFY(bar->maximum() > 0);
+  std::unique_ptr<QMimeData> data = TFileDataObject::MakeMimeData({file}, false);
+  const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+  const QPoint nearBottom(150, view->viewport()->height() - 3);
+  QDragEnterEvent enter(nearBottom, actions, data.get(), Qt::LeftButton, {});
+  QApplication::sendEvent(view->viewport(), &enter);
+  QTRY_VERIFY(bar->value() > 0);
+  // In the middle it stops; near the top it goes back.
+  QDragMoveEvent middle(QPoint(150, view->viewport()->height() / 2), actions, data.get(),
+                        Qt::LeftButton, {});
+  QApplication::sendEvent(view->viewport(), &middle);
+  const int reached = bar->value();
+  QTest::qWait(300);
+  QCOMPARE(bar->value(), reached);
+  QDragMoveEvent nearTop(QPoint(150, 2), actions, data.get(), Qt::LeftButton, {});
+  QApplication::sendEvent(view->viewport(), &nearTop);
+  QTRY_VERIFY(bar->value() < reached);
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(view->viewport(), &leave);
+  QVERIFY(fs::exists(file));
 }
 
 void ImgListViewFilesTest::menuMergesHostItemsWithFileVerbs() {

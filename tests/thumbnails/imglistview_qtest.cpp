@@ -121,6 +121,10 @@ void ImgListViewTest::cellsAreLaidOutAndFramedAsSpecified() {
   QCOMPARE(at(first, 0, 50), background);
   QCOMPARE(at(first, 2, 50), ColorOf(clBlue));
 
+  // The icon spacing is the gap between cells.
+  view.View().IconSpacing().SetX(25);
+  QTRY_COMPARE(view.CellRect(2).left() - view.CellRect(1).left(), 125);
+
   // A sunken border grows the cell by 4 in each direction.
   view.ViewImage().SetBorderStyle(bsSingle);
   QCOMPARE(view.CellMetrics().CellWidth, 104);
