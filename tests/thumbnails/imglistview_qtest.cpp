@@ -33,6 +33,7 @@ class ImgListViewTest : public QObject {
   void hostMayRefuseSelectionChanges();
   void renameInPlaceCausesNoRefill();
   void refillsWaitWhileBusy();
+  void doubleClickAndEnterGoToTheHost();
 };
 
 void ImgListViewTest::cellsAreLaidOutAndFramedAsSpecified() {
@@ -395,6 +396,46 @@ void ImgListViewTest::refillsWaitWhileBusy() {
   QCOMPARE(view->Count(), 1);
   App().BusyFlag = false;
   QTRY_COMPARE(view->Count(), 2);
+}
+
+void ImgListViewTest::doubleClickAndEnterGoToTheHost() {
+  TestDir dir;
+  MakeFolder(dir, "inside");
+  dir.write("skip.tmp", "x");
+  dir.write("keep.txt", "x");
+  TImgListView view;
+  view.SetIconStyle(iisImage);
+  view.OnImgItemAdd = [](TImgListView&, TImgListItem& item, bool& allow) {
+    allow = item.DisplayName() != "skip.tmp";
+  };
+  view.resize(500, 300);
+  view.OpenFolder(dir.path());
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  QCOMPARE(view.Count(), 2);  // the host dropped one item
+
+  int clicks = 0;
+  std::vector<char16_t> keys;
+  view.OnDblClick = [&](TImgListView&) { ++clicks; };
+  view.OnKeyPress = [&](TImgListView&, char16_t& key) { keys.push_back(key); };
+  view.DefaultExec().DblClick = false;
+  const QPoint folderCell = view.CellRect(0).center();
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, folderCell);
+  QCOMPARE(clicks, 1);
+  view.setFocus();
+  view.SetItemIndex(0);
+  QTest::keyClick(&view, Qt::Key_Return);
+  QCOMPARE(keys, std::vector<char16_t>{13});
+  QCOMPARE(view.FolderPath(), dir.path());  // nothing opened
+
+  // With DblClick on, a double click opens the folder, and Enter does too.
+  view.DefaultExec().DblClick = true;
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, folderCell);
+  QCOMPARE(view.FolderPath(), dir.file("inside"));
+  QVERIFY(view.UpOneLevel());
+  view.SetItemIndex(RowOf(view, "inside"));
+  QTest::keyClick(&view, Qt::Key_Enter);
+  QCOMPARE(view.FolderPath(), dir.file("inside"));
 }
 
 QTEST_MAIN(ImgListViewTest)
