@@ -12,6 +12,7 @@
 
 #include "shell/FileNames.h"
 #include "support/TestDir.h"
+#include "support/Unprivileged.h"
 
 namespace quorvane {
 namespace {
@@ -333,6 +334,9 @@ TEST_F(ImgShareTest, AddByPathOnlyForExistingPlainPaths) {
   EXPECT_EQ(host.queued, (std::vector<std::pair<int32_t, bool>>{{itemB->Number(), false},
                                                                 {itemA->Number(), false}}));
 
+  EXPECT_EQ(view.SelectionPaths({2, 1, 99}), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(view.SelectionPaths({}), std::vector<std::string>{dir.path()});
+
   TImgListItem* empty = view.AddByPath("");
   ASSERT_NE(empty, nullptr);
   EXPECT_FALSE(empty->HasIdList());
@@ -422,6 +426,27 @@ TEST_F(ImgShareTest, OddEntriesAreListedAndNeverOpened) {
   EXPECT_EQ(view.FolderPath(), dir.file("target"));
 }
 
+TEST_F(ImgShareTest, UnreadableFolderOpensEmpty) {
+  fs::create_directory(dir.file("locked"));
+  dir.write("locked/a.jpg", "");
+  dir.write("open.jpg", "");
+  chmod(dir.path().c_str(), 0755);
+  chmod(dir.file("open.jpg").c_str(), 0644);
+  chmod(dir.file("locked").c_str(), 0700);  // root's alone
+  const int status = test::RunUnprivileged([&] {
+    TShellFolderView view;
+    if (!view.OpenFolder(dir.path()) || view.Items().Count() != 2) return 1;
+    TImgListItem* locked = view.Items().Items(0);
+    TImgListItem* open = view.Items().Items(1);
+    if (open->CanRename() || !(open->Attributes() & kAttrReadOnly)) return 2;
+    if (!locked->Open() || view.FolderPath() != dir.file("locked")) return 3;
+    if (view.Items().Count() != 0) return 4;  // shown, empty
+    if (!view.UpOneLevel() || view.Items().Count() != 2) return 5;
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+}
+
 TEST_F(ImgShareTest, LookAheadQueuesFilesOnlyWhenThumbnailsShow) {
   dir.write("a.jpg", "");
   dir.write("b.jpg", "");
@@ -449,9 +474,18 @@ TEST_F(ImgShareTest, StoringResults) {
   TImgUtil& loader = view.ViewImage().ImgUtil();
   loader.Bitmap() = test::PatternBitmap(94, 60);
 
+  TThumbnailJob job;
+  ASSERT_TRUE(view.PrepareThumbnailJob(a->Number(), job));
+  EXPECT_EQ(job.Number, a->Number());
+  EXPECT_EQ(job.Path, dir.file("a.jpg"));
+  EXPECT_EQ(job.Kind, iitJpeg);
+  EXPECT_EQ(job.Width, 94);
+  EXPECT_FALSE(view.PrepareThumbnailJob(-7, job));
+
   EXPECT_EQ(view.StoreThumbnailResult(-7, 0, loader), -1);
   EXPECT_EQ(view.StoreThumbnailResult(a->Number(), 0, loader), 0);
   EXPECT_TRUE(a->Handled);
+  EXPECT_FALSE(view.PrepareThumbnailJob(a->Number(), job));  // handled: never again
   EXPECT_EQ(a->ThumbnailIndex, 0);
   Bitmap cell;
   ASSERT_TRUE(a->GetThumbnail(cell));

@@ -59,13 +59,7 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
     return true;
   }
   bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
-    TImgListItem* item = model.Items().ItemByNumber(number);
-    if (!item || item->Handled || !model.Items().NeedsThumbnail(item->Index())) return false;
-    job.Path = item->ParsingName();
-    job.Kind = item->ImageKind();
-    job.Width = model.ViewImage().ImageWidth();
-    job.Height = model.ViewImage().ImageHeight();
-    return true;
+    return model.PrepareThumbnailJob(number, job);
   }
   void ImageLoad(TImgThreads& sender, int32_t number) override {
     QCOMPARE(&sender, static_cast<TImgThreads*>(&queue));
