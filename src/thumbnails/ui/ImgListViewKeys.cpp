@@ -189,10 +189,9 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
 // ---- clipboard and trash ----
 
 std::vector<std::string> TImgListView::SelectedPaths() const {
-  std::vector<std::string> paths;
-  for (TImgListItem* item : SelectedItems())
-    if (item->HasIdList()) paths.push_back(item->ParsingName());
-  return paths;
+  const std::vector<int> rows = SelectedIndexes();
+  if (rows.empty()) return {};
+  return const_cast<TShellFolderView&>(folder_).SelectionPaths(rows);
 }
 
 bool TImgListView::ClipboardCommand(bool cut) {
