@@ -288,7 +288,6 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
 
   DragState dragState_ = DragState::None;
   QPoint pressPos_;
-  bool dragging_ = false;  // a drag started here is running
   Qt::MouseButton dragButton_ = Qt::NoButton;
 
   QString searchText_;

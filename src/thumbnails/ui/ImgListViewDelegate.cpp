@@ -96,7 +96,7 @@ QRect TImgListDelegate::TextRect(const QRect& r) const {
 }
 
 void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect,
-                                  bool highlighted, int row) const {
+                                  bool highlighted) const {
   if (view_.IconStyle() == iisImage) {
     const TCellStyle& style = view_.CellStyle();
     const TCellMetrics& m = view_.CellMetrics();
@@ -108,7 +108,6 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
     view_.PaintCellPicture(painter, item, QRect(box.Left, box.Top, box.Width(), box.Height()));
     return;
   }
-  (void)row;
   const int side = ImageSide();
   QImage icon = view_.IconProvider().TypeIconImage(view_.Platform().TypeKey(item.IconIndex()), side,
                                                    item.Overlay());
@@ -186,8 +185,7 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
 }
 
 void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
-                                          const QModelIndex& index, bool highlighted,
-                                          bool current) const {
+                                          const QModelIndex& index) const {
   const QHeaderView* header = view_.findChild<QHeaderView*>();
   if (!header) return;
   const QRect r = option.rect;
@@ -200,8 +198,6 @@ void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionV
     PaintCaption(painter, option, model->data(at, Qt::DisplayRole).toString(), cell, false, false,
                  align & Qt::AlignHorizontal_Mask, false);
   }
-  (void)highlighted;
-  (void)current;
 }
 
 void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -212,13 +208,12 @@ void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   painter->save();
   const bool highlighted = view_.Highlighted(index.row());
   const bool current = view_.currentIndex().row() == index.row();
-  PaintImage(*painter, *item, ImageRect(option.rect), highlighted, index.row());
+  PaintImage(*painter, *item, ImageRect(option.rect), highlighted);
   const QString text = index.data(Qt::DisplayRole).toString();
   const bool iconStyle = view_.ViewStyle() == vsIcon;
   PaintCaption(*painter, option, text, TextRect(option.rect), highlighted, current,
                iconStyle ? Qt::AlignHCenter : Qt::AlignLeft, iconStyle);
-  if (view_.ViewStyle() == vsReport)
-    PaintReportColumns(*painter, option, index, highlighted, current);
+  if (view_.ViewStyle() == vsReport) PaintReportColumns(*painter, option, index);
   painter->restore();
 }
 
