@@ -55,13 +55,15 @@ QSize TImgListDelegate::ItemSize() const {
             CellPitch(m, view_.View().IconSpacing().X(), view_.View().IconSpacing().Y());
         return {pitch.X, pitch.Y};
       }
-      return {std::max(kIconGridWidth, image.width() + 8),
+      // Room for a name like "photo_1234.jpg" on one line.
+      return {std::max({kIconGridWidth, image.width() + 8,
+                        view_.fontMetrics().horizontalAdvance(QStringLiteral("photo_1234.jpg"))}),
               image.height() + 6 + kCaptionLines * line};
     case vsSmallIcon:
     case vsList:
       return {image.width() + kIconTextGap + kListTextWidth, std::max(image.height(), line) + 2};
     case vsReport: {
-      const QHeaderView* header = view_.findChild<QHeaderView*>();
+      const QHeaderView* header = view_.Header();
       const int width = header ? header->length() : image.width() + kListTextWidth;
       return {width, std::max(image.height(), line) + 2};
     }
@@ -89,7 +91,7 @@ QRect TImgListDelegate::TextRect(const QRect& r) const {
     return QRect(r.left() + 1, image.bottom() + 3, r.width() - 2, r.bottom() - image.bottom() - 3);
   int right = r.right();
   if (view_.ViewStyle() == vsReport) {
-    const QHeaderView* header = view_.findChild<QHeaderView*>();
+    const QHeaderView* header = view_.Header();
     if (header) right = r.left() + header->sectionSize(TImgListModel::ColName) - 1;
   }
   return QRect(QPoint(image.right() + kIconTextGap, r.top()), QPoint(right, r.bottom()));
@@ -186,7 +188,7 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
 
 void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
                                           const QModelIndex& index) const {
-  const QHeaderView* header = view_.findChild<QHeaderView*>();
+  const QHeaderView* header = view_.Header();
   if (!header) return;
   const QRect r = option.rect;
   const QAbstractItemModel* model = index.model();
