@@ -14,7 +14,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick python3 python3-pil
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
-  xdg-utils
+  xdg-utils xvfb
 "
 
 missing=""
