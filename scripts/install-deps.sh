@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs every Debian package that building, running and testing Quorvane needs.
 # Safe to run again: apt-get skips what is already there. Fails loudly on any error.
+#   scripts/install-deps.sh [--bench]
+# --bench adds what the benchmark and fuzzing scripts use (bench/*.sh, fuzz/run.sh):
+# the peer tools, clang with libFuzzer, bc and GNU time.
 set -eu
 
 PACKAGES="
@@ -8,12 +11,22 @@ PACKAGES="
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libgif-dev
+  libgif-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  imagemagick python3 python3-pil
+  imagemagick graphicsmagick python3 python3-pil
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils
 "
+BENCH_PACKAGES="
+  libvips-tools bc time
+  clang libclang-rt-14-dev llvm
+"
+for arg in "$@"; do
+  case $arg in
+    --bench) PACKAGES="$PACKAGES $BENCH_PACKAGES" ;;
+    *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
+  esac
+done
 
 if [ "$(id -u)" -eq 0 ]; then
   SUDO=""
