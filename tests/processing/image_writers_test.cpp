@@ -238,6 +238,15 @@ TEST_F(ImageWritersTest, SgiFilesAreReadByEveryDecoder) {
     ExpectToolReads(magick, file, c.picture, dir.file(c.name + ".im.rgb"));
     if (haveGm) ExpectToolReads("gm convert", file, c.picture, dir.file(c.name + ".gm.rgb"));
   }
+  // Verbatim storage, which the batch does not use, is a valid file too.
+  const Bitmap runs = Runs(301, 90);
+  const std::string verbatim = dir.file("verbatim.sgi");
+  WriteSgiFile(verbatim, runs, false);
+  EXPECT_EQ(ReadFileBytes(verbatim).size(), 512u + 301u * 90u * 3u);
+  Bitmap codec;
+  EXPECT_TRUE(ReadImageFile(verbatim, codec));
+  EXPECT_TRUE(codec.SamePixels(runs));
+  ExpectToolReads(magick, verbatim, runs, dir.file("verbatim.im.rgb"));
 }
 
 TEST_F(ImageWritersTest, TheCodecLibraryReadsEveryFormatItReadsToday) {
