@@ -52,7 +52,7 @@ bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
         WriteTgaFile(path, bitmap);
         return true;
       case kCodecTypeSgi:
-        WriteSgiFile(path, bitmap, request.sgiRle != 0);
+        WriteSgiFile(path, bitmap, request.sgiRle > 0);
         return true;
       default:
         break;
