@@ -14,7 +14,6 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "shell/BmpFile.h"
 #include "shell/JpegCodec.h"
 
 using namespace quorvane;
@@ -62,7 +61,7 @@ void BM_Tga(benchmark::State& s) { Run(s, ".tga", WriteTgaFile); }
 void BM_Sgi(benchmark::State& s) {
   Run(s, ".sgi", [](const std::string& p, const Bitmap& b) { WriteSgiFile(p, b); });
 }
-void BM_Bmp(benchmark::State& s) { Run(s, ".bmp", WriteBmpFile); }
+void BM_Bmp(benchmark::State& s) { Run(s, ".bmp", WriteBmpStreamed); }
 // The batch's JPEG save at the default setting (80, reaching the encoder as 79).
 void BM_Jpeg(benchmark::State& s) {
   ConvertIO io;

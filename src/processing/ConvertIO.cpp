@@ -7,7 +7,6 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "shell/BmpFile.h"
 #include "shell/FileNames.h"
 #include "shell/JpegCodec.h"
 #include "shell/ReadImage.h"
@@ -62,7 +61,7 @@ bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
 }
 
 bool ConvertIO::WriteBmp(const std::string& path, const Bitmap& bitmap) {
-  WriteBmpFile(path, bitmap);
+  WriteBmpStreamed(path, bitmap);
   return true;
 }
 

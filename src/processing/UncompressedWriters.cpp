@@ -130,6 +130,34 @@ void WritePnmFile(const std::string& path, const Bitmap& bmp) {
   file.Close();
 }
 
+void WriteBmpStreamed(const std::string& path, const Bitmap& bmp) {
+  RequirePicture(bmp);
+  constexpr uint32_t kHeaders = 14 + 40;  // file header, information header
+  // The bitmap's rows are the file's rows: B, G, R, padded to 4 bytes (padding zero).
+  const uint64_t imageBytes = uint64_t(bmp.Stride()) * uint64_t(bmp.Height());
+  if (kHeaders + imageBytes > UINT32_MAX)
+    throw ImageWriteError("picture too large for a bitmap file");
+  uint8_t header[kHeaders] = {'B', 'M'};
+  PutLE32(header + 2, uint32_t(kHeaders + imageBytes));
+  PutLE32(header + 10, kHeaders);  // offset of the pixels
+  PutLE32(header + 14, 40);
+  PutLE32(header + 18, uint32_t(bmp.Width()));
+  PutLE32(header + 22, uint32_t(bmp.Height()));  // positive: rows bottom-up
+  PutLE16(header + 26, 1);                       // planes
+  PutLE16(header + 28, 24);                      // bits per pixel; compression 0 (none)
+  PutLE32(header + 34, uint32_t(imageBytes));
+  OutputFile file(path);
+  file.Write(header, sizeof header);
+  for (int y = bmp.Height() - 1; y >= 0; --y) {
+    uint8_t* row = file.Reserve(bmp.Stride());
+    const size_t rowBytes = size_t(bmp.Width()) * 3;
+    std::memcpy(row, bmp.ScanLine(y), rowBytes);
+    std::memset(row + rowBytes, 0, bmp.Stride() - rowBytes);
+    file.Commit(bmp.Stride());
+  }
+  file.Close();
+}
+
 void WriteTgaFile(const std::string& path, const Bitmap& bmp) {
   RequirePicture(bmp);
   if (bmp.Width() > 0xFFFF || bmp.Height() > 0xFFFF)

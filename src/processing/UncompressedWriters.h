@@ -14,6 +14,10 @@ namespace quorvane {
 void WriteTiffFile(const std::string& path, const Bitmap& bmp);
 // Binary PPM ("P6", maximum value 255), top row first.
 void WritePnmFile(const std::string& path, const Bitmap& bmp);
+// Windows bitmap: the bytes of EncodeBmp (shell/BmpFile.h), rows streamed to the file
+// instead of gathered in memory first (a whole-file buffer costs more in page faults
+// than the rest of the writing).
+void WriteBmpStreamed(const std::string& path, const Bitmap& bmp);
 // Truevision TGA: uncompressed true colour, 24 bits, bottom row first, origin (0, 0),
 // no image ID, with the version 2 file footer.
 void WriteTgaFile(const std::string& path, const Bitmap& bmp);

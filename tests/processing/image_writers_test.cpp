@@ -260,6 +260,15 @@ TEST_F(ImageWritersTest, TheCodecLibraryReadsEveryFormatItReadsToday) {
   }
 }
 
+TEST_F(ImageWritersTest, StreamedBitmapFilesAreTheBitmapEncodersBytes) {
+  for (const Bitmap& bmp : {Noise(1, 1, 1), Noise(1, 9, 2), Noise(7, 3, 3), Noise(257, 5, 4)}) {
+    const std::vector<uint8_t> encoded = EncodeBmp(bmp);
+    EXPECT_EQ(ReadFileBytes(Save("streamed", bmp, ".bmp")),
+              std::string(encoded.begin(), encoded.end()))
+        << bmp.Width() << "x" << bmp.Height();
+  }
+}
+
 TEST_F(ImageWritersTest, TgaHeaderHasAZeroOrigin) {
   const std::string bytes = ReadFileBytes(Save("origin", Noise(5, 3, 8), ".tga"));
   ASSERT_GE(bytes.size(), 18u + 45u + 26u);
@@ -272,9 +281,12 @@ TEST_F(ImageWritersTest, TgaHeaderHasAZeroOrigin) {
 TEST_F(ImageWritersTest, WritersReportFailuresInsteadOfWritingBrokenFiles) {
   const Bitmap picture = Noise(40, 30, 9);
   using Writer = void (*)(const std::string&, const Bitmap&);
-  const Writer writers[] = {
-      WritePngFile, WriteTiffFile, WritePnmFile, WriteTgaFile,
-      [](const std::string& path, const Bitmap& bmp) { WriteSgiFile(path, bmp); }};
+  const Writer writers[] = {WritePngFile,
+                            WriteTiffFile,
+                            WritePnmFile,
+                            WriteTgaFile,
+                            WriteBmpStreamed,
+                            [](const std::string& path, const Bitmap& bmp) { WriteSgiFile(path, bmp); }};
   for (Writer write : writers) {
     // A full disk.
     EXPECT_THROW(write("/dev/full", picture), ImageWriteError);
@@ -284,7 +296,7 @@ TEST_F(ImageWritersTest, WritersReportFailuresInsteadOfWritingBrokenFiles) {
   }
   // Through the engine: the save fails and leaves nothing behind.
   const std::string missing = dir.file("없는 폴더");
-  for (const char* ext : {".png", ".tif", ".pnm", ".tga", ".sgi", ".jpg"}) {
+  for (const char* ext : {".png", ".tif", ".pnm", ".tga", ".sgi", ".jpg", ".bmp"}) {
     Bitmap work = picture;
     EXPECT_FALSE(engine.SaveBitmap(missing + "/a" + ext, work)) << ext;
   }
