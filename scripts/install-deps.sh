@@ -1,10 +1,17 @@
 #!/bin/sh
 # Installs every Debian package that building, running and testing Quorvane needs.
 # Safe to run again: apt-get skips what is already there. Fails loudly on any error.
-#   scripts/install-deps.sh [--bench]
+set -eu
+
 # --bench adds what the benchmark and fuzzing scripts use (bench/*.sh, fuzz/run.sh):
 # the peer tools, clang with libFuzzer, bc and GNU time.
-set -eu
+BENCH_PACKAGES=""
+for arg in "$@"; do
+  case $arg in
+    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm" ;;
+    *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
+  esac
+done
 
 PACKAGES="
   build-essential cmake ninja-build pkg-config git
@@ -14,19 +21,10 @@ PACKAGES="
   libgif-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick graphicsmagick python3 python3-pil
+  $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils
 "
-BENCH_PACKAGES="
-  libvips-tools bc time
-  clang libclang-rt-14-dev llvm
-"
-for arg in "$@"; do
-  case $arg in
-    --bench) PACKAGES="$PACKAGES $BENCH_PACKAGES" ;;
-    *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
-  esac
-done
 
 if [ "$(id -u)" -eq 0 ]; then
   SUDO=""
