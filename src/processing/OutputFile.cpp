@@ -20,7 +20,8 @@ OutputFile::OutputFile(const std::string& path)
 }
 
 void OutputFile::Fail(const char* what) const {
-  throw ImageWriteError(std::string(what) + " " + path_ + ": " + std::strerror(errno));
+  const int error = errno;
+  throw ImageWriteError(error, std::string(what) + " " + path_);
 }
 
 void OutputFile::Flush() {

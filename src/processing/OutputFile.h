@@ -3,19 +3,24 @@
 // with a few positioned writes (for tables that are only known at the end), and the
 // byte-order helpers the formats need. Every failure throws ImageWriteError.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/FileIO.h"
 
 namespace quorvane {
 
-class ImageWriteError : public std::runtime_error {
+// A writer's failure, with the system's error number: ENOSPC for a full disk, EACCES
+// for a refused file, EINVAL for a picture the format cannot hold.
+class ImageWriteError : public std::system_error {
  public:
-  using std::runtime_error::runtime_error;
+  ImageWriteError(int error, const std::string& what)
+      : std::system_error(error, std::generic_category(), what) {}
+  explicit ImageWriteError(const std::string& what) : ImageWriteError(EINVAL, what) {}
 };
 
 class OutputFile {
