@@ -8,6 +8,7 @@
 #   ImageMagick     convert -define jpeg:size=188x188 -thumbnail 94x94, one process per file
 # Peak memory: maximum resident size from /usr/bin/time -v, and ours above the
 # benchmark program's own baseline (the same program running no benchmark).
+# Needs GNU time and, for its row, vipsthumbnail: scripts/install-deps.sh --bench.
 # Usage: bench/thumbnail_peers.sh [release-build-dir]   (default build-release)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +16,7 @@ build=${1:-$here/../build-release}
 photos=${QUORVANE_BENCH_PHOTOS:-/tmp/quorvane-bench-photos}
 bench=$build/bench/thumbnail_bench
 [ -x "$bench" ] || { echo "build $bench first (Release)"; exit 1; }
+[ -x /usr/bin/time ] || { echo "needs GNU time: scripts/install-deps.sh --bench"; exit 1; }
 "$here/make_bench_photos.sh" "$photos" > /dev/null
 export QUORVANE_BENCH_PHOTOS=$photos
 files=("$photos"/photo_*.jpg)
@@ -32,6 +34,7 @@ cpu_rate() {  # cpu_rate <count> <command...>
   t=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" > /dev/null 2>&1; } 2>&1 )
   python3 -c "r,u,s=map(float,'$t'.split()); print(f'{$count/(u+s):8.1f} {$count/r:8.1f}')"
 }
+calc() { python3 -c "print($1)"; }
 max_rss() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 items() {  # per CPU second and per wall second
   python3 -c "import json; b=[b for b in json.load(open('$1'))['benchmarks'] if b['name'].startswith('$2')][0]; print(f\"{b['items_per_second']:8.1f} {b['iterations'] / (b['real_time'] * b['iterations'] / 1e3):8.1f}\")"
@@ -70,10 +73,10 @@ base_kb=$(max_rss "$work/base.time")
 echo "$n photographs of 4000 x 3000 into 94 x 94, one thread"
 echo "                         thumbnails per CPU s (per wall s)   peak RSS (MB)"
 printf "quorvane LoadThumbnail   %s (%s)   %6.1f  (%.1f above its %.1f baseline)\n" "$ours" "$ours_wall" \
-  "$(echo "$ours_kb / 1024" | bc -l)" "$(echo "($ours_kb - $base_kb) / 1024" | bc -l)" "$(echo "$base_kb / 1024" | bc -l)"
+  "$(calc "$ours_kb / 1024")" "$(calc "($ours_kb - $base_kb) / 1024")" "$(calc "$base_kb / 1024")"
 printf "libjpeg 1/8, in process  %s (%s)\n" "$eighth" "$eighth_wall"
 printf "djpeg -scale 1/8         %s (%s)   %6.1f  (process start-up ~%s ms CPU a file included)\n" "$djpeg" "$djpeg_wall" \
-  "$(echo "$(max_rss "$work/djpeg.time") / 1024" | bc -l)" "$spawn_ms"
-printf "vipsthumbnail -s 94      %s (%s)   %6.1f\n" "$vips" "$vips_wall" "$(echo "$(max_rss "$work/vips.time") / 1024" | bc -l)"
-printf "convert -thumbnail       %s (%s)   %6.1f\n" "$magick" "$magick_wall" "$(echo "$(max_rss "$work/im.time") / 1024" | bc -l)"
+  "$(calc "$(max_rss "$work/djpeg.time") / 1024")" "$spawn_ms"
+printf "vipsthumbnail -s 94      %s (%s)   %6.1f\n" "$vips" "$vips_wall" "$(calc "$(max_rss "$work/vips.time") / 1024")"
+printf "convert -thumbnail       %s (%s)   %6.1f\n" "$magick" "$magick_wall" "$(calc "$(max_rss "$work/im.time") / 1024")"
 python3 -c "print(f'ours / djpeg = {$ours / $djpeg:.2f}, ours / libjpeg in process = {$ours / $eighth:.2f}')"

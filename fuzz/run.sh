@@ -6,6 +6,10 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 seconds="${FUZZ_SECONDS:-60}"
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz/run.sh needs clang and libFuzzer: scripts/install-deps.sh --bench" >&2
+  exit 1
+fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null

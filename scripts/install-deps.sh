@@ -4,15 +4,26 @@
 # missing. Safe to run again. Fails loudly on any error.
 set -eu
 
+# --bench adds what the benchmark and fuzzing scripts use (bench/*.sh, fuzz/run.sh):
+# the peer tools, clang with libFuzzer, bc and GNU time.
+BENCH_PACKAGES=""
+for arg in "$@"; do
+  case $arg in
+    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm" ;;
+    *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
+  esac
+done
+
 PACKAGES="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libgif-dev
+  libgif-dev libdeflate-dev
   libexiv2-dev libimage-exiftool-perl
   libgtest-dev libgmock-dev libbenchmark-dev
-  imagemagick python3 python3-pil
+  imagemagick graphicsmagick python3 python3-pil
+  $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils xvfb
 "

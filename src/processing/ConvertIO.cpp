@@ -3,7 +3,12 @@
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOps.h"
 #include "processing/GIFImage.h"
-#include "shell/BmpFile.h"
+#include "processing/OutputFile.h"
+#include "processing/PngWriter.h"
+#include "processing/SgiWriter.h"
+#include "processing/UncompressedWriters.h"
+#include "shell/FileNames.h"
+#include "shell/JpegCodec.h"
 #include "shell/ReadImage.h"
 
 namespace quorvane {
@@ -17,13 +22,46 @@ bool ConvertIO::RunStep(Bitmap& bitmap, const ConvertParams& params, const StopS
   return RunOperation(bitmap, params, stop, pause, interrupted);
 }
 
+// The formats whose files the program writes itself; whatever else the codec library
+// would pick from an extension still goes to the codec library.
 bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
                           const CodecSaveRequest& request) {
+  if (request.byExtension) {
+    if (request.jpegQuality >= 0 && LowerFileExt(path) == ".jpg") {
+      // The codec library's JPEG saver is libjpeg with its defaults at this quality
+      // (0..99; libjpeg reads 0 as 1): the same file, without the trip to the helper.
+      const std::vector<uint8_t> bytes = EncodeJpeg(bitmap, request.jpegQuality);
+      OutputFile file(path);
+      file.Write(bytes.data(), bytes.size());
+      file.Close();
+      return true;
+    }
+  } else {
+    switch (request.type) {
+      case kCodecTypePng:
+        WritePngFile(path, bitmap);
+        return true;
+      case kCodecTypeTif:
+        WriteTiffFile(path, bitmap);
+        return true;
+      case kCodecTypePnm:
+        WritePnmFile(path, bitmap);
+        return true;
+      case kCodecTypeTga:
+        WriteTgaFile(path, bitmap);
+        return true;
+      case kCodecTypeSgi:
+        WriteSgiFile(path, bitmap, request.sgiRle > 0);
+        return true;
+      default:
+        break;
+    }
+  }
   return quorvane::CodecSave(path, bitmap, request);
 }
 
 bool ConvertIO::WriteBmp(const std::string& path, const Bitmap& bitmap) {
-  WriteBmpFile(path, bitmap);
+  WriteBmpStreamed(path, bitmap);
   return true;
 }
 

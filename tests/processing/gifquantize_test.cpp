@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -200,8 +201,12 @@ TEST(GIFQuantize, ThinPicturesAndPaddedRows) {
 
 TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
   // The reference (web_dither_reference.py) applies the rules pixel by pixel in Python.
-  const std::string script =
-      (std::filesystem::path(__FILE__).parent_path() / "web_dither_reference.py").string();
+  // The reference sits beside this test in the source tree; ctest names the tests' data
+  // folder there (a compiler cache may have made __FILE__ relative).
+  const char* data = std::getenv("QUORVANE_TEST_DATA");
+  const std::filesystem::path here = data ? std::filesystem::path(data).parent_path() / "processing"
+                                          : std::filesystem::path(__FILE__).parent_path();
+  const std::string script = (here / "web_dither_reference.py").string();
   quorvane::test::TestDir dir;
   std::mt19937 rng(23);
   Bitmap bmp(37, 23);  // odd width: the last row runs left to right
