@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/ExifOptions.h"
 #include "shell/JpegCodec.h"
 #include "thumbnails/ImgUtil.h"
 
@@ -18,17 +19,23 @@ namespace {
 
 using namespace quorvane;
 
+// The ".jpg" files of a folder whose name begins with `prefix`, sorted.
+std::vector<std::string> JpegFiles(const char* envName, const char* fallback,
+                                   const std::string& prefix = "") {
+  const char* env = std::getenv(envName);
+  const std::filesystem::path dir = env && *env ? env : fallback;
+  std::vector<std::string> list;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+    if (e.path().extension() == ".jpg" && e.path().filename().string().rfind(prefix, 0) == 0)
+      list.push_back(e.path().string());
+  std::sort(list.begin(), list.end());
+  return list;
+}
+
 const std::vector<std::string>& Photos() {
-  static const std::vector<std::string> photos = [] {
-    const char* env = std::getenv("QUORVANE_BENCH_PHOTOS");
-    const std::filesystem::path dir = env && *env ? env : "/tmp/quorvane-bench-photos";
-    std::vector<std::string> list;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
-      if (e.path().extension() == ".jpg") list.push_back(e.path().string());
-    std::sort(list.begin(), list.end());
-    return list;
-  }();
+  static const std::vector<std::string> photos =
+      JpegFiles("QUORVANE_BENCH_PHOTOS", "/tmp/quorvane-bench-photos");
   return photos;
 }
 
@@ -51,6 +58,43 @@ void BM_LoadThumbnail(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LoadThumbnail)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// Camera photographs. Arguments: with an embedded thumbnail (1) or without (0); the
+// switches: 0 all off (the loader before metadata), 1 orientation only, 2 orientation
+// and embedded thumbnails (the defaults).
+void BM_CameraThumbnail(benchmark::State& state) {
+  static const std::vector<std::string> camera =
+      JpegFiles("QUORVANE_BENCH_CAMERA", "/tmp/quorvane-bench-camera", "camera_");
+  static const std::vector<std::string> plain =
+      JpegFiles("QUORVANE_BENCH_CAMERA", "/tmp/quorvane-bench-camera", "plain_");
+  const auto& photos = state.range(0) ? camera : plain;
+  if (photos.empty()) {
+    state.SkipWithError("no photographs: run bench/make_camera_photos.sh");
+    return;
+  }
+  const int64_t switches = state.range(1);
+  SetExifOptions({switches >= 1, switches >= 2, true});
+  TImgUtil loader;
+  loader.LoadThumbnail(photos[0], 94, 94, 0);  // the metadata helper is started
+  size_t next = 0;
+  for (auto _ : state) {
+    const int result = loader.LoadThumbnail(photos[next], 94, 94, 0);
+    if (result != 0 || loader.Bitmap().Width() != 94) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(loader.Bitmap().Bits());
+    next = (next + 1) % photos.size();
+  }
+  SetExifOptions({});
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(std::string(state.range(0) ? "embedded thumbnail" : "no thumbnail") + ", " +
+                 (switches == 0   ? "switches off"
+                  : switches == 1 ? "orientation"
+                                  : "all on"));
+}
+BENCHMARK(BM_CameraThumbnail)
+    ->ArgsProduct({{1, 0}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(120)
+    ->UseRealTime();
 
 // What "djpeg -scale 1/8" does, in process: libjpeg's default (accurate) decode at 1/8.
 void BM_DecodeEighthDefaults(benchmark::State& state) {

@@ -20,6 +20,7 @@ PACKAGES="
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgif-dev libdeflate-dev
+  libexiv2-dev libimage-exiftool-perl
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES

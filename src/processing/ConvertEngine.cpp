@@ -14,6 +14,8 @@
 #include <system_error>
 
 #include "processing/ConvertOps.h"
+#include "processing/Orient.h"
+#include "shell/ExifMeta.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
@@ -220,6 +222,7 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   } catch (...) {
     read = false;
   }
+  if (read && Params.AutoOrient) read = OrientAsFile(source, work_);
   if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed, ReadFailure(source));
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
@@ -250,6 +253,8 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   }
   if (!SaveBitmap(output, work_))
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
+  if (Params.KeepMetadata && !CopyMetadata(source, output, Params.AutoOrient))
+    host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 

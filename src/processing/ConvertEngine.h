@@ -24,6 +24,8 @@ inline constexpr const char* kMemoReadFailed = "파일을 읽어들일 수 없�
 inline constexpr const char* kMemoConvertFailed = "이미지 변환 실패";
 inline constexpr const char* kMemoSaveFailed = "파일을 저장할 수 없습니다.";
 inline constexpr const char* kMemoFolderFailed = "폴더를 생성할 수 없습니다.";
+// After a saved file's line; the file still counts as converted.
+inline constexpr const char* kMemoMetadataFailed = "메타데이터를 복사할 수 없습니다.";
 
 // Why a file of a batch failed. The memo shows one of the four texts above; a host that
 // explains failures (the command line) gets the reason as well.
@@ -81,6 +83,7 @@ class ConvertHost {
 class ConvertIO {
  public:
   virtual ~ConvertIO() = default;
+  // The picture as stored: the engine turns it upright itself (ConvertParams::AutoOrient).
   virtual bool ReadImage(const std::string& path, Bitmap& bitmap);
   // The pixel operation of params.OpCode; codes without one answer true untouched.
   // `pause` is called with the pauses an operation asks for between its passes;

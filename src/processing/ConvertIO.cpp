@@ -14,7 +14,7 @@
 namespace quorvane {
 
 bool ConvertIO::ReadImage(const std::string& path, Bitmap& bitmap) {
-  return ReadImageFile(path, bitmap);
+  return ReadImageFile(path, bitmap, false);  // the engine orients by its parameters
 }
 
 bool ConvertIO::RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,

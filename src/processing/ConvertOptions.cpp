@@ -202,6 +202,12 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
     } else if (name == "--no-overwrite") {
       noValue();
       p.Overwrite = false;
+    } else if (name == "--no-auto-orient") {
+      noValue();
+      p.AutoOrient = false;
+    } else if (name == "--strip") {
+      noValue();
+      p.KeepMetadata = false;
     } else if (name == "--resize") {
       setOperation(name, opResize);
       ParseResize(name, value(), p);
@@ -286,6 +292,9 @@ Converts image files into one format, optionally applying one operation.
   -q, --quality N         JPEG quality 1..100 (default 80)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
       --no-overwrite      an existing output file is an error (default: overwrite)
+      --no-auto-orient    keep pictures as stored (default: upright by their EXIF orientation)
+      --strip             write no metadata (default: JPEG, PNG and TIFF results keep the
+                          source's EXIF and colour profile; every result keeps its file time)
   one operation at most:
       --resize P%         by percentage (1..400)
       --resize WxH        to a pixel size (1..4096 each), stretched

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/ExifOptions.h"
 #include "shell/TColor.h"
 
 namespace quorvane {
@@ -50,6 +51,12 @@ struct ConvertParams {
   int Saturation = 255;  // 0..1279; 255 leaves colours alone
 
   int Gamma = 100;  // 1..199; the exponent applied is 2 - Gamma / 100
+
+  // Camera metadata: turn sources upright by their EXIF orientation; copy their EXIF,
+  // colour profile and modification time into the results. A batch starts from the
+  // program's current switches.
+  bool AutoOrient = CurrentExifOptions().AutoOrient;
+  bool KeepMetadata = CurrentExifOptions().KeepMetadata;
 };
 
 // Target formats, by index: the order of every format list.

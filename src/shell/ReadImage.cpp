@@ -3,7 +3,9 @@
 #include <exception>
 
 #include "processing/GIFReader.h"
+#include "processing/Orient.h"
 #include "shell/BmpFile.h"
+#include "shell/ExifOptions.h"
 #include "shell/FileNames.h"
 #include "shell/JpegCodec.h"
 #include "shell/OpenIL.h"
@@ -40,7 +42,17 @@ ImageReaderKind ReaderForFile(const std::string& FileName) {
 }
 
 bool ReadImageFile(const std::string& FileName, Bitmap& bitmap) {
-  return ReadImageWith(ReaderForFile(FileName), FileName, bitmap);
+  return ReadImageFile(FileName, bitmap, CurrentExifOptions().AutoOrient);
+}
+
+bool ReadImageFile(const std::string& FileName, Bitmap& bitmap, bool autoOrient) {
+  if (!autoOrient) return ReadImageWith(ReaderForFile(FileName), FileName, bitmap);
+  Bitmap picture;
+  if (!ReadImageWith(ReaderForFile(FileName), FileName, picture) ||
+      !OrientAsFile(FileName, picture))
+    return false;
+  bitmap.Swap(picture);
+  return true;
 }
 
 }  // namespace quorvane

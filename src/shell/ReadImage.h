@@ -22,6 +22,9 @@ ImageReaderKind ReaderForFile(const std::string& FileName);
 // B, G, R, top row first). True on success; on failure false with the bitmap
 // unchanged. The codec library must be bound and initialised for the codec path; it
 // is not thread-safe (see OpenIL.h).
+// A JPEG or TIFF picture is turned upright by its EXIF orientation when `autoOrient`
+// is set; without it, when the program's AutoOrient switch is on (ExifOptions.h).
 bool ReadImageFile(const std::string& FileName, Bitmap& bitmap);
+bool ReadImageFile(const std::string& FileName, Bitmap& bitmap, bool autoOrient);
 
 }  // namespace quorvane

@@ -13,6 +13,11 @@ struct Settings {
   int JpegQuality = 80;       // 1..100
   int DitherIndex = 1;        // 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes
   bool OverwriteFiles = true;
+  // Camera pictures: turned upright by their EXIF orientation; grid thumbnails from a
+  // JPEG's own EXIF thumbnail; the batch copies EXIF, colour profile and file time.
+  bool AutoOrient = true;
+  bool UseEmbeddedThumbnails = true;
+  bool KeepMetadata = true;
 };
 
 // The extensions the program treats as images, in this order; the first

@@ -8,6 +8,7 @@
 
 #include "shell/BmpFile.h"
 #include "shell/FileNames.h"
+#include "thumbnails/ImgExif.h"
 #include "thumbnails/ImgReaders.h"
 
 namespace quorvane {
@@ -116,7 +117,14 @@ int TImgUtil::LoadThumbnail(const std::string& FileName, int Width, int Height, 
 
   int result;
   try {
-    result = ReadByKind(kind, FileName, Width, Height);
+    const TThumbExif exif(FileName, getType_, CurrentExifOptions());
+    if (exif.FromEmbedded(bitmap_, orgWidth_, orgHeight_, Width, Height, performance_)) {
+      result = 0;
+    } else {
+      result =
+          ReadByKind(kind, FileName, exif.BoxWidth(Width, Height), exif.BoxHeight(Width, Height));
+      if (result == 0) exif.Finish(bitmap_, orgWidth_, orgHeight_);
+    }
   } catch (...) {
     DrawIcon(FileName, 0);
     return -1;

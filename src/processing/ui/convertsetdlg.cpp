@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "processing/ui/NumberField.h"
+#include "shell/ExifOptions.h"
 
 namespace quorvane {
 
@@ -44,7 +45,14 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   auto* otherGroup = new QGroupBox(QStringLiteral(" 기타 설정 "), this);
   CheckBox1 = new QCheckBox(QStringLiteral(" 파일 덮어쓰기"), otherGroup);
   CheckBox1->setChecked(true);
-  (new QVBoxLayout(otherGroup))->addWidget(CheckBox1);
+  CheckBoxOrient = new QCheckBox(QStringLiteral("EXIF 방향 자동 적용"), otherGroup);
+  CheckBoxOrient->setChecked(true);
+  CheckBoxMetadata = new QCheckBox(QStringLiteral("메타데이터 유지"), otherGroup);
+  CheckBoxMetadata->setChecked(true);
+  auto* otherLayout = new QVBoxLayout(otherGroup);
+  otherLayout->addWidget(CheckBox1);
+  otherLayout->addWidget(CheckBoxOrient);
+  otherLayout->addWidget(CheckBoxMetadata);
 
   OKBtn = new QPushButton(QStringLiteral("설정"), this);
   CancelBtn = new QPushButton(QStringLiteral("취소"), this);
@@ -72,6 +80,8 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   connect(ComboBox1, &QComboBox::currentIndexChanged, this,
           [this](int index) { DitherIndex = index; });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { OverwriteFiles = on; });
+  connect(CheckBoxOrient, &QCheckBox::toggled, this, [this](bool on) { AutoOrient = on; });
+  connect(CheckBoxMetadata, &QCheckBox::toggled, this, [this](bool on) { KeepMetadata = on; });
   connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
 }
@@ -80,12 +90,17 @@ void TConvertset::LoadFrom(const Settings& settings) {
   JpegQuality = settings.JpegQuality;
   DitherIndex = settings.DitherIndex;
   OverwriteFiles = settings.OverwriteFiles;
+  AutoOrient = settings.AutoOrient;
+  KeepMetadata = settings.KeepMetadata;
 }
 
 void TConvertset::ApplyTo(Settings& settings) const {
   settings.JpegQuality = JpegQuality;
   settings.DitherIndex = DitherIndex;
   settings.OverwriteFiles = OverwriteFiles;
+  settings.AutoOrient = AutoOrient;
+  settings.KeepMetadata = KeepMetadata;
+  SetExifOptions({settings.AutoOrient, settings.UseEmbeddedThumbnails, settings.KeepMetadata});
 }
 
 void TConvertset::showEvent(QShowEvent* event) {
@@ -100,9 +115,13 @@ void TConvertset::FormShow() {
   const int quality = JpegQuality;  // the handlers below store what they show
   const int dither = DitherIndex;
   const bool overwrite = OverwriteFiles;
+  const bool orient = AutoOrient;
+  const bool keep = KeepMetadata;
   TrackBar1->setValue(quality);
   ComboBox1->setCurrentIndex(dither);
   CheckBox1->setChecked(overwrite);
+  CheckBoxOrient->setChecked(orient);
+  CheckBoxMetadata->setChecked(keep);
   Edit1->SetValue(quality);
 }
 

@@ -1,9 +1,10 @@
 #pragma once
-// The conversion settings dialog: JPEG quality, GIF dithering and overwriting.
+// The conversion settings dialog: JPEG quality, GIF dithering, overwriting, and the
+// camera metadata switches (EXIF orientation, metadata kept).
 //
-// The caller sets JpegQuality, DitherIndex and OverwriteFiles before exec() (LoadFrom
-// copies them from Settings); showing brings them into range. After OK it copies the
-// three back (ApplyTo); after Cancel nothing.
+// The caller sets the fields before exec() (LoadFrom copies them from Settings);
+// showing brings them into range. After OK it copies them back (ApplyTo, which also
+// hands the metadata switches to the readers); after Cancel nothing.
 
 #include <QDialog>
 
@@ -26,6 +27,8 @@ class TConvertset : public QDialog {
   int JpegQuality = 80;  // 1..100
   int DitherIndex = 1;   // 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes
   bool OverwriteFiles = true;
+  bool AutoOrient = true;
+  bool KeepMetadata = true;
 
   void LoadFrom(const Settings& settings);
   void ApplyTo(Settings& settings) const;
@@ -34,6 +37,8 @@ class TConvertset : public QDialog {
   NumberField* Edit1;
   QComboBox* ComboBox1;
   QCheckBox* CheckBox1;
+  QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
+  QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 

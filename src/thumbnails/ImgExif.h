@@ -1,0 +1,51 @@
+#pragma once
+// The thumbnail loader's use of camera metadata: the box turned for pictures stored
+// sideways, the JPEG's own EXIF thumbnail when it serves, and the decoded picture
+// turned upright.
+
+#include <string>
+
+#include "shell/Bitmap.h"
+#include "shell/ExifMeta.h"
+#include "shell/JpegCodec.h"
+#include "thumbnails/ImgResize.h"
+
+namespace quorvane {
+
+// True when an embedded thumbnail of thumbW x thumbH may stand for a picture stored as
+// pictureW x pictureH in a boxW x boxH box (both as stored): it covers the size the
+// picture gets in the box (never enlarged) and has the picture's proportions within
+// one pixel at its own size. Never with igtNormal.
+bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
+                             int boxW, int boxH);
+
+class TThumbExif {
+ public:
+  // Reads the file's metadata (JPEG and TIFF files) when the switches call for it.
+  TThumbExif(const std::string& FileName, TGetType mode, const ExifOptions& options);
+
+  // The orientation applied: 1 unless AutoOrient is on and the file has one.
+  int Orientation() const { return orientation_; }
+  // The box to fit the picture as stored into: turned for orientations 5..8, so that
+  // the upright picture fits the caller's box.
+  int BoxWidth(int Width, int Height) const;
+  int BoxHeight(int Width, int Height) const;
+
+  // Builds the thumbnail from the embedded one when it serves: true with the upright
+  // thumbnail in `out` and the upright picture's size in orgWidth / orgHeight. False
+  // (nothing changed) when there is none, or it is damaged, or does not serve.
+  bool FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Width, int Height,
+                    TJPEGPerformance performance) const;
+
+  // Turns a picture decoded from the file upright and swaps the recorded size with it.
+  void Finish(Bitmap& bitmap, int& orgWidth, int& orgHeight) const;
+
+ private:
+  TGetType mode_;
+  bool useEmbedded_ = false;
+  int orientation_ = 1;  // of the picture as stored
+  int remaining_ = 1;    // of the picture as the file's reader gives it
+  ExifInfo info_;
+};
+
+}  // namespace quorvane
