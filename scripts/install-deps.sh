@@ -13,6 +13,7 @@ PACKAGES="
   imagemagick python3 python3-pil
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils
+  qt6-qpa-plugins xvfb xdotool
 "
 
 if [ "$(id -u)" -eq 0 ]; then
