@@ -27,6 +27,10 @@ class TImgList {
   // The page holding the cell and the cell's top-left corner there; nullptr for an
   // index outside the pages.
   const Bitmap* GetCell(int Index, int& x, int& y) const;
+  // The same for drawing onto a stored picture in place (the type icon stamp).
+  Bitmap* GetCellMutable(int Index, int& x, int& y) {
+    return const_cast<Bitmap*>(GetCell(Index, x, y));
+  }
   // Forgets every picture and frees all pages.
   void Clear();
   // Provides N cells (pages grow and shrink by whole rows of cells).

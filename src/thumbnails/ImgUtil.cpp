@@ -80,35 +80,24 @@ void TImgUtil::SetAviFramePos(int value) {
 }
 
 int TImgUtil::CheckImageType(const std::string& FileName) {
-  imageType_ = iitNone;
-  if (customPlugin_ && customPlugin_->CanLoad(FileName)) {
-    imageType_ = iitCustom;
-    return 0;
-  }
+  imageType_ = ClassifyImageType(FileName);
+  return imageType_ == iitNone ? 3 : 0;
+}
+
+TImageType TImgUtil::ClassifyImageType(const std::string& FileName) const {
+  if (customPlugin_ && customPlugin_->CanLoad(FileName)) return iitCustom;
   const std::string ext = LowerFileExt(FileName);
   if (ext.empty()) {
     // The root ("/", the drive of this platform) or an existing folder.
-    if ((!FileName.empty() && FileName.back() == '/') || IsFolder(FileName)) {
-      imageType_ = iitDir;
-      return 0;
-    }
-    return 3;
+    if ((!FileName.empty() && FileName.back() == '/') || IsFolder(FileName)) return iitDir;
+    return iitNone;
   }
-  for (const auto& [literal, kind] : kKinds) {
-    if (ext == literal) {
-      imageType_ = kind;
-      return 0;
-    }
-  }
-  if (!textExtList_.empty() && ext != "." && textExtList_.find(ext) != std::string::npos) {
-    imageType_ = iitTxt;
-    return 0;
-  }
-  if (sPlugin_ && sPlugin_->FindPlugin(FileName) >= 0) {
-    imageType_ = iitSusie;
-    return 0;
-  }
-  return 3;
+  for (const auto& [literal, kind] : kKinds)
+    if (ext == literal) return kind;
+  if (!textExtList_.empty() && ext != "." && textExtList_.find(ext) != std::string::npos)
+    return iitTxt;
+  if (sPlugin_ && sPlugin_->FindPlugin(FileName) >= 0) return iitSusie;
+  return iitNone;
 }
 
 int TImgUtil::LoadThumbnail(const std::string& FileName, int Width, int Height, int IconIndex) {
@@ -119,12 +108,14 @@ int TImgUtil::LoadThumbnail(const std::string& FileName, int Width, int Height, 
   bitmap_ = Picture();
   if (!Exists(FileName)) return 1;
 
-  if (CheckImageType(FileName) != 0 || IsIconKind(imageType_)) return DrawIcon(FileName, IconIndex);
+  const TImageType kind = ClassifyImageType(FileName);
+  imageType_ = kind;
+  if (IsIconKind(kind)) return DrawIcon(FileName, IconIndex);
   if (UsesCache() && ReadFromCache(FileName, Width, Height)) return 0;
 
   int result;
   try {
-    result = ReadByKind(FileName, Width, Height);
+    result = ReadByKind(kind, FileName, Width, Height);
   } catch (...) {
     DrawIcon(FileName, 0);
     return -1;
@@ -169,8 +160,8 @@ void TImgUtil::DecodeJpeg(const JpegReader& reader, int Width, int Height) {
   FitBitmapToBox(bitmap_, getType_, Width, Height);
 }
 
-int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
-  switch (imageType_) {
+int TImgUtil::ReadByKind(TImageType kind, const std::string& FileName, int Width, int Height) {
+  switch (kind) {
     case iitBmp:
       ReadBmpFile(FileName, bitmap_);  // throws on a damaged file: the guard answers -1
       Record();
@@ -203,7 +194,7 @@ int TImgUtil::ReadByKind(const std::string& FileName, int Width, int Height) {
       return 0;
     default:
       if (sPlugin_ &&
-          (imageType_ == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
+          (kind == iitSusie || (susiePriority_ && sPlugin_->FindPlugin(FileName) >= 0))) {
         if (sPlugin_->LoadPicture(FileName, bitmap_) != 0) return -1;
         Record();
         FitBitmapToBox(bitmap_, getType_, Width, Height);

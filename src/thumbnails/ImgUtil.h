@@ -57,6 +57,9 @@ class TImgUtil {
   // Classifies the file and keeps the kind in ImageType(): 0 when a kind was found,
   // 3 when the result is iitNone.
   int CheckImageType(const std::string& FileName);
+  // The kind of a file, without touching the loader's state: safe to call on one thread
+  // while another runs LoadThumbnail (it only reads the settings and the plug-ins).
+  TImageType ClassifyImageType(const std::string& FileName) const;
   // Loads the thumbnail of a file into Bitmap(). 0: done (picture, cache hit or icon);
   // 1: no such file or folder (nothing drawn); -1: a reader failed (the icon has been
   // drawn); another value: a reader's own failure code (icon drawn).
@@ -113,7 +116,7 @@ class TImgUtil {
   int LastDecodeScale() const { return lastDecodeScale_; }
 
  private:
-  int ReadByKind(const std::string& FileName, int Width, int Height);
+  int ReadByKind(TImageType kind, const std::string& FileName, int Width, int Height);
   int DrawIcon(const std::string& FileName, int Index);
   void DecodeJpeg(const JpegReader& reader, int Width, int Height);
   int ReadText(const std::string& FileName, int Width, int Height);

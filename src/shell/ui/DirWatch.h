@@ -1,0 +1,72 @@
+#pragma once
+// TDirectoryWatch tells its owner, on the main thread, that something changed in one
+// directory (optionally in its whole sub-tree). A watch thread waits on inotify; a burst
+// of changes less than 10 ms apart gives one OnChange. Changing Directory while active
+// moves the watch without restarting the thread; stopping is prompt.
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "platform/EnumSet.h"
+#include "platform/Inotify.h"
+
+namespace quorvane {
+
+enum TNotifyFilter { nfFilename, nfDirname, nfAttrib, nfSize, nfLastWrite, nfSecurity };
+using TNotifyFilters = EnumSet<TNotifyFilter, int(nfSecurity) + 1>;
+
+// Raised for a directory that does not exist: "Invalid Directory: " + path.
+class EDirWatchError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TDirectoryWatch : public QObject {
+  Q_OBJECT
+ public:
+  explicit TDirectoryWatch(QObject* parent = nullptr);
+  // Deactivates first.
+  ~TDirectoryWatch() override;
+
+  // The watched directory, always stored with a trailing "/" ("/" at first). Setting a
+  // different existing directory stores it (and moves a running watch); a missing one
+  // throws EDirWatchError and changes nothing; empty text deactivates and clears it.
+  const std::string& Directory() const { return directory_; }
+  void SetDirectory(const std::string& value);
+  // Kinds of change reported ({nfFilename, nfDirname, nfLastWrite}); a change while
+  // active restarts the watch.
+  const TNotifyFilters& NotifyFilters() const { return notifyFilters_; }
+  void SetNotifyFilters(const TNotifyFilters& value);
+  // Watch the whole sub-tree (false); a change while active restarts the watch.
+  bool WatchSubDirs() const { return watchSubDirs_; }
+  void SetWatchSubDirs(bool value);
+  // A watch thread runs. Activating with a missing directory throws EDirWatchError and
+  // stays inactive.
+  bool Active() const { return thread_ != nullptr; }
+  void SetActive(bool value);
+
+  // Called on the main thread after a change.
+  std::function<void(TDirectoryWatch& Sender)> OnChange;
+
+  // The inotify records each filter stands for.
+  static InotifyFilter FilterFor(const TNotifyFilters& filters);
+  // Identity of the running watch thread (for checking that a move keeps it).
+  std::thread::id ThreadId() const;
+
+ private:
+  class TWatchThread;
+  void Notify();
+  void Stop();
+
+  std::string directory_ = "/";
+  TNotifyFilters notifyFilters_{nfFilename, nfDirname, nfLastWrite};
+  bool watchSubDirs_ = false;
+  std::unique_ptr<TWatchThread> thread_;
+};
+
+}  // namespace quorvane

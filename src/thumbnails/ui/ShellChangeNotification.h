@@ -1,0 +1,78 @@
+#pragma once
+// TShellChangeNotification tells the thumbnail view that the folder it shows changed on
+// disk, so that the view can reload it. It watches one folder at a time with inotify on
+// a background thread and fires OnChange on the user-interface thread.
+//
+// Notices are delivered queued, never blocking (Unwatch waits for the watcher on the
+// user-interface thread, so a blocking delivery could deadlock). The watcher posts one
+// notice per wake-up, however many records it read, and none while one is still
+// pending; a notice still pending when its watch is stopped is dropped. OnChange may
+// call Watch or Unwatch.
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/EnumSet.h"
+#include "platform/Inotify.h"
+
+namespace quorvane {
+
+enum TNotifyType {
+  intFileName,
+  intDirName,
+  intAttributes,
+  intSize,
+  intLastWrite,
+  intLastAccess,
+  intCreation,
+  intSecurity,
+};
+using TNotifyTypes = EnumSet<TNotifyType, int(intSecurity) + 1>;
+
+class TShellChangeNotification : public QObject {
+  Q_OBJECT
+ public:
+  explicit TShellChangeNotification(QObject* parent = nullptr);
+  ~TShellChangeNotification() override;
+
+  // Watching allowed (true); clearing it stops the current watch.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  // Kinds of change that wake the watcher ({intFileName, intDirName}). Takes effect at
+  // the next Watch.
+  const TNotifyTypes& NotifyTypes() const { return notifyTypes_; }
+  void SetNotifyTypes(const TNotifyTypes& value) { notifyTypes_ = value; }
+
+  // Starts watching a folder, replacing the current watch. Nothing happens when not
+  // Enabled or when the folder has no path (empty): the previous watch stays. A folder
+  // that cannot be watched leaves no watch.
+  void Watch(const std::string& Folder);
+  // Stops the current watch and waits for its thread.
+  void Unwatch();
+  // True while a watcher thread runs.
+  bool Watching() const;
+  const std::string& WatchedFolder() const { return folder_; }
+
+  // The inotify records each kind of change stands for. Size and date changes are seen
+  // as IN_CLOSE_WRITE and IN_ATTRIB (a file being written wakes the watcher once, when
+  // it is closed); a last-access change as IN_ATTRIB (reads do not count).
+  static InotifyFilter FilterFor(const TNotifyTypes& types);
+
+  // Fired on the user-interface thread after a change.
+  std::function<void(TShellChangeNotification& Sender)> OnChange;
+
+ private:
+  struct Watcher;
+  void Deliver(uint64_t generation);
+
+  bool enabled_ = true;
+  TNotifyTypes notifyTypes_{intFileName, intDirName};
+  std::string folder_;
+  std::unique_ptr<Watcher> watcher_;
+  uint64_t generation_ = 0;
+};
+
+}  // namespace quorvane
