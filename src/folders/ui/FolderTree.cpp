@@ -1,0 +1,331 @@
+#include "folders/ui/FolderTree.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <deque>
+#include <set>
+#ifndef QT_NO_SESSIONMANAGER
+#include <QSessionManager>
+#endif
+
+namespace quorvane {
+
+namespace {
+constexpr int kNoticeDelayMs = 50;  // gathers a burst of notices into one re-read
+constexpr int kVolumePollMs = 2000;
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+}  // namespace
+
+class TFolderTree::ChangeBatch {
+ public:
+  explicit ChangeBatch(TFolderTree* tree) : tree_(tree) { ++tree_->batchDepth_; }
+  ~ChangeBatch() {
+    if (--tree_->batchDepth_ == 0) tree_->ReportChange();
+  }
+  ChangeBatch(const ChangeBatch&) = delete;
+  ChangeBatch& operator=(const ChangeBatch&) = delete;
+
+ private:
+  TFolderTree* tree_;
+};
+
+TFolderTree::TFolderTree(QWidget* parent)
+    : QTreeView(parent),
+      model_(new TFolderTreeModel(this)),
+      volumeSource_(MountedVolumes),
+      noticeTimer_(new QTimer(this)),
+      volumeTimer_(new QTimer(this)) {
+  setModel(model_);
+  setHeaderHidden(true);
+  setUniformRowHeights(true);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setIconSize(QSize(16, 16));
+  setAnimated(false);
+  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header()->setStretchLastSection(false);
+
+  noticeTimer_->setSingleShot(true);
+  noticeTimer_->setInterval(kNoticeDelayMs);
+  connect(noticeTimer_, &QTimer::timeout, this, &TFolderTree::ProcessNotices);
+  volumeTimer_->setInterval(kVolumePollMs);
+  connect(volumeTimer_, &QTimer::timeout, this, &TFolderTree::CheckVolumes);
+
+  connect(model_, &TFolderTreeModel::FolderLoaded, this, &TFolderTree::WatchFolder);
+  connect(model_, &TFolderTreeModel::FolderUnloaded, this, &TFolderTree::UnwatchFolder);
+  connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          &TFolderTree::KeepSelectionOnRemoval);
+  // A folder that turned out to hold no folders (or could not be read) does not stay
+  // expanded.
+  connect(this, &QTreeView::expanded, this, &TFolderTree::CollapseIfEmpty);
+#ifndef QT_NO_SESSIONMANAGER
+  if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+      if (!QueryEndSession()) manager.cancel();
+    });
+#endif
+}
+
+TFolderTree::~TFolderTree() {
+  // Nothing is reported while the control goes away.
+  batchDepth_ = 1;
+  SetActive(false);
+}
+
+void TFolderTree::SetActive(bool active) {
+  if (active == active_) return;
+  ChangeBatch batch(this);
+  if (!active) {
+    active_ = false;
+    volumeTimer_->stop();
+    model_->Clear();
+    StopNotices();
+    return;
+  }
+  active_ = true;
+  StartNotices();
+  model_->Build(HomeFolder(), volumeSource_());
+  ApplyFolderOptions();
+  volumeTimer_->start();
+  TFolderNode* root = model_->Root();
+  expand(model_->IndexOf(root));
+  expand(model_->IndexOf(model_->Special(fkComputer)));
+  Select(root);
+}
+
+void TFolderTree::SetFolderOptions(SFolderOption options) {
+  options_ = options;
+  if (active_) {
+    ChangeBatch batch(this);
+    ApplyFolderOptions();
+  }
+}
+
+void TFolderTree::ApplyFolderOptions() {
+  model_->ShowSpecial(fkRecycleBin, options_.testFlag(foRecycleBin));
+  model_->ShowSpecial(fkNetwork, options_.testFlag(foNetworkNeighborhood));
+}
+
+TFolderNode* TFolderTree::Selected() const {
+  return selectionModel() ? model_->NodeOf(selectionModel()->currentIndex()) : nullptr;
+}
+
+QString TFolderTree::Path() const {
+  const TFolderNode* node = Selected();
+  if (!node || node->IsSpecial()) return {};
+  return ToQString(node->path);
+}
+
+TFolderNode* TFolderTree::SetPath(const QString& path) {
+  if (!active_) return nullptr;
+  ChangeBatch batch(this);
+  const std::string wanted = path.toStdString();
+  TFolderNode* node = model_->FindNode(wanted, false);
+  if (!node) {
+    selectionModel()->clear();
+    return nullptr;
+  }
+  if (node->kind == fkFolder && !node->isVolume && !IsFolder(node->path)) {
+    // The folder went away without a notice: read its volume again.
+    RefreshVolumeOf(node->path);
+    Select(model_->FindNode(wanted, false));
+    return nullptr;
+  }
+  Select(node);
+  return node;
+}
+
+void TFolderTree::Select(TFolderNode* node) {
+  if (!node) {
+    selectionModel()->clear();
+    return;
+  }
+  std::vector<TFolderNode*> ancestors;
+  for (TFolderNode* up = node->parent; up; up = up->parent) ancestors.push_back(up);
+  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) expand(model_->IndexOf(*it));
+  const QModelIndex index = model_->IndexOf(node);
+  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  scrollTo(index);
+}
+
+void TFolderTree::Reload() {
+  ChangeBatch batch(this);
+  const QString path = Path();
+  const bool special = Selected() && Selected()->IsSpecial();
+  const TFolderKind kind = special ? Selected()->kind : fkFolder;
+  SetActive(false);
+  SetActive(true);
+  if (special)
+    Select(model_->Special(kind));
+  else if (!path.isEmpty())
+    SetPath(path);
+}
+
+void TFolderTree::RefreshVolumeOf(const std::string& path) {
+  TFolderNode* start = nullptr;
+  TFolderNode* root = model_->Root();
+  if (!root) return;
+  if (IsInsideFolder(path, root->path)) {
+    start = root;
+  } else {
+    for (TFolderKind kind : {fkComputer, fkNetwork})
+      if (TFolderNode* special = model_->Special(kind))
+        for (const auto& volume : special->children)
+          if (IsInsideFolder(path, volume->path) &&
+              (!start || volume->path.size() > start->path.size()))
+            start = volume.get();
+  }
+  if (!start) return;
+  // Every read folder of the volume, outermost first: a vanished folder goes with its
+  // parent's re-read before its own turn could come.
+  std::deque<TFolderNode*> queue{start};
+  while (!queue.empty()) {
+    TFolderNode* node = queue.front();
+    queue.pop_front();
+    model_->Refresh(node);
+    for (const auto& child : node->children)
+      if (child->loaded && !child->IsSpecial()) queue.push_back(child.get());
+  }
+}
+
+void TFolderTree::CheckSelection() {
+  TFolderNode* node = Selected();
+  if (!node) return;
+  ChangeBatch batch(this);
+  if (node->IsSpecial() || node->isVolume) {
+    if (node->children.empty()) model_->Unload(node);
+  } else if (!IsFolder(node->path)) {
+    RefreshVolumeOf(node->path);
+  }
+}
+
+bool TFolderTree::QueryEndSession() {
+  bool canEnd = true;
+  if (OnEndSessionQuery) OnEndSessionQuery(*this, canEnd);
+  if (canEnd) StopNotices();
+  return canEnd;
+}
+
+bool TFolderTree::LiveUpdates() const { return watch_ && watch_->Ok(); }
+
+void TFolderTree::SetVolumeSource(std::function<std::vector<Volume>()> source) {
+  volumeSource_ = source ? std::move(source) : std::function<std::vector<Volume>()>(MountedVolumes);
+}
+
+void TFolderTree::CheckVolumes() {
+  if (!active_) return;
+  std::vector<Volume> volumes = volumeSource_();
+  if (volumes == model_->Volumes()) return;
+  ChangeBatch batch(this);
+  model_->SetVolumes(std::move(volumes));
+}
+
+void TFolderTree::StartNotices() {
+  StopNotices();
+  watch_ = std::make_unique<FolderWatch>();
+  if (!watch_->Ok()) return;  // no live updates, everything else works
+  notifier_ = new QSocketNotifier(watch_->Fd(), QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &TFolderTree::ReadNotices);
+}
+
+void TFolderTree::StopNotices() {
+  delete notifier_;
+  notifier_ = nullptr;
+  watch_.reset();
+  watchCount_.clear();
+  pending_.clear();
+  noticeTimer_->stop();
+}
+
+void TFolderTree::WatchFolder(const QString& path) {
+  const std::string folder = path.toStdString();
+  if (watchCount_[folder]++ == 0 && watch_) watch_->Add(folder);
+}
+
+void TFolderTree::UnwatchFolder(const QString& path) {
+  const auto found = watchCount_.find(path.toStdString());
+  if (found == watchCount_.end()) return;
+  if (--found->second == 0) {
+    if (watch_) watch_->Remove(found->first);
+    watchCount_.erase(found);
+  }
+}
+
+void TFolderTree::ReadNotices() {
+  if (!watch_) return;
+  std::vector<FolderWatch::Event> events = watch_->ReadEvents();
+  if (events.empty()) return;
+  pending_.insert(pending_.end(), events.begin(), events.end());
+  noticeTimer_->start();
+}
+
+void TFolderTree::ProcessNotices() {
+  ReadNotices();
+  noticeTimer_->stop();
+  std::vector<FolderWatch::Event> events;
+  events.swap(pending_);
+  if (events.empty() || !active_) return;
+  // The folders whose listing changed; each is read once however many notices it got.
+  std::set<std::string> folders;
+  for (const FolderWatch::Event& event : events) {
+    if (event.kind == FolderWatch::Event::Overflow) {
+      for (const auto& [folder, count] : watchCount_) folders.insert(folder);
+      continue;
+    }
+    const std::string path = JoinFolderPath(event.folder, event.name);
+    bool relevant = event.isFolder;
+    if (!relevant && event.kind == FolderWatch::Event::Created) relevant = IsFolder(path);
+    if (!relevant && event.kind == FolderWatch::Event::Removed) {
+      // A link to a folder is removed as a file.
+      for (TFolderNode* node : model_->LoadedNodesOf(event.folder))
+        for (const auto& child : node->children)
+          if (child->name == event.name) relevant = true;
+    }
+    if (relevant) folders.insert(event.folder);
+  }
+  if (folders.empty()) return;
+  ChangeBatch batch(this);
+  for (const std::string& folder : folders)
+    for (TFolderNode* node : model_->LoadedNodesOf(folder)) model_->Refresh(node);
+}
+
+void TFolderTree::ReportChange() {
+  const QString path = Path();
+  if (path == reported_) return;
+  reported_ = path;
+  emit OnChange(path);
+}
+
+void TFolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTreeView::currentChanged(current, previous);
+  if (batchDepth_ == 0) ReportChange();
+}
+
+void TFolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last) {
+  // When the selected node goes, its parent (still there) takes the selection.
+  for (QModelIndex index = selectionModel()->currentIndex(); index.isValid();
+       index = index.parent()) {
+    if (index.parent() == parent && index.row() >= first && index.row() <= last) {
+      ChangeBatch batch(this);
+      selectionModel()->setCurrentIndex(parent, QItemSelectionModel::ClearAndSelect);
+      return;
+    }
+  }
+}
+
+void TFolderTree::CollapseIfEmpty(const QModelIndex& index) {
+  if (model_->rowCount(index) == 0) collapse(index);
+}
+
+void TFolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) CheckSelection();
+  QTreeView::mouseDoubleClickEvent(event);
+}
+
+}  // namespace quorvane
