@@ -1,0 +1,129 @@
+#include "processing/ui/OperationDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "processing/ConvertParams.h"
+#include "processing/ui/PreviewBox.h"
+
+namespace quorvane {
+
+TOperationDlg::TOperationDlg(const QString& caption, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(caption);
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+}
+
+QGroupBox* TOperationDlg::FormatGroup(const QString& title, const QString& label,
+                                      const QString& checkText) {
+  auto* group = new QGroupBox(title, this);
+  CheckBox1 = new QCheckBox(checkText, group);
+  ComboBox1 = new QComboBox(group);
+  for (std::string_view name : TargetFormatLabels)
+    ComboBox1->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+  ComboBox1->setEnabled(false);
+  connect(CheckBox1, &QCheckBox::toggled, this, &TOperationDlg::CheckBox1Click);
+
+  auto* layout = new QGridLayout(group);
+  int row = 0;
+  if (!label.isEmpty()) layout->addWidget(new QLabel(label, group), row++, 0, 1, 2);
+  layout->addWidget(CheckBox1, row, 0);
+  layout->addWidget(ComboBox1, row, 1);
+  layout->setColumnStretch(0, 1);
+  return group;
+}
+
+QHBoxLayout* TOperationDlg::ButtonRow(const QString& okText) {
+  OKBtn = new QPushButton(okText, this);
+  CancelBtn = new QPushButton(QStringLiteral("취소"), this);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, &TOperationDlg::OKBtnClick);
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(OKBtn);
+  row->addWidget(CancelBtn);
+  return row;
+}
+
+void TOperationDlg::FinishLayout(QLayout* layout, int width, int height) {
+  setLayout(layout);
+  const QSize needed = layout->minimumSize();
+  setFixedSize(std::max(width, needed.width()), std::max(height, needed.height()));
+}
+
+void TOperationDlg::FormShow() { ComboBox1->setCurrentIndex(TargetFormatIndex(TargetExt)); }
+
+void TOperationDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TOperationDlg::OKBtnClick() {
+  TargetExt = std::string(TargetFormatExt(ComboBox1->currentIndex()));
+  done(1);
+}
+
+void TOperationDlg::CheckBox1Click() {
+  ChangeExt = CheckBox1->isChecked();
+  ComboBox1->setEnabled(ChangeExt);
+}
+
+void TOperationDlg::done(int result) {
+  StopPreview();
+  QDialog::done(result);
+}
+
+void TOperationDlg::reject() { done(2); }
+
+TPreviewDlg::TPreviewDlg(const QString& caption, int areaWidth, int areaHeight, int interval,
+                         QWidget* parent)
+    : TOperationDlg(caption, parent) {
+  PreviewImage = new PreviewBox(areaWidth, areaHeight, this);
+  Timer1 = new QTimer(this);
+  Timer1->setSingleShot(true);
+  Timer1->setInterval(interval);
+  connect(Timer1, &QTimer::timeout, this, &TPreviewDlg::Timer1Timer);
+}
+
+bool TPreviewDlg::BuildPreviewSource() {
+  try {
+    return LoadPreviewSource(FileName, PreviewImage->AreaWidth(), PreviewImage->AreaHeight(),
+                             source_);
+  } catch (...) {
+    return false;
+  }
+}
+
+void TPreviewDlg::RestartTimer() {
+  stale_ = true;
+  Timer1->stop();
+  Timer1->start();
+}
+
+void TPreviewDlg::EnsurePreview() {
+  if (stale_ && !Timer1->isActive()) Timer1->start();
+}
+
+void TPreviewDlg::Timer1Timer() {
+  Timer1->stop();
+  if (source_.Empty()) return;
+  try {
+    UpdatePreview();
+    PreviewDone();
+  } catch (...) {
+    // The preview stays as it was.
+  }
+}
+
+void TPreviewDlg::StopPreview() { Timer1->stop(); }
+
+}  // namespace quorvane

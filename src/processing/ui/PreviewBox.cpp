@@ -1,0 +1,67 @@
+#include "processing/ui/PreviewBox.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include "processing/bitmapfunc.h"
+#include "shell/ReadImage.h"
+#include "thumbnails/ImgResize.h"
+
+namespace quorvane {
+
+PreviewBox::PreviewBox(int areaWidth, int areaHeight, QWidget* parent)
+    : QFrame(parent), areaWidth_(areaWidth), areaHeight_(areaHeight) {
+  setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(1);
+  const int frame = frameWidth();
+  setFixedSize(areaWidth + 2 * frame, areaHeight + 2 * frame);
+}
+
+void PreviewBox::Show(const Bitmap& picture) {
+  picture_ = picture;
+  update();
+}
+
+void PreviewBox::Show(Bitmap&& picture) {
+  picture_ = std::move(picture);
+  update();
+}
+
+QRect PreviewBox::PictureRect() const {
+  const QRect area = contentsRect();
+  return QRect(area.x() + (area.width() - picture_.Width()) / 2,
+               area.y() + (area.height() - picture_.Height()) / 2, picture_.Width(),
+               picture_.Height());
+}
+
+void PreviewBox::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  if (picture_.Empty()) return;
+  // The rows are wrapped as they are, padding included; nothing is copied.
+  const QImage image(picture_.Bits(), picture_.Width(), picture_.Height(),
+                     qsizetype(picture_.Stride()), QImage::Format_BGR888);
+  QPainter painter(this);
+  painter.setClipRect(contentsRect());
+  painter.drawImage(PictureRect().topLeft(), image);
+}
+
+void FitIntoPreview(Bitmap& picture, int boxWidth, int boxHeight) {
+  if (picture.Empty() || (picture.Width() <= boxWidth && picture.Height() <= boxHeight)) return;
+  if (FitBitmap(picture, boxWidth, boxHeight, nullptr)) return;
+  // FitBitmap refuses a side that comes out 0; such a sliver still gets a preview, one
+  // pixel thick.
+  const TFitSize size = FitSize(igtPreview, picture.Width(), picture.Height(), boxWidth, boxHeight);
+  Bitmap fitted(size.Width, size.Height);
+  SmoothResize(picture, fitted, nullptr);
+  picture.Swap(fitted);
+}
+
+bool LoadPreviewSource(const std::string& fileName, int boxWidth, int boxHeight, Bitmap& source) {
+  Bitmap read;
+  if (fileName.empty() || !ReadImageFile(fileName, read)) return false;
+  FitIntoPreview(read, boxWidth, boxHeight);
+  source.Swap(read);
+  return true;
+}
+
+}  // namespace quorvane

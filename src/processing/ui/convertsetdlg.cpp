@@ -1,0 +1,116 @@
+#include "processing/ui/convertsetdlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "processing/ui/NumberField.h"
+
+namespace quorvane {
+
+TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("설정"));
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+  auto* qualityGroup = new QGroupBox(QStringLiteral(" JPG 화질 "), this);
+  TrackBar1 = new QSlider(Qt::Horizontal, qualityGroup);
+  TrackBar1->setRange(1, 100);
+  TrackBar1->setSingleStep(1);
+  TrackBar1->setTickPosition(QSlider::NoTicks);
+  TrackBar1->setValue(80);
+  Edit1 = new NumberField(1, 100, 1, NumberField::Style::Whole, 0, qualityGroup);
+  Edit1->SetValue(80);
+  auto* qualityLayout = new QHBoxLayout(qualityGroup);
+  qualityLayout->addWidget(new QLabel(QStringLiteral(" 저화질 "), qualityGroup));
+  qualityLayout->addWidget(TrackBar1, 1);
+  qualityLayout->addWidget(new QLabel(QStringLiteral(" 고화질 "), qualityGroup));
+  qualityLayout->addWidget(Edit1);
+
+  auto* ditherGroup = new QGroupBox(QStringLiteral(" GIF Dithering "), this);
+  ComboBox1 = new QComboBox(ditherGroup);
+  ComboBox1->addItems({QStringLiteral("Nearest"), QStringLiteral("FloydSteinBerg(기본값)"),
+                       QStringLiteral("Stucki"), QStringLiteral("Sierra"),
+                       QStringLiteral("Burkes")});
+  ComboBox1->setCurrentIndex(1);
+  (new QVBoxLayout(ditherGroup))->addWidget(ComboBox1);
+
+  auto* otherGroup = new QGroupBox(QStringLiteral(" 기타 설정 "), this);
+  CheckBox1 = new QCheckBox(QStringLiteral(" 파일 덮어쓰기"), otherGroup);
+  CheckBox1->setChecked(true);
+  (new QVBoxLayout(otherGroup))->addWidget(CheckBox1);
+
+  OKBtn = new QPushButton(QStringLiteral("설정"), this);
+  CancelBtn = new QPushButton(QStringLiteral("취소"), this);
+  OKBtn->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(OKBtn);
+  buttons->addWidget(CancelBtn);
+
+  auto* lower = new QHBoxLayout;
+  lower->addWidget(ditherGroup, 1);
+  lower->addWidget(otherGroup, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(qualityGroup);
+  layout->addLayout(lower);
+  layout->addLayout(buttons);
+  const QSize needed = layout->minimumSize();
+  setFixedSize(std::max(313, needed.width()), std::max(206, needed.height()));
+
+  connect(TrackBar1, &QSlider::valueChanged, this, &TConvertset::TrackBar1Change);
+  TrackBarRules rules;
+  rules.low = 1;
+  rules.high = 100;
+  BindTrackBar(Edit1, TrackBar1, rules);
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+          [this](int index) { DitherIndex = index; });
+  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { OverwriteFiles = on; });
+  connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
+}
+
+void TConvertset::LoadFrom(const Settings& settings) {
+  JpegQuality = settings.JpegQuality;
+  DitherIndex = settings.DitherIndex;
+  OverwriteFiles = settings.OverwriteFiles;
+}
+
+void TConvertset::ApplyTo(Settings& settings) const {
+  settings.JpegQuality = JpegQuality;
+  settings.DitherIndex = DitherIndex;
+  settings.OverwriteFiles = OverwriteFiles;
+}
+
+void TConvertset::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TConvertset::FormShow() {
+  if (JpegQuality > 100) JpegQuality = 100;
+  if (JpegQuality <= 0) JpegQuality = 1;
+  if (DitherIndex < 0 || DitherIndex > 4) DitherIndex = 1;
+  const int quality = JpegQuality;  // the handlers below store what they show
+  const int dither = DitherIndex;
+  const bool overwrite = OverwriteFiles;
+  TrackBar1->setValue(quality);
+  ComboBox1->setCurrentIndex(dither);
+  CheckBox1->setChecked(overwrite);
+  Edit1->SetValue(quality);
+}
+
+void TConvertset::TrackBar1Change(int position) {
+  JpegQuality = position;
+  Edit1->SetValue(position);
+}
+
+void TConvertset::reject() { done(2); }
+
+}  // namespace quorvane

@@ -1,0 +1,78 @@
+#include "processing/ui/gcorrdlg.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "processing/ConvertOps.h"
+#include "processing/ui/NumberField.h"
+#include "processing/ui/PreviewBox.h"
+
+namespace quorvane {
+
+TGCorrect::TGCorrect(QWidget* parent)
+    : TPreviewDlg(QStringLiteral(" Gamma Correction"), 420, 240, 500, parent) {
+  auto* gammaGroup = new QGroupBox(QStringLiteral(" Gamma "), this);
+  GTrackBar = new QSlider(Qt::Horizontal, gammaGroup);
+  GTrackBar->setRange(1, 199);
+  GTrackBar->setValue(100);
+  GTrackBar->setFocusPolicy(Qt::StrongFocus);
+  Edit1 = new NumberField(0.01, 1.99, 0.01, NumberField::Style::Fixed, 2, gammaGroup);
+  Edit1->SetValue(1);
+  auto* gammaLayout = new QHBoxLayout(gammaGroup);
+  gammaLayout->addWidget(GTrackBar, 1);
+  gammaLayout->addWidget(Edit1);
+
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(gammaGroup, 1);
+  groups->addWidget(FormatGroup(QStringLiteral(" 파일 형식 선택 "), QString(),
+                                QStringLiteral("선택한 형식으로 저장")),
+                    1);
+  auto* layout = new QVBoxLayout;
+  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
+  layout->addLayout(groups);
+  layout->addLayout(ButtonRow(QStringLiteral("변환")));
+  FinishLayout(layout, 422, 360);
+
+  connect(GTrackBar, &QSlider::valueChanged, this, &TGCorrect::GTrackBarChange);
+  TrackBarRules rules;
+  rules.scale = 100;
+  rules.low = 0.01;
+  rules.high = 1.99;
+  rules.stopPreview = [this] { Timer1->stop(); };
+  rules.afterCommit = [this] { EnsurePreview(); };
+  BindTrackBar(Edit1, GTrackBar, rules);
+}
+
+void TGCorrect::FormShow() {
+  TOperationDlg::FormShow();
+  if (BuildPreviewSource()) {
+    work_ = source_;
+    PreviewImage->Show(source_);
+  }
+  Edit1->SetText(QStringLiteral("1.00"));
+}
+
+void TGCorrect::GTrackBarChange(int position) {
+  Timer1->stop();
+  Gamma = position;
+  Edit1->SetValue(position / 100.0);
+  RestartTimer();
+}
+
+void TGCorrect::UpdatePreview() {
+  ConvertParams params;
+  params.Gamma = Gamma;
+  work_ = source_;
+  if (GammaCorr(work_, params, nullptr)) PreviewImage->Show(work_);
+}
+
+void TGCorrect::ApplyTo(ConvertParams& params) const {
+  params.TargetExt = TargetExt;
+  params.ChangeExt = ChangeExt;
+  params.Gamma = Gamma;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,81 @@
+#include "processing/ui/turnFlipDlg.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "processing/ConvertOps.h"
+#include "processing/ui/PreviewBox.h"
+
+namespace quorvane {
+
+TTurnFlipDlg1::TTurnFlipDlg1(QWidget* parent)
+    : TPreviewDlg(QStringLiteral("90도 회전 / 뒤집기"), 467, 233, 500, parent) {
+  auto* effectGroup = new QGroupBox(QStringLiteral(" 설정 "), this);
+  ComboBox2 = new QComboBox(effectGroup);
+  ComboBox2->addItems({QStringLiteral("반시계 90도 회전"), QStringLiteral("시계 90도 회전"),
+                       QStringLiteral("좌우 뒤집기"), QStringLiteral("상하 뒤집기")});
+  auto* effectLayout = new QVBoxLayout(effectGroup);
+  effectLayout->addWidget(new QLabel(QStringLiteral(" 효과 종류 "), effectGroup));
+  effectLayout->addWidget(ComboBox2);
+
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(effectGroup, 1);
+  groups->addWidget(FormatGroup(QStringLiteral(" 파일 형식 "), QStringLiteral(" 파일 형식 "),
+                                QStringLiteral("선택한 형식으로 저장")),
+                    1);
+  auto* layout = new QVBoxLayout;
+  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
+  layout->addLayout(groups);
+  layout->addLayout(ButtonRow(QStringLiteral("변환")));
+  FinishLayout(layout, 467, 353);
+
+  connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TTurnFlipDlg1::ComboBox2Change);
+}
+
+void TTurnFlipDlg1::FormShow() {
+  TOperationDlg::FormShow();
+  OpCode = std::clamp(OpCode, int(opTurnLeft), int(opFlipV));
+  {
+    const QSignalBlocker quiet(ComboBox2);  // choosing by code is not the user's change
+    ComboBox2->setCurrentIndex(OpCode - opTurnLeft);
+  }
+  if (!BuildPreviewSource()) return;
+  try {
+    DoTF(source_, OpCode);
+    PreviewDone();
+  } catch (...) {
+    // The preview stays empty.
+  }
+}
+
+void TTurnFlipDlg1::ComboBox2Change(int index) {
+  Timer1->stop();
+  OpCode = index < 0 ? opTurnLeft : std::min(index + opTurnLeft, int(opFlipV));
+  RestartTimer();
+}
+
+void TTurnFlipDlg1::UpdatePreview() { DoTF(source_, OpCode); }
+
+void TTurnFlipDlg1::DoTF(const Bitmap& source, int code) {
+  Bitmap turned = source;
+  ConvertParams params;
+  params.OpCode = code;
+  if (!RunOperation(turned, params, nullptr)) return;
+  // A turned landscape picture may now be too high for the area.
+  FitIntoPreview(turned, PreviewImage->AreaWidth(), PreviewImage->AreaHeight());
+  PreviewImage->Show(std::move(turned));
+}
+
+void TTurnFlipDlg1::ApplyTo(ConvertParams& params) const {
+  params.TargetExt = TargetExt;
+  params.OpCode = OpCode;
+  params.ChangeExt = ChangeExt;
+}
+
+}  // namespace quorvane
