@@ -9,6 +9,7 @@ TViewImage::TViewImage()
   imgUtil_->SetThumbnail(thumb_.get());
   imgUtil_->SetSPlugin(sPlugin_.get());
   imgUtil_->OnChange = [this](TImgUtil&) { Changed(); };
+  HookCellSettings();
 }
 
 TViewImage::~TViewImage() {

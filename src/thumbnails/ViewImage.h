@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/EnumSet.h"
+#include "thumbnails/ImgCell.h"
 #include "thumbnails/ImgUtil.h"
 #include "thumbnails/SPlugin.h"
 #include "thumbnails/Thumb.h"
@@ -55,6 +56,30 @@ class TViewImage {
   // member of DispImage.
   bool NeedsThumbnail(TImageType kind) const { return !IsIconKind(kind) && dispImage_.Has(kind); }
 
+  // ---- the look of a cell (defined in ImgCellSettings.cpp) ----
+  TBevelCut BevelInner() const { return bevelInner_; }  // bvNone
+  void SetBevelInner(TBevelCut value);
+  TBevelCut BevelOuter() const { return bevelOuter_; }  // bvNone
+  void SetBevelOuter(TBevelCut value);
+  int BevelWidth() const { return bevelWidth_; }  // 1
+  void SetBevelWidth(int value);
+  // Stored only; neither layout nor painting uses it (0).
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int value);
+  // bsSingle adds a 2-pixel sunken border (bsNone).
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
+  TFrameStyle& Frame() { return frame_; }  // visible, clInactiveBorder, 1
+  const TFrameStyle& Frame() const { return frame_; }
+  TFrameStyle& SelectFrame() { return selectFrame_; }  // visible, clHighlight, 3
+  const TFrameStyle& SelectFrame() const { return selectFrame_; }
+  TSmallIcon& SmallIcon() { return smallIcon_; }
+  const TSmallIcon& SmallIcon() const { return smallIcon_; }
+  TBlankSpace& BlankSpace() { return blankSpace_; }
+  const TBlankSpace& BlankSpace() const { return blankSpace_; }
+  // Everything above with the image box, for the cell geometry.
+  TCellStyle CellStyle() const;
+
   // Any change, the loader's included.
   std::function<void(TViewImage&)> OnChange;
 
@@ -71,6 +96,16 @@ class TViewImage {
   bool lookAhead_ = false;
   bool bigIcon_ = false;
   int bigIconSize_ = 48;
+
+  void HookCellSettings();
+  TBevelCut bevelInner_ = bvNone, bevelOuter_ = bvNone;
+  int bevelWidth_ = 1;
+  int borderWidth_ = 0;
+  TBorderStyle borderStyle_ = bsNone;
+  TFrameStyle frame_{true, clInactiveBorder, 1};
+  TFrameStyle selectFrame_{true, clHighlight, 3};
+  TSmallIcon smallIcon_;
+  TBlankSpace blankSpace_;
 };
 
 }  // namespace quorvane

@@ -11,6 +11,7 @@
 
 #include "thumbnails/ImgPlatform.h"
 
+class QImage;
 class QObject;
 
 namespace quorvane {
@@ -27,9 +28,15 @@ namespace quorvane {
 //
 // Files on this platform carry no numbered icons: IconCount is always 0 and an index
 // other than 0 has no icon (DrawIcon answers false and the loader shows the background).
+//
+// TypeIconImage and DrawTypeIcon give the icon of a type at any size (16 x 16 for the
+// small type icon and the small-icon style, 32 x 32 or BigIconSize for enlarged icons),
+// with the link overlay drawn in on request; they belong to the GUI thread.
 class TQtIconProvider : public TIconProvider {
  public:
   static constexpr int kLargeIconSize = 32;
+  static constexpr int kSmallIconSize = 16;
+  static constexpr int kOverlayLink = 1;  // the overlay number of symbolic links
 
   // Construct on the GUI thread after the QGuiApplication, so that the generic icon and
   // the common types (folder, text, programs) are ready before any worker asks.
@@ -47,6 +54,14 @@ class TQtIconProvider : public TIconProvider {
   static QStringList IconNamesFor(const QString& mimeName);
   // True when the type's own icon (not the generic stand-in) is ready for workers.
   bool HasRendered(const QString& key) const;
+
+  // The icon of a type (a MIME type name, as TypeKey and the item's icon index give
+  // it) as a side x side picture with a transparent surround; overlay kOverlayLink adds
+  // the link emblem in the bottom-left corner. An unknown type gets the generic icon.
+  // GUI thread; pictures are cached per (type, side, overlay).
+  QImage TypeIconImage(const QString& Key, int Side, int Overlay = -1);
+  // The same icon drawn over a background into a Bitmap of Side x Side. GUI thread.
+  bool DrawTypeIcon(const QString& Key, int Side, int Overlay, TColor Background, Bitmap& Icon);
 
  private:
   struct State;

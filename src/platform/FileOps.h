@@ -1,0 +1,76 @@
+#pragma once
+// File operations of the thumbnail grid: copy, move and link files into a folder, move
+// them to the freedesktop trash, and the permission tests that come before each.
+//
+// Rules kept by every operation:
+// - nothing is ever replaced: a name that exists in the target folder gets a free name
+//   ("photo (2).jpg");
+// - a folder is never copied or moved into itself or one of its own sub-folders;
+// - a move into the folder that already holds the file does nothing;
+// - a move across file systems copies everything first and removes the source only
+//   when the copy is complete; a failed copy removes its partial target and keeps the
+//   source;
+// - trees are walked through directory descriptors, so depth and path length are not
+//   limited by the system's path length limit;
+// - the trash never turns into a permanent delete: without a usable trash the file
+//   stays where it is and the failure is reported.
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+enum class TransferMode { Copy, Move, Link };
+
+struct FileOpFailure {
+  std::string path;     // the source that failed
+  std::string message;  // why, for the user
+};
+
+struct FileOpReport {
+  std::vector<std::string> created;  // new paths (copies, moved files, links, trash names)
+  std::vector<std::string> skipped;  // sources that needed nothing (a move onto itself)
+  std::vector<FileOpFailure> failed;
+  bool Ok() const { return failed.empty(); }
+};
+
+// ---- tests made before an operation ----
+
+// Copy needs a readable source (a folder must also be searchable).
+bool CanCopyFrom(const std::string& path);
+// Cut and delete need the parent folder to be writable and searchable.
+bool CanRemove(const std::string& path);
+// Paste and drop need an existing folder that is writable and searchable.
+bool CanWriteInto(const std::string& folder);
+// True when both paths live on the same file system (false when either is missing).
+bool SameFileSystem(const std::string& a, const std::string& b);
+// True when `path` is the folder `folder` itself or lies anywhere below it (compared by
+// identity, so links and "/./" spellings are seen through).
+bool IsSameOrInside(const std::string& folder, const std::string& path);
+
+// The effect of dropping files: Ctrl copies, Shift moves, Ctrl+Shift links; without a
+// modifier files move within one file system and are copied across file systems.
+TransferMode DropMode(bool ctrl, bool shift, bool sameFileSystem);
+
+// A name for `name` that does not exist in `folder`: the name itself, else
+// "stem (2).ext", "stem (3).ext", ... (folders and names without an extension:
+// "name (2)").
+std::string FreeName(const std::string& folder, const std::string& name);
+
+// ---- operations ----
+
+// Copies, moves or links every source into `folder`, each under a free name. Each source
+// succeeds or fails on its own; the report lists every one.
+FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
+                      TransferMode mode);
+
+// Moves every path to the freedesktop trash: the home trash
+// ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) for files on the home trash's file
+// system, else the volume's own trash ($topdir/.Trash/$uid or $topdir/.Trash-$uid).
+// A file for which no trash can be used stays where it is and is listed as failed.
+FileOpReport MoveToTrash(const std::vector<std::string>& paths);
+
+// The home trash folder ("" when neither XDG_DATA_HOME nor HOME is set).
+std::string HomeTrashFolder();
+
+}  // namespace quorvane

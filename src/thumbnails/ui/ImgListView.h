@@ -1,0 +1,292 @@
+#pragma once
+// TImgListView: the thumbnail grid of the main window.
+//
+// A QListView over TImgListModel (owner data: the model reads the item collection and
+// copies nothing per item). It shows the items of one folder (TShellFolderView) as
+// thumbnail cells (IconStyle iisImage), large icons (iisIcon) or small icons
+// (iisSmallIcon), in the icon, small-icon, list or report style (ViewStyle); the report
+// style shows the four columns "名前", "サイズ", "ファイルの種類", "更新日時" under a
+// header whose clicks sort. Thumbnails are made in the background by the job queue
+// (TFileImage), what is painted last first. The view watches its folder
+// (ShellChangeNotification) and refills on a change, holding refills while the
+// program's BusyFlag is set. Keys: incremental find, F2 rename, Delete (trash), Ctrl+A,
+// Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source and a drop target for file lists
+// (as Linux file managers exchange them) and has the merged context menu of
+// TImgListViewPopupMenu.
+//
+// For the host (the main window):
+// - navigation: OpenFolder(path), UpOneLevel(), FolderPath();
+// - the folder's contents: Refresh() (re-read the folder), AppendPaths(paths),
+//   Clear(), SetPaused(on/off) (thumbnail generation held);
+// - items: Count(), Item(index) (ParsingName(), IsFolder()), SelectedIndexes() and
+//   SelectedItems() in grid order, Selected() (the first selected in grid order);
+// - the codec plug-in: InstallPlugin(&myImg) puts it into ViewImage().ImgUtil();
+// - the context menu: ImgPopupMenu().PopupMenu = the host's QMenu;
+// - events: the std::function members below (OnChangeFolder, OnChanging,
+//   OnImageLoad, OnImageLoaded, OnImgItemAdd, OnDblClick, OnKeyPress, the drag hooks
+//   and OnFileError). Each may be left empty.
+
+#include <QElapsedTimer>
+#include <QListView>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/FileOps.h"
+#include "thumbnails/ImgCell.h"
+#include "thumbnails/ImgList.h"
+#include "thumbnails/ImgShare.h"
+#include "thumbnails/ui/ImgListViewMenu.h"
+#include "thumbnails/ui/ImgPlatformQt.h"
+#include "thumbnails/ui/ImgThreads.h"
+#include "thumbnails/ui/ShellChangeNotification.h"
+#include "thumbnails/ui/ShellPlatformQt.h"
+
+class QHeaderView;
+class QMenu;
+
+namespace quorvane {
+
+class TImgListModel;
+class TImgListDelegate;
+class TImgCustom;
+
+enum TIconStyle { iisIcon, iisSmallIcon, iisImage };
+enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+// Find kinds: partial = the display name contains the text; exact = it begins with it.
+enum TFindKind { ifkPartial, ifkExact };
+
+class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJobHost {
+  Q_OBJECT
+ public:
+  explicit TImgListView(QWidget* parent = nullptr);
+  ~TImgListView() override;
+
+  // ---- settings ----
+  TViewImage& ViewImage() { return folder_.ViewImage(); }
+  TView& View() { return folder_.View(); }
+  TDefaultExec& DefaultExec() { return defaultExec_; }
+  TImgListViewPopupMenu& ImgPopupMenu() { return popupMenu_; }
+  TShellChangeNotification& ShellChangeNotification() { return *notification_; }
+  TShellFolderView& FolderView() { return folder_; }
+  TQtShellPlatform& Platform() { return platform_; }
+  TQtIconProvider& IconProvider() { return iconProvider_; }
+
+  TIconStyle IconStyle() const { return iconStyle_; }  // iisIcon
+  void SetIconStyle(TIconStyle value);
+  TViewStyle ViewStyle() const { return viewStyle_; }  // vsIcon
+  void SetViewStyle(TViewStyle value);
+  TSortTypeEx SortType() const { return folder_.SortType(); }  // istName
+  void SetSortType(TSortTypeEx value);
+  bool Descend() const { return folder_.Descend(); }  // false
+  void SetDescend(bool value);
+  TViewMode ViewMode() const { return folder_.ViewMode(); }  // ivmFolder
+  void SetViewMode(TViewMode value);
+  // Selected cells keep their highlight only while the view has the focus (true).
+  bool HideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool value);
+  // No renaming (false).
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
+  // Several items may be selected (false).
+  bool MultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(bool value);
+
+  // ---- the folder and its items ----
+  bool OpenFolder(const std::string& path);
+  bool UpOneLevel();
+  std::string FolderPath() const { return folder_.FolderPath(); }
+  // Re-reads the folder (folder mode) or resets every item (file mode).
+  void Refresh();
+  // Adds an item for each path, in the order given, after the items already shown.
+  void AppendPaths(const std::vector<std::string>& paths);
+  // Cancels every job and empties the view.
+  void Clear();
+  bool Paused() const { return paused_; }
+  void SetPaused(bool value);
+  // The codec plug-in for the loader (not owned); thumbnail generation is held while
+  // it is put in.
+  void InstallPlugin(TImgCustom* plugin);
+
+  TImgListItems& Items() { return folder_.Items(); }
+  int Count() const;
+  TImgListItem* Item(int index) const;
+  std::vector<int> SelectedIndexes() const;  // grid order
+  std::vector<TImgListItem*> SelectedItems() const;
+  TImgListItem* Selected() const;  // the first selected in grid order, or null
+  int ItemIndex() const;           // the focused item, -1 when none
+  void SetItemIndex(int index);    // focuses and selects one item
+
+  // The first item from `start` whose display name matches (ignoring case), going
+  // forward and, with `wrap`, round to 0 until back at `start`; -1 when none.
+  int FindItem(TFindKind kind, const QString& text, int start, bool wrap) const;
+
+  // ---- commands on the selection (false: refused or failed; nothing happened) ----
+  bool CopySelection();
+  bool CutSelection();
+  bool Paste();
+  bool DeleteSelection();  // to the trash
+  void SelectAllItems();
+  void InvertSelection();
+  bool RenameItem(int index, const std::string& newName);
+  void RunVerb(TFileVerb verb);
+  // The verbs the context menu offers for the selection, with their tests applied.
+  std::vector<TFileVerbEntry> MenuVerbs();
+
+  // Lays the cells out and refills after a settings change.
+  void RebuildCells();
+  // The geometry of a cell with the current settings.
+  const TCellMetrics& CellMetrics() const { return metrics_; }
+  const TCellStyle& CellStyle() const { return cellStyle_; }
+  // Where an item's cell lies in viewport coordinates (iisImage in the icon style).
+  QRect CellRect(int index) const;
+  // The drop-highlighted item, -1 when none.
+  int DropTarget() const { return dropTarget_; }
+
+  // ---- events ----
+  // After the view shows another folder (once per real change, not on every refill).
+  std::function<void(TImgListView& Sender)> OnChangeFolder;
+  // Before the selection or the focus changes by the user: Index is the item (-1 for
+  // several); AllowChange false refuses the change.
+  std::function<void(TImgListView& Sender, int Index, bool& AllowChange)> OnChanging;
+  std::function<void(TImgThreads& Sender, TImgListItem& ImgItem)> OnImageLoad;
+  std::function<void(TImgListView& Sender, TImgListItem& ImgItem)> OnImageLoaded;
+  std::function<void(TImgListView& Sender, TImgListItem& ImgItem, bool& AllowAdd)> OnImgItemAdd;
+  // Double click (with DefaultExec.DblClick off this is all a double click does).
+  std::function<void(TImgListView& Sender)> OnDblClick;
+  // A character key: 13 for Enter. Setting Key to 0 swallows it.
+  std::function<void(TImgListView& Sender, char16_t& Key)> OnKeyPress;
+  using FileDropEvent =
+      std::function<void(TImgListView& Sender, const TFileDataObject& Data,
+                         Qt::KeyboardModifiers Shift, QPoint Point, bool& Accept)>;
+  FileDropEvent OnFileDragEnter, OnFileDragOver, OnFileDragDrop;
+  std::function<void(TImgListView& Sender)> OnFileDragLeave;
+  // A file operation failed (the message lists each file and why). Unset: a message box
+  // shows it.
+  std::function<void(TImgListView& Sender, const QString& Message)> OnFileError;
+
+  // ---- for the model, the delegate and the selection model ----
+  bool AllowItemChange(int index);
+  bool Refilling() const { return refilling_; }
+  bool Highlighted(int index) const;
+  // Paints the picture part of a cell whose image box starts at `box` (thumbnail, or the
+  // enlarged icon; queues the item when its thumbnail is still missing).
+  void PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box);
+  // The enlarged icon of an item as stored in the icon picture list (side x side).
+  QImage EnlargedIcon(TImgListItem& item);
+  // The small type icon of an item (16 x 16).
+  QImage SmallTypeIcon(TImgListItem& item);
+  int IconSide() const;  // enlarged icons: 32, or BigIconSize with BigIcon
+
+  // ---- TFolderViewHost ----
+  void CancelAllJobs() override;
+  void ItemsCleared() override;
+  void FolderChanging() override;
+  void FolderChangeFailed() override;
+  void FolderChanged() override;
+  void RepaintItem(int index) override;
+  bool ShowsThumbnails() const override { return iconStyle_ == iisImage; }
+  void QueueThumbnail(int32_t number, bool urgent) override;
+
+  // ---- ThumbnailJobHost ----
+  bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) override;
+  void ImageLoad(TImgThreads& Sender, int32_t Number) override;
+  TImgUtil& ThumbnailLoader() override { return folder_.ViewImage().ImgUtil(); }
+  QObject* ThumbnailReceiver() override { return this; }
+  void ThumbnailResult(int32_t Number, int Result) override;
+
+  TFileImage& JobQueue() { return *jobs_; }
+
+ protected:
+  bool event(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyboardSearch(const QString& search) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dragLeaveEvent(QDragLeaveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void updateGeometries() override;
+  void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* e) override;
+
+ private:
+  enum class DragState { None, LeftPressed, RightPressed, LeftDrag, RightDrag };
+
+  void Refill();
+  void FireChangeFolder();
+  void ApplyLayout();
+  void RebuildCaches();
+  void ResortAndRepaint();
+  void ColumnClicked(int section);
+  void ShellChanged();
+  void CheckBusyHold();
+  void StampSmallIcon(TImgListItem& item);
+  void ScheduleJobStart();
+  void ReportFailures(const QString& what, const FileOpReport& report);
+  std::vector<std::string> SelectedPaths() const;
+  bool ClipboardCommand(bool cut);
+  void StartFileDrag();
+  // Where a drop at a point goes: a folder item, the shown folder, or nowhere ("").
+  std::string DropFolderAt(const QPoint& pos, int& item);
+  Qt::DropAction DropActionFor(const QDropEvent& e, const std::string& folder,
+                               const std::vector<std::string>& files) const;
+  void SetDropTarget(int index);
+  void DragAutoScroll();
+  void UpdateHeader();
+
+  TQtShellPlatform platform_;
+  TQtIconProvider iconProvider_;
+  TQtTextRenderer textRenderer_;
+  TShellFolderView folder_;
+  std::unique_ptr<TFileImage> jobs_;
+  TImgListModel* model_ = nullptr;
+  TImgListDelegate* delegate_ = nullptr;
+  QHeaderView* header_ = nullptr;
+  TShellChangeNotification* notification_ = nullptr;
+  TDefaultExec defaultExec_;
+  TImgListViewPopupMenu popupMenu_;
+
+  TIconStyle iconStyle_ = iisIcon;
+  TViewStyle viewStyle_ = vsIcon;
+  bool hideSelection_ = true;
+  bool readOnly_ = false;
+  bool multiSelect_ = false;
+  bool paused_ = false;
+  bool refilling_ = false;
+  bool internalChange_ = false;  // the view's own selection changes pass unasked
+  bool shown_ = false;
+  bool startPending_ = false;
+  bool refillHeld_ = false;
+
+  TCellStyle cellStyle_;
+  TCellMetrics metrics_;
+  TImgList iconPictures_;                           // enlarged icons, one cell each
+  std::unordered_map<std::string, int> iconCache_;  // "overlay/icon index" -> picture
+  std::string changeFolderFiredFor_;                // the folder OnChangeFolder last told of
+
+  QTimer busyTimer_;        // polls BusyFlag while a refill is held
+  QTimer autoScrollTimer_;  // scrolls while a drag hovers near an edge
+  QPoint dragPos_;          // the last drag position (viewport)
+  int dropTarget_ = -1;
+
+  DragState dragState_ = DragState::None;
+  QPoint pressPos_;
+  bool dragging_ = false;  // a drag started here is running
+  Qt::MouseButton dragButton_ = Qt::NoButton;
+
+  QString searchText_;
+  QElapsedTimer searchClock_;
+};
+
+}  // namespace quorvane

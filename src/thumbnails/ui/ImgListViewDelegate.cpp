@@ -1,0 +1,242 @@
+#include "thumbnails/ui/ImgListViewDelegate.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyle>
+#include <QTextLayout>
+
+#include "thumbnails/ui/ImgListView.h"
+#include "thumbnails/ui/ImgListViewModel.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kIconTextGap = 4;
+constexpr int kListTextWidth = 160;  // text width of an item in the small-icon and list styles
+constexpr int kIconGridWidth = 76;   // the icon styles' spacing across
+
+}  // namespace
+
+QColor ToQColor(TColor c, const QPalette& palette) {
+  switch (c) {
+    case clHighlight:
+      return palette.color(QPalette::Active, QPalette::Highlight);
+    case clWindow:
+      return palette.color(QPalette::Base);
+    case clWindowText:
+      return palette.color(QPalette::Text);
+    default:
+      break;
+  }
+  const TColor rgb = SystemColorToRGB(c);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+TImgListDelegate::TImgListDelegate(TImgListView& view) : QStyledItemDelegate(&view), view_(view) {}
+
+int TImgListDelegate::ImageSide() const {
+  return view_.IconStyle() == iisSmallIcon ? TQtIconProvider::kSmallIconSize
+                                           : TQtIconProvider::kLargeIconSize;
+}
+
+QSize TImgListDelegate::ItemSize() const {
+  const int line = view_.fontMetrics().height();
+  const bool cells = view_.IconStyle() == iisImage;
+  const TCellMetrics& m = view_.CellMetrics();
+  const QSize image = cells ? QSize(m.CellWidth, m.CellHeight) : QSize(ImageSide(), ImageSide());
+  switch (view_.ViewStyle()) {
+    case vsIcon:
+      if (cells) {
+        const TCellPitch pitch =
+            CellPitch(m, view_.View().IconSpacing().X(), view_.View().IconSpacing().Y());
+        return {pitch.X, pitch.Y};
+      }
+      return {std::max(kIconGridWidth, image.width() + 8),
+              image.height() + 6 + kCaptionLines * line};
+    case vsSmallIcon:
+    case vsList:
+      return {image.width() + kIconTextGap + kListTextWidth, std::max(image.height(), line) + 2};
+    case vsReport: {
+      const QHeaderView* header = view_.findChild<QHeaderView*>();
+      const int width = header ? header->length() : image.width() + kListTextWidth;
+      return {width, std::max(image.height(), line) + 2};
+    }
+  }
+  return image;
+}
+
+QSize TImgListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  return ItemSize();
+}
+
+QRect TImgListDelegate::ImageRect(const QRect& r) const {
+  const bool cells = view_.IconStyle() == iisImage;
+  const TCellMetrics& m = view_.CellMetrics();
+  const QSize image = cells ? QSize(m.CellWidth, m.CellHeight) : QSize(ImageSide(), ImageSide());
+  if (view_.ViewStyle() == vsIcon)
+    return QRect(QPoint(r.left() + (r.width() - image.width()) / 2, r.top() + (cells ? 0 : 2)),
+                 image);
+  return QRect(QPoint(r.left() + 2, r.top() + (r.height() - image.height()) / 2), image);
+}
+
+QRect TImgListDelegate::TextRect(const QRect& r) const {
+  const QRect image = ImageRect(r);
+  if (view_.ViewStyle() == vsIcon)
+    return QRect(r.left() + 1, image.bottom() + 3, r.width() - 2, r.bottom() - image.bottom() - 3);
+  int right = r.right();
+  if (view_.ViewStyle() == vsReport) {
+    const QHeaderView* header = view_.findChild<QHeaderView*>();
+    if (header) right = r.left() + header->sectionSize(TImgListModel::ColName) - 1;
+  }
+  return QRect(QPoint(image.right() + kIconTextGap, r.top()), QPoint(right, r.bottom()));
+}
+
+void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect,
+                                  bool highlighted, int row) const {
+  if (view_.IconStyle() == iisImage) {
+    const TCellStyle& style = view_.CellStyle();
+    const TCellMetrics& m = view_.CellMetrics();
+    const QPalette& palette = view_.palette();
+    for (const TCellFill& fill : CellFrameFills(style, m, rect.left(), rect.top(), highlighted))
+      painter.fillRect(QRect(fill.Rect.Left, fill.Rect.Top, fill.Rect.Width(), fill.Rect.Height()),
+                       ToQColor(fill.Color, palette));
+    const TCellRect box = CellImageBox(style, m, rect.left(), rect.top());
+    view_.PaintCellPicture(painter, item, QRect(box.Left, box.Top, box.Width(), box.Height()));
+    return;
+  }
+  (void)row;
+  const int side = ImageSide();
+  QImage icon = view_.IconProvider().TypeIconImage(view_.Platform().TypeKey(item.IconIndex()), side,
+                                                   item.Overlay());
+  if (icon.isNull()) return;
+  if (highlighted) {
+    // A selected icon takes a tint of the highlight colour, as list views show it.
+    icon = icon.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter tint(&icon);
+    tint.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    QColor color = view_.palette().color(QPalette::Active, QPalette::Highlight);
+    color.setAlpha(110);
+    tint.fillRect(icon.rect(), color);
+  }
+  painter.drawImage(rect.topLeft(), icon);
+}
+
+void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewItem& option,
+                                    const QString& text, const QRect& rect, bool highlighted,
+                                    bool current, Qt::Alignment align, bool wrap) const {
+  if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
+  const QFontMetrics metrics = view_.fontMetrics();
+  QStringList lines;
+  if (wrap) {
+    // Up to two lines broken at word or character boundaries, the last one elided.
+    QTextLayout layout(text, view_.font());
+    QTextOption textOption(Qt::AlignHCenter);
+    textOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(textOption);
+    layout.beginLayout();
+    int consumed = 0;
+    for (int n = 0; n < kCaptionLines; ++n) {
+      QTextLine line = layout.createLine();
+      if (!line.isValid()) break;
+      line.setLineWidth(rect.width() - 4);
+      if (n == kCaptionLines - 1) {
+        lines << metrics.elidedText(text.mid(consumed), Qt::ElideRight, rect.width() - 4);
+        consumed = int(text.size());
+      } else {
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+        consumed = line.textStart() + line.textLength();
+      }
+      if (consumed >= text.size()) break;
+    }
+    layout.endLayout();
+  } else {
+    lines << metrics.elidedText(text, Qt::ElideRight, rect.width() - 4);
+  }
+  int widest = 0;
+  for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+  const int height = int(lines.size()) * metrics.height();
+  int left = rect.left() + 2;
+  if (align & Qt::AlignHCenter) left = rect.left() + (rect.width() - widest) / 2;
+  if (align & Qt::AlignRight) left = rect.right() - 1 - widest;
+  const int top = wrap ? rect.top() : rect.top() + (rect.height() - height) / 2;
+  const QRect bounds(left - 2, top, widest + 4, height);
+  const QPalette& palette = view_.palette();
+  if (highlighted) painter.fillRect(bounds, palette.color(QPalette::Active, QPalette::Highlight));
+  painter.setPen(
+      palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text));
+  painter.setFont(view_.font());
+  for (int i = 0; i < lines.size(); ++i) {
+    const int w = metrics.horizontalAdvance(lines[i]);
+    int x = left;
+    if (align & Qt::AlignHCenter) x = rect.left() + (rect.width() - w) / 2;
+    if (align & Qt::AlignRight) x = rect.right() - 1 - w;
+    painter.drawText(QPoint(x, top + i * metrics.height() + metrics.ascent()), lines[i]);
+  }
+  if (current && view_.hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(&view_);
+    focus.rect = bounds;
+    focus.backgroundColor = palette.color(highlighted ? QPalette::Highlight : QPalette::Base);
+    view_.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, option.widget);
+  }
+}
+
+void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
+                                          const QModelIndex& index, bool highlighted,
+                                          bool current) const {
+  const QHeaderView* header = view_.findChild<QHeaderView*>();
+  if (!header) return;
+  const QRect r = option.rect;
+  const QAbstractItemModel* model = index.model();
+  for (int column = TImgListModel::ColSize; column < TImgListModel::ColumnCount; ++column) {
+    const int x = r.left() + header->sectionPosition(column);
+    const QRect cell(x + 4, r.top(), header->sectionSize(column) - 8, r.height());
+    const QModelIndex at = model->index(index.row(), column);
+    const auto align = Qt::Alignment(model->data(at, Qt::TextAlignmentRole).toInt());
+    PaintCaption(painter, option, model->data(at, Qt::DisplayRole).toString(), cell, false, false,
+                 align & Qt::AlignHorizontal_Mask, false);
+  }
+  (void)highlighted;
+  (void)current;
+}
+
+void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+  if (view_.Refilling()) return;
+  TImgListItem* item = view_.Item(index.row());
+  if (!item || index.column() != 0) return;
+  painter->save();
+  const bool highlighted = view_.Highlighted(index.row());
+  const bool current = view_.currentIndex().row() == index.row();
+  PaintImage(*painter, *item, ImageRect(option.rect), highlighted, index.row());
+  const QString text = index.data(Qt::DisplayRole).toString();
+  const bool iconStyle = view_.ViewStyle() == vsIcon;
+  PaintCaption(*painter, option, text, TextRect(option.rect), highlighted, current,
+               iconStyle ? Qt::AlignHCenter : Qt::AlignLeft, iconStyle);
+  if (view_.ViewStyle() == vsReport)
+    PaintReportColumns(*painter, option, index, highlighted, current);
+  painter->restore();
+}
+
+QWidget* TImgListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                        const QModelIndex&) const {
+  auto* editor = new QLineEdit(parent);
+  editor->setFrame(true);
+  return editor;
+}
+
+void TImgListDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                            const QModelIndex&) const {
+  QRect r = TextRect(option.rect);
+  const int height = std::max(editor->sizeHint().height(), view_.fontMetrics().height() + 6);
+  r.setHeight(height);
+  if (view_.ViewStyle() != vsIcon)
+    r.moveTop(option.rect.top() + (option.rect.height() - height) / 2);
+  editor->setGeometry(r);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,304 @@
+// The grid as a drag source and a drop target for file lists.
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include "thumbnails/ui/ImgListView.h"
+#include "thumbnails/ui/ImgListViewModel.h"
+
+namespace quorvane {
+
+namespace {
+
+Qt::DropActions AllowedActions(const TDragType& type) {
+  Qt::DropActions actions;
+  if (type.Has(idtCopy)) actions |= Qt::CopyAction;
+  if (type.Has(idtMove)) actions |= Qt::MoveAction;
+  if (type.Has(idtLink)) actions |= Qt::LinkAction;
+  return actions;
+}
+
+TransferMode ModeOf(Qt::DropAction action) {
+  switch (action) {
+    case Qt::MoveAction:
+      return TransferMode::Move;
+    case Qt::LinkAction:
+      return TransferMode::Link;
+    default:
+      return TransferMode::Copy;
+  }
+}
+
+Qt::DropAction ActionOf(TransferMode mode) {
+  switch (mode) {
+    case TransferMode::Move:
+      return Qt::MoveAction;
+    case TransferMode::Link:
+      return Qt::LinkAction;
+    default:
+      return Qt::CopyAction;
+  }
+}
+
+}  // namespace
+
+// ---- drag source ----
+
+void TImgListView::mousePressEvent(QMouseEvent* e) {
+  const QPoint pos = e->position().toPoint();
+  const QModelIndex index = indexAt(pos);
+  const bool onSelected = index.isValid() && selectionModel()->isSelected(index);
+  if (defaultExec_.DropSource && onSelected &&
+      (e->button() == Qt::LeftButton || e->button() == Qt::RightButton)) {
+    dragState_ = e->button() == Qt::LeftButton ? DragState::LeftPressed : DragState::RightPressed;
+    pressPos_ = pos;
+    // A press on the selection keeps it, so that it can be dragged as a whole.
+    if (e->button() == Qt::RightButton ||
+        (e->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) == 0) {
+      selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+      e->accept();
+      return;
+    }
+  } else {
+    dragState_ = DragState::None;
+  }
+  QListView::mousePressEvent(e);
+}
+
+void TImgListView::mouseMoveEvent(QMouseEvent* e) {
+  const bool left = dragState_ == DragState::LeftPressed;
+  const bool right = dragState_ == DragState::RightPressed;
+  if (left || right) {
+    const Qt::MouseButton button = left ? Qt::LeftButton : Qt::RightButton;
+    const QPoint moved = e->position().toPoint() - pressPos_;
+    const int threshold = QApplication::startDragDistance();
+    if (!(e->buttons() & button)) {
+      dragState_ = DragState::None;
+    } else if (std::abs(moved.x()) > threshold || std::abs(moved.y()) > threshold) {
+      dragState_ = left ? DragState::LeftDrag : DragState::RightDrag;
+      dragButton_ = button;
+      StartFileDrag();
+      return;
+    } else {
+      e->accept();
+      return;
+    }
+  }
+  QListView::mouseMoveEvent(e);
+}
+
+void TImgListView::mouseReleaseEvent(QMouseEvent* e) {
+  const bool pressedOnSelection =
+      dragState_ == DragState::LeftPressed && e->button() == Qt::LeftButton;
+  dragState_ = DragState::None;
+  if (pressedOnSelection) {
+    // A click (no drag) on a selected item selects it alone, as a click does.
+    const QModelIndex index = indexAt(e->position().toPoint());
+    if (index.isValid())
+      selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    e->accept();
+    return;
+  }
+  QListView::mouseReleaseEvent(e);
+}
+
+void TImgListView::StartFileDrag() {
+  const std::vector<std::string> paths = SelectedPaths();
+  const Qt::DropActions allowed = AllowedActions(defaultExec_.DragType);
+  if (paths.empty() || allowed == Qt::IgnoreAction) {
+    dragState_ = DragState::None;
+    return;
+  }
+  auto* drag = new QDrag(this);
+  drag->setMimeData(TFileDataObject::MakeMimeData(paths, false).release());
+  const QModelIndex current = currentIndex();
+  if (current.isValid()) {
+    const QRect cell = CellRect(current.row());
+    if (cell.isValid() && cell.width() <= 512 && cell.height() <= 512) {
+      QPixmap picture = viewport()->grab(cell);
+      drag->setPixmap(picture.scaled(picture.size() / 2, Qt::KeepAspectRatio));
+    }
+  }
+  dragging_ = true;
+  Qt::DropAction preferred = allowed & Qt::MoveAction ? Qt::MoveAction : Qt::CopyAction;
+  drag->exec(allowed, preferred);
+  dragging_ = false;
+  dragState_ = DragState::None;
+  dragButton_ = Qt::NoButton;
+}
+
+// ---- drop target ----
+
+std::string TImgListView::DropFolderAt(const QPoint& pos, int& item) {
+  item = -1;
+  if (folder_.ViewMode() == ivmFile) return {};
+  const QModelIndex index = indexAt(pos);
+  if (index.isValid()) {
+    TImgListItem* target = Item(index.row());
+    // Only folders take drops; a file under the pointer takes nothing.
+    if (!target || !target->IsFolder() || !target->HasIdList()) return {};
+    item = index.row();
+    return target->ParsingName();
+  }
+  return folder_.Folder();
+}
+
+Qt::DropAction TImgListView::DropActionFor(const QDropEvent& e, const std::string& folder,
+                                           const std::vector<std::string>& files) const {
+  const Qt::KeyboardModifiers mods = e.modifiers();
+  const bool sameVolume = !files.empty() && SameFileSystem(files.front(), folder);
+  Qt::DropAction action =
+      ActionOf(DropMode(mods & Qt::ControlModifier, mods & Qt::ShiftModifier, sameVolume));
+  const Qt::DropActions possible = e.possibleActions();
+  if (possible & action) return action;
+  // The source does not allow what the keys ask: take what it allows, copy first.
+  if (!(mods & (Qt::ControlModifier | Qt::ShiftModifier))) {
+    if (possible & Qt::CopyAction) return Qt::CopyAction;
+    if (possible & Qt::MoveAction) return Qt::MoveAction;
+  }
+  return Qt::IgnoreAction;
+}
+
+void TImgListView::SetDropTarget(int index) {
+  if (index == dropTarget_) return;
+  const int old = dropTarget_;
+  dropTarget_ = index;
+  RepaintItem(old);
+  RepaintItem(index);
+}
+
+void TImgListView::dragEnterEvent(QDragEnterEvent* e) {
+  if (!defaultExec_.DropTarget()) {
+    e->ignore();
+    return;
+  }
+  const TFileDataObject data(e->mimeData());
+  bool accept = data.Count() > 0;
+  if (accept && OnFileDragEnter)
+    OnFileDragEnter(*this, data, e->modifiers(), e->position().toPoint(), accept);
+  if (!accept) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+  dragMoveEvent(e);
+}
+
+void TImgListView::dragMoveEvent(QDragMoveEvent* e) {
+  const QPoint pos = e->position().toPoint();
+  dragPos_ = pos;
+  if (!autoScrollTimer_.isActive()) autoScrollTimer_.start();
+  const TFileDataObject data(e->mimeData());
+  int item = -1;
+  const std::string folder = DropFolderAt(pos, item);
+  SetDropTarget(item);
+  Qt::DropAction action = Qt::IgnoreAction;
+  const bool fromHereLeft = e->source() == this && dragButton_ == Qt::LeftButton;
+  if (folder_.ViewMode() == ivmFile) {
+    action = DropActionFor(*e, "/", data.FileNames());
+  } else if (!folder.empty() && !fromHereLeft && CanWriteInto(folder) && data.Count() > 0) {
+    action = DropActionFor(*e, folder, data.FileNames());
+  }
+  bool accept = action != Qt::IgnoreAction;
+  if (accept && OnFileDragOver)
+    OnFileDragOver(*this, data, e->modifiers(), mapToGlobal(pos), accept);
+  if (!accept) {
+    e->ignore(visualRect(indexAt(pos)));
+    return;
+  }
+  e->setDropAction(action);
+  e->accept();
+}
+
+void TImgListView::dragLeaveEvent(QDragLeaveEvent* e) {
+  autoScrollTimer_.stop();
+  SetDropTarget(-1);
+  if (OnFileDragLeave) OnFileDragLeave(*this);
+  e->accept();
+}
+
+void TImgListView::dropEvent(QDropEvent* e) {
+  autoScrollTimer_.stop();
+  const QPoint pos = e->position().toPoint();
+  const TFileDataObject data(e->mimeData());
+  int item = -1;
+  const std::string folder = DropFolderAt(pos, item);
+  SetDropTarget(-1);
+  bool accept = data.Count() > 0;
+  if (accept && OnFileDragDrop) OnFileDragDrop(*this, data, e->modifiers(), pos, accept);
+  // A left-button drag that began here and ends here does nothing.
+  const bool fromHereLeft = e->source() == this && dragButton_ == Qt::LeftButton;
+  if (!accept || fromHereLeft) {
+    e->ignore();
+    return;
+  }
+  if (folder_.ViewMode() == ivmFile) {
+    AppendPaths(data.FileNames());
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    return;
+  }
+  if (folder.empty() || !CanWriteInto(folder)) {
+    e->ignore();
+    return;
+  }
+  Qt::DropAction action = DropActionFor(*e, folder, data.FileNames());
+  if (e->source() == this && dragButton_ == Qt::RightButton) {
+    // A right-button drag asks what to do.
+    QMenu menu(this);
+    QAction* move = menu.addAction(QStringLiteral("여기로 이동(&M)"));
+    QAction* copy = menu.addAction(QStringLiteral("여기에 복사(&C)"));
+    QAction* link = menu.addAction(QStringLiteral("여기에 바로 가기 만들기(&S)"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("취소"));
+    move->setEnabled(e->possibleActions() & Qt::MoveAction);
+    copy->setEnabled(e->possibleActions() & Qt::CopyAction);
+    link->setEnabled(e->possibleActions() & Qt::LinkAction);
+    menu.setDefaultAction(action == Qt::CopyAction ? copy : move);
+    QAction* chosen = menu.exec(mapToGlobal(pos));
+    action = chosen == move   ? Qt::MoveAction
+             : chosen == copy ? Qt::CopyAction
+             : chosen == link ? Qt::LinkAction
+                              : Qt::IgnoreAction;
+  }
+  if (action == Qt::IgnoreAction) {
+    e->ignore();
+    return;
+  }
+  const FileOpReport report = Transfer(data.FileNames(), folder, ModeOf(action));
+  ReportFailures(QStringLiteral("옮기거나 복사하지 못한 파일이 있습니다."), report);
+  // The files are where they belong now: the source has nothing left to do.
+  e->setDropAction(action == Qt::MoveAction ? Qt::CopyAction : action);
+  e->accept();
+}
+
+void TImgListView::DragAutoScroll() {
+  if (!viewport()->rect().contains(dragPos_) || !acceptDrops()) {
+    autoScrollTimer_.stop();
+    return;
+  }
+  // Within one font height of an edge the view moves one line.
+  const int margin = fontMetrics().height();
+  const QRect area = viewport()->rect();
+  QScrollBar* v = verticalScrollBar();
+  QScrollBar* h = horizontalScrollBar();
+  if (v->maximum() > v->minimum()) {
+    if (dragPos_.y() < area.top() + margin)
+      v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (dragPos_.y() > area.bottom() - margin)
+      v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  }
+  if (h->maximum() > h->minimum()) {
+    if (dragPos_.x() < area.left() + margin)
+      h->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (dragPos_.x() > area.right() - margin)
+      h->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,145 @@
+#include "thumbnails/ui/ImgListViewMenu.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFont>
+#include <QMenu>
+#include <QMimeData>
+#include <QPoint>
+
+#include "platform/FileUris.h"
+
+namespace quorvane {
+
+namespace {
+
+const QString kUriList = QStringLiteral("text/uri-list");
+const QString kGnomeCopied = QStringLiteral("x-special/gnome-copied-files");
+const QString kKdeCut = QStringLiteral("application/x-kde-cutselection");
+constexpr const char* kVerbProperty = "quorvaneFileVerb";
+
+std::string Bytes(const QByteArray& data) {
+  return std::string(data.constData(), size_t(data.size()));
+}
+
+}  // namespace
+
+void TDefaultExec::SetDropTarget(bool value) {
+  if (value == dropTarget_) return;
+  dropTarget_ = value;
+  if (OnChange) OnChange(*this);
+}
+
+// ---- file lists ----
+
+TFileDataObject::TFileDataObject(const QMimeData* data) : files_(FilesOf(data, &cut_)) {}
+
+std::vector<std::string> TFileDataObject::FilesOf(const QMimeData* data, bool* cut) {
+  if (cut) *cut = false;
+  if (!data) return {};
+  if (data->hasFormat(kGnomeCopied)) {
+    CopiedFiles copied;
+    if (DecodeGnomeCopiedFiles(Bytes(data->data(kGnomeCopied)), copied)) {
+      if (cut) *cut = copied.cut;
+      return copied.paths;
+    }
+  }
+  if (!data->hasFormat(kUriList)) return {};
+  if (cut) *cut = data->data(kKdeCut).startsWith('1');
+  return DecodeUriList(Bytes(data->data(kUriList)));
+}
+
+std::unique_ptr<QMimeData> TFileDataObject::MakeMimeData(const std::vector<std::string>& paths,
+                                                         bool cut) {
+  auto data = std::make_unique<QMimeData>();
+  const std::string list = EncodeUriList(paths);
+  data->setData(kUriList, QByteArray(list.data(), qsizetype(list.size())));
+  const std::string copied = EncodeGnomeCopiedFiles({cut, paths});
+  data->setData(kGnomeCopied, QByteArray(copied.data(), qsizetype(copied.size())));
+  if (cut) data->setData(kKdeCut, QByteArrayLiteral("1"));
+  QStringList names;
+  for (const std::string& path : paths) names << QFile::decodeName(QByteArray::fromStdString(path));
+  data->setText(names.join(u'\n'));
+  return data;
+}
+
+// ---- the menu ----
+
+QString TImgListViewPopupMenu::VerbText(TFileVerb verb) {
+  switch (verb) {
+    case TFileVerb::Open:
+      return QStringLiteral("열기(&O)");
+    case TFileVerb::Cut:
+      return QStringLiteral("잘라내기(&T)\tCtrl+X");
+    case TFileVerb::Copy:
+      return QStringLiteral("복사(&C)\tCtrl+C");
+    case TFileVerb::Paste:
+      return QStringLiteral("붙여넣기(&P)\tCtrl+V");
+    case TFileVerb::Trash:
+      return QStringLiteral("휴지통으로 이동(&D)\tDelete");
+    case TFileVerb::Rename:
+      return QStringLiteral("이름 바꾸기(&M)\tF2");
+  }
+  return {};
+}
+
+bool TImgListViewPopupMenu::VerbOf(const QAction* action, TFileVerb& verb) {
+  if (!action) return false;
+  const QVariant value = action->property(kVerbProperty);
+  if (!value.isValid()) return false;
+  verb = TFileVerb(value.toInt());
+  return true;
+}
+
+std::unique_ptr<QMenu> TImgListViewPopupMenu::BuildMenu(const std::vector<TFileVerbEntry>& verbs,
+                                                        QWidget* parent) const {
+  auto menu = std::make_unique<QMenu>(parent);
+  // The host's visible items, shared with its own menu: their handlers, states,
+  // shortcuts and sub-menus come along.
+  int hostItems = 0;
+  if (PopupMenu) {
+    for (QAction* action : PopupMenu->actions()) {
+      if (!action->isVisible()) continue;
+      menu->addAction(action);
+      ++hostItems;
+    }
+  }
+  if (!Enabled) return menu;
+
+  std::vector<TFileVerbEntry> shown;
+  for (const TFileVerbEntry& entry : verbs) {
+    if (entry.Verb == TFileVerb::Rename && !ContextMenuType.Has(ictCanRename)) continue;
+    shown.push_back(entry);
+    if (ContextMenuType.Has(ictDefaultOnly)) break;
+  }
+  if (shown.empty()) return menu;
+
+  const int position = std::max(0, std::min(ShellMenuPos, hostItems));
+  const QList<QAction*> existing = menu->actions();
+  QAction* before = position < existing.size() ? existing[position] : nullptr;
+  std::vector<QAction*> added;
+  // A separator keeps the verbs apart from host items on either side.
+  if (position > 0 && !existing[position - 1]->isSeparator()) menu->insertSeparator(before);
+  for (const TFileVerbEntry& entry : shown) {
+    auto* action = new QAction(VerbText(entry.Verb), menu.get());
+    action->setProperty(kVerbProperty, int(entry.Verb));
+    action->setEnabled(entry.Enabled);
+    menu->insertAction(before, action);
+    added.push_back(action);
+  }
+  if (before && !before->isSeparator()) menu->insertSeparator(before);
+  if (!ContextMenuType.Has(ictNoDefault)) menu->setDefaultAction(added.front());
+  return menu;
+}
+
+void TImgListViewPopupMenu::Popup(const std::vector<TFileVerbEntry>& verbs, const QPoint& globalPos,
+                                  QWidget* parent) {
+  std::unique_ptr<QMenu> menu = BuildMenu(verbs, parent);
+  if (menu->actions().isEmpty()) return;
+  QAction* chosen = menu->exec(globalPos);
+  TFileVerb verb;
+  // Host items have already run their own handlers (triggered) by now.
+  if (VerbOf(chosen, verb) && OnVerb) OnVerb(verb);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,173 @@
+#include "thumbnails/ui/ImgListViewModel.h"
+
+#include <QFile>
+
+#include "thumbnails/ui/ImgListView.h"
+
+namespace quorvane {
+
+namespace {
+
+QString FromNative(const std::string& text) {
+  return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+}  // namespace
+
+TImgListModel::TImgListModel(TImgListView& view) : QAbstractListModel(&view), view_(view) {}
+
+int TImgListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : count_;
+}
+
+int TImgListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+TImgListItem* TImgListModel::ItemAt(const QModelIndex& index) const {
+  if (!index.isValid() || index.row() >= count_) return nullptr;
+  return view_.Item(index.row());
+}
+
+QVariant TImgListModel::data(const QModelIndex& index, int role) const {
+  TImgListItem* item = ItemAt(index);
+  if (!item) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      switch (index.column()) {
+        case ColName:
+          return view_.View().ShowCaptions() ? FromNative(item->DisplayName()) : QString();
+        case ColSize:
+          return item->IsFolder() ? QString() : QString::fromStdString(item->SizeText());
+        case ColType:
+          return QString::fromStdString(item->TypeName());
+        case ColDate:
+          return QString::fromStdString(item->DateText());
+      }
+      return {};
+    case Qt::EditRole:
+      return FromNative(item->DisplayName());
+    case Qt::ToolTipRole:
+      return FromNative(item->ParsingName());
+    case Qt::TextAlignmentRole:
+      return index.column() == ColSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                       : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+      return {};
+  }
+}
+
+bool TImgListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !ItemAt(index)) return false;
+  return view_.RenameItem(index.row(), QFile::encodeName(value.toString()).toStdString());
+}
+
+Qt::ItemFlags TImgListModel::flags(const QModelIndex& index) const {
+  if (!ItemAt(index)) return Qt::ItemIsDropEnabled;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+  if (!view_.ReadOnly()) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+QVariant TImgListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  if (role == Qt::DisplayRole) {
+    switch (section) {
+      case ColName:
+        return QStringLiteral("名前");
+      case ColSize:
+        return QStringLiteral("サイズ");
+      case ColType:
+        return QStringLiteral("ファイルの種類");
+      case ColDate:
+        return QStringLiteral("更新日時");
+    }
+  }
+  if (role == Qt::TextAlignmentRole)
+    return section == ColSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                              : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+  return {};
+}
+
+void TImgListModel::SetCount(int count) {
+  if (count == count_) return;
+  if (count > count_ && count_ > 0) {
+    beginInsertRows({}, count_, count - 1);
+    count_ = count;
+    endInsertRows();
+    return;
+  }
+  Reset(count);
+}
+
+void TImgListModel::Reset(int count) {
+  beginResetModel();
+  count_ = count;
+  endResetModel();
+}
+
+void TImgListModel::BeginReorder() {
+  emit layoutAboutToBeChanged();
+  reorderFrom_ = persistentIndexList();
+  reorderItems_.clear();
+  for (const QModelIndex& index : reorderFrom_) reorderItems_.push_back(ItemAt(index));
+}
+
+void TImgListModel::EndReorder() {
+  QModelIndexList to;
+  for (size_t i = 0; i < reorderItems_.size(); ++i) {
+    const TImgListItem* item = reorderItems_[i];
+    const QModelIndex& from = reorderFrom_[qsizetype(i)];
+    to << (item && item->Index() >= 0 && item->Index() < count_
+               ? index(item->Index(), from.column())
+               : QModelIndex());
+  }
+  changePersistentIndexList(reorderFrom_, to);
+  reorderFrom_.clear();
+  reorderItems_.clear();
+  emit layoutChanged();
+}
+
+void TImgListModel::RepaintAll() {
+  if (count_ > 0) emit dataChanged(index(0, 0), index(count_ - 1, ColumnCount - 1));
+}
+
+// ---- selection ----
+
+TImgSelectionModel::TImgSelectionModel(TImgListView& view, QAbstractItemModel* model)
+    : QItemSelectionModel(model, &view), view_(view) {}
+
+bool TImgSelectionModel::Allowed(int row) const { return view_.AllowItemChange(row); }
+
+void TImgSelectionModel::select(const QModelIndex& index,
+                                QItemSelectionModel::SelectionFlags command) {
+  // Goes through the selection overload below, which asks.
+  QItemSelectionModel::select(index, command);
+}
+
+void TImgSelectionModel::select(const QItemSelection& selection,
+                                QItemSelectionModel::SelectionFlags command) {
+  if (command != NoUpdate) {
+    const int row =
+        selection.size() == 1 && selection.first().height() == 1 ? selection.first().top() : -1;
+    if (!Allowed(row)) return;
+  }
+  QItemSelectionModel::select(selection, command);
+}
+
+void TImgSelectionModel::setCurrentIndex(const QModelIndex& index,
+                                         QItemSelectionModel::SelectionFlags command) {
+  if (index != currentIndex() && !Allowed(index.isValid() ? index.row() : -1)) return;
+  QItemSelectionModel::setCurrentIndex(index, command);
+}
+
+void TImgSelectionModel::reset() {
+  // A reset follows the collection (refill, clear): never refused.
+  QItemSelectionModel::reset();
+}
+
+void TImgSelectionModel::clearCurrentIndex() {
+  if (!currentIndex().isValid() || Allowed(-1)) QItemSelectionModel::clearCurrentIndex();
+}
+
+}  // namespace quorvane
