@@ -167,6 +167,8 @@ void MainWindowTest::startsOnTheHomeFolder() {
   QCOMPARE(w->Panel3->height(), 32);
   QCOMPARE(w->Splitter1->handleWidth(), 8);
   QCOMPARE(w->Panel1->width(), 161);
+  QCOMPARE(w->FolderTree1->indentation(), 19);
+  QVERIFY(w->FolderTree1->FolderOptions().testFlag(foNetworkNeighborhood));
 }
 
 void MainWindowTest::treeSelectionShowsFoldersThenPictures() {

@@ -35,6 +35,7 @@ namespace {
 
 constexpr int kSplitterWidth = 8;
 constexpr int kTreeWidth = 161;
+constexpr int kTreeIndent = 19;
 constexpr int kToolBarHeight = 32;
 // Pauses inside the scan, as the scan's worker waits on its own thread.
 constexpr int kScanListedPauseMs = 5;
@@ -155,6 +156,8 @@ void TForm1::BuildLayout() {
   left->setContentsMargins(0, 0, 0, 0);
   FolderTree1 = new TFolderTree(Panel1);
   FolderTree1->setAccessibleName(QStringLiteral("폴더"));
+  FolderTree1->SetFolderOptions(foNetworkNeighborhood);
+  FolderTree1->setIndentation(kTreeIndent);
   left->addWidget(FolderTree1);
 
   Panel2 = new QWidget(Splitter1);
