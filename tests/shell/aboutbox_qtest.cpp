@@ -55,6 +55,15 @@ class AboutBoxTest : public QObject {
     const QImage strip = caption->grab().toImage();
     QVERIFY(strip.pixelColor(2, caption->height() / 2) != dialog.palette().color(QPalette::Window));
 
+    // A fixed-size dialog with hand-placed controls: they move down, the dialog grows.
+    QDialog fixed;
+    fixed.setFixedSize(313, 214);
+    auto* button = new QPushButton(QStringLiteral("확인"), &fixed);
+    button->setGeometry(150, 180, 75, 25);
+    AddGradientCaption(&fixed);
+    QCOMPARE(fixed.size(), QSize(313, 214 + TGradientCaption::kDefaultHeight));
+    QCOMPARE(button->geometry(), QRect(150, 180 + TGradientCaption::kDefaultHeight, 75, 25));
+
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Quorvane"));
     TGradientCaption* top = AddGradientCaption(&window);

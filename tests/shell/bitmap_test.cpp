@@ -1,6 +1,7 @@
+#include "shell/Bitmap.h"
+
 #include <gtest/gtest.h>
 
-#include "shell/Bitmap.h"
 #include "shell/FileNames.h"
 #include "shell/Settings.h"
 

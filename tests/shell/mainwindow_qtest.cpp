@@ -274,6 +274,8 @@ void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
   QStringList captions;
   bool busy = false;
   bool selectionKept = false;
+  int countWhileOpen = -1;
+  bool rescanWaited = false;
   WhenModal<TViewDlg1>([&](TViewDlg1& viewer) {
     captions << viewer.windowTitle();
     busy = App().BusyFlag && grid.Paused();
@@ -282,14 +284,21 @@ void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
     // The grid refuses a change of selection while the viewer is open.
     QTest::keyClick(&grid, Qt::Key_End);
     selectionKept = grid.Selected() && grid.Selected()->DisplayName() == "a.png";
+    // A file created meanwhile waits for the viewer to close before it is listed.
+    countWhileOpen = grid.Count();
+    QFile::copy(photos + "/a.png", photos + "/e 나중.png");
+    QTest::qWait(1200);
+    rescanWaited = w->RescanPending() && grid.Count() == countWhileOpen;
     QTest::keyClick(&viewer, Qt::Key_Escape);
   });
   QTest::keyClick(&grid, Qt::Key_Return);
   QCOMPARE(captions, (QStringList{QStringLiteral("a.png(45x33)"), QStringLiteral("b.jpg(80x60)")}));
   QVERIFY(busy);
   QVERIFY(selectionKept);
+  QVERIFY(rescanWaited);
   QVERIFY(!App().BusyFlag);
   QVERIFY(!grid.Paused());
+  QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("e 나중.png")), 10000);
 }
 
 void MainWindowTest::enterOnAFolderOpensItInTheTree() {

@@ -97,12 +97,20 @@ TGradientCaption* AddGradientCaption(QWidget* window) {
     main->setMenuWidget(caption);
     return caption;
   }
-  auto* caption = new TGradientCaption(window);
+  const int h = TGradientCaption::kDefaultHeight;
+  const bool fixedHeight = window->minimumHeight() == window->maximumHeight();
   if (QLayout* layout = window->layout()) {
     QMargins margins = layout->contentsMargins();
-    margins.setTop(margins.top() + caption->height());
+    margins.setTop(margins.top() + h);
     layout->setContentsMargins(margins);
+  } else {
+    // Controls placed by hand move down by the strip's height.
+    for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (!child->isWindow()) child->move(child->x(), child->y() + h);
   }
+  // A fixed-size window grows by the strip, so its contents keep their room.
+  if (fixedHeight) window->setFixedHeight(window->height() + h);
+  auto* caption = new TGradientCaption(window);
   new CaptionPlacer(window, caption);
   return caption;
 }

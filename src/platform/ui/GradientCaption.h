@@ -28,8 +28,10 @@ class TGradientCaption : public QWidget {
 
 // Gives a window or dialog its gradient caption, across its full width at the top of
 // its client area: a QMainWindow gets it as its menu widget; any other window gets it
-// above its layout (the layout's top margin grows by the strip's height). One call per
-// window, after its layout is set. Answers the strip (owned by the window).
+// above its layout (the layout's top margin grows by the strip's height) or, without a
+// layout, above its controls (they move down by that height). A window of fixed height
+// grows by the strip. One call per window, at the end of its constructor, after its
+// layout and size are set. Answers the strip (owned by the window).
 TGradientCaption* AddGradientCaption(QWidget* window);
 
 }  // namespace quorvane
