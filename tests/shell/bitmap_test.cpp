@@ -1,7 +1,6 @@
-#include "shell/Bitmap.h"
-
 #include <gtest/gtest.h>
 
+#include "shell/Bitmap.h"
 #include "shell/FileNames.h"
 #include "shell/Settings.h"
 

@@ -14,8 +14,7 @@ namespace {
 Bitmap Gradient(int w, int h) {
   Bitmap b(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), 128));
+    for (int x = 0; x < w; ++x) b.SetPixel(x, y, RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), 128));
   return b;
 }
 

@@ -11,11 +11,11 @@
 #include "support/TestDir.h"
 
 using namespace quorvane;
-using quorvane::test::MaxDifference;
 using quorvane::test::PatternBitmap;
 using quorvane::test::ReadFileBytes;
 using quorvane::test::RunCommand;
 using quorvane::test::ShellQuote;
+using quorvane::test::MaxDifference;
 using quorvane::test::TestDir;
 
 namespace {
