@@ -25,15 +25,10 @@ InotifyWatch::InotifyWatch()
     : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-InotifyWatch::~InotifyWatch() {
-  if (fd_ >= 0) close(fd_);
-  if (wakeFd_ >= 0) close(wakeFd_);
-}
-
 bool InotifyWatch::AddOne(const std::string& folder) {
   uint32_t mask = filter_.FileMask | filter_.DirMask | kSelfEvents | IN_ONLYDIR;
   if (subtree_) mask |= IN_CREATE | IN_MOVED_TO;  // to follow new sub-folders
-  const int wd = inotify_add_watch(fd_, folder.c_str(), mask);
+  const int wd = inotify_add_watch(fd_.Get(), folder.c_str(), mask);
   if (wd < 0) return false;
   folders_[wd] = folder;
   if (rootWd_ < 0) rootWd_ = wd;
@@ -75,7 +70,7 @@ bool InotifyWatch::Watch(const std::string& folder, const InotifyFilter& filter,
 }
 
 void InotifyWatch::Unwatch() {
-  for (const auto& [wd, folder] : folders_) inotify_rm_watch(fd_, wd);
+  for (const auto& [wd, folder] : folders_) inotify_rm_watch(fd_.Get(), wd);
   folders_.clear();
   rootWd_ = -1;
   // Records of the removed watches still queued are read and dropped by the next Wait.
@@ -83,15 +78,15 @@ void InotifyWatch::Unwatch() {
 
 void InotifyWatch::Wake() {
   const uint64_t one = 1;
-  if (wakeFd_ >= 0) {
-    const ssize_t n = write(wakeFd_, &one, sizeof one);
+  if (wakeFd_.Ok()) {
+    const ssize_t n = write(wakeFd_.Get(), &one, sizeof one);
     (void)n;  // a full counter already wakes the waiter
   }
 }
 
 InotifyWatch::WaitResult InotifyWatch::Wait(int timeoutMs) {
   if (!Ok()) return kError;
-  pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+  pollfd fds[2] = {{wakeFd_.Get(), POLLIN, 0}, {fd_.Get(), POLLIN, 0}};
   int ready;
   do {
     ready = poll(fds, 2, timeoutMs);
@@ -100,20 +95,24 @@ InotifyWatch::WaitResult InotifyWatch::Wait(int timeoutMs) {
   if (ready == 0) return kTimeout;
   if (fds[0].revents & POLLIN) {
     uint64_t count = 0;
-    const ssize_t n = read(wakeFd_, &count, sizeof count);
+    const ssize_t n = read(wakeFd_.Get(), &count, sizeof count);
     (void)n;
     return kWake;
   }
   bool change = false, lost = false;
   alignas(inotify_event) char buffer[16384];
   for (;;) {
-    const ssize_t n = read(fd_, buffer, sizeof buffer);
+    const ssize_t n = read(fd_.Get(), buffer, sizeof buffer);
     if (n <= 0) break;  // EAGAIN: everything read
     for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
       inotify_event event;
       std::memcpy(&event, buffer + at, sizeof event);
       const char* name = buffer + at + sizeof(inotify_event);
       at += ssize_t(sizeof(inotify_event) + event.len);
+      if (event.mask & IN_Q_OVERFLOW) {
+        change = true;  // records were lost: something changed
+        continue;
+      }
       const auto folder = folders_.find(event.wd);
       if (folder == folders_.end()) continue;  // a watch removed since
       if (event.mask & IN_IGNORED) {

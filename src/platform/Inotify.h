@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/FileIO.h"
+
 namespace quorvane {
 
 // Which inotify records count as a change. Records about a folder (IN_ISDIR) are tested
@@ -23,12 +25,11 @@ class InotifyWatch {
   enum WaitResult { kChange, kWake, kTimeout, kLost, kError };
 
   InotifyWatch();
-  ~InotifyWatch();
   InotifyWatch(const InotifyWatch&) = delete;
   InotifyWatch& operator=(const InotifyWatch&) = delete;
 
   // False when the descriptors could not be made; nothing can be watched then.
-  bool Ok() const { return fd_ >= 0 && wakeFd_ >= 0; }
+  bool Ok() const { return fd_.Ok() && wakeFd_.Ok(); }
   // Watches a folder (with all folders below it when `subtree`), replacing any previous
   // watch. False when the folder cannot be watched.
   bool Watch(const std::string& folder, const InotifyFilter& filter, bool subtree);
@@ -49,8 +50,8 @@ class InotifyWatch {
   bool AddTree(const std::string& folder, int depth);
   bool AddOne(const std::string& folder);
 
-  int fd_ = -1;
-  int wakeFd_ = -1;
+  UniqueFd fd_;
+  UniqueFd wakeFd_;
   int rootWd_ = -1;
   bool subtree_ = false;
   InotifyFilter filter_;

@@ -188,7 +188,12 @@ uint32_t TShellItem::Attributes() {
 
 void TShellItem::Reset() {
   loaded_ = 0;
+  typeName_.clear();
+  sizeText_.clear();
   dateText_.clear();
+  size_ = mtime_ = 0;
+  attributes_ = 0;
+  iconIndex_ = -1;
 }
 
 TImageType TShellItem::ImageKind() {

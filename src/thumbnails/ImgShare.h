@@ -65,6 +65,15 @@ class TShellItems;
 class TImgListItems;
 class TShellFolderView;
 
+// What a thumbnail worker needs about its item, captured on the user-interface thread:
+// the worker never reads the collection.
+struct TThumbnailJob {
+  int32_t Number = -1;
+  std::string Path;  // the item's full path
+  TImageType Kind = iitNone;
+  int Width = 94, Height = 94;  // the thumbnail box
+};
+
 // The size text of a file: "%8d%s" with (size shifted right by 10) + 1 and "KB", with
 // the blanks trimmed ("1KB" for 0 and 1,023 bytes, "2KB" for 1,024). The whole 64-bit
 // size counts.
@@ -356,7 +365,8 @@ class TFolderViewHost {
   // the folder still current.
   virtual void FolderChangeFailed() {}
   // The new folder is current: refill the view (its own refill calls
-  // TShellFolderView::Refill) and resume change notification for it.
+  // TShellFolderView::Refill) and resume change notification for it. A host must
+  // refill here: the model does not list the new folder by itself when it has a host.
   virtual void FolderChanged() {}
   // An item's display changed (its display name).
   virtual void RepaintItem(int index) { (void)index; }
@@ -427,7 +437,15 @@ class TShellFolderView {
   void Sort() { items_->Sort(); }
   // Compares two items in the view's order (<0, 0, >0).
   int Compare(TShellItem& a, TShellItem& b) const;
+  // The full paths of the items at the given indexes (the selection, for drag and drop,
+  // the clipboard and the context menu), skipping indexes without an item and the empty
+  // item; with no index at all, the shown folder alone.
+  std::vector<std::string> SelectionPaths(const std::vector<int>& indexes);
 
+  // Fills a thumbnail job for the item with that number when it still wants one: it
+  // exists, is not handled, and its kind needs a thumbnail (the kind is classified here,
+  // on the user-interface thread). The box is ViewImage's.
+  bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job);
   // Stores the result of a thumbnail job for the item with that number: on success (0)
   // the loader's picture goes into the thumbnail store, the item is marked handled and
   // takes the source size; any failure, or a result for an item already handled, turns

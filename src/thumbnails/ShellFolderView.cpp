@@ -18,20 +18,21 @@ int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
 // Folder flag of a directory entry: a folder, or a link to one. Answers false with
 // `ok` cleared when the entry has vanished.
-bool EntryIsFolder(const std::string& path, unsigned char type, bool& link, bool& ok) {
+bool EntryIsFolder(const std::string& folder, const char* name, unsigned char type, bool& link,
+                   bool& ok) {
   ok = true;
   link = false;
-  struct stat st {};
   if (type == DT_DIR) return true;
+  if (type != DT_UNKNOWN && type != DT_LNK) return false;
+  const std::string path = JoinPath(folder, name);
+  struct stat st {};
   if (type == DT_UNKNOWN) {
     if (lstat(path.c_str(), &st) != 0) {
       ok = false;
       return false;
     }
     if (!S_ISLNK(st.st_mode)) return S_ISDIR(st.st_mode);
-    type = DT_LNK;
   }
-  if (type != DT_LNK) return false;
   link = true;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);  // broken: a file
 }
@@ -145,7 +146,7 @@ bool TShellFolderView::Enumerate() {
     if (name == "." || name == "..") continue;
     if (!types.Hidden() && name[0] == '.') continue;
     bool link = false, ok = true;
-    const bool folder = EntryIsFolder(JoinPath(folder_, name), entry->d_type, link, ok);
+    const bool folder = EntryIsFolder(folder_, entry->d_name, entry->d_type, link, ok);
     if (!ok) continue;  // vanished while being listed
     if (folder ? !types.Folders() : !types.NonFolders()) continue;
     if (restrictive && !folder && !types.Match(name)) continue;
@@ -162,8 +163,8 @@ bool TShellFolderView::Enumerate() {
       OnImgItemAdd(*this, *item, allow);
       if (!allow) continue;
     }
-    TImgListItem* added = items_->Add(std::move(item));
-    QueueLookAhead(*added);
+    // A handler that cleared the collection leaves an item from before: not added.
+    if (TImgListItem* added = items_->Add(std::move(item))) QueueLookAhead(*added);
   }
   closedir(dir);
   return true;
@@ -231,6 +232,31 @@ int TShellFolderView::Compare(TShellItem& a, TShellItem& b) const {
     }
   }
   return descend_ ? -result : result;
+}
+
+std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>& indexes) {
+  std::vector<std::string> paths;
+  if (indexes.empty()) {
+    if (!folder_.empty()) paths.push_back(folder_);
+    return paths;
+  }
+  for (int index : indexes) {
+    TImgListItem* item = items_->Items(index);
+    if (item && item->HasIdList()) paths.push_back(item->ParsingName());
+  }
+  return paths;
+}
+
+bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
+  TImgListItem* item = items_->ItemByNumber(number);
+  if (!item || item->Handled || !item->HasIdList() || !viewImage_.NeedsThumbnail(item->ImageKind()))
+    return false;
+  job.Number = number;
+  job.Path = item->ParsingName();
+  job.Kind = item->ImageKind();
+  job.Width = viewImage_.ImageWidth();
+  job.Height = viewImage_.ImageHeight();
+  return true;
 }
 
 int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader) {

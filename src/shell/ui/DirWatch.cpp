@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace quorvane {
 
@@ -28,7 +29,10 @@ class TDirectoryWatch::TWatchThread {
  public:
   TWatchThread(TDirectoryWatch* owner, std::string directory, InotifyFilter filter, bool subtree)
       : owner_(owner), directory_(std::move(directory)), filter_(filter), subtree_(subtree) {
-    thread_ = std::thread([this] { Body(); });
+    // The first watch is set up before the thread runs, so that no change made right
+    // after activation is missed.
+    const bool watching = watch_.Watch(directory_, filter_, subtree_);
+    thread_ = std::thread([this, watching] { Body(watching); });
   }
   ~TWatchThread() { Stop(); }
 
@@ -46,8 +50,6 @@ class TDirectoryWatch::TWatchThread {
     watch_.Wake();
     if (thread_.joinable()) thread_.join();
   }
-
-  std::thread::id Id() const { return thread_.get_id(); }
 
  private:
   bool Terminated() const { return terminated_.load(); }
@@ -71,14 +73,15 @@ class TDirectoryWatch::TWatchThread {
     return InotifyWatch::kChange;
   }
 
-  void Body() {
+  void Body(bool watching) {
     while (!Terminated()) {
       std::string directory;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         directory = directory_;
       }
-      if (!watch_.Watch(directory, filter_, subtree_)) {
+      if (!watching) watching = watch_.Watch(directory, filter_, subtree_);
+      if (!watching) {
         // Nothing to watch (the folder has gone): idle until a new folder or a stop.
         while (!Terminated()) {
           const InotifyWatch::WaitResult r = watch_.Wait(-1);
@@ -108,6 +111,7 @@ class TDirectoryWatch::TWatchThread {
         rewatch = true;
       }
       watch_.Unwatch();
+      watching = false;
     }
     watch_.Unwatch();
   }
@@ -161,6 +165,7 @@ void TDirectoryWatch::SetActive(bool value) {
   if (!IsDirectory(directory_)) throw EDirWatchError("Invalid Directory: " + directory_);
   thread_ =
       std::make_unique<TWatchThread>(this, directory_, FilterFor(notifyFilters_), watchSubDirs_);
+  ++threadSerial_;
 }
 
 void TDirectoryWatch::SetNotifyFilters(const TNotifyFilters& value) {
@@ -181,9 +186,7 @@ void TDirectoryWatch::SetWatchSubDirs(bool value) {
   }
 }
 
-std::thread::id TDirectoryWatch::ThreadId() const {
-  return thread_ ? thread_->Id() : std::thread::id();
-}
+uint64_t TDirectoryWatch::WatchThreadSerial() const { return thread_ ? threadSerial_ : 0; }
 
 void TDirectoryWatch::Stop() { thread_.reset(); }
 

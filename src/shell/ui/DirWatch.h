@@ -5,12 +5,11 @@
 // moves the watch without restarting the thread; stopping is prompt.
 
 #include <QObject>
-#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "platform/EnumSet.h"
 #include "platform/Inotify.h"
@@ -55,8 +54,9 @@ class TDirectoryWatch : public QObject {
 
   // The inotify records each filter stands for.
   static InotifyFilter FilterFor(const TNotifyFilters& filters);
-  // Identity of the running watch thread (for checking that a move keeps it).
-  std::thread::id ThreadId() const;
+  // Serial number of the running watch thread, 0 when inactive; every start gives a new
+  // one (to check that a move keeps the thread and a filter change restarts it).
+  uint64_t WatchThreadSerial() const;
 
  private:
   class TWatchThread;
@@ -67,6 +67,7 @@ class TDirectoryWatch : public QObject {
   TNotifyFilters notifyFilters_{nfFilename, nfDirname, nfLastWrite};
   bool watchSubDirs_ = false;
   std::unique_ptr<TWatchThread> thread_;
+  uint64_t threadSerial_ = 0;
 };
 
 }  // namespace quorvane

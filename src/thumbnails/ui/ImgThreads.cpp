@@ -1,9 +1,12 @@
 #include "thumbnails/ui/ImgThreads.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QObject>
+#include <cerrno>
 
 namespace quorvane {
 
@@ -16,7 +19,12 @@ TImgThread::TImgThread(const TThumbnailJob& job, TImgUtil& loader, QObject* rece
 TImgThread::~TImgThread() { Stop(); }
 
 void TImgThread::Stop() {
-  if (isRunning()) setPriority(QThread::NormalPriority);
+  if (isRunning()) {
+    setPriority(QThread::NormalPriority);
+    // Back to the normal nice value so that it ends soon (allowed when privileged).
+    const int tid = tid_.load();
+    if (tid > 0) setpriority(PRIO_PROCESS, id_t(tid), normalNice_.load());
+  }
   Terminate();
   wait();
 }
@@ -32,6 +40,15 @@ int TImgThread::RunJob(const TThumbnailJob& job, TImgUtil& loader) {
 
 void TImgThread::run() {
   if (Terminated()) return;
+  // Qt's priorities do not reach normal Linux threads; one nice step does.
+  const pid_t tid = gettid();
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, id_t(tid));
+  if (errno == 0) {
+    normalNice_.store(nice);
+    tid_.store(tid);
+    setpriority(PRIO_PROCESS, id_t(tid), nice + 1);
+  }
   int result = -1;
   try {
     result = RunJob(job_, loader_);

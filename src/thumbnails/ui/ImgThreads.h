@@ -26,21 +26,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ImgShare.h"
 
 class QObject;
 
 namespace quorvane {
 
 class TImgThreads;
-
-// What a worker needs about its item, captured on the user-interface thread.
-struct TThumbnailJob {
-  int32_t Number = -1;
-  std::string Path;  // the item's full path
-  TImageType Kind = iitNone;
-  int Width = 94, Height = 94;  // the thumbnail box
-};
 
 // The result message: posted to the host's receiver.
 class TThumbnailResultEvent : public QEvent {
@@ -61,7 +53,8 @@ class ThumbnailJobHost {
  public:
   virtual ~ThumbnailJobHost() = default;
   // Fills the job for the item with that number when it still wants a thumbnail (the
-  // item exists, is not handled, and needs one). False: the entry is skipped.
+  // item exists, is not handled, and needs one; TShellFolderView::PrepareThumbnailJob
+  // does exactly that). False: the entry is skipped.
   virtual bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) = 0;
   // Called just before a worker is created for the job (the view fires OnImageLoad with
   // the queue as Sender).
@@ -110,6 +103,8 @@ class TImgThread : public QThread {
   uint64_t generation_;
   std::atomic<int> result_{-1};
   std::atomic<bool> terminated_{false};
+  std::atomic<int> tid_{0};         // the running thread's id, for its nice value
+  std::atomic<int> normalNice_{0};  // its nice value before it was lowered
 };
 
 // The queue and its worker.

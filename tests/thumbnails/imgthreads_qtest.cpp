@@ -1,0 +1,306 @@
+#include <sys/stat.h>
+
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "shell/BmpFile.h"
+#include "support/TestDir.h"
+#include "thumbnails/ImgShare.h"
+#include "thumbnails/ui/ImgThreads.h"
+
+using namespace quorvane;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A plug-in that reads "*.gate" files as a small green picture, but only while its gate
+// is open: a closed gate holds the worker inside the load.
+struct GatePlugin : TImgCustom {
+  std::atomic<bool> open{true};
+  std::atomic<int> entered{0};
+  bool CanLoad(const std::string& FileName) override {
+    return FileName.size() > 5 && FileName.compare(FileName.size() - 5, 5, ".gate") == 0;
+  }
+  bool LoadFile(const std::string&, Bitmap& bitmap) override {
+    ++entered;
+    while (!open.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    bitmap.SetSize(40, 30);
+    bitmap.Fill(clLime);
+    return true;
+  }
+};
+
+// The thumbnail view as far as the queue sees it: the model, the queue, and a record of
+// the jobs started and the results taken.
+class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost {
+ public:
+  FakeView() {
+    model.ViewImage().ImgUtil().SetCustomPlugin(&gate);
+    model.SetHost(this);
+  }
+  ~FakeView() override {
+    gate.open = true;  // a failed check must not leave a worker in the gate
+    queue.CancelAll();
+  }
+
+  GatePlugin gate;
+  TShellFolderView model;
+  TFileImage queue{*this};
+  std::vector<int32_t> started;
+  std::vector<std::pair<int32_t, int>> results;
+  int dropped = 0;
+
+  bool event(QEvent* e) override {
+    if (e->type() != TThumbnailResultEvent::kType) return QObject::event(e);
+    if (!queue.TakeResult(*static_cast<TThumbnailResultEvent*>(e))) ++dropped;
+    return true;
+  }
+  bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
+    return model.PrepareThumbnailJob(number, job);
+  }
+  void ImageLoad(TImgThreads& sender, int32_t number) override {
+    QCOMPARE(&sender, static_cast<TImgThreads*>(&queue));
+    started.push_back(number);
+  }
+  TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
+  QObject* ThumbnailReceiver() override { return this; }
+  void ThumbnailResult(int32_t number, int result) override {
+    model.StoreThumbnailResult(number, result, ThumbnailLoader());
+    results.push_back({number, result});
+  }
+  // The model's side: clearing cancels, look-ahead queues.
+  void CancelAllJobs() override { queue.CancelAll(); }
+  void FolderChanged() override {
+    model.Refill();
+    if (!paused) queue.Resume();
+  }
+  // The view's pause switch.
+  void SetPaused(bool value) {
+    paused = value;
+    if (value)
+      queue.Pause();
+    else
+      queue.Resume();
+  }
+  bool paused = false;
+  void QueueThumbnail(int32_t number, bool urgent) override { queue.Queue(number, urgent); }
+
+  int32_t NumberOf(const std::string& name) {
+    for (int i = 0; i < model.Items().Count(); ++i)
+      if (model.Items().Items(i)->Name() == name) return model.Items().Items(i)->Number();
+    return -1;
+  }
+  std::vector<int32_t> ResultNumbers() const {
+    std::vector<int32_t> numbers;
+    for (const auto& r : results) numbers.push_back(r.first);
+    return numbers;
+  }
+  // Painting a cell: queue urgent and start.
+  void Paint(const std::string& name) { queue.QueueAndStart(NumberOf(name), true); }
+};
+
+void MakeFiles(const test::TestDir& dir, int count) {
+  for (int i = 0; i < count; ++i) dir.write("f" + std::to_string(i) + ".gate", "");
+}
+
+}  // namespace
+
+class ImgThreadsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void queueRules();
+  void scrollingDecodesTheCellsPaintedLastFirst();
+  void pauseRequeuesTheRunningItemFirst();
+  void changingFolderCancelsAndDropsLateResults();
+  void staleResultNeverStopsTheNewWorker();
+  void vanishedAndSpecialFilesGiveResultOne();
+  void realPictureIsStoredWithItsSourceSize();
+};
+
+void ImgThreadsTest::queueRules() {
+  FakeView view;
+  TFileImage& q = view.queue;
+  q.Pause();  // nothing starts: the queue alone
+  q.Queue(1, false);
+  q.Queue(2, true);
+  q.Queue(3, false);
+  QCOMPARE(q.QueueEntries(), (std::vector<int32_t>{3, 1, 2}));
+  q.Queue(1, true);  // already queued: moves to the end
+  QCOMPARE(q.QueueEntries(), (std::vector<int32_t>{3, 2, 1}));
+  q.Queue(3, false);  // moves to the end whatever urgent says
+  QCOMPARE(q.QueueEntries(), (std::vector<int32_t>{2, 1, 3}));
+  QVERIFY(q.IsQueued(2));
+  QVERIFY(!q.IsQueued(4));
+  q.Start();
+  QVERIFY(!q.Busy());
+  QCOMPARE(q.QueueCount(), 3);
+  // Not busy: cancel leaves the queue and the pause alone.
+  q.CancelAll();
+  QCOMPARE(q.QueueCount(), 3);
+  QVERIFY(q.Paused());
+}
+
+void ImgThreadsTest::scrollingDecodesTheCellsPaintedLastFirst() {
+  test::TestDir dir;
+  MakeFiles(dir, 20);
+  FakeView view;
+  view.model.ViewImage().SetLookAhead(true);
+  view.SetPaused(true);
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  QCOMPARE(view.queue.QueueCount(), 20);  // every file, at the front
+  view.Paint("f5.gate");
+  view.Paint("f12.gate");
+  view.Paint("f7.gate");
+  view.Paint("f12.gate");  // painted again: moves to the end, not queued twice
+  QCOMPARE(view.queue.QueueCount(), 20);
+  view.SetPaused(false);
+  QTRY_COMPARE(view.results.size(), size_t(20));
+  const std::vector<int32_t> order = view.ResultNumbers();
+  QCOMPARE(order[0], view.NumberOf("f12.gate"));
+  QCOMPARE(order[1], view.NumberOf("f7.gate"));
+  QCOMPARE(order[2], view.NumberOf("f5.gate"));
+  // Then the look-ahead entries in the order they were enumerated.
+  QVERIFY(std::is_sorted(order.begin() + 3, order.end()));
+  QCOMPARE(view.started, order);
+  for (int i = 0; i < view.model.Items().Count(); ++i) {
+    TImgListItem* item = view.model.Items().Items(i);
+    QVERIFY(item->Handled);
+    QCOMPARE(item->SourceWidth, 40);
+  }
+  QVERIFY(!view.queue.Busy());
+  QCOMPARE(view.dropped, 0);
+}
+
+void ImgThreadsTest::pauseRequeuesTheRunningItemFirst() {
+  test::TestDir dir;
+  MakeFiles(dir, 3);
+  FakeView view;
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.gate.open = false;
+  view.SetPaused(true);
+  view.Paint("f2.gate");
+  view.Paint("f1.gate");
+  view.Paint("f0.gate");
+  view.SetPaused(false);  // f0 is taken first and held in the gate
+  QTRY_COMPARE(view.gate.entered.load(), 1);
+  QVERIFY(view.queue.Busy());
+  const int32_t running = view.queue.Worker()->Number();
+  QCOMPARE(running, view.NumberOf("f0.gate"));
+
+  view.gate.open = true;
+  view.SetPaused(true);
+  QVERIFY(!view.queue.Busy());
+  QVERIFY(view.queue.Paused());
+  QCOMPARE(view.queue.Worker(), nullptr);
+  QCOMPARE(view.queue.QueueEntries().back(), running);
+  QTest::qWait(50);  // a result the worker may have posted is dropped
+  QVERIFY(view.results.empty());
+  QVERIFY(!view.model.Items().ItemByNumber(running)->Handled);
+
+  view.SetPaused(false);
+  QTRY_COMPARE(view.results.size(), size_t(3));
+  QCOMPARE(view.results[0], std::make_pair(running, 0));
+  QCOMPARE(view.results[1].first, view.NumberOf("f1.gate"));
+  QVERIFY(view.model.Items().ItemByNumber(running)->Handled);
+}
+
+void ImgThreadsTest::changingFolderCancelsAndDropsLateResults() {
+  test::TestDir first, second;
+  MakeFiles(first, 3);
+  second.write("new.gate", "");
+  FakeView view;
+  QVERIFY(view.model.OpenFolder(first.path()));
+  view.gate.open = false;
+  view.Paint("f0.gate");
+  view.Paint("f1.gate");
+  QTRY_COMPARE(view.gate.entered.load(), 1);
+  view.gate.open = true;
+  QVERIFY(view.model.OpenFolder(second.path()));  // clearing cancels all jobs
+  QCOMPARE(view.queue.QueueCount(), 0);
+  QTest::qWait(50);
+  QVERIFY(view.results.empty());  // the late result of the old folder is ignored
+
+  view.Paint("new.gate");
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  TImgListItem* item = view.model.Items().Items(0);
+  QCOMPARE(view.results[0], std::make_pair(item->Number(), 0));
+  Bitmap cell;
+  QVERIFY(item->GetThumbnail(cell));
+  QCOMPARE(cell.Pixel(47, 47), clLime);
+}
+
+void ImgThreadsTest::staleResultNeverStopsTheNewWorker() {
+  test::TestDir dir;
+  MakeFiles(dir, 2);
+  FakeView view;
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.gate.open = false;
+  view.Paint("f0.gate");
+  QTRY_COMPARE(view.gate.entered.load(), 1);
+  TImgThread* worker = view.queue.Worker();
+  const int32_t number = worker->Number();
+  // A result of an earlier job for the same item, and one of another item.
+  QCoreApplication::postEvent(&view,
+                              new TThumbnailResultEvent(number, 1, worker->Generation() - 1));
+  QCoreApplication::postEvent(
+      &view, new TThumbnailResultEvent(view.NumberOf("f1.gate"), 0, worker->Generation()));
+  QTRY_COMPARE(view.dropped, 2);
+  QVERIFY(view.queue.Busy());
+  QCOMPARE(view.queue.Worker(), worker);
+  QCOMPARE(view.model.Items().ItemByNumber(number)->ImageKind(), iitCustom);
+
+  view.gate.open = true;
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  QCOMPARE(view.results[0], std::make_pair(number, 0));
+  QVERIFY(view.model.Items().ItemByNumber(number)->ThumbnailIndex >= 0);
+}
+
+void ImgThreadsTest::vanishedAndSpecialFilesGiveResultOne() {
+  test::TestDir dir;
+  dir.write("gone.gate", "");
+  FakeView view;
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  fs::remove(dir.file("gone.gate"));
+  view.Paint("gone.gate");
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  QCOMPARE(view.results[0].second, 1);
+  TImgListItem* item = view.model.Items().Items(0);
+  QCOMPARE(item->ImageKind(), iitNone);  // drawn with its icon from now on
+  QVERIFY(!view.model.Items().NeedsThumbnail(0));
+  view.Paint("gone.gate");  // asked again: no new job
+  QTest::qWait(20);
+  QCOMPARE(view.results.size(), size_t(1));
+  QCOMPARE(view.gate.entered.load(), 0);
+
+  // A FIFO is never opened, whatever its name says.
+  QCOMPARE(mkfifo(dir.file("pipe.jpg").c_str(), 0644), 0);
+  TThumbnailJob job;
+  job.Path = dir.file("pipe.jpg");
+  job.Kind = iitJpeg;
+  QCOMPARE(TImgThread::RunJob(job, view.ThumbnailLoader()), 1);
+}
+
+void ImgThreadsTest::realPictureIsStoredWithItsSourceSize() {
+  test::TestDir dir;
+  Bitmap red(30, 20);
+  red.Fill(clRed);
+  WriteBmpFile(dir.file("사진 1.bmp"), red);
+  FakeView view;
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.Paint("사진 1.bmp");
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  QCOMPARE(view.results[0].second, 0);
+  TImgListItem* item = view.model.Items().Items(0);
+  QCOMPARE(item->SourceWidth, 30);
+  QCOMPARE(item->SourceHeight, 20);
+  Bitmap cell;
+  QVERIFY(item->GetThumbnail(cell));
+  QCOMPARE(cell.Width(), 94);
+  QCOMPARE(cell.Pixel(47, 47), clRed);
+}
+
+QTEST_GUILESS_MAIN(ImgThreadsTest)
+#include "imgthreads_qtest.moc"
