@@ -21,8 +21,13 @@ namespace {
 constexpr int kBusyPollMs = 100;
 constexpr int kReportWidths[] = {162, 69, 138, 104};
 
-// A Bitmap's rows seen as a QImage, without a copy (valid while the bitmap lives).
+// A part of a Bitmap seen as a QImage, without a copy (valid while the bitmap lives).
+// The const form is read-only; painting on the other writes into the bitmap.
 QImage WrapRegion(const Bitmap& page, int x, int y, int w, int h) {
+  return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
+                qsizetype(page.Stride()), QImage::Format_BGR888);
+}
+QImage WrapRegion(Bitmap& page, int x, int y, int w, int h) {
   return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
                 qsizetype(page.Stride()), QImage::Format_BGR888);
 }

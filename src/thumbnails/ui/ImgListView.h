@@ -144,6 +144,8 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   const TCellStyle& CellStyle() const { return cellStyle_; }
   // Where an item's cell lies in viewport coordinates (iisImage in the icon style).
   QRect CellRect(int index) const;
+  // The effects a drag out offers for a DefaultExec.DragType.
+  static Qt::DropActions DragActionsFor(const TDragType& type);
   // The drop-highlighted item, -1 when none.
   int DropTarget() const { return dropTarget_; }
 

@@ -15,14 +15,6 @@ namespace quorvane {
 
 namespace {
 
-Qt::DropActions AllowedActions(const TDragType& type) {
-  Qt::DropActions actions;
-  if (type.Has(idtCopy)) actions |= Qt::CopyAction;
-  if (type.Has(idtMove)) actions |= Qt::MoveAction;
-  if (type.Has(idtLink)) actions |= Qt::LinkAction;
-  return actions;
-}
-
 TransferMode ModeOf(Qt::DropAction action) {
   switch (action) {
     case Qt::MoveAction:
@@ -48,6 +40,14 @@ Qt::DropAction ActionOf(TransferMode mode) {
 }  // namespace
 
 // ---- drag source ----
+
+Qt::DropActions TImgListView::DragActionsFor(const TDragType& type) {
+  Qt::DropActions actions;
+  if (type.Has(idtCopy)) actions |= Qt::CopyAction;
+  if (type.Has(idtMove)) actions |= Qt::MoveAction;
+  if (type.Has(idtLink)) actions |= Qt::LinkAction;
+  return actions;
+}
 
 void TImgListView::mousePressEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
@@ -109,7 +109,7 @@ void TImgListView::mouseReleaseEvent(QMouseEvent* e) {
 
 void TImgListView::StartFileDrag() {
   const std::vector<std::string> paths = SelectedPaths();
-  const Qt::DropActions allowed = AllowedActions(defaultExec_.DragType);
+  const Qt::DropActions allowed = DragActionsFor(defaultExec_.DragType);
   if (paths.empty() || allowed == Qt::IgnoreAction) {
     dragState_ = DragState::None;
     return;
