@@ -1,12 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include "folders/FolderNamespace.h"
 #include "folders/FolderWatch.h"
@@ -242,4 +245,28 @@ TEST(FolderWatchTest, ReportsFoldersComingAndGoing) {
   ASSERT_EQ(rmdir(top.c_str()), 0);
   for (int i = 0; i < 20 && watch.IsWatched(top); ++i) WaitForEvents(watch);
   EXPECT_FALSE(watch.IsWatched(top));
+}
+
+TEST(FolderWatchTest, WithoutInotifyEverythingIsANoOp) {
+  TestDir dir;
+  // No descriptor left: inotify cannot be had, as when the per-user limit is reached.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 64);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> fillers;
+  for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+  auto watch = std::make_unique<FolderWatch>();
+  for (int fd : fillers) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+  EXPECT_FALSE(watch->Ok());
+  EXPECT_EQ(watch->Fd(), -1);
+  EXPECT_FALSE(watch->Add(dir.path()));
+  EXPECT_FALSE(watch->IsWatched(dir.path()));
+  MakeFolder(dir.file("new"));
+  EXPECT_TRUE(watch->ReadEvents().empty());
+  watch->Remove(dir.path());
+  watch->Clear();
 }

@@ -59,8 +59,7 @@ TFolderTree::TFolderTree(QWidget* parent)
 
   connect(model_, &TFolderTreeModel::FolderLoaded, this, &TFolderTree::WatchFolder);
   connect(model_, &TFolderTreeModel::FolderUnloaded, this, &TFolderTree::UnwatchFolder);
-  connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-          &TFolderTree::KeepSelectionOnRemoval);
+  connect(model_, &TFolderTreeModel::ChildrenAboutToGo, this, &TFolderTree::KeepSelectionOnRemoval);
   // A folder that turned out to hold no folders (or could not be read) does not stay
   // expanded.
   connect(this, &QTreeView::expanded, this, &TFolderTree::CollapseIfEmpty);
@@ -163,8 +162,8 @@ void TFolderTree::Reload() {
   SetActive(true);
   if (special)
     Select(model_->Special(kind));
-  else if (!path.isEmpty())
-    SetPath(path);
+  else
+    SetPath(path);  // nothing selected before: nothing selected after
 }
 
 void TFolderTree::RefreshVolumeOf(const std::string& path) {
@@ -273,21 +272,23 @@ void TFolderTree::ProcessNotices() {
   if (events.empty() || !active_) return;
   // The folders whose listing changed; each is read once however many notices it got.
   std::set<std::string> folders;
+  std::map<std::string, std::set<std::string>> removedEntries;  // no folders when removed
   for (const FolderWatch::Event& event : events) {
     if (event.kind == FolderWatch::Event::Overflow) {
       for (const auto& [folder, count] : watchCount_) folders.insert(folder);
-      continue;
+    } else if (event.isFolder || (event.kind == FolderWatch::Event::Created &&
+                                  IsFolder(JoinFolderPath(event.folder, event.name)))) {
+      folders.insert(event.folder);
+    } else if (event.kind == FolderWatch::Event::Removed) {
+      removedEntries[event.folder].insert(event.name);
     }
-    const std::string path = JoinFolderPath(event.folder, event.name);
-    bool relevant = event.isFolder;
-    if (!relevant && event.kind == FolderWatch::Event::Created) relevant = IsFolder(path);
-    if (!relevant && event.kind == FolderWatch::Event::Removed) {
-      // A link to a folder is removed as a file.
-      for (TFolderNode* node : model_->LoadedNodesOf(event.folder))
-        for (const auto& child : node->children)
-          if (child->name == event.name) relevant = true;
-    }
-    if (relevant) folders.insert(event.folder);
+  }
+  // A link to a folder is removed as a file: it counts when the tree shows it.
+  for (const auto& [folder, names] : removedEntries) {
+    if (folders.count(folder)) continue;
+    for (const TFolderNode* node : model_->LoadedNodesOf(folder))
+      for (const auto& child : node->children)
+        if (names.count(child->name)) folders.insert(folder);
   }
   if (folders.empty()) return;
   ChangeBatch batch(this);
@@ -320,11 +321,21 @@ void TFolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, i
 }
 
 void TFolderTree::CollapseIfEmpty(const QModelIndex& index) {
+  // The view may report the expansion before its layout read the children.
+  if (model_->canFetchMore(index)) model_->fetchMore(index);
   if (model_->rowCount(index) == 0) collapse(index);
 }
 
 void TFolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) CheckSelection();
+  if (event->button() == Qt::LeftButton) {
+    const QPersistentModelIndex clicked = indexAt(event->position().toPoint());
+    CheckSelection();
+    // When the check changed the tree under the pointer, the click meant another node.
+    if (indexAt(event->position().toPoint()) != QModelIndex(clicked)) {
+      event->accept();
+      return;
+    }
+  }
   QTreeView::mouseDoubleClickEvent(event);
 }
 

@@ -287,6 +287,7 @@ void TFolderTreeModel::InsertChildren(TFolderNode* parent, int row,
 void TFolderTreeModel::RemoveChildren(TFolderNode* parent, int first, int last) {
   if (first > last) return;
   for (int row = first; row <= last; ++row) ReportUnloaded(parent->children[size_t(row)].get());
+  emit ChildrenAboutToGo(IndexOf(parent), first, last);
   beginRemoveRows(IndexOf(parent), first, last);
   parent->children.erase(parent->children.begin() + first, parent->children.begin() + last + 1);
   Renumber(parent, first);
@@ -373,6 +374,7 @@ void TFolderTreeModel::Unload(TFolderNode* node) {
     emit FolderUnloaded(QString::fromUtf8(node->path.c_str()));
   node->loaded = false;
   if (first <= last) {
+    emit ChildrenAboutToGo(IndexOf(node), first, last);
     beginRemoveRows(IndexOf(node), first, last);
     node->children.erase(node->children.begin() + first, node->children.end());
     endRemoveRows();

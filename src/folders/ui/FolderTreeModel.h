@@ -96,6 +96,9 @@ class TFolderTreeModel : public QAbstractItemModel {
   // A node's children were read (watch its folder) or are about to be dropped.
   void FolderLoaded(const QString& path);
   void FolderUnloaded(const QString& path);
+  // Sent before the rows are announced as removed, so that a view can move its
+  // selection first.
+  void ChildrenAboutToGo(const QModelIndex& parent, int first, int last);
 
  private:
   std::unique_ptr<TFolderNode> MakeChild(TFolderNode* parent, const std::string& name,

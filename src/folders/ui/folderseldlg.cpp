@@ -37,6 +37,7 @@ Tfoldersel::Tfoldersel(QWidget* parent) : QDialog(parent) {
   FolderTree1->SetFolderOptions(foNetworkNeighborhood);
   panelLayout->addWidget(Edit1);
   panelLayout->addWidget(FolderTree1, 1);
+  panelLayout->activate();
 
   const int buttonTop = kPanelHeight + (kClientHeight - kPanelHeight - kButtonHeight) / 2;
   OKBtn = new QPushButton(QStringLiteral("확인"), this);
