@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -81,11 +83,27 @@ void NumberField::SetText(const QString& text) {
   lineEdit()->setText(text);
 }
 
+QSize NumberField::sizeHint() const {
+  ensurePolished();
+  const QFontMetrics metrics(font());
+  int textWidth = 0;
+  for (double v : {minimum_, maximum_})
+    textWidth = std::max({textWidth, metrics.horizontalAdvance(Format(v)),
+                          metrics.horizontalAdvance(QString::number(v, 'f', decimals_))});
+  // One digit more for a value typed beyond the range, and the cursor.
+  textWidth += metrics.horizontalAdvance(QLatin1Char('0')) + 4;
+  QStyleOptionSpinBox option;
+  initStyleOption(&option);
+  const QSize contents(textWidth, lineEdit()->sizeHint().height());
+  return style()->sizeFromContents(QStyle::CT_SpinBox, &option, contents, this);
+}
+
 bool NumberField::Changed() const { return text() != written_; }
 
 void NumberField::stepBy(int steps) {
-  // Text that is not a number steps from the bottom of the range, as a spin edit does.
-  const double current = Value().value_or(minimum_);
+  // Text that is not a number steps from the value the field showed last, or from the
+  // bottom of the range.
+  const double current = Value().value_or(ReadNumber(written_, IsWhole()).value_or(minimum_));
   const double stepped = (std::nearbyint(current / step_) + steps) * step_;
   lineEdit()->setText(Format(std::clamp(stepped, minimum_, maximum_)));
   emit Stepped();

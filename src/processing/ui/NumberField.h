@@ -51,6 +51,9 @@ class NumberField : public QAbstractSpinBox {
   bool Changed() const;
 
   void stepBy(int steps) override;
+  // Room for the widest value of the range, whatever the font.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
 
  signals:
   // Every key press, before the field handles it.

@@ -103,14 +103,20 @@ bool TPreviewDlg::BuildPreviewSource() {
   }
 }
 
+void TPreviewDlg::showEvent(QShowEvent* event) {
+  live_ = true;
+  TOperationDlg::showEvent(event);
+}
+
 void TPreviewDlg::RestartTimer() {
   stale_ = true;
   Timer1->stop();
-  Timer1->start();
+  // A field that commits while the dialog is ending starts no new preview.
+  if (live_) Timer1->start();
 }
 
 void TPreviewDlg::EnsurePreview() {
-  if (stale_ && !Timer1->isActive()) Timer1->start();
+  if (live_ && stale_ && !Timer1->isActive()) Timer1->start();
 }
 
 void TPreviewDlg::Timer1Timer() {
@@ -124,6 +130,9 @@ void TPreviewDlg::Timer1Timer() {
   }
 }
 
-void TPreviewDlg::StopPreview() { Timer1->stop(); }
+void TPreviewDlg::StopPreview() {
+  live_ = false;
+  Timer1->stop();
+}
 
 }  // namespace quorvane

@@ -98,11 +98,13 @@ class TPreviewDlg : public TOperationDlg {
   bool PreviewStale() const { return stale_; }
 
   void StopPreview() override;
+  void showEvent(QShowEvent* event) override;
 
   Bitmap source_;
 
  private:
   bool stale_ = false;
+  bool live_ = false;  // shown and not yet ended: changes may start the timer
 };
 
 }  // namespace quorvane

@@ -131,6 +131,7 @@ void TResizedlg1::FormShow() {
   CheckboxRatio->setChecked(KeepAspect);
   TrackBarPct->setValue(Percent);
   if (FixedSize) RadioBpix->setChecked(true);
+  PaintPanel3();
 }
 
 void TResizedlg1::TrackBarPctChange(int position) {

@@ -35,7 +35,6 @@ TRotatedlg1::TRotatedlg1(QWidget* parent)
   TrackBarAngle->setFocusPolicy(Qt::StrongFocus);
   Edit1 = new NumberField(-180, 180, 0.01, NumberField::Style::Trimmed, 2, angleGroup);
   Edit1->SetValue(0);
-  Edit1->setMinimumWidth(80);
   auto* angleLayout = new QHBoxLayout(angleGroup);
   angleLayout->addWidget(TrackBarAngle, 1);
   angleLayout->addWidget(Edit1);
