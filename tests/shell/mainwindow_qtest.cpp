@@ -165,6 +165,9 @@ void MainWindowTest::startsOnTheHomeFolder() {
   QVERIFY(w->ImgListView1->MultiSelect());
   QCOMPARE(w->ImgListView1->IconStyle(), iisImage);
   QCOMPARE(w->Panel3->height(), 32);
+  // At its first size the window has room for every tool bar button.
+  for (QAction* action : {w->upfolder, w->ReloadTree, w->CallMenu, w->optionset, w->Babout})
+    QVERIFY2(w->Panel3->widgetForAction(action)->isVisible(), qPrintable(action->text()));
   QCOMPARE(w->Splitter1->handleWidth(), 8);
   QCOMPARE(w->Panel1->width(), 161);
   QCOMPARE(w->FolderTree1->indentation(), 19);

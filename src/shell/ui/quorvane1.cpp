@@ -170,6 +170,7 @@ void TForm1::BuildLayout() {
   Panel3->setMovable(false);
   Panel3->setFloatable(false);
   Panel3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  Panel3->setIconSize(QSize(16, 16));
   Panel3->setAccessibleName(QStringLiteral("도구 모음"));
   right->addWidget(Panel3);
   ImgListView1 = new TImgListView(Panel2);
@@ -416,6 +417,7 @@ void TForm1::ImgListView1ChangeFolder() {
 }
 
 void TForm1::upfolderExecute() {
+  if (!ImgListView1) return;
   try {
     ImgListView1->UpOneLevel();
     App().CurrentFolder = ImgListView1->FolderPath();
