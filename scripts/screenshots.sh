@@ -58,11 +58,11 @@ xdotool windowfocus --sync "$MAIN"
 sleep 3  # the scan, then the thumbnails
 import -window "$MAIN" "$OUT/main.png"
 
-# Click the first cell (a folder), step right to the first picture and open it.
+# Click the first cell (a folder), step right to a picture and open it.
 eval "$(xdotool getwindowgeometry --shell "$MAIN")"
 xdotool mousemove $((X + 161 + 8 + 60)) $((Y + 22 + 32 + 55)) click 1
 sleep 0.3
-xdotool key Right Right Right Right Return
+xdotool key Right Right Right Right Right Right Return
 VIEWER=$(window_named 'x[0-9]+\)$')
 sleep 1
 import -window "$VIEWER" "$OUT/viewer.png"

@@ -4,9 +4,12 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QFileInfo>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -33,11 +36,25 @@ constexpr int kScreenMarginX = 80;
 constexpr int kScreenMarginY = 90;
 constexpr int kScrollBarRoom = 25;
 
-QToolButton* MakeFlatButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint) {
+// A solid arrow in the text colour: the style's own arrows are too faint on a tool bar.
+QIcon ArrowIcon(bool left, const QColor& color) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(color);
+  const QPolygonF arrow = left ? QPolygonF({QPointF(3, 8), QPointF(12, 2), QPointF(12, 14)})
+                               : QPolygonF({QPointF(13, 8), QPointF(4, 2), QPointF(4, 14)});
+  painter.drawPolygon(arrow);
+  return QIcon(pixmap);
+}
+
+QToolButton* MakeFlatButton(QWidget* parent, const QIcon& icon, const QString& hint) {
   auto* button = new QToolButton(parent);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
-  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIcon(icon);
   button->setToolTip(hint);
   button->setAccessibleName(hint);
   button->setFixedSize(23, 23);
@@ -56,11 +73,13 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   // right of its controls.
   ToolBar = new TGradientCaption(this, this);
   ToolBar->setFixedHeight(kToolBarHeight);
-  SBpre = MakeFlatButton(ToolBar, QStyle::SP_ArrowLeft, QStringLiteral("이전"));
-  SBnext = MakeFlatButton(ToolBar, QStyle::SP_ArrowRight, QStringLiteral("다음"));
+  const QColor arrowColor = palette().color(QPalette::ButtonText);
+  SBpre = MakeFlatButton(ToolBar, ArrowIcon(true, arrowColor), QStringLiteral("이전"));
+  SBnext = MakeFlatButton(ToolBar, ArrowIcon(false, arrowColor), QStringLiteral("다음"));
   CheckBox1 = new QCheckBox(QStringLiteral("화면에 알맞은 크기로"), ToolBar);
   CheckBox1->setChecked(true);
-  SpeedButton1 = MakeFlatButton(ToolBar, QStyle::SP_DialogCloseButton, QStringLiteral("닫기"));
+  SpeedButton1 = MakeFlatButton(ToolBar, style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                QStringLiteral("닫기"));
   SBpre->move(2, 1);
   SBnext->move(26, 1);
   CheckBox1->resize(CheckBox1->sizeHint());
