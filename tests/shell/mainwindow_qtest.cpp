@@ -116,6 +116,7 @@ class MainWindowTest : public QObject {
   void enterOpensTheViewerAndPageDownSteps();
   void enterOnAFolderOpensItInTheTree();
   void menuButtonAboutAndUpFolder();
+  void computerNodeShowsNothing();
   void sizeLimits();
 
  private:
@@ -355,6 +356,23 @@ void MainWindowTest::menuButtonAboutAndUpFolder() {
     QVERIFY2(!button->accessibleName().isEmpty() || !button->text().isEmpty(),
              button->metaObject()->className());
   }
+}
+
+void MainWindowTest::computerNodeShowsNothing() {
+  TFolderTreeModel* model = w->FolderTree1->Model();
+  w->FolderTree1->setCurrentIndex(model->IndexOf(model->Special(fkComputer)));
+  QCOMPARE(w->FolderTree1->Path(), QString());
+  QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane - "));
+  // No folder: the scan empties the grid and a batch has nothing to work on.
+  QTRY_COMPARE(w->ImgListView1->Count(), 0);
+  QVERIFY(App().CurrentFolder.empty());
+  bool anyDialog = false;
+  WhenModal<QDialog>([&](QDialog& dialog) { anyDialog = true, dialog.done(2); });
+  w->ptoGIF->trigger();
+  QTest::qWait(100);
+  QVERIFY(!anyDialog);
+  w->FolderTree1->SetPath(photos);
+  QTRY_VERIFY(ItemNames(*w->ImgListView1).contains(QStringLiteral("a.png")));
 }
 
 void MainWindowTest::sizeLimits() {
