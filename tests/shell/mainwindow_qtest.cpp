@@ -322,6 +322,14 @@ void MainWindowTest::menuButtonAboutAndUpFolder() {
   QTest::keyClick(w.get(), Qt::Key_Backspace, Qt::AltModifier);
   QTRY_COMPARE(w->FolderTree1->Path(), photos);
   QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane - ") + photos);
+  // The grid opening a folder by itself (its menu's Open): the tree follows and the
+  // folder's pictures are scanned.
+  QTRY_VERIFY(ItemNames(*w->ImgListView1).contains(QStringLiteral("a.png")));
+  QVERIFY(w->ImgListView1->OpenFolder(Std(Home())));
+  QTRY_COMPARE(w->FolderTree1->Path(), gHome);
+  QCOMPARE(App().CurrentFolder, Std(gHome));
+  w->FolderTree1->SetPath(photos);
+  QTRY_VERIFY(ItemNames(*w->ImgListView1).contains(QStringLiteral("a.png")));
 
   QStringList top;
   for (QAction* action : w->PopupMenu1->actions()) top << action->text();
