@@ -239,7 +239,10 @@ bool TShellItem::Open() {
       std::free(target);
       return owner_->OpenFolderByPath(resolved);
     }
-    return owner_->OpenFolderByPath(ParsingName());
+    // Opening the folder clears the collection, this item with it: work on copies.
+    TShellItems* owner = owner_;
+    const std::string path = ParsingName();
+    return owner->OpenFolderByPath(path);
   }
   TShellPlatform* platform = owner_->Platform();
   if (!platform || ParsingName().empty()) return false;
