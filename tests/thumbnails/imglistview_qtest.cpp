@@ -238,6 +238,18 @@ void ImgListViewTest::shiftDeleteDoesNothingDeleteTrashes() {
   QVERIFY(!fs::exists(kept));
   QVERIFY(fs::exists(data.file("Trash/files/keep me.txt")));
   QTRY_COMPARE(view->Count(), 0);  // the change notice refills the view
+
+  // Without a usable trash, Delete says so and deletes nothing.
+  const std::string second = dir.write("second.txt", "x");
+  QTRY_COMPARE(view->Count(), 1);
+  data.write("plain", "");
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.file("plain/below")));
+  QString error;
+  view->OnFileError = [&](TImgListView&, const QString& message) { error = message; };
+  view->SetItemIndex(0);
+  QTest::keyClick(view.get(), Qt::Key_Delete);
+  QVERIFY(error.contains("second.txt"));
+  QVERIFY(fs::exists(second));
   qunsetenv("XDG_DATA_HOME");
 }
 

@@ -385,15 +385,7 @@ void TImgListView::QueueThumbnail(int32_t number, bool urgent) { jobs_->Queue(nu
 // ---- thumbnails ----
 
 bool TImgListView::PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) {
-  TImgListItem* item = folder_.Items().ItemByNumber(Number);
-  if (!item || item->Handled || item->ThumbnailIndex >= 0 || !item->HasIdList()) return false;
-  const TImageType kind = item->ImageKind();
-  if (!ViewImage().NeedsThumbnail(kind)) return false;
-  Job.Path = item->ParsingName();
-  Job.Kind = kind;
-  Job.Width = ViewImage().ImageWidth();
-  Job.Height = ViewImage().ImageHeight();
-  return true;
+  return folder_.PrepareThumbnailJob(Number, Job);
 }
 
 void TImgListView::ImageLoad(TImgThreads& Sender, int32_t Number) {

@@ -17,7 +17,8 @@
 // For the host (the main window):
 // - navigation: OpenFolder(path), UpOneLevel(), FolderPath();
 // - the folder's contents: Refresh() (re-read the folder), AppendPaths(paths),
-//   Clear(), SetPaused(on/off) (thumbnail generation held);
+//   Clear() (Refresh shows the folder again), SetPaused(on/off) (thumbnail
+//   generation held);
 // - items: Count(), Item(index) (ParsingName(), IsFolder()), SelectedIndexes() and
 //   SelectedItems() in grid order, Selected() (the first selected in grid order);
 // - the codec plug-in: InstallPlugin(&myImg) puts it into ViewImage().ImgUtil();
@@ -236,6 +237,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void StampSmallIcon(TImgListItem& item);
   void ScheduleJobStart();
   void ReportFailures(const QString& what, const FileOpReport& report);
+  // After the view's own file operation: without a change notice to do it, the view
+  // refills itself.
+  void FilesChanged(const FileOpReport& report);
   std::vector<std::string> SelectedPaths() const;
   bool ClipboardCommand(bool cut);
   void StartFileDrag();

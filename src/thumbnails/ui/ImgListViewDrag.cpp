@@ -272,6 +272,7 @@ void TImgListView::dropEvent(QDropEvent* e) {
   }
   const FileOpReport report = Transfer(data.FileNames(), folder, ModeOf(action));
   ReportFailures(QStringLiteral("옮기거나 복사하지 못한 파일이 있습니다."), report);
+  FilesChanged(report);
   // The files are where they belong now: the source has nothing left to do.
   e->setDropAction(action == Qt::MoveAction ? Qt::CopyAction : action);
   e->accept();

@@ -189,10 +189,9 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
 // ---- clipboard and trash ----
 
 std::vector<std::string> TImgListView::SelectedPaths() const {
-  std::vector<std::string> paths;
-  for (TImgListItem* item : SelectedItems())
-    if (item->HasIdList()) paths.push_back(item->ParsingName());
-  return paths;
+  const std::vector<int> rows = SelectedIndexes();
+  if (rows.empty()) return {};
+  return const_cast<TShellFolderView&>(folder_).SelectionPaths(rows);
 }
 
 bool TImgListView::ClipboardCommand(bool cut) {
@@ -226,6 +225,7 @@ bool TImgListView::Paste() {
   // Files that were cut live here now: the clipboard no longer names them.
   if (cut && !report.created.empty()) QApplication::clipboard()->clear();
   ReportFailures(QStringLiteral("붙여넣지 못한 파일이 있습니다."), report);
+  FilesChanged(report);
   return report.Ok();
 }
 
@@ -237,7 +237,13 @@ bool TImgListView::DeleteSelection() {
   const FileOpReport report = MoveToTrash(paths);
   ReportFailures(
       QStringLiteral("휴지통으로 옮기지 못한 파일이 있습니다. 그 파일은 그대로 있습니다."), report);
+  FilesChanged(report);
   return report.Ok();
+}
+
+void TImgListView::FilesChanged(const FileOpReport& report) {
+  if (report.created.empty() || folder_.ViewMode() != ivmFolder) return;
+  if (!notification_->Watching()) Refill();
 }
 
 void TImgListView::ReportFailures(const QString& what, const FileOpReport& report) {
