@@ -346,6 +346,24 @@ TEST_F(ImgShareTest, AddByPathOnlyForExistingPlainPaths) {
   EXPECT_EQ(view.Items().Items(0), empty);
 }
 
+TEST_F(ImgShareTest, FileModeHoldsWhatTheHostAdds) {
+  fs::create_directory(dir.file("folder"));
+  const std::string file = dir.write("a.jpg", "");
+  ASSERT_TRUE(view.OpenFolder(dir.path()));
+  view.SetViewMode(ivmFile);
+  view.Items().Clear();
+  EXPECT_FALSE(view.Enumerate());
+  view.Refill();  // nothing in file mode
+  EXPECT_EQ(view.Items().Count(), 0);
+  TImgListItem* folder = view.AddByPath(dir.file("folder"));
+  ASSERT_TRUE(folder && view.AddByPath(file));
+  // A folder is executed, not opened in the view.
+  EXPECT_TRUE(folder->Open());
+  EXPECT_EQ(platform.executed, std::vector<std::string>{dir.file("folder")});
+  EXPECT_EQ(view.FolderPath(), dir.path());
+  EXPECT_EQ(view.Items().Count(), 2);
+}
+
 TEST_F(ImgShareTest, CollectionNumbersAndBounds) {
   for (int i = 0; i < 5; ++i) dir.write("f" + std::to_string(i), "");
   ASSERT_TRUE(view.OpenFolder(dir.path()));

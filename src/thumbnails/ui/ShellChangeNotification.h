@@ -52,7 +52,8 @@ class TShellChangeNotification : public QObject {
   void Watch(const std::string& Folder);
   // Stops the current watch and waits for its thread.
   void Unwatch();
-  // True while a watcher thread runs.
+  // True from a successful Watch to Unwatch (also when the folder has gone since and
+  // its watcher has ended).
   bool Watching() const;
   const std::string& WatchedFolder() const { return folder_; }
 
