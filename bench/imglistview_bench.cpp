@@ -91,7 +91,7 @@ void BM_ScrollOnePage(benchmark::State& state) {
     bar->setValue(next);
     view->viewport()->repaint();
   }
-  state.counters["page_px"] = bar->pageStep();
+  state.counters["page_rows"] = bar->pageStep();  // the view scrolls by rows of cells
 }
 BENCHMARK(BM_ScrollOnePage)->Unit(benchmark::kMillisecond)->UseRealTime();
 

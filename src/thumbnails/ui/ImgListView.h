@@ -147,6 +147,8 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   QRect CellRect(int index) const;
   // The effects a drag out offers for a DefaultExec.DragType.
   static Qt::DropActions DragActionsFor(const TDragType& type);
+  // The report view's column header.
+  QHeaderView* Header() const { return header_; }
   // The drop-highlighted item, -1 when none.
   int DropTarget() const { return dropTarget_; }
 
@@ -288,7 +290,6 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
 
   DragState dragState_ = DragState::None;
   QPoint pressPos_;
-  bool dragging_ = false;  // a drag started here is running
   Qt::MouseButton dragButton_ = Qt::NoButton;
 
   QString searchText_;

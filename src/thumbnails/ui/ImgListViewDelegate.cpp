@@ -55,13 +55,15 @@ QSize TImgListDelegate::ItemSize() const {
             CellPitch(m, view_.View().IconSpacing().X(), view_.View().IconSpacing().Y());
         return {pitch.X, pitch.Y};
       }
-      return {std::max(kIconGridWidth, image.width() + 8),
+      // Room for a name like "photo_1234.jpg" on one line.
+      return {std::max({kIconGridWidth, image.width() + 8,
+                        view_.fontMetrics().horizontalAdvance(QStringLiteral("photo_1234.jpg"))}),
               image.height() + 6 + kCaptionLines * line};
     case vsSmallIcon:
     case vsList:
       return {image.width() + kIconTextGap + kListTextWidth, std::max(image.height(), line) + 2};
     case vsReport: {
-      const QHeaderView* header = view_.findChild<QHeaderView*>();
+      const QHeaderView* header = view_.Header();
       const int width = header ? header->length() : image.width() + kListTextWidth;
       return {width, std::max(image.height(), line) + 2};
     }
@@ -89,14 +91,14 @@ QRect TImgListDelegate::TextRect(const QRect& r) const {
     return QRect(r.left() + 1, image.bottom() + 3, r.width() - 2, r.bottom() - image.bottom() - 3);
   int right = r.right();
   if (view_.ViewStyle() == vsReport) {
-    const QHeaderView* header = view_.findChild<QHeaderView*>();
+    const QHeaderView* header = view_.Header();
     if (header) right = r.left() + header->sectionSize(TImgListModel::ColName) - 1;
   }
   return QRect(QPoint(image.right() + kIconTextGap, r.top()), QPoint(right, r.bottom()));
 }
 
 void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect,
-                                  bool highlighted, int row) const {
+                                  bool highlighted) const {
   if (view_.IconStyle() == iisImage) {
     const TCellStyle& style = view_.CellStyle();
     const TCellMetrics& m = view_.CellMetrics();
@@ -108,7 +110,6 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
     view_.PaintCellPicture(painter, item, QRect(box.Left, box.Top, box.Width(), box.Height()));
     return;
   }
-  (void)row;
   const int side = ImageSide();
   QImage icon = view_.IconProvider().TypeIconImage(view_.Platform().TypeKey(item.IconIndex()), side,
                                                    item.Overlay());
@@ -186,9 +187,8 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
 }
 
 void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
-                                          const QModelIndex& index, bool highlighted,
-                                          bool current) const {
-  const QHeaderView* header = view_.findChild<QHeaderView*>();
+                                          const QModelIndex& index) const {
+  const QHeaderView* header = view_.Header();
   if (!header) return;
   const QRect r = option.rect;
   const QAbstractItemModel* model = index.model();
@@ -200,8 +200,6 @@ void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionV
     PaintCaption(painter, option, model->data(at, Qt::DisplayRole).toString(), cell, false, false,
                  align & Qt::AlignHorizontal_Mask, false);
   }
-  (void)highlighted;
-  (void)current;
 }
 
 void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -212,13 +210,12 @@ void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   painter->save();
   const bool highlighted = view_.Highlighted(index.row());
   const bool current = view_.currentIndex().row() == index.row();
-  PaintImage(*painter, *item, ImageRect(option.rect), highlighted, index.row());
+  PaintImage(*painter, *item, ImageRect(option.rect), highlighted);
   const QString text = index.data(Qt::DisplayRole).toString();
   const bool iconStyle = view_.ViewStyle() == vsIcon;
   PaintCaption(*painter, option, text, TextRect(option.rect), highlighted, current,
                iconStyle ? Qt::AlignHCenter : Qt::AlignLeft, iconStyle);
-  if (view_.ViewStyle() == vsReport)
-    PaintReportColumns(*painter, option, index, highlighted, current);
+  if (view_.ViewStyle() == vsReport) PaintReportColumns(*painter, option, index);
   painter->restore();
 }
 

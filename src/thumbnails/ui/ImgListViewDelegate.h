@@ -40,13 +40,12 @@ class TImgListDelegate : public QStyledItemDelegate {
   static constexpr int kCaptionLines = 2;
 
  private:
-  void PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect, bool highlighted,
-                  int row) const;
+  void PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect, bool highlighted) const;
   void PaintCaption(QPainter& painter, const QStyleOptionViewItem& option, const QString& text,
                     const QRect& rect, bool highlighted, bool current, Qt::Alignment align,
                     bool wrap) const;
   void PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index, bool highlighted, bool current) const;
+                          const QModelIndex& index) const;
   int ImageSide() const;  // the icon square in the icon styles
 
   TImgListView& view_;

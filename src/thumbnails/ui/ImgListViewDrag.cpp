@@ -124,10 +124,8 @@ void TImgListView::StartFileDrag() {
       drag->setPixmap(picture.scaled(picture.size() / 2, Qt::KeepAspectRatio));
     }
   }
-  dragging_ = true;
   Qt::DropAction preferred = allowed & Qt::MoveAction ? Qt::MoveAction : Qt::CopyAction;
   drag->exec(allowed, preferred);
-  dragging_ = false;
   dragState_ = DragState::None;
   dragButton_ = Qt::NoButton;
 }
