@@ -25,7 +25,8 @@ PACKAGES="
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
-  xdg-utils xvfb
+  xdg-utils
+  qt6-qpa-plugins xvfb xdotool
 "
 
 missing=""

@@ -57,16 +57,24 @@ CodecClientOptions CodecClientOptions::FromEnvironment() {
   return options;
 }
 
-std::string FindCodecHelper() {
-  if (const char* env = std::getenv("QUORVANE_CODEC_HELPER"); env && *env)
+std::string FindHelperProgram(const std::string& name, const char* environmentVariable) {
+  if (const char* env = std::getenv(environmentVariable); env && *env)
     return IsExecutable(env) ? std::string(env) : std::string();
-  std::string beside = DirOfRunningExecutable() + "/quorvane-codec";
+  // Beside the program (the build folder, a copied program), else in the program's
+  // installed helper folder, found from where the program itself is.
+  const std::string programDir = DirOfRunningExecutable();
+  if (programDir.empty()) return {};
+  std::string beside = programDir + "/" + name;
   if (IsExecutable(beside)) return beside;
-#ifdef QUORVANE_BINARY_DIR
-  std::string built = std::string(QUORVANE_BINARY_DIR) + "/quorvane-codec";
-  if (IsExecutable(built)) return built;
+#ifdef QUORVANE_HELPER_DIR_FROM_PROGRAM
+  std::string installed = programDir + "/" QUORVANE_HELPER_DIR_FROM_PROGRAM "/" + name;
+  if (IsExecutable(installed)) return installed;
 #endif
   return {};
+}
+
+std::string FindCodecHelper() {
+  return FindHelperProgram("quorvane-codec", "QUORVANE_CODEC_HELPER");
 }
 
 CodecClient& DefaultCodecClient() {

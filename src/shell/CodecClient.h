@@ -109,9 +109,12 @@ class CodecClient {
 };
 
 // Where the helper program is: $QUORVANE_CODEC_HELPER when set; else quorvane-codec
-// beside the running executable; else the one in the build tree (programs and tests
-// run from the build folder). "" when none exists.
+// beside the running executable; else in the installed helper folder next to the
+// program's own (bin/../libexec/quorvane). "" when none exists.
 std::string FindCodecHelper();
+
+// The same search for any helper program of ours, with its own environment variable.
+std::string FindHelperProgram(const std::string& name, const char* environmentVariable);
 
 // The client behind ReadImageFile and the batch's codec saves (one per process).
 CodecClient& DefaultCodecClient();

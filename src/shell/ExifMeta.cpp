@@ -33,19 +33,6 @@ uint32_t GetWord(const uint8_t* data) {
          uint32_t(data[3]) << 24;
 }
 
-bool IsExecutable(const std::string& path) {
-  return !path.empty() && ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string DirOfRunningExecutable() {
-  char buf[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  const std::string path(buf, size_t(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 // A metadata call is quick: a file's header segments, not its pixels.
 CodecClientOptions MetaClientOptions() {
   CodecClientOptions options;
@@ -109,17 +96,7 @@ bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info) {
   return true;
 }
 
-std::string FindMetaHelper() {
-  if (const char* env = std::getenv("QUORVANE_META_HELPER"); env && *env)
-    return IsExecutable(env) ? std::string(env) : std::string();
-  const std::string beside = DirOfRunningExecutable() + "/quorvane-meta";
-  if (IsExecutable(beside)) return beside;
-#ifdef QUORVANE_BINARY_DIR
-  const std::string built = std::string(QUORVANE_BINARY_DIR) + "/quorvane-meta";
-  if (IsExecutable(built)) return built;
-#endif
-  return {};
-}
+std::string FindMetaHelper() { return FindHelperProgram("quorvane-meta", "QUORVANE_META_HELPER"); }
 
 CodecClient& MetaClient() {
   static CodecClient client(MetaClientOptions());

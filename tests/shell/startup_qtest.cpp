@@ -1,11 +1,14 @@
 // Start-up of the main window: the codec library is bound and initialised, the
 // settings take their defaults, and the library is released with the window.
 #include <QCoreApplication>
+#include <QTimer>
 #include <QtTest>
 
+#include "shell/MyImg.h"
 #include "shell/OpenIL.h"
 #include "shell/Settings.h"
 #include "shell/ui/quorvane1.h"
+#include "thumbnails/ui/ImgListView.h"
 
 using namespace quorvane;
 
@@ -24,6 +27,12 @@ class StartupTest : public QObject {
       QCOMPARE(App().settings.DitherIndex, 1);
       QCOMPARE(App().settings.OverwriteFiles, true);
       QCOMPARE(App().BusyFlag.load(), false);
+      // The codec plug-in is the grid loader's, the thumbnails run again, and the first
+      // folder scan is on its way.
+      QVERIFY(dynamic_cast<TmyImg*>(window.ImgListView1->ViewImage().ImgUtil().CustomPlugin()));
+      QVERIFY(!window.ImgListView1->Paused());
+      QVERIFY(window.Timer1->isActive());
+      QCOMPARE(window.Timer1->interval(), 300);
       // Initialisation succeeded: the window does not close itself.
       window.show();
       QCoreApplication::processEvents();

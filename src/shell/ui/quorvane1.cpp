@@ -1,15 +1,47 @@
 #include "shell/ui/quorvane1.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyle>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <cstdio>
 #include <cstdlib>
 
+#include "folders/ui/FolderTree.h"
+#include "platform/ui/GradientCaption.h"
+#include "processing/ConvertParams.h"
+#include "shell/FolderScan.h"
+#include "shell/MyImg.h"
 #include "shell/OpenIL.h"
 #include "shell/Settings.h"
+#include "shell/ui/DirWatch.h"
+#include "shell/ui/WorkerThread.h"
+#include "thumbnails/ui/ImgListView.h"
 
 namespace quorvane {
+
+namespace {
+
+constexpr int kSplitterWidth = 8;
+constexpr int kTreeWidth = 161;
+constexpr int kTreeIndent = 19;
+constexpr int kToolBarHeight = 32;
+// Pauses inside the scan, as the scan's worker waits on its own thread.
+constexpr int kScanListedPauseMs = 5;
+constexpr int kScanAppendedPauseMs = 30;
+
+}  // namespace
 
 void ShowStartupMessage(const QString& text) {
   const char* noModal = std::getenv("QUORVANE_NO_MODAL");
@@ -24,6 +56,7 @@ void ShowStartupMessage(const QString& text) {
 }
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  // The codec library first: without it the program cannot run.
   ExtractCodecLibraries();
   if (!BindCodecLibrary()) {
     UnbindCodecLibrary();
@@ -32,18 +65,400 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   }
   App().settings = Settings{};
   App().BusyFlag = false;
+  App().CurrentFolder.clear();
 
   setWindowTitle(QStringLiteral("Quorvane"));
-  resize(1000, 700);
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kFolderDelayMs);
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  FindThread = new TWorkerThread(this);
+  FindThread->OnExecute = [this](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+    // The scan itself runs on the main thread, as one synchronised call.
+    if (!thread->Terminated())
+      sender->Synchronize(
+          thread, [this](void*, TWorkerThread*, TWorkerExecuteThread* t) { SynchroFunc1(t); });
+  };
+  DirectoryWatch1 = new TDirectoryWatch(this);
+  DirectoryWatch1->SetNotifyFilters({nfSize, nfFilename, nfDirname});
+  DirectoryWatch1->SetWatchSubDirs(false);
+  DirectoryWatch1->OnChange = [this](TDirectoryWatch&) { DirectoryWatch1Change(); };
 
+  BuildLayout();
+  BuildActions();
+  BuildPopupMenu();
+  ConfigureGrid();
+
+  try {
+    ImgListView1->SetPaused(true);
+  } catch (...) {
+  }
   if (!CodecInit()) {
     ShowStartupMessage(
         QStringLiteral("devil.dll or ilu.dll or ilut.dll or all functin init error!"));
     // Closing now would happen before the window is shown; close once the loop runs.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   }
+  try {
+    myImg_ = std::make_unique<TmyImg>();
+    ImgListView1->InstallPlugin(myImg_.get());
+    QThread::msleep(kFolderDelayMs);
+    ImgListView1->SetPaused(false);
+  } catch (...) {
+  }
+
+  // The tree starts on the home folder; following it starts the first scan.
+  try {
+    FolderTree1->SetActive(true);
+  } catch (...) {
+  }
+  if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
+  EnableTimer1();
 }
 
-TForm1::~TForm1() { UnbindCodecLibrary(); }
+TForm1::~TForm1() { Shutdown(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (event->isAccepted()) Shutdown();
+}
+
+void TForm1::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  try {
+    Timer1->stop();
+    DirectoryWatch1->SetActive(false);
+    FindThread->Stop();
+    // The grid goes before the codec: its thumbnail thread may be reading through it.
+    ImgListView1->SetPaused(true);
+    delete ImgListView1;
+    ImgListView1 = nullptr;
+  } catch (...) {
+  }
+  UnbindCodecLibrary();
+  fileList_.clear();
+  myImg_.reset();
+}
+
+// ---------------------------------------------------------------- layout
+
+void TForm1::BuildLayout() {
+  Caption = AddGradientCaption(this);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setHandleWidth(kSplitterWidth);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->setAccessibleName(QStringLiteral("폴더와 그림 사이"));
+
+  Panel1 = new QWidget(Splitter1);
+  Panel1->setMinimumWidth(kMinimumPanel);
+  auto* left = new QVBoxLayout(Panel1);
+  left->setContentsMargins(0, 0, 0, 0);
+  FolderTree1 = new TFolderTree(Panel1);
+  FolderTree1->setAccessibleName(QStringLiteral("폴더"));
+  FolderTree1->SetFolderOptions(foNetworkNeighborhood);
+  FolderTree1->setIndentation(kTreeIndent);
+  left->addWidget(FolderTree1);
+
+  Panel2 = new QWidget(Splitter1);
+  Panel2->setMinimumWidth(kMinimumPanel);
+  auto* right = new QVBoxLayout(Panel2);
+  right->setContentsMargins(0, 0, 0, 0);
+  right->setSpacing(0);
+  Panel3 = new QToolBar(Panel2);
+  Panel3->setFixedHeight(kToolBarHeight);
+  Panel3->setMovable(false);
+  Panel3->setFloatable(false);
+  Panel3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  Panel3->setIconSize(QSize(16, 16));
+  Panel3->setAccessibleName(QStringLiteral("도구 모음"));
+  right->addWidget(Panel3);
+  ImgListView1 = new TImgListView(Panel2);
+  ImgListView1->setAccessibleName(QStringLiteral("그림 목록"));
+  right->addWidget(ImgListView1, 1);
+
+  Splitter1->addWidget(Panel1);
+  Splitter1->addWidget(Panel2);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({kTreeWidth, kInitialWidth - kTreeWidth - kSplitterWidth});
+  setCentralWidget(Splitter1);
+
+  // Never smaller than 300 x 300; the splitter keeps both sides at least 50 wide.
+  setMinimumSize(kMinimumSize, kMinimumSize);
+  resize(kInitialWidth, kInitialHeight);
+  if (const QScreen* scr = screen()) {
+    const QRect area = scr->availableGeometry();
+    move(area.center() - QPoint(kInitialWidth / 2, kInitialHeight / 2));
+  }
+
+  connect(FolderTree1, &TFolderTree::OnChange, this, &TForm1::FolderTree1Change);
+}
+
+QAction* TForm1::NewAction(const QString& text, void (TForm1::*handler)()) {
+  auto* action = new QAction(text, this);
+  action->setShortcutContext(Qt::WindowShortcut);
+  addAction(action);
+  if (handler) connect(action, &QAction::triggered, this, handler);
+  return action;
+}
+
+QAction* TForm1::NewBatchAction(const QString& text, const char* ext, int code) {
+  auto* action = new QAction(text, this);
+  const std::string target = ext;
+  connect(action, &QAction::triggered, this, [this, target, code] { callconv(target, code); });
+  return action;
+}
+
+void TForm1::BuildActions() {
+  const auto themed = [this](const char* name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback));
+  };
+
+  upfolder = NewAction(QStringLiteral("상위 폴더"), &TForm1::upfolderExecute);
+  upfolder->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace));
+  upfolder->setIcon(themed("go-up", QStyle::SP_FileDialogToParent));
+  ReloadTree = NewAction(QStringLiteral("폴더 다시읽기"), &TForm1::ReloadTreeExecute);
+  ReloadTree->setShortcut(QKeySequence(Qt::Key_F5));
+  ReloadTree->setToolTip(QStringLiteral("폴더 다시읽기"));
+  ReloadTree->setIcon(themed("view-refresh", QStyle::SP_BrowserReload));
+  CallMenu = NewAction(QStringLiteral("기능"), &TForm1::CallMenuExecute);
+  CallMenu->setShortcut(QKeySequence(Qt::Key_F10));
+  btncallAction = CallMenu;
+  btncallAction->setIcon(themed("system-run", QStyle::SP_FileDialogContentsView));
+  optionset = NewAction(QStringLiteral("설정"), &TForm1::optionsetExecute);
+  optionset->setShortcut(QKeySequence(Qt::Key_F12));
+  optionset->setIcon(themed("preferences-system", QStyle::SP_FileDialogDetailedView));
+  Babout = NewAction(QStringLiteral("이 프로그램은"), &TForm1::BaboutExecute);
+  Babout->setShortcut(QKeySequence(Qt::Key_F1));
+  Babout->setIcon(themed("help-about", QStyle::SP_MessageBoxInformation));
+  stopfader = NewAction(QString(), nullptr);  // F11: kept free, does nothing
+  stopfader->setShortcut(QKeySequence(Qt::Key_F11));
+
+  Panel3->addAction(upfolder);
+  Panel3->addAction(ReloadTree);
+  Panel3->addAction(btncallAction);
+  Panel3->addAction(optionset);
+  Panel3->addAction(Babout);
+  // The reload button shows its icon only; its hint and accessible name say what it does.
+  if (auto* reload = qobject_cast<QToolButton*>(Panel3->widgetForAction(ReloadTree))) {
+    reload->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    reload->setAccessibleName(ReloadTree->toolTip());
+  }
+  btncall = qobject_cast<QToolButton*>(Panel3->widgetForAction(btncallAction));
+  // The button that shows the buttons a narrow window has no room for.
+  for (QToolButton* button : Panel3->findChildren<QToolButton*>())
+    if (button->inherits("QToolBarExtension"))
+      button->setAccessibleName(QStringLiteral("나머지 단추"));
+
+  ptoJPG = NewBatchAction(QStringLiteral("to &JPG"), ".jpg", opConvertOnly);
+  ptoPNG = NewBatchAction(QStringLiteral("to P&NG"), ".png", opConvertOnly);
+  ptoGIF = NewBatchAction(QStringLiteral("to &GIF"), ".gif", opConvertOnly);
+  ptoBMP = NewBatchAction(QStringLiteral("to &BMP"), ".bmp", opConvertOnly);
+  ptoTIF = NewBatchAction(QStringLiteral("to &TIF"), ".tif", opConvertOnly);
+  ptoPNM = NewBatchAction(QStringLiteral("to &PNM"), ".pnm", opConvertOnly);
+  ptoTGA = NewBatchAction(QStringLiteral("to TG&A"), ".tga", opConvertOnly);
+  ptoSGI = NewBatchAction(QStringLiteral("to SG&I"), ".sgi", opConvertOnly);
+  Resizecv = NewBatchAction(QStringLiteral("크기 바꾸기(Smooth)"), ".jpg", opResize);
+  TrunLeft = NewBatchAction(QStringLiteral("반시계 90도 회전(&0)"), ".jpg", opTurnLeft);
+  TrunRight = NewBatchAction(QStringLiteral("시계 90도 회전(&1)"), ".jpg", opTurnRight);
+  FlipHor = NewBatchAction(QStringLiteral("좌우 뒤집기(&3)"), ".jpg", opFlipH);
+  FlipVer = NewBatchAction(QStringLiteral("상하 뒤집기(&2)"), ".jpg", opFlipV);
+  bmpcolor = NewBatchAction(QStringLiteral("색감 조절"), ".jpg", opColor);
+  RotateS = NewBatchAction(QStringLiteral("부드러운 회전"), ".jpg", opRotate);
+  GCorr = NewBatchAction(QStringLiteral("Gamma Correction"), ".jpg", opGamma);
+  // On no menu and without a key: the watermark batch ends without work.
+  AlphaBit = NewBatchAction(QStringLiteral("WaterMark"), ".jpg", opWatermark);
+  Rotatecv = new QAction(QStringLiteral("Smooth Rotate"), this);  // no effect
+}
+
+void TForm1::BuildPopupMenu() {
+  PopupMenu1 = new QMenu(this);
+  QMenu* convert = PopupMenu1->addMenu(QStringLiteral("이미지 변환"));
+  convert->addActions({ptoJPG, ptoPNG, ptoGIF, ptoBMP, ptoTIF, ptoPNM, ptoTGA, ptoSGI});
+  PopupMenu1->addAction(Resizecv);
+  QMenu* turn = PopupMenu1->addMenu(QStringLiteral("회전시키기"));
+  turn->addActions({TrunLeft, TrunRight});
+  QMenu* flip = PopupMenu1->addMenu(QStringLiteral("뒤집기"));
+  flip->addActions({FlipHor, FlipVer});
+  PopupMenu1->addAction(RotateS);
+  PopupMenu1->addAction(bmpcolor);
+  PopupMenu1->addAction(GCorr);
+}
+
+void TForm1::ConfigureGrid() {
+  TImgListView& grid = *ImgListView1;
+  grid.SetMultiSelect(true);
+  TViewImage& viewImage = grid.ViewImage();
+  viewImage.ImgUtil().SetQuality(80);
+  viewImage.ImgUtil().SetGetType(igtPreview);
+  viewImage.SetDispImage({iitDir, iitCustom});
+  viewImage.Frame().SetColor(clInactiveBorder);
+  viewImage.Frame().SetWidth(1);
+  viewImage.SelectFrame().SetColor(clRed);
+  viewImage.SelectFrame().SetWidth(3);
+  grid.SetIconStyle(iisImage);
+  grid.DefaultExec().DblClick = false;
+  // The grid lists folders only; the scan appends the picture files.
+  TDispTypes& types = grid.View().DispTypes();
+  types.SetNonFolders(false);
+  types.SetHidden(false);
+  types.SetExt("*.*");
+  grid.ShellChangeNotification().SetNotifyTypes({intCreation, intDirName, intSize, intFileName});
+  grid.ImgPopupMenu().PopupMenu = PopupMenu1;
+
+  grid.OnChanging = [this](TImgListView&, int index, bool& allow) {
+    ImgListView1Changing(index, allow);
+  };
+  grid.OnChangeFolder = [this](TImgListView&) { ImgListView1ChangeFolder(); };
+  grid.OnDblClick = [this](TImgListView&) { enterkey(); };
+  grid.OnKeyPress = [this](TImgListView&, char16_t& key) {
+    if (key == 13) {
+      key = 0;
+      enterkey();
+    }
+  };
+}
+
+// ---------------------------------------------------------------- folder scan
+
+void TForm1::EnableTimer1() {
+  // An enabled timer keeps running: changes that arrive meanwhile share its scan.
+  if (!Timer1->isActive()) Timer1->start();
+}
+
+void TForm1::Timer1Timer() {
+  Timer1->stop();
+  if (App().BusyFlag) {
+    // A batch or the viewer owns the grid: scan once it is done.
+    rescanPending_ = true;
+    return;
+  }
+  FindThread->Start();
+}
+
+void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
+  if (thread->Terminated() || shutDown_) return;
+  if (App().BusyFlag) {
+    // Served inside a batch's or the viewer's event loop: wait for its end.
+    rescanPending_ = true;
+    return;
+  }
+  // Whatever the grid reports while the scan fills it is the scan's own doing.
+  struct Opening {
+    bool& flag;
+    explicit Opening(bool& f) : flag(f) { flag = true; }
+    ~Opening() { flag = false; }
+  } opening(scanOpening_);
+  fileList_.clear();
+  try {
+    App().CurrentFolder = FolderTree1->Path().toStdString();
+    if (App().CurrentFolder.empty()) {
+      // "컴퓨터" or "네트워크": no folder, nothing to show.
+      ImgListView1->Clear();
+      return;
+    }
+    firstScanDone_ = true;
+    ImgListView1->OpenFolder(App().CurrentFolder);
+  } catch (...) {
+  }
+  try {
+    fileList_ = ListImageFiles(App().CurrentFolder, thread);
+  } catch (...) {
+  }
+  QThread::msleep(kScanListedPauseMs);
+  if (thread->Terminated()) return;
+  try {
+    // A grid emptied after a batch is filled again even when no picture is left.
+    if (!fileList_.empty() || ImgListView1->Count() == 0) {
+      ImgListView1->Refresh();
+      ImgListView1->AppendPaths(fileList_);
+      QThread::msleep(kScanAppendedPauseMs);
+    }
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------- folder following
+
+void TForm1::FolderTree1Change(const QString& path) {
+  const std::string folder = path.toStdString();
+  // Only a real change of folder cancels and restarts a scan that is about to run.
+  const bool changed = folder != App().CurrentFolder;
+  if (changed) Timer1->stop();
+  App().CurrentFolder = folder;
+  try {
+    DirectoryWatch1->SetActive(false);
+    DirectoryWatch1->SetDirectory(folder);
+    if (!folder.empty()) DirectoryWatch1->SetActive(true);
+  } catch (...) {
+  }
+  setWindowTitle(QStringLiteral("Quorvane - ") + path);
+  if (changed)
+    Timer1->start();
+  else
+    EnableTimer1();
+}
+
+void TForm1::ImgListView1ChangeFolder() {
+  // The grid's first folder of its own (the root, when it is first shown) and the
+  // folders the scan opens are no moves of the user's.
+  if (!firstScanDone_ || scanOpening_) return;
+  const std::string folder = ImgListView1->FolderPath();
+  if (folder == App().CurrentFolder) return;
+  // The grid went elsewhere by itself (a folder opened from its menu): the tree follows,
+  // and following the tree scans the new folder.
+  Timer1->stop();
+  App().CurrentFolder = folder;
+  try {
+    FolderTree1->SetPath(QString::fromStdString(folder));
+  } catch (...) {
+  }
+}
+
+void TForm1::upfolderExecute() {
+  if (!ImgListView1) return;
+  try {
+    ImgListView1->UpOneLevel();
+    App().CurrentFolder = ImgListView1->FolderPath();
+    FolderTree1->SetPath(QString::fromStdString(App().CurrentFolder));
+  } catch (...) {
+  }
+}
+
+void TForm1::DirectoryWatch1Change() { EnableTimer1(); }
+
+void TForm1::ImgListView1Changing(int, bool& allowChange) {
+  if (App().BusyFlag) allowChange = false;
+}
+
+void TForm1::ReloadTreeExecute() {
+  try {
+    FolderTree1->Reload();
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------- busy state
+
+void TForm1::BeginBusy() {
+  try {
+    ImgListView1->SetPaused(true);
+  } catch (...) {
+  }
+  App().BusyFlag = true;
+}
+
+void TForm1::EndBusy() {
+  try {
+    ImgListView1->SetPaused(false);
+  } catch (...) {
+  }
+  App().BusyFlag = false;
+  if (rescanPending_) {
+    rescanPending_ = false;
+    EnableTimer1();
+  }
+}
 
 }  // namespace quorvane

@@ -1,20 +1,146 @@
 #pragma once
-// The main window. For now it carries the caption and the codec start-up; the folder
-// tree and the thumbnail grid arrive with the main-window work.
+// The main window: the folder tree on the left, the thumbnail grid of the chosen folder
+// on the right under a tool bar, and the commands that turn the grid's selection into a
+// batch or show it in the viewer.
+//
+// The grid lists the folder's sub-folders itself; the window's folder scan (Timer1,
+// FindThread, SynchroFunc1) appends the folder's picture files after it, and
+// DirectoryWatch1 rescans when the folder changes on disk. While a batch or the viewer
+// runs, BusyFlag is set and the thumbnails are paused; rescans wait until that ends.
 
 #include <QMainWindow>
 #include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QToolButton;
 
 namespace quorvane {
+
+class TConvertDlg;
+class TDirectoryWatch;
+class TFolderTree;
+class TGradientCaption;
+class TImgListView;
+class TmyImg;
+class TWorkerExecuteThread;
+class TWorkerThread;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
+  static constexpr int kInitialWidth = 544;
+  static constexpr int kInitialHeight = 375;
+  static constexpr int kMinimumSize = 300;  // the window, both ways
+  static constexpr int kMinimumPanel = 50;  // each side of the splitter
+  static constexpr int kFolderDelayMs = 300;
+
   // Binds the codec library first: when it is missing the program shows a message
   // and ends with exit code 1. When its initialisation fails the window closes itself
   // as soon as the event loop runs.
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
+
+  // ---- controls ----
+  TGradientCaption* Caption;
+  QSplitter* Splitter1;
+  QWidget* Panel1;
+  TFolderTree* FolderTree1;
+  QWidget* Panel2;
+  QToolBar* Panel3;
+  TImgListView* ImgListView1;
+  QToolButton* btncall;  // the "기능" button under which the menu opens
+  QMenu* PopupMenu1;
+  QTimer* Timer1;
+  TWorkerThread* FindThread;
+  TDirectoryWatch* DirectoryWatch1;
+
+  // ---- actions ----
+  QAction* upfolder;
+  QAction* ReloadTree;
+  QAction* btncallAction;  // "기능": runs CallMenu
+  QAction* optionset;
+  QAction* Babout;
+  QAction* stopfader;
+  QAction* CallMenu;
+  QAction* ptoJPG;
+  QAction* ptoPNG;
+  QAction* ptoGIF;
+  QAction* ptoBMP;
+  QAction* ptoTIF;
+  QAction* ptoPNM;
+  QAction* ptoTGA;
+  QAction* ptoSGI;
+  QAction* Resizecv;
+  QAction* TrunLeft;
+  QAction* TrunRight;
+  QAction* FlipHor;
+  QAction* FlipVer;
+  QAction* bmpcolor;
+  QAction* RotateS;
+  QAction* GCorr;
+  QAction* AlphaBit;
+  QAction* Rotatecv;
+
+  // ---- commands (public so that tests and other windows can run them) ----
+  // Starts a batch on the selected files: the operation's dialog for codes above 0,
+  // the output folder, then the conversion dialog. Silent when nothing is selected,
+  // only folders are, or a dialog is cancelled.
+  void callconv(const std::string& ext, int code);
+  // Shows the operation's dialog for `code` and copies its answers into the batch's
+  // parameters; answers its modal result (1 OK; 2 Cancel, also for unknown codes).
+  int getEffect(int code, TConvertDlg& dlg);
+  // Asks for the output folder, preset with `source`; "" when cancelled.
+  std::string getfolder(const std::string& source);
+  // Opens the selected item: a folder in the tree, a file in the viewer.
+  void enterkey();
+  void CallMenuExecute();
+  void optionsetExecute();
+  void upfolderExecute();
+  void ReloadTreeExecute();
+  void BaboutExecute();
+
+  // Whether the window's own scan has a rescan waiting for the busy state to end.
+  bool RescanPending() const { return rescanPending_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildActions();
+  void BuildPopupMenu();
+  void ConfigureGrid();
+  QAction* NewAction(const QString& text, void (TForm1::*handler)());
+  QAction* NewBatchAction(const QString& text, const char* ext, int code);
+
+  // The folder scan.
+  void EnableTimer1();
+  void Timer1Timer();
+  void SynchroFunc1(TWorkerExecuteThread* thread);
+  // Folder following.
+  void FolderTree1Change(const QString& path);
+  void ImgListView1ChangeFolder();
+  void DirectoryWatch1Change();
+  void ImgListView1Changing(int index, bool& allowChange);
+  // The busy state around a batch or the viewer: thumbnails paused, BusyFlag set; at its
+  // end a rescan that waited runs.
+  void BeginBusy();
+  void EndBusy();
+  void Shutdown();
+
+  std::vector<std::string> fileList_;  // the folder scan's picture files
+  std::unique_ptr<TmyImg> myImg_;
+  bool rescanPending_ = false;
+  bool firstScanDone_ = false;  // the grid shows the tree's folder since the first scan
+  bool scanOpening_ = false;    // the scan itself is opening the grid's folder
+  bool shutDown_ = false;
 };
 
 // Shows a start-up failure to the user: a message box, or, when no one can answer a

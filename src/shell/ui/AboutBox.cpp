@@ -1,0 +1,88 @@
+#include "shell/ui/AboutBox.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/ui/GradientCaption.h"
+#include "shell/Settings.h"
+
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION ""
+#endif
+
+namespace quorvane {
+
+QString ReadFormatsText() {
+  QStringList names;
+  for (std::string_view ext : CodecExtensions)
+    names << QString::fromLatin1(ext.substr(1).data(), qsizetype(ext.size() - 1)).toUpper();
+  return names.join(QStringLiteral(", "));
+}
+
+QString WriteFormatsText() { return QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI"); }
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("이 프로그램은"));
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+  auto* icon = new QLabel(this);
+  icon->setPixmap(QIcon(QStringLiteral(":/quorvane/quorvane-128.png")).pixmap(64, 64));
+  icon->setAlignment(Qt::AlignTop);
+  ProgramName =
+      new QLabel(QStringLiteral("Quorvane %1").arg(QStringLiteral(QUORVANE_VERSION)), this);
+  QFont big = ProgramName->font();
+  big.setPointSizeF(big.pointSizeF() * 1.6);
+  big.setBold(true);
+  ProgramName->setFont(big);
+  auto* what = new QLabel(QStringLiteral("이미지 브라우저 및 일괄 변환기\n"
+                                         "Image browser and batch image converter"),
+                          this);
+
+  ReadFormats = new QLabel(ReadFormatsText(), this);
+  ReadFormats->setWordWrap(true);
+  WriteFormats = new QLabel(WriteFormatsText(), this);
+  WriteFormats->setWordWrap(true);
+  auto* credits = new QLabel(
+      QStringLiteral("DevIL, libjpeg, giflib, Qt %1").arg(QString::fromLatin1(qVersion())), this);
+  credits->setEnabled(false);
+
+  auto* formats = new QFormLayout;
+  auto* readLabel = new QLabel(QStringLiteral("읽는 형식:"), this);
+  auto* writeLabel = new QLabel(QStringLiteral("쓰는 형식:"), this);
+  readLabel->setBuddy(ReadFormats);
+  writeLabel->setBuddy(WriteFormats);
+  ReadFormats->setAccessibleName(readLabel->text());
+  WriteFormats->setAccessibleName(writeLabel->text());
+  formats->addRow(readLabel, ReadFormats);
+  formats->addRow(writeLabel, WriteFormats);
+
+  auto* text = new QVBoxLayout;
+  text->addWidget(ProgramName);
+  text->addWidget(what);
+  text->addSpacing(8);
+  text->addLayout(formats);
+  text->addSpacing(8);
+  text->addWidget(credits);
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon);
+  top->addSpacing(12);
+  top->addLayout(text, 1);
+
+  auto* buttons = new QDialogButtonBox(this);
+  OKBtn = buttons->addButton(QStringLiteral("확인"), QDialogButtonBox::AcceptRole);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(buttons);
+  AddGradientCaption(this);
+  setFixedWidth(420);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,188 @@
+// The main window's commands on the grid's selection: batches, the viewer, the menu
+// button, the settings and the About box.
+#include <QMenu>
+#include <QToolButton>
+
+#include "folders/ui/FolderTree.h"
+#include "folders/ui/folderseldlg.h"
+#include "processing/ui/bmpcolor1.h"
+#include "processing/ui/convdlg.h"
+#include "processing/ui/convertsetdlg.h"
+#include "processing/ui/gcorrdlg.h"
+#include "processing/ui/resizedlg.h"
+#include "processing/ui/rotatedlg.h"
+#include "processing/ui/turnFlipDlg.h"
+#include "shell/FolderScan.h"
+#include "shell/Settings.h"
+#include "shell/ui/AboutBox.h"
+#include "shell/ui/quorvane1.h"
+#include "thumbnails/ui/ImgListView.h"
+#include "viewer/ui/viewDlg.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kModalOk = 1;
+constexpr int kModalCancel = 2;
+
+// The grid as the viewer sees it: its items in grid order, read only.
+class TGridViewerSource : public TViewerSource {
+ public:
+  explicit TGridViewerSource(TImgListView& grid) : grid_(grid) {}
+  int ItemCount() const override { return grid_.Count(); }
+  std::string ItemPath(int index) const override {
+    TImgListItem* item = grid_.Item(index);
+    return item ? item->ParsingName() : std::string();
+  }
+  bool ItemIsFolder(int index) const override {
+    TImgListItem* item = grid_.Item(index);
+    return !item || item->IsFolder();
+  }
+  int SelectedIndex() const override {
+    TImgListItem* item = grid_.Selected();
+    return item ? item->Index() : -1;
+  }
+
+ private:
+  TImgListView& grid_;
+};
+
+// Shows an operation dialog and, on OK, copies its answers into the batch.
+template <class Dialog>
+int RunOperationDialog(Dialog& dialog, ConvertParams& params) {
+  const int result = dialog.exec();
+  if (result == kModalOk) dialog.ApplyTo(params);
+  return result;
+}
+
+}  // namespace
+
+void TForm1::callconv(const std::string& ext, int code) {
+  if (!ImgListView1 || !ImgListView1->Selected()) return;
+  BeginBusy();
+  try {
+    TConvertDlg dlg(this);
+    ConvertParams& params = dlg.Params();
+    params.OutputFolder = App().CurrentFolder;
+    params.TargetExt = ext;
+    params.JpegQuality = App().settings.JpegQuality;
+    params.DitherIndex = App().settings.DitherIndex;
+    params.Overwrite = App().settings.OverwriteFiles;
+    params.OpCode = code;
+    params.ChangeExt = true;
+    // The selected files in grid order; folders take no part.
+    for (TImgListItem* item : ImgListView1->SelectedItems())
+      if (item && !item->IsFolder()) params.FileList.push_back(item->ParsingName());
+    if (!params.FileList.empty() && code > 0 && getEffect(code, dlg) != kModalOk)
+      params.FileList.clear();
+    if (!params.FileList.empty()) {
+      params.OutputFolder = getfolder(App().CurrentFolder);
+      if (!params.OutputFolder.empty()) {
+        dlg.exec();
+        // New files (and maybe a new folder): show everything afresh.
+        ImgListView1->Clear();
+        ReloadTreeExecute();
+        EnableTimer1();
+      }
+    }
+  } catch (...) {
+  }
+  EndBusy();
+}
+
+int TForm1::getEffect(int code, TConvertDlg& dlg) {
+  ConvertParams& params = dlg.Params();
+  if (code == opConvertOnly) return kModalOk;
+  const std::string first = params.FileList.empty() ? std::string() : params.FileList.front();
+  try {
+    switch (code) {
+      case opResize: {
+        TResizedlg1 dialog(this);
+        return RunOperationDialog(dialog, params);
+      }
+      case opTurnLeft:
+      case opTurnRight:
+      case opFlipH:
+      case opFlipV: {
+        TTurnFlipDlg1 dialog(this);
+        dialog.FileName = first;
+        dialog.OpCode = code;
+        return RunOperationDialog(dialog, params);
+      }
+      case opColor: {
+        TbmpColordlg dialog(this);
+        dialog.FileName = first;
+        return RunOperationDialog(dialog, params);
+      }
+      case opRotate: {
+        TRotatedlg1 dialog(this);
+        dialog.FileName = first;
+        return RunOperationDialog(dialog, params);
+      }
+      case opGamma: {
+        TGCorrect dialog(this);
+        dialog.FileName = first;
+        return RunOperationDialog(dialog, params);
+      }
+      default:
+        return kModalCancel;
+    }
+  } catch (...) {
+    return kModalCancel;
+  }
+}
+
+std::string TForm1::getfolder(const std::string& source) {
+  try {
+    Tfoldersel dialog(this);
+    dialog.FolderPath = QString::fromStdString(source);
+    if (dialog.exec() != kModalOk) return {};
+    return OutputFolderFor(source, dialog.FolderPath.toStdString());
+  } catch (...) {
+    return {};
+  }
+}
+
+void TForm1::enterkey() {
+  if (!ImgListView1) return;
+  TImgListItem* item = ImgListView1->Selected();
+  if (!item) return;
+  if (item->IsFolder()) {
+    try {
+      FolderTree1->SetPath(QString::fromStdString(item->ParsingName()));
+    } catch (...) {
+    }
+    return;
+  }
+  BeginBusy();
+  try {
+    TGridViewerSource source(*ImgListView1);
+    TViewDlg1 viewer(this);
+    viewer.Source = &source;
+    viewer.exec();
+  } catch (...) {
+  }
+  EndBusy();
+}
+
+void TForm1::CallMenuExecute() {
+  if (!btncall) return;
+  PopupMenu1->popup(btncall->mapToGlobal(QPoint(15, 10)));
+}
+
+void TForm1::optionsetExecute() {
+  try {
+    TConvertset dialog(this);
+    dialog.LoadFrom(App().settings);
+    if (dialog.exec() == kModalOk) dialog.ApplyTo(App().settings);
+  } catch (...) {
+  }
+}
+
+void TForm1::BaboutExecute() {
+  TAboutBox box(this);
+  box.exec();
+}
+
+}  // namespace quorvane
