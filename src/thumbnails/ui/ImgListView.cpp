@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "shell/Settings.h"
 #include "thumbnails/ImgCustom.h"
@@ -34,6 +37,21 @@ QImage WrapRegion(Bitmap& page, int x, int y, int w, int h) {
 
 TColor FromQColor(const QColor& c) {
   return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+}
+
+bool TraceThumbnails() {
+  static const bool on = [] {
+    const char* v = std::getenv("QUORVANE_TRACE_THUMBNAILS");
+    return v && *v;
+  }();
+  return on;
+}
+
+// CLOCK_MONOTONIC in ms: the clock X servers stamp their events with.
+qint64 MonotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -234,7 +252,15 @@ bool TImgListView::Highlighted(int index) const {
 
 // ---- the folder ----
 
-bool TImgListView::OpenFolder(const std::string& path) { return folder_.OpenFolder(path); }
+bool TImgListView::OpenFolder(const std::string& path) {
+  if (TraceThumbnails()) {
+    traceClock_.start();
+    traceStored_ = 0;
+    traceFirstScreen_ = false;
+    std::fprintf(stderr, "trace: open-folder t=0 monotonic=%lld\n", (long long)MonotonicMs());
+  }
+  return folder_.OpenFolder(path);
+}
 
 bool TImgListView::UpOneLevel() { return folder_.UpOneLevel(); }
 
@@ -401,6 +427,30 @@ void TImgListView::ThumbnailResult(int32_t Number, int Result) {
   if (Result == 0 && item->ThumbnailIndex >= 0) StampSmallIcon(*item);
   if (OnImageLoaded) OnImageLoaded(*this, *item);
   RepaintItem(item->Index());
+  if (TraceThumbnails()) TraceResult(*item, Result);
+}
+
+void TImgListView::TraceResult(const TImgListItem& item, int result) {
+  const qint64 t = traceClock_.isValid() ? traceClock_.elapsed() : -1;
+  std::fprintf(stderr, "trace: thumbnail n=%d index=%d result=%d t=%lld\n", ++traceStored_,
+               item.Index(), result, (long long)t);
+  if (!traceFirstScreen_ && VisibleCellsDone()) {
+    traceFirstScreen_ = true;
+    std::fprintf(stderr, "trace: first-screen t=%lld stored=%d\n", (long long)t, traceStored_);
+  }
+}
+
+bool TImgListView::VisibleCellsDone() const {
+  const QRect area = viewport()->rect();
+  int visible = 0;
+  for (int i = 0; i < Count(); ++i) {
+    if (!visualRect(model_->index(i)).intersects(area)) continue;
+    TImgListItem* item = Item(i);
+    if (!item || item->IsFolder()) continue;
+    if (!item->Handled) return false;
+    ++visible;
+  }
+  return visible > 0;
 }
 
 void TImgListView::StampSmallIcon(TImgListItem& item) {
@@ -504,7 +554,10 @@ void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const
 
 bool TImgListView::event(QEvent* e) {
   if (e->type() == TThumbnailResultEvent::kType) {
-    jobs_->TakeResult(*static_cast<TThumbnailResultEvent*>(e));
+    const bool taken = jobs_->TakeResult(*static_cast<TThumbnailResultEvent*>(e));
+    if (taken && TraceThumbnails() && !jobs_->Busy())
+      std::fprintf(stderr, "trace: queue-drained t=%lld stored=%d\n",
+                   (long long)traceClock_.elapsed(), traceStored_);
     return true;
   }
   return QListView::event(e);
@@ -643,6 +696,13 @@ void TImgListView::showEvent(QShowEvent* e) {
 void TImgListView::paintEvent(QPaintEvent* e) {
   if (refilling_) return;
   QListView::paintEvent(e);
+  if (TraceThumbnails() && traceKeyAt_ >= 0) {
+    const qint64 now = MonotonicMs();
+    std::fprintf(stderr, "trace: key-paint key=0x%x from-handler=%lld from-x-event=%lld\n",
+                 traceKey_, (long long)(traceClock_.elapsed() - traceKeyAt_),
+                 (long long)((quint64(now) - traceKeyXTime_) & 0xffffffffu));
+    traceKeyAt_ = -1;
+  }
 }
 
 void TImgListView::changeEvent(QEvent* e) {

@@ -294,6 +294,17 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
 
   QString searchText_;
   QElapsedTimer searchClock_;
+
+  // QUORVANE_TRACE_THUMBNAILS (stderr): stored results, the first full screen, the
+  // queue draining, and the paint after a key press.
+  void TraceResult(const TImgListItem& item, int result);
+  bool VisibleCellsDone() const;
+  QElapsedTimer traceClock_;  // since OpenFolder
+  int traceStored_ = 0;
+  bool traceFirstScreen_ = false;
+  qint64 traceKeyAt_ = -1;     // traceClock_ ms at the last key press, -1 when painted
+  quint64 traceKeyXTime_ = 0;  // that key event's X server time (ms)
+  int traceKey_ = 0;
 };
 
 }  // namespace quorvane
