@@ -1,6 +1,7 @@
 // The GUI program: no command-line arguments; every start uses the default settings.
 #include <QApplication>
 #include <QIcon>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
         stderr);
     return 1;
   }
+  // Files are written in this process: a file-size limit must fail that save, not end
+  // the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
