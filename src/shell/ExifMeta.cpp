@@ -137,7 +137,7 @@ namespace {
 bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest, bool upright) {
   const std::string ext = LowerFileExt(dest);
   std::string temp = JoinPath(ExtractFileDir(dest).empty() ? "." : ExtractFileDir(dest),
-                              ".quorvane-meta-XXXXXX" + ext);
+                              ".quorvane-meta-" + std::string(6, 'X') + ext);  // mkstemps template
   const int fd = ::mkstemps(temp.data(), int(ext.size()));
   if (fd < 0) return false;
   ::close(fd);
