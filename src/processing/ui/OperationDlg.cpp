@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "processing/ConvertParams.h"
@@ -58,6 +59,19 @@ void TOperationDlg::FinishLayout(QLayout* layout, int width, int height) {
   setLayout(layout);
   const QSize needed = layout->minimumSize();
   setFixedSize(std::max(width, needed.width()), std::max(height, needed.height()));
+}
+
+void TPreviewDlg::LayOutPreviewDialog(QWidget* settings, int settingsStretch, QGroupBox* format,
+                                      int formatStretch, const QString& okText, int width,
+                                      int height) {
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(settings, settingsStretch);
+  groups->addWidget(format, formatStretch);
+  auto* layout = new QVBoxLayout;
+  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
+  layout->addLayout(groups);
+  layout->addLayout(ButtonRow(okText));
+  FinishLayout(layout, width, height);
 }
 
 void TOperationDlg::FormShow() { ComboBox1->setCurrentIndex(TargetFormatIndex(TargetExt)); }

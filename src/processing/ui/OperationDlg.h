@@ -81,6 +81,10 @@ class TPreviewDlg : public TOperationDlg {
  protected:
   TPreviewDlg(const QString& caption, int areaWidth, int areaHeight, int interval, QWidget* parent);
 
+  // The preview dialogs' common layout: the preview on top, the settings group and the
+  // format group side by side (with their stretch factors), OK and Cancel below.
+  void LayOutPreviewDialog(QWidget* settings, int settingsStretch, QGroupBox* format,
+                           int formatStretch, const QString& okText, int width, int height);
   // Reads FileName into the preview source; false when it cannot be read (the preview
   // then stays empty). Errors are swallowed.
   bool BuildPreviewSource();

@@ -46,16 +46,10 @@ TbmpColordlg::TbmpColordlg(QWidget* parent)
   std::tie(TrackBarS, Edit3) = addRow(2, QStringLiteral("색농도"), -255, 1024);
   grid->setColumnStretch(1, 1);
 
-  auto* groups = new QHBoxLayout;
-  groups->addWidget(colourGroup, 3);
-  groups->addWidget(
+  LayOutPreviewDialog(
+      colourGroup, 3,
       FormatGroup(QStringLiteral(" 파일 형식 "), QString(), QStringLiteral("선택한 형식으로 변환")),
-      2);
-  auto* layout = new QVBoxLayout;
-  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
-  layout->addLayout(groups);
-  layout->addLayout(ButtonRow(QStringLiteral("변경")));
-  FinishLayout(layout, 499, 408);
+      2, QStringLiteral("변경"), 499, 408);
 
   connect(TrackBarC, &QSlider::valueChanged, this, &TbmpColordlg::TrackBarCChange);
   connect(TrackBarL, &QSlider::valueChanged, this, &TbmpColordlg::TrackBarLChange);

@@ -25,16 +25,10 @@ TGCorrect::TGCorrect(QWidget* parent)
   gammaLayout->addWidget(GTrackBar, 1);
   gammaLayout->addWidget(Edit1);
 
-  auto* groups = new QHBoxLayout;
-  groups->addWidget(gammaGroup, 1);
-  groups->addWidget(FormatGroup(QStringLiteral(" 파일 형식 선택 "), QString(),
-                                QStringLiteral("선택한 형식으로 저장")),
-                    1);
-  auto* layout = new QVBoxLayout;
-  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
-  layout->addLayout(groups);
-  layout->addLayout(ButtonRow(QStringLiteral("변환")));
-  FinishLayout(layout, 422, 360);
+  LayOutPreviewDialog(gammaGroup, 1,
+                      FormatGroup(QStringLiteral(" 파일 형식 선택 "), QString(),
+                                  QStringLiteral("선택한 형식으로 저장")),
+                      1, QStringLiteral("변환"), 422, 360);
 
   connect(GTrackBar, &QSlider::valueChanged, this, &TGCorrect::GTrackBarChange);
   TrackBarRules rules;

@@ -39,16 +39,10 @@ TRotatedlg1::TRotatedlg1(QWidget* parent)
   angleLayout->addWidget(TrackBarAngle, 1);
   angleLayout->addWidget(Edit1);
 
-  auto* groups = new QHBoxLayout;
-  groups->addWidget(angleGroup, 3);
-  groups->addWidget(FormatGroup(QStringLiteral(" 파일 형식 선택 "), QString(),
-                                QStringLiteral("선택한 형식으로 저장")),
-                    2);
-  auto* layout = new QVBoxLayout;
-  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
-  layout->addLayout(groups);
-  layout->addLayout(ButtonRow(QStringLiteral("변환")));
-  FinishLayout(layout, 537, 402);
+  LayOutPreviewDialog(angleGroup, 3,
+                      FormatGroup(QStringLiteral(" 파일 형식 선택 "), QString(),
+                                  QStringLiteral("선택한 형식으로 저장")),
+                      2, QStringLiteral("변환"), 537, 402);
 
   connect(TrackBarAngle, &QSlider::valueChanged, this, &TRotatedlg1::TrackBarAngleChange);
   TrackBarRules rules;

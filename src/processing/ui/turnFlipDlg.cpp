@@ -24,16 +24,10 @@ TTurnFlipDlg1::TTurnFlipDlg1(QWidget* parent)
   effectLayout->addWidget(new QLabel(QStringLiteral(" 효과 종류 "), effectGroup));
   effectLayout->addWidget(ComboBox2);
 
-  auto* groups = new QHBoxLayout;
-  groups->addWidget(effectGroup, 1);
-  groups->addWidget(FormatGroup(QStringLiteral(" 파일 형식 "), QStringLiteral(" 파일 형식 "),
-                                QStringLiteral("선택한 형식으로 저장")),
-                    1);
-  auto* layout = new QVBoxLayout;
-  layout->addWidget(PreviewImage, 0, Qt::AlignHCenter);
-  layout->addLayout(groups);
-  layout->addLayout(ButtonRow(QStringLiteral("변환")));
-  FinishLayout(layout, 467, 353);
+  LayOutPreviewDialog(effectGroup, 1,
+                      FormatGroup(QStringLiteral(" 파일 형식 "), QStringLiteral(" 파일 형식 "),
+                                  QStringLiteral("선택한 형식으로 저장")),
+                      1, QStringLiteral("변환"), 467, 353);
 
   connect(ComboBox2, &QComboBox::currentIndexChanged, this, &TTurnFlipDlg1::ComboBox2Change);
 }
