@@ -1,5 +1,5 @@
 #pragma once
-// Little-endian fields of file formats (BMP, DIB, RIFF).
+// Little-endian fields of file formats (BMP, DIB, RIFF) and of our helpers' replies.
 
 #include <cstdint>
 

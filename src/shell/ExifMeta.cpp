@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/LittleEndian.h"
 #include "shell/FileNames.h"
 
 namespace quorvane {
@@ -26,11 +27,6 @@ constexpr size_t kHeaderWords = 5;
 
 void PutWord(std::vector<uint8_t>& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(value >> (8 * i)));
-}
-
-uint32_t GetWord(const uint8_t* data) {
-  return uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
-         uint32_t(data[3]) << 24;
 }
 
 // A metadata call is quick: a file's header segments, not its pixels.
@@ -82,10 +78,10 @@ std::vector<uint8_t> PackExifInfo(const ExifInfo& info) {
 
 bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info) {
   info = ExifInfo();
-  if (!data || size < kHeaderWords * 4 || GetWord(data) != kExifMagic) return false;
-  const uint32_t orientation = GetWord(data + 4);
-  const uint32_t width = GetWord(data + 8), height = GetWord(data + 12);
-  const uint32_t thumbBytes = GetWord(data + 16);
+  if (!data || size < kHeaderWords * 4 || U32(data) != kExifMagic) return false;
+  const uint32_t orientation = U32(data + 4);
+  const uint32_t width = U32(data + 8), height = U32(data + 12);
+  const uint32_t thumbBytes = U32(data + 16);
   if (thumbBytes > kMaxExifThumbnailBytes || thumbBytes > size - kHeaderWords * 4) return false;
   if (width > uint32_t(Bitmap::kMaxSide) * 16 || height > uint32_t(Bitmap::kMaxSide) * 16)
     return false;
