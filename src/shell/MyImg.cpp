@@ -1,8 +1,11 @@
 #include "shell/MyImg.h"
 
+#include <exception>
+
 #include "shell/FileNames.h"
 #include "shell/ReadImage.h"
 #include "shell/Settings.h"
+#include "thumbnails/ImgUtil.h"
 
 namespace quorvane {
 
@@ -19,6 +22,24 @@ bool TmyImg::LoadFile(const std::string& FileName, Bitmap& bitmap) {
   // picture is never handed on as a success.
   return ReadImageWith(reader == ImageReaderKind::Codec ? ImageReaderKind::Bmp : reader, FileName,
                        bitmap);
+}
+
+bool TmyImg::LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Width, int Height,
+                           TJPEGPerformance performance, int& orgWidth, int& orgHeight) {
+  if (ReaderForFile(FileName) != ImageReaderKind::Jpeg)
+    return TImgCustom::LoadThumbnail(FileName, bitmap, Width, Height, performance, orgWidth,
+                                     orgHeight);
+  try {
+    const JpegReader reader = JpegReader::FromFile(FileName);
+    const int w = reader.Width(), h = reader.Height();
+    reader.Decode(bitmap, w == Width && h == Height ? 1 : JpegDecodeScale(w, h, Width, Height),
+                  performance);
+    orgWidth = w;
+    orgHeight = h;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 }  // namespace quorvane

@@ -16,6 +16,10 @@ class TmyImg : public TImgCustom {
   // through the JPEG reader, ".gif" through the GIF reader, anything else through the
   // BMP reader. On failure false, with the bitmap unchanged.
   bool LoadFile(const std::string& FileName, Bitmap& bitmap) override;
+  // JPEG files are decoded at the smallest of 1/8, 1/4, 1/2 that still covers the box;
+  // every other file as LoadFile.
+  bool LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Width, int Height,
+                     TJPEGPerformance performance, int& orgWidth, int& orgHeight) override;
 };
 
 }  // namespace quorvane

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shell/Bitmap.h"
+#include "shell/JpegCodec.h"
 
 namespace quorvane {
 
@@ -16,6 +17,19 @@ class TImgCustom {
   virtual bool LoadFile(const std::string& FileName, Bitmap& bitmap) = 0;
   // True when this plug-in reads the file.
   virtual bool CanLoad(const std::string& FileName) = 0;
+
+  // Reads the file for a thumbnail box of Width x Height. A plug-in that can decode at
+  // a reduced size may hand back a smaller picture, as long as it still covers the box
+  // (the loader fits it afterwards); orgWidth / orgHeight get the picture's full size.
+  // By default the whole picture through LoadFile.
+  virtual bool LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Width, int Height,
+                             TJPEGPerformance performance, int& orgWidth, int& orgHeight) {
+    (void)Width, (void)Height, (void)performance;
+    if (!LoadFile(FileName, bitmap)) return false;
+    orgWidth = bitmap.Width();
+    orgHeight = bitmap.Height();
+    return true;
+  }
 };
 
 }  // namespace quorvane

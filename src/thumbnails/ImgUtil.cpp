@@ -197,8 +197,15 @@ int TImgUtil::ReadByKind(TImageType kind, const std::string& FileName, int Width
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
     case iitCustom:
-      if (!customPlugin_ || !customPlugin_->LoadFile(FileName, bitmap_)) return -1;
-      Record();
+      if (!customPlugin_) return -1;
+      if (getType_ == igtNormal) {
+        if (!customPlugin_->LoadFile(FileName, bitmap_)) return -1;
+        Record();
+        return 0;
+      }
+      if (!customPlugin_->LoadThumbnail(FileName, bitmap_, Width, Height, performance_, orgWidth_,
+                                        orgHeight_))
+        return -1;
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
     default:

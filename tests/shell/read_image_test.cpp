@@ -12,6 +12,7 @@
 #include "shell/Settings.h"
 #include "support/ChildProcess.h"
 #include "support/TestDir.h"
+#include "thumbnails/ImgUtil.h"
 
 using namespace quorvane;
 using quorvane::test::MaxDifference;
@@ -251,6 +252,9 @@ TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
     EXPECT_TRUE(target.SamePixels(keep));
     EXPECT_FALSE(plugin.LoadFile(path, target));
     EXPECT_TRUE(target.SamePixels(keep));
+    int w = 0, h = 0;
+    EXPECT_FALSE(plugin.LoadThumbnail(path, target, 8, 8, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_TRUE(target.SamePixels(keep));
   };
   // Zero-byte files and missing files of every extension, and of an unknown one.
   for (std::string_view ext : CodecExtensions) {
@@ -367,4 +371,42 @@ TEST_F(ReadImage, PipesNamedLikePicturesAreRefusedWithoutWaiting) {
   std::filesystem::create_directory(dir.file("folder.png"));
   Bitmap bitmap;
   EXPECT_FALSE(ReadImageFile(dir.file("folder.png"), bitmap));
+}
+
+// Thumbnails of JPEG files are decoded at the smallest scale that still covers the box,
+// and the loader still records the full size; other files are read whole.
+TEST_F(ReadImage, ThePluginDecodesJpegThumbnailsAtAReducedScale) {
+  TestDir dir;
+  const Bitmap photo = Gradient(800, 600);
+  const std::vector<uint8_t> jpeg = EncodeJpeg(photo, 90);
+  const std::string path = dir.write("사진 1.jpg", std::string(jpeg.begin(), jpeg.end()));
+  ASSERT_TRUE(CodecSave(dir.file("big.png"), photo, {0, true}));
+
+  TmyImg plugin;
+  Bitmap reduced;
+  int w = 0, h = 0;
+  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 94, 94, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  EXPECT_EQ(reduced.Width(), 200);  // 1/8 would be 75 rows, less than the box
+  EXPECT_EQ(reduced.Height(), 150);
+  // A box of the picture's own size: decoded whole.
+  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 800, 600, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(reduced.Width(), 800);
+
+  TImgUtil loader;
+  loader.SetCustomPlugin(&plugin);
+  for (const std::string& file : {path, dir.file("big.png")}) {
+    SCOPED_TRACE(file);
+    ASSERT_EQ(loader.LoadThumbnail(file, 94, 94, 0), 0);
+    EXPECT_EQ(loader.ImageType(), iitCustom);
+    EXPECT_EQ(loader.OrgWidth(), 800);
+    EXPECT_EQ(loader.OrgHeight(), 600);
+    EXPECT_EQ(loader.Bitmap().Width(), 94);
+    EXPECT_EQ(loader.Bitmap().Height(), 70);
+    // The gradient's corners survive the reduced decode and the shrink.
+    Bitmap whole = photo;
+    ResizeBitmap(whole, 94, 70);
+    EXPECT_LE(MaxDifference(loader.Bitmap(), whole), 12);
+  }
 }
