@@ -34,6 +34,7 @@ class ImgListViewTest : public QObject {
   void renameInPlaceCausesNoRefill();
   void refillsWaitWhileBusy();
   void doubleClickAndEnterGoToTheHost();
+  void reportOptionsAndHotTracking();
 };
 
 void ImgListViewTest::cellsAreLaidOutAndFramedAsSpecified() {
@@ -411,6 +412,70 @@ void ImgListViewTest::refillsWaitWhileBusy() {
   QCOMPARE(view->Count(), 1);
   App().BusyFlag = false;
   QTRY_COMPARE(view->Count(), 2);
+}
+
+void ImgListViewTest::reportOptionsAndHotTracking() {
+  TestDir dir;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.write(name, "x");
+  auto view = ShowGrid(dir.path());
+  QVERIFY(view);
+  view->SetViewStyle(vsReport);
+  view->SetHideSelection(false);
+  view->SetItemIndex(1);
+  QHeaderView* header = view->Header();
+  QTRY_VERIFY(header->isVisible());
+
+  const QRgb base = view->palette().color(QPalette::Base).rgb();
+  const QRgb highlight = view->palette().color(QPalette::Active, QPalette::Highlight).rgb();
+  const QRgb line = view->palette().color(QPalette::Mid).rgb();
+  // Just inside the type column, left of its text.
+  const int typeX = header->sectionViewportPosition(2) + 1;
+  const auto pixel = [&](int x, int y) { return Grab(*view).pixel(x, y); };
+  const QRect row0 = view->visualRect(view->model()->index(0, 0));
+  const QRect row1 = view->visualRect(view->model()->index(1, 0));
+
+  // The selected row is highlighted beyond its name only with RowSelect.
+  QCOMPARE(pixel(typeX, row1.center().y()), base);
+  view->SetRowSelect(true);
+  QTRY_COMPARE(pixel(typeX, row1.center().y()), highlight);
+  // Lines between rows only with GridLines.
+  QCOMPARE(pixel(typeX, row0.bottom()), base);
+  view->SetGridLines(true);
+  QTRY_COMPARE(pixel(typeX, row0.bottom()), line);
+
+  // Without column headers the rows start at the top of the control.
+  const int withHeader = view->viewport()->geometry().top();
+  view->SetShowColumnHeaders(false);
+  QVERIFY(!header->isVisible());
+  QVERIFY(view->viewport()->geometry().top() < withHeader);
+
+  // Hot tracking: the caption under the pointer is drawn in the highlight colour
+  // (underlined); leaving the control ends it.
+  const QRect row2 = view->visualRect(view->model()->index(2, 0));
+  const QRect name = view->visualRect(view->model()->index(2, 0)).adjusted(20, 0, -120, 0);
+  const auto hotPixels = [&] {
+    const QImage image = Grab(*view);
+    int n = 0;
+    for (int y = name.top(); y <= name.bottom(); ++y)
+      for (int x = name.left(); x <= name.right(); ++x) n += image.pixel(x, y) == highlight;
+    return n;
+  };
+  const auto moveTo = [&](QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+  };
+  moveTo(row2.center());
+  QCOMPARE(view->HotItem(), -1);  // off by default
+  QCOMPARE(hotPixels(), 0);
+  view->SetHotTrack(true);
+  moveTo(row2.center() + QPoint(1, 0));
+  QCOMPARE(view->HotItem(), 2);
+  QTRY_VERIFY(hotPixels() > 3);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(view.get(), &leave);
+  QCOMPARE(view->HotItem(), -1);
+  QTRY_COMPARE(hotPixels(), 0);
 }
 
 void ImgListViewTest::doubleClickAndEnterGoToTheHost() {

@@ -289,6 +289,7 @@ void TForm1::BuildPopupMenu() {
 void TForm1::ConfigureGrid() {
   TImgListView& grid = *ImgListView1;
   grid.SetMultiSelect(true);
+  grid.SetFlatScrollBars(true);
   TViewImage& viewImage = grid.ViewImage();
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);

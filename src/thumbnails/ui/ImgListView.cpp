@@ -142,6 +142,56 @@ void TImgListView::SetViewStyle(TViewStyle value) {
   viewport()->update();
 }
 
+void TImgListView::SetShowColumnHeaders(bool value) {
+  if (value == showColumnHeaders_) return;
+  showColumnHeaders_ = value;
+  UpdateHeader();
+}
+
+void TImgListView::SetGridLines(bool value) {
+  if (value == gridLines_) return;
+  gridLines_ = value;
+  viewport()->update();
+}
+
+void TImgListView::SetRowSelect(bool value) {
+  if (value == rowSelect_) return;
+  rowSelect_ = value;
+  viewport()->update();
+}
+
+void TImgListView::SetHotTrack(bool value) {
+  if (value == hotTrack_) return;
+  hotTrack_ = value;
+  setMouseTracking(value);
+  SetHotItem(-1);
+}
+
+void TImgListView::SetHotItem(int index) {
+  if (index == hotItem_) return;
+  if (hotItem_ >= 0 && hotItem_ < Count()) update(model_->index(hotItem_));
+  hotItem_ = index;
+  if (hotItem_ >= 0) update(model_->index(hotItem_));
+}
+
+void TImgListView::SetFlatScrollBars(bool value) {
+  if (value == flatScrollBars_) return;
+  flatScrollBars_ = value;
+  // A plain groove in the view's colour and a flat handle; the arrow buttons go.
+  const QString flat = QStringLiteral(
+      "QScrollBar { background: palette(base); border: none; margin: 0; }"
+      "QScrollBar:vertical { width: 14px; }"
+      "QScrollBar:horizontal { height: 14px; }"
+      "QScrollBar::handle { background: palette(mid); border: none; }"
+      "QScrollBar::handle:hover { background: palette(dark); }"
+      "QScrollBar::handle:vertical { min-height: 24px; margin: 2px 3px; }"
+      "QScrollBar::handle:horizontal { min-width: 24px; margin: 3px 2px; }"
+      "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
+  for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+    bar->setStyleSheet(value ? flat : QString());
+}
+
 void TImgListView::SetSortType(TSortTypeEx value) {
   if (value == folder_.SortType()) return;
   folder_.SetSortType(value);
@@ -385,6 +435,7 @@ void TImgListView::CancelAllJobs() { jobs_->CancelAll(); }
 
 void TImgListView::ItemsCleared() {
   dropTarget_ = -1;
+  hotItem_ = -1;
   model_->Reset(0);
 }
 
@@ -622,7 +673,7 @@ void TImgListView::ApplyLayout() {
 }
 
 void TImgListView::UpdateHeader() {
-  const bool report = viewStyle_ == vsReport;
+  const bool report = viewStyle_ == vsReport && showColumnHeaders_;
   header_->setVisible(report);
   const int height = report ? header_->sizeHint().height() : 0;
   setViewportMargins(0, height, 0, 0);

@@ -97,6 +97,25 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool MultiSelect() const { return multiSelect_; }
   void SetMultiSelect(bool value);
 
+  // The report style's column header is shown (true).
+  bool ShowColumnHeaders() const { return showColumnHeaders_; }
+  void SetShowColumnHeaders(bool value);
+  // The report style draws lines between rows and between columns (false).
+  bool GridLines() const { return gridLines_; }
+  void SetGridLines(bool value);
+  // The report style highlights a selected row across every column, not just its name
+  // (false).
+  bool RowSelect() const { return rowSelect_; }
+  void SetRowSelect(bool value);
+  // The caption of the item under the mouse pointer is underlined in the highlight
+  // colour (false).
+  bool HotTrack() const { return hotTrack_; }
+  void SetHotTrack(bool value);
+  int HotItem() const { return hotItem_; }  // -1 when none
+  // Flat scroll bars: a plain groove and handle without arrow buttons (false).
+  bool FlatScrollBars() const { return flatScrollBars_; }
+  void SetFlatScrollBars(bool value);
+
   // ---- the folder and its items ----
   bool OpenFolder(const std::string& path);
   bool UpOneLevel();
@@ -215,6 +234,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
@@ -252,6 +272,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void SetDropTarget(int index);
   void DragAutoScroll();
   void UpdateHeader();
+  void SetHotItem(int index);
 
   TQtShellPlatform platform_;
   TQtIconProvider iconProvider_;
@@ -270,6 +291,12 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool hideSelection_ = true;
   bool readOnly_ = false;
   bool multiSelect_ = false;
+  bool showColumnHeaders_ = true;
+  bool gridLines_ = false;
+  bool rowSelect_ = false;
+  bool hotTrack_ = false;
+  bool flatScrollBars_ = false;
+  int hotItem_ = -1;
   bool paused_ = false;
   bool refilling_ = false;
   bool internalChange_ = false;  // the view's own selection changes pass unasked

@@ -127,9 +127,10 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
 }
 
 void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewItem& option,
-                                    const QString& text, const QRect& rect, bool highlighted,
-                                    bool current, Qt::Alignment align, bool wrap) const {
+                                    const QString& text, const QRect& rect, CaptionLook look,
+                                    Qt::Alignment align, bool wrap) const {
   if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
+  const bool highlighted = look.highlighted;
   const QFontMetrics metrics = view_.fontMetrics();
   QStringList lines;
   if (wrap) {
@@ -167,9 +168,12 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
   const QRect bounds(left - 2, top, widest + 4, height);
   const QPalette& palette = view_.palette();
   if (highlighted) painter.fillRect(bounds, palette.color(QPalette::Active, QPalette::Highlight));
-  painter.setPen(
-      palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text));
-  painter.setFont(view_.font());
+  painter.setPen(palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText
+                                                 : look.hot ? QPalette::Highlight
+                                                            : QPalette::Text));
+  QFont font = view_.font();
+  font.setUnderline(look.hot);
+  painter.setFont(font);
   for (int i = 0; i < lines.size(); ++i) {
     const int w = metrics.horizontalAdvance(lines[i]);
     int x = left;
@@ -177,7 +181,7 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
     if (align & Qt::AlignRight) x = rect.right() - 1 - w;
     painter.drawText(QPoint(x, top + i * metrics.height() + metrics.ascent()), lines[i]);
   }
-  if (current && view_.hasFocus()) {
+  if (look.current && view_.hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(&view_);
     focus.rect = bounds;
@@ -186,19 +190,32 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
   }
 }
 
-void TImgListDelegate::PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
-                                          const QModelIndex& index) const {
+void TImgListDelegate::PaintReportRow(QPainter& painter, const QStyleOptionViewItem& option,
+                                      const QModelIndex& index, bool highlighted) const {
   const QHeaderView* header = view_.Header();
   if (!header) return;
   const QRect r = option.rect;
   const QAbstractItemModel* model = index.model();
+  const bool wholeRow = highlighted && view_.RowSelect();
   for (int column = TImgListModel::ColSize; column < TImgListModel::ColumnCount; ++column) {
     const int x = r.left() + header->sectionPosition(column);
-    const QRect cell(x + 4, r.top(), header->sectionSize(column) - 8, r.height());
+    const QRect section(x, r.top(), header->sectionSize(column), r.height());
+    if (wholeRow)
+      painter.fillRect(section, view_.palette().color(QPalette::Active, QPalette::Highlight));
     const QModelIndex at = model->index(index.row(), column);
     const auto align = Qt::Alignment(model->data(at, Qt::TextAlignmentRole).toInt());
-    PaintCaption(painter, option, model->data(at, Qt::DisplayRole).toString(), cell, false, false,
+    PaintCaption(painter, option, model->data(at, Qt::DisplayRole).toString(),
+                 section.adjusted(4, 0, -4, 0), {wholeRow, false, false},
                  align & Qt::AlignHorizontal_Mask, false);
+  }
+  if (view_.GridLines()) {
+    painter.setPen(view_.palette().color(QPalette::Mid));
+    const int right = r.left() + header->length() - 1;
+    painter.drawLine(r.left(), r.bottom(), right, r.bottom());
+    for (int column = 0; column < TImgListModel::ColumnCount; ++column) {
+      const int x = r.left() + header->sectionPosition(column) + header->sectionSize(column) - 1;
+      painter.drawLine(x, r.top(), x, r.bottom());
+    }
   }
 }
 
@@ -209,13 +226,21 @@ void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   if (!item || index.column() != 0) return;
   painter->save();
   const bool highlighted = view_.Highlighted(index.row());
-  const bool current = view_.currentIndex().row() == index.row();
+  const bool report = view_.ViewStyle() == vsReport;
+  const CaptionLook look{highlighted, view_.currentIndex().row() == index.row(),
+                         view_.HotTrack() && view_.HotItem() == index.row()};
+  if (report && highlighted && view_.RowSelect()) {
+    // The name column is highlighted in full, behind its icon and text.
+    const QRect name = TextRect(option.rect);
+    painter->fillRect(QRect(QPoint(option.rect.left(), name.top()), name.bottomRight()),
+                      view_.palette().color(QPalette::Active, QPalette::Highlight));
+  }
   PaintImage(*painter, *item, ImageRect(option.rect), highlighted);
   const QString text = index.data(Qt::DisplayRole).toString();
   const bool iconStyle = view_.ViewStyle() == vsIcon;
-  PaintCaption(*painter, option, text, TextRect(option.rect), highlighted, current,
+  PaintCaption(*painter, option, text, TextRect(option.rect), look,
                iconStyle ? Qt::AlignHCenter : Qt::AlignLeft, iconStyle);
-  if (view_.ViewStyle() == vsReport) PaintReportColumns(*painter, option, index);
+  if (report) PaintReportRow(*painter, option, index, highlighted);
   painter->restore();
 }
 

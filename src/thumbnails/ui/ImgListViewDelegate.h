@@ -41,11 +41,16 @@ class TImgListDelegate : public QStyledItemDelegate {
 
  private:
   void PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect, bool highlighted) const;
+  struct CaptionLook {
+    bool highlighted = false;
+    bool current = false;  // carries the focus rectangle
+    bool hot = false;      // under the pointer with HotTrack
+  };
   void PaintCaption(QPainter& painter, const QStyleOptionViewItem& option, const QString& text,
-                    const QRect& rect, bool highlighted, bool current, Qt::Alignment align,
-                    bool wrap) const;
-  void PaintReportColumns(QPainter& painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const;
+                    const QRect& rect, CaptionLook look, Qt::Alignment align, bool wrap) const;
+  // The report style's other columns, the row highlight of RowSelect and GridLines.
+  void PaintReportRow(QPainter& painter, const QStyleOptionViewItem& option,
+                      const QModelIndex& index, bool highlighted) const;
   int ImageSide() const;  // the icon square in the icon styles
 
   TImgListView& view_;

@@ -71,6 +71,7 @@ void TImgListView::mousePressEvent(QMouseEvent* e) {
 }
 
 void TImgListView::mouseMoveEvent(QMouseEvent* e) {
+  if (hotTrack_) SetHotItem(indexAt(e->position().toPoint()).row());
   const bool left = dragState_ == DragState::LeftPressed;
   const bool right = dragState_ == DragState::RightPressed;
   if (left || right) {
@@ -90,6 +91,11 @@ void TImgListView::mouseMoveEvent(QMouseEvent* e) {
     }
   }
   QListView::mouseMoveEvent(e);
+}
+
+void TImgListView::leaveEvent(QEvent* e) {
+  SetHotItem(-1);
+  QListView::leaveEvent(e);
 }
 
 void TImgListView::mouseReleaseEvent(QMouseEvent* e) {
