@@ -25,7 +25,7 @@ PACKAGES="
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
-  xdg-utils
+  xdg-utils desktop-file-utils
   qt6-qpa-plugins xvfb xdotool
 "
 

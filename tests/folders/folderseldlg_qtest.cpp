@@ -5,6 +5,7 @@
 
 #include "folders/FolderTreeFixture.h"
 #include "folders/ui/folderseldlg.h"
+#include "support/CaptionCheck.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -33,8 +34,10 @@ class FolderSelectTest : public QObject {
 void FolderSelectTest::formAndControls() {
   Tfoldersel dlg;
   QCOMPARE(dlg.windowTitle(), QStringLiteral("폴더 선택"));
-  QCOMPARE(dlg.size(), QSize(313, 214));
-  QCOMPARE(dlg.Panel1->height(), 169);
+  // The client area of 313 x 214 lies below the caption strip.
+  const int strip = TGradientCaption::kDefaultHeight;
+  QCOMPARE(dlg.size(), QSize(313, 214 + strip));
+  QCOMPARE(dlg.Panel1->geometry(), QRect(0, strip, 313, 169));
   QCOMPARE(dlg.OKBtn->text(), QStringLiteral("확인"));
   QCOMPARE(dlg.CancelBtn->text(), QStringLiteral("취소"));
   QVERIFY(dlg.OKBtn->isDefault());
@@ -42,7 +45,8 @@ void FolderSelectTest::formAndControls() {
   QCOMPARE(dlg.FolderTree1->FolderOptions(), SFolderOption(foNetworkNeighborhood));
   QCOMPARE(dlg.FolderTree1->indentation(), 19);
   QVERIFY(dlg.Edit1->geometry().bottom() < dlg.FolderTree1->geometry().top());
-  QVERIFY(dlg.OKBtn->geometry().top() >= 169);
+  QVERIFY(dlg.OKBtn->geometry().top() >= strip + 169);
+  QCOMPARE(CaptionProblem(dlg), QString());
 }
 
 void FolderSelectTest::showingSelectsThePathAndOkReturnsTheEditedText() {

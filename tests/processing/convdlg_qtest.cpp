@@ -10,6 +10,7 @@
 #include "processing/ConvertTestHelpers.h"
 #include "processing/ui/convdlg.h"
 #include "shell/ui/WorkerThread.h"
+#include "support/CaptionCheck.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -85,6 +86,7 @@ void ConvertDialogTest::failureKeepsTheDialogOpen() {
   QTRY_COMPARE_WITH_TIMEOUT(dlg.Label4->text(), QStringLiteral("Error(s) : 1"), 20000);
   QTRY_VERIFY(!dlg.TranThread->Running());
   QVERIFY(dlg.isVisible());
+  QCOMPARE(CaptionProblem(dlg), QString());
   const QStringList lines = MemoLines(dlg);
   QCOMPARE(lines.size(), 5);
   QVERIFY(lines[2].endsWith(QStringLiteral("깨진.png(2/3)")));

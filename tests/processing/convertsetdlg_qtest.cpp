@@ -11,6 +11,7 @@
 
 #include "processing/DlgTestHelpers.h"
 #include "processing/ui/convertsetdlg.h"
+#include "support/CaptionCheck.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -57,7 +58,8 @@ void ConvertSettingsTest::textsAndDefaults() {
   QCOMPARE(dlg.TrackBar1->maximum(), 100);
   QCOMPARE(dlg.TrackBar1->value(), 80);
   QVERIFY(dlg.CheckBox1->isChecked());
-  QVERIFY(dlg.width() >= 313 && dlg.height() >= 206);
+  QVERIFY(dlg.width() >= 313 && dlg.height() >= 206 + TGradientCaption::kDefaultHeight);
+  QCOMPARE(CaptionProblem(dlg), QString());
 }
 
 void ConvertSettingsTest::qualityField() {

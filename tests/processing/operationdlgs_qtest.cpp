@@ -23,6 +23,7 @@
 #include "processing/ui/rotatedlg.h"
 #include "processing/ui/turnFlipDlg.h"
 #include "shell/ui/WorkerThread.h"
+#include "support/CaptionCheck.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -36,6 +37,7 @@ class OperationDialogsTest : public QObject {
   void resizeFocusSelectsTheMode();
   void resizeColourSwatch();
   void formatListAndOk();
+  void everyDialogCarriesItsCaption();
   void turnFlipPreviewFollowsTheChoice();
   void unreadableFileLeavesThePreviewEmpty();
   void previewsOnlyShrink();
@@ -260,6 +262,17 @@ void OperationDialogsTest::formatListAndOk() {
   TRotatedlg1 rotate;
   QCOMPARE(rotate.TargetExt, std::string(".jpg"));
   QCOMPARE(ExecWith(rotate, [&] { PressKey(rotate.OKBtn, Qt::Key_Escape); }), 2);
+}
+
+void OperationDialogsTest::everyDialogCarriesItsCaption() {
+  TResizedlg1 resize;
+  TTurnFlipDlg1 turn;
+  TRotatedlg1 rotate;
+  TbmpColordlg colour;
+  TGCorrect gamma;
+  for (QDialog* dlg : std::initializer_list<QDialog*>{&resize, &turn, &rotate, &colour, &gamma})
+    QVERIFY2(CaptionProblem(*dlg).isEmpty(),
+             qPrintable(dlg->windowTitle() + ": " + CaptionProblem(*dlg)));
 }
 
 void OperationDialogsTest::turnFlipPreviewFollowsTheChoice() {

@@ -26,6 +26,11 @@ TEST(Program, InstalledTreeConvertsAndFindsItsHelperAfterAMove) {
        {"/bin/quorvane", "/bin/quorvane-convert", "/libexec/quorvane/quorvane-codec",
         "/share/applications/quorvane.desktop", "/share/icons/hicolor/scalable/apps/quorvane.svg"})
     EXPECT_EQ(::access((prefix + file).c_str(), R_OK), 0) << file;
+  // The menu entry is one the desktop accepts.
+  if (RunCommand("command -v desktop-file-validate >/dev/null") == 0)
+    EXPECT_EQ(RunCommand("desktop-file-validate " +
+                         ShellQuote(prefix + "/share/applications/quorvane.desktop")),
+              0);
 
   // Moved as a whole, the tree still works: nothing points back into the build.
   const std::string moved = dir.file("옮긴 곳");

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "folders/ui/FolderTree.h"
+#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 
@@ -50,6 +51,7 @@ Tfoldersel::Tfoldersel(QWidget* parent) : QDialog(parent) {
   connect(OKBtn, &QPushButton::clicked, this, &Tfoldersel::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
   FolderTree1->SetActive(true);
+  AddGradientCaption(this);
 }
 
 void Tfoldersel::showEvent(QShowEvent* event) {

@@ -15,6 +15,7 @@
 
 #include "processing/ConvertParams.h"
 #include "processing/ui/PreviewBox.h"
+#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 
@@ -59,6 +60,7 @@ void TOperationDlg::FinishLayout(QLayout* layout, int width, int height) {
   setLayout(layout);
   const QSize needed = layout->minimumSize();
   setFixedSize(std::max(width, needed.width()), std::max(height, needed.height()));
+  AddGradientCaption(this);
 }
 
 void TPreviewDlg::LayOutPreviewDialog(QWidget* settings, int settingsStretch, QGroupBox* format,

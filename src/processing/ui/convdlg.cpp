@@ -14,6 +14,7 @@
 
 #include "shell/OpenIL.h"
 #include "shell/ui/WorkerThread.h"
+#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 
@@ -49,6 +50,7 @@ TConvertDlg::TConvertDlg(QWidget* parent, ConvertIO* io) : QDialog(parent), engi
   layout->addWidget(Memo1, 1);
   layout->addLayout(buttons);
   setFixedSize(440, 320);
+  AddGradientCaption(this);
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(400);

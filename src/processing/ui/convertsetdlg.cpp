@@ -13,6 +13,7 @@
 
 #include "processing/ui/NumberField.h"
 #include "shell/ExifOptions.h"
+#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 
@@ -71,6 +72,7 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
   const QSize needed = layout->minimumSize();
   setFixedSize(std::max(313, needed.width()), std::max(206, needed.height()));
+  AddGradientCaption(this);
 
   connect(TrackBar1, &QSlider::valueChanged, this, &TConvertset::TrackBar1Change);
   TrackBarRules rules;
