@@ -7,7 +7,8 @@
 #   first screen  quorvane: "trace: first-screen" (every visible cell has its thumbnail)
 #   all           quorvane: the stored result number $COUNT; the grid makes thumbnails
 #                 of painted cells only, so the driver pages down to the end right after
-#                 the first screen (one Page_Down every $PAGE_MS ms, then End)
+#                 the first screen (one Page_Down every $PAGE_MS ms, then End;
+#                 faster than thumbnails are made, so the paging never holds them up)
 #   key repaint   quorvane: Left presses while the queue is working; time from the key
 #                 event's X server time stamp to the end of the grid's next paint
 #   peers         time until the thumbnail cache under their HOME holds the number of
@@ -22,7 +23,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 COUNT=${COUNT:-500}
 DISPLAY_NUM=${DISPLAY_NUM:-77}
 PEERS=${PEERS:-1}
-PAGE_MS=${PAGE_MS:-60}
+PAGE_MS=${PAGE_MS:-20}
 LEFT_SAMPLES=${LEFT_SAMPLES:-10}
 photos=${BENCH_PHOTOS:-/tmp/quorvane-bench-photos}
 build=${BUILD:-$here/build-release}
