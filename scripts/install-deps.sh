@@ -27,6 +27,7 @@ PACKAGES="
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils desktop-file-utils
   qt6-qpa-plugins xvfb xdotool
+  dbus-daemon at-spi2-core python3-pyatspi
 "
 
 missing=""
