@@ -16,8 +16,7 @@ inline QString CaptionProblem(QWidget& window) {
   const bool wasVisible = window.isVisible();
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return QStringLiteral("not shown");
-  const auto* caption =
-      window.findChild<TGradientCaption*>(QString(), Qt::FindDirectChildrenOnly);
+  const auto* caption = window.findChild<TGradientCaption*>(QString(), Qt::FindDirectChildrenOnly);
   QString problem;
   if (!caption)
     problem = QStringLiteral("no caption strip");

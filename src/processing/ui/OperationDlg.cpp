@@ -10,12 +10,11 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/ui/GradientCaption.h"
 #include "processing/ConvertParams.h"
 #include "processing/ui/PreviewBox.h"
-#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 

@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/ui/GradientCaption.h"
 #include "shell/OpenIL.h"
 #include "shell/ui/WorkerThread.h"
-#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 

@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/ui/GradientCaption.h"
 #include "processing/ui/NumberField.h"
 #include "shell/ExifOptions.h"
-#include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
 

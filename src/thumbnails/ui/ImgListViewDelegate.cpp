@@ -169,8 +169,8 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
   const QPalette& palette = view_.palette();
   if (highlighted) painter.fillRect(bounds, palette.color(QPalette::Active, QPalette::Highlight));
   painter.setPen(palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText
-                                                 : look.hot ? QPalette::Highlight
-                                                            : QPalette::Text));
+                                                 : look.hot  ? QPalette::Highlight
+                                                             : QPalette::Text));
   QFont font = view_.font();
   font.setUnderline(look.hot);
   painter.setFont(font);
