@@ -171,9 +171,13 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
   painter.setPen(palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText
                                                  : look.hot  ? QPalette::Highlight
                                                              : QPalette::Text));
-  QFont font = view_.font();
-  font.setUnderline(look.hot);
-  painter.setFont(font);
+  if (look.hot) {
+    QFont underlined = view_.font();
+    underlined.setUnderline(true);
+    painter.setFont(underlined);
+  } else {
+    painter.setFont(view_.font());
+  }
   for (int i = 0; i < lines.size(); ++i) {
     const int w = metrics.horizontalAdvance(lines[i]);
     int x = left;
