@@ -15,28 +15,16 @@ if [ "${QUORVANE_E2E_INNER:-}" != 1 ]; then
   QUORVANE_E2E_INNER=1 exec dbus-run-session -- bash "$0" "$@" 2>&1
 fi
 
-work=$(mktemp -d /tmp/quorvane-a11y.XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-unset WAYLAND_DISPLAY
+# shellcheck source=virtual_display.bash
+. "$here/virtual_display.bash"
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 home="$work/민지 home"
 mkdir -p "$home/여행 사진"
 printf 'P3\n1 1\n255\n200 30 30\n' >"$work/p.ppm"
 convert "$work/p.ppm" -scale 4000% "$home/사진 1.jpg"
 
-HOME=$home QUORVANE_NO_MODAL=1 "$bin" >"$work/log" 2>&1 &
+HOME=$home "$bin" >"$work/log" 2>&1 &
 pids+=($!)
 if "$python" "$here/accessibility_check.py" "$home"; then
   echo "PASS: the program reads and works through the accessibility bus"

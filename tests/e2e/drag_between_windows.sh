@@ -10,22 +10,8 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null || {
   echo "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)"
   exit 77
 }
-work=$(mktemp -d /tmp/quorvane-drag.XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display") QUORVANE_NO_MODAL=1 QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
+# shellcheck source=virtual_display.bash
+. "$(dirname "$0")/virtual_display.bash"
 
 from="$work/from"
 to="$work/to"
