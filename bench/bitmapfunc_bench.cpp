@@ -6,8 +6,8 @@
 #include <random>
 
 #include "processing/bitmapfunc.h"
-#include "shell/Bitmap.h"
-#include "shell/StopSource.h"
+#include "imaging/Bitmap.h"
+#include "platform/StopSource.h"
 
 using namespace quorvane;
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/CodecClient.h"
-#include "shell/OpenIL.h"
+#include "imaging/CodecClient.h"
+#include "imaging/OpenIL.h"
 
 using namespace quorvane;
 

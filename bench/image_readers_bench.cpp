@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "processing/GIFReader.h"
-#include "shell/BmpFile.h"
-#include "shell/OpenIL.h"
+#include "imaging/GIFReader.h"
+#include "imaging/BmpFile.h"
+#include "imaging/OpenIL.h"
 
 using namespace quorvane;
 

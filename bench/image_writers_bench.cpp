@@ -14,7 +14,7 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "shell/JpegCodec.h"
+#include "imaging/JpegCodec.h"
 
 using namespace quorvane;
 

@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "thumbnails/ui/ImgListView.h"
 
 namespace fs = std::filesystem;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/ExifOptions.h"
-#include "shell/JpegCodec.h"
+#include "imaging/ExifOptions.h"
+#include "imaging/JpegCodec.h"
 #include "thumbnails/ImgUtil.h"
 
 namespace {

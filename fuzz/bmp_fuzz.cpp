@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/BmpFile.h"
+#include "imaging/BmpFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvane::Bitmap out;

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "processing/GIFReader.h"
+#include "imaging/GIFReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvane::Bitmap out;

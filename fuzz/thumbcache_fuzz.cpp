@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/JpegCodec.h"
+#include "imaging/JpegCodec.h"
 #include "thumbnails/Thumb.h"
 #include "thumbnails/ThumbFormat.h"
 

@@ -21,6 +21,9 @@ PACKAGES="
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libgif-dev libdeflate-dev
   libexiv2-dev libimage-exiftool-perl
+  libtiff-dev libtiff-tools netpbm
+  libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp
+  libjxl-dev libjxl-tools libraw-dev libraw-bin liblcms2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES

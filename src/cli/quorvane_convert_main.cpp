@@ -13,7 +13,7 @@
 #include "cli/ParallelConvert.h"
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOptions.h"
-#include "shell/OpenIL.h"
+#include "imaging/OpenIL.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

@@ -14,9 +14,9 @@
 #include <system_error>
 
 #include "processing/ConvertOps.h"
-#include "processing/Orient.h"
-#include "shell/ExifMeta.h"
-#include "shell/FileNames.h"
+#include "imaging/Orient.h"
+#include "imaging/ExifMeta.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

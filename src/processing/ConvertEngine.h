@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "processing/ConvertParams.h"
-#include "shell/Bitmap.h"
-#include "shell/OpenIL.h"
-#include "shell/StopSource.h"
+#include "imaging/Bitmap.h"
+#include "imaging/OpenIL.h"
+#include "platform/StopSource.h"
 
 namespace quorvane {
 

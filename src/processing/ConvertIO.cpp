@@ -7,9 +7,9 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "shell/FileNames.h"
-#include "shell/JpegCodec.h"
-#include "shell/ReadImage.h"
+#include "platform/FileNames.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/ReadImage.h"
 
 namespace quorvane {
 

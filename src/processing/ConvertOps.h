@@ -18,8 +18,8 @@
 #include <functional>
 
 #include "processing/ConvertParams.h"
-#include "shell/Bitmap.h"
-#include "shell/StopSource.h"
+#include "imaging/Bitmap.h"
+#include "platform/StopSource.h"
 
 namespace quorvane {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <utility>
 
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

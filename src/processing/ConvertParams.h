@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/ExifOptions.h"
-#include "shell/TColor.h"
+#include "imaging/ExifOptions.h"
+#include "imaging/TColor.h"
 
 namespace quorvane {
 

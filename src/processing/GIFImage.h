@@ -12,7 +12,7 @@
 
 #include "processing/GIFCodeStream.h"
 #include "processing/GIFQuantize.h"
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

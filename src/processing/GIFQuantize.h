@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

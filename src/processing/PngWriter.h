@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -15,8 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/Bitmap.h"
-#include "shell/StopSource.h"
+#include "imaging/Bitmap.h"
+#include "imaging/BitmapTurns.h"
+#include "platform/StopSource.h"
 
 namespace quorvane {
 
@@ -25,17 +26,6 @@ constexpr int ClampByte(int64_t value) { return value < 0 ? 0 : value > 255 ? 25
 constexpr int ClampRange(int value, int low, int high) {
   return value > high ? high : value < low ? low : value;
 }
-
-// Destination = source mirrored left-right. The destination is sized to the source and
-// starts white. Stop check after each row.
-bool MirrorBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
-// Destination = source upside down. Sized like MirrorBitmap. Stop check after each row.
-bool FlipBitmap(const Bitmap& source, Bitmap& dest, const StopSource* stop);
-// Destination = source turned 90 degrees clockwise: H wide, W high, starts white.
-// Stop check after each source row.
-bool TurnBitmapRight(const Bitmap& source, Bitmap& dest, const StopSource* stop);
-// Destination = source turned 90 degrees counter-clockwise. Stop check after each source row.
-bool TurnBitmapLeft(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 
 // Bilinear resampling of the whole source into the destination, which the caller has
 // already sized. Fixed point with 15 fraction bits. Throws BitmapError when either

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/LittleEndian.h"
-#include "shell/BmpFile.h"
+#include "imaging/BmpFile.h"
 
 namespace quorvane {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/TColor.h"
+#include "imaging/TColor.h"
 
 namespace quorvane {
 

@@ -6,8 +6,8 @@
 #include <exception>
 #include <utility>
 
-#include "processing/Orient.h"
-#include "shell/FileNames.h"
+#include "imaging/Orient.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "shell/Bitmap.h"
-#include "shell/ExifMeta.h"
-#include "shell/JpegCodec.h"
-#include "thumbnails/ImgResize.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ExifMeta.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/ImgResize.h"
 
 namespace quorvane {
 

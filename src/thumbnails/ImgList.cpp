@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "thumbnails/ImgResize.h"
+#include "imaging/ImgResize.h"
 
 namespace quorvane {
 

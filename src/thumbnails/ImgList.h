@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "shell/Bitmap.h"
-#include "shell/TColor.h"
+#include "imaging/Bitmap.h"
+#include "imaging/TColor.h"
 
 namespace quorvane {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "shell/Bitmap.h"
-#include "shell/TColor.h"
+#include "imaging/Bitmap.h"
+#include "imaging/TColor.h"
 
 namespace quorvane {
 

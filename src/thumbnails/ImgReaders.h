@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "thumbnails/ImgList.h"
 #include "thumbnails/ImgUtil.h"
 #include "thumbnails/ViewImage.h"

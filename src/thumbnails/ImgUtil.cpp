@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "shell/BmpFile.h"
-#include "shell/FileNames.h"
+#include "imaging/BmpFile.h"
+#include "platform/FileNames.h"
 #include "thumbnails/ImgExif.h"
 #include "thumbnails/ImgReaders.h"
 
@@ -46,12 +46,6 @@ bool IsIconKind(TImageType kind) {
     default:
       return false;
   }
-}
-
-int JpegDecodeScale(int w, int h, int Width, int Height) {
-  for (int scale : {8, 4, 2})
-    if (h / scale >= Height && w / scale >= Width) return scale;
-  return 1;
 }
 
 TImgUtil::TImgUtil() = default;

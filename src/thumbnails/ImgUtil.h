@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "shell/Bitmap.h"
-#include "shell/JpegCodec.h"
-#include "shell/TColor.h"
-#include "thumbnails/ImgCustom.h"
+#include "imaging/Bitmap.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/TColor.h"
+#include "imaging/ImgCustom.h"
 #include "thumbnails/ImgPlatform.h"
-#include "thumbnails/ImgResize.h"
+#include "imaging/ImgResize.h"
 #include "thumbnails/SPlugin.h"
 #include "thumbnails/Thumb.h"
 
@@ -41,10 +41,6 @@ enum TImageType {
 
 // Kinds drawn as the file's icon, never decoded.
 bool IsIconKind(TImageType kind);
-
-// The JPEG decode scale denominator (1, 2, 4 or 8) for a w x h picture and a
-// Width x Height box: the smallest picture that still covers the box.
-int JpegDecodeScale(int w, int h, int Width, int Height);
 
 class TImgUtil {
  public:

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "platform/FileIO.h"
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 #include "thumbnails/DibConvert.h"
 
 namespace quorvane {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace quorvane {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 #include "thumbnails/ImgShare.h"
 
 namespace quorvane {

@@ -12,7 +12,7 @@
 #include <set>
 
 #include "platform/FileIO.h"
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "shell/OpenIL.h"
-#include "shell/ReadImage.h"
+#include "imaging/OpenIL.h"
+#include "imaging/ReadImage.h"
 #include "shell/Settings.h"
 #include "support/DamagedFiles.h"
 #include "support/TestDir.h"

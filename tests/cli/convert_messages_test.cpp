@@ -13,7 +13,7 @@
 
 #include "cli/CliRunner.h"
 #include "processing/ConvertTestHelpers.h"
-#include "shell/ReadImage.h"
+#include "imaging/ReadImage.h"
 #include "support/ChildProcess.h"
 
 namespace quorvane::test {

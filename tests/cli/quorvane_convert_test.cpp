@@ -9,7 +9,7 @@
 
 #include "cli/CliRunner.h"
 #include "processing/ConvertTestHelpers.h"
-#include "shell/ReadImage.h"
+#include "imaging/ReadImage.h"
 
 namespace quorvane::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "processing/ConvertEngine.h"
-#include "shell/BmpFile.h"
-#include "shell/FileNames.h"
-#include "shell/OpenIL.h"
+#include "imaging/BmpFile.h"
+#include "platform/FileNames.h"
+#include "imaging/OpenIL.h"
 #include "support/TestDir.h"
 
 namespace quorvane::test {

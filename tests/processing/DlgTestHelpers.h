@@ -8,8 +8,8 @@
 #include <string>
 
 #include "processing/ui/NumberField.h"
-#include "shell/Bitmap.h"
-#include "shell/BmpFile.h"
+#include "imaging/Bitmap.h"
+#include "imaging/BmpFile.h"
 #include "support/TestDir.h"
 
 namespace quorvane::test {

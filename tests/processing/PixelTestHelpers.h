@@ -8,8 +8,8 @@
 #include <random>
 
 #include "processing/bitmapfunc.h"
-#include "shell/Bitmap.h"
-#include "shell/StopSource.h"
+#include "imaging/Bitmap.h"
+#include "platform/StopSource.h"
 
 namespace quorvane::test {
 

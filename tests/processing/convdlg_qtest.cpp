@@ -9,7 +9,7 @@
 
 #include "processing/ConvertTestHelpers.h"
 #include "processing/ui/convdlg.h"
-#include "shell/ui/WorkerThread.h"
+#include "platform/ui/WorkerThread.h"
 #include "support/CaptionCheck.h"
 
 using namespace quorvane;

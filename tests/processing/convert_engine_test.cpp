@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "processing/ConvertTestHelpers.h"
-#include "shell/ReadImage.h"
+#include "imaging/ReadImage.h"
 #include "support/ChildProcess.h"
 
 namespace quorvane::test {

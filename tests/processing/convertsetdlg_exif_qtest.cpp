@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "processing/ui/convertsetdlg.h"
-#include "shell/ExifOptions.h"
+#include "imaging/ExifOptions.h"
 
 using namespace quorvane;
 

@@ -16,7 +16,7 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "shell/ReadImage.h"
+#include "imaging/ReadImage.h"
 #include "support/TestDir.h"
 
 namespace quorvane::test {

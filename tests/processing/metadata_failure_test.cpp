@@ -8,7 +8,7 @@
 
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertTestHelpers.h"
-#include "shell/ReadImage.h"
+#include "imaging/ReadImage.h"
 #include "support/ExifSamples.h"
 
 using namespace quorvane;

@@ -8,7 +8,7 @@
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOptions.h"
 #include "processing/ConvertTestHelpers.h"
-#include "shell/ExifLibrary.h"
+#include "imaging/ExifLibrary.h"
 #include "support/ExifSamples.h"
 
 using namespace quorvane;

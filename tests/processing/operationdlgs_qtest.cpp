@@ -22,7 +22,7 @@
 #include "processing/ui/resizedlg.h"
 #include "processing/ui/rotatedlg.h"
 #include "processing/ui/turnFlipDlg.h"
-#include "shell/ui/WorkerThread.h"
+#include "platform/ui/WorkerThread.h"
 #include "support/CaptionCheck.h"
 
 using namespace quorvane;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "shell/BmpFile.h"
-#include "shell/ReadImage.h"
+#include "imaging/BmpFile.h"
+#include "imaging/ReadImage.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;

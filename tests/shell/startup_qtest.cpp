@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "shell/MyImg.h"
-#include "shell/OpenIL.h"
+#include "imaging/MyImg.h"
+#include "imaging/OpenIL.h"
 #include "shell/Settings.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"

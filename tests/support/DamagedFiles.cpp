@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <random>
 
-#include "shell/JpegCodec.h"
-#include "shell/OpenIL.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/OpenIL.h"
 
 namespace quorvane::test {
 

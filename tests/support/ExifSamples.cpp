@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "shell/BmpFile.h"
-#include "shell/FileNames.h"
-#include "shell/JpegCodec.h"
+#include "imaging/BmpFile.h"
+#include "platform/FileNames.h"
+#include "imaging/JpegCodec.h"
 
 namespace quorvane::test {
 

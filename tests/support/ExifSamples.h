@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "support/TestDir.h"
 
 namespace quorvane::test {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/BmpFile.h"
+#include "imaging/BmpFile.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 

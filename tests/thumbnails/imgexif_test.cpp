@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "shell/BmpFile.h"
-#include "shell/ExifOptions.h"
+#include "imaging/BmpFile.h"
+#include "imaging/ExifOptions.h"
 #include "support/ExifSamples.h"
 #include "thumbnails/ImgUtil.h"
 #include "thumbnails/Thumb.h"

@@ -406,11 +406,12 @@ void ImgListViewTest::refillsWaitWhileBusy() {
   auto view = ShowGrid(dir.path());
   QVERIFY(view);
   QCOMPARE(view->Count(), 1);
-  App().BusyFlag = true;
+  bool busy = true;
+  view->IsBusy = [&] { return busy; };
   dir.write("two.txt", "x");
   QTest::qWait(400);
   QCOMPARE(view->Count(), 1);
-  App().BusyFlag = false;
+  busy = false;
   QTRY_COMPARE(view->Count(), 2);
 }
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <map>
 
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 #include "support/TestDir.h"
 #include "support/ChildProcess.h"
 

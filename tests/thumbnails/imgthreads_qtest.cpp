@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "shell/BmpFile.h"
+#include "imaging/BmpFile.h"
 #include "support/TestDir.h"
 #include "thumbnails/ImgShare.h"
 #include "thumbnails/ui/ImgThreads.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "shell/JpegCodec.h"
+#include "imaging/JpegCodec.h"
 #include "support/ChildProcess.h"
 #include "support/TestDir.h"
 

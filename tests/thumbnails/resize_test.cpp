@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "thumbnails/ImgResize.h"
+#include "imaging/ImgResize.h"
 
 namespace quorvane {
 namespace {

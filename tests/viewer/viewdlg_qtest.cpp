@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "shell/BmpFile.h"
-#include "shell/JpegCodec.h"
-#include "shell/OpenIL.h"
+#include "imaging/BmpFile.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/OpenIL.h"
 #include "support/TestDir.h"
 #include "viewer/ui/viewDlg.h"
 

@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <string>
 
-#include "shell/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 class QCheckBox;
 class QComboBox;

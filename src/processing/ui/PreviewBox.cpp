@@ -4,8 +4,8 @@
 #include <QPainter>
 
 #include "processing/bitmapfunc.h"
-#include "shell/ReadImage.h"
-#include "thumbnails/ImgResize.h"
+#include "imaging/ReadImage.h"
+#include "imaging/ImgResize.h"
 
 namespace quorvane {
 

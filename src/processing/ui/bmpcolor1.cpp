@@ -11,7 +11,7 @@
 #include "processing/ConvertOps.h"
 #include "processing/ui/NumberField.h"
 #include "processing/ui/PreviewBox.h"
-#include "shell/OpenIL.h"
+#include "imaging/OpenIL.h"
 
 namespace quorvane {
 

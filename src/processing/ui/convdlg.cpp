@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/GradientCaption.h"
-#include "shell/OpenIL.h"
-#include "shell/ui/WorkerThread.h"
+#include "imaging/OpenIL.h"
+#include "platform/ui/WorkerThread.h"
 
 namespace quorvane {
 

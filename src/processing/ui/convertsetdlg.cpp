@@ -13,7 +13,7 @@
 
 #include "platform/ui/GradientCaption.h"
 #include "processing/ui/NumberField.h"
-#include "shell/ExifOptions.h"
+#include "imaging/ExifOptions.h"
 
 namespace quorvane {
 

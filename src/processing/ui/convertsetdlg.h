@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "shell/Settings.h"
+#include "processing/ConvertSettings.h"
 
 class QCheckBox;
 class QComboBox;

@@ -8,7 +8,7 @@
 
 #include "processing/ConvertParams.h"
 #include "processing/ui/OperationDlg.h"
-#include "shell/TColor.h"
+#include "imaging/TColor.h"
 
 class QLabel;
 class QRadioButton;

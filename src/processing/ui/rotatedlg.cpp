@@ -11,8 +11,8 @@
 #include "processing/ConvertOps.h"
 #include "processing/ui/NumberField.h"
 #include "processing/ui/PreviewBox.h"
-#include "shell/OpenIL.h"
-#include "shell/ui/WorkerThread.h"
+#include "imaging/OpenIL.h"
+#include "platform/ui/WorkerThread.h"
 
 namespace quorvane {
 

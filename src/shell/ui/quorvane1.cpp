@@ -21,12 +21,12 @@
 #include "folders/ui/FolderTree.h"
 #include "platform/ui/GradientCaption.h"
 #include "processing/ConvertParams.h"
-#include "shell/FolderScan.h"
-#include "shell/MyImg.h"
-#include "shell/OpenIL.h"
+#include "thumbnails/FolderScan.h"
+#include "imaging/MyImg.h"
+#include "imaging/OpenIL.h"
 #include "shell/Settings.h"
 #include "shell/ui/DirWatch.h"
-#include "shell/ui/WorkerThread.h"
+#include "platform/ui/WorkerThread.h"
 #include "thumbnails/ui/ImgListView.h"
 
 namespace quorvane {
@@ -290,6 +290,7 @@ void TForm1::ConfigureGrid() {
   TImgListView& grid = *ImgListView1;
   grid.SetMultiSelect(true);
   grid.SetFlatScrollBars(true);
+  grid.IsBusy = [] { return App().BusyFlag.load(); };
   TViewImage& viewImage = grid.ViewImage();
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);

@@ -12,8 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "shell/Settings.h"
-#include "thumbnails/ImgCustom.h"
+#include "imaging/ImgCustom.h"
 #include "thumbnails/ui/ImgListViewDelegate.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
@@ -411,9 +410,9 @@ void TImgListView::InstallPlugin(TImgCustom* plugin) {
 // ---- change notification ----
 
 void TImgListView::ShellChanged() {
-  // While a batch or the viewer runs the codec library is theirs and the items are the
-  // batch's list: the refill waits until they are done.
-  if (App().BusyFlag.load()) {
+  // While the owner is busy (a batch or the viewer runs) the items are the batch's list:
+  // the refill waits until it is done.
+  if (Busy()) {
     refillHeld_ = true;
     if (!busyTimer_.isActive()) busyTimer_.start();
     return;
@@ -422,7 +421,7 @@ void TImgListView::ShellChanged() {
 }
 
 void TImgListView::CheckBusyHold() {
-  if (App().BusyFlag.load()) return;
+  if (Busy()) return;
   busyTimer_.stop();
   if (!refillHeld_) return;
   refillHeld_ = false;

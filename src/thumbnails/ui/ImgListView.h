@@ -171,6 +171,11 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   // The drop-highlighted item, -1 when none.
   int DropTarget() const { return dropTarget_; }
 
+  // Asked before a change notice refills the view: while it answers true (a batch or the
+  // viewer runs) the refill waits. Unset means never busy.
+  std::function<bool()> IsBusy;
+  bool Busy() const { return IsBusy && IsBusy(); }
+
   // ---- events ----
   // After the view shows another folder (once per real change, not on every refill).
   std::function<void(TImgListView& Sender)> OnChangeFolder;

@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <QStyledItemDelegate>
 
-#include "shell/TColor.h"
+#include "imaging/TColor.h"
 
 namespace quorvane {
 

@@ -9,7 +9,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 
-#include "shell/FileNames.h"
+#include "platform/FileNames.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 

@@ -21,8 +21,8 @@
 
 #include "platform/ui/GradientCaption.h"
 #include "processing/bitmapfunc.h"
-#include "shell/OpenIL.h"
-#include "shell/ReadImage.h"
+#include "imaging/OpenIL.h"
+#include "imaging/ReadImage.h"
 
 namespace quorvane {
 

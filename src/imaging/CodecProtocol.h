@@ -1,0 +1,117 @@
+#pragma once
+// The conversation between the program and its codec helper process (quorvane-codec).
+//
+// The two ends share a SOCK_SEQPACKET socket pair: every message is one packet, so a
+// packet is never split or merged, and a closed end reads as end of file. A message is
+// a fixed header followed by a file name. Pixels never travel through the socket: both
+// ends map one shared memfd (the arena) and the side that produces a picture writes it
+// there. When a picture does not fit, its producer makes a larger arena and sends the
+// new descriptor along with the message (SCM_RIGHTS); the receiver maps it in place of
+// the old one. So a run of similar pictures reuses the same, already mapped pages.
+//
+// Order of events: the helper starts, binds the codec library and sends one kHello
+// whose `ok` says whether the library is usable (when not, its text says why). Then
+// each request gets one reply.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/FileIO.h"
+#include "imaging/Bitmap.h"
+#include "imaging/OpenIL.h"
+
+namespace quorvane {
+
+enum class CodecOp : uint32_t {
+  kHello = 1,  // helper -> program, once at start
+  kInit = 2,   // initialise the library again
+  kLoad = 3,   // load a file; reply carries the pixels
+  kSave = 4,   // save the pixels sent with the request
+  kReply = 5,  // helper -> program, answer to one request
+};
+
+struct CodecMessageHeader {
+  uint32_t magic = 0;
+  uint32_t op = 0;
+  uint32_t ok = 0;  // replies and kHello: the call succeeded
+  int32_t width = 0;
+  int32_t height = 0;
+  uint32_t pathBytes = 0;
+  uint64_t pixelBytes = 0;  // bytes of the picture in the arena; 0 when none
+  CodecSaveRequest save;    // kSave: passed unchanged to the library's save
+};
+
+inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"
+// Upper bound of one packet: header and a file name (or text) of up to 16 KiB.
+inline constexpr size_t kCodecMaxMessage = sizeof(CodecMessageHeader) + 16384;
+
+struct CodecMessage {
+  CodecMessageHeader header;
+  std::string path;  // requests: the file; kHello: why binding failed
+};
+
+// One end's mapping of the shared pixel memory (a memfd).
+class SharedArena {
+ public:
+  SharedArena() = default;
+  SharedArena(const SharedArena&) = delete;
+  SharedArena& operator=(const SharedArena&) = delete;
+  ~SharedArena() { Reset(); }
+
+  // Makes room for `bytes`: keeps the current arena when it is large enough (and not
+  // far too large), else maps a new memfd. True when a new one was made: its Fd() must
+  // go to the other end with the message. Throws on failure.
+  bool Reserve(size_t bytes);
+  // Maps a descriptor received from the other end in place of the current arena.
+  // Throws on failure (the arena is then empty).
+  void Adopt(UniqueFd fd);
+  void Reset();
+
+  // Writes the bitmap's rows at the start of the arena (Reserve first).
+  void Store(const Bitmap& bitmap);
+  // Fills `out` (width x height) from the arena; false when the size does not match
+  // `bytes`, exceeds the arena or the bitmap refuses it. `out` is replaced only on
+  // success.
+  bool CopyTo(int width, int height, uint64_t bytes, Bitmap& out) const;
+
+  int Fd() const { return fd_.Get(); }
+  uint8_t* Data() { return static_cast<uint8_t*>(data_); }
+  size_t Capacity() const { return size_; }
+
+ private:
+  void Map(UniqueFd fd, size_t size);
+  UniqueFd fd_;
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+enum class CodecIo { kOk, kClosed, kTimeout, kError };
+
+// Sends one message with an optional descriptor (-1: none). Never raises SIGPIPE.
+CodecIo SendCodecMessage(int sock, const CodecMessage& message, int fd = -1);
+// Waits up to timeoutMs (negative: forever) for one message. A received descriptor
+// lands in `fd` (close-on-exec); a malformed packet is kError.
+CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int timeoutMs);
+
+// The codec operations as the helper runs them (the in-process implementation).
+class CodecService {
+ public:
+  virtual ~CodecService() = default;
+  virtual bool Init() = 0;
+  // Loads a file into the memory that `target` provides (see CodecLoadInto).
+  virtual bool Load(const std::string& path, const CodecPixelTarget& target) = 0;
+  virtual bool Save(const std::string& path, const Bitmap& bitmap,
+                    const CodecSaveRequest& request) = 0;
+};
+
+// The helper's loop: sends kHello (with `bound` and, when not bound, `failure`), then
+// answers requests until the program closes its end; `beforeRequest` (may be empty)
+// runs before each one. Answers 0 on an orderly end, 1 on a broken conversation.
+int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service,
+                       const std::function<void()>& beforeRequest = {});
+
+}  // namespace quorvane

@@ -1,0 +1,130 @@
+#include "imaging/ExifLibrary.h"
+
+#include <exception>
+#include <exiv2/exiv2.hpp>
+#include <mutex>
+
+namespace quorvane::local {
+
+namespace {
+
+// Tags that describe how the source stored its pixels; they would be false of the
+// written file, so they are not carried over (a TIFF output keeps its own).
+constexpr const char* kStructureTags[] = {
+    "Exif.Image.NewSubfileType",
+    "Exif.Image.SubfileType",
+    "Exif.Image.ImageWidth",
+    "Exif.Image.ImageLength",
+    "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",
+    "Exif.Image.PhotometricInterpretation",
+    "Exif.Image.FillOrder",
+    "Exif.Image.StripOffsets",
+    "Exif.Image.SamplesPerPixel",
+    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts",
+    "Exif.Image.PlanarConfiguration",
+    "Exif.Image.Predictor",
+    "Exif.Image.TileWidth",
+    "Exif.Image.TileLength",
+    "Exif.Image.TileOffsets",
+    "Exif.Image.TileByteCounts",
+    "Exif.Image.SubIFDs",
+    "Exif.Image.ExtraSamples",
+    "Exif.Image.SampleFormat",
+    "Exif.Image.JPEGTables",
+    "Exif.Image.YCbCrSubSampling",
+    "Exif.Image.YCbCrPositioning",
+    "Exif.Image.InterColorProfile",
+};
+
+void EraseKey(Exiv2::ExifData& exif, const char* key) {
+  auto it = exif.findKey(Exiv2::ExifKey(key));
+  while (it != exif.end()) {
+    exif.erase(it);
+    it = exif.findKey(Exiv2::ExifKey(key));
+  }
+}
+
+// Sets a size tag the source had to the output's size; adds none.
+void UpdateSize(Exiv2::ExifData& exif, const char* key, long value) {
+  auto it = exif.findKey(Exiv2::ExifKey(key));
+  if (it != exif.end() && value > 0) it->setValue(std::to_string(value));
+}
+
+}  // namespace
+
+void InitExifLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    Exiv2::XmpParser::initialize();
+  });
+}
+
+bool ReadExifInfo(const std::string& path, ExifInfo& info) {
+  info = ExifInfo();
+  InitExifLibrary();
+  try {
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
+    if (!image.get()) return false;
+    image->readMetadata();
+    const int width = image->pixelWidth(), height = image->pixelHeight();
+    if (width > 0 && height > 0) {
+      info.pixelWidth = width;
+      info.pixelHeight = height;
+    }
+    Exiv2::ExifData& exif = image->exifData();
+    auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (it != exif.end() && it->count() >= 1) {
+      const long value = it->toLong(0);
+      if (value >= 1 && value <= 8) info.orientation = int(value);
+    }
+    Exiv2::ExifThumbC thumb(exif);
+    if (std::string(thumb.mimeType()) == "image/jpeg") {
+      const Exiv2::DataBuf data = thumb.copy();
+      if (data.size_ > 0 && size_t(data.size_) <= kMaxExifThumbnailBytes)
+        info.thumbnail.assign(data.pData_, data.pData_ + data.size_);
+    }
+    return true;
+  } catch (const std::exception&) {
+    info = ExifInfo();
+    return false;
+  }
+}
+
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
+  InitExifLibrary();
+  try {
+    // A format the library does not know carries nothing it could copy.
+    if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none) return true;
+    Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
+    if (!from.get()) return false;
+    from->readMetadata();
+    Exiv2::ExifData exif = from->exifData();
+    const bool hasIcc = from->iccProfileDefined();
+    if (exif.empty() && !hasIcc) return true;
+
+    Exiv2::Image::AutoPtr to = Exiv2::ImageFactory::open(dest, false);
+    if (!to.get()) return false;
+    to->readMetadata();
+    if (!exif.empty()) {
+      // The written pixels have their own size; the source's small preview would show
+      // the picture before the batch's operation.
+      Exiv2::ExifThumb(exif).erase();
+      for (const char* key : kStructureTags) EraseKey(exif, key);
+      auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+      if (orientation != exif.end() && upright) orientation->setValue("1");
+      UpdateSize(exif, "Exif.Photo.PixelXDimension", to->pixelWidth());
+      UpdateSize(exif, "Exif.Photo.PixelYDimension", to->pixelHeight());
+      to->setExifData(exif);
+    }
+    if (hasIcc) to->setIccProfile(*from->iccProfile(), false);
+    to->writeMetadata();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace quorvane::local

@@ -1,0 +1,59 @@
+#pragma once
+// JPEG decoding and encoding through libjpeg-turbo, for the batch, the viewer, the
+// thumbnail loader and the thumbnail cache.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+
+namespace quorvane {
+
+class JpegError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// jpBestSpeed: the fast integer IDCT without fancy upsampling;
+// jpBestQuality: the accurate integer IDCT with fancy upsampling.
+enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
+
+// A JPEG stream held in memory: the header is read first (so a caller can choose a
+// scale from the full size), then the picture is decoded at 1/1, 1/2, 1/4 or 1/8.
+// Every failure (corrupt or truncated data, a picture beyond Bitmap's limits) throws
+// JpegError; a truncated stream is an error, not a grey-filled picture.
+class JpegReader {
+ public:
+  // Takes the stream and reads its header.
+  explicit JpegReader(std::vector<uint8_t> data);
+  // Reads the file; throws JpegError when it cannot be read or has no JPEG header.
+  static JpegReader FromFile(const std::string& path);
+
+  int Width() const { return width_; }    // full size
+  int Height() const { return height_; }
+
+  // Decodes into `out` as 24-bit B, G, R (grey and CMYK pictures are converted).
+  // scaleDenom is 1, 2, 4 or 8. `out` is only replaced when decoding succeeded.
+  void Decode(Bitmap& out, int scaleDenom = 1,
+              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality) const;
+
+ private:
+  std::vector<uint8_t> data_;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// Decodes a whole file at full size; throws JpegError.
+void ReadJpegFile(const std::string& path, Bitmap& out);
+
+// Compresses a bitmap (baseline, 4:2:0) at quality 1..100.
+std::vector<uint8_t> EncodeJpeg(const Bitmap& bitmap, int quality,
+                                TJPEGPerformance performance = TJPEGPerformance::jpBestQuality);
+
+// The JPEG decode scale denominator (1, 2, 4 or 8) for a w x h picture and a
+// Width x Height box: the smallest picture that still covers the box.
+int JpegDecodeScale(int w, int h, int Width, int Height);
+
+}  // namespace quorvane

@@ -1,0 +1,46 @@
+// quorvane-codec: the process in which the codec library reads and writes files. The
+// program starts it (CodecClient) and talks to it over a socket; a damaged file that
+// crashes the library or makes it loop ends this process, not the program.
+#include <string>
+#include <string_view>
+
+#include "imaging/CodecHelper.h"
+#include "imaging/OpenIL.h"
+
+namespace {
+
+class InProcessCodec : public quorvane::CodecService {
+ public:
+  bool Init() override { return quorvane::local::CodecInit(); }
+  bool Load(const std::string& path, const quorvane::CodecPixelTarget& target) override {
+    return quorvane::local::CodecLoadInto(path, target);
+  }
+  bool Save(const std::string& path, const quorvane::Bitmap& bitmap,
+            const quorvane::CodecSaveRequest& request) override {
+    return quorvane::local::CodecSave(path, bitmap, request);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string core, toolkit;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a.starts_with("--codec-core=")) core = a.substr(13);
+    if (a.starts_with("--codec-toolkit=")) toolkit = a.substr(16);
+  }
+  quorvane::local::SetCodecLibraryNames(core, toolkit);
+  InProcessCodec codec;
+  // Bound and initialised at start, so that a helper started after a crash is ready
+  // for the next file without the caller repeating the start-up steps.
+  auto bind = [](std::string& failure) {
+    if (!quorvane::local::BindCodecLibrary()) {
+      failure = quorvane::local::CodecBindFailure();
+      return false;
+    }
+    quorvane::local::CodecInit();
+    return true;
+  };
+  return quorvane::RunCodecHelper(argc, argv, bind, codec);
+}
