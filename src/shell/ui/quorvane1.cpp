@@ -28,6 +28,7 @@
 #include "shell/ui/DirWatch.h"
 #include "platform/ui/WorkerThread.h"
 #include "thumbnails/ui/ImgListView.h"
+#include "thumbnails/ui/ThumbnailTrace.h"
 
 namespace quorvane {
 
@@ -291,6 +292,9 @@ void TForm1::ConfigureGrid() {
   grid.SetMultiSelect(true);
   grid.SetFlatScrollBars(true);
   grid.IsBusy = [] { return App().BusyFlag.load(); };
+  // The grid's timing on stderr, for the benchmarks.
+  if (const char* trace = std::getenv("QUORVANE_TRACE_THUMBNAILS"); trace && *trace)
+    grid.SetObserver(std::make_unique<TThumbnailTrace>());
   TViewImage& viewImage = grid.ViewImage();
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);

@@ -1,16 +1,12 @@
-// The grid's life: construction, folder and refill, layout, thumbnails and painting.
-// Keys and clipboard live in ImgListViewKeys.cpp, drag and drop in ImgListViewDrag.cpp.
+// The grid's life: construction, properties, the folder and its refill, thumbnail results.
+// The cells' layout and pictures live in ImgListViewCells.cpp, keys and clipboard in
+// ImgListViewKeys.cpp, drag and drop in ImgListViewDrag.cpp.
 
 #include "thumbnails/ui/ImgListView.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 #include "imaging/ImgCustom.h"
 #include "thumbnails/ui/ImgListViewDelegate.h"
@@ -22,36 +18,6 @@ namespace {
 
 constexpr int kBusyPollMs = 100;
 constexpr int kReportWidths[] = {162, 69, 138, 104};
-
-// A part of a Bitmap seen as a QImage, without a copy (valid while the bitmap lives).
-// The const form is read-only; painting on the other writes into the bitmap.
-QImage WrapRegion(const Bitmap& page, int x, int y, int w, int h) {
-  return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
-                qsizetype(page.Stride()), QImage::Format_BGR888);
-}
-QImage WrapRegion(Bitmap& page, int x, int y, int w, int h) {
-  return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
-                qsizetype(page.Stride()), QImage::Format_BGR888);
-}
-
-TColor FromQColor(const QColor& c) {
-  return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
-}
-
-bool TraceThumbnails() {
-  static const bool on = [] {
-    const char* v = std::getenv("QUORVANE_TRACE_THUMBNAILS");
-    return v && *v;
-  }();
-  return on;
-}
-
-// CLOCK_MONOTONIC in ms: the clock X servers stamp their events with.
-qint64 MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 }  // namespace
 
@@ -302,12 +268,7 @@ bool TImgListView::Highlighted(int index) const {
 // ---- the folder ----
 
 bool TImgListView::OpenFolder(const std::string& path) {
-  if (TraceThumbnails()) {
-    traceClock_.start();
-    traceStored_ = 0;
-    traceFirstScreen_ = false;
-    std::fprintf(stderr, "trace: open-folder t=0 monotonic=%lld\n", (long long)MonotonicMs());
-  }
+  if (observer_) observer_->FolderOpening(*this);
   return folder_.OpenFolder(path);
 }
 
@@ -477,89 +438,11 @@ void TImgListView::ThumbnailResult(int32_t Number, int Result) {
   if (Result == 0 && item->ThumbnailIndex >= 0) StampSmallIcon(*item);
   if (OnImageLoaded) OnImageLoaded(*this, *item);
   RepaintItem(item->Index());
-  if (TraceThumbnails()) TraceResult(*item, Result);
+  if (observer_) observer_->ThumbnailStored(*this, *item, Result);
 }
 
-void TImgListView::TraceResult(const TImgListItem& item, int result) {
-  const qint64 t = traceClock_.isValid() ? traceClock_.elapsed() : -1;
-  std::fprintf(stderr, "trace: thumbnail n=%d index=%d result=%d t=%lld\n", ++traceStored_,
-               item.Index(), result, (long long)t);
-  if (!traceFirstScreen_ && VisibleCellsDone()) {
-    traceFirstScreen_ = true;
-    std::fprintf(stderr, "trace: first-screen t=%lld stored=%d\n", (long long)t, traceStored_);
-  }
-}
-
-bool TImgListView::VisibleCellsDone() const {
-  const QRect area = viewport()->rect();
-  int visible = 0;
-  for (int i = 0; i < Count(); ++i) {
-    if (!visualRect(model_->index(i)).intersects(area)) continue;
-    TImgListItem* item = Item(i);
-    if (!item || item->IsFolder()) continue;
-    if (!item->Handled) return false;
-    ++visible;
-  }
-  return visible > 0;
-}
-
-void TImgListView::StampSmallIcon(TImgListItem& item) {
-  if (iconStyle_ != iisImage || IsIconKind(item.ImageKind()) ||
-      !ViewImage().DispImage().Has(item.ImageKind()))
-    return;
-  const int side = TQtIconProvider::kSmallIconSize;
-  const auto place =
-      SmallIconRect(ViewImage().SmallIcon().IconPos(), ViewImage().SmallIcon().Space(),
-                    ViewImage().ImageWidth(), ViewImage().ImageHeight(), side);
-  if (!place) return;
-  int x = 0, y = 0;
-  Bitmap* page = folder_.Thumbnails().GetCellMutable(item.ThumbnailIndex, x, y);
-  if (!page) return;
-  const QImage icon = SmallTypeIcon(item);
-  if (icon.isNull()) return;
-  // Only the cell itself may change, whatever the box and the icon make of the corner.
-  QImage cell =
-      WrapRegion(*page, x, y, folder_.Thumbnails().CellWidth(), folder_.Thumbnails().CellHeight());
-  QPainter painter(&cell);
-  painter.setClipRect(cell.rect());
-  painter.drawImage(QPoint(place->Left, place->Top), icon);
-}
-
-QImage TImgListView::SmallTypeIcon(TImgListItem& item) {
-  return iconProvider_.TypeIconImage(platform_.TypeKey(item.IconIndex()),
-                                     TQtIconProvider::kSmallIconSize);
-}
-
-int TImgListView::IconSide() const {
-  const TViewImage& settings = const_cast<TShellFolderView&>(folder_).ViewImage();
-  const int side = settings.BigIcon() ? settings.BigIconSize() : TQtIconProvider::kLargeIconSize;
-  return std::clamp(side, 1, 1024);
-}
-
-QImage TImgListView::EnlargedIcon(TImgListItem& item) {
-  const int side = iconPictures_.CellWidth();
-  if (item.IconPictureIndex < 0) {
-    const std::string key = std::to_string(item.Overlay()) + "/" + std::to_string(item.IconIndex());
-    const auto found = iconCache_.find(key);
-    if (found != iconCache_.end()) {
-      item.IconPictureIndex = found->second;
-    } else {
-      Bitmap picture;
-      const TColor background = ViewImage().ImgUtil().BKColor();
-      if (!iconProvider_.DrawTypeIcon(platform_.TypeKey(item.IconIndex()), side, item.Overlay(),
-                                      background, picture)) {
-        picture.SetSize(side, side);
-        picture.Fill(background);
-      }
-      item.IconPictureIndex = iconPictures_.Add(picture);
-      iconCache_.emplace(key, item.IconPictureIndex);
-    }
-  }
-  item.SourceWidth = side;
-  item.SourceHeight = side;
-  int x = 0, y = 0;
-  const Bitmap* page = iconPictures_.GetCell(item.IconPictureIndex, x, y);
-  return page ? WrapRegion(*page, x, y, side, side) : QImage();
+void TImgListView::SetObserver(std::unique_ptr<TImgListViewObserver> observer) {
+  observer_ = std::move(observer);
 }
 
 void TImgListView::ScheduleJobStart() {
@@ -576,162 +459,13 @@ void TImgListView::ScheduleJobStart() {
       Qt::QueuedConnection);
 }
 
-void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box) {
-  const TImgList& thumbnails = folder_.Thumbnails();
-  if (item.ThumbnailIndex >= 0) {
-    int x = 0, y = 0;
-    if (const Bitmap* page = thumbnails.GetCell(item.ThumbnailIndex, x, y))
-      painter.drawImage(box.topLeft(),
-                        WrapRegion(*page, x, y, thumbnails.CellWidth(), thumbnails.CellHeight()));
-    return;
-  }
-  if (!item.HasIdList()) return;
-  if (!item.Handled && ViewImage().NeedsThumbnail(item.ImageKind())) {
-    jobs_->Queue(item.Number(), true);
-    ScheduleJobStart();
-    return;
-  }
-  item.Handled = true;
-  const QImage icon = EnlargedIcon(item);
-  if (icon.isNull()) return;
-  const TCellRect at = PlaceInBox(box.width(), box.height(), icon.width(), icon.height());
-  const QRect target(box.left() + at.Left, box.top() + at.Top, at.Width(), at.Height());
-  if (target.size() == icon.size())
-    painter.drawImage(target.topLeft(), icon);
-  else
-    painter.drawImage(target, icon);
-}
-
 bool TImgListView::event(QEvent* e) {
   if (e->type() == TThumbnailResultEvent::kType) {
     const bool taken = jobs_->TakeResult(*static_cast<TThumbnailResultEvent*>(e));
-    if (taken && TraceThumbnails() && !jobs_->Busy())
-      std::fprintf(stderr, "trace: queue-drained t=%lld stored=%d\n",
-                   (long long)traceClock_.elapsed(), traceStored_);
+    if (taken && observer_ && !jobs_->Busy()) observer_->QueueDrained(*this);
     return true;
   }
   return QListView::event(e);
-}
-
-// ---- layout ----
-
-void TImgListView::ApplyLayout() {
-  cellStyle_ = ViewImage().CellStyle();
-  metrics_ = ComputeCellMetrics(cellStyle_);
-  const int side = IconSide();
-  if (iconPictures_.CellWidth() != side || iconPictures_.PageWidth() != side) {
-    iconPictures_.SetCellWidth(side);
-    iconPictures_.SetCellHeight(side);
-    iconPictures_.SetPageWidth(side);
-    iconCache_.clear();
-  }
-  TImgList& thumbnails = folder_.Thumbnails();
-  if (thumbnails.CellWidth() != cellStyle_.ImageWidth)
-    thumbnails.SetCellWidth(cellStyle_.ImageWidth);
-  if (thumbnails.CellHeight() != cellStyle_.ImageHeight)
-    thumbnails.SetCellHeight(cellStyle_.ImageHeight);
-
-  const bool report = viewStyle_ == vsReport;
-  if (report && iconStyle_ == iisImage) {
-    const int least = ReportFirstColumnMinWidth(cellStyle_, metrics_);
-    if (header_->sectionSize(TImgListModel::ColName) < least)
-      header_->resizeSection(TImgListModel::ColName, least);
-  }
-  switch (viewStyle_) {
-    case vsIcon:
-      setViewMode(ListMode);
-      setFlow(LeftToRight);
-      setWrapping(true);
-      setResizeMode(Adjust);
-      setGridSize(delegate_->ItemSize());
-      break;
-    case vsSmallIcon:
-      setViewMode(ListMode);
-      setFlow(LeftToRight);
-      setWrapping(true);
-      setResizeMode(Adjust);
-      setGridSize(QSize());
-      break;
-    case vsList:
-      setViewMode(ListMode);
-      setFlow(TopToBottom);
-      setWrapping(true);
-      setResizeMode(Adjust);
-      setGridSize(QSize());
-      break;
-    case vsReport:
-      setViewMode(ListMode);
-      setFlow(TopToBottom);
-      setWrapping(false);
-      setGridSize(QSize());
-      break;
-  }
-  setSpacing(0);
-  setUniformItemSizes(true);
-  UpdateHeader();
-}
-
-void TImgListView::UpdateHeader() {
-  const bool report = viewStyle_ == vsReport && showColumnHeaders_;
-  header_->setVisible(report);
-  const int height = report ? header_->sizeHint().height() : 0;
-  setViewportMargins(0, height, 0, 0);
-  if (report) {
-    const QRect area = viewport()->geometry();
-    header_->setGeometry(area.left(), area.top() - height, area.width(), height);
-    header_->setOffset(horizontalOffset());
-  }
-}
-
-void TImgListView::updateGeometries() {
-  QListView::updateGeometries();
-  if (viewStyle_ == vsReport) UpdateHeader();
-}
-
-void TImgListView::scrollContentsBy(int dx, int dy) {
-  QListView::scrollContentsBy(dx, dy);
-  if (viewStyle_ == vsReport) header_->setOffset(horizontalOffset());
-}
-
-void TImgListView::RebuildCaches() {
-  TImgList& thumbnails = folder_.Thumbnails();
-  thumbnails.SetColor(FromQColor(palette().color(QPalette::Base)));
-  iconCache_.clear();
-  iconPictures_.Clear();
-  if (folder_.ViewMode() == ivmFolder) {
-    Refill();
-    return;
-  }
-  thumbnails.Clear();
-  for (int i = 0; i < folder_.Items().Count(); ++i) {
-    TImgListItem* item = Item(i);
-    item->Reset();
-    item->Handled = false;
-    item->ThumbnailIndex = -1;
-    item->IconPictureIndex = -1;
-  }
-  model_->Reset(folder_.Items().Count());
-}
-
-void TImgListView::RebuildCells() {
-  setUpdatesEnabled(false);
-  refilling_ = true;
-  model_->Reset(0);
-  jobs_->CancelAll();
-  ApplyLayout();
-  RebuildCaches();
-  refilling_ = true;
-  if (model_->Count() != folder_.Items().Count()) model_->Reset(folder_.Items().Count());
-  refilling_ = false;
-  doItemsLayout();
-  setUpdatesEnabled(true);
-  viewport()->update();
-}
-
-QRect TImgListView::CellRect(int index) const {
-  if (index < 0 || index >= Count()) return {};
-  const QRect item = visualRect(model_->index(index));
-  return delegate_->ImageRect(item);
 }
 
 void TImgListView::showEvent(QShowEvent* e) {
@@ -746,13 +480,7 @@ void TImgListView::showEvent(QShowEvent* e) {
 void TImgListView::paintEvent(QPaintEvent* e) {
   if (refilling_) return;
   QListView::paintEvent(e);
-  if (TraceThumbnails() && traceKeyAt_ >= 0) {
-    const qint64 now = MonotonicMs();
-    std::fprintf(stderr, "trace: key-paint key=0x%x from-handler=%lld from-x-event=%lld\n",
-                 traceKey_, (long long)(traceClock_.elapsed() - traceKeyAt_),
-                 (long long)((quint64(now) - traceKeyXTime_) & 0xffffffffu));
-    traceKeyAt_ = -1;
-  }
+  if (observer_) observer_->Painted(*this);
 }
 
 void TImgListView::changeEvent(QEvent* e) {

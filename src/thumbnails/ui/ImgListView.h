@@ -48,6 +48,7 @@
 #include "thumbnails/ui/ShellPlatformQt.h"
 
 class QHeaderView;
+class QKeyEvent;
 class QMenu;
 
 namespace quorvane {
@@ -55,6 +56,24 @@ namespace quorvane {
 class TImgListModel;
 class TImgListDelegate;
 class TImgCustom;
+class TImgListView;
+
+// Watches the grid's work as it happens, for timing (the benchmark's trace is one: see
+// ThumbnailTrace.h). Every call comes on the GUI thread.
+class TImgListViewObserver {
+ public:
+  virtual ~TImgListViewObserver() = default;
+  // OpenFolder begins.
+  virtual void FolderOpening(TImgListView& view) = 0;
+  // A thumbnail job's result was stored and its cell asked to repaint (result 0: made).
+  virtual void ThumbnailStored(TImgListView& view, const TImgListItem& item, int result) = 0;
+  // The result of the last queued job was taken: the queue is idle.
+  virtual void QueueDrained(TImgListView& view) = 0;
+  // A key press reached the grid, before the grid acts on it.
+  virtual void KeyPressed(TImgListView& view, const QKeyEvent& e) = 0;
+  // The grid finished a paint of its viewport.
+  virtual void Painted(TImgListView& view) = 0;
+};
 
 enum TIconStyle { iisIcon, iisSmallIcon, iisImage };
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
@@ -230,6 +249,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
 
   TFileImage& JobQueue() { return *jobs_; }
 
+  // The observer of the grid's work (owned; null for none).
+  void SetObserver(std::unique_ptr<TImgListViewObserver> observer);
+
  protected:
   bool event(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
@@ -327,16 +349,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   QString searchText_;
   QElapsedTimer searchClock_;
 
-  // QUORVANE_TRACE_THUMBNAILS (stderr): stored results, the first full screen, the
-  // queue draining, and the paint after a key press.
-  void TraceResult(const TImgListItem& item, int result);
-  bool VisibleCellsDone() const;
-  QElapsedTimer traceClock_;  // since OpenFolder
-  int traceStored_ = 0;
-  bool traceFirstScreen_ = false;
-  qint64 traceKeyAt_ = -1;     // traceClock_ ms at the last key press, -1 when painted
-  quint64 traceKeyXTime_ = 0;  // that key event's X server time (ms)
-  int traceKey_ = 0;
+  std::unique_ptr<TImgListViewObserver> observer_;
 };
 
 }  // namespace quorvane

@@ -63,11 +63,7 @@ void TImgListView::keyboardSearch(const QString& search) {
 // ---- keys ----
 
 void TImgListView::keyPressEvent(QKeyEvent* e) {
-  if (traceClock_.isValid()) {  // only started with QUORVANE_TRACE_THUMBNAILS
-    traceKeyAt_ = traceClock_.elapsed();
-    traceKeyXTime_ = e->timestamp();
-    traceKey_ = e->key();
-  }
+  if (observer_) observer_->KeyPressed(*this, *e);
   const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                                        Qt::AltModifier | Qt::MetaModifier);
   const int key = e->key();

@@ -1,0 +1,35 @@
+#pragma once
+// TThumbnailTrace: the grid's timing as lines on stderr, for bench/grid_peers.sh (the
+// program installs it on its grid when QUORVANE_TRACE_THUMBNAILS is set):
+//   trace: open-folder t=0 monotonic=MS          OpenFolder (CLOCK_MONOTONIC in ms)
+//   trace: thumbnail n=N index=I result=R t=MS   each stored result
+//   trace: first-screen t=MS stored=N            every visible cell has its thumbnail
+//   trace: queue-drained t=MS stored=N           the job queue ran empty
+//   trace: key-paint key=0xK from-handler=MS from-x-event=MS
+//                                                the first paint after a key press
+// Times t are in ms since the last OpenFolder.
+
+#include <QElapsedTimer>
+
+#include "thumbnails/ui/ImgListView.h"
+
+namespace quorvane {
+
+class TThumbnailTrace : public TImgListViewObserver {
+ public:
+  void FolderOpening(TImgListView& view) override;
+  void ThumbnailStored(TImgListView& view, const TImgListItem& item, int result) override;
+  void QueueDrained(TImgListView& view) override;
+  void KeyPressed(TImgListView& view, const QKeyEvent& e) override;
+  void Painted(TImgListView& view) override;
+
+ private:
+  QElapsedTimer clock_;  // since OpenFolder
+  int stored_ = 0;
+  bool firstScreen_ = false;
+  qint64 keyAt_ = -1;     // clock_ ms at the last key press, -1 when painted
+  quint64 keyXTime_ = 0;  // that key event's X server time (ms)
+  int key_ = 0;
+};
+
+}  // namespace quorvane
