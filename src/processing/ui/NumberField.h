@@ -26,6 +26,11 @@ std::optional<double> ReadNumber(const QString& text, bool whole);
 
 class NumberField : public QAbstractSpinBox {
   Q_OBJECT
+  // What accessibility tools read as the field's value and range (a spin box reports
+  // these properties); a text that is no number reads as the minimum.
+  Q_PROPERTY(double value READ ShownValue)
+  Q_PROPERTY(double minimum READ Minimum)
+  Q_PROPERTY(double maximum READ Maximum)
  public:
   // How values are written: whole numbers, a fixed number of decimals ("1.00"), or up
   // to that many decimals without trailing zeros ("12.5", "180").
@@ -42,6 +47,7 @@ class NumberField : public QAbstractSpinBox {
   QString Format(double value) const;
   // The text as a number (see ReadNumber).
   std::optional<double> Value() const { return ReadNumber(text(), IsWhole()); }
+  double ShownValue() const { return Value().value_or(minimum_); }
 
   // Shows a text the program wrote; Changed() compares against the last one.
   void SetText(const QString& text);

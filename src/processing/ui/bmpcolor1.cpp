@@ -20,14 +20,18 @@ TbmpColordlg::TbmpColordlg(QWidget* parent)
   TargetExt = ".jpg";
   auto* colourGroup = new QGroupBox(QStringLiteral(" 색감 "), this);
   auto* grid = new QGridLayout(colourGroup);
-  const auto addRow = [&](int row, const QString& caption, int low, int high) {
+  const auto addRow = [&](int row, const QString& caption, const QString& name, int low,
+                          int high) {
     auto* trackBar = new QSlider(Qt::Horizontal, colourGroup);
+    trackBar->setAccessibleName(name);
     trackBar->setRange(low, high);
     trackBar->setValue(0);
     trackBar->setFocusPolicy(Qt::StrongFocus);
     auto* field = new NumberField(low, high, 1, NumberField::Style::Whole, 0, colourGroup);
     field->SetValue(0);
-    grid->addWidget(new QLabel(caption, colourGroup), row, 0);
+    auto* label = new QLabel(caption, colourGroup);
+    label->setBuddy(field);
+    grid->addWidget(label, row, 0);
     grid->addWidget(trackBar, row, 1);
     grid->addWidget(field, row, 2);
 
@@ -41,9 +45,9 @@ TbmpColordlg::TbmpColordlg(QWidget* parent)
     BindTrackBar(field, trackBar, rules);
     return std::pair{trackBar, field};
   };
-  std::tie(TrackBarC, Edit1) = addRow(0, QStringLiteral("명암대비"), -255, 1023);
-  std::tie(TrackBarL, Edit2) = addRow(1, QStringLiteral("밝기"), -1023, 255);
-  std::tie(TrackBarS, Edit3) = addRow(2, QStringLiteral("색농도"), -255, 1024);
+  std::tie(TrackBarC, Edit1) = addRow(0, QStringLiteral("명암대비"), QStringLiteral("대비"), -255, 1023);
+  std::tie(TrackBarL, Edit2) = addRow(1, QStringLiteral("밝기"), QStringLiteral("밝기"), -1023, 255);
+  std::tie(TrackBarS, Edit3) = addRow(2, QStringLiteral("색농도"), QStringLiteral("채도"), -255, 1024);
   grid->setColumnStretch(1, 1);
 
   LayOutPreviewDialog(
