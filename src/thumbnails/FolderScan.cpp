@@ -20,7 +20,8 @@ struct DirCloser {
 
 }  // namespace
 
-std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop) {
+std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop,
+                                        bool hidden) {
   std::vector<std::string> names;
   if (folder.empty()) return {};
   const std::string dirPath = WithoutTrailingSlash(folder);
@@ -29,7 +30,7 @@ std::vector<std::string> ListImageFiles(const std::string& folder, const StopSou
   while (const dirent* entry = ::readdir(dir.get())) {
     if (StopRequested(stop)) break;
     const std::string name = entry->d_name;
-    if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
+    if (name.empty() || name == "." || name == ".." || (name[0] == '.' && !hidden)) continue;
     if (CodecExtensionIndex(LowerFileExt(name)) < 0) continue;
     struct stat st;
     if (::stat(JoinPath(dirPath, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;

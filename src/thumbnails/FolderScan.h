@@ -9,10 +9,11 @@
 namespace quorvane {
 
 // The full paths of the picture files directly in `folder`: regular files (a link to
-// one counts) whose lower-cased extension is one of the 19 image extensions, hidden
-// files (a name beginning with ".") left out, in the grid's name order (natural,
+// one counts) whose lower-cased extension is one of the image extensions, hidden
+// files (a name beginning with ".") left out unless `hidden`, in the grid's name order (natural,
 // case-insensitive). An empty folder text, a missing or unreadable folder give none.
 // Stops early, answering what it has, when `stop` is set.
-std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop);
+std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop,
+                                        bool hidden = false);
 
 }  // namespace quorvane

@@ -50,6 +50,7 @@ class FolderTreeFixture {
     const std::vector<Volume> list = volumes;
     tree->SetVolumeSource([list] { return list; });
     tree->SetFolderOptions(foNetworkNeighborhood);
+    tree->SetShowHidden(true);  // the fixture's ".hidden" folder shows where it sorts
     tree->resize(300, 400);
     tree->SetActive(true);
     return tree;

@@ -35,6 +35,7 @@ void FolderTreeTest::activationBuildsTheTopLevel() {
   TFolderTree tree;
   tree.SetVolumeSource([v = F().volumes] { return v; });
   tree.SetFolderOptions(foNetworkNeighborhood);
+  tree.SetShowHidden(true);  // the fixture's ".hidden" folder shows where it sorts
   QSignalSpy changes(&tree, &TFolderTree::OnChange);
   tree.SetActive(true);
   QVERIFY(tree.Active());

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <set>
 #ifndef QT_NO_SESSIONMANAGER
@@ -15,6 +16,10 @@ namespace quorvane {
 
 namespace {
 constexpr int kNoticeDelayMs = 50;  // gathers a burst of notices into one re-read
+// A steady stream of notices (a build, a download) is still applied this often, and a
+// list of notices this long is read as an overflow: every watched folder read once.
+constexpr qint64 kNoticeMaxWaitMs = 500;
+constexpr size_t kMaxPendingNotices = 4096;
 constexpr int kVolumePollMs = 2000;
 
 QString ToQString(const std::string& text) {
@@ -115,16 +120,17 @@ TFolderNode* TFolderTree::Selected() const {
   return selectionModel() ? model_->NodeOf(selectionModel()->currentIndex()) : nullptr;
 }
 
-QString TFolderTree::Path() const {
+QString TFolderTree::Path() const { return ToQString(FolderPath()); }
+
+std::string TFolderTree::FolderPath() const {
   const TFolderNode* node = Selected();
   if (!node || node->IsSpecial()) return {};
-  return ToQString(node->path);
+  return node->path;
 }
 
-TFolderNode* TFolderTree::SetPath(const QString& path) {
+TFolderNode* TFolderTree::SetPath(const std::string& wanted) {
   if (!active_) return nullptr;
   ChangeBatch batch(this);
-  const std::string wanted = path.toStdString();
   TFolderNode* node = model_->FindNode(wanted, false);
   if (!node) {
     selectionModel()->clear();
@@ -155,7 +161,7 @@ void TFolderTree::Select(TFolderNode* node) {
 
 void TFolderTree::Reload() {
   ChangeBatch batch(this);
-  const QString path = Path();
+  const std::string path = FolderPath();
   const bool special = Selected() && Selected()->IsSpecial();
   const TFolderKind kind = special ? Selected()->kind : fkFolder;
   SetActive(false);
@@ -164,6 +170,12 @@ void TFolderTree::Reload() {
     Select(model_->Special(kind));
   else
     SetPath(path);  // nothing selected before: nothing selected after
+}
+
+void TFolderTree::SetShowHidden(bool show) {
+  if (show == model_->ShowHidden()) return;
+  model_->SetShowHidden(show);
+  if (active_) Reload();
 }
 
 void TFolderTree::RefreshVolumeOf(const std::string& path) {
@@ -242,12 +254,12 @@ void TFolderTree::StopNotices() {
   noticeTimer_->stop();
 }
 
-void TFolderTree::WatchFolder(const QString& path) {
+void TFolderTree::WatchFolder(const QByteArray& path) {
   const std::string folder = path.toStdString();
   if (watchCount_[folder]++ == 0 && watch_) watch_->Add(folder);
 }
 
-void TFolderTree::UnwatchFolder(const QString& path) {
+void TFolderTree::UnwatchFolder(const QByteArray& path) {
   const auto found = watchCount_.find(path.toStdString());
   if (found == watchCount_.end()) return;
   if (--found->second == 0) {
@@ -260,8 +272,16 @@ void TFolderTree::ReadNotices() {
   if (!watch_) return;
   std::vector<FolderWatch::Event> events = watch_->ReadEvents();
   if (events.empty()) return;
+  if (pending_.empty()) pendingSince_.start();
   pending_.insert(pending_.end(), events.begin(), events.end());
-  noticeTimer_->start();
+  if (pending_.size() > kMaxPendingNotices) {
+    pending_.clear();
+    FolderWatch::Event overflow;
+    overflow.kind = FolderWatch::Event::Overflow;
+    pending_.push_back(overflow);
+  }
+  const qint64 left = kNoticeMaxWaitMs - pendingSince_.elapsed();
+  noticeTimer_->start(int(std::clamp<qint64>(left, 0, kNoticeDelayMs)));
 }
 
 void TFolderTree::ProcessNotices() {
@@ -297,10 +317,10 @@ void TFolderTree::ProcessNotices() {
 }
 
 void TFolderTree::ReportChange() {
-  const QString path = Path();
+  const std::string path = FolderPath();
   if (path == reported_) return;
   reported_ = path;
-  emit OnChange(path);
+  emit OnChange(ToQString(path));
 }
 
 void TFolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

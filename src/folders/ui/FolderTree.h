@@ -12,6 +12,7 @@
 //   tree->SetPath("/home/me/사진");  // expands down to it and selects it
 //   tree->Reload();                 // reads everything again, keeping the selection
 
+#include <QElapsedTimer>
 #include <QTreeView>
 #include <functional>
 #include <map>
@@ -56,14 +57,23 @@ class TFolderTree : public QTreeView {
 
   // The selected folder's path; "" when nothing is selected or the node is "컴퓨터",
   // "네트워크" or "휴지통". Only "/" ends in a separator.
+  // Path() is the path as shown (bytes that are no UTF-8 show as U+FFFD); FolderPath()
+  // is the same path as its bytes on disk, the one to open, read or write.
   QString Path() const;
+  std::string FolderPath() const;
   // Selects the node of a path, expanding down to it; a path that does not exist
   // selects its deepest ancestor in the tree. A node whose folder has vanished gets its
   // volume read again and answers nullptr; so does a path that is no absolute path
   // (the selection is then cleared).
-  TFolderNode* SetPath(const QString& path);
+  TFolderNode* SetPath(const std::string& path);
+  TFolderNode* SetPath(const QString& path) { return SetPath(path.toStdString()); }
+  TFolderNode* SetPath(const char* path) { return SetPath(std::string(path)); }
   // Reads the whole tree again and selects the path selected before.
   void Reload();
+  // Whether folders whose names begin with "." are shown (not by default); changing it
+  // reads the tree again.
+  bool ShowHidden() const { return model_->ShowHidden(); }
+  void SetShowHidden(bool show);
   // For the selected node: a volume or a special node that shows no children gets its
   // expander back; a folder that has vanished gets its volume read again.
   void CheckSelection();
@@ -90,7 +100,7 @@ class TFolderTree : public QTreeView {
 
  signals:
   // The selection moved to another path (once per change, after any expanding); the
-  // argument is the new Path().
+  // argument is the new Path(), as shown: read FolderPath() for the folder itself.
   void OnChange(const QString& path);
 
  protected:
@@ -108,8 +118,8 @@ class TFolderTree : public QTreeView {
   void ApplyFolderOptions();
   void StartNotices();
   void StopNotices();
-  void WatchFolder(const QString& path);
-  void UnwatchFolder(const QString& path);
+  void WatchFolder(const QByteArray& path);
+  void UnwatchFolder(const QByteArray& path);
   void ReadNotices();
   void ReportChange();
   void KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last);
@@ -124,9 +134,10 @@ class TFolderTree : public QTreeView {
   std::map<std::string, int> watchCount_;
   std::vector<FolderWatch::Event> pending_;
   QTimer* noticeTimer_;
+  QElapsedTimer pendingSince_;  // since the oldest notice waiting
   QTimer* volumeTimer_;
   int batchDepth_ = 0;
-  QString reported_;
+  std::string reported_;
 };
 
 }  // namespace quorvane

@@ -206,6 +206,23 @@ void TFolderTreeModel::ShowSpecial(TFolderKind kind, bool show) {
   std::vector<std::unique_ptr<TFolderNode>> nodes;
   nodes.push_back(std::move(node));
   InsertChildren(root_.get(), row, std::move(nodes));
+  if (kind == fkNetwork) MarkNetwork();
+}
+
+bool TFolderTreeModel::HasNetworkVolumes() const {
+  for (const Volume& volume : volumes_)
+    if (volume.network) return true;
+  return false;
+}
+
+void TFolderTreeModel::MarkNetwork() {
+  // Without a network mount "네트워크" has no expander that would lead nowhere.
+  TFolderNode* network = Special(fkNetwork);
+  if (!network || network->loaded) return;
+  const bool any = HasNetworkVolumes();
+  if (network->hasChildren == any) return;
+  network->hasChildren = any;
+  EmitChanged(network);
 }
 
 std::unique_ptr<TFolderNode> TFolderTreeModel::MakeChild(TFolderNode* parent,
@@ -241,6 +258,7 @@ std::vector<std::unique_ptr<TFolderNode>> TFolderTreeModel::ReadFolders(TFolderN
   if (!ok) return nodes;
   nodes.reserve(folders.size());
   for (const SubFolder& folder : folders) {
+    if (!showHidden_ && folder.name[0] == '.') continue;
     auto child = MakeChild(node, folder.name, fkFolder);
     child->isLink = folder.isLink;
     child->hasChildren = folder.hasSubFolders;
@@ -268,7 +286,7 @@ bool TFolderTreeModel::Enumerate(TFolderNode* node) {
   node->loaded = true;
   InsertChildren(node, int(node->children.size()), std::move(nodes));
   node->hasChildren = !node->children.empty();
-  if (!node->path.empty()) emit FolderLoaded(QString::fromUtf8(node->path.c_str()));
+  if (!node->path.empty()) emit FolderLoaded(QByteArray::fromStdString(node->path));
   EmitChanged(node);
   return !node->children.empty();
 }
@@ -297,7 +315,7 @@ void TFolderTreeModel::RemoveChildren(TFolderNode* parent, int first, int last) 
 void TFolderTreeModel::ReportUnloaded(const TFolderNode* node) {
   if (!node->loaded) return;
   for (const auto& child : node->children) ReportUnloaded(child.get());
-  if (!node->path.empty()) emit FolderUnloaded(QString::fromUtf8(node->path.c_str()));
+  if (!node->path.empty()) emit FolderUnloaded(QByteArray::fromStdString(node->path));
 }
 
 void TFolderTreeModel::Renumber(TFolderNode* parent, int from) {
@@ -371,7 +389,7 @@ void TFolderTreeModel::Unload(TFolderNode* node) {
   const int last = int(node->children.size()) - 1;
   for (int row = first; row <= last; ++row) ReportUnloaded(node->children[size_t(row)].get());
   if (node->loaded && !node->path.empty())
-    emit FolderUnloaded(QString::fromUtf8(node->path.c_str()));
+    emit FolderUnloaded(QByteArray::fromStdString(node->path));
   node->loaded = false;
   if (first <= last) {
     emit ChildrenAboutToGo(IndexOf(node), first, last);
@@ -379,7 +397,7 @@ void TFolderTreeModel::Unload(TFolderNode* node) {
     node->children.erase(node->children.begin() + first, node->children.end());
     endRemoveRows();
   }
-  node->hasChildren = true;
+  node->hasChildren = node->kind != fkNetwork || HasNetworkVolumes();
   EmitChanged(node);
 }
 
@@ -389,6 +407,7 @@ void TFolderTreeModel::SetVolumes(std::vector<Volume> volumes) {
     TFolderNode* special = Special(kind);
     if (special && special->loaded) SyncVolumes(special, kind == fkNetwork);
   }
+  MarkNetwork();
 }
 
 void TFolderTreeModel::SyncVolumes(TFolderNode* special, bool network) {

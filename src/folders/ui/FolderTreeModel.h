@@ -90,12 +90,17 @@ class TFolderTreeModel : public QAbstractItemModel {
 
   void SetDisplayMode(TDisplayMode mode);
   TDisplayMode DisplayMode() const { return displayMode_; }
+  // Folders whose names begin with "." are left out unless shown; a change applies to
+  // folders read from then on.
+  bool ShowHidden() const { return showHidden_; }
+  void SetShowHidden(bool show) { showHidden_ = show; }
   QString TextOf(const TFolderNode* node) const;
 
  signals:
   // A node's children were read (watch its folder) or are about to be dropped.
-  void FolderLoaded(const QString& path);
-  void FolderUnloaded(const QString& path);
+  // The folder's path as its bytes on disk.
+  void FolderLoaded(const QByteArray& path);
+  void FolderUnloaded(const QByteArray& path);
   // Sent before the rows are announced as removed, so that a view can move its
   // selection first.
   void ChildrenAboutToGo(const QModelIndex& parent, int first, int last);
@@ -116,7 +121,11 @@ class TFolderTreeModel : public QAbstractItemModel {
   void EmitTextsChanged(TFolderNode* node);
 
   std::unique_ptr<TFolderNode> root_;
+  bool HasNetworkVolumes() const;
+  void MarkNetwork();
+
   std::vector<Volume> volumes_;
+  bool showHidden_ = false;
   TDisplayMode displayMode_ = dmAsis;
 };
 

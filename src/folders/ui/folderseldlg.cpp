@@ -1,13 +1,20 @@
 #include "folders/ui/folderseldlg.h"
 
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
+#include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
+#include "platform/FileNames.h"
 #include "platform/ui/GradientCaption.h"
 
 namespace quorvane {
@@ -15,43 +22,88 @@ namespace quorvane {
 namespace {
 constexpr int kClientWidth = 313;
 constexpr int kClientHeight = 214;
-constexpr int kPanelHeight = 169;
+constexpr int kButtonRowHeight = 45;  // below the panel, which keeps the rest
 constexpr int kTreeIndent = 19;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
+
+QString Shown(const std::string& path) {
+  return QString::fromUtf8(path.data(), qsizetype(path.size()));
+}
+
+// Makes `path` and its missing parents. False with the reason when it cannot.
+bool MakeFolderPath(const std::string& path, QString& reason) {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path), ec);
+  if (!ec && IsFolder(path)) return true;
+  reason = ec ? QString::fromLocal8Bit(ec.message().c_str()) : QStringLiteral("not a folder");
+  return false;
+}
+
 }  // namespace
 
 Tfoldersel::Tfoldersel(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("폴더 선택"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(kClientWidth, kClientHeight);
+                 Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
 
   Panel1 = new QWidget(this);
-  Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
   auto* panelLayout = new QVBoxLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->setSpacing(0);
   Edit1 = new QLineEdit(Panel1);
+  Edit1->setAccessibleName(QStringLiteral("폴더 경로"));
+  Hint = new QLabel(
+      QStringLiteral("~ 는 홈 폴더, 상대 경로는 아래에서 고른 폴더 기준입니다. 원본 폴더를 "
+                     "그대로 고르면 그 안의 quorvane-conv 폴더에 저장합니다."),
+      Panel1);
+  Hint->setWordWrap(true);
+  QFont small = Hint->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  Hint->setFont(small);
+  Hint->setContentsMargins(2, 1, 2, 2);
   FolderTree1 = new TFolderTree(Panel1);
   FolderTree1->setIndentation(kTreeIndent);
   FolderTree1->SetFolderOptions(foNetworkNeighborhood);
   panelLayout->addWidget(Edit1);
+  panelLayout->addWidget(Hint);
   panelLayout->addWidget(FolderTree1, 1);
-  panelLayout->activate();
 
-  const int buttonTop = kPanelHeight + (kClientHeight - kPanelHeight - kButtonHeight) / 2;
+  NewFolderBtn = new QPushButton(QStringLiteral("새 폴더"), this);
   OKBtn = new QPushButton(QStringLiteral("확인"), this);
-  OKBtn->setGeometry(kClientWidth - 2 * kButtonWidth - 16, buttonTop, kButtonWidth, kButtonHeight);
   OKBtn->setDefault(true);
   CancelBtn = new QPushButton(QStringLiteral("취소"), this);
-  CancelBtn->setGeometry(kClientWidth - kButtonWidth - 8, buttonTop, kButtonWidth, kButtonHeight);
 
   connect(FolderTree1, &TFolderTree::OnChange, this, &Tfoldersel::FolderTree1Change);
+  connect(NewFolderBtn, &QPushButton::clicked, this, &Tfoldersel::NewFolderBtnClick);
   connect(OKBtn, &QPushButton::clicked, this, &Tfoldersel::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
   FolderTree1->SetActive(true);
   AddGradientCaption(this);
+  setMinimumSize(kClientWidth * 3 / 4, kClientHeight * 3 / 4 + TGradientCaption::kDefaultHeight);
+  resize(kClientWidth, kClientHeight + TGradientCaption::kDefaultHeight);
+  PlaceControls();
+}
+
+void Tfoldersel::SetFolder(const std::string& path) {
+  start_ = path;
+  FolderPath = Shown(path);
+}
+
+void Tfoldersel::PlaceControls() {
+  const int top = TGradientCaption::kDefaultHeight;
+  const int panelHeight = std::max(0, height() - top - kButtonRowHeight);
+  Panel1->setGeometry(0, top, width(), panelHeight);
+  if (Panel1->layout()) Panel1->layout()->activate();
+  const int buttonTop = top + panelHeight + (kButtonRowHeight - kButtonHeight) / 2;
+  OKBtn->setGeometry(width() - 2 * kButtonWidth - 16, buttonTop, kButtonWidth, kButtonHeight);
+  CancelBtn->setGeometry(width() - kButtonWidth - 8, buttonTop, kButtonWidth, kButtonHeight);
+  NewFolderBtn->setGeometry(8, buttonTop, kButtonWidth, kButtonHeight);
+}
+
+void Tfoldersel::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  PlaceControls();
 }
 
 void Tfoldersel::showEvent(QShowEvent* event) {
@@ -59,8 +111,9 @@ void Tfoldersel::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
-  if (!FolderPath.isEmpty())
-    FolderTree1->SetPath(FolderPath);
+  if (start_.empty() && !FolderPath.isEmpty()) start_ = FolderPath.toStdString();
+  if (!start_.empty())
+    FolderTree1->SetPath(start_);
   else
     FolderTree1Change(FolderTree1->Path());
 }
@@ -70,8 +123,57 @@ void Tfoldersel::FolderTree1Change(const QString& path) {
   Edit1->setText(path);
 }
 
+std::string Tfoldersel::ResolveTyped(const QString& text, const std::string& base,
+                                     const QString& shown, const std::string& shownBytes) {
+  QString typed = text;
+  while (!typed.isEmpty() && typed.back().isSpace()) typed.chop(1);
+  if (typed.isEmpty()) return {};
+  // The tree's own folder keeps its bytes, also where they are no UTF-8.
+  if (!shownBytes.empty() && typed == shown) return shownBytes;
+  std::string path = typed.toStdString();
+  if (path == "~") return HomeFolder();
+  if (path.rfind("~/", 0) == 0) return JoinPath(HomeFolder(), path.substr(2));
+  if (path[0] != '/') return JoinPath(base.empty() ? HomeFolder() : base, path);
+  return path;
+}
+
+void Tfoldersel::NewFolderBtnClick() {
+  const std::string parent = FolderTree1->FolderPath();
+  if (parent.empty()) return;  // "컴퓨터" or "네트워크": no folder to make it in
+  bool ok = false;
+  const QString name =
+      QInputDialog::getText(this, QStringLiteral("새 폴더"), QStringLiteral("폴더 이름:"),
+                            QLineEdit::Normal, QStringLiteral("새 폴더"), &ok)
+          .trimmed();
+  if (!ok || name.isEmpty()) return;
+  const std::string path = JoinPath(parent, name.toStdString());
+  QString reason;
+  if (name.contains('/') || !MakeFolderPath(path, reason)) {
+    if (reason.isEmpty()) reason = QStringLiteral("a name cannot hold \"/\"");
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(Shown(path), reason));
+    return;
+  }
+  FolderTree1->ProcessNotices();
+  FolderTree1->Model()->Refresh(FolderTree1->Selected());
+  FolderTree1->SetPath(path);
+}
+
 void Tfoldersel::OKBtnClick() {
   FolderPath = Edit1->text();
+  ChosenPath =
+      ResolveTyped(FolderPath, FolderTree1->FolderPath(), FolderTree1->Path(), FolderTree1->FolderPath());
+  // The starting folder itself means its quorvane-conv folder, which the batch makes;
+  // any other folder is made here with its missing parents.
+  if (!ChosenPath.empty() && WithoutTrailingSlash(ChosenPath) != WithoutTrailingSlash(start_)) {
+    QString reason;
+    if (!MakeFolderPath(ChosenPath, reason)) {
+      QMessageBox::warning(
+          this, windowTitle(),
+          QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(Shown(ChosenPath), reason));
+      return;
+    }
+  }
   done(1);
 }
 

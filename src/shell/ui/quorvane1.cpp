@@ -18,14 +18,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
 #include "platform/ui/GradientCaption.h"
 #include "processing/ConvertParams.h"
 #include "thumbnails/FolderScan.h"
 #include "imaging/MyImg.h"
+#include "imaging/ExifOptions.h"
 #include "imaging/OpenIL.h"
 #include "shell/Settings.h"
 #include "shell/ui/DirWatch.h"
+#include "shell/ui/GridStatus.h"
+#include "shell/ui/SettingsFile.h"
 #include "platform/ui/WorkerThread.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ThumbnailTrace.h"
@@ -65,6 +69,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     std::exit(1);
   }
   App().settings = Settings{};
+  // The settings of the last session, and where its window stood.
+  WindowState saved;
+  QString warning;
+  if (!SettingsFile().Load(App().settings, saved, warning))
+    std::fprintf(stderr, "quorvane: warning: %s\n", warning.toUtf8().constData());
+  const Settings& loaded = App().settings;
+  SetExifOptions({loaded.AutoOrient, loaded.UseEmbeddedThumbnails, loaded.KeepMetadata});
   App().BusyFlag = false;
   App().CurrentFolder.clear();
 
@@ -88,6 +99,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   BuildActions();
   BuildPopupMenu();
   ConfigureGrid();
+  SetShowHidden(saved.ShowHidden);
+  if (!saved.Geometry.isEmpty()) restoreGeometry(saved.Geometry);
+  if (!saved.Splitter.isEmpty()) Splitter1->restoreState(saved.Splitter);
 
   try {
     ImgListView1->SetPaused(true);
@@ -107,9 +121,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   } catch (...) {
   }
 
-  // The tree starts on the home folder; following it starts the first scan.
+  // The tree starts on the folder shown last (the home folder when it is gone, or on the
+  // first start); following it starts the first scan.
   try {
     FolderTree1->SetActive(true);
+    if (!saved.LastFolder.empty() && IsFolder(saved.LastFolder))
+      FolderTree1->SetPath(saved.LastFolder);
   } catch (...) {
   }
   if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
@@ -126,6 +143,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  SaveWindowState();
   try {
     Timer1->stop();
     DirectoryWatch1->SetActive(false);
@@ -139,6 +157,17 @@ void TForm1::Shutdown() {
   UnbindCodecLibrary();
   fileList_.clear();
   myImg_.reset();
+}
+
+void TForm1::SaveWindowState() {
+  WindowState state;
+  state.Geometry = saveGeometry();
+  state.Splitter = Splitter1->saveState();
+  state.LastFolder = App().CurrentFolder;
+  state.ShowHidden = showHidden_;
+  QString warning;
+  if (!SettingsFile().SaveWindow(state, warning))
+    std::fprintf(stderr, "quorvane: warning: %s\n", warning.toUtf8().constData());
 }
 
 // ---------------------------------------------------------------- layout
@@ -177,6 +206,8 @@ void TForm1::BuildLayout() {
   ImgListView1 = new TImgListView(Panel2);
   ImgListView1->setAccessibleName(QStringLiteral("그림 목록"));
   right->addWidget(ImgListView1, 1);
+  StatusLine = new TGridStatus(ImgListView1, Panel2);
+  right->addWidget(StatusLine);
 
   Splitter1->addWidget(Panel1);
   Splitter1->addWidget(Panel2);
@@ -233,6 +264,10 @@ void TForm1::BuildActions() {
   Babout = NewAction(QStringLiteral("이 프로그램은"), &TForm1::BaboutExecute);
   Babout->setShortcut(QKeySequence(Qt::Key_F1));
   Babout->setIcon(themed("help-about", QStyle::SP_MessageBoxInformation));
+  ShowHiddenAction = NewAction(QStringLiteral("숨긴 파일 보기"), nullptr);
+  ShowHiddenAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  ShowHiddenAction->setCheckable(true);
+  connect(ShowHiddenAction, &QAction::triggered, this, [this](bool on) { SetShowHidden(on); });
   stopfader = NewAction(QString(), nullptr);  // F11: kept free, does nothing
   stopfader->setShortcut(QKeySequence(Qt::Key_F11));
 
@@ -358,7 +393,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
   } opening(scanOpening_);
   fileList_.clear();
   try {
-    App().CurrentFolder = FolderTree1->Path().toStdString();
+    App().CurrentFolder = FolderTree1->FolderPath();
     if (App().CurrentFolder.empty()) {
       // "컴퓨터" or "네트워크": no folder, nothing to show.
       ImgListView1->Clear();
@@ -369,7 +404,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
   } catch (...) {
   }
   try {
-    fileList_ = ListImageFiles(App().CurrentFolder, thread);
+    fileList_ = ListImageFiles(App().CurrentFolder, thread, showHidden_);
   } catch (...) {
   }
   QThread::msleep(kScanListedPauseMs);
@@ -388,7 +423,9 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
 // ---------------------------------------------------------------- folder following
 
 void TForm1::FolderTree1Change(const QString& path) {
-  const std::string folder = path.toStdString();
+  // The shown text may have lost bytes that are no UTF-8: the folder itself is read from
+  // the tree.
+  const std::string folder = FolderTree1->FolderPath();
   // Only a real change of folder cancels and restarts a scan that is about to run.
   const bool changed = folder != App().CurrentFolder;
   if (changed) Timer1->stop();
@@ -399,7 +436,11 @@ void TForm1::FolderTree1Change(const QString& path) {
     if (!folder.empty()) DirectoryWatch1->SetActive(true);
   } catch (...) {
   }
-  setWindowTitle(QStringLiteral("Quorvane - ") + path);
+  // "네트워크" shows its own name.
+  const TFolderNode* node = FolderTree1->Selected();
+  const QString shown =
+      folder.empty() && node && node->kind == fkNetwork ? FolderTree1->Model()->TextOf(node) : path;
+  setWindowTitle(QStringLiteral("Quorvane - ") + shown);
   if (changed)
     Timer1->start();
   else
@@ -417,7 +458,7 @@ void TForm1::ImgListView1ChangeFolder() {
   Timer1->stop();
   App().CurrentFolder = folder;
   try {
-    FolderTree1->SetPath(QString::fromStdString(folder));
+    FolderTree1->SetPath(folder);
   } catch (...) {
   }
 }
@@ -425,9 +466,15 @@ void TForm1::ImgListView1ChangeFolder() {
 void TForm1::upfolderExecute() {
   if (!ImgListView1) return;
   try {
+    if (App().CurrentFolder.empty()) {
+      // "컴퓨터" or "네트워크": up is the folder they sit under in the tree.
+      if (const TFolderNode* node = FolderTree1->Selected(); node && node->parent)
+        FolderTree1->SetPath(node->parent->path);
+      return;
+    }
     ImgListView1->UpOneLevel();
     App().CurrentFolder = ImgListView1->FolderPath();
-    FolderTree1->SetPath(QString::fromStdString(App().CurrentFolder));
+    FolderTree1->SetPath(App().CurrentFolder);
   } catch (...) {
   }
 }
@@ -436,6 +483,18 @@ void TForm1::DirectoryWatch1Change() { EnableTimer1(); }
 
 void TForm1::ImgListView1Changing(int, bool& allowChange) {
   if (App().BusyFlag) allowChange = false;
+}
+
+void TForm1::SetShowHidden(bool show) {
+  showHidden_ = show;
+  ShowHiddenAction->setChecked(show);
+  try {
+    FolderTree1->SetShowHidden(show);
+    ImgListView1->View().DispTypes().SetHidden(show);
+  } catch (...) {
+  }
+  // The grid is filled again by the scan, with or without the hidden files.
+  if (firstScanDone_) EnableTimer1();
 }
 
 void TForm1::ReloadTreeExecute() {

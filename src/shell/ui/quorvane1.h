@@ -27,6 +27,7 @@ class TConvertDlg;
 class TDirectoryWatch;
 class TFolderTree;
 class TGradientCaption;
+class TGridStatus;
 class TImgListView;
 class TmyImg;
 class TWorkerExecuteThread;
@@ -55,6 +56,7 @@ class TForm1 : public QMainWindow {
   QWidget* Panel2;
   QToolBar* Panel3;
   TImgListView* ImgListView1;
+  TGridStatus* StatusLine;  // under the grid
   QToolButton* btncall;  // the "기능" button under which the menu opens
   QMenu* PopupMenu1;
   QTimer* Timer1;
@@ -68,6 +70,7 @@ class TForm1 : public QMainWindow {
   QAction* optionset;
   QAction* Babout;
   QAction* stopfader;
+  QAction* ShowHiddenAction;  // Ctrl+H: hidden folders and files in the tree and the grid
   QAction* CallMenu;
   QAction* ptoJPG;
   QAction* ptoPNG;
@@ -105,6 +108,10 @@ class TForm1 : public QMainWindow {
   void upfolderExecute();
   void ReloadTreeExecute();
   void BaboutExecute();
+  // Shows or hides the folders and files whose names begin with "." in the tree and the
+  // grid together.
+  void SetShowHidden(bool show);
+  bool ShowHidden() const { return showHidden_; }
 
   // Whether the window's own scan has a rescan waiting for the busy state to end.
   bool RescanPending() const { return rescanPending_; }
@@ -134,6 +141,8 @@ class TForm1 : public QMainWindow {
   void BeginBusy();
   void EndBusy();
   void Shutdown();
+  // Keeps the window's place and size, the splitter and the folder for the next start.
+  void SaveWindowState();
 
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
@@ -141,6 +150,7 @@ class TForm1 : public QMainWindow {
   bool firstScanDone_ = false;  // the grid shows the tree's folder since the first scan
   bool scanOpening_ = false;    // the scan itself is opening the grid's folder
   bool shutDown_ = false;
+  bool showHidden_ = false;
 };
 
 // Shows a start-up failure to the user: a message box, or, when no one can answer a

@@ -3,6 +3,8 @@
 #include <QMenu>
 #include <QToolButton>
 
+#include <cstdio>
+
 #include "folders/ui/FolderTree.h"
 #include "folders/ui/folderseldlg.h"
 #include "processing/ui/bmpcolor1.h"
@@ -15,6 +17,7 @@
 #include "processing/OutputFolder.h"
 #include "thumbnails/FolderScan.h"
 #include "shell/Settings.h"
+#include "shell/ui/SettingsFile.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -137,9 +140,10 @@ int TForm1::getEffect(int code, TConvertDlg& dlg) {
 std::string TForm1::getfolder(const std::string& source) {
   try {
     Tfoldersel dialog(this);
-    dialog.FolderPath = QString::fromStdString(source);
+    dialog.FolderTree1->SetShowHidden(showHidden_);
+    dialog.SetFolder(source);
     if (dialog.exec() != kModalOk) return {};
-    return OutputFolderFor(source, dialog.FolderPath.toStdString());
+    return OutputFolderFor(source, dialog.ChosenPath);
   } catch (...) {
     return {};
   }
@@ -176,7 +180,11 @@ void TForm1::optionsetExecute() {
   try {
     TConvertset dialog(this);
     dialog.LoadFrom(App().settings);
-    if (dialog.exec() == kModalOk) dialog.ApplyTo(App().settings);
+    if (dialog.exec() != kModalOk) return;
+    dialog.ApplyTo(App().settings);
+    QString warning;
+    if (!SettingsFile().SaveSettings(App().settings, warning))
+      std::fprintf(stderr, "quorvane: warning: %s\n", warning.toUtf8().constData());
   } catch (...) {
   }
 }

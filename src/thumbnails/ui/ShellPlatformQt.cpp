@@ -5,6 +5,7 @@
 #include <QMimeDatabase>
 #include <QUrl>
 
+#include "platform/FileUris.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
 
 namespace quorvane {
@@ -45,8 +46,10 @@ std::string TQtShellPlatform::TypeName(const std::string& Path, bool Folder) {
 
 bool TQtShellPlatform::Execute(const std::string& Path) {
   if (Path.empty()) return false;
+  // The URI carries the name's bytes percent-encoded: a name that is no UTF-8 still
+  // reaches the program that opens it.
   return QDesktopServices::openUrl(
-      QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(Path))));
+      QUrl::fromEncoded(QByteArray::fromStdString(FileUriFromPath(Path)), QUrl::StrictMode));
 }
 
 QString TQtShellPlatform::TypeKey(int index) const {

@@ -1,0 +1,35 @@
+#pragma once
+// The status line under the grid: how many pictures and folders it shows, how many are
+// selected and their total size, and the focused picture's size in pixels once known.
+
+#include <QPointer>
+#include <QStatusBar>
+#include <cstdint>
+
+class QLabel;
+class QTimer;
+
+namespace quorvane {
+
+class TImgListView;
+
+// The line's text for the given counts; `width` and `height` are 0 while the focused
+// picture's size is not known (or nothing, or a folder, is focused).
+QString GridStatusText(int pictures, int folders, int selected, int64_t selectedBytes, int width,
+                       int height);
+
+class TGridStatus : public QStatusBar {
+  Q_OBJECT
+ public:
+  TGridStatus(TImgListView* grid, QWidget* parent);
+  QString Text() const;
+  // Reads the grid again now (it is otherwise read shortly after it changes).
+  void Update();
+
+ private:
+  QPointer<TImgListView> grid_;  // the window deletes the grid first when it closes
+  QLabel* label_;
+  QTimer* timer_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,291 @@
+// The main window as a Linux user meets it: folder and file names that are no UTF-8,
+// hidden files, the "네트워크" node, the status line and settings that last.
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <fstream>
+#include <functional>
+
+#include "folders/ui/FolderTree.h"
+#include "folders/ui/folderseldlg.h"
+#include "imaging/JpegCodec.h"
+#include "processing/ui/convdlg.h"
+#include "processing/ui/convertsetdlg.h"
+#include "shell/Settings.h"
+#include "shell/ui/GridStatus.h"
+#include "shell/ui/quorvane1.h"
+#include "support/TestDir.h"
+#include "thumbnails/ui/ImgListView.h"
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+std::string gHome;  // bytes; set before the application starts
+
+// A folder name and a picture name that are no UTF-8 (Latin-1 from an old archive).
+const std::string kOddFolder = std::string("\xC5rsbilder 1999");
+const std::string kOddPicture = std::string("f\xF6r\xE4ldrar.jpg");
+
+void WriteJpeg(const std::string& path, int width, int height) {
+  const std::vector<uint8_t> jpeg = EncodeJpeg(PatternBitmap(width, height), 90);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+}
+
+std::vector<std::string> ItemPaths(TImgListView& grid) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < grid.Count(); ++i) paths.push_back(grid.Item(i)->ParsingName());
+  return paths;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// Runs `act` on the first modal dialog of type D that shows up, once.
+template <class D>
+void WhenModal(QObject* owner, std::function<void(D&)> act) {
+  auto* timer = new QTimer(owner);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      act(*dialog);
+    }
+  });
+  timer->start(20);
+}
+
+QString ConfigFile() { return QString::fromStdString(gHome) + "/.config/quorvane/quorvane.conf"; }
+
+}  // namespace
+
+class EverydayTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase();
+  void namesThatAreNoUtf8();
+  void hiddenFilesFollowCtrlH();
+  void statusLineCounts();
+  void networkNodeLeadsSomewhereSensible();
+  void settingsLast();
+  void damagedSettingsFileGivesTheDefaults();
+
+ private:
+  std::unique_ptr<TForm1> NewWindow() {
+    auto w = std::make_unique<TForm1>();
+    w->show();
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
+    return w;
+  }
+  std::string odd_;  // the odd folder's path
+};
+
+void EverydayTest::initTestCase() {
+  odd_ = gHome + "/" + kOddFolder;
+  QVERIFY(QDir().mkpath(QString::fromStdString(gHome + "/.versteckt")));
+  QVERIFY(::mkdir(odd_.c_str(), 0777) == 0);
+  WriteJpeg(odd_ + "/" + kOddPicture, 40, 30);
+  WriteJpeg(odd_ + "/.hidden.jpg", 20, 10);
+  WriteJpeg(odd_ + "/plain.jpg", 64, 48);
+}
+
+void EverydayTest::namesThatAreNoUtf8() {
+  auto w = NewWindow();
+  QVERIFY(w);
+  // The tree selects the folder by its bytes and shows it with U+FFFD.
+  QVERIFY(w->FolderTree1->SetPath(odd_));
+  QCOMPARE(w->FolderTree1->FolderPath(), odd_);
+  QVERIFY(w->FolderTree1->Path().contains(QChar(0xFFFD)));
+  QVERIFY(w->windowTitle().endsWith(QStringLiteral("\uFFFDrsbilder 1999")));
+  // The grid follows into that very folder and lists the picture under its own bytes.
+  QCOMPARE(App().CurrentFolder, odd_);
+  QTRY_VERIFY(Contains(ItemPaths(*w->ImgListView1), odd_ + "/" + kOddPicture));
+  QCOMPARE(w->ImgListView1->FolderPath(), odd_);
+
+  // A batch started there reads the odd file and writes a name with the same bytes,
+  // into the folder the user chose.
+  TImgListView& grid = *w->ImgListView1;
+  const auto paths = ItemPaths(grid);
+  const int index = int(std::find(paths.begin(), paths.end(), odd_ + "/" + kOddPicture) -
+                        paths.begin());
+  grid.clearSelection();
+  grid.selectionModel()->select(grid.model()->index(index, 0), QItemSelectionModel::Select);
+  QObject watchers;
+  WhenModal<Tfoldersel>(&watchers, [](Tfoldersel& dialog) {
+    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  });
+  w->ptoPNG->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 20000);
+  const std::string out = odd_ + "/quorvane-conv/f\xF6r\xE4ldrar.png";
+  QTRY_COMPARE_WITH_TIMEOUT(::access(out.c_str(), F_OK), 0, 20000);
+}
+
+void EverydayTest::hiddenFilesFollowCtrlH() {
+  auto w = NewWindow();
+  QVERIFY(w);
+  const auto treeShows = [&](const std::string& name) {
+    const TFolderNode* root = w->FolderTree1->Model()->Root();
+    for (const auto& child : root->children)
+      if (child->name == name) return true;
+    return false;
+  };
+  w->FolderTree1->SetPath(odd_);
+  QTRY_VERIFY(Contains(ItemPaths(*w->ImgListView1), odd_ + "/plain.jpg"));
+  QVERIFY(!w->ShowHidden());
+  QVERIFY(!treeShows(".versteckt"));
+  QVERIFY(!Contains(ItemPaths(*w->ImgListView1), odd_ + "/.hidden.jpg"));
+
+  QTest::keyClick(w.get(), Qt::Key_H, Qt::ControlModifier);
+  QVERIFY(w->ShowHidden());
+  QTRY_VERIFY(treeShows(".versteckt"));
+  QTRY_VERIFY(Contains(ItemPaths(*w->ImgListView1), odd_ + "/.hidden.jpg"));
+  QCOMPARE(w->FolderTree1->FolderPath(), odd_);  // the tree kept its place
+
+  QTest::keyClick(w.get(), Qt::Key_H, Qt::ControlModifier);
+  QVERIFY(!w->ShowHidden());
+  QTRY_VERIFY(!Contains(ItemPaths(*w->ImgListView1), odd_ + "/.hidden.jpg"));
+  QVERIFY(!treeShows(".versteckt"));
+}
+
+void EverydayTest::statusLineCounts() {
+  QCOMPARE(GridStatusText(3, 2, 0, 0, 0, 0), QStringLiteral("그림 3개, 폴더 2개"));
+  QCOMPARE(GridStatusText(3, 2, 2, 3 * 1024 * 1024 / 2, 4000, 3000),
+           QStringLiteral("그림 3개, 폴더 2개  ·  2개 선택 (1.5 MB)  ·  4000x3000"));
+
+  auto w = NewWindow();
+  QVERIFY(w);
+  w->FolderTree1->SetPath(odd_);
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(Contains(ItemPaths(grid), odd_ + "/plain.jpg"));
+  // Two pictures (the hidden one is not shown) and the output folder of the batch above.
+  QTRY_COMPARE(w->StatusLine->Text(), QStringLiteral("그림 2개, 폴더 1개"));
+  const auto paths = ItemPaths(grid);
+  const int plain =
+      int(std::find(paths.begin(), paths.end(), odd_ + "/plain.jpg") - paths.begin());
+  grid.setCurrentIndex(grid.model()->index(plain, 0));
+  QTRY_VERIFY_WITH_TIMEOUT(grid.Item(plain)->SourceWidth == 64, 15000);
+  struct stat st {};
+  QCOMPARE(::stat((odd_ + "/plain.jpg").c_str(), &st), 0);
+  QTRY_COMPARE(w->StatusLine->Text(),
+               GridStatusText(2, 1, 1, st.st_size, 64, 48));
+}
+
+void EverydayTest::networkNodeLeadsSomewhereSensible() {
+  auto w = NewWindow();
+  QVERIFY(w);
+  TFolderTreeModel* model = w->FolderTree1->Model();
+  TFolderNode* network = model->Special(fkNetwork);
+  QVERIFY(network);
+  // This machine has no network mounts: the node has no expander.
+  QVERIFY(!model->hasChildren(model->IndexOf(network)));
+  w->FolderTree1->setCurrentIndex(model->IndexOf(network));
+  QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane - 네트워크"));
+  QTRY_COMPARE(w->ImgListView1->Count(), 0);
+  // "상위 폴더" goes to the folder the node sits under: the home folder.
+  w->upfolder->trigger();
+  QCOMPARE(w->FolderTree1->FolderPath(), gHome);
+  QCOMPARE(App().CurrentFolder, gHome);
+}
+
+void EverydayTest::settingsLast() {
+  QFile::remove(ConfigFile());
+  {
+    auto w = NewWindow();
+    QVERIFY(w);
+    QObject watchers;
+    WhenModal<TConvertset>(&watchers, [](TConvertset& dialog) {
+      dialog.TrackBar1->setValue(55);
+      dialog.ComboBox1->setCurrentIndex(3);
+      QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    });
+    w->optionsetExecute();
+    QCOMPARE(App().settings.JpegQuality, 55);
+    w->FolderTree1->SetPath(odd_);
+    w->resize(700, 480);
+    w->Splitter1->setSizes({250, 442});
+    w->SetShowHidden(true);
+    w->close();
+  }
+  QVERIFY(QFile::exists(ConfigFile()));
+  App().settings = Settings{};
+  auto w = NewWindow();
+  QVERIFY(w);
+  QCOMPARE(App().settings.JpegQuality, 55);
+  QCOMPARE(App().settings.DitherIndex, 3);
+  QCOMPARE(w->size(), QSize(700, 480));
+  QCOMPARE(w->Splitter1->sizes().first(), 250);
+  QVERIFY(w->ShowHidden());
+  // The window starts in the folder it showed last, found by its bytes.
+  QCOMPARE(w->FolderTree1->FolderPath(), odd_);
+  QCOMPARE(App().CurrentFolder, odd_);
+  w->SetShowHidden(false);
+  w->close();
+
+  // A folder that is gone gives the home folder.
+  {
+    QSettings file(ConfigFile(), QSettings::IniFormat);
+    file.setValue("Window/LastFolder", QByteArray::fromStdString(gHome + "/gone away"));
+  }
+  auto again = NewWindow();
+  QVERIFY(again);
+  QCOMPARE(again->FolderTree1->FolderPath(), gHome);
+}
+
+void EverydayTest::damagedSettingsFileGivesTheDefaults() {
+  QVERIFY(QDir().mkpath(QFileInfo(ConfigFile()).absolutePath()));
+  {
+    QFile file(ConfigFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Settings]\nJpegQuality=5000\nDitherIndex=zwei\nKeepMetadata=vielleicht\n"
+               "AutoOrient=false\n[Window]\nGeometry=\x01\x02\xff\n");
+  }
+  App().settings = Settings{};
+  auto w = NewWindow();
+  QVERIFY(w);
+  // Values out of range or unreadable give their defaults; the good one is taken.
+  QCOMPARE(App().settings.JpegQuality, 80);
+  QCOMPARE(App().settings.DitherIndex, 1);
+  QCOMPARE(App().settings.KeepMetadata, true);
+  QCOMPARE(App().settings.AutoOrient, false);
+  w.reset();
+
+  // A file that cannot be read at all (here a folder in its place): the defaults, a
+  // warning, and the window starts.
+  QVERIFY(QFile::remove(ConfigFile()));
+  QVERIFY(QDir().mkpath(ConfigFile()));
+  App().settings = Settings{};
+  auto unreadable = NewWindow();
+  QVERIFY(unreadable);
+  QCOMPARE(App().settings.AutoOrient, true);
+}
+
+int main(int argc, char** argv) {
+  QTemporaryDir home;
+  if (!home.isValid()) return 1;
+  gHome = QDir(home.path()).canonicalPath().toStdString();
+  qputenv("HOME", QByteArray::fromStdString(gHome));
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(gHome + "/.cache"));
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(gHome + "/.config"));
+  QApplication app(argc, argv);
+  EverydayTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "everyday_qtest.moc"
