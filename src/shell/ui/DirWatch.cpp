@@ -1,10 +1,10 @@
 #include "shell/ui/DirWatch.h"
 
-#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include <QMetaObject>
 #include <chrono>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -12,7 +12,10 @@ namespace quorvane {
 
 namespace {
 
-constexpr uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// Each filter as the change watchers name it.
+constexpr TNotifyType kAsNotifyType[] = {intFileName, intDirName, intAttributes,
+                                         intSize,     intLastWrite, intSecurity};
+static_assert(std::size(kAsNotifyType) == size_t(nfSecurity) + 1);
 // Changes closer together than this end up in one notice.
 constexpr int kQuietMs = 10;
 // Wake-ups closer together than this are taken as one.
@@ -28,10 +31,10 @@ bool IsDirectory(const std::string& path) {
 class TDirectoryWatch::TWatchThread {
  public:
   TWatchThread(TDirectoryWatch* owner, std::string directory, InotifyFilter filter, bool subtree)
-      : owner_(owner), directory_(std::move(directory)), filter_(filter), subtree_(subtree) {
+      : owner_(owner), directory_(std::move(directory)), subtree_(subtree), watch_(filter) {
     // The first watch is set up before the thread runs, so that no change made right
     // after activation is missed.
-    const bool watching = watch_.Watch(directory_, filter_, subtree_);
+    const bool watching = watch_.Add(directory_, subtree_);
     thread_ = std::thread([this, watching] { Body(watching); });
   }
   ~TWatchThread() { Stop(); }
@@ -61,16 +64,19 @@ class TDirectoryWatch::TWatchThread {
         owner, [owner] { owner->Notify(); }, Qt::QueuedConnection);
   }
 
-  // Waits out the rest of a burst: answers kWake when a wake-up came meanwhile, kLost
-  // when the folder went away, else kChange.
+  // The watched folder itself went away (its watch has ended).
+  bool Lost() const { return watch_.Count() == 0; }
+
+  // Waits out the rest of a burst: answers kWake when a wake-up came meanwhile, else
+  // kEvents.
   InotifyWatch::WaitResult WaitForQuiet() {
-    while (!Terminated()) {
-      const InotifyWatch::WaitResult r = watch_.Wait(kQuietMs);
-      if (r == InotifyWatch::kChange) continue;
-      if (r == InotifyWatch::kWake || r == InotifyWatch::kLost) return r;
+    while (!Terminated() && !Lost()) {
+      const InotifyWatch::WaitResult r = watch_.Wait(kQuietMs, events_);
+      if (r == InotifyWatch::kEvents) continue;
+      if (r == InotifyWatch::kWake) return r;
       break;  // quiet (or the wait failed)
     }
-    return InotifyWatch::kChange;
+    return InotifyWatch::kEvents;
   }
 
   void Body(bool watching) {
@@ -80,11 +86,11 @@ class TDirectoryWatch::TWatchThread {
         std::lock_guard<std::mutex> lock(mutex_);
         directory = directory_;
       }
-      if (!watching) watching = watch_.Watch(directory, filter_, subtree_);
+      if (!watching) watching = watch_.Add(directory, subtree_);
       if (!watching) {
         // Nothing to watch (the folder has gone): idle until a new folder or a stop.
         while (!Terminated()) {
-          const InotifyWatch::WaitResult r = watch_.Wait(-1);
+          const InotifyWatch::WaitResult r = watch_.Wait(-1, events_);
           if (r == InotifyWatch::kWake) break;
           if (r == InotifyWatch::kError)  // no inotify at all: poll the stop flag
             std::this_thread::sleep_for(std::chrono::milliseconds(kQuietMs));
@@ -93,36 +99,32 @@ class TDirectoryWatch::TWatchThread {
       }
       bool rewatch = false;
       while (!Terminated() && !rewatch) {
-        InotifyWatch::WaitResult r = watch_.Wait(-1);
+        InotifyWatch::WaitResult r = watch_.Wait(-1, events_);
         if (Terminated()) break;
-        if (r == InotifyWatch::kChange) {
-          r = WaitForQuiet();
+        if (r == InotifyWatch::kEvents) {
+          if (!Lost()) r = WaitForQuiet();
           Post();
-          if (r == InotifyWatch::kChange) continue;
-        } else if (r == InotifyWatch::kLost) {
-          Post();  // the folder itself was deleted or moved
-        } else if (r == InotifyWatch::kTimeout) {
-          continue;  // only records that the filter does not ask for
+          if (r == InotifyWatch::kEvents && !Lost()) continue;
         }
         if (r == InotifyWatch::kWake || r == InotifyWatch::kError) {
-          while (!Terminated() && watch_.Wait(kWakeDrainMs) == InotifyWatch::kWake) {
+          while (!Terminated() && watch_.Wait(kWakeDrainMs, events_) == InotifyWatch::kWake) {
           }
         }
         rewatch = true;
       }
-      watch_.Unwatch();
+      watch_.Clear();
       watching = false;
     }
-    watch_.Unwatch();
+    watch_.Clear();
   }
 
   TDirectoryWatch* owner_;
   std::mutex mutex_;
   std::string directory_;
-  const InotifyFilter filter_;
   const bool subtree_;
   std::atomic<bool> terminated_{false};
   InotifyWatch watch_;
+  std::vector<InotifyEvent> events_;  // the last read (only that there were any counts)
   std::thread thread_;
 };
 
@@ -131,15 +133,10 @@ TDirectoryWatch::TDirectoryWatch(QObject* parent) : QObject(parent) {}
 TDirectoryWatch::~TDirectoryWatch() { Stop(); }
 
 InotifyFilter TDirectoryWatch::FilterFor(const TNotifyFilters& filters) {
-  InotifyFilter f;
-  if (filters.Has(nfFilename)) f.FileMask |= kNameEvents;
-  if (filters.Has(nfDirname)) f.DirMask |= kNameEvents;
-  if (filters.Has(nfAttrib) || filters.Has(nfSecurity)) {
-    f.FileMask |= IN_ATTRIB;
-    f.DirMask |= IN_ATTRIB;
-  }
-  if (filters.Has(nfSize) || filters.Has(nfLastWrite)) f.FileMask |= IN_CLOSE_WRITE | IN_ATTRIB;
-  return f;
+  TNotifyTypes types;
+  for (int f = 0; f <= int(nfSecurity); ++f)
+    if (filters.Has(TNotifyFilter(f))) types.Include(kAsNotifyType[f]);
+  return InotifyFilter::For(types);
 }
 
 void TDirectoryWatch::SetDirectory(const std::string& value) {

@@ -52,7 +52,7 @@ class TDirectoryWatch : public QObject {
   // Called on the main thread after a change.
   std::function<void(TDirectoryWatch& Sender)> OnChange;
 
-  // The inotify records each filter stands for.
+  // The events each filter stands for (InotifyFilter::For).
   static InotifyFilter FilterFor(const TNotifyFilters& filters);
   // Serial number of the running watch thread, 0 when inactive; every start gives a new
   // one (to check that a move keeps the thread and a filter change restarts it).

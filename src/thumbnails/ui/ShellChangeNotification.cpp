@@ -1,17 +1,12 @@
 #include "thumbnails/ui/ShellChangeNotification.h"
 
-#include <sys/inotify.h>
-
 #include <QMetaObject>
 #include <thread>
 
 namespace quorvane {
 
-namespace {
-constexpr uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-}
-
 struct TShellChangeNotification::Watcher {
+  explicit Watcher(const InotifyFilter& filter) : watch(filter) {}
   InotifyWatch watch;
   std::thread thread;
   std::atomic<bool> stop{false};
@@ -21,22 +16,6 @@ struct TShellChangeNotification::Watcher {
 TShellChangeNotification::TShellChangeNotification(QObject* parent) : QObject(parent) {}
 
 TShellChangeNotification::~TShellChangeNotification() { Unwatch(); }
-
-InotifyFilter TShellChangeNotification::FilterFor(const TNotifyTypes& types) {
-  InotifyFilter f;
-  if (types.Has(intFileName)) f.FileMask |= kNameEvents;
-  if (types.Has(intDirName)) f.DirMask |= kNameEvents;
-  if (types.Has(intAttributes) || types.Has(intLastAccess) || types.Has(intSecurity)) {
-    f.FileMask |= IN_ATTRIB;
-    f.DirMask |= IN_ATTRIB;
-  }
-  if (types.Has(intSize) || types.Has(intLastWrite)) f.FileMask |= IN_CLOSE_WRITE | IN_ATTRIB;
-  if (types.Has(intCreation)) {
-    f.FileMask |= IN_CREATE | IN_MOVED_TO;
-    f.DirMask |= IN_CREATE | IN_MOVED_TO;
-  }
-  return f;
-}
 
 void TShellChangeNotification::SetEnabled(bool value) {
   if (value == enabled_) return;
@@ -49,23 +28,24 @@ bool TShellChangeNotification::Watching() const { return watcher_ != nullptr; }
 void TShellChangeNotification::Watch(const std::string& Folder) {
   if (!enabled_ || Folder.empty()) return;
   Unwatch();
-  const InotifyFilter filter = FilterFor(notifyTypes_);
+  const InotifyFilter filter = InotifyFilter::For(notifyTypes_);
   if (filter.Empty()) return;
-  auto watcher = std::make_unique<Watcher>();
-  if (!watcher->watch.Watch(Folder, filter, false)) return;  // cannot be watched: no watch
+  auto watcher = std::make_unique<Watcher>(filter);
+  if (!watcher->watch.Add(Folder)) return;  // cannot be watched: no watch
   folder_ = Folder;
   const uint64_t generation = ++generation_;
   Watcher* w = watcher.get();
   watcher->thread = std::thread([this, w, generation] {
+    std::vector<InotifyEvent> events;
     while (!w->stop.load()) {
-      const InotifyWatch::WaitResult result = w->watch.Wait(-1);
+      const InotifyWatch::WaitResult result = w->watch.Wait(-1, events);
       if (w->stop.load()) break;
-      if ((result == InotifyWatch::kChange || result == InotifyWatch::kLost) &&
-          !w->pending.exchange(true)) {
+      if (result == InotifyWatch::kEvents && !w->pending.exchange(true)) {
         QMetaObject::invokeMethod(
             this, [this, generation] { Deliver(generation); }, Qt::QueuedConnection);
       }
-      if (result == InotifyWatch::kLost || result == InotifyWatch::kError) break;
+      // The folder itself has gone: its watch has ended.
+      if (result == InotifyWatch::kError || w->watch.Count() == 0) break;
     }
   });
   watcher_ = std::move(watcher);

@@ -15,22 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/EnumSet.h"
 #include "platform/Inotify.h"
 
 namespace quorvane {
-
-enum TNotifyType {
-  intFileName,
-  intDirName,
-  intAttributes,
-  intSize,
-  intLastWrite,
-  intLastAccess,
-  intCreation,
-  intSecurity,
-};
-using TNotifyTypes = EnumSet<TNotifyType, int(intSecurity) + 1>;
 
 class TShellChangeNotification : public QObject {
   Q_OBJECT
@@ -41,8 +28,8 @@ class TShellChangeNotification : public QObject {
   // Watching allowed (true); clearing it stops the current watch.
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool value);
-  // Kinds of change that wake the watcher ({intFileName, intDirName}). Takes effect at
-  // the next Watch.
+  // Kinds of change that wake the watcher ({intFileName, intDirName}; see
+  // InotifyFilter::For). Takes effect at the next Watch.
   const TNotifyTypes& NotifyTypes() const { return notifyTypes_; }
   void SetNotifyTypes(const TNotifyTypes& value) { notifyTypes_ = value; }
 
@@ -56,11 +43,6 @@ class TShellChangeNotification : public QObject {
   // its watcher has ended).
   bool Watching() const;
   const std::string& WatchedFolder() const { return folder_; }
-
-  // The inotify records each kind of change stands for. Size and date changes are seen
-  // as IN_CLOSE_WRITE and IN_ATTRIB (a file being written wakes the watcher once, when
-  // it is closed); a last-access change as IN_ATTRIB (reads do not count).
-  static InotifyFilter FilterFor(const TNotifyTypes& types);
 
   // Fired on the user-interface thread after a change.
   std::function<void(TShellChangeNotification& Sender)> OnChange;
