@@ -11,6 +11,8 @@
 
 #include "platform/FileIO.h"
 #include "imaging/AlphaBlend.h"
+#include "imaging/PnmReader.h"
+#include "imaging/TiffReader.h"
 #include "platform/FileNames.h"
 
 namespace quorvane {
@@ -282,11 +284,16 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   if (!t.bound) return false;
   // The library opens files with a blocking open: a pipe would stop it for good.
   if (!IsReadableRegularFile(path)) return false;
+  // Netpbm and TIFF files have readers of their own (PnmReader.h, TiffReader.h); a TIFF
+  // picture comes as stored, its orientation applied by the caller (Orient.h).
+  const std::string ext = LowerFileExt(path);
+  if (ext == ".pnm") return ReadPnmFile(path, target);
+  if (ext == ".tif" || ext == ".tiff") return ReadTiffFile(path, target);
   if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin
   // setting says (it picks that loader by the extension alone).
-  const bool flip = LowerFileExt(path) == ".pcd";
+  const bool flip = ext == ".pcd";
   bool copied = false;
   const bool loaded = t.ilLoadImage(path.c_str()) != IL_FALSE;
   // Transparent pictures are composited over white as they are copied out.

@@ -93,6 +93,8 @@ bool CodecInit();
 
 // Loads a file through the library and copies it into `out` as B, G, R, top row first,
 // whatever the file's own origin (volumes and animations: the first slice/frame).
+// ".pnm", ".tif" and ".tiff" files go to the program's own readers instead (PnmReader.h,
+// TiffReader.h: a TIFF picture comes as stored, its Orientation tag not applied).
 // True exactly when the library reported no error; `out` is unchanged on failure.
 bool CodecLoad(const std::string& path, Bitmap& out);
 // The same load delivered into memory that `target` provides for the picture's size

@@ -4,7 +4,6 @@
 
 #include "imaging/BitmapTurns.h"
 #include "imaging/ExifMeta.h"
-#include "platform/FileNames.h"
 
 namespace quorvane {
 
@@ -40,17 +39,10 @@ void ApplyOrientation(Bitmap& bitmap, int orientation) {
   bitmap.Swap(first);
 }
 
-int RemainingOrientation(const std::string& FileName, int orientation) {
-  const std::string ext = LowerFileExt(FileName);
-  if (ext != ".tif" && ext != ".tiff") return orientation;
-  static constexpr int kAfterLibtiff[9] = {1, 1, 1, 1, 1, 5, 7, 5, 7};
-  return orientation >= 1 && orientation <= 8 ? kAfterLibtiff[orientation] : orientation;
-}
-
 bool OrientAsFile(const std::string& FileName, Bitmap& bitmap) {
   if (bitmap.Empty() || !CarriesExifOrientation(FileName)) return true;
   try {
-    ApplyOrientation(bitmap, RemainingOrientation(FileName, ReadExifOrientation(FileName)));
+    ApplyOrientation(bitmap, ReadExifOrientation(FileName));
   } catch (const std::exception&) {
     return false;
   }

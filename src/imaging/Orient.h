@@ -21,14 +21,9 @@ constexpr bool OrientationSwapsSides(int orientation) {
 // picture cannot be allocated; the bitmap is then unchanged.
 void ApplyOrientation(Bitmap& bitmap, int orientation);
 
-// What remains of `orientation` to apply to the picture the program's reader gives for
-// `FileName`. The codec library reads TIFF files through libtiff's RGBA interface, which
-// applies the mirror part of an orientation itself (2, 3, 4 fully; 5..8 as 1..4), so a
-// TIFF picture still needs 5 or 7 for 5..8 and nothing for 2..4. Other files: all.
-int RemainingOrientation(const std::string& FileName, int orientation);
-
 // Turns the picture just read from `FileName` upright by the file's EXIF orientation
-// (JPEG and TIFF files; see ExifMeta.h). False, with the bitmap unchanged, when the
+// (JPEG and TIFF files; see ExifMeta.h). Every reader gives the picture as stored, so
+// the whole orientation applies. False, with the bitmap unchanged, when the
 // turned picture cannot be allocated.
 bool OrientAsFile(const std::string& FileName, Bitmap& bitmap);
 

@@ -43,7 +43,6 @@ TThumbExif::TThumbExif(const std::string& FileName, TGetType mode, const ExifOpt
     return;
   }
   if (orient && info_.orientation != 0) orientation_ = info_.orientation;
-  remaining_ = RemainingOrientation(FileName, orientation_);
 }
 
 int TThumbExif::BoxWidth(int Width, int Height) const {
@@ -84,8 +83,8 @@ bool TThumbExif::FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Wi
 }
 
 void TThumbExif::Finish(Bitmap& bitmap, int& orgWidth, int& orgHeight) const {
-  if (remaining_ == 1) return;
-  ApplyOrientation(bitmap, remaining_);
+  if (orientation_ == 1) return;
+  ApplyOrientation(bitmap, orientation_);
   if (OrientationSwapsSides(orientation_)) std::swap(orgWidth, orgHeight);
 }
 

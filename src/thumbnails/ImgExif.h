@@ -44,7 +44,6 @@ class TThumbExif {
   TGetType mode_;
   bool useEmbedded_ = false;
   int orientation_ = 1;  // of the picture as stored
-  int remaining_ = 1;    // of the picture as the file's reader gives it
   ExifInfo info_;
 };
 

@@ -1,0 +1,282 @@
+#include "imaging/TiffReader.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "imaging/PixelSink.h"
+#include "platform/FileIO.h"
+
+namespace quorvane {
+
+namespace {
+
+struct TiffCloser {
+  void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+// How the samples of one pixel make a colour.
+enum class Model { Grey, Palette, Rgb, Cmyk };
+
+// What the first directory says about its pixels, when the direct path reads them.
+struct Layout {
+  uint32_t width = 0, height = 0;
+  int bits = 8;
+  int samples = 1;   // per pixel, extra samples included
+  bool separate = false;
+  Model model = Model::Grey;
+  bool whiteIsZero = false;
+  int alpha = -1;    // index of the alpha sample, or -1
+  bool premultiplied = false;
+  const uint16_t* colormap[3] = {};
+  int colours() const { return model == Model::Rgb ? 3 : model == Model::Cmyk ? 4 : 1; }
+};
+
+// Fills `layout` for the pictures the direct path reads; false for the others.
+bool DirectLayout(TIFF* tif, Layout& l) {
+  uint16_t bits = 1, samples = 1, planar = PLANARCONFIG_CONTIG, format = SAMPLEFORMAT_UINT;
+  uint16_t photometric = 0, compression = COMPRESSION_NONE, inkset = INKSET_CMYK;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
+  if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+    photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+  if (format != SAMPLEFORMAT_UINT) return false;
+  l.bits = bits;
+  l.samples = samples;
+  l.separate = planar == PLANARCONFIG_SEPARATE && samples > 1;
+  switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+      l.model = Model::Grey;
+      l.whiteIsZero = photometric == PHOTOMETRIC_MINISWHITE;
+      break;
+    case PHOTOMETRIC_PALETTE:
+      l.model = Model::Palette;
+      if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &l.colormap[0], &l.colormap[1], &l.colormap[2]))
+        return false;
+      break;
+    case PHOTOMETRIC_YCBCR:
+      // JPEG-compressed YCbCr comes out of the JPEG library as RGB.
+      if (compression != COMPRESSION_JPEG || l.bits != 8 || l.separate) return false;
+      if (!TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) return false;
+      l.model = Model::Rgb;
+      break;
+    case PHOTOMETRIC_RGB:
+      l.model = Model::Rgb;
+      break;
+    case PHOTOMETRIC_SEPARATED:
+      if (inkset != INKSET_CMYK) return false;
+      l.model = Model::Cmyk;
+      break;
+    default:
+      return false;
+  }
+  const int colours = l.colours();
+  if (samples < colours) return false;
+  if (l.model == Model::Palette ? (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)
+                                : (bits != 8 && bits != 16 && !(colours == 1 && (bits == 1 ||
+                                                                              bits == 2 ||
+                                                                              bits == 4))))
+    return false;
+  // Packed samples of fewer than 8 bits: one sample a pixel, in strips.
+  if (bits < 8 && (samples != 1 || TIFFIsTiled(tif))) return false;
+  uint16_t extraCount = 0;
+  uint16_t* extra = nullptr;
+  if (samples > colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) &&
+      extraCount > 0 &&
+      (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA)) {
+    l.alpha = colours;
+    l.premultiplied = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+  }
+  return true;
+}
+
+// One band of rows (a strip, or a row of tiles) as decoded: one buffer for contiguous
+// samples, one a sample for separate planes.
+class Band {
+ public:
+  Band(TIFF* tif, const Layout& l) : tif_(tif), l_(l) {
+    tiled_ = TIFFIsTiled(tif);
+    const int planes = l.separate ? l.samples : 1;
+    const tmsize_t chunk = tiled_ ? TIFFTileSize(tif) : TIFFStripSize(tif);
+    if (chunk <= 0) throw std::runtime_error("TIFF chunk size");
+    if (tiled_) {
+      TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth_);
+      TIFFGetField(tif, TIFFTAG_TILELENGTH, &rows_);
+      tileRowBytes_ = size_t(TIFFTileRowSize(tif));
+      if (!tileWidth_ || !rows_ || !tileRowBytes_) throw std::runtime_error("TIFF tiles");
+      tilesAcross_ = (l.width + tileWidth_ - 1) / tileWidth_;
+      stride_ = tileRowBytes_ * tilesAcross_;
+      tile_.resize(size_t(chunk));
+    } else {
+      TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows_);
+      rows_ = std::clamp<uint32_t>(rows_, 1, l.height);
+      stride_ = size_t(TIFFScanlineSize(tif));
+      if (!stride_) throw std::runtime_error("TIFF scanline size");
+    }
+    const size_t bytes = std::max(size_t(chunk), stride_ * rows_);
+    planes_.assign(size_t(planes), std::vector<uint8_t>(bytes));
+  }
+
+  uint32_t Rows() const { return rows_; }
+
+  // Decodes the band that starts at row `top`; false on a decoding error.
+  bool Load(uint32_t top) {
+    for (size_t p = 0; p < planes_.size(); ++p) {
+      if (!tiled_) {
+        const uint32_t strip = TIFFComputeStrip(tif_, top, uint16_t(p));
+        if (TIFFReadEncodedStrip(tif_, strip, planes_[p].data(), tmsize_t(-1)) < 0) return false;
+        continue;
+      }
+      for (uint32_t t = 0; t < tilesAcross_; ++t) {
+        const uint32_t tile = TIFFComputeTile(tif_, t * tileWidth_, top, 0, uint16_t(p));
+        if (TIFFReadEncodedTile(tif_, tile, tile_.data(), tmsize_t(-1)) < 0) return false;
+        for (uint32_t r = 0; r < rows_; ++r)
+          std::memcpy(planes_[p].data() + r * stride_ + t * tileRowBytes_,
+                      tile_.data() + r * tileRowBytes_, tileRowBytes_);
+      }
+    }
+    return true;
+  }
+
+  // Sample `s` of pixel x in band row r, as stored (0 .. 2^bits - 1).
+  uint32_t Sample(uint32_t r, uint32_t x, int s) const {
+    const uint8_t* row = planes_[l_.separate ? size_t(s) : 0].data() + r * stride_;
+    const size_t i = l_.separate ? x : size_t(x) * size_t(l_.samples) + size_t(s);
+    switch (l_.bits) {
+      case 8:
+        return row[i];
+      case 16: {
+        uint16_t v;
+        std::memcpy(&v, row + 2 * i, 2);  // libtiff gives native byte order
+        return v;
+      }
+      default: {  // 1, 2 or 4 bits, one sample a pixel, first pixel in the high bits
+        const size_t bit = i * size_t(l_.bits);
+        return (row[bit / 8] >> (8 - l_.bits - bit % 8)) & ((1u << l_.bits) - 1);
+      }
+    }
+  }
+
+ private:
+  TIFF* tif_;
+  const Layout& l_;
+  bool tiled_ = false;
+  uint32_t rows_ = 0, tileWidth_ = 0, tilesAcross_ = 0;
+  size_t stride_ = 0, tileRowBytes_ = 0;
+  std::vector<std::vector<uint8_t>> planes_;
+  std::vector<uint8_t> tile_;
+};
+
+// A sample of `bits` bits as a byte: the high byte of 16, fewer than 8 scaled.
+uint8_t ToByte(uint32_t v, int bits) {
+  return bits == 8 ? uint8_t(v) : bits == 16 ? uint8_t(v >> 8) : ScaleSample(v, (1u << bits) - 1);
+}
+
+bool ReadDirect(TIFF* tif, const Layout& l, PixelSink& sink) {
+  if (!sink.Start(int(l.width), int(l.height), l.alpha >= 0, l.premultiplied)) return false;
+  Band band(tif, l);
+  for (uint32_t top = 0; top < l.height; top += band.Rows()) {
+    if (!band.Load(top)) return false;
+    for (uint32_t r = 0; r < band.Rows() && top + r < l.height; ++r) {
+      uint8_t* out = sink.Row(int(top + r));
+      for (uint32_t x = 0; x < l.width; ++x, out += 3) {
+        auto byte = [&](int s) { return ToByte(band.Sample(r, x, s), l.bits); };
+        switch (l.model) {
+          case Model::Grey: {
+            const uint8_t g = l.whiteIsZero ? uint8_t(255 - byte(0)) : byte(0);
+            out[0] = out[1] = out[2] = g;
+            break;
+          }
+          case Model::Palette: {
+            const uint32_t i = band.Sample(r, x, 0);
+            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(l.colormap[c][i] >> 8);
+            break;
+          }
+          case Model::Rgb:
+            for (int c = 0; c < 3; ++c) out[2 - c] = byte(c);
+            break;
+          case Model::Cmyk: {
+            const unsigned k = 255u - byte(3);
+            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(((255u - byte(c)) * k + 127) / 255);
+            break;
+          }
+        }
+        if (l.alpha >= 0) sink.AlphaRow(int(top + r))[x] = byte(l.alpha);
+      }
+    }
+  }
+  sink.Finish();
+  return true;
+}
+
+// Everything else through libtiff's RGBA interface, asked for the stored row order.
+bool ReadThroughRgba(TIFF* tif, PixelSink& sink) {
+  char message[1024] = {};
+  if (!TIFFRGBAImageOK(tif, message)) return false;
+  TIFFRGBAImage image{};
+  if (!TIFFRGBAImageBegin(&image, tif, 0, message)) return false;
+  std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
+  // The same orientation asked as the file's: the rows come as stored, the first on top.
+  image.req_orientation = image.orientation;
+  const uint32_t width = image.width, height = image.height;
+  if (!Bitmap::SizeAllowed(width, height)) return false;
+  std::vector<uint32_t> raster(size_t(width) * size_t(height));
+  if (!TIFFRGBAImageGet(&image, raster.data(), width, height)) return false;
+  if (!sink.Start(int(width), int(height), image.alpha != 0, true)) return false;
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* out = sink.Row(int(y));
+    for (uint32_t x = 0; x < width; ++x, out += 3) {
+      const uint32_t p = raster[size_t(y) * width + x];
+      out[0] = uint8_t(TIFFGetB(p));
+      out[1] = uint8_t(TIFFGetG(p));
+      out[2] = uint8_t(TIFFGetR(p));
+      if (image.alpha) sink.AlphaRow(int(y))[x] = uint8_t(TIFFGetA(p));
+    }
+  }
+  sink.Finish();
+  return true;
+}
+
+}  // namespace
+
+bool ReadTiffFile(const std::string& path, const CodecPixelTarget& target, int* orientation) {
+  // libtiff reports damage through these; the answer is the failed read.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+  });
+  // A pipe or device named like a picture is never opened.
+  if (!IsReadableRegularFile(path)) return false;
+  try {
+    TiffHandle tif(TIFFOpen(path.c_str(), "r"));
+    if (!tif) return false;
+    Layout layout;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &layout.width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &layout.height);
+    if (!Bitmap::SizeAllowed(layout.width, layout.height)) return false;
+    uint16_t tag = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &tag);
+    if (orientation) *orientation = tag >= 1 && tag <= 8 ? tag : 1;
+    PixelSink sink(target);
+    return DirectLayout(tif.get(), layout) ? ReadDirect(tif.get(), layout, sink)
+                                           : ReadThroughRgba(tif.get(), sink);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace quorvane
