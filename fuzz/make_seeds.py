@@ -63,10 +63,26 @@ def thumb_seeds():
     yield "empty.dat", struct.pack("<ii10s2xi", 127, 103, b"", 0)
 
 
+def codec_reader_seeds():
+    for mode in ("RGB", "L", "1"):
+        yield "raw-%s.pnm" % mode, save(picture(mode), "PPM")
+    yield "plain.pnm", b"P3\n# comment\n2 2\n255\n255 0 0 0 255 0\n0 0 255 9 9 9\n"
+    yield "plain.pbm", b"P1\n3 2\n0 1 0\n101\n"
+    yield "wide.pgm", b"P5 2 1 65535\n" + bytes([1, 2, 255, 254])
+    yield "rgba.pam", (b"P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\n"
+                       b"ENDHDR\n" + bytes(range(8)))
+    for mode, options in (("RGB", {}), ("RGBA", {"compression": "tiff_lzw"}),
+                          ("L", {"compression": "packbits"}), ("1", {}), ("P", {}),
+                          ("CMYK", {"compression": "tiff_adobe_deflate"})):
+        yield "%s.tif" % mode, save(picture(mode), "TIFF", **options)
+    yield "grey16.tif", save(picture("L").convert("I").convert("I;16"), "TIFF")
+
+
 def main():
     out = sys.argv[1]
     for target, seeds in (("bmp_fuzz", bmp_seeds), ("gif_fuzz", gif_seeds),
-                          ("thumbcache_fuzz", thumb_seeds)):
+                          ("thumbcache_fuzz", thumb_seeds),
+                          ("codec_readers_fuzz", codec_reader_seeds)):
         folder = os.path.join(out, target)
         os.makedirs(folder, exist_ok=True)
         for name, data in seeds():
