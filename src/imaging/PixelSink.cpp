@@ -23,8 +23,7 @@ bool PixelSink::Start(int width, int height, bool alpha, bool premultiplied) {
 }
 
 void PixelSink::Finish() {
-  if (alpha_.empty() ||
-      std::all_of(alpha_.begin(), alpha_.end(), [](uint8_t a) { return a == 0; }))
+  if (alpha_.empty() || std::all_of(alpha_.begin(), alpha_.end(), [](uint8_t a) { return a == 0; }))
     return;
   for (int y = 0; y < height_; ++y) {
     uint8_t* row = Row(y);

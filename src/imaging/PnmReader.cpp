@@ -56,7 +56,9 @@ class Stream {
   uint64_t consumed_ = 0;
 };
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
 // Skips a comment from "#" up to and including the end of its line.
@@ -216,10 +218,9 @@ void ReadRawRow(Stream& in, const Layout& layout, std::vector<uint8_t>& bytes,
 // tiny file claiming a huge picture is refused before its memory is taken.
 bool RasterFits(const Layout& layout, uint64_t left) {
   // A plain raster needs at least one character a sample and one between samples.
-  const uint64_t perRow = layout.plain()
-                              ? uint64_t(layout.width) * uint64_t(layout.samples()) *
-                                    (layout.kind == '1' ? 1 : 2)
-                              : layout.rawRowBytes();
+  const uint64_t perRow = layout.plain() ? uint64_t(layout.width) * uint64_t(layout.samples()) *
+                                               (layout.kind == '1' ? 1 : 2)
+                                         : layout.rawRowBytes();
   return perRow * uint64_t(layout.height) <= left + (layout.plain() ? 1 : 0);
 }
 

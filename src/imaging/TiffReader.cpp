@@ -30,11 +30,11 @@ enum class Model { Grey, Palette, Rgb, Cmyk };
 struct Layout {
   uint32_t width = 0, height = 0;
   int bits = 8;
-  int samples = 1;   // per pixel, extra samples included
+  int samples = 1;  // per pixel, extra samples included
   bool separate = false;
   Model model = Model::Grey;
   bool whiteIsZero = false;
-  int alpha = -1;    // index of the alpha sample, or -1
+  int alpha = -1;  // index of the alpha sample, or -1
   bool premultiplied = false;
   const uint16_t* colormap[3] = {};
   int colours() const { return model == Model::Rgb ? 3 : model == Model::Cmyk ? 4 : 1; }
@@ -85,13 +85,10 @@ bool DirectLayout(TIFF* tif, Layout& l) {
   }
   const int colours = l.colours();
   if (samples < colours) return false;
-  if (l.model == Model::Palette ? (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)
-                                : (bits != 8 && bits != 16 && !(colours == 1 && (bits == 1 ||
-                                                                              bits == 2 ||
-                                                                              bits == 4))))
-    return false;
-  // Packed samples of fewer than 8 bits: one sample a pixel, in strips.
-  if (bits < 8 && (samples != 1 || TIFFIsTiled(tif))) return false;
+  // 8 or 16 bits; or packed samples of 1, 2 or 4 bits, one a pixel (grey or palette), in
+  // strips.
+  const bool packed = bits == 1 || bits == 2 || bits == 4;
+  if (bits != 8 && bits != 16 && !(packed && samples == 1 && !TIFFIsTiled(tif))) return false;
   uint16_t extraCount = 0;
   uint16_t* extra = nullptr;
   if (samples > colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) &&
