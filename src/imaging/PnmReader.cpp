@@ -206,12 +206,16 @@ void ReadRawRow(Stream& in, const Layout& layout, std::vector<uint8_t>& bytes,
       samples[x] = (bytes[x / 8] >> (7 - x % 8)) & 1 ? 0 : 1;
     return;
   }
-  const bool wide = layout.sampleBytes() == 2;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const uint32_t v = wide ? uint32_t(bytes[2 * i]) << 8 | bytes[2 * i + 1] : bytes[i];
-    if (v > layout.maxval) throw Malformed();
-    samples[i] = v;
-  }
+  uint32_t largest = 0;
+  if (layout.sampleBytes() == 2)
+    for (size_t i = 0; i < samples.size(); ++i)
+      largest |= samples[i] = uint32_t(bytes[2 * i]) << 8 | bytes[2 * i + 1];
+  else
+    for (size_t i = 0; i < samples.size(); ++i) largest |= samples[i] = bytes[i];
+  // Every value within maxval (checked on the bits first: most rows pass at once).
+  if (largest > layout.maxval)
+    for (uint32_t v : samples)
+      if (v > layout.maxval) throw Malformed();
 }
 
 // True when the rest of the file can hold the raster the header promises, so that a
@@ -249,15 +253,21 @@ bool ReadPnmFile(const std::string& path, const CodecPixelTarget& target) {
         ReadPlainRow(in, layout, samples);
       else
         ReadRawRow(in, layout, bytes, samples);
+      const uint32_t* s = samples.data();
       uint8_t* row = sink.Row(y);
-      for (size_t x = 0; x < layout.width; ++x) {
-        const uint32_t* s = samples.data() + x * perPixel;
-        const bool rgb = layout.colours == 3;
-        row[3 * x + 0] = scale[s[rgb ? 2 : 0]];
-        row[3 * x + 1] = scale[s[rgb ? 1 : 0]];
-        row[3 * x + 2] = scale[s[0]];
-        if (layout.alpha) sink.AlphaRow(y)[x] = scale[s[layout.colours]];
+      if (layout.colours == 3) {
+        for (size_t x = 0; x < layout.width; ++x, s += perPixel, row += 3) {
+          row[0] = scale[s[2]];
+          row[1] = scale[s[1]];
+          row[2] = scale[s[0]];
+        }
+      } else {
+        for (size_t x = 0; x < layout.width; ++x, s += perPixel, row += 3)
+          row[0] = row[1] = row[2] = scale[s[0]];
       }
+      if (layout.alpha)
+        for (size_t x = 0; x < layout.width; ++x)
+          sink.AlphaRow(y)[x] = scale[samples[x * perPixel + size_t(layout.colours)]];
     }
     sink.Finish();
     return true;

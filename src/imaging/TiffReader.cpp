@@ -148,21 +148,24 @@ class Band {
     return true;
   }
 
-  // Sample `s` of pixel x in band row r, as stored (0 .. 2^bits - 1).
-  uint32_t Sample(uint32_t r, uint32_t x, int s) const {
-    const uint8_t* row = planes_[l_.separate ? size_t(s) : 0].data() + r * stride_;
-    const size_t i = l_.separate ? x : size_t(x) * size_t(l_.samples) + size_t(s);
-    switch (l_.bits) {
-      case 8:
-        return row[i];
-      case 16: {
-        uint16_t v;
-        std::memcpy(&v, row + 2 * i, 2);  // libtiff gives native byte order
-        return v;
-      }
-      default: {  // 1, 2 or 4 bits, one sample a pixel, first pixel in the high bits
-        const size_t bit = i * size_t(l_.bits);
-        return (row[bit / 8] >> (8 - l_.bits - bit % 8)) & ((1u << l_.bits) - 1);
+  // Band row r as width x samples values, as stored (0 .. 2^bits - 1).
+  void Row(uint32_t r, std::vector<uint16_t>& out) const {
+    const size_t samples = size_t(l_.samples);
+    const size_t count = l_.separate ? l_.width : size_t(l_.width) * samples;  // a plane's
+    const size_t step = l_.separate ? samples : 1;
+    for (size_t p = 0; p < planes_.size(); ++p) {
+      const uint8_t* row = planes_[p].data() + r * stride_;
+      uint16_t* to = out.data() + p;
+      switch (l_.bits) {
+        case 8:
+          for (size_t i = 0; i < count; ++i) to[i * step] = row[i];
+          break;
+        case 16:  // libtiff gives native byte order
+          for (size_t i = 0; i < count; ++i) std::memcpy(to + i * step, row + 2 * i, 2);
+          break;
+        default:  // 1, 2 or 4 bits, one sample a pixel, first pixel in the high bits
+          for (size_t i = 0, bit = 0; i < count; ++i, bit += size_t(l_.bits))
+            to[i] = uint16_t((row[bit / 8] >> (8 - l_.bits - int(bit % 8))) & ((1 << l_.bits) - 1));
       }
     }
   }
@@ -185,33 +188,43 @@ uint8_t ToByte(uint32_t v, int bits) {
 bool ReadDirect(TIFF* tif, const Layout& l, PixelSink& sink) {
   if (!sink.Start(int(l.width), int(l.height), l.alpha >= 0, l.premultiplied)) return false;
   Band band(tif, l);
+  std::vector<uint8_t> toByte(size_t(1) << l.bits);
+  for (size_t v = 0; v < toByte.size(); ++v) toByte[v] = ToByte(uint32_t(v), l.bits);
+  const size_t n = l.width, step = size_t(l.samples);
+  std::vector<uint16_t> samples(n * step);
+  const uint8_t invert = l.whiteIsZero ? 255 : 0;
   for (uint32_t top = 0; top < l.height; top += band.Rows()) {
     if (!band.Load(top)) return false;
     for (uint32_t r = 0; r < band.Rows() && top + r < l.height; ++r) {
+      band.Row(r, samples);
+      const uint16_t* s = samples.data();
       uint8_t* out = sink.Row(int(top + r));
-      for (uint32_t x = 0; x < l.width; ++x, out += 3) {
-        auto byte = [&](int s) { return ToByte(band.Sample(r, x, s), l.bits); };
-        switch (l.model) {
-          case Model::Grey: {
-            const uint8_t g = l.whiteIsZero ? uint8_t(255 - byte(0)) : byte(0);
-            out[0] = out[1] = out[2] = g;
-            break;
+      switch (l.model) {
+        case Model::Grey:
+          for (size_t x = 0; x < n; ++x)
+            out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = toByte[s[x * step]] ^ invert;
+          break;
+        case Model::Palette:
+          for (size_t x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c)
+              out[3 * x + 2 - c] = uint8_t(l.colormap[c][s[x * step]] >> 8);
+          break;
+        case Model::Rgb:
+          for (size_t x = 0; x < n; ++x)
+            for (int c = 0; c < 3; ++c) out[3 * x + 2 - c] = toByte[s[x * step + size_t(c)]];
+          break;
+        case Model::Cmyk:
+          for (size_t x = 0; x < n; ++x) {
+            const unsigned k = 255u - toByte[s[x * step + 3]];
+            for (int c = 0; c < 3; ++c)
+              out[3 * x + 2 - c] =
+                  uint8_t(((255u - toByte[s[x * step + size_t(c)]]) * k + 127) / 255);
           }
-          case Model::Palette: {
-            const uint32_t i = band.Sample(r, x, 0);
-            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(l.colormap[c][i] >> 8);
-            break;
-          }
-          case Model::Rgb:
-            for (int c = 0; c < 3; ++c) out[2 - c] = byte(c);
-            break;
-          case Model::Cmyk: {
-            const unsigned k = 255u - byte(3);
-            for (int c = 0; c < 3; ++c) out[2 - c] = uint8_t(((255u - byte(c)) * k + 127) / 255);
-            break;
-          }
-        }
-        if (l.alpha >= 0) sink.AlphaRow(int(top + r))[x] = byte(l.alpha);
+          break;
+      }
+      if (l.alpha >= 0) {
+        uint8_t* alpha = sink.AlphaRow(int(top + r));
+        for (size_t x = 0; x < n; ++x) alpha[x] = toByte[s[x * step + size_t(l.alpha)]];
       }
     }
   }
