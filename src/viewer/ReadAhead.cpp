@@ -101,9 +101,8 @@ std::shared_ptr<const TViewPicture> TReadAhead::Get(const std::string& path) {
   lock.unlock();
   std::shared_ptr<const TViewPicture> picture = Read(path, boxWidth, boxHeight);
   lock.lock();
-  // Held for the next time when it is still wanted (the viewer keeps what it shows).
-  if (std::find(wanted_.begin(), wanted_.end(), path) != wanted_.end() && !HeldLocked(path))
-    held_.push_back(picture);
+  // Held until the next Keep() says whether it is still wanted.
+  if (!HeldLocked(path)) held_.push_back(picture);
   return picture;
 }
 

@@ -53,7 +53,7 @@ class TReadAhead {
   void Keep(const std::vector<std::string>& paths);
   // The picture of `path`: at once when it has been read (and the file has not changed
   // since), after the background thread finishes it when it is being read, else read on
-  // the calling thread. Never null.
+  // the calling thread. Never null. Held until a Keep() that does not name it.
   std::shared_ptr<const TViewPicture> Get(const std::string& path);
   // Without waiting: null when the picture is not in memory.
   std::shared_ptr<const TViewPicture> Peek(const std::string& path) const;

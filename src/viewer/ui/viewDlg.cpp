@@ -261,6 +261,8 @@ void TViewDlg1::changeEvent(QEvent* event) {
   ScrollBox1->viewport()->setPalette(pal);
   ScrollBox1->setStyleSheet(full ? QStringLiteral("QScrollArea { background: black; }") : QString());
   LayOut();
+  // Back from full screen a fitted picture fits the screen's box again.
+  if (!WindowChosen() && zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
 bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || isFullScreen(); }
@@ -347,6 +349,8 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
       Image1->setAlignment(Qt::AlignCenter);
       SetClientSize(std::max(logical(shown->Width()), kMinClientWidth), logical(shown->Height()) + T);
       ShowPicture(*shown);
+      // Fills the box now, not at the next layout (a zoomed picture may have been larger).
+      Image1->resize(ScrollBox1->viewport()->size());
     } else {
       ScrollBox1->setWidgetResizable(false);
       Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -480,11 +484,13 @@ void TViewDlg1::Wheel(QWheelEvent* event) {
   const bool whole = zoom_ == 0 ? CheckBox1->isChecked() || (Image1->width() <= view.width() &&
                                                               Image1->height() <= view.height())
                                 : false;
-  if (whole && !(event->modifiers() & Qt::ControlModifier)) {
-    Step(up ? -1 : +1, nullptr);
-    return;
+  const bool step = whole && !(event->modifiers() & Qt::ControlModifier);
+  for (int i = 0; i < std::abs(notches); ++i) {
+    if (step)
+      Step(up ? -1 : +1, nullptr);
+    else
+      ZoomStepAt(up, event->position().toPoint());
   }
-  ZoomStepAt(up, event->position().toPoint());
 }
 
 bool TViewDlg1::eventFilter(QObject* watched, QEvent* event) {
