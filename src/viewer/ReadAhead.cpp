@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#include "imaging/ExifMeta.h"
+#include "imaging/ExifOptions.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
 #include "processing/bitmapfunc.h"
 
@@ -23,33 +27,33 @@ void FileStamp(const std::string& path, int64_t& size, int64_t& time) {
   time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-bool NeedsFitting(const Bitmap& picture, int boxWidth, int boxHeight) {
-  return boxWidth > 0 && boxHeight > 0 &&
-         (picture.Width() > boxWidth || picture.Height() > boxHeight);
+bool NeedsFitting(int width, int height, int boxWidth, int boxHeight) {
+  return boxWidth > 0 && boxHeight > 0 && (width > boxWidth || height > boxHeight);
 }
 
-// A picture that shares `from`'s pixels, fitted into the box.
-std::shared_ptr<TViewPicture> Refit(const TViewPicture& from, int boxWidth, int boxHeight) {
-  auto picture = std::make_shared<TViewPicture>(from);
-  picture->fitted = Bitmap();
-  picture->fitWidth = boxWidth;
-  picture->fitHeight = boxHeight;
-  if (picture->ok && NeedsFitting(*picture->full, boxWidth, boxHeight)) {
-    Bitmap fitted(*picture->full);
-    if (FitBitmap(fitted, boxWidth, boxHeight, nullptr)) picture->fitted.Swap(fitted);
+// Makes `picture` the fitted or the full picture of `into`, as the box calls for.
+void TakePicture(TViewPicture& into, Bitmap&& picture, int boxWidth, int boxHeight) {
+  into.fitted = Bitmap();
+  into.fitWidth = boxWidth;
+  into.fitHeight = boxHeight;
+  if (!NeedsFitting(into.width, into.height, boxWidth, boxHeight)) {
+    into.full = std::make_shared<const Bitmap>(std::move(picture));
+    return;
   }
-  return picture;
+  if (FitBitmap(picture, boxWidth, boxHeight, nullptr)) into.fitted.Swap(picture);
 }
 
 }  // namespace
 
 bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
-  if (!ok || !NeedsFitting(*full, boxWidth, boxHeight)) return true;
+  if (!ok) return true;
+  if (!NeedsFitting(width, height, boxWidth, boxHeight)) return full != nullptr;
   return !fitted.Empty() && fitWidth == boxWidth && fitHeight == boxHeight;
 }
 
 TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
-  if (!reader_)
+  ownReader_ = !reader_;
+  if (ownReader_)
     reader_ = [](const std::string& path, Bitmap& out) { return ReadImageFile(path, out); };
   thread_ = std::thread([this] { Run(); });
 }
@@ -96,14 +100,39 @@ std::shared_ptr<const TViewPicture> TReadAhead::Get(const std::string& path) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return reading_ != path; });
   if (auto picture = FreshLocked(path)) return picture;
-  std::erase_if(held_, [&](const auto& p) { return p->path == path; });
   const int boxWidth = boxWidth_, boxHeight = boxHeight_;
   lock.unlock();
   std::shared_ptr<const TViewPicture> picture = Read(path, boxWidth, boxHeight);
   lock.lock();
-  // Held until the next Keep() says whether it is still wanted.
-  if (!HeldLocked(path)) held_.push_back(picture);
+  HoldLocked(picture);
   return picture;
+}
+
+std::shared_ptr<const TViewPicture> TReadAhead::GetFull(const std::string& path) {
+  std::shared_ptr<const TViewPicture> picture = Get(path);
+  if (!picture->ok || picture->full) return picture;
+  auto full = std::make_shared<TViewPicture>(*picture);
+  Bitmap read;
+  {
+    std::lock_guard lock(mutex_);
+    log_.push_back(path);
+  }
+  bool ok = false;
+  try {
+    ok = reader_(path, read) && !read.Empty();
+  } catch (...) {
+  }
+  if (!ok) return picture;  // shown as it was read before
+  full->full = std::make_shared<const Bitmap>(std::move(read));
+  std::lock_guard lock(mutex_);
+  HoldLocked(full);
+  return full;
+}
+
+// Held until the next Keep() says whether it is still wanted; replaces an older read.
+void TReadAhead::HoldLocked(std::shared_ptr<const TViewPicture> picture) {
+  std::erase_if(held_, [&](const auto& p) { return p->path == picture->path; });
+  held_.push_back(std::move(picture));
 }
 
 void TReadAhead::Forget(const std::string& path) {
@@ -129,24 +158,56 @@ std::vector<std::string> TReadAhead::ReadLog() const {
   return log_;
 }
 
+// A JPEG larger than the box is decoded at the smallest scale that still covers it:
+// the same fitted picture for a fraction of the work and memory.
+bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight,
+                            TViewPicture& read, Bitmap& picture) const {
+  if (!ownReader_ || boxWidth <= 0 || boxHeight <= 0 ||
+      ReaderForFile(path) != ImageReaderKind::Jpeg)
+    return false;
+  try {
+    const JpegReader jpeg = JpegReader::FromFile(path);
+    const bool autoOrient = CurrentExifOptions().AutoOrient;
+    const int orientation = autoOrient ? ReadExifOrientation(path) : 1;
+    const bool turned = OrientationSwapsSides(orientation);
+    read.width = turned ? jpeg.Height() : jpeg.Width();
+    read.height = turned ? jpeg.Width() : jpeg.Height();
+    if (!NeedsFitting(read.width, read.height, boxWidth, boxHeight)) return false;
+    const int scale = turned ? JpegDecodeScale(jpeg.Width(), jpeg.Height(), boxHeight, boxWidth)
+                             : JpegDecodeScale(jpeg.Width(), jpeg.Height(), boxWidth, boxHeight);
+    if (scale <= 1) return false;
+    jpeg.Decode(picture, scale);
+    return !autoOrient || OrientAsFile(path, picture);
+  } catch (...) {
+    return false;
+  }
+}
+
 std::shared_ptr<TViewPicture> TReadAhead::Read(const std::string& path, int boxWidth,
                                                int boxHeight) {
-  TViewPicture read;
-  read.path = path;
-  FileStamp(path, read.fileSize, read.fileTime);
+  auto read = std::make_shared<TViewPicture>();
+  read->path = path;
+  FileStamp(path, read->fileSize, read->fileTime);
   {
     std::lock_guard lock(mutex_);
     log_.push_back(path);
   }
-  auto full = std::make_shared<Bitmap>();
-  try {
-    read.ok = reader_(path, *full) && !full->Empty();
-  } catch (...) {
-    read.ok = false;
+  Bitmap picture;
+  bool scaled = ReadScaled(path, boxWidth, boxHeight, *read, picture);
+  if (!scaled) {
+    try {
+      read->ok = reader_(path, picture) && !picture.Empty();
+    } catch (...) {
+      read->ok = false;
+    }
+    if (!read->ok) return read;
+    read->width = picture.Width();
+    read->height = picture.Height();
   }
-  if (!read.ok) full = std::make_shared<Bitmap>();
-  read.full = std::move(full);
-  return Refit(read, boxWidth, boxHeight);
+  read->ok = true;
+  // Full-size pixels are kept only when nothing smaller shows them.
+  TakePicture(*read, std::move(picture), boxWidth, boxHeight);
+  return read;
 }
 
 void TReadAhead::Run() {
@@ -175,8 +236,15 @@ void TReadAhead::Run() {
     reading_ = path;
     const int boxWidth = boxWidth_, boxHeight = boxHeight_;
     lock.unlock();
-    std::shared_ptr<const TViewPicture> picture =
-        refit ? Refit(*refit, boxWidth, boxHeight) : Read(path, boxWidth, boxHeight);
+    std::shared_ptr<const TViewPicture> picture;
+    if (refit && refit->full) {
+      auto refitted = std::make_shared<TViewPicture>(*refit);
+      TakePicture(*refitted, Bitmap(*refit->full), boxWidth, boxHeight);
+      refitted->full = refit->full;  // the same pixels, not a copy
+      picture = std::move(refitted);
+    } else {
+      picture = Read(path, boxWidth, boxHeight);
+    }
     refit.reset();
     lock.lock();
     reading_.clear();

@@ -20,11 +20,13 @@ namespace quorvane {
 // One picture as the viewer shows it.
 struct TViewPicture {
   std::string path;
-  bool ok = false;  // false: the file could not be read (full is empty)
-  // The picture as read, upright, 24 bits; never null. Shared by the refits of one read.
-  std::shared_ptr<const Bitmap> full = std::make_shared<const Bitmap>();
-  // `full` fitted into fitWidth x fitHeight when it is larger than that box; empty
-  // when it is not larger or no box was set when it was read.
+  bool ok = false;  // false: the file could not be read
+  int width = 0;    // the picture's own size, upright (0 when unreadable)
+  int height = 0;
+  // The picture at its own size, 24 bits; null when only the fitted one was read (a
+  // JPEG is decoded at the smallest scale that still covers the box).
+  std::shared_ptr<const Bitmap> full;
+  // The picture fitted into fitWidth x fitHeight when it is larger than that box.
   Bitmap fitted;
   int fitWidth = 0;
   int fitHeight = 0;
@@ -32,7 +34,8 @@ struct TViewPicture {
   int64_t fileSize = -1;
   int64_t fileTime = 0;
 
-  // True when `fitted` was made for this box (or the picture needs no fitting in it).
+  // True when this box can be shown from what was read: the fitted picture made for it,
+  // or the full picture when it needs no fitting.
   bool FittedFor(int boxWidth, int boxHeight) const;
 };
 
@@ -55,6 +58,9 @@ class TReadAhead {
   // since), after the background thread finishes it when it is being read, else read on
   // the calling thread. Never null. Held until a Keep() that does not name it.
   std::shared_ptr<const TViewPicture> Get(const std::string& path);
+  // The picture with its full-size pixels, read now on the calling thread when Get's
+  // picture has none.
+  std::shared_ptr<const TViewPicture> GetFull(const std::string& path);
   // Without waiting: null when the picture is not in memory.
   std::shared_ptr<const TViewPicture> Peek(const std::string& path) const;
   // The next Get reads the file again.
@@ -67,11 +73,15 @@ class TReadAhead {
 
  private:
   std::shared_ptr<TViewPicture> Read(const std::string& path, int boxWidth, int boxHeight);
+  bool ReadScaled(const std::string& path, int boxWidth, int boxHeight, TViewPicture& read,
+                  Bitmap& picture) const;
+  void HoldLocked(std::shared_ptr<const TViewPicture> picture);
   void Run();
   bool HeldLocked(const std::string& path) const;
   std::shared_ptr<const TViewPicture> FreshLocked(const std::string& path) const;
 
   Reader reader_;
+  bool ownReader_ = false;  // ReadImageFile: JPEG files may be decoded at a smaller scale
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> wanted_;

@@ -316,9 +316,8 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
     CentreOnScreen();
     return false;
   }
-  const Bitmap& B = *picture.full;
-  W = B.Width();
-  H = B.Height();
+  W = picture.width;
+  H = picture.height;
   // Sizes are in screen pixels; the window's own are logical (the same at ratio 1).
   const qreal ratio = devicePixelRatioF();
   const auto logical = [ratio](int pixels) { return int(std::ceil(pixels / ratio)); };
@@ -329,13 +328,13 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
   bool result = true;
   try {
     if (CheckBox1->isChecked()) {
-      const Bitmap* shown = &B;
+      const Bitmap* shown = picture.full.get();
       Bitmap fitted;
       if (W > boxWidth || H > boxHeight) {
         if (picture.FittedFor(boxWidth, boxHeight)) {
           shown = &picture.fitted;
         } else {
-          fitted = B;
+          fitted = Full();
           if (!FitBitmap(fitted, boxWidth, boxHeight, nullptr)) {
             // A picture too large to fit is not shown at a size that overflows the screen.
             ShowPicture(Bitmap());
@@ -344,6 +343,8 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
           }
           shown = &fitted;
         }
+      } else if (!shown) {
+        shown = &Full();
       }
       ScrollBox1->setWidgetResizable(true);
       Image1->setAlignment(Qt::AlignCenter);
@@ -366,7 +367,7 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
         clientWidth += kScrollBarRoom;
       }
       SetClientSize(std::max(clientWidth, kMinClientWidth), clientHeight);
-      ShowPicture(B);
+      ShowPicture(Full());
     }
     ScrollBox1->horizontalScrollBar()->setValue(0);
     ScrollBox1->verticalScrollBar()->setValue(0);
@@ -377,6 +378,18 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
   }
   CentreOnScreen();
   return result;
+}
+
+const Bitmap& TViewDlg1::Full() {
+  static const Bitmap none;
+  if (!shown_ || !shown_->ok) return none;
+  if (!shown_->full) {
+    // Only the fitted picture was read ahead: the full one is read now.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    shown_ = readAhead_.GetFull(shown_->path);
+    QGuiApplication::restoreOverrideCursor();
+  }
+  return shown_->full ? *shown_->full : none;
 }
 
 std::shared_ptr<const TViewPicture> TViewDlg1::ReadPicture(const std::string& path) {
@@ -413,7 +426,8 @@ void TViewDlg1::showimage(int index) {
   const std::string path = Source->ItemPath(index);
   shown_ = ReadPicture(path);
   ReadAround(index, direction);
-  GetBitmap(*shown_, H_, W_);
+  const std::shared_ptr<const TViewPicture> picture = shown_;  // Full() may replace shown_
+  GetBitmap(*picture, H_, W_);
   UpdateCaption();
   if (Info->isVisible()) FillInfo();
   StartAnimation();
@@ -460,6 +474,7 @@ void TViewDlg1::ZoomTo(double factor, const QPoint& anchor) {
   zoom_ = factor;
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignCenter);
+  Full();
   Image1->SetZoom(ImageOf(shown_->full), zoom_);
   // The same pixel under the anchor, after, as far as the scroll bars reach.
   const QPointF at = Image1->WidgetPoint(pixel);

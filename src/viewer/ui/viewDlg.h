@@ -95,6 +95,8 @@ class TViewDlg1 : public QDialog {
   // when unreadable). False when the picture could not be shown.
   bool GetBitmap(const TViewPicture& picture, int& H, int& W);
   std::shared_ptr<const TViewPicture> ReadPicture(const std::string& path);
+  // The shown picture at full size, read now when only the fitted one was read ahead.
+  const Bitmap& Full();
   void ReadAround(int index, int direction);
   void ShowPicture(const Bitmap& bitmap);
   void SetClientSize(int width, int height);
