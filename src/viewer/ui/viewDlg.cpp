@@ -20,6 +20,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -47,6 +48,8 @@ constexpr int kScrollBarRoom = 25;
 constexpr int kSizingSettleMs = 600;
 // A wheel notch.
 constexpr int kWheelNotch = 120;
+// How long the window's size must stay before a fitted picture is fitted to it again.
+constexpr int kRefitDelayMs = 80;
 
 // The picture as a QImage over the shared pixels (no copy); the pixels live as long as
 // the image.
@@ -128,7 +131,12 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   ScrollBox1->setWidget(Image1);
   ScrollBox1->setWidgetResizable(true);
   ScrollBox1->viewport()->installEventFilter(this);
-  ScrollBox1->viewport()->setMouseTracking(false);
+  refitTimer_ = new QTimer(this);
+  refitTimer_->setSingleShot(true);
+  refitTimer_->setInterval(kRefitDelayMs);
+  connect(refitTimer_, &QTimer::timeout, this, [this] {
+    if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+  });
 
   Info = new QLabel(ScrollBox1);
   Info->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -213,6 +221,7 @@ QAction* TViewDlg1::AddKeyAction(const QList<QKeySequence>& keys,
 void TViewDlg1::reject() { CancelBtn->click(); }
 
 void TViewDlg1::done(int result) {
+  refitTimer_->stop();
   StopAnimation();
   readAhead_.Stop();
   shown_.reset();
@@ -246,7 +255,8 @@ void TViewDlg1::resizeEvent(QResizeEvent* event) {
   if (isVisible() && !sizing_ && !isFullScreen() && sizedAt_.isValid() &&
       sizedAt_.elapsed() > kSizingSettleMs)
     userSized_ = true;
-  if (WindowChosen() && zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+  // Fitted anew once the size settles (a drag of the border sends many sizes).
+  if (WindowChosen() && zoom_ == 0 && CheckBox1->isChecked() && shown_) refitTimer_->start();
 }
 
 void TViewDlg1::changeEvent(QEvent* event) {

@@ -18,6 +18,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QMovie;
+class QTimer;
 class QPushButton;
 class QScrollArea;
 class QToolButton;
@@ -135,6 +136,7 @@ class TViewDlg1 : public QDialog {
   TReadAhead readAhead_;
   std::shared_ptr<const TViewPicture> shown_;
   QMovie* movie_ = nullptr;
+  QTimer* refitTimer_ = nullptr;
   bool userSized_ = false;
   bool sizing_ = false;
   QElapsedTimer sizedAt_;  // when the program last sized the window
