@@ -265,14 +265,15 @@ void TViewDlg1::changeEvent(QEvent* event) {
   // Full screen shows the picture alone on black.
   const bool full = isFullScreen();
   ToolBar->setVisible(!full);
-  ScrollBox1->viewport()->setAutoFillBackground(full);
-  QPalette pal = ScrollBox1->viewport()->palette();
-  pal.setColor(QPalette::Window, full ? Qt::black : palette().color(QPalette::Window));
-  ScrollBox1->viewport()->setPalette(pal);
-  ScrollBox1->setStyleSheet(full ? QStringLiteral("QScrollArea { background: black; }") : QString());
+  for (QWidget* widget : {ScrollBox1->viewport(), static_cast<QWidget*>(Image1)}) {
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, full ? Qt::black : palette().color(QPalette::Window));
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(full);
+  }
   LayOut();
-  // Back from full screen a fitted picture fits the screen's box again.
-  if (!WindowChosen() && zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+  // A fitted picture fits the whole screen, or the screen's box again when back.
+  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
 bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || isFullScreen(); }
@@ -564,10 +565,19 @@ bool TViewDlg1::eventFilter(QObject* watched, QEvent* event) {
 // ---- full screen ----
 
 void TViewDlg1::ToggleFullScreen() {
-  if (isFullScreen())
-    showNormal();
-  else
-    showFullScreen();
+  if (isFullScreen()) {
+    LeaveFullScreen();
+    return;
+  }
+  normalGeometry_ = geometry();
+  showFullScreen();
+  // Without a window manager nobody else makes the window cover the screen.
+  if (const QScreen* scr = screen()) setGeometry(scr->geometry());
+}
+
+void TViewDlg1::LeaveFullScreen() {
+  showNormal();
+  if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
 }
 
 // ---- stepping ----
@@ -602,7 +612,7 @@ void TViewDlg1::btnPreExecute() { Step(-1, SBpre); }
 void TViewDlg1::btnNexExecute() { Step(+1, SBnext); }
 void TViewDlg1::CloseViewExecute() {
   if (isFullScreen()) {
-    showNormal();  // Escape leaves full screen first
+    LeaveFullScreen();  // Escape leaves full screen first
     return;
   }
   CancelBtn->click();

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -113,6 +114,7 @@ class TViewDlg1 : public QDialog {
   void StepToEnd(bool last);
   void ZoomStepAt(bool up, const QPoint& anchor);
   void FitAgain();
+  void LeaveFullScreen();
   void Wheel(QWheelEvent* event);
   void ScrollBy(int dx, int dy);
   void StartAnimation();
@@ -140,6 +142,7 @@ class TViewDlg1 : public QDialog {
   bool userSized_ = false;
   bool sizing_ = false;
   QElapsedTimer sizedAt_;  // when the program last sized the window
+  QRect normalGeometry_;   // where the window was before full screen
   QPoint dragFrom_;
   bool dragging_ = false;
   int wheelRest_ = 0;  // wheel turn not yet used (less than a notch)
