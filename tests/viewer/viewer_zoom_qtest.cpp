@@ -89,6 +89,7 @@ class ViewerZoomTest : public QObject {
   void zoomKeysAndWheelKeepThePointUnderThePointer();
   void panAndArrowsStopAtThePicturesEdges();
   void fullScreenOnAndOffAndEscapeLeavesItFirst();
+  void aMaximisedWindowKeepsItsSizeWhileStepping();
   void steppingKeysSkipFoldersAndBelongToThePicture();
   void readAheadDeliversTheNextPictureBeforeTheKey();
   void informationOverlayShowsTheShot();
@@ -234,6 +235,34 @@ void ViewerZoomTest::fullScreenOnAndOffAndEscapeLeavesItFirst() {
   Press(dlg, Qt::Key_Escape);
   QVERIFY(!dlg.isVisible());
   QCOMPARE(dlg.result(), 2);
+}
+
+void ViewerZoomTest::aMaximisedWindowKeepsItsSizeWhileStepping() {
+  TestDir dir;
+  ListSource source;
+  source.items = {{WriteBmp(dir, "a.bmp", 2000, 1000), false},
+                  {WriteBmp(dir, "b.bmp", 300, 200), false}};
+  source.selected = 0;
+  TViewDlg1 dlg;
+  dlg.Source = &source;
+  Open(dlg);
+  // Full screen and back is no choice of size: steps still size the window.
+  Press(dlg, Qt::Key_F11);
+  QTRY_VERIFY(dlg.isFullScreen());
+  Press(dlg, Qt::Key_Escape);
+  QTRY_VERIFY(!dlg.isFullScreen());
+  QTest::qWait(700);
+  Press(dlg, Qt::Key_PageDown);
+  QCOMPARE(dlg.size(), QSize(300, 225));
+  // Maximised, the window keeps its size and the pictures fit into it.
+  dlg.showMaximized();
+  QTRY_VERIFY(dlg.isMaximized());
+  QTRY_VERIFY(dlg.size().width() > 1000);
+  const QSize maximised = dlg.size();
+  Press(dlg, Qt::Key_PageUp);
+  QCOMPARE(dlg.size(), maximised);
+  const QSize view = View(dlg)->size();
+  QCOMPARE(dlg.Image1->pixmap().size(), QSize(view.width(), view.width() / 2));
 }
 
 void ViewerZoomTest::steppingKeysSkipFoldersAndBelongToThePicture() {

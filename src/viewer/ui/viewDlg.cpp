@@ -240,7 +240,7 @@ void TViewDlg1::showEvent(QShowEvent* event) {
 }
 
 void TViewDlg1::LayOut() {
-  const int top = ToolBar->isVisible() ? kToolBarHeight : 0;
+  const int top = ToolBar->isHidden() ? 0 : kToolBarHeight;
   ToolBar->setGeometry(0, 0, width(), kToolBarHeight);
   ScrollBox1->setGeometry(0, top, width(), std::max(0, height() - top));
   Info->adjustSize();
@@ -576,8 +576,12 @@ void TViewDlg1::ToggleFullScreen() {
 }
 
 void TViewDlg1::LeaveFullScreen() {
+  // The way back is the program's sizing, not the user's.
+  sizing_ = true;
   showNormal();
   if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
+  sizing_ = false;
+  sizedAt_.start();
 }
 
 // ---- stepping ----
