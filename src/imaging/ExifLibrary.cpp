@@ -1,6 +1,8 @@
 #include "imaging/ExifLibrary.h"
 
 #include <exception>
+#include <initializer_list>
+#include <string>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
@@ -52,6 +54,43 @@ void UpdateSize(Exiv2::ExifData& exif, const char* key, long value) {
   if (it != exif.end() && value > 0) it->setValue(std::to_string(value));
 }
 
+// A tag as the library prints it ("1/250 s", "F2.8"), "" when absent.
+std::string Printed(const Exiv2::ExifData& exif, const char* key) {
+  auto it = exif.findKey(Exiv2::ExifKey(key));
+  if (it == exif.end()) return {};
+  std::string text = it->print(&exif);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
+// Parts joined by ", ", the empty ones left out.
+std::string Joined(std::initializer_list<std::string> parts, const char* separator = ", ") {
+  std::string out;
+  for (const std::string& part : parts) {
+    if (part.empty()) continue;
+    if (!out.empty()) out += separator;
+    out += part;
+  }
+  return out;
+}
+
+void ReadShotDetails(const Exiv2::ExifData& exif, ExifInfo& info) {
+  std::string date = Printed(exif, "Exif.Photo.DateTimeOriginal");
+  if (date.empty()) date = Printed(exif, "Exif.Image.DateTime");
+  // "2024:05:01 10:22:33": the date with dashes.
+  if (date.size() >= 10 && date[4] == ':' && date[7] == ':') date[4] = date[7] = '-';
+  info.dateTaken = date;
+  const std::string make = Printed(exif, "Exif.Image.Make");
+  const std::string model = Printed(exif, "Exif.Image.Model");
+  // Most models repeat the make ("Canon" "Canon EOS 5D").
+  info.camera = model.rfind(make, 0) == 0 ? model : Joined({make, model}, " ");
+  const std::string iso = Printed(exif, "Exif.Photo.ISOSpeedRatings");
+  info.exposure = Joined({Printed(exif, "Exif.Photo.ExposureTime"),
+                          Printed(exif, "Exif.Photo.FNumber"), iso.empty() ? iso : "ISO " + iso,
+                          Printed(exif, "Exif.Photo.FocalLength")});
+  info.lens = Printed(exif, "Exif.Photo.LensModel");
+}
+
 }  // namespace
 
 void InitExifLibrary() {
@@ -80,6 +119,7 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
       const long value = it->toLong(0);
       if (value >= 1 && value <= 8) info.orientation = int(value);
     }
+    ReadShotDetails(exif, info);
     Exiv2::ExifThumbC thumb(exif);
     if (std::string(thumb.mimeType()) == "image/jpeg") {
       const Exiv2::DataBuf data = thumb.copy();

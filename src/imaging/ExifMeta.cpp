@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdlib>
@@ -21,12 +22,31 @@ std::atomic<bool> g_useEmbedded{true};
 std::atomic<bool> g_keepMetadata{true};
 
 // Wire form: "QEXF", orientation, width, height, thumbnail size (little-endian 32-bit
-// each), then the thumbnail bytes.
+// each), then the thumbnail bytes, then the text fields, each a 32-bit length and its
+// bytes (a reply without them, or padded with zeros, has empty texts).
 constexpr uint32_t kExifMagic = 0x46584551;
 constexpr size_t kHeaderWords = 5;
 
 void PutWord(std::vector<uint8_t>& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+void PutText(std::vector<uint8_t>& out, const std::string& text) {
+  const size_t size = std::min(text.size(), kMaxExifTextBytes);
+  PutWord(out, uint32_t(size));
+  out.insert(out.end(), text.begin(), text.begin() + ptrdiff_t(size));
+}
+
+// Reads one text field at `at`; false when it is malformed. Nothing left reads as empty.
+bool TakeText(const uint8_t* data, size_t size, size_t& at, std::string& text) {
+  text.clear();
+  if (size - at < 4) return true;
+  const uint32_t length = U32(data + at);
+  at += 4;
+  if (length > kMaxExifTextBytes || length > size - at) return false;
+  text.assign(reinterpret_cast<const char*>(data + at), length);
+  at += length;
+  return true;
 }
 
 // A metadata call is quick: a file's header segments, not its pixels.
@@ -73,6 +93,8 @@ std::vector<uint8_t> PackExifInfo(const ExifInfo& info) {
   PutWord(out, uint32_t(info.pixelHeight));
   PutWord(out, uint32_t(thumbBytes));
   out.insert(out.end(), info.thumbnail.begin(), info.thumbnail.begin() + ptrdiff_t(thumbBytes));
+  for (const std::string* text : {&info.dateTaken, &info.camera, &info.exposure, &info.lens})
+    PutText(out, *text);
   return out;
 }
 
@@ -89,6 +111,13 @@ bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info) {
   info.pixelWidth = int(width);
   info.pixelHeight = int(height);
   info.thumbnail.assign(data + kHeaderWords * 4, data + kHeaderWords * 4 + thumbBytes);
+  size_t at = kHeaderWords * 4 + thumbBytes;
+  for (std::string* text : {&info.dateTaken, &info.camera, &info.exposure, &info.lens}) {
+    if (!TakeText(data, size, at, *text)) {
+      info = ExifInfo();
+      return false;
+    }
+  }
   return true;
 }
 

@@ -23,7 +23,15 @@ struct ExifInfo {
   int pixelWidth = 0;   // the picture's size as stored (before orientation); 0 unknown
   int pixelHeight = 0;
   std::vector<uint8_t> thumbnail;  // the embedded JPEG thumbnail; empty when none
+  // What a viewer shows of the shot, as the library prints it; empty when absent.
+  std::string dateTaken;  // "2024-05-01 10:22:33"
+  std::string camera;     // make and model
+  std::string exposure;   // exposure time, f-number, ISO, focal length
+  std::string lens;
 };
+
+// Longest text field taken from a file's metadata.
+inline constexpr size_t kMaxExifTextBytes = 256;
 
 // Largest embedded thumbnail taken (EXIF keeps it within one 64 KiB segment).
 inline constexpr size_t kMaxExifThumbnailBytes = 65535;

@@ -114,6 +114,7 @@ class MainWindowTest : public QObject {
   void batchWithOnlyFoldersOpensNothing();
   void settingsCancelKeepsTheValues();
   void enterOpensTheViewerAndPageDownSteps();
+  void theGridSelectsThePictureTheViewerShowedLast();
   void enterOnAFolderOpensItInTheTree();
   void menuButtonAboutAndUpFolder();
   void computerNodeShowsNothing();
@@ -303,6 +304,26 @@ void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
   QVERIFY(!App().BusyFlag);
   QVERIFY(!grid.Paused());
   QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("e 나중.png")), 10000);
+}
+
+void MainWindowTest::theGridSelectsThePictureTheViewerShowedLast() {
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(IndexOfName(grid, QStringLiteral("a.png")) >= 0);
+  grid.SetItemIndex(IndexOfName(grid, QStringLiteral("a.png")));
+  grid.setFocus();
+  QString last;
+  WhenModal<TViewDlg1>([&](TViewDlg1& viewer) {
+    QTest::keyClick(&viewer, Qt::Key_End);
+    last = viewer.windowTitle().section(QLatin1Char('('), 0, 0);
+    QTest::keyClick(&viewer, Qt::Key_Escape);
+  });
+  QTest::keyClick(&grid, Qt::Key_Return);
+  QVERIFY(!last.isEmpty() && last != QStringLiteral("a.png"));
+  const int index = IndexOfName(grid, last);
+  QCOMPARE(grid.ItemIndex(), index);
+  QCOMPARE(grid.SelectedIndexes(), std::vector<int>{index});
+  QCOMPARE(w->focusWidget(), &grid);
+  QVERIFY(grid.viewport()->rect().contains(grid.CellRect(index)));
 }
 
 void MainWindowTest::enterOnAFolderOpensItInTheTree() {

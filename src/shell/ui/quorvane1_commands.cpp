@@ -161,14 +161,22 @@ void TForm1::enterkey() {
     return;
   }
   BeginBusy();
+  int lastShown = -1;
   try {
     TGridViewerSource source(*ImgListView1);
     TViewDlg1 viewer(this);
     viewer.Source = &source;
     viewer.exec();
+    lastShown = viewer.CurrentIndex();
   } catch (...) {
   }
   EndBusy();
+  // Back in the grid on the picture last shown.
+  if (lastShown >= 0 && lastShown < ImgListView1->Count()) {
+    ImgListView1->SetItemIndex(lastShown);
+    ImgListView1->scrollTo(ImgListView1->model()->index(lastShown, 0));
+    ImgListView1->setFocus();
+  }
 }
 
 void TForm1::CallMenuExecute() {

@@ -1,12 +1,16 @@
 #include "viewer/ui/viewDlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QMovie>
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
@@ -16,13 +20,17 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
+#include "imaging/OpenIL.h"
 #include "platform/ui/GradientCaption.h"
 #include "processing/bitmapfunc.h"
-#include "imaging/OpenIL.h"
-#include "imaging/ReadImage.h"
+#include "viewer/ZoomSteps.h"
+#include "viewer/ui/PictureView.h"
 
 namespace quorvane {
 
@@ -35,6 +43,33 @@ constexpr int kMinClientWidth = 64;
 constexpr int kScreenMarginX = 80;
 constexpr int kScreenMarginY = 90;
 constexpr int kScrollBarRoom = 25;
+// The program's own sizing of the window is settled within this time; a size change
+// after it is the user's.
+constexpr int kSizingSettleMs = 600;
+// A wheel notch.
+constexpr int kWheelNotch = 120;
+// How long the window's size must stay before a fitted picture is fitted to it again.
+constexpr int kRefitDelayMs = 80;
+
+// The picture as a QImage over the shared pixels (no copy); the pixels live as long as
+// the image.
+QImage ImageOf(const std::shared_ptr<const Bitmap>& bitmap) {
+  if (!bitmap || bitmap->Empty()) return {};
+  auto* keep = new std::shared_ptr<const Bitmap>(bitmap);
+  return QImage(
+      bitmap->Bits(), bitmap->Width(), bitmap->Height(), qsizetype(bitmap->Stride()),
+      QImage::Format_BGR888, [](void* info) { delete static_cast<std::shared_ptr<const Bitmap>*>(info); },
+      keep);
+}
+
+// How far a picture of `size` at `pos` along one axis may move by `delta` in a view of
+// `view`: a quarter of it (or of the view, when smaller) always stays in view.
+int BoundedMove(int pos, int size, int view, int delta) {
+  const int keep = std::max(1, std::min(size, view) / 4);
+  const int moved = std::clamp(pos + delta, keep - size, view - keep);
+  const int allowed = moved - pos;
+  return (allowed > 0) == (delta > 0) ? allowed : 0;
+}
 
 // A solid arrow in the text colour: the style's own arrows are too faint on a tool bar.
 QIcon ArrowIcon(bool left, const QColor& color) {
@@ -65,9 +100,9 @@ QToolButton* MakeFlatButton(QWidget* parent, const QIcon& icon, const QString& h
 
 TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("그림보기"));
-  // A fixed border with the system menu only: no resizing, no minimise or maximise.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  // A window that can be resized and maximised; it opens at the sizes showimage sets.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
   // The tool bar doubles as the window's gradient caption: the title is drawn to the
   // right of its controls.
@@ -78,6 +113,7 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   SBnext = MakeFlatButton(ToolBar, ArrowIcon(false, arrowColor), QStringLiteral("다음"));
   CheckBox1 = new QCheckBox(QStringLiteral("화면에 알맞은 크기로"), ToolBar);
   CheckBox1->setChecked(true);
+  CheckBox1->setFocusPolicy(Qt::NoFocus);  // the keys belong to the picture
   SpeedButton1 = MakeFlatButton(ToolBar, style()->standardIcon(QStyle::SP_DialogCloseButton),
                                 QStringLiteral("닫기"));
   SBpre->move(2, 1);
@@ -89,15 +125,32 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setFrameShape(QFrame::NoFrame);
   ScrollBox1->setAccessibleName(QStringLiteral("그림보기"));
-  Image1 = new QLabel;
+  ScrollBox1->setFocusPolicy(Qt::StrongFocus);
+  Image1 = new TPictureView;
   Image1->setAlignment(Qt::AlignCenter);
   ScrollBox1->setWidget(Image1);
   ScrollBox1->setWidgetResizable(true);
+  ScrollBox1->viewport()->installEventFilter(this);
+  refitTimer_ = new QTimer(this);
+  refitTimer_->setSingleShot(true);
+  refitTimer_->setInterval(kRefitDelayMs);
+  connect(refitTimer_, &QTimer::timeout, this, [this] {
+    if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+  });
+
+  Info = new QLabel(ScrollBox1);
+  Info->setAttribute(Qt::WA_TransparentForMouseEvents);
+  Info->setTextFormat(Qt::PlainText);
+  Info->setMargin(8);
+  Info->setStyleSheet(QStringLiteral(
+      "QLabel { background: rgba(0, 0, 0, 170); color: white; border-radius: 4px; }"));
+  Info->hide();
 
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
   for (QPushButton* button : {OKBtn, CancelBtn}) {
     button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
     button->hide();
   }
   connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
@@ -113,7 +166,29 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   connect(SBpre, &QToolButton::clicked, btnPre, &QAction::trigger);
   connect(SBnext, &QToolButton::clicked, btnNex, &QAction::trigger);
   connect(SpeedButton1, &QToolButton::clicked, CloseView, &QAction::trigger);
-  connect(CheckBox1, &QCheckBox::clicked, this, [this] { showimage(current_); });
+  connect(CheckBox1, &QCheckBox::clicked, this, [this] {
+    if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
+    readAhead_.Forget(Source->ItemPath(current_));  // the file is read anew
+    showimage(current_);
+  });
+
+  // Keys beyond the buttons' own: stepping, zoom, full screen, information.
+  AddKeyAction({Qt::Key_Space}, [this] { Step(+1, nullptr); });
+  AddKeyAction({Qt::Key_Backspace}, [this] { Step(-1, nullptr); });
+  AddKeyAction({Qt::Key_Home}, [this] { StepToEnd(false); });
+  AddKeyAction({Qt::Key_End}, [this] { StepToEnd(true); });
+  const auto centre = [this] { return ScrollBox1->viewport()->rect().center(); };
+  AddKeyAction({Qt::Key_Plus, Qt::Key_Equal, Qt::KeypadModifier | Qt::Key_Plus},
+               [this, centre] { ZoomStepAt(true, centre()); });
+  AddKeyAction({Qt::Key_Minus, Qt::KeypadModifier | Qt::Key_Minus},
+               [this, centre] { ZoomStepAt(false, centre()); });
+  AddKeyAction({Qt::Key_1, Qt::KeypadModifier | Qt::Key_1}, [this, centre] { ZoomTo(1.0, centre()); });
+  AddKeyAction({Qt::Key_0, Qt::KeypadModifier | Qt::Key_0}, [this] {
+    CheckBox1->setChecked(true);
+    FitAgain();
+  });
+  AddKeyAction({Qt::Key_F11}, [this] { ToggleFullScreen(); });
+  AddKeyAction({Qt::Key_I}, [this] { ToggleInfo(); });
 
   try {
     CodecInit();
@@ -124,38 +199,105 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
 }
 
 QAction* TViewDlg1::AddKeyAction(int key, void (TViewDlg1::*handler)()) {
+  return AddKeyAction({QKeySequence(key)}, [this, handler] { (this->*handler)(); });
+}
+
+QAction* TViewDlg1::AddKeyAction(const QList<QKeySequence>& keys,
+                                 const std::function<void()>& handler) {
   auto* action = new QAction(this);
-  action->setShortcut(QKeySequence(key));
+  action->setShortcuts(keys);
   action->setShortcutContext(Qt::WindowShortcut);
   addAction(action);
-  connect(action, &QAction::triggered, this, handler);
+  connect(action, &QAction::triggered, this, [handler] {
+    try {
+      handler();
+    } catch (...) {
+      // A key never takes the viewer down; the picture stays as it was.
+    }
+  });
   return action;
 }
 
 void TViewDlg1::reject() { CancelBtn->click(); }
+
+void TViewDlg1::done(int result) {
+  refitTimer_->stop();
+  StopAnimation();
+  readAhead_.Stop();
+  shown_.reset();
+  Image1->ClearZoom();
+  QDialog::done(result);
+}
 
 void TViewDlg1::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;  // the window coming back from another desktop
   // Every showing starts fitted to the screen, on the grid's selected picture.
   CheckBox1->setChecked(true);
+  ScrollBox1->setFocus();
   current_ = Source ? Source->SelectedIndex() : -1;
   showimage(current_);
 }
 
+void TViewDlg1::LayOut() {
+  const int top = ToolBar->isHidden() ? 0 : kToolBarHeight;
+  ToolBar->setGeometry(0, 0, width(), kToolBarHeight);
+  ScrollBox1->setGeometry(0, top, width(), std::max(0, height() - top));
+  Info->adjustSize();
+  Info->move(10, 10);
+}
+
 void TViewDlg1::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  ToolBar->setGeometry(0, 0, width(), kToolBarHeight);
-  ScrollBox1->setGeometry(0, kToolBarHeight, width(), std::max(0, height() - kToolBarHeight));
+  LayOut();
+  // A size the program did not ask for is the user's: from then on pictures fit into
+  // the window instead of sizing it.
+  if (isVisible() && !sizing_ && !isFullScreen() && sizedAt_.isValid() &&
+      sizedAt_.elapsed() > kSizingSettleMs)
+    userSized_ = true;
+  // Fitted anew once the size settles (a drag of the border sends many sizes).
+  if (WindowChosen() && zoom_ == 0 && CheckBox1->isChecked() && shown_) refitTimer_->start();
+}
+
+void TViewDlg1::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  // Full screen shows the picture alone on black.
+  const bool full = isFullScreen();
+  ToolBar->setVisible(!full);
+  for (QWidget* widget : {ScrollBox1->viewport(), static_cast<QWidget*>(Image1)}) {
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, full ? Qt::black : palette().color(QPalette::Window));
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(full);
+  }
+  LayOut();
+  // A fitted picture fits the whole screen, or the screen's box again when back.
+  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+}
+
+bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || isFullScreen(); }
+
+QSize TViewDlg1::FitBox() const {
+  if (WindowChosen()) return ScrollBox1->size();
+  const QScreen* scr = screen();
+  const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
+  return QSize(screenSize.width() - kScreenMarginX,
+               screenSize.height() - kToolBarHeight - kScreenMarginY);
 }
 
 void TViewDlg1::SetClientSize(int width, int height) {
-  setFixedSize(width, height);
-  ToolBar->setGeometry(0, 0, width, kToolBarHeight);
-  ScrollBox1->setGeometry(0, kToolBarHeight, width, std::max(0, height - kToolBarHeight));
+  if (WindowChosen()) return;  // the user's size stays
+  sizing_ = true;
+  setMinimumSize(std::min(width, kMinClientWidth), std::min(height, kToolBarHeight));
+  resize(width, height);
+  LayOut();
+  sizing_ = false;
+  sizedAt_.start();
 }
 
 void TViewDlg1::CentreOnScreen() {
+  if (WindowChosen()) return;
   const QScreen* scr = screen();
   if (!scr) return;
   const QRect area = scr->geometry();
@@ -171,65 +313,76 @@ void TViewDlg1::ShowPicture(const Bitmap& bitmap) {
   }
   const QImage view(bitmap.Bits(), bitmap.Width(), bitmap.Height(), qsizetype(bitmap.Stride()),
                     QImage::Format_BGR888);
-  Image1->setPixmap(QPixmap::fromImage(view));  // converts, so the bitmap may go
+  QPixmap pixmap = QPixmap::fromImage(view);  // converts, so the bitmap may go
+  pixmap.setDevicePixelRatio(devicePixelRatioF());
+  Image1->setPixmap(pixmap);
 }
 
-bool TViewDlg1::GetBitmap(const QString& path, int& H, int& W) {
+bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
   H = 0;
   W = 0;
-  Bitmap B;
-  bool result = false;
-  try {
-    result = ReadImageFile(path.toStdString(), B);
-  } catch (...) {
-    result = false;
-  }
-  if (!result || B.Empty()) {
+  if (!picture.ok) {
     // An unreadable file: an empty picture, the window keeps its size.
     ShowPicture(Bitmap());
     CentreOnScreen();
     return false;
   }
-  W = B.Width();
-  H = B.Height();
-  const QScreen* scr = screen();
-  const QSize screenSize = scr ? scr->geometry().size() : QSize(1024, 768);
-  const int SW = screenSize.width();
-  const int SH = screenSize.height();
+  W = picture.width;
+  H = picture.height;
+  // Sizes are in screen pixels; the window's own are logical (the same at ratio 1).
+  const qreal ratio = devicePixelRatioF();
+  const auto logical = [ratio](int pixels) { return int(std::ceil(pixels / ratio)); };
+  const QSize box = FitBox();
+  const int boxWidth = int(box.width() * ratio);
+  const int boxHeight = int(box.height() * ratio);
   const int T = kToolBarHeight;
-  const int boxWidth = SW - kScreenMarginX;
-  const int boxHeight = SH - T - kScreenMarginY;
+  bool result = true;
   try {
     if (CheckBox1->isChecked()) {
-      if ((W > boxWidth || H > boxHeight) && !FitBitmap(B, boxWidth, boxHeight, nullptr)) {
-        // A picture too large to fit is not shown at a size that overflows the screen.
-        ShowPicture(Bitmap());
-        CentreOnScreen();
-        return false;
+      const Bitmap* shown = picture.full.get();
+      Bitmap fitted;
+      if (W > boxWidth || H > boxHeight) {
+        if (picture.FittedFor(boxWidth, boxHeight)) {
+          shown = &picture.fitted;
+        } else {
+          fitted = Full();
+          if (!FitBitmap(fitted, boxWidth, boxHeight, nullptr)) {
+            // A picture too large to fit is not shown at a size that overflows the screen.
+            ShowPicture(Bitmap());
+            CentreOnScreen();
+            return false;
+          }
+          shown = &fitted;
+        }
+      } else if (!shown) {
+        shown = &Full();
       }
       ScrollBox1->setWidgetResizable(true);
       Image1->setAlignment(Qt::AlignCenter);
-      SetClientSize(std::max(B.Width(), kMinClientWidth), B.Height() + T);
+      SetClientSize(std::max(logical(shown->Width()), kMinClientWidth), logical(shown->Height()) + T);
+      ShowPicture(*shown);
+      // Fills the box now, not at the next layout (a zoomed picture may have been larger).
+      Image1->resize(ScrollBox1->viewport()->size());
     } else {
       ScrollBox1->setWidgetResizable(false);
       Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      Image1->resize(W, H);
-      int clientWidth = W;
-      int clientHeight = H + T;
-      if (W > boxWidth) {
-        clientWidth = boxWidth;
+      Image1->resize(logical(W), logical(H));
+      int clientWidth = logical(W);
+      int clientHeight = logical(H) + T;
+      if (logical(W) > box.width()) {
+        clientWidth = box.width();
         clientHeight += kScrollBarRoom;
       }
-      if (H > boxHeight) {
-        clientHeight = boxHeight;
+      if (logical(H) > box.height()) {
+        clientHeight = box.height();
         clientWidth += kScrollBarRoom;
       }
       SetClientSize(std::max(clientWidth, kMinClientWidth), clientHeight);
+      ShowPicture(Full());
     }
     ScrollBox1->horizontalScrollBar()->setValue(0);
     ScrollBox1->verticalScrollBar()->setValue(0);
     Image1->move(0, 0);
-    ShowPicture(B);
   } catch (...) {
     ShowPicture(Bitmap());
     result = false;
@@ -238,18 +391,200 @@ bool TViewDlg1::GetBitmap(const QString& path, int& H, int& W) {
   return result;
 }
 
+const Bitmap& TViewDlg1::Full() {
+  static const Bitmap none;
+  if (!shown_ || !shown_->ok) return none;
+  if (!shown_->full) {
+    // Only the fitted picture was read ahead: the full one is read now.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    shown_ = readAhead_.GetFull(shown_->path);
+    QGuiApplication::restoreOverrideCursor();
+  }
+  return shown_->full ? *shown_->full : none;
+}
+
+std::shared_ptr<const TViewPicture> TViewDlg1::ReadPicture(const std::string& path) {
+  const qreal ratio = devicePixelRatioF();
+  const QSize box = FitBox();
+  readAhead_.SetFitBox(CheckBox1->isChecked() ? int(box.width() * ratio) : 0,
+                       CheckBox1->isChecked() ? int(box.height() * ratio) : 0);
+  if (auto ready = readAhead_.Peek(path)) return ready;
+  // Still being read: the pointer says so until it is there (the platform shows the
+  // new cursor at once; no events are handled meanwhile).
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  std::shared_ptr<const TViewPicture> picture = readAhead_.Get(path);
+  QGuiApplication::restoreOverrideCursor();
+  return picture;
+}
+
+// Holds the picture shown and its neighbours, the one in the direction of travel first.
+void TViewDlg1::ReadAround(int index, int direction) {
+  std::vector<std::string> paths{Source->ItemPath(index)};
+  for (int neighbour : {index + direction, index - direction})
+    if (neighbour >= 0 && neighbour < Source->ItemCount() && !Source->ItemIsFolder(neighbour))
+      paths.push_back(Source->ItemPath(neighbour));
+  readAhead_.Keep(paths);
+}
+
 void TViewDlg1::showimage(int index) {
   if (!Source || index < 0 || index >= Source->ItemCount()) return;
+  const int direction = index < current_ ? -1 : +1;
   current_ = index;
-  const QString path = QString::fromStdString(Source->ItemPath(index));
-  int H = 0;
-  int W = 0;
-  GetBitmap(path, H, W);
-  const QString caption = QFileInfo(path).fileName() + QStringLiteral("(%1x%2)").arg(W).arg(H);
+  StopAnimation();
+  zoom_ = 0;
+  Image1->ClearZoom();
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  const std::string path = Source->ItemPath(index);
+  shown_ = ReadPicture(path);
+  ReadAround(index, direction);
+  const std::shared_ptr<const TViewPicture> picture = shown_;  // Full() may replace shown_
+  GetBitmap(*picture, H_, W_);
+  UpdateCaption();
+  if (Info->isVisible()) FillInfo();
+  StartAnimation();
+}
+
+void TViewDlg1::UpdateCaption() {
+  if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
+  QString caption = QFileInfo(QString::fromStdString(Source->ItemPath(current_))).fileName() +
+                    QStringLiteral("(%1x%2)").arg(W_).arg(H_);
+  if (zoom_ > 0) caption += QStringLiteral(" %1%").arg(std::lround(zoom_ * 100));
   setWindowTitle(caption);
   Image1->setToolTip(caption);
   Image1->setAccessibleName(caption);
 }
+
+void TViewDlg1::FitAgain() {
+  if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
+  showimage(current_);
+}
+
+// ---- zoom and panning ----
+
+double TViewDlg1::ShownFactor() const {
+  if (zoom_ > 0) return zoom_;
+  if (W_ <= 0) return 1.0;
+  if (!CheckBox1->isChecked() || Image1->pixmap().isNull()) return 1.0;
+  return double(Image1->pixmap().width()) / W_;
+}
+
+void TViewDlg1::ZoomTo(double factor, const QPoint& anchor) {
+  if (!shown_ || !shown_->ok) return;
+  factor = std::clamp(factor, kMinZoom, kMaxZoom);
+  // The picture pixel under the anchor, before.
+  QPointF pixel;
+  if (zoom_ > 0) {
+    pixel = Image1->PicturePoint(Image1->mapFrom(ScrollBox1->viewport(), QPointF(anchor)));
+  } else {
+    const QRect shown = Image1->PictureRect();
+    const QPointF inPicture = Image1->mapFrom(ScrollBox1->viewport(), QPointF(anchor)) -
+                              QPointF(shown.topLeft());
+    pixel = inPicture * devicePixelRatioF() / ShownFactor();
+  }
+  StopAnimation();
+  zoom_ = factor;
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setAlignment(Qt::AlignCenter);
+  Full();
+  Image1->SetZoom(ImageOf(shown_->full), zoom_);
+  // The same pixel under the anchor, after, as far as the scroll bars reach.
+  const QPointF at = Image1->WidgetPoint(pixel);
+  ScrollBox1->horizontalScrollBar()->setValue(int(std::lround(at.x() - anchor.x())));
+  ScrollBox1->verticalScrollBar()->setValue(int(std::lround(at.y() - anchor.y())));
+  UpdateCaption();
+}
+
+void TViewDlg1::ZoomStepAt(bool up, const QPoint& anchor) {
+  ZoomTo(ZoomStep(ShownFactor(), up), anchor);
+}
+
+void TViewDlg1::Wheel(QWheelEvent* event) {
+  wheelRest_ += event->angleDelta().y();
+  const int notches = wheelRest_ / kWheelNotch;
+  if (notches == 0) return;
+  wheelRest_ -= notches * kWheelNotch;
+  const bool up = notches > 0;
+  // A fitted picture (wholly in view) steps with the plain wheel; otherwise, and always
+  // with Ctrl, the wheel zooms about the pointer.
+  const QSize view = ScrollBox1->viewport()->size();
+  const bool whole = zoom_ == 0 ? CheckBox1->isChecked() || (Image1->width() <= view.width() &&
+                                                              Image1->height() <= view.height())
+                                : false;
+  const bool step = whole && !(event->modifiers() & Qt::ControlModifier);
+  for (int i = 0; i < std::abs(notches); ++i) {
+    if (step)
+      Step(up ? -1 : +1, nullptr);
+    else
+      ZoomStepAt(up, event->position().toPoint());
+  }
+}
+
+bool TViewDlg1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != ScrollBox1->viewport()) return QDialog::eventFilter(watched, event);
+  try {
+    switch (event->type()) {
+      case QEvent::Wheel:
+        Wheel(static_cast<QWheelEvent*>(event));
+        return true;
+      case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) break;
+        ToggleFullScreen();
+        return true;
+      case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton) break;
+        dragging_ = true;
+        dragFrom_ = mouse->position().toPoint();
+        ScrollBox1->viewport()->setCursor(Qt::ClosedHandCursor);
+        return true;
+      }
+      case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!dragging_) break;
+        // Dragging pans, as far as the picture reaches.
+        const QPoint delta = mouse->position().toPoint() - dragFrom_;
+        dragFrom_ = mouse->position().toPoint();
+        QScrollBar* bars[] = {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()};
+        bars[0]->setValue(bars[0]->value() - delta.x());
+        bars[1]->setValue(bars[1]->value() - delta.y());
+        return true;
+      }
+      case QEvent::MouseButtonRelease:
+        if (!dragging_) break;
+        dragging_ = false;
+        ScrollBox1->viewport()->unsetCursor();
+        return true;
+      default:
+        break;
+    }
+  } catch (...) {
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// ---- full screen ----
+
+void TViewDlg1::ToggleFullScreen() {
+  if (isFullScreen()) {
+    LeaveFullScreen();
+    return;
+  }
+  normalGeometry_ = geometry();
+  showFullScreen();
+  // Without a window manager nobody else makes the window cover the screen.
+  if (const QScreen* scr = screen()) setGeometry(scr->geometry());
+}
+
+void TViewDlg1::LeaveFullScreen() {
+  // The way back is the program's sizing, not the user's.
+  sizing_ = true;
+  showNormal();
+  if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
+  sizing_ = false;
+  sizedAt_.start();
+}
+
+// ---- stepping ----
 
 void TViewDlg1::Step(int delta, QToolButton* button) {
   if (!Source) return;
@@ -258,18 +593,96 @@ void TViewDlg1::Step(int delta, QToolButton* button) {
   const int next = current_ + delta;
   // A neighbouring folder keeps the picture; the pointer still goes onto the button.
   if (next >= 0 && next < count && !Source->ItemIsFolder(next)) showimage(next);
-  QCursor::setPos(geometry().topLeft() + button->mapTo(this, QPoint(10, 10)));
+  if (button) QCursor::setPos(geometry().topLeft() + button->mapTo(this, QPoint(10, 10)));
+}
+
+void TViewDlg1::StepTo(int index) {
+  if (index >= 0 && index != current_) showimage(index);
+}
+
+void TViewDlg1::StepToEnd(bool last) {
+  if (!Source) return;
+  const int count = Source->ItemCount();
+  for (int i = 0; i < count; ++i) {
+    const int index = last ? count - 1 - i : i;
+    if (!Source->ItemIsFolder(index)) {
+      StepTo(index);
+      return;
+    }
+  }
 }
 
 void TViewDlg1::btnPreExecute() { Step(-1, SBpre); }
 void TViewDlg1::btnNexExecute() { Step(+1, SBnext); }
-void TViewDlg1::CloseViewExecute() { CancelBtn->click(); }
+void TViewDlg1::CloseViewExecute() {
+  if (isFullScreen()) {
+    LeaveFullScreen();  // Escape leaves full screen first
+    return;
+  }
+  CancelBtn->click();
+}
 
-// The arrows move the picture itself, with no bound: Up shows more of the top.
-void TViewDlg1::ScrollBy(int dx, int dy) { Image1->move(Image1->pos() + QPoint(dx, dy)); }
+// The arrows move the picture 5 pixels: Up shows more of the top. A picture larger than
+// the view scrolls and stops at its edges; a smaller one moves, but never out of sight.
+void TViewDlg1::ScrollBy(int dx, int dy) {
+  const QSize view = ScrollBox1->viewport()->size();
+  const QRect picture = Image1->PictureRect().translated(Image1->pos());
+  QPoint move;
+  if (dx != 0) {
+    QScrollBar* bar = ScrollBox1->horizontalScrollBar();
+    if (bar->maximum() > 0)
+      bar->setValue(bar->value() - dx);
+    else
+      move.setX(BoundedMove(picture.x(), picture.width(), view.width(), dx));
+  }
+  if (dy != 0) {
+    QScrollBar* bar = ScrollBox1->verticalScrollBar();
+    if (bar->maximum() > 0)
+      bar->setValue(bar->value() - dy);
+    else
+      move.setY(BoundedMove(picture.y(), picture.height(), view.height(), dy));
+  }
+  if (!move.isNull()) Image1->move(Image1->pos() + move);
+}
 void TViewDlg1::scrollupExecute() { ScrollBy(0, kScrollStep); }
 void TViewDlg1::scrolldnExecute() { ScrollBy(0, -kScrollStep); }
 void TViewDlg1::scrollltExecute() { ScrollBy(kScrollStep, 0); }
 void TViewDlg1::scrollrtExecute() { ScrollBy(-kScrollStep, 0); }
+
+// ---- animation ----
+
+void TViewDlg1::StartAnimation() {
+  if (!shown_ || !shown_->ok || zoom_ > 0 || Image1->pixmap().isNull()) return;
+  const QString path = QString::fromStdString(shown_->path);
+  if (!path.endsWith(QStringLiteral(".gif"), Qt::CaseInsensitive)) return;
+  auto* movie = new QMovie(path, QByteArray(), this);
+  if (!movie->isValid() || movie->frameCount() == 1) {
+    delete movie;
+    return;
+  }
+  movie_ = movie;
+  // Frames at the size the first one is shown, transparent parts white as the reader
+  // shows them.
+  const QPixmap first = Image1->pixmap();
+  connect(movie_, &QMovie::frameChanged, this, [this, size = first.size(),
+                                                ratio = first.devicePixelRatio()](int) {
+    QPixmap frame(size);
+    frame.fill(Qt::white);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(0, 0), size), movie_->currentImage());
+    painter.end();
+    frame.setDevicePixelRatio(ratio);
+    Image1->setPixmap(frame);
+  });
+  movie_->start();
+}
+
+void TViewDlg1::StopAnimation() {
+  if (!movie_) return;
+  movie_->stop();
+  movie_->deleteLater();
+  movie_ = nullptr;
+}
 
 }  // namespace quorvane

@@ -1,15 +1,25 @@
 #pragma once
 // The viewer: one picture of the grid at a time, fitted to the screen or at full size
-// with scrolling, stepping to the previous or next picture without wrapping.
+// with scrolling, stepping to the previous or next picture without wrapping. Beyond
+// that: zoom about the pointer or the centre, panning, full screen, the neighbouring
+// pictures read ahead in the background, animated GIFs and an information overlay.
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QRect>
 #include <QString>
+#include <functional>
+#include <memory>
 
+#include "viewer/ReadAhead.h"
 #include "viewer/ViewerSource.h"
+#include "viewer/ui/PictureView.h"
 
 class QAction;
 class QCheckBox;
 class QLabel;
+class QMovie;
+class QTimer;
 class QPushButton;
 class QScrollArea;
 class QToolButton;
@@ -34,9 +44,24 @@ class TViewDlg1 : public QDialog {
   // Index in the source of the picture shown (-1 before the first).
   int CurrentIndex() const { return current_; }
 
-  // Reads item `index` anew and shows it; the caption becomes name(WxH) with the
-  // picture's own size, name(0x0) when it cannot be read.
+  // Shows item `index` (read ahead when it was, else read now); the caption becomes
+  // name(WxH) with the picture's own size, name(0x0) when it cannot be read. Leaves zoom.
   void showimage(int index);
+
+  // Zoom: 0 while the picture is fitted or at full size as the check box says, else the
+  // factor chosen with the wheel or the keys (the caption then shows it in per cent).
+  double Zoom() const { return zoom_; }
+  // The factor the picture is shown at now, zoomed or not (1 = a picture pixel per
+  // screen pixel).
+  double ShownFactor() const;
+  // Zooms to `factor` (kept within 5 % .. 1600 %) keeping the picture point under
+  // `anchor` (a point of the scroll box's viewport) where it is.
+  void ZoomTo(double factor, const QPoint& anchor);
+  void ToggleFullScreen();
+  // Shows or hides the information overlay.
+  void ToggleInfo();
+  // The pictures read ahead (tests look at what was read and when).
+  TReadAhead& ReadAhead() { return readAhead_; }
 
   TGradientCaption* ToolBar;
   QToolButton* SBpre;
@@ -44,7 +69,8 @@ class TViewDlg1 : public QDialog {
   QCheckBox* CheckBox1;
   QToolButton* SpeedButton1;
   QScrollArea* ScrollBox1;
-  QLabel* Image1;
+  TPictureView* Image1;
+  QLabel* Info;  // the information overlay over the picture
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
   QAction* btnPre;
@@ -57,21 +83,45 @@ class TViewDlg1 : public QDialog {
 
   // The window's close box ends the modal loop like the close button: result 2.
   void reject() override;
+  // Stops the animation and the reading ahead, frees the pictures, then closes.
+  void done(int result) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Reads the file, fits or sizes the picture and the window; H and W are the picture's
-  // own size (0 when unreadable). False when the picture could not be shown.
-  bool GetBitmap(const QString& path, int& H, int& W);
+  // Fits or sizes the picture and the window; H and W are the picture's own size (0
+  // when unreadable). False when the picture could not be shown.
+  bool GetBitmap(const TViewPicture& picture, int& H, int& W);
+  std::shared_ptr<const TViewPicture> ReadPicture(const std::string& path);
+  // The shown picture at full size, read now when only the fitted one was read ahead.
+  const Bitmap& Full();
+  void ReadAround(int index, int direction);
   void ShowPicture(const Bitmap& bitmap);
   void SetClientSize(int width, int height);
   void CentreOnScreen();
+  // The window's size is the user's (resized, maximised or full screen): pictures fit
+  // into it instead of sizing it.
+  bool WindowChosen() const;
+  QSize FitBox() const;
+  void LayOut();
+  void UpdateCaption();
   void Step(int delta, QToolButton* button);
+  void StepTo(int index);
+  void StepToEnd(bool last);
+  void ZoomStepAt(bool up, const QPoint& anchor);
+  void FitAgain();
+  void LeaveFullScreen();
+  void Wheel(QWheelEvent* event);
   void ScrollBy(int dx, int dy);
+  void StartAnimation();
+  void StopAnimation();
+  void FillInfo();
   QAction* AddKeyAction(int key, void (TViewDlg1::*handler)());
+  QAction* AddKeyAction(const QList<QKeySequence>& keys, const std::function<void()>& handler);
 
   void btnPreExecute();
   void btnNexExecute();
@@ -82,6 +132,20 @@ class TViewDlg1 : public QDialog {
   void scrollrtExecute();
 
   int current_ = -1;
+  int W_ = 0;
+  int H_ = 0;
+  double zoom_ = 0;
+  TReadAhead readAhead_;
+  std::shared_ptr<const TViewPicture> shown_;
+  QMovie* movie_ = nullptr;
+  QTimer* refitTimer_ = nullptr;
+  bool userSized_ = false;
+  bool sizing_ = false;
+  QElapsedTimer sizedAt_;  // when the program last sized the window
+  QRect normalGeometry_;   // where the window was before full screen
+  QPoint dragFrom_;
+  bool dragging_ = false;
+  int wheelRest_ = 0;  // wheel turn not yet used (less than a notch)
 };
 
 }  // namespace quorvane

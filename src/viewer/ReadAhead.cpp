@@ -1,0 +1,258 @@
+#include "viewer/ReadAhead.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "imaging/ExifMeta.h"
+#include "imaging/ExifOptions.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/Orient.h"
+#include "imaging/ReadImage.h"
+#include "processing/bitmapfunc.h"
+
+namespace quorvane {
+
+namespace {
+
+// Size and modification time (ns) of a file; size -1 when it cannot be looked at.
+void FileStamp(const std::string& path, int64_t& size, int64_t& time) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    size = -1;
+    time = 0;
+    return;
+  }
+  size = int64_t(st.st_size);
+  time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool NeedsFitting(int width, int height, int boxWidth, int boxHeight) {
+  return boxWidth > 0 && boxHeight > 0 && (width > boxWidth || height > boxHeight);
+}
+
+// Makes `picture` the fitted or the full picture of `into`, as the box calls for.
+void TakePicture(TViewPicture& into, Bitmap&& picture, int boxWidth, int boxHeight) {
+  into.fitted = Bitmap();
+  into.fitWidth = boxWidth;
+  into.fitHeight = boxHeight;
+  if (!NeedsFitting(into.width, into.height, boxWidth, boxHeight)) {
+    into.full = std::make_shared<const Bitmap>(std::move(picture));
+    return;
+  }
+  if (FitBitmap(picture, boxWidth, boxHeight, nullptr)) into.fitted.Swap(picture);
+}
+
+}  // namespace
+
+bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
+  if (!ok) return true;
+  if (!NeedsFitting(width, height, boxWidth, boxHeight)) return full != nullptr;
+  return !fitted.Empty() && fitWidth == boxWidth && fitHeight == boxHeight;
+}
+
+TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
+  ownReader_ = !reader_;
+  if (ownReader_)
+    reader_ = [](const std::string& path, Bitmap& out) { return ReadImageFile(path, out); };
+  thread_ = std::thread([this] { Run(); });
+}
+
+TReadAhead::~TReadAhead() { Stop(); }
+
+void TReadAhead::SetFitBox(int width, int height) {
+  std::lock_guard lock(mutex_);
+  if (width == boxWidth_ && height == boxHeight_) return;
+  boxWidth_ = width;
+  boxHeight_ = height;
+  changed_.notify_all();
+}
+
+void TReadAhead::Keep(const std::vector<std::string>& paths) {
+  std::lock_guard lock(mutex_);
+  wanted_ = paths;
+  std::erase_if(held_, [&](const auto& picture) {
+    return std::find(paths.begin(), paths.end(), picture->path) == paths.end();
+  });
+  changed_.notify_all();
+}
+
+bool TReadAhead::HeldLocked(const std::string& path) const {
+  return std::any_of(held_.begin(), held_.end(), [&](const auto& p) { return p->path == path; });
+}
+
+std::shared_ptr<const TViewPicture> TReadAhead::FreshLocked(const std::string& path) const {
+  for (const auto& picture : held_) {
+    if (picture->path != path) continue;
+    int64_t size = 0, time = 0;
+    FileStamp(path, size, time);
+    if (size == picture->fileSize && time == picture->fileTime) return picture;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const TViewPicture> TReadAhead::Peek(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  return FreshLocked(path);
+}
+
+std::shared_ptr<const TViewPicture> TReadAhead::Get(const std::string& path) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return reading_ != path; });
+  if (auto picture = FreshLocked(path)) return picture;
+  const int boxWidth = boxWidth_, boxHeight = boxHeight_;
+  lock.unlock();
+  std::shared_ptr<const TViewPicture> picture = Read(path, boxWidth, boxHeight);
+  lock.lock();
+  HoldLocked(picture);
+  return picture;
+}
+
+std::shared_ptr<const TViewPicture> TReadAhead::GetFull(const std::string& path) {
+  std::shared_ptr<const TViewPicture> picture = Get(path);
+  if (!picture->ok || picture->full) return picture;
+  auto full = std::make_shared<TViewPicture>(*picture);
+  Bitmap read;
+  {
+    std::lock_guard lock(mutex_);
+    log_.push_back(path);
+  }
+  bool ok = false;
+  try {
+    ok = reader_(path, read) && !read.Empty();
+  } catch (...) {
+  }
+  if (!ok) return picture;  // shown as it was read before
+  full->full = std::make_shared<const Bitmap>(std::move(read));
+  std::lock_guard lock(mutex_);
+  HoldLocked(full);
+  return full;
+}
+
+// Held until the next Keep() says whether it is still wanted; replaces an older read.
+void TReadAhead::HoldLocked(std::shared_ptr<const TViewPicture> picture) {
+  std::erase_if(held_, [&](const auto& p) { return p->path == picture->path; });
+  held_.push_back(std::move(picture));
+}
+
+void TReadAhead::Forget(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(held_, [&](const auto& p) { return p->path == path; });
+}
+
+void TReadAhead::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    wanted_.clear();
+    held_.clear();
+    changed_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  held_.clear();  // what the thread finished while stopping
+}
+
+std::vector<std::string> TReadAhead::ReadLog() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+// A JPEG larger than the box is decoded at the smallest scale that still covers it:
+// the same fitted picture for a fraction of the work and memory.
+bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight,
+                            TViewPicture& read, Bitmap& picture) const {
+  if (!ownReader_ || boxWidth <= 0 || boxHeight <= 0 ||
+      ReaderForFile(path) != ImageReaderKind::Jpeg)
+    return false;
+  try {
+    const JpegReader jpeg = JpegReader::FromFile(path);
+    const bool autoOrient = CurrentExifOptions().AutoOrient;
+    const int orientation = autoOrient ? ReadExifOrientation(path) : 1;
+    const bool turned = OrientationSwapsSides(orientation);
+    read.width = turned ? jpeg.Height() : jpeg.Width();
+    read.height = turned ? jpeg.Width() : jpeg.Height();
+    if (!NeedsFitting(read.width, read.height, boxWidth, boxHeight)) return false;
+    const int scale = turned ? JpegDecodeScale(jpeg.Width(), jpeg.Height(), boxHeight, boxWidth)
+                             : JpegDecodeScale(jpeg.Width(), jpeg.Height(), boxWidth, boxHeight);
+    if (scale <= 1) return false;
+    jpeg.Decode(picture, scale);
+    return !autoOrient || OrientAsFile(path, picture);
+  } catch (...) {
+    return false;
+  }
+}
+
+std::shared_ptr<TViewPicture> TReadAhead::Read(const std::string& path, int boxWidth,
+                                               int boxHeight) {
+  auto read = std::make_shared<TViewPicture>();
+  read->path = path;
+  FileStamp(path, read->fileSize, read->fileTime);
+  {
+    std::lock_guard lock(mutex_);
+    log_.push_back(path);
+  }
+  Bitmap picture;
+  bool scaled = ReadScaled(path, boxWidth, boxHeight, *read, picture);
+  if (!scaled) {
+    try {
+      read->ok = reader_(path, picture) && !picture.Empty();
+    } catch (...) {
+      read->ok = false;
+    }
+    if (!read->ok) return read;
+    read->width = picture.Width();
+    read->height = picture.Height();
+  }
+  read->ok = true;
+  // Full-size pixels are kept only when nothing smaller shows them.
+  TakePicture(*read, std::move(picture), boxWidth, boxHeight);
+  return read;
+}
+
+void TReadAhead::Run() {
+  std::unique_lock lock(mutex_);
+  while (!stop_) {
+    // The first wanted picture that is not held, or held but fitted for another box.
+    std::string path;
+    std::shared_ptr<const TViewPicture> refit;
+    for (const std::string& wanted : wanted_) {
+      auto it = std::find_if(held_.begin(), held_.end(),
+                             [&](const auto& p) { return p->path == wanted; });
+      if (it == held_.end()) {
+        path = wanted;
+        break;
+      }
+      if (!(*it)->FittedFor(boxWidth_, boxHeight_)) {
+        path = wanted;
+        refit = *it;
+        break;
+      }
+    }
+    if (path.empty()) {
+      changed_.wait(lock);
+      continue;
+    }
+    reading_ = path;
+    const int boxWidth = boxWidth_, boxHeight = boxHeight_;
+    lock.unlock();
+    std::shared_ptr<const TViewPicture> picture;
+    if (refit && refit->full) {
+      auto refitted = std::make_shared<TViewPicture>(*refit);
+      TakePicture(*refitted, Bitmap(*refit->full), boxWidth, boxHeight);
+      refitted->full = refit->full;  // the same pixels, not a copy
+      picture = std::move(refitted);
+    } else {
+      picture = Read(path, boxWidth, boxHeight);
+    }
+    refit.reset();
+    lock.lock();
+    reading_.clear();
+    std::erase_if(held_, [&](const auto& p) { return p->path == path; });
+    if (!stop_ && std::find(wanted_.begin(), wanted_.end(), path) != wanted_.end())
+      held_.push_back(std::move(picture));
+    changed_.notify_all();
+  }
+}
+
+}  // namespace quorvane
