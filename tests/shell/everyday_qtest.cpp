@@ -29,6 +29,7 @@
 #include "shell/ui/quorvane1.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
+#include "viewer/ui/viewDlg.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -118,6 +119,25 @@ void EverydayTest::namesThatAreNoUtf8() {
   QCOMPARE(App().CurrentFolder, odd_);
   QTRY_VERIFY(Contains(ItemPaths(*w->ImgListView1), odd_ + "/" + kOddPicture));
   QCOMPARE(w->ImgListView1->FolderPath(), odd_);
+
+  // The viewer reads the very file: its size shows, not (0x0).
+  {
+    TImgListView& grid = *w->ImgListView1;
+    const auto paths = ItemPaths(grid);
+    const int index = int(std::find(paths.begin(), paths.end(), odd_ + "/" + kOddPicture) -
+                          paths.begin());
+    grid.clearSelection();
+    grid.selectionModel()->select(grid.model()->index(index, 0), QItemSelectionModel::Select);
+    grid.setCurrentIndex(grid.model()->index(index, 0));
+    QObject watchers;
+    QString caption;
+    WhenModal<TViewDlg1>(&watchers, [&](TViewDlg1& viewer) {
+      caption = viewer.windowTitle();
+      viewer.close();
+    });
+    w->enterkey();
+    QCOMPARE(caption, QStringLiteral("f\uFFFDr\uFFFDldrar.jpg(40x30)"));
+  }
 
   // A batch started there reads the odd file and writes a name with the same bytes,
   // into the folder the user chose.

@@ -1,6 +1,7 @@
 #include "viewer/ui/viewDlg.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
@@ -27,6 +28,8 @@
 #include <cmath>
 
 #include "imaging/OpenIL.h"
+#include "platform/FileIO.h"
+#include "platform/FileNames.h"
 #include "platform/ui/GradientCaption.h"
 #include "processing/bitmapfunc.h"
 #include "viewer/ZoomSteps.h"
@@ -653,9 +656,17 @@ void TViewDlg1::scrollrtExecute() { ScrollBy(-kScrollStep, 0); }
 
 void TViewDlg1::StartAnimation() {
   if (!shown_ || !shown_->ok || zoom_ > 0 || Image1->pixmap().isNull()) return;
-  const QString path = QString::fromStdString(shown_->path);
-  if (!path.endsWith(QStringLiteral(".gif"), Qt::CaseInsensitive)) return;
-  auto* movie = new QMovie(path, QByteArray(), this);
+  if (LowerFileExt(shown_->path) != ".gif") return;
+  // The frames are read from the file's bytes: a name that is no UTF-8 cannot go
+  // through a QString.
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(shown_->path, bytes, error)) return;
+  auto* movie = new QMovie(this);
+  auto* buffer = new QBuffer(movie);
+  buffer->setData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+  buffer->open(QIODevice::ReadOnly);
+  movie->setDevice(buffer);
   if (!movie->isValid() || movie->frameCount() == 1) {
     delete movie;
     return;

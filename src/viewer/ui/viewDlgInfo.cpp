@@ -1,11 +1,13 @@
 // The viewer's information overlay: the file's name, size in pixels and bytes, and the
 // shot's details from its metadata where it has them.
-#include <QFileInfo>
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <QLocale>
 #include <QStringList>
 
 #include "imaging/ExifMeta.h"
+#include "platform/FileNames.h"
 #include "viewer/ui/viewDlg.h"
 
 namespace quorvane {
@@ -22,14 +24,12 @@ void TViewDlg1::ToggleInfo() {
 
 void TViewDlg1::FillInfo() {
   if (!shown_) return;
-  const QString path = QString::fromStdString(shown_->path);
-  const QFileInfo file(path);
+  // The file is asked for by its bytes; only its name is turned into text.
+  struct stat st {};
+  const qint64 bytes = ::stat(shown_->path.c_str(), &st) == 0 ? qint64(st.st_size) : 0;
   const QLocale locale;
-  QStringList lines{file.fileName(),
-                    QStringLiteral("%1 x %2, %3 바이트")
-                        .arg(W_)
-                        .arg(H_)
-                        .arg(locale.toString(qint64(file.size())))};
+  QStringList lines{QString::fromStdString(ExtractFileName(shown_->path)),
+                    QStringLiteral("%1 x %2, %3 바이트").arg(W_).arg(H_).arg(locale.toString(bytes))};
   ExifInfo exif;
   if (ReadExifInfo(shown_->path, exif)) {
     const std::pair<const char*, const std::string*> details[] = {
