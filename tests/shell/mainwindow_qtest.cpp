@@ -236,6 +236,8 @@ void MainWindowTest::batchToPngWritesIntoQuorvaneConv() {
   QCOMPARE(w->ResultBar->Message->text(),
            QStringLiteral("2개 파일을 ") + out + QStringLiteral(" 에 저장했습니다."));
   QVERIFY(!w->ResultBar->ErrorsBtn->isVisible());
+  if (const char* shots = getenv("QUORVANE_SCREENSHOT_DIR"))
+    w->grab().save(QString::fromUtf8(shots) + QStringLiteral("/batch-result-bar.png"));
   // Afterwards the grid shows the folder again, with the new output folder.
   QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("quorvane-conv")), 10000);
   QTRY_VERIFY(ItemNames(grid).contains(QStringLiteral("b.jpg")));

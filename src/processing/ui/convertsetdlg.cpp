@@ -52,10 +52,8 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   CheckBoxMetadata = new QCheckBox(QStringLiteral("메타데이터 유지"), otherGroup);
   CheckBoxMetadata->setChecked(true);
   auto* otherLayout = new QVBoxLayout(otherGroup);
-  auto* existingRow = new QHBoxLayout;
-  existingRow->addWidget(CheckBox1);
-  existingRow->addWidget(CheckBoxRename);
-  otherLayout->addLayout(existingRow);
+  otherLayout->addWidget(CheckBox1);
+  otherLayout->addWidget(CheckBoxRename);
   otherLayout->addWidget(CheckBoxOrient);
   otherLayout->addWidget(CheckBoxMetadata);
 
