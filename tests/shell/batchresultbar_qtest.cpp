@@ -25,8 +25,13 @@ void BatchResultBarTest::tellsWhereTheFilesWent() {
   bar->OpenFolder = [&](const QString& folder) { opened << folder; };
   bar->ShowResult(12, QStringLiteral("/home/u/사진/quorvane-conv"), 0, QString());
   QVERIFY(bar->isVisible());
-  QCOMPARE(bar->Message->text(),
-           QStringLiteral("12개 파일을 /home/u/사진/quorvane-conv 에 저장했습니다."));
+  const QString text = QStringLiteral("12개 파일을 /home/u/사진/quorvane-conv 에 저장했습니다.");
+  QCOMPARE(bar->Text(), text);
+  QCOMPARE(bar->Message->toolTip(), text);
+  // Too narrow for it, the label shows it shortened in the middle.
+  bar->resize(bar->OpenFolderBtn->width() * 3, bar->height());
+  QTRY_VERIFY(bar->Message->text().contains(QChar(0x2026)));
+  QVERIFY(bar->Message->text().startsWith(QStringLiteral("12개")));
   QCOMPARE(bar->OpenFolderBtn->text(), QStringLiteral("폴더 열기"));
   QVERIFY(!bar->ErrorsBtn->isVisible());
   QTest::mouseClick(bar->OpenFolderBtn, Qt::LeftButton);

@@ -25,6 +25,7 @@ TBatchResultBar::TBatchResultBar(QWidget* parent) : QFrame(parent) {
 
   Message = new QLabel(this);
   Message->setTextInteractionFlags(Qt::NoTextInteraction);
+  Message->setMinimumWidth(1);  // a long text is shortened in the middle to fit
   OpenFolderBtn = new QPushButton(QStringLiteral("폴더 열기"), this);
   ErrorsBtn = new QPushButton(this);
   auto* layout = new QHBoxLayout(this);
@@ -57,11 +58,25 @@ void TBatchResultBar::ShowResult(int saved, const QString& folder, int errors,
                                  const QString& memo) {
   folder_ = folder;
   memo_ = memo;
-  Message->setText(QStringLiteral("%1개 파일을 %2 에 저장했습니다.").arg(saved).arg(folder));
+  text_ = QStringLiteral("%1개 파일을 %2 에 저장했습니다.").arg(saved).arg(folder);
+  Message->setToolTip(text_);
+  Message->setText(text_);
   ErrorsBtn->setText(QStringLiteral("오류 %1개").arg(errors));
   ErrorsBtn->setVisible(errors > 0);
   show();
+  FitMessage();
   HideTimer->start();
+}
+
+void TBatchResultBar::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  // After the layout has given the label its width.
+  QTimer::singleShot(0, this, [this] { FitMessage(); });
+}
+
+void TBatchResultBar::FitMessage() {
+  const QString shown = Message->fontMetrics().elidedText(text_, Qt::ElideMiddle, Message->width());
+  if (shown != Message->text()) Message->setText(shown);
 }
 
 void TBatchResultBar::mousePressEvent(QMouseEvent* event) {

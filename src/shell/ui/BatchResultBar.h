@@ -23,10 +23,13 @@ class TBatchResultBar : public QFrame {
   // Shows the outcome of a batch; `memo` is the text of its memo.
   void ShowResult(int saved, const QString& folder, int errors, const QString& memo);
 
-  QLabel* Message;
+  QLabel* Message;  // the text, shortened in the middle when the bar is too narrow
   QPushButton* OpenFolderBtn;  // "폴더 열기"
   QPushButton* ErrorsBtn;      // "오류 M개", shown when files failed
   QTimer* HideTimer;
+
+  // The whole message (Message may show it shortened).
+  const QString& Text() const { return text_; }
 
   // Opens a folder for the user; by default the desktop's file manager
   // (QDesktopServices, xdg-open). Tests replace it.
@@ -37,10 +40,13 @@ class TBatchResultBar : public QFrame {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShowMemo();
+  void FitMessage();
 
+  QString text_;
   QString folder_;
   QString memo_;
   QWidget* memoWindow_ = nullptr;
