@@ -1,7 +1,8 @@
 #!/bin/sh
 # Takes the screenshots in docs/screenshots/ on a virtual X display: the main window
 # with thumbnails (main.png), the viewer (viewer.png) and the progress dialog of a batch
-# with one unreadable file (progress.png). Needs xvfb, xdotool and ImageMagick
+# with one unreadable file (progress.png) and the bar above the grid after it
+# (batch-bar.png). Needs xvfb, xdotool and ImageMagick
 # (scripts/install-deps.sh installs them). Usage: scripts/screenshots.sh [output folder]
 set -eu
 cd "$(dirname "$0")/.."
@@ -93,5 +94,6 @@ PROGRESS=$(window_named '^변환$')
 sleep 4
 import -window "$PROGRESS" "$OUT/progress.png"
 xdotool key Escape
-sleep 0.5
+sleep 1  # the bar above the grid: where the files went, and the error count
+import -window "$MAIN" "$OUT/batch-bar.png"
 echo "screenshots: written to $OUT"

@@ -246,7 +246,7 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
     while (printed < count && reports[printed]) {
       const FileReport& report = *reports[printed];
       for (const std::string& line : report.lines) host.MemoLine(line);
-      if (report.outcome != FileOutcome::Saved)
+      if (IsFailure(report.outcome))
         host.FileFailed(engine.Params.FileList[printed], report.failure);
       host.SetProgress(int(printed + 1));
       engine.RecordOutcome(printed, report.outcome);

@@ -61,6 +61,24 @@ std::string MakeTemporaryFile(const std::string& target, const std::string& lowe
   return tmpl;
 }
 
+// Numbered names tried under OnExists::Rename before the file fails.
+constexpr int kMaxNumberedNames = 10000;
+
+// Gives the written temporary file the name `target` unless an entry of that name
+// exists: answers 0 (`tempGone` set when the temporary name is gone), EEXIST, or the
+// error that prevented it.
+int PlaceWithoutReplacing(const std::string& temp, const std::string& target, bool& tempGone) {
+  if (link(temp.c_str(), target.c_str()) == 0) return 0;
+  // link() refuses an existing name; file systems without hard links fall back to a
+  // check and a rename.
+  const int error = errno;
+  struct stat st;
+  if (error == EEXIST || lstat(target.c_str(), &st) == 0) return EEXIST;
+  if (rename(temp.c_str(), target.c_str()) != 0) return errno;
+  tempGone = true;
+  return 0;
+}
+
 // Why a source could not be read: it is missing, not a plain file, cannot be opened, or
 // holds nothing the readers know.
 FileFailure ReadFailure(const std::string& path) {
@@ -148,6 +166,13 @@ std::string FileLine(const std::string& path, size_t position, size_t count) {
   return "-" + path + "(" + std::to_string(position) + "/" + std::to_string(count) + ")";
 }
 
+std::string NumberedName(const std::string& path, int n) {
+  const std::string name = ExtractFileName(path);
+  const std::string ext = ExtractFileExt(name);
+  const std::string base = name.substr(0, name.size() - ext.size());
+  return JoinPath(ExtractFileDir(path), base + " (" + std::to_string(n) + ")" + ext);
+}
+
 int GifDitherFor(int ditherIndex) { return ditherIndex >= 0 && ditherIndex <= 4 ? ditherIndex : 1; }
 
 ConvertEngine::ConvertEngine(ConvertIO* io) : io_(io) {
@@ -216,6 +241,12 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     return outcome;
   };
 
+  struct stat st;
+  if (Params.Existing == OnExists::Skip && lstat(output.c_str(), &st) == 0) {
+    host.MemoLine(kMemoSkipped);
+    return FileOutcome::Skipped;
+  }
+
   bool read = false;
   try {
     read = io_->ReadImage(source, work_);
@@ -247,19 +278,23 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     work_.Release();
     return fail(FileOutcome::ConvertFailed, kMemoConvertFailed, {FailReason::Interrupted, {}, {}});
   }
-  if (writtenOutputs_.count(output)) {
+  // An earlier file of the batch wrote this name: it is not replaced (Rename finds
+  // another name).
+  if (Params.Existing != OnExists::Rename && writtenOutputs_.count(output)) {
     work_.Release();
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::NameTaken, output, {}});
   }
   if (!SaveBitmap(output, work_))
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
-  if (Params.KeepMetadata && !CopyMetadata(source, output, Params.AutoOrient))
+  if (Params.KeepMetadata && !CopyMetadata(source, savedPath_, Params.AutoOrient))
     host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 
 void ConvertEngine::RecordOutcome(size_t index, FileOutcome outcome) {
+  if (outcome == FileOutcome::Skipped) return;
   if (outcome == FileOutcome::Saved) {
+    ++savedCount_;
     if (index < Params.FileList.size())
       writtenOutputs_.insert(OutputPathFor(Params.FileList[index]));
     return;
@@ -283,6 +318,7 @@ void ConvertEngine::RunFiles(ConvertHost& host, const StopSource* stop) {
 void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop, const FileLoop& loop) {
   if (StopRequested(stop)) return;
   errorCount_ = 0;
+  savedCount_ = 0;
   allSucceeded_ = false;
   const size_t count = Params.FileList.size();
   if (count == 0) {
@@ -331,13 +367,18 @@ bool ConvertEngine::FailSave(FailReason reason, const std::string& target, int e
 
 bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   saveFailure_ = {};
+  savedPath_.clear();
+  const OnExists existing = Params.Existing;
   struct stat st;
   if (lstat(outputPath.c_str(), &st) == 0) {
-    if (!Params.Overwrite) return FailSave(FailReason::TargetExists, outputPath);
-    // Never replace a file this batch reads, whatever the spelling of its path.
-    if (IsBatchSource(outputPath)) return FailSave(FailReason::TargetIsSource, outputPath);
-    if (stat(outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-      return FailSave(FailReason::TargetIsFolder, outputPath);
+    if (existing == OnExists::Error || existing == OnExists::Skip)
+      return FailSave(FailReason::TargetExists, outputPath);
+    if (existing == OnExists::Overwrite) {
+      // Never replace a file this batch reads, whatever the spelling of its path.
+      if (IsBatchSource(outputPath)) return FailSave(FailReason::TargetIsSource, outputPath);
+      if (stat(outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return FailSave(FailReason::TargetIsFolder, outputPath);
+    }
   }
   const std::string lowerExt = LowerFileExt(outputPath);
   const std::string temp = MakeTemporaryFile(outputPath, lowerExt);
@@ -356,32 +397,36 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   }
   if (written) error = 0;
   FailReason reason = FailReason::WriteFailed;
-  bool renamed = false;
-  if (written) {
-    if (Params.Overwrite) {
-      if (IsBatchSource(outputPath)) {
-        reason = FailReason::TargetIsSource;
-      } else {
-        renamed = rename(temp.c_str(), outputPath.c_str()) == 0;
-        if (!renamed) error = errno;
-      }
-      written = renamed;
-    } else if (link(temp.c_str(), outputPath.c_str()) != 0) {
-      // link() refuses an existing name; file systems without hard links fall back to
-      // a check and a rename.
+  bool tempGone = false;
+  if (written && existing == OnExists::Overwrite) {
+    if (IsBatchSource(outputPath)) {
+      reason = FailReason::TargetIsSource;
+    } else if (rename(temp.c_str(), outputPath.c_str()) == 0) {
+      savedPath_ = outputPath;
+      tempGone = true;
+    } else {
       error = errno;
-      if (error == EEXIST || lstat(outputPath.c_str(), &st) == 0) {
+    }
+  } else if (written) {
+    // Never replacing anything: the output name, or under Rename the first free
+    // numbered name.
+    const int tries = existing == OnExists::Rename ? kMaxNumberedNames : 1;
+    for (int n = 0; n < tries && savedPath_.empty(); ++n) {
+      const std::string candidate = n == 0 ? outputPath : NumberedName(outputPath, n);
+      const int result = PlaceWithoutReplacing(temp, candidate, tempGone);
+      if (result == 0) {
+        savedPath_ = candidate;
+      } else if (result == EEXIST) {
         reason = FailReason::TargetExists;
       } else {
-        renamed = rename(temp.c_str(), outputPath.c_str()) == 0;
-        if (!renamed) error = errno;
+        error = result;
+        break;
       }
-      written = renamed;
     }
   }
-  if (!renamed) unlink(temp.c_str());
+  if (!tempGone) unlink(temp.c_str());
   bitmap.Release();
-  if (!written) return FailSave(reason, outputPath, error);
+  if (savedPath_.empty()) return FailSave(reason, outputPath, error);
   return true;
 }
 

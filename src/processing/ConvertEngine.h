@@ -26,6 +26,10 @@ inline constexpr const char* kMemoSaveFailed = "파일을 저장할 수 없습�
 inline constexpr const char* kMemoFolderFailed = "폴더를 생성할 수 없습니다.";
 // After a saved file's line; the file still counts as converted.
 inline constexpr const char* kMemoMetadataFailed = "메타데이터를 복사할 수 없습니다.";
+// The conversion dialog's last line when Stop ended the batch.
+inline constexpr const char* kMemoStopped = "중지되었습니다.";
+// After the file's line when its output name exists and existing files are skipped.
+inline constexpr const char* kMemoSkipped = "같은 이름의 파일이 있어 건너뛰었습니다.";
 
 // Why a file of a batch failed. The memo shows one of the four texts above; a host that
 // explains failures (the command line) gets the reason as well.
@@ -74,7 +78,9 @@ class ConvertHost {
   virtual void SetProgress(int /*position*/) {}
   // Lets the user interface handle pending events (a Stop click among them).
   virtual void ProcessMessages() {}
-  // A fixed pause between steps (the dialog pauses, the command line does not).
+  // The engine's step boundaries (after reading, after the pixel step, between files)
+  // and the pauses a pixel operation asks for between its passes. No host of the
+  // program waits here; it is where a test can act between steps.
   virtual void Pause(int /*ms*/) {}
 };
 
@@ -103,7 +109,10 @@ class ConvertIO {
 int GifDitherFor(int ditherIndex);
 
 // How one file of a batch ended.
-enum class FileOutcome { Saved, ReadFailed, ConvertFailed, SaveFailed };
+enum class FileOutcome { Saved, Skipped, ReadFailed, ConvertFailed, SaveFailed };
+inline bool IsFailure(FileOutcome outcome) {
+  return outcome != FileOutcome::Saved && outcome != FileOutcome::Skipped;
+}
 
 class ConvertEngine {
  public:
@@ -122,11 +131,15 @@ class ConvertEngine {
   // The engine's own file loop: every file in order, pausing between files.
   void RunFiles(ConvertHost& host, const StopSource* stop);
   // Writes one result; false when the file was not written (and nothing was changed),
-  // with the reason in LastSaveFailure().
+  // with the reason in LastSaveFailure(). Under OnExists::Rename the result may take
+  // a free name instead of `outputPath`: LastSavedPath() tells.
   bool SaveBitmap(const std::string& outputPath, Bitmap& bitmap);
   const FileFailure& LastSaveFailure() const { return saveFailure_; }
+  const std::string& LastSavedPath() const { return savedPath_; }
 
   int ErrorCount() const { return errorCount_; }
+  // Files written by the last batch (skipped files are neither written nor failed).
+  int SavedCount() const { return savedCount_; }
   bool AllSucceeded() const { return allSucceeded_; }
 
   // Pieces of TransProc, for hosts that split a batch over several processes.
@@ -161,12 +174,17 @@ class ConvertEngine {
   ConvertIO* io_;
   Bitmap work_;
   int errorCount_ = 0;
+  int savedCount_ = 0;
   bool allSucceeded_ = false;
   FileFailure saveFailure_;
+  std::string savedPath_;
   std::vector<FileId> sources_;           // every source that exists, by identity
   std::vector<bool> earlierNamesake_;     // per file: an earlier file has its output name
   std::set<std::string> writtenOutputs_;  // output names a file of this batch wrote
 };
+
+// The free name for the n-th try of `path` under OnExists::Rename: "photo (n).png".
+std::string NumberedName(const std::string& path, int n);
 
 // "Convert to " + ext, "Error(s) : " + count, "* total N File(s)", "-path(i/N)".
 std::string CaptionText(const std::string& targetExt);

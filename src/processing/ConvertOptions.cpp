@@ -1,5 +1,6 @@
 #include "processing/ConvertOptions.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <utility>
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::array<std::string_view, 5> kDitherNames = {"nearest", "floyd-steinberg", "stucki",
                                                           "sierra", "burkes"};
+
+// In the order of OnExists.
+constexpr std::array<std::string_view, 4> kOnExistsNames = {"overwrite", "skip", "rename", "error"};
 
 [[noreturn]] void Fail(const std::string& message) { throw UsageError(message); }
 
@@ -201,7 +205,14 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
       p.DitherIndex = index;
     } else if (name == "--no-overwrite") {
       noValue();
-      p.Overwrite = false;
+      p.Existing = OnExists::Error;
+    } else if (name == "--on-exists") {
+      const std::string choice = LowerAscii(value());
+      const auto at = std::find(kOnExistsNames.begin(), kOnExistsNames.end(), choice);
+      if (at == kOnExistsNames.end())
+        Fail("unknown choice " + Quoted(choice) + " for " + name +
+             " (overwrite, skip, rename, error)");
+      p.Existing = OnExists(at - kOnExistsNames.begin());
     } else if (name == "--no-auto-orient") {
       noValue();
       p.AutoOrient = false;
@@ -291,7 +302,12 @@ Converts image files into one format, optionally applying one operation.
                           ignored): a.png is written as a PNG named a.png
   -q, --quality N         JPEG quality 1..100 (default 80)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
-      --no-overwrite      an existing output file is an error (default: overwrite)
+      --on-exists overwrite|skip|rename|error
+                          an existing output file is replaced (default), left alone (the
+                          file is skipped, which is no failure), kept while the result
+                          takes a free name ("photo (1).png", "photo (2).png", ...), or
+                          the file fails; a batch's own sources are never replaced
+      --no-overwrite      the same as --on-exists error
       --no-auto-orient    keep pictures as stored (default: upright by their EXIF orientation)
       --strip             write no metadata (default: JPEG, PNG and TIFF results keep the
                           source's EXIF and colour profile; every result keeps its file time)

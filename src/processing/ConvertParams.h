@@ -24,13 +24,18 @@ inline constexpr int opRotate = 9;      // smooth rotation about the centre
 inline constexpr int opWatermark = 11;  // no pixel work
 inline constexpr int opGamma = 12;
 
+// What becomes of an output name that exists already: replaced, left alone (the file is
+// skipped, which is no failure), written under a free name ("photo (1).png"), or the
+// file fails. A batch's own sources are never replaced, whatever the choice.
+enum class OnExists { Overwrite, Skip, Rename, Error };
+
 struct ConvertParams {
   std::string OutputFolder;           // without a trailing "/"
   std::vector<std::string> FileList;  // full paths, in selection order
   std::string TargetExt = ".jpg";     // lower case, with the dot
   int JpegQuality = 80;               // 1..100
   int DitherIndex = 1;                // 0..4
-  bool Overwrite = true;
+  OnExists Existing = OnExists::Overwrite;  // from the overwrite settings
   int OpCode = opConvertOnly;
 
   // Resize (opResize).

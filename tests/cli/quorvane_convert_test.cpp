@@ -227,5 +227,42 @@ TEST_F(QuorvaneConvertTest, JpegQualityAndGifDithering) {
   EXPECT_NE(ReadFileBytes(dir.file("n/a.gif")), ReadFileBytes(dir.file("s/a.gif")));
 }
 
+TEST_F(QuorvaneConvertTest, OnExistsChoosesWhatBecomesOfExistingNames) {
+  const std::string a = Picture("photo.png", 7, 3);
+  mkdir(dir.file("out").c_str(), 0777);
+  const std::string existing = dir.write("out/photo.jpg", "old");
+
+  CliResult r = Run({"--on-exists", "skip", "-o", "out", a});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.lines, (std::vector<std::string>{"* total 1File(s)", "-" + a + "(1/1)",
+                                               kMemoSkipped}));
+  r = Run({"--on-exists=error", "-o", "out", a});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("exists"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(existing), "old");
+
+  r = Run({"--on-exists", "rename", "-o", "out", a});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // A later file of the same name takes the next free name after the earlier file's.
+  const std::string b = Picture("photo.bmp", 4, 4);
+  r = Run({"--on-exists", "rename", "-j", "2", "-o", "out", a, b});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(existing), "old");
+  EXPECT_EQ(FolderNames(dir.file("out")), (std::set<std::string>{"photo.jpg", "photo (1).jpg",
+                                                                 "photo (2).jpg", "photo (3).jpg"}));
+  Bitmap back;
+  ASSERT_TRUE(ReadImageFile(dir.file("out/photo (3).jpg"), back));
+  EXPECT_EQ(back.Width(), 4);
+
+  r = Run({"--on-exists", "overwrite", "-o", "out", a});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(existing).substr(0, 2), "\xFF\xD8");
+
+  r = Run({"--on-exists", "sometimes", a});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("overwrite, skip, rename, error"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace quorvane::test

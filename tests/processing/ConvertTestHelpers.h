@@ -60,8 +60,11 @@ class RecordingIO : public ConvertIO {
   std::vector<CodecSaveRequest> codecSaves;
   std::vector<std::string> savedPaths;
   std::vector<int> gifDithers;
+  // Runs first in every read, on the batch's thread (a test holds a file up here).
+  std::function<void(const std::string&)> beforeRead;
 
   bool ReadImage(const std::string& path, Bitmap& bitmap) override {
+    if (beforeRead) beforeRead(path);
     reads.push_back(path);
     return ConvertIO::ReadImage(path, bitmap);
   }

@@ -187,7 +187,7 @@ TEST_F(ConvertEngineTest, NoOverwriteKeepsTheExistingFile) {
   const std::string a = AddSource("a a.png");
   mkdir(out.c_str(), 0777);
   const std::string existing = dir.write("변환 결과/a a.jpg", "old contents");
-  engine.Params.Overwrite = false;
+  engine.Params.Existing = OnExists::Error;
   Run();
   EXPECT_FALSE(engine.AllSucceeded());
   EXPECT_EQ(engine.ErrorCount(), 1);
@@ -197,7 +197,7 @@ TEST_F(ConvertEngineTest, NoOverwriteKeepsTheExistingFile) {
   EXPECT_EQ(ReadFileBytes(existing), "old contents");
   EXPECT_EQ(FolderNames(out).size(), 1u);
   // With overwriting on, the file is replaced.
-  engine.Params.Overwrite = true;
+  engine.Params.Existing = OnExists::Overwrite;
   Run();
   EXPECT_TRUE(engine.AllSucceeded());
   EXPECT_EQ(ReadFileBytes(existing).substr(0, 2), "\xFF\xD8");
@@ -483,6 +483,69 @@ TEST_F(ConvertEngineTest, OperationsRunAndPauseBetweenSteps) {
   EXPECT_EQ(back.Height(), 5);
   // After reading, after the step and between files.
   EXPECT_EQ(host.pauses, 3);
+}
+
+// --- Existing output names: the four choices.
+
+TEST_F(ConvertEngineTest, ExistingNamesAreOverwrittenSkippedRenamedOrFailed) {
+  const std::string a = AddSource("photo.png", 9, 4);
+  mkdir(out.c_str(), 0777);
+  const std::string existing = dir.write("변환 결과/photo.jpg", "old contents");
+  auto runWith = [&](OnExists choice) {
+    host = RecordingHost();
+    engine.Params.Existing = choice;
+    Run();
+  };
+
+  runWith(OnExists::Skip);
+  EXPECT_TRUE(engine.AllSucceeded());
+  EXPECT_EQ(engine.ErrorCount(), 0);
+  EXPECT_EQ(engine.SavedCount(), 0);
+  EXPECT_EQ(host.lines, (std::vector<std::string>{"* total 1File(s)", "-" + a + "(1/1)",
+                                                  kMemoSkipped}));
+  EXPECT_TRUE(host.reasons.empty());
+  EXPECT_TRUE(io.reads.empty());  // a skipped file is not even read
+  EXPECT_EQ(ReadFileBytes(existing), "old contents");
+
+  runWith(OnExists::Error);
+  EXPECT_EQ(engine.ErrorCount(), 1);
+  EXPECT_EQ(host.reasons, std::vector<FailReason>{FailReason::TargetExists});
+  EXPECT_EQ(ReadFileBytes(existing), "old contents");
+
+  runWith(OnExists::Rename);
+  EXPECT_TRUE(engine.AllSucceeded());
+  EXPECT_EQ(engine.SavedCount(), 1);
+  runWith(OnExists::Rename);
+  EXPECT_EQ(ReadFileBytes(existing), "old contents");
+  EXPECT_EQ(FolderNames(out),
+            (std::set<std::string>{"photo.jpg", "photo (1).jpg", "photo (2).jpg"}));
+  Bitmap back;
+  ASSERT_TRUE(ReadImageFile(out + "/photo (2).jpg", back));
+  EXPECT_EQ(back.Width(), 9);
+
+  runWith(OnExists::Overwrite);
+  EXPECT_TRUE(engine.AllSucceeded());
+  EXPECT_EQ(ReadFileBytes(existing).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(FolderNames(out).size(), 3u);
+}
+
+// Converting pictures into their own folder under their own names: no choice replaces
+// a source.
+TEST_F(ConvertEngineTest, NoChoiceReplacesTheBatchsOwnSources) {
+  const std::string a = AddSource("self.png", 5, 5);
+  const std::string original = ReadFileBytes(a);
+  engine.Params.OutputFolder = src;
+  engine.Params.ChangeExt = false;
+  for (OnExists choice : {OnExists::Overwrite, OnExists::Skip, OnExists::Rename, OnExists::Error}) {
+    engine.Params.Existing = choice;
+    Run();
+    EXPECT_EQ(ReadFileBytes(a), original) << int(choice);
+  }
+  EXPECT_EQ(host.reasons,
+            (std::vector<FailReason>{FailReason::TargetIsSource, FailReason::TargetExists}));
+  EXPECT_EQ(FolderNames(src), (std::set<std::string>{"self.png", "self (1).png"}));
+  EXPECT_EQ(NumberedName("/a/b c.tar.gz", 3), "/a/b c.tar (3).gz");
+  EXPECT_EQ(NumberedName("/a/plain", 1), "/a/plain (1)");
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ TEST(ConvertOptions, DefaultsMatchTheSettings) {
   EXPECT_EQ(o.Params.TargetExt, ".jpg");
   EXPECT_EQ(o.Params.JpegQuality, 80);
   EXPECT_EQ(o.Params.DitherIndex, 1);
-  EXPECT_TRUE(o.Params.Overwrite);
+  EXPECT_EQ(o.Params.Existing, OnExists::Overwrite);
   EXPECT_TRUE(o.Params.ChangeExt);
   EXPECT_EQ(o.Params.OpCode, opConvertOnly);
   EXPECT_EQ(o.Jobs, 1);
@@ -41,7 +41,7 @@ TEST(ConvertOptions, SettingsAndSpellings) {
   EXPECT_FALSE(o.Params.ChangeExt);
   EXPECT_EQ(o.Params.JpegQuality, 100);
   EXPECT_EQ(o.Params.DitherIndex, 4);
-  EXPECT_FALSE(o.Params.Overwrite);
+  EXPECT_EQ(o.Params.Existing, OnExists::Error);
   EXPECT_EQ(o.Jobs, 4);
   EXPECT_TRUE(o.Quiet);
   EXPECT_EQ(o.Params.FileList, (std::vector<std::string>{"b c.gif", "-dash.png"}));

@@ -48,7 +48,7 @@ TEST(ConvertParams, DefaultsAndTargetFormats) {
   EXPECT_EQ(p.TargetExt, ".jpg");
   EXPECT_EQ(p.JpegQuality, 80);
   EXPECT_EQ(p.DitherIndex, 1);
-  EXPECT_TRUE(p.Overwrite);
+  EXPECT_EQ(p.Existing, OnExists::Overwrite);
   EXPECT_TRUE(p.ChangeExt);
   EXPECT_EQ(p.OpCode, opConvertOnly);
   EXPECT_EQ(p.BorderColor, clWhite);

@@ -24,6 +24,8 @@ class ConvertSettingsTest : public QObject {
   void valuesAreBroughtIntoRange();
   void okCopiesBackAndCancelLeavesSettings();
   void screenshot();
+  void typedQualityCountsWhenAcceptedByKeyboard();
+  void newNameChoice();
 };
 
 // What the settings command does: preset, show, copy back on OK only.
@@ -182,6 +184,47 @@ void ConvertSettingsTest::screenshot() {
   dlg.show();
   QVERIFY(QTest::qWaitForWindowExposed(&dlg));
   QVERIFY(dlg.grab().save(out + "/dialog-settings.png"));
+}
+
+void ConvertSettingsTest::typedQualityCountsWhenAcceptedByKeyboard() {
+  Settings settings;
+  QCOMPARE(RunSettingsCommand(settings,
+                              [](TConvertset& dlg) {
+                                TypeInto(dlg.Edit1, "37");
+                                QCOMPARE(dlg.focusWidget(), dlg.Edit1);
+                                dlg.OKBtn->click();  // as its shortcut does
+                              }),
+           1);
+  QCOMPARE(settings.JpegQuality, 37);
+}
+
+// "새 이름으로 저장" beside the overwrite switch: while it is on, the switch has no say.
+void ConvertSettingsTest::newNameChoice() {
+  Settings settings;
+  QVERIFY(ExistingChoice(settings) == OnExists::Overwrite);
+  QCOMPARE(RunSettingsCommand(settings,
+                              [](TConvertset& dlg) {
+                                QCOMPARE(dlg.CheckBoxRename->text(),
+                                         QStringLiteral("새 이름으로 저장"));
+                                QVERIFY(!dlg.CheckBoxRename->isChecked());
+                                QTest::mouseClick(dlg.CheckBoxRename, Qt::LeftButton);
+                                QVERIFY(!dlg.CheckBox1->isEnabled());
+                                QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+                              }),
+           1);
+  QVERIFY(settings.RenameExisting);
+  QVERIFY(ExistingChoice(settings) == OnExists::Rename);
+  // Shown again, the choice is kept; turned off, the overwrite switch decides again.
+  QCOMPARE(RunSettingsCommand(settings,
+                              [](TConvertset& dlg) {
+                                QVERIFY(dlg.CheckBoxRename->isChecked());
+                                QTest::mouseClick(dlg.CheckBoxRename, Qt::LeftButton);
+                                QVERIFY(dlg.CheckBox1->isEnabled());
+                                QTest::mouseClick(dlg.CheckBox1, Qt::LeftButton);
+                                QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+                              }),
+           1);
+  QVERIFY(ExistingChoice(settings) == OnExists::Error);
 }
 
 QTEST_MAIN(ConvertSettingsTest)

@@ -124,7 +124,7 @@ Bitmap ReadDecoded(const std::string& file, std::string& format) {
 
 class ImageWritersTest : public ::testing::Test {
  protected:
-  void SetUp() override { engine.Params.Overwrite = true; }
+  void SetUp() override { engine.Params.Existing = OnExists::Overwrite; }
 
   // Saves through the batch engine's save, as a batch does; answers the file's path.
   std::string Save(const std::string& name, const Bitmap& picture, const std::string& ext) {

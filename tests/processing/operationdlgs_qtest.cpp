@@ -48,6 +48,7 @@ class OperationDialogsTest : public QObject {
   void gammaField();
   void timersStopWhenTheDialogEnds();
   void screenshots();
+  void typedValueCountsWhenAcceptedByKeyboard();
 
  private:
   TestDir dir_;
@@ -651,6 +652,39 @@ void OperationDialogsTest::screenshots() {
   gamma.show();
   gamma.GTrackBar->setValue(140);
   save(gamma, "dialog-gamma.png");
+}
+
+// A value typed into a field and accepted from the keyboard (the OK button's shortcut
+// clicks it while the focus stays in the field) is the value the batch gets.
+void OperationDialogsTest::typedValueCountsWhenAcceptedByKeyboard() {
+  const auto acceptTyped = [](auto& dlg, NumberField* field, const QString& text) {
+    return ExecWith(dlg, [&] {
+      TypeInto(field, text);
+      QCOMPARE(dlg.focusWidget(), field);
+      dlg.OKBtn->click();
+    });
+  };
+  {
+    TResizedlg1 dlg;
+    QCOMPARE(acceptTyped(dlg, dlg.Edit1, "250"), 1);
+    ConvertParams params;
+    dlg.ApplyTo(params);
+    QCOMPARE(params.Percent, 250);
+  }
+  {
+    TResizedlg1 dlg;
+    QCOMPARE(acceptTyped(dlg, dlg.EditDW, "640"), 1);
+    ConvertParams params;
+    dlg.ApplyTo(params);
+    QCOMPARE(params.TargetWidth, 640);
+  }
+  {
+    TGCorrect dlg;
+    QCOMPARE(acceptTyped(dlg, dlg.Edit1, "0.5"), 1);
+    ConvertParams params;
+    dlg.ApplyTo(params);
+    QCOMPARE(params.Gamma, 50);
+  }
 }
 
 QTEST_MAIN(OperationDialogsTest)

@@ -1,6 +1,7 @@
 // The main window as a Linux user meets it: folder and file names that are no UTF-8,
 // hidden files, the "네트워크" node, the status line and settings that last.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
@@ -233,6 +234,7 @@ void EverydayTest::settingsLast() {
     WhenModal<TConvertset>(&watchers, [](TConvertset& dialog) {
       dialog.TrackBar1->setValue(55);
       dialog.ComboBox1->setCurrentIndex(3);
+      dialog.CheckBoxRename->setChecked(true);
       QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
     w->optionsetExecute();
@@ -249,6 +251,7 @@ void EverydayTest::settingsLast() {
   QVERIFY(w);
   QCOMPARE(App().settings.JpegQuality, 55);
   QCOMPARE(App().settings.DitherIndex, 3);
+  QVERIFY(App().settings.RenameExisting);
   QCOMPARE(w->size(), QSize(700, 480));
   QCOMPARE(w->Splitter1->sizes().first(), 250);
   QVERIFY(w->ShowHidden());

@@ -27,6 +27,7 @@
 #include "imaging/OpenIL.h"
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
+#include "shell/ui/BatchResultBar.h"
 #include "shell/ui/quorvane1.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -215,7 +216,10 @@ void MainWindowTest::batchToPngWritesIntoQuorvaneConv() {
             &progressShown);
       },
       &folderAsked);
+  const int selectedBefore = int(grid.SelectedItems().size());
   w->ptoPNG->trigger();  // returns when the batch's dialog has closed
+  // The batch's end leaves the grid as it was; the rescan that follows merges changes.
+  QCOMPARE(int(grid.SelectedItems().size()), selectedBefore);
   QVERIFY(folderAsked);
   QVERIFY(progressShown);
   QVERIFY(busyDuringBatch);
@@ -226,6 +230,12 @@ void MainWindowTest::batchToPngWritesIntoQuorvaneConv() {
   QCOMPARE(Identify(out + QStringLiteral("/c 그림.png")), QStringLiteral("PNG 61 37"));
   QCOMPARE(Identify(out + QStringLiteral("/b.png")), QStringLiteral("PNG 80 60"));
   QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+  // The bar above the grid tells where the files went.
+  QVERIFY(w->ResultBar->isVisible());
+  QVERIFY(w->ResultBar->geometry().bottom() <= grid.geometry().top());
+  QCOMPARE(w->ResultBar->Text(),
+           QStringLiteral("2개 파일을 ") + out + QStringLiteral(" 에 저장했습니다."));
+  QVERIFY(!w->ResultBar->ErrorsBtn->isVisible());
   // Afterwards the grid shows the folder again, with the new output folder.
   QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("quorvane-conv")), 10000);
   QTRY_VERIFY(ItemNames(grid).contains(QStringLiteral("b.jpg")));

@@ -133,6 +133,13 @@ void NumberField::focusOutEvent(QFocusEvent* event) {
     emit Exited();
 }
 
+void CommitTypedValue(QWidget* window) {
+  QWidget* focus = window ? window->focusWidget() : nullptr;
+  auto* field = qobject_cast<NumberField*>(focus);
+  if (!field && focus) field = qobject_cast<NumberField*>(focus->parentWidget());
+  if (field && field->Changed()) emit field->Exited();
+}
+
 void BindTrackBar(NumberField* field, QSlider* trackBar, const TrackBarRules& rules) {
   const auto stop = [rules] {
     if (rules.stopPreview) rules.stopPreview();

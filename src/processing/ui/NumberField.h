@@ -107,6 +107,11 @@ struct TrackBarRules {
 // stores the value and writes the field; this only moves the track bar.
 void BindTrackBar(NumberField* field, QSlider* trackBar, const TrackBarRules& rules);
 
+// A value typed into the focused numeric field of `window` and not yet taken (the user
+// accepted the dialog from the keyboard, with a mnemonic or a shortcut, without leaving
+// the field) is taken as leaving the field would take it. OK buttons call this first.
+void CommitTypedValue(QWidget* window);
+
 // round(value x scale), ties to even, limited to the int range.
 int ScaledPosition(double value, int scale);
 

@@ -14,6 +14,7 @@
 
 #include "platform/ui/GradientCaption.h"
 #include "processing/ConvertParams.h"
+#include "processing/ui/NumberField.h"
 #include "processing/ui/PreviewBox.h"
 
 namespace quorvane {
@@ -83,6 +84,7 @@ void TOperationDlg::showEvent(QShowEvent* event) {
 }
 
 void TOperationDlg::OKBtnClick() {
+  CommitTypedValue(this);
   TargetExt = std::string(TargetFormatExt(ComboBox1->currentIndex()));
   done(1);
 }

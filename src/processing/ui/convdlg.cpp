@@ -1,14 +1,13 @@
 #include "processing/ui/convdlg.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMetaObject>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -17,6 +16,54 @@
 #include "platform/ui/WorkerThread.h"
 
 namespace quorvane {
+
+namespace {
+
+// The engine's host on the worker's thread: every call becomes a queued call on the
+// dialog's thread, delivered in order. Nothing here touches a widget directly.
+class QueuedHost : public ConvertHost {
+ public:
+  QueuedHost(TConvertDlg* dialog) : dialog_(dialog) {}
+
+  void MemoLine(const std::string& line) override {
+    Post([d = dialog_, text = QString::fromStdString(line)] { d->Memo1->appendPlainText(text); });
+  }
+  void FileFailed(const std::string& path, const FileFailure& failure) override {
+    MemoLine(DescribeFailure(path, failure));
+  }
+  void SetCaption(const std::string& text) override {
+    Post([d = dialog_, t = QString::fromStdString(text)] { d->Label1->setText(t); });
+  }
+  void SetErrorText(const std::string& text) override {
+    Post([d = dialog_, t = QString::fromStdString(text)] { d->Label4->setText(t); });
+  }
+  void SetProgressRange(int maximum) override {
+    Post([d = dialog_, maximum] { d->PrBar1->setRange(0, maximum); });
+  }
+  void SetProgress(int position) override {
+    Post([d = dialog_, position] { d->PrBar1->setValue(position); });
+  }
+
+ private:
+  template <class F>
+  void Post(F&& call) {
+    QMetaObject::invokeMethod(dialog_, std::forward<F>(call), Qt::QueuedConnection);
+  }
+  TConvertDlg* dialog_;
+};
+
+}  // namespace
+
+QPlainTextEdit* NewMemo(QWidget* parent) {
+  auto* memo = new QPlainTextEdit(parent);
+  memo->setReadOnly(true);
+  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  QPalette palette = memo->palette();
+  palette.setColor(QPalette::Base, QColor(255, 255, 0));
+  palette.setColor(QPalette::Text, Qt::black);
+  memo->setPalette(palette);
+  return memo;
+}
 
 TConvertDlg::TConvertDlg(QWidget* parent, ConvertIO* io) : QDialog(parent), engine_(io) {
   setWindowTitle(QStringLiteral("변환"));
@@ -28,13 +75,7 @@ TConvertDlg::TConvertDlg(QWidget* parent, ConvertIO* io) : QDialog(parent), engi
   PrBar1->setValue(0);
   PrBar1->setTextVisible(false);
   Label4 = new QLabel(QStringLiteral("Errors : "), this);
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setReadOnly(true);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  QPalette memoPalette = Memo1->palette();
-  memoPalette.setColor(QPalette::Base, QColor(255, 255, 0));
-  memoPalette.setColor(QPalette::Text, Qt::black);
-  Memo1->setPalette(memoPalette);
+  Memo1 = NewMemo(this);
   Button1 = new QPushButton(QStringLiteral("중지(&S)"), this);
   OKBtn = new QPushButton(QStringLiteral("OK"), this);
   CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
@@ -60,10 +101,12 @@ TConvertDlg::TConvertDlg(QWidget* parent, ConvertIO* io) : QDialog(parent), engi
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
   connect(Button1, &QPushButton::clicked, this, &TConvertDlg::Button1Click);
   connect(Timer1, &QTimer::timeout, this, &TConvertDlg::Timer1Timer);
-  TranThread->OnExecute = [this](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
-    // Unless asked to stop, the batch runs on the main thread as one synchronised call.
-    sender->Synchronize(thread,
-                        [this](void*, TWorkerThread*, TWorkerExecuteThread* t) { TransProc(t); });
+  relay_ = std::make_unique<QueuedHost>(this);
+  TranThread->OnExecute = [this](TWorkerThread*, TWorkerExecuteThread* thread, void*&) {
+    engine_.TransProc(*relay_, thread);
+  };
+  TranThread->OnTerminate = [this](TWorkerThread*, TWorkerExecuteThread* thread, void*&) {
+    BatchEnded(thread->Terminated());
   };
 
   engine_.Params.ChangeExt = true;
@@ -94,6 +137,7 @@ void TConvertDlg::showEvent(QShowEvent* event) {
 
 void TConvertDlg::Timer1Timer() {
   Timer1->stop();
+  started_ = true;
   TranThread->Start();
 }
 
@@ -111,29 +155,14 @@ void TConvertDlg::reject() {
     done(2);
 }
 
-void TConvertDlg::TransProc(TWorkerExecuteThread* thread) {
-  engine_.TransProc(*this, thread);
-  if (engine_.AllSucceeded()) OKBtn->click();
+void TConvertDlg::BatchEnded(bool stopped) {
+  finished_ = true;
+  if (engine_.AllSucceeded()) {
+    OKBtn->click();
+    return;
+  }
+  if (stopped) Memo1->appendPlainText(QString::fromUtf8(kMemoStopped));
+  Button1->setText(QString::fromUtf8(kButtonClose));
 }
-
-void TConvertDlg::MemoLine(const std::string& line) {
-  Memo1->appendPlainText(QString::fromStdString(line));
-}
-
-void TConvertDlg::SetCaption(const std::string& text) {
-  Label1->setText(QString::fromStdString(text));
-}
-
-void TConvertDlg::SetErrorText(const std::string& text) {
-  Label4->setText(QString::fromStdString(text));
-}
-
-void TConvertDlg::SetProgressRange(int maximum) { PrBar1->setRange(0, maximum); }
-
-void TConvertDlg::SetProgress(int position) { PrBar1->setValue(position); }
-
-void TConvertDlg::ProcessMessages() { QCoreApplication::processEvents(); }
-
-void TConvertDlg::Pause(int ms) { QThread::msleep(ms); }
 
 }  // namespace quorvane

@@ -1,9 +1,12 @@
 #pragma once
 // The conversion dialog: shows the progress of one batch, lists every file and every
-// failure, and closes itself when everything succeeded. The batch loop itself is the
-// engine's; this dialog only drives it on the main thread through its worker.
+// failure (with its reason, as quorvane-convert words it), and closes itself when
+// everything succeeded. The batch loop itself is the engine's: it runs on the worker's
+// execution thread, which hands every line and every step of the progress bar to this
+// dialog as a queued call, so the windows stay responsive and Stop is taken at once.
 
 #include <QDialog>
+#include <memory>
 
 #include "processing/ConvertEngine.h"
 
@@ -15,10 +18,16 @@ class QTimer;
 
 namespace quorvane {
 
+// The button's caption once the batch has ended (before: "중지(&S)").
+inline constexpr const char* kButtonClose = "닫기";
+
 class TWorkerThread;
 class TWorkerExecuteThread;
 
-class TConvertDlg : public QDialog, private ConvertHost {
+// The batch's memo: read only, yellow, lines unwrapped.
+QPlainTextEdit* NewMemo(QWidget* parent);
+
+class TConvertDlg : public QDialog {
   Q_OBJECT
  public:
   // `io` replaces the program's readers and writers (tests); it must outlive the dialog.
@@ -42,25 +51,25 @@ class TConvertDlg : public QDialog, private ConvertHost {
   // Closing through the window frame (or Escape) while the batch runs acts as Stop.
   void reject() override;
 
+  // Whether the batch was started, and whether it has ended (the button then reads
+  // "닫기").
+  bool Started() const { return started_; }
+  bool Finished() const { return finished_; }
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   void Timer1Timer();
   void Button1Click();
-  void TransProc(TWorkerExecuteThread* thread);
-
-  // ConvertHost
-  void MemoLine(const std::string& line) override;
-  void SetCaption(const std::string& text) override;
-  void SetErrorText(const std::string& text) override;
-  void SetProgressRange(int maximum) override;
-  void SetProgress(int position) override;
-  void ProcessMessages() override;
-  void Pause(int ms) override;
+  // On the main thread once the worker has ended.
+  void BatchEnded(bool stopped);
 
   ConvertEngine engine_;
+  std::unique_ptr<ConvertHost> relay_;  // the engine's host on the worker's thread
   bool shown_ = false;
+  bool started_ = false;
+  bool finished_ = false;
 };
 
 }  // namespace quorvane

@@ -46,12 +46,14 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   auto* otherGroup = new QGroupBox(QStringLiteral(" 기타 설정 "), this);
   CheckBox1 = new QCheckBox(QStringLiteral(" 파일 덮어쓰기"), otherGroup);
   CheckBox1->setChecked(true);
+  CheckBoxRename = new QCheckBox(QStringLiteral("새 이름으로 저장"), otherGroup);
   CheckBoxOrient = new QCheckBox(QStringLiteral("EXIF 방향 자동 적용"), otherGroup);
   CheckBoxOrient->setChecked(true);
   CheckBoxMetadata = new QCheckBox(QStringLiteral("메타데이터 유지"), otherGroup);
   CheckBoxMetadata->setChecked(true);
   auto* otherLayout = new QVBoxLayout(otherGroup);
   otherLayout->addWidget(CheckBox1);
+  otherLayout->addWidget(CheckBoxRename);
   otherLayout->addWidget(CheckBoxOrient);
   otherLayout->addWidget(CheckBoxMetadata);
 
@@ -82,9 +84,16 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   connect(ComboBox1, &QComboBox::currentIndexChanged, this,
           [this](int index) { DitherIndex = index; });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { OverwriteFiles = on; });
+  connect(CheckBoxRename, &QCheckBox::toggled, this, [this](bool on) {
+    RenameExisting = on;
+    CheckBox1->setEnabled(!on);
+  });
   connect(CheckBoxOrient, &QCheckBox::toggled, this, [this](bool on) { AutoOrient = on; });
   connect(CheckBoxMetadata, &QCheckBox::toggled, this, [this](bool on) { KeepMetadata = on; });
-  connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
+  connect(OKBtn, &QPushButton::clicked, this, [this] {
+    CommitTypedValue(this);
+    done(1);
+  });
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
 }
 
@@ -92,6 +101,7 @@ void TConvertset::LoadFrom(const Settings& settings) {
   JpegQuality = settings.JpegQuality;
   DitherIndex = settings.DitherIndex;
   OverwriteFiles = settings.OverwriteFiles;
+  RenameExisting = settings.RenameExisting;
   AutoOrient = settings.AutoOrient;
   KeepMetadata = settings.KeepMetadata;
 }
@@ -100,6 +110,7 @@ void TConvertset::ApplyTo(Settings& settings) const {
   settings.JpegQuality = JpegQuality;
   settings.DitherIndex = DitherIndex;
   settings.OverwriteFiles = OverwriteFiles;
+  settings.RenameExisting = RenameExisting;
   settings.AutoOrient = AutoOrient;
   settings.KeepMetadata = KeepMetadata;
   SetExifOptions({settings.AutoOrient, settings.UseEmbeddedThumbnails, settings.KeepMetadata});
@@ -117,11 +128,14 @@ void TConvertset::FormShow() {
   const int quality = JpegQuality;  // the handlers below store what they show
   const int dither = DitherIndex;
   const bool overwrite = OverwriteFiles;
+  const bool rename = RenameExisting;
   const bool orient = AutoOrient;
   const bool keep = KeepMetadata;
   TrackBar1->setValue(quality);
   ComboBox1->setCurrentIndex(dither);
   CheckBox1->setChecked(overwrite);
+  CheckBoxRename->setChecked(rename);
+  CheckBox1->setEnabled(!rename);
   CheckBoxOrient->setChecked(orient);
   CheckBoxMetadata->setChecked(keep);
   Edit1->SetValue(quality);

@@ -1,5 +1,6 @@
 #pragma once
-// The conversion settings dialog: JPEG quality, GIF dithering, overwriting, and the
+// The conversion settings dialog: JPEG quality, GIF dithering, what becomes of existing
+// output names (overwritten, kept as an error, or a new name), and the
 // camera metadata switches (EXIF orientation, metadata kept).
 //
 // The caller sets the fields before exec() (LoadFrom copies them from Settings);
@@ -27,6 +28,7 @@ class TConvertset : public QDialog {
   int JpegQuality = 80;  // 1..100
   int DitherIndex = 1;   // 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes
   bool OverwriteFiles = true;
+  bool RenameExisting = false;
   bool AutoOrient = true;
   bool KeepMetadata = true;
 
@@ -37,6 +39,7 @@ class TConvertset : public QDialog {
   NumberField* Edit1;
   QComboBox* ComboBox1;
   QCheckBox* CheckBox1;
+  QCheckBox* CheckBoxRename;    // "새 이름으로 저장"; while checked CheckBox1 is off
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
   QPushButton* OKBtn;

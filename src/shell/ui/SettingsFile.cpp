@@ -26,6 +26,7 @@ const IntKey kIntKeys[] = {
 };
 const BoolKey kBoolKeys[] = {
     {"OverwriteFiles", &Settings::OverwriteFiles},
+    {"RenameExisting", &Settings::RenameExisting},
     {"AutoOrient", &Settings::AutoOrient},
     {"UseEmbeddedThumbnails", &Settings::UseEmbeddedThumbnails},
     {"KeepMetadata", &Settings::KeepMetadata},

@@ -27,6 +27,7 @@
 #include "imaging/ExifOptions.h"
 #include "imaging/OpenIL.h"
 #include "shell/Settings.h"
+#include "shell/ui/BatchResultBar.h"
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/SettingsFile.h"
@@ -203,6 +204,8 @@ void TForm1::BuildLayout() {
   Panel3->setIconSize(QSize(16, 16));
   Panel3->setAccessibleName(QStringLiteral("도구 모음"));
   right->addWidget(Panel3);
+  ResultBar = new TBatchResultBar(Panel2);
+  right->addWidget(ResultBar);
   ImgListView1 = new TImgListView(Panel2);
   ImgListView1->setAccessibleName(QStringLiteral("그림 목록"));
   right->addWidget(ImgListView1, 1);

@@ -23,6 +23,7 @@ class QToolButton;
 
 namespace quorvane {
 
+class TBatchResultBar;
 class TConvertDlg;
 class TDirectoryWatch;
 class TFolderTree;
@@ -56,6 +57,7 @@ class TForm1 : public QMainWindow {
   QWidget* Panel2;
   QToolBar* Panel3;
   TImgListView* ImgListView1;
+  TBatchResultBar* ResultBar;  // above the grid after a batch
   TGridStatus* StatusLine;  // under the grid
   QToolButton* btncall;  // the "기능" button under which the menu opens
   QMenu* PopupMenu1;

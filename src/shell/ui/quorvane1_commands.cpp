@@ -1,6 +1,7 @@
 // The main window's commands on the grid's selection: batches, the viewer, the menu
 // button, the settings and the About box.
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "shell/Settings.h"
 #include "shell/ui/SettingsFile.h"
 #include "shell/ui/AboutBox.h"
+#include "shell/ui/BatchResultBar.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/viewDlg.h"
@@ -72,7 +74,7 @@ void TForm1::callconv(const std::string& ext, int code) {
     params.TargetExt = ext;
     params.JpegQuality = App().settings.JpegQuality;
     params.DitherIndex = App().settings.DitherIndex;
-    params.Overwrite = App().settings.OverwriteFiles;
+    params.Existing = ExistingChoice(App().settings);
     params.OpCode = code;
     params.ChangeExt = true;
     // The selected files in grid order; folders take no part.
@@ -84,8 +86,13 @@ void TForm1::callconv(const std::string& ext, int code) {
       params.OutputFolder = getfolder(App().CurrentFolder);
       if (!params.OutputFolder.empty()) {
         dlg.exec();
-        // New files (and maybe a new folder): show everything afresh.
-        ImgListView1->Clear();
+        if (dlg.Started())
+          ResultBar->ShowResult(dlg.Engine().SavedCount(),
+                                QString::fromStdString(params.OutputFolder),
+                                dlg.Engine().ErrorCount(), dlg.Memo1->toPlainText());
+        // New files (and maybe a new folder): the tree is reloaded and the folder
+        // scanned again; the grid keeps its items, selection and scroll position
+        // meanwhile.
         ReloadTreeExecute();
         EnableTimer1();
       }

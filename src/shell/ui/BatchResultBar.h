@@ -1,0 +1,55 @@
+#pragma once
+// The bar above the grid after a batch: how many files went into which folder, a
+// button that opens that folder in the user's file manager and, when files failed, a
+// button with their count that shows the batch's memo again. It closes itself after
+// ten seconds, or when clicked anywhere.
+
+#include <QFrame>
+#include <QString>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace quorvane {
+
+class TBatchResultBar : public QFrame {
+ public:
+  static constexpr int kShowMs = 10000;
+
+  explicit TBatchResultBar(QWidget* parent = nullptr);
+
+  // Shows the outcome of a batch; `memo` is the text of its memo.
+  void ShowResult(int saved, const QString& folder, int errors, const QString& memo);
+
+  QLabel* Message;  // the text, shortened in the middle when the bar is too narrow
+  QPushButton* OpenFolderBtn;  // "폴더 열기"
+  QPushButton* ErrorsBtn;      // "오류 M개", shown when files failed
+  QTimer* HideTimer;
+
+  // The whole message (Message may show it shortened).
+  const QString& Text() const { return text_; }
+
+  // Opens a folder for the user; by default the desktop's file manager
+  // (QDesktopServices, xdg-open). Tests replace it.
+  std::function<void(const QString& folder)> OpenFolder;
+
+  // The window that shows the memo again (null until ErrorsBtn is clicked).
+  QWidget* MemoWindow() const { return memoWindow_; }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void ShowMemo();
+  void FitMessage();
+
+  QString text_;
+  QString folder_;
+  QString memo_;
+  QWidget* memoWindow_ = nullptr;
+};
+
+}  // namespace quorvane
