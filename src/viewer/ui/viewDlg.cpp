@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "imaging/ui/QtBitmap.h"
 #include "platform/ui/GradientCaption.h"
 #include "processing/bitmapfunc.h"
 #include "imaging/OpenIL.h"
@@ -169,9 +170,7 @@ void TViewDlg1::ShowPicture(const Bitmap& bitmap) {
     Image1->clear();
     return;
   }
-  const QImage view(bitmap.Bits(), bitmap.Width(), bitmap.Height(), qsizetype(bitmap.Stride()),
-                    QImage::Format_BGR888);
-  Image1->setPixmap(QPixmap::fromImage(view));  // converts, so the bitmap may go
+  Image1->setPixmap(QPixmap::fromImage(BitmapImage(bitmap)));  // converts, so the bitmap may go
 }
 
 bool TViewDlg1::GetBitmap(const QString& path, int& H, int& W) {
