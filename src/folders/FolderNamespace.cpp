@@ -17,12 +17,14 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/FileNames.h"
+
 namespace quorvane {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
@@ -190,10 +192,7 @@ bool IsInsideFolder(std::string_view path, std::string_view folder) {
 }
 
 std::string JoinFolderPath(std::string_view folder, std::string_view name) {
-  std::string out(folder);
-  if (out.empty() || out.back() != '/') out += '/';
-  out += name;
-  return out;
+  return JoinPath(folder, name);
 }
 
 std::string ParentFolderPath(std::string_view path) {
@@ -222,29 +221,25 @@ std::vector<std::string> PathNamesBelow(std::string_view path, std::string_view 
   return names;
 }
 
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
-  return out;
-}
+std::string AsciiLower(std::string_view text) { return LowerAscii(text); }
 
 std::string AsciiUpper(std::string_view text) {
   std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
+  std::transform(out.begin(), out.end(), out.begin(), UpperChar);
   return out;
 }
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
+           return LowerChar(x) == LowerChar(y);
          });
 }
 
 int CompareFolderTexts(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
-    const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
+    const auto x = static_cast<unsigned char>(LowerChar(a[i]));
+    const auto y = static_cast<unsigned char>(LowerChar(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
@@ -281,11 +276,6 @@ bool ListSubFolders(const std::string& path, std::vector<SubFolder>& out, std::s
 }
 
 bool HasSubFolders(const std::string& path) { return ProbeSubFolders(AT_FDCWD, path.c_str()); }
-
-bool IsFolder(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool IsNetworkFileSystem(std::string_view fsType) {
   static const char* const kNetwork[] = {"nfs",

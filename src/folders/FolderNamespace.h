@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileIO.h"
+
 namespace quorvane {
 
 // The user's home folder: $HOME when it names an absolute path, else the password
@@ -53,8 +55,6 @@ bool ListSubFolders(const std::string& path, std::vector<SubFolder>& out, std::s
 // Whether the folder `path` holds a folder (true when it cannot be read, so that its
 // expander stays and expanding it tells the truth).
 bool HasSubFolders(const std::string& path);
-// True when `path` is a folder (links followed).
-bool IsFolder(const std::string& path);
 
 struct Volume {
   std::string mountPoint;

@@ -26,6 +26,11 @@ UniqueFd UniqueFd::OpenRead(const std::string& path) {
 
 bool IsReadableRegularFile(const std::string& path) { return UniqueFd::OpenRead(path).Ok(); }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) Reset(other.Release());
   return *this;

@@ -41,6 +41,8 @@ class UniqueFd {
 // True when `path` names a regular file (or a symbolic link to one) that can be opened
 // for reading; never blocks, whatever the path names.
 bool IsReadableRegularFile(const std::string& path);
+// True when `path` is a folder (links followed).
+bool IsFolder(const std::string& path);
 
 // Reads a whole file into `out`; false with `error` set when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& error);

@@ -23,20 +23,14 @@ constexpr int kMaxNameTries = 100000;
 
 std::string ErrnoText(int error) { return std::strerror(error); }
 
-// Drops trailing "/" (the root stays "/").
-std::string Normalize(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return Normalize(path);
+  if (!path.empty() && path[0] == '/') return WithoutTrailingSlash(path);
   std::vector<char> buffer(4096);
   while (!getcwd(buffer.data(), buffer.size())) {
-    if (errno != ERANGE) return Normalize(path);
+    if (errno != ERANGE) return WithoutTrailingSlash(path);
     buffer.resize(buffer.size() * 2);
   }
-  return Normalize(JoinPath(buffer.data(), path));
+  return WithoutTrailingSlash(JoinPath(buffer.data(), path));
 }
 
 // Opens a folder (or, with flags, anything) by path; a path longer than the system's
@@ -323,20 +317,14 @@ bool RenameInto(int srcDir, const std::string& srcName, int dstDir, bool isFolde
   for (int attempt = 0; attempt < 8; ++attempt) {
     const std::string name = FreeNameAt(dstDir, srcName, isFolder);
     if (name.empty()) break;
-    if (::renameat2(srcDir, srcName.c_str(), dstDir, name.c_str(), RENAME_NOREPLACE) == 0) {
+    const int err = RenameNoReplaceAt(srcDir, srcName, dstDir, name);
+    if (err == 0) {
       created = name;
       return true;
     }
-    if (errno == EEXIST) continue;
-    if (errno == EINVAL || errno == ENOSYS) {
-      // The file system cannot rename without replacing: test, then rename.
-      if (EntryExists(dstDir, name)) continue;
-      if (::renameat(srcDir, srcName.c_str(), dstDir, name.c_str()) == 0) {
-        created = name;
-        return true;
-      }
-    }
-    error = srcName + ": " + ErrnoText(errno);
+    if (err == EEXIST) continue;
+    errno = err;
+    error = srcName + ": " + ErrnoText(err);
     return false;
   }
   errno = EEXIST;
@@ -497,11 +485,8 @@ bool TrashOne(const std::string& path, std::string& trashed, std::string& error)
       ::unlinkat(info.Get(), infoName.c_str(), 0);
       return false;
     }
-    if (::renameat2(parent.Get(), name.c_str(), files.Get(), candidate.c_str(), RENAME_NOREPLACE) !=
-            0 &&
-        ((errno != EINVAL && errno != ENOSYS) ||
-         ::renameat(parent.Get(), name.c_str(), files.Get(), candidate.c_str()) != 0)) {
-      error = ErrnoText(errno);
+    if (const int err = RenameNoReplaceAt(parent.Get(), name, files.Get(), candidate)) {
+      error = ErrnoText(err);
       ::unlinkat(info.Get(), infoName.c_str(), 0);
       return false;
     }
@@ -651,11 +636,23 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
   return report;
 }
 
+int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // The file system cannot rename without replacing: test, then rename.
+  if (EntryExists(toDir, to)) return EEXIST;
+  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
+}
+
 std::string HomeTrashFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return Normalize(data) + "/Trash";
+  if (data && data[0] == '/') return WithoutTrailingSlash(data) + "/Trash";
   const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return Normalize(home) + "/.local/share/Trash";
+  if (home && home[0] == '/') return WithoutTrailingSlash(home) + "/.local/share/Trash";
   return {};
 }
 

@@ -73,4 +73,10 @@ FileOpReport MoveToTrash(const std::vector<std::string>& paths);
 // The home trash folder ("" when neither XDG_DATA_HOME nor HOME is set).
 std::string HomeTrashFolder();
 
+// Renames without ever replacing: answers 0, or an errno value (EEXIST when `to` exists).
+// Names are relative to the folder descriptors (AT_FDCWD: the working folder). On a file
+// system that cannot refuse a replacement itself, the target is tested first.
+int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to);
+int RenameNoReplace(const std::string& from, const std::string& to);
+
 }  // namespace quorvane

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/FileNames.h"
+
 namespace quorvane {
 
 namespace {
@@ -84,8 +86,7 @@ std::string PathFromFileUri(std::string_view uri) {
     path += c;
     i += 2;
   }
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
+  return WithoutTrailingSlash(path);
 }
 
 std::string EncodeUriList(const std::vector<std::string>& paths) {

@@ -16,6 +16,7 @@
 #include "processing/ConvertOps.h"
 #include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
+#include "platform/FileIO.h"
 #include "platform/FileNames.h"
 
 namespace quorvane {
@@ -376,8 +377,7 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
     if (existing == OnExists::Overwrite) {
       // Never replace a file this batch reads, whatever the spelling of its path.
       if (IsBatchSource(outputPath)) return FailSave(FailReason::TargetIsSource, outputPath);
-      if (stat(outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return FailSave(FailReason::TargetIsFolder, outputPath);
+      if (IsFolder(outputPath)) return FailSave(FailReason::TargetIsFolder, outputPath);
     }
   }
   const std::string lowerExt = LowerFileExt(outputPath);

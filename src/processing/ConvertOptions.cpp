@@ -288,7 +288,7 @@ void ResolvePaths(ConvertOptions& options, const std::string& currentDir) {
   }
   if (p.OutputFolder.empty() && !p.FileList.empty())
     p.OutputFolder = JoinPath(ExtractFileDir(p.FileList.front()), "quorvane-conv");
-  while (p.OutputFolder.size() > 1 && p.OutputFolder.back() == '/') p.OutputFolder.pop_back();
+  p.OutputFolder = WithoutTrailingSlash(p.OutputFolder);
 }
 
 std::string ConvertUsageText() {

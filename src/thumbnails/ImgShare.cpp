@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "platform/FileNames.h"
+#include "platform/FileOps.h"
 
 namespace quorvane {
 
@@ -24,17 +25,6 @@ const std::string kEmpty;
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-// Renames without replacing an existing file. Answers 0 or an errno value.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  const int err = errno;
-  if (err != EINVAL && err != ENOSYS) return err;
-  // A file system without the no-replace flag: check first, then rename.
-  struct stat st {};
-  if (lstat(to.c_str(), &st) == 0) return EEXIST;
-  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
 
 }  // namespace
 

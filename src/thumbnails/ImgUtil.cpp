@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/BmpFile.h"
+#include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "thumbnails/ImgExif.h"
 #include "thumbnails/ImgReaders.h"
@@ -20,11 +21,6 @@ constexpr std::pair<const char*, TImageType> kKinds[] = {
     {".ani", iitAni},   {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
     {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},   {".txt", iitTxt}, {".avi", iitAvi},
 };
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};

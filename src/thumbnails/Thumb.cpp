@@ -23,11 +23,6 @@ std::string WithSlash(std::string dir) {
   return dir;
 }
 
-std::string WithoutSlash(std::string dir) {
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  return dir;
-}
-
 std::string ProgramFile() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -41,14 +36,14 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
 
 std::string UserCacheFolder() {
   const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg && *xdg) return JoinPath(WithoutSlash(xdg), "quorvane");
+  if (xdg && *xdg) return JoinPath(WithoutTrailingSlash(xdg), "quorvane");
   const char* home = std::getenv("HOME");
-  return JoinPath(WithoutSlash(home && *home ? home : "/"), ".cache/quorvane");
+  return JoinPath(WithoutTrailingSlash(home && *home ? home : "/"), ".cache/quorvane");
 }
 
 std::string TempFolder() {
   const char* tmp = std::getenv("TMPDIR");
-  return WithoutSlash(tmp && *tmp ? tmp : "/tmp");
+  return WithoutTrailingSlash(tmp && *tmp ? tmp : "/tmp");
 }
 
 bool WriteAll(int fd, const void* data, size_t n, int64_t offset) {

@@ -12,6 +12,8 @@
 #include <QSessionManager>
 #endif
 
+#include "platform/ui/QtText.h"
+
 namespace quorvane {
 
 namespace {
@@ -21,10 +23,6 @@ constexpr int kNoticeDelayMs = 50;  // gathers a burst of notices into one re-re
 constexpr qint64 kNoticeMaxWaitMs = 500;
 constexpr size_t kMaxPendingNotices = 4096;
 constexpr int kVolumePollMs = 2000;
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 }  // namespace
 
 class TFolderTree::ChangeBatch {
@@ -120,7 +118,7 @@ TFolderNode* TFolderTree::Selected() const {
   return selectionModel() ? model_->NodeOf(selectionModel()->currentIndex()) : nullptr;
 }
 
-QString TFolderTree::Path() const { return ToQString(FolderPath()); }
+QString TFolderTree::Path() const { return FromNative(FolderPath()); }
 
 std::string TFolderTree::FolderPath() const {
   const TFolderNode* node = Selected();
@@ -320,7 +318,7 @@ void TFolderTree::ReportChange() {
   const std::string path = FolderPath();
   if (path == reported_) return;
   reported_ = path;
-  emit OnChange(ToQString(path));
+  emit OnChange(FromNative(path));
 }
 
 void TFolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

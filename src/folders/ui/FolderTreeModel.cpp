@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "folders/ui/FolderIcons.h"
+#include "platform/ui/QtText.h"
 
 namespace quorvane {
 
@@ -96,7 +97,7 @@ QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return TextOf(node);
     case Qt::ToolTipRole:
-      return QString::fromUtf8(node->path.data(), qsizetype(node->path.size()));
+      return FromNative(node->path);
     case Qt::DecorationRole: {
       FolderIconKind kind = FolderIconKind::Folder;
       if (node->kind == fkDesktop)
@@ -150,7 +151,7 @@ QString TFolderTreeModel::TextOf(const TFolderNode* node) const {
   const std::string text = displayMode_ == dmUppercase   ? AsciiUpper(node->name)
                            : displayMode_ == dmLowercase ? AsciiLower(node->name)
                                                          : node->name;
-  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+  return FromNative(text);
 }
 
 void TFolderTreeModel::Build(const std::string& home, std::vector<Volume> volumes) {

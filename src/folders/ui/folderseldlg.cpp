@@ -16,6 +16,7 @@
 #include "folders/ui/FolderTree.h"
 #include "platform/FileNames.h"
 #include "platform/ui/GradientCaption.h"
+#include "platform/ui/QtText.h"
 
 namespace quorvane {
 
@@ -26,10 +27,6 @@ constexpr int kButtonRowHeight = 45;  // below the panel, which keeps the rest
 constexpr int kTreeIndent = 19;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
-
-QString Shown(const std::string& path) {
-  return QString::fromUtf8(path.data(), qsizetype(path.size()));
-}
 
 // Makes `path` and its missing parents. False with the reason when it cannot.
 bool MakeFolderPath(const std::string& path, QString& reason) {
@@ -87,7 +84,7 @@ Tfoldersel::Tfoldersel(QWidget* parent) : QDialog(parent) {
 
 void Tfoldersel::SetFolder(const std::string& path) {
   start_ = path;
-  FolderPath = Shown(path);
+  FolderPath = FromNative(path);
 }
 
 void Tfoldersel::PlaceControls() {
@@ -150,8 +147,9 @@ void Tfoldersel::NewFolderBtnClick() {
   QString reason;
   if (name.contains('/') || !MakeFolderPath(path, reason)) {
     if (reason.isEmpty()) reason = QStringLiteral("a name cannot hold \"/\"");
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(Shown(path), reason));
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(FromNative(path), reason));
     return;
   }
   FolderTree1->ProcessNotices();
@@ -170,7 +168,7 @@ void Tfoldersel::OKBtnClick() {
     if (!MakeFolderPath(ChosenPath, reason)) {
       QMessageBox::warning(
           this, windowTitle(),
-          QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(Shown(ChosenPath), reason));
+          QStringLiteral("폴더를 생성할 수 없습니다.\n%1\n%2").arg(FromNative(ChosenPath), reason));
       return;
     }
   }

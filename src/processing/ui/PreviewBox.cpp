@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "imaging/ui/QtBitmap.h"
 #include "processing/bitmapfunc.h"
 #include "imaging/ReadImage.h"
 #include "imaging/ImgResize.h"
@@ -38,8 +39,7 @@ void PreviewBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   if (picture_.Empty()) return;
   // The rows are wrapped as they are, padding included; nothing is copied.
-  const QImage image(picture_.Bits(), picture_.Width(), picture_.Height(),
-                     qsizetype(picture_.Stride()), QImage::Format_BGR888);
+  const QImage image = BitmapImage(picture_);
   QPainter painter(this);
   painter.setClipRect(contentsRect());
   painter.drawImage(PictureRect().topLeft(), image);

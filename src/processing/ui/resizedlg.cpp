@@ -12,19 +12,10 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "imaging/ui/QtBitmap.h"
 #include "processing/ui/NumberField.h"
 
 namespace quorvane {
-
-namespace {
-
-QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-
-TColor FromQColor(const QColor& c) {
-  return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
-}
-
-}  // namespace
 
 TResizedlg1::TResizedlg1(QWidget* parent)
     : TOperationDlg(QStringLiteral("크기 바꾸기 설정"), parent) {

@@ -1,6 +1,6 @@
 #include "shell/ui/DirWatch.h"
 
-#include <sys/stat.h>
+#include "platform/FileIO.h"
 
 #include <QMetaObject>
 #include <chrono>
@@ -20,11 +20,6 @@ static_assert(std::size(kAsNotifyType) == size_t(nfSecurity) + 1);
 constexpr int kQuietMs = 10;
 // Wake-ups closer together than this are taken as one.
 constexpr int kWakeDrainMs = 100;
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 }  // namespace
 
@@ -148,7 +143,7 @@ void TDirectoryWatch::SetDirectory(const std::string& value) {
   std::string directory = value;
   if (directory.back() != '/') directory += '/';
   if (directory == directory_) return;
-  if (!IsDirectory(directory)) throw EDirWatchError("Invalid Directory: " + directory);
+  if (!IsFolder(directory)) throw EDirWatchError("Invalid Directory: " + directory);
   directory_ = directory;
   if (thread_) thread_->SetDirectory(directory_);
 }
@@ -159,7 +154,7 @@ void TDirectoryWatch::SetActive(bool value) {
     Stop();
     return;
   }
-  if (!IsDirectory(directory_)) throw EDirWatchError("Invalid Directory: " + directory_);
+  if (!IsFolder(directory_)) throw EDirWatchError("Invalid Directory: " + directory_);
   thread_ =
       std::make_unique<TWatchThread>(this, directory_, FilterFor(notifyFilters_), watchSubDirs_);
   ++threadSerial_;

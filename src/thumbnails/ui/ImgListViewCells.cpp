@@ -5,30 +5,12 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "imaging/ui/QtBitmap.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewDelegate.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
 namespace quorvane {
-
-namespace {
-
-// A part of a Bitmap seen as a QImage, without a copy (valid while the bitmap lives).
-// The const form is read-only; painting on the other writes into the bitmap.
-QImage WrapRegion(const Bitmap& page, int x, int y, int w, int h) {
-  return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
-                qsizetype(page.Stride()), QImage::Format_BGR888);
-}
-QImage WrapRegion(Bitmap& page, int x, int y, int w, int h) {
-  return QImage(page.Bits() + size_t(y) * page.Stride() + size_t(x) * 3, w, h,
-                qsizetype(page.Stride()), QImage::Format_BGR888);
-}
-
-TColor FromQColor(const QColor& c) {
-  return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
-}
-
-}  // namespace
 
 // ---- layout ----
 
@@ -169,7 +151,7 @@ void TImgListView::StampSmallIcon(TImgListItem& item) {
   if (icon.isNull()) return;
   // Only the cell itself may change, whatever the box and the icon make of the corner.
   QImage cell =
-      WrapRegion(*page, x, y, folder_.Thumbnails().CellWidth(), folder_.Thumbnails().CellHeight());
+      BitmapImage(*page, x, y, folder_.Thumbnails().CellWidth(), folder_.Thumbnails().CellHeight());
   QPainter painter(&cell);
   painter.setClipRect(cell.rect());
   painter.drawImage(QPoint(place->Left, place->Top), icon);
@@ -209,7 +191,7 @@ QImage TImgListView::EnlargedIcon(TImgListItem& item) {
   item.SourceHeight = side;
   int x = 0, y = 0;
   const Bitmap* page = iconPictures_.GetCell(item.IconPictureIndex, x, y);
-  return page ? WrapRegion(*page, x, y, side, side) : QImage();
+  return page ? BitmapImage(*page, x, y, side, side) : QImage();
 }
 
 void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box) {
@@ -218,7 +200,7 @@ void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const
     int x = 0, y = 0;
     if (const Bitmap* page = thumbnails.GetCell(item.ThumbnailIndex, x, y))
       painter.drawImage(box.topLeft(),
-                        WrapRegion(*page, x, y, thumbnails.CellWidth(), thumbnails.CellHeight()));
+                        BitmapImage(*page, x, y, thumbnails.CellWidth(), thumbnails.CellHeight()));
     return;
   }
   if (!item.HasIdList()) return;

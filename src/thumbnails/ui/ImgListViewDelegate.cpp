@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTextLayout>
 
+#include "imaging/ui/QtBitmap.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
@@ -32,8 +33,7 @@ QColor ToQColor(TColor c, const QPalette& palette) {
     default:
       break;
   }
-  const TColor rgb = SystemColorToRGB(c);
-  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+  return ToQColor(SystemColorToRGB(c));
 }
 
 TImgListDelegate::TImgListDelegate(TImgListView& view) : QStyledItemDelegate(&view), view_(view) {}

@@ -10,18 +10,11 @@
 #include <QMimeData>
 
 #include "platform/FileNames.h"
+#include "platform/ui/QtText.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
 namespace quorvane {
-
-namespace {
-
-QString FromNative(const std::string& text) {
-  return QFile::decodeName(QByteArray::fromStdString(text));
-}
-
-}  // namespace
 
 // ---- find ----
 

@@ -8,6 +8,7 @@
 #include <QPoint>
 
 #include "platform/FileUris.h"
+#include "platform/ui/QtText.h"
 
 namespace quorvane {
 
@@ -58,7 +59,7 @@ std::unique_ptr<QMimeData> TFileDataObject::MakeMimeData(const std::vector<std::
   data->setData(kGnomeCopied, QByteArray(copied.data(), qsizetype(copied.size())));
   if (cut) data->setData(kKdeCut, QByteArrayLiteral("1"));
   QStringList names;
-  for (const std::string& path : paths) names << QFile::decodeName(QByteArray::fromStdString(path));
+  for (const std::string& path : paths) names << FromNative(path);
   data->setText(names.join(u'\n'));
   return data;
 }

@@ -2,17 +2,10 @@
 
 #include <QFile>
 
+#include "platform/ui/QtText.h"
 #include "thumbnails/ui/ImgListView.h"
 
 namespace quorvane {
-
-namespace {
-
-QString FromNative(const std::string& text) {
-  return QFile::decodeName(QByteArray::fromStdString(text));
-}
-
-}  // namespace
 
 TImgListModel::TImgListModel(TImgListView& view) : QAbstractListModel(&view), view_(view) {}
 
@@ -59,7 +52,7 @@ QVariant TImgListModel::data(const QModelIndex& index, int role) const {
 
 bool TImgListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (role != Qt::EditRole || !ItemAt(index)) return false;
-  return view_.RenameItem(index.row(), QFile::encodeName(value.toString()).toStdString());
+  return view_.RenameItem(index.row(), ToNative(value.toString()));
 }
 
 Qt::ItemFlags TImgListModel::flags(const QModelIndex& index) const {

@@ -19,6 +19,9 @@
 #include <QThread>
 #include <algorithm>
 
+#include "imaging/ui/QtBitmap.h"
+#include "platform/ui/QtText.h"
+
 namespace quorvane {
 
 namespace {
@@ -27,12 +30,9 @@ constexpr int kDotsPerMeter96Dpi = 3780;  // 96 dots per inch
 const QString kDirectoryKey = QStringLiteral("inode/directory");
 const QString kGenericKey = QStringLiteral("application/octet-stream");
 
-QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-
 // The Bitmap's own rows seen as a QImage: painting writes straight into them.
 QImage WrapBitmap(Bitmap& bitmap) {
-  QImage image(bitmap.Bits(), bitmap.Width(), bitmap.Height(), int(bitmap.Stride()),
-               QImage::Format_BGR888);
+  QImage image = BitmapImage(bitmap);
   image.setDotsPerMeterX(kDotsPerMeter96Dpi);
   image.setDotsPerMeterY(kDotsPerMeter96Dpi);
   return image;
@@ -170,7 +170,7 @@ TQtIconProvider::~TQtIconProvider() {
 int TQtIconProvider::IconCount(const std::string&) { return 0; }
 
 QString TQtIconProvider::TypeKey(const std::string& FileName) {
-  const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(FileName)));
+  const QFileInfo info(FromNative(FileName));
   if (info.isDir()) return kDirectoryKey;
   static const QMimeDatabase database;  // QMimeDatabase may be used from any thread
   return database.mimeTypeForFile(info).name();
@@ -340,7 +340,7 @@ void TQtTextRenderer::DrawText(Bitmap& Canvas, const std::string& Text, const TF
   const QFontMetrics metrics(font, &target);
   const int lineHeight = std::max(1, metrics.height());
   int top = 0;
-  for (const QString& line : SplitLines(QString::fromUtf8(Text.data(), qsizetype(Text.size())))) {
+  for (const QString& line : SplitLines(FromNative(Text))) {
     if (top >= target.height()) break;
     if (!line.isEmpty()) painter.drawText(QPoint(0, top + metrics.ascent()), line);
     top += lineHeight;

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "platform/FileUris.h"
+#include "platform/ui/QtText.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
 
 namespace quorvane {
@@ -17,7 +18,7 @@ namespace {
 QMimeType MimeTypeOf(const std::string& path, bool folder) {
   static const QMimeDatabase database;  // usable from any thread
   if (folder) return database.mimeTypeForName(QStringLiteral("inode/directory"));
-  return database.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(path)),
+  return database.mimeTypeForFile(FromNative(path),
                                   QMimeDatabase::MatchExtension);
 }
 

@@ -28,6 +28,7 @@
 #include <cmath>
 
 #include "imaging/OpenIL.h"
+#include "imaging/ui/QtBitmap.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "platform/ui/GradientCaption.h"
@@ -314,9 +315,7 @@ void TViewDlg1::ShowPicture(const Bitmap& bitmap) {
     Image1->clear();
     return;
   }
-  const QImage view(bitmap.Bits(), bitmap.Width(), bitmap.Height(), qsizetype(bitmap.Stride()),
-                    QImage::Format_BGR888);
-  QPixmap pixmap = QPixmap::fromImage(view);  // converts, so the bitmap may go
+  QPixmap pixmap = QPixmap::fromImage(BitmapImage(bitmap));  // converts, so the bitmap may go
   pixmap.setDevicePixelRatio(devicePixelRatioF());
   Image1->setPixmap(pixmap);
 }
