@@ -345,6 +345,10 @@ void TForm1::ConfigureGrid() {
   types.SetNonFolders(false);
   types.SetHidden(false);
   types.SetExt("*.*");
+  // Picture files that appear later join the grid by themselves.
+  grid.AcceptFile = [this](const std::string& name) {
+    return IsPictureFileName(name, showHidden_);
+  };
   grid.ShellChangeNotification().SetNotifyTypes({intCreation, intDirName, intSize, intFileName});
   grid.ImgPopupMenu().PopupMenu = PopupMenu1;
 
@@ -400,6 +404,11 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
       return;
     }
     firstScanDone_ = true;
+    if (ImgListView1->FolderPath() == App().CurrentFolder && ImgListView1->Count() > 0) {
+      // The folder is shown already: changes are merged, the user's place stays.
+      ImgListView1->Rescan();
+      return;
+    }
     ImgListView1->OpenFolder(App().CurrentFolder);
   } catch (...) {
   }
@@ -479,7 +488,13 @@ void TForm1::upfolderExecute() {
   }
 }
 
-void TForm1::DirectoryWatch1Change() { EnableTimer1(); }
+void TForm1::DirectoryWatch1Change() {
+  // The grid follows its own folder by itself; a scan is needed only when it watches
+  // another one.
+  if (ImgListView1 && ImgListView1->ShellChangeNotification().WatchedFolder() == App().CurrentFolder)
+    return;
+  EnableTimer1();
+}
 
 void TForm1::ImgListView1Changing(int, bool& allowChange) {
   if (App().BusyFlag) allowChange = false;
@@ -502,6 +517,9 @@ void TForm1::ReloadTreeExecute() {
     FolderTree1->Reload();
   } catch (...) {
   }
+  // The folder is read again too: the only way to see changes that no notice reports
+  // (a network folder changed elsewhere).
+  EnableTimer1();
 }
 
 // ---------------------------------------------------------------- busy state

@@ -93,8 +93,8 @@ class TForm1 : public QMainWindow {
 
   // ---- commands (public so that tests and other windows can run them) ----
   // Starts a batch on the selected files: the operation's dialog for codes above 0,
-  // the output folder, then the conversion dialog. Silent when nothing is selected,
-  // only folders are, or a dialog is cancelled.
+  // the output folder, then the conversion dialog. With nothing selected a message says
+  // so; silent when only folders are selected or a dialog is cancelled.
   void callconv(const std::string& ext, int code);
   // Shows the operation's dialog for `code` and copies its answers into the batch's
   // parameters; answers its modal result (1 OK; 2 Cancel, also for unknown codes).

@@ -1,6 +1,7 @@
 // The main window's commands on the grid's selection: batches, the viewer, the menu
 // button, the settings and the About box.
 #include <QMenu>
+#include <QMessageBox>
 #include <QToolButton>
 
 #include <cstdio>
@@ -63,7 +64,14 @@ int RunOperationDialog(Dialog& dialog, ConvertParams& params) {
 }  // namespace
 
 void TForm1::callconv(const std::string& ext, int code) {
-  if (!ImgListView1 || !ImgListView1->Selected()) return;
+  if (!ImgListView1) return;
+  if (!ImgListView1->Selected()) {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quorvane"),
+                                QStringLiteral("선택된 파일이 없습니다."), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return;
+  }
   BeginBusy();
   try {
     TConvertDlg dlg(this);

@@ -35,6 +35,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/FileOps.h"
@@ -145,6 +146,15 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void AppendPaths(const std::vector<std::string>& paths);
   // Cancels every job and empties the view.
   void Clear();
+  // Brings the grid in line with the folder on disk (folder mode): items gone go, new
+  // ones come, renamed ones keep their place in the selection, a changed file's
+  // thumbnail is made again; the sort, the selection, the focus, the scroll position,
+  // an open rename editor and every other thumbnail stay. Change notices run it
+  // (bursts coalesced), and so do the view's own file operations.
+  void Rescan();
+  // Files the display filter leaves out that the view still takes when they appear on
+  // disk (given the name): the host's picture files. Unset: the filter alone decides.
+  std::function<bool(const std::string& name)> AcceptFile;
   bool Paused() const { return paused_; }
   void SetPaused(bool value);
   // The codec plug-in for the loader (not owned); thumbnail generation is held while
@@ -169,6 +179,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool CutSelection();
   bool Paste();
   bool DeleteSelection();  // to the trash
+  // Makes a folder with a free name ("새 폴더", "새 폴더 (2)", ...) in the shown folder
+  // and starts renaming it; false when it could not be made.
+  bool NewFolder();
   void SelectAllItems();
   void InvertSelection();
   bool RenameItem(int index, const std::string& newName);
@@ -221,6 +234,8 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool AllowItemChange(int index);
   bool Refilling() const { return refilling_; }
   bool Highlighted(int index) const;
+  // Whether the item was cut to the clipboard and not pasted yet (drawn faded).
+  bool IsCut(TImgListItem& item) const;
   // Paints the picture part of a cell whose image box starts at `box` (thumbnail, or the
   // enlarged icon; queues the item when its thumbnail is still missing).
   void PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box);
@@ -257,6 +272,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void showEvent(QShowEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyboardSearch(const QString& search) override;
+  using QListView::edit;
+  // Rename editors start with the name without its extension selected.
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -282,15 +300,26 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void ResortAndRepaint();
   void ColumnClicked(int section);
   void ShellChanged();
+  void RemoveItems(const std::vector<int32_t>& numbers);
   void CheckBusyHold();
   void StampSmallIcon(TImgListItem& item);
   void ScheduleJobStart();
   void ReportFailures(const QString& what, const FileOpReport& report);
-  // After the view's own file operation: without a change notice to do it, the view
-  // refills itself.
+  // After the view's own file operation: the grid follows at once (a rescan).
   void FilesChanged(const FileOpReport& report);
   std::vector<std::string> SelectedPaths() const;
   bool ClipboardCommand(bool cut);
+  // The paths of `paths` that may not be copied (or, with `remove`, cut or deleted), each
+  // with the reason.
+  FileOpReport Refusals(const std::vector<std::string>& paths, bool remove) const;
+  // The item that takes the selection after the rows go: -1 when none is left.
+  int32_t NextSurvivor(const std::vector<int>& rows) const;
+  // Selects, focuses and shows the item with that number (if it is still there).
+  void SelectNumber(int32_t number);
+  // The row of the item of the shown folder with that name, -1 when none.
+  int RowOfName(const std::string& name) const;
+  void SetCutPaths(std::vector<std::string> paths);
+  void ShowEmptySpaceMenu(const QPoint& globalPos);
   void StartFileDrag();
   // Where a drop at a point goes: a folder item, the shown folder, or nowhere ("").
   std::string DropFolderAt(const QPoint& pos, int& item);
@@ -335,9 +364,11 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   TCellMetrics metrics_;
   TImgList iconPictures_;                           // enlarged icons, one cell each
   std::unordered_map<std::string, int> iconCache_;  // "overlay/icon index" -> picture
+  std::unordered_set<std::string> cutPaths_;       // what the clipboard holds as cut
   std::string changeFolderFiredFor_;                // the folder OnChangeFolder last told of
 
   QTimer busyTimer_;        // polls BusyFlag while a refill is held
+  QTimer mergeTimer_;       // gathers a burst of change notices into one rescan
   QTimer autoScrollTimer_;  // scrolls while a drag hovers near an edge
   QPoint dragPos_;          // the last drag position (viewport)
   int dropTarget_ = -1;
