@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -28,6 +29,7 @@
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/quorvane1.h"
+#include "shell/ui/DirWatch.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/viewDlg.h"
@@ -118,6 +120,8 @@ class MainWindowTest : public QObject {
   void enterOnAFolderOpensItInTheTree();
   void menuButtonAboutAndUpFolder();
   void computerNodeShowsNothing();
+  void reloadRescansTheFolder();
+  void batchWithNothingSelectedSaysSo();
   void sizeLimits();
 
  private:
@@ -402,6 +406,40 @@ void MainWindowTest::computerNodeShowsNothing() {
   QVERIFY(!anyDialog);
   w->FolderTree1->SetPath(photos);
   QTRY_VERIFY(ItemNames(*w->ImgListView1).contains(QStringLiteral("a.png")));
+}
+
+void MainWindowTest::reloadRescansTheFolder() {
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(ItemNames(grid).contains(QStringLiteral("b.jpg")));
+  // A change that no notice reports (a network folder changed elsewhere).
+  w->DirectoryWatch1->SetActive(false);
+  grid.ShellChangeNotification().SetEnabled(false);
+  grid.SetItemIndex(IndexOfName(grid, QStringLiteral("b.jpg")));
+  QVERIFY(QFile::copy(photos + "/a.png", photos + QStringLiteral("/f 원격.png")));
+  QTest::qWait(700);
+  QVERIFY(!ItemNames(grid).contains(QStringLiteral("f 원격.png")));
+  Activate();
+  QTest::keyClick(w.get(), Qt::Key_F5);
+  QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("f 원격.png")), 5000);
+  // Merged in: the user's selection stays.
+  QVERIFY(grid.Selected());
+  QCOMPARE(grid.Selected()->DisplayName(), std::string("b.jpg"));
+  grid.ShellChangeNotification().SetEnabled(true);
+  grid.ShellChangeNotification().Watch(Std(photos));
+  w->DirectoryWatch1->SetActive(true);
+}
+
+void MainWindowTest::batchWithNothingSelectedSaysSo() {
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(grid.Count() > 0);
+  grid.clearSelection();
+  bool anyDialog = false;
+  WhenModal<QDialog>([&](QDialog& dialog) { anyDialog = true, dialog.done(2); });
+  w->ptoJPG->trigger();
+  QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("선택된 파일이 없습니다."));
+  QTest::qWait(100);
+  QVERIFY(!anyDialog);
+  QVERIFY(!App().BusyFlag);
 }
 
 void MainWindowTest::sizeLimits() {

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
@@ -215,6 +216,7 @@ void TForm1::BuildLayout() {
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({kTreeWidth, kInitialWidth - kTreeWidth - kSplitterWidth});
   setCentralWidget(Splitter1);
+  statusBar()->setSizeGripEnabled(false);
 
   // Never smaller than 300 x 300; the splitter keeps both sides at least 50 wide.
   setMinimumSize(kMinimumSize, kMinimumSize);
@@ -488,13 +490,7 @@ void TForm1::upfolderExecute() {
   }
 }
 
-void TForm1::DirectoryWatch1Change() {
-  // The grid follows its own folder by itself; a scan is needed only when it watches
-  // another one.
-  if (ImgListView1 && ImgListView1->ShellChangeNotification().WatchedFolder() == App().CurrentFolder)
-    return;
-  EnableTimer1();
-}
+void TForm1::DirectoryWatch1Change() { EnableTimer1(); }
 
 void TForm1::ImgListView1Changing(int, bool& allowChange) {
   if (App().BusyFlag) allowChange = false;

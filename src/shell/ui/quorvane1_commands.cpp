@@ -1,7 +1,7 @@
 // The main window's commands on the grid's selection: batches, the viewer, the menu
 // button, the settings and the About box.
 #include <QMenu>
-#include <QMessageBox>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include <cstdio>
@@ -66,10 +66,8 @@ int RunOperationDialog(Dialog& dialog, ConvertParams& params) {
 void TForm1::callconv(const std::string& ext, int code) {
   if (!ImgListView1) return;
   if (!ImgListView1->Selected()) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quorvane"),
-                                QStringLiteral("선택된 파일이 없습니다."), QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // Said in the window's status line: nothing to answer, the window stays usable.
+    statusBar()->showMessage(QStringLiteral("선택된 파일이 없습니다."), kStatusMessageMs);
     return;
   }
   BeginBusy();

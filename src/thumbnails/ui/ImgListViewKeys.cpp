@@ -190,10 +190,9 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
     RepaintItem(index);
     return false;
   }
-  // The new name takes its place in the order; the item stays selected and in view.
-  const int32_t number = item->Number();
-  ResortAndRepaint();
-  if (const int row = folder_.Items().IndexOfNumber(number); row >= 0) scrollTo(model_->index(row));
+  // The item stays where it is (the next merge sorts it in), selected and in view.
+  RepaintItem(index);
+  scrollTo(model_->index(index));
   return true;
 }
 
