@@ -312,7 +312,8 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
   std::unordered_map<std::string, std::pair<uint64_t, unsigned char>> onDisk;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name != "." && name != "..") onDisk.emplace(name, std::make_pair(uint64_t(entry->d_ino), entry->d_type));
+    if (name != "." && name != "..")
+      onDisk.emplace(name, std::make_pair(uint64_t(entry->d_ino), entry->d_type));
   }
   closedir(dir);
 
@@ -340,7 +341,8 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
     struct stat st {};
     if (stat(item->ParsingName().c_str(), &st) != 0) continue;
     const int64_t mtime = MtimeNs(st);
-    if (item->seenSize_ >= 0 && (item->seenSize_ != int64_t(st.st_size) || item->seenMtimeNs_ != mtime))
+    if (item->seenSize_ >= 0 &&
+        (item->seenSize_ != int64_t(st.st_size) || item->seenMtimeNs_ != mtime))
       plan.Change.push_back(item->Number());
     item->seenSize_ = int64_t(st.st_size);
     item->seenMtimeNs_ = mtime;
@@ -377,8 +379,8 @@ void TShellFolderView::ApplyRename(TImgListItem& item, const std::string& name) 
   TShellItem& base = item;
   base.name_ = name;
   // The type may follow the new extension; the thumbnail stays.
-  base.loaded_ &= uint8_t(~(TShellItem::kParsing | TShellItem::kDisplay | TShellItem::kType |
-                            TShellItem::kIcon));
+  base.loaded_ &= uint8_t(
+      ~(TShellItem::kParsing | TShellItem::kDisplay | TShellItem::kType | TShellItem::kIcon));
 }
 
 void TShellFolderView::ForgetChanged(TImgListItem& item) {

@@ -11,8 +11,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTemporaryDir>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -21,15 +21,15 @@
 
 #include "folders/ui/FolderTree.h"
 #include "folders/ui/folderseldlg.h"
-#include "processing/ui/convdlg.h"
-#include "processing/ui/convertsetdlg.h"
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/OpenIL.h"
+#include "processing/ui/convdlg.h"
+#include "processing/ui/convertsetdlg.h"
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
-#include "shell/ui/quorvane1.h"
 #include "shell/ui/DirWatch.h"
+#include "shell/ui/quorvane1.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/viewDlg.h"

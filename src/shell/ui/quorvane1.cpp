@@ -21,17 +21,17 @@
 
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
-#include "platform/ui/GradientCaption.h"
-#include "processing/ConvertParams.h"
-#include "thumbnails/FolderScan.h"
 #include "imaging/MyImg.h"
 #include "imaging/ExifOptions.h"
 #include "imaging/OpenIL.h"
+#include "platform/ui/GradientCaption.h"
+#include "platform/ui/WorkerThread.h"
+#include "processing/ConvertParams.h"
 #include "shell/Settings.h"
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/SettingsFile.h"
-#include "platform/ui/WorkerThread.h"
+#include "thumbnails/FolderScan.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ThumbnailTrace.h"
 
@@ -227,6 +227,11 @@ void TForm1::BuildLayout() {
   }
 
   connect(FolderTree1, &TFolderTree::OnChange, this, &TForm1::FolderTree1Change);
+  // A drop on a folder of the tree moves or copies as a drop on a folder of the grid.
+  FolderTree1->OnFileDrop = [this](const std::vector<std::string>& files, const std::string& folder,
+                                   TransferMode mode) {
+    if (ImgListView1) ImgListView1->TransferFiles(files, folder, mode);
+  };
 }
 
 QAction* TForm1::NewAction(const QString& text, void (TForm1::*handler)()) {

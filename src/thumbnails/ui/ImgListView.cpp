@@ -101,6 +101,7 @@ TImgListView::TImgListView(QWidget* parent)
 }
 
 TImgListView::~TImgListView() {
+  StopTransfers();
   notification_->OnChange = nullptr;
   mergeTimer_.stop();
   notification_->Unwatch();

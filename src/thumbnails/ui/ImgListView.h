@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -51,6 +52,7 @@
 class QHeaderView;
 class QKeyEvent;
 class QMenu;
+class QProgressDialog;
 
 namespace quorvane {
 
@@ -177,8 +179,18 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   // ---- commands on the selection (false: refused or failed; nothing happened) ----
   bool CopySelection();
   bool CutSelection();
-  bool Paste();
+  bool Paste();            // true once the transfer has started (TransferFiles)
   bool DeleteSelection();  // to the trash
+  // Copies, moves or links files into a folder on a worker; the window stays usable. A
+  // dialog with the files, the bytes, the current name and a Cancel button shows when it
+  // takes longer than half a second (Cancel leaves no partial copy behind); failures
+  // are reported by file and reason; the grid follows the result. `done`, when given,
+  // runs on this thread with the report at the end.
+  void TransferFiles(const std::vector<std::string>& files, const std::string& folder,
+                     TransferMode mode, std::function<void(const FileOpReport&)> done = {});
+  // Transfers still running, and the progress dialog of the newest (null when none).
+  int RunningTransfers() const { return int(transfers_.size()); }
+  QProgressDialog* TransferDialog() const;
   // Makes a folder with a free name ("새 폴더", "새 폴더 (2)", ...) in the shown folder
   // and starts renaming it; false when it could not be made.
   bool NewFolder();
@@ -323,8 +335,6 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void StartFileDrag();
   // Where a drop at a point goes: a folder item, the shown folder, or nowhere ("").
   std::string DropFolderAt(const QPoint& pos, int& item);
-  Qt::DropAction DropActionFor(const QDropEvent& e, const std::string& folder,
-                               const std::vector<std::string>& files) const;
   void SetDropTarget(int index);
   void DragAutoScroll();
   void UpdateHeader();
@@ -364,8 +374,22 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   TCellMetrics metrics_;
   TImgList iconPictures_;                           // enlarged icons, one cell each
   std::unordered_map<std::string, int> iconCache_;  // "overlay/icon index" -> picture
-  std::unordered_set<std::string> cutPaths_;       // what the clipboard holds as cut
-  std::string changeFolderFiredFor_;                // the folder OnChangeFolder last told of
+  // A transfer on its worker, and its progress dialog (shown after a delay).
+  struct Transfer {
+    FileOpProgress progress;
+    FileOpReport report;  // written by the worker, read once it has ended
+    TransferMode mode = TransferMode::Copy;
+    std::function<void(const FileOpReport&)> done;
+    std::thread worker;
+    QProgressDialog* dialog = nullptr;
+    QTimer* poll = nullptr;
+    void ShowProgress();
+  };
+  void FinishTransfer(Transfer* transfer);
+  void StopTransfers();  // cancels and waits for every transfer (the view is going)
+  std::vector<std::unique_ptr<Transfer>> transfers_;
+  std::unordered_set<std::string> cutPaths_;  // what the clipboard holds as cut
+  std::string changeFolderFiredFor_;          // the folder OnChangeFolder last told of
 
   QTimer busyTimer_;        // polls BusyFlag while a refill is held
   QTimer mergeTimer_;       // gathers a burst of change notices into one rescan

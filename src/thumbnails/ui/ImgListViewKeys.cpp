@@ -1,18 +1,19 @@
 // The grid's keys, find, rename, clipboard and trash commands, double click and
 // context menu.
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "platform/FileNames.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -190,9 +191,17 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
     RepaintItem(index);
     return false;
   }
-  // The item stays where it is (the next merge sorts it in), selected and in view.
+  // The item stays where it is (the next merge sorts it in), selected and in view once
+  // the editor has closed.
   RepaintItem(index);
-  scrollTo(model_->index(index));
+  const int32_t number = item->Number();
+  QMetaObject::invokeMethod(
+      this,
+      [this, number] {
+        if (const int row = folder_.Items().IndexOfNumber(number); row >= 0)
+          scrollTo(model_->index(row));
+      },
+      Qt::QueuedConnection);
   return true;
 }
 
@@ -270,16 +279,15 @@ bool TImgListView::Paste() {
   }
   const std::string target = folder_.Folder();
   if (target.empty() || !CanWriteInto(target)) return false;
-  const FileOpReport report =
-      Transfer(files, target, cut ? TransferMode::Move : TransferMode::Copy);
-  // Files that were cut live here now: the clipboard no longer names them.
-  if (cut && !report.created.empty()) {
-    QApplication::clipboard()->clear();
-    SetCutPaths({});
-  }
-  ReportFailures(QStringLiteral("붙여넣지 못한 파일이 있습니다."), report);
-  FilesChanged(report);
-  return report.Ok();
+  TransferFiles(files, target, cut ? TransferMode::Move : TransferMode::Copy,
+                [this, cut](const FileOpReport& report) {
+                  // Files that were cut live here now: the clipboard no longer names them.
+                  if (cut && !report.created.empty()) {
+                    QApplication::clipboard()->clear();
+                    SetCutPaths({});
+                  }
+                });
+  return true;
 }
 
 bool TImgListView::DeleteSelection() {
@@ -409,7 +417,8 @@ bool TImgListView::NewFolder() {
 
 int TImgListView::RowOfName(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (TImgListItem* item = Item(i); item->FolderName() == folder_.Folder() && item->Name() == name)
+    if (TImgListItem* item = Item(i);
+        item->FolderName() == folder_.Folder() && item->Name() == name)
       return i;
   return -1;
 }
