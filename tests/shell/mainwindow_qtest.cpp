@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
@@ -20,6 +21,7 @@
 #include <functional>
 
 #include "folders/ui/FolderTree.h"
+#include "folders/ui/FolderTreeModel.h"
 #include "folders/ui/folderseldlg.h"
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
@@ -122,6 +124,7 @@ class MainWindowTest : public QObject {
   void computerNodeShowsNothing();
   void reloadRescansTheFolder();
   void batchWithNothingSelectedSaysSo();
+  void dropOnAFolderOfTheTree();
   void sizeLimits();
 
  private:
@@ -440,6 +443,36 @@ void MainWindowTest::batchWithNothingSelectedSaysSo() {
   QTest::qWait(100);
   QVERIFY(!anyDialog);
   QVERIFY(!App().BusyFlag);
+}
+
+void MainWindowTest::dropOnAFolderOfTheTree() {
+  TFolderTree& tree = *w->FolderTree1;
+  TFolderTreeModel* model = tree.Model();
+  const QString documents = Home(QStringLiteral("문서"));
+  const QModelIndex node = model->IndexOf(model->FindNode(Std(documents), false));
+  QVERIFY(node.isValid());
+  tree.scrollTo(node);
+  const QPoint at = tree.visualRect(node).center();
+  const auto drop = [&](const QString& file, Qt::KeyboardModifiers mods) {
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(file)});
+    const Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, possible, data.get(), Qt::LeftButton, mods);
+    QApplication::sendEvent(tree.viewport(), &enter);
+    QDropEvent dropped(at, possible, data.get(), Qt::LeftButton, mods);
+    QApplication::sendEvent(tree.viewport(), &dropped);
+    return dropped.isAccepted();
+  };
+  // Ctrl copies; no key moves within one file system; the names stay free.
+  QVERIFY(drop(photos + "/a.png", Qt::ControlModifier));
+  QTRY_VERIFY(QFile::exists(documents + "/a.png"));
+  QVERIFY(QFile::exists(photos + "/a.png"));
+  QVERIFY(QFile::copy(photos + "/a.png", photos + QStringLiteral("/옮길 그림.png")));
+  QVERIFY(drop(photos + QStringLiteral("/옮길 그림.png"), Qt::NoModifier));
+  QTRY_VERIFY(QFile::exists(documents + QStringLiteral("/옮길 그림.png")));
+  QTRY_VERIFY(!QFile::exists(photos + QStringLiteral("/옮길 그림.png")));
+  // The grid shows the folder the file left: it follows.
+  QTRY_VERIFY(!ItemNames(*w->ImgListView1).contains(QStringLiteral("옮길 그림.png")));
 }
 
 void MainWindowTest::sizeLimits() {

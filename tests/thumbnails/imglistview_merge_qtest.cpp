@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -82,6 +84,7 @@ class ImgListViewMergeTest : public QObject {
   void refusedCommandsSayWhy();
   void emptySpaceMenuPastesAndMakesFolders();
   void renameAndDeleteAsFileManagers();
+  void cancelledTransferLeavesTheFolderAsItWas();
 };
 
 void ImgListViewMergeTest::outsideChangesKeepThePlace() {
@@ -304,6 +307,46 @@ void ImgListViewMergeTest::renameAndDeleteAsFileManagers() {
   QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
   QVERIFY(!view->IsCut(*view->Item(RowOf(*view, Name(8)))));
   qunsetenv("XDG_DATA_HOME");
+}
+
+void ImgListViewMergeTest::cancelledTransferLeavesTheFolderAsItWas() {
+  TestDir source, target;
+  const std::string small = WritePicture(source, "small.bmp", 8, 8, clRed);
+  const std::string big = source.file("big.bin");
+  fs::resize_file(source.write("big.bin", ""), std::uintmax_t(1) << 30);  // long to copy
+  WritePicture(target, "a.bmp", 8, 8, clRed);
+  WritePicture(target, "b.bmp", 8, 8, clRed);
+  auto view = ShowGrid(target.path());
+  QVERIFY(view);
+  QStringList errors;
+  view->OnFileError = [&](TImgListView&, const QString& text) { errors << text; };
+  view->setFocus();
+  view->SetItemIndex(0);
+  QApplication::clipboard()->setMimeData(
+      TFileDataObject::MakeMimeData({small, big}, false).release());
+  QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(view->RunningTransfers(), 1);
+  // The window answers meanwhile.
+  QTest::keyClick(view.get(), Qt::Key_Right);
+  QCOMPARE(view->ItemIndex(), 1);
+  QVERIFY(view->TransferDialog() && !view->TransferDialog()->isVisible());
+  // After half a second: files, bytes and the current name.
+  QTRY_VERIFY_WITH_TIMEOUT(view->TransferDialog() && view->TransferDialog()->isVisible(), 3000);
+  QProgressDialog* dialog = view->TransferDialog();
+  QTRY_VERIFY(dialog->labelText().contains("big.bin"));
+  QVERIFY2(dialog->labelText().contains("1 / 2"), qPrintable(dialog->labelText()));
+  QVERIFY(fs::exists(target.file("small.bmp")));
+  QPushButton* cancel = dialog->findChild<QPushButton*>();
+  QVERIFY(cancel);
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(view->RunningTransfers(), 0, 5000);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(target.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  QCOMPARE(names, (std::vector<std::string>{"a.bmp", "b.bmp"}));
+  QVERIFY(errors.isEmpty());
+  QVERIFY(fs::exists(small) && fs::file_size(big) == std::uintmax_t(1) << 30);
 }
 
 QTEST_MAIN(ImgListViewMergeTest)
