@@ -21,7 +21,7 @@ namespace {
 constexpr int kBusyPollMs = 100;
 // Change notices within this time make one rescan: new files show within it, and a
 // copy of thousands of files redraws the grid a few times a second.
-constexpr int kMergeDelayMs = 200;
+constexpr int kMergeDelayMs = 300;
 constexpr int kReportWidths[] = {162, 69, 138, 104};
 
 }  // namespace
