@@ -403,6 +403,8 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
     ~Opening() { flag = false; }
   } opening(scanOpening_);
   fileList_.clear();
+  const bool reloadAsked = reloadAsked_;
+  reloadAsked_ = false;
   try {
     App().CurrentFolder = FolderTree1->FolderPath();
     if (App().CurrentFolder.empty()) {
@@ -412,8 +414,14 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
     }
     firstScanDone_ = true;
     if (ImgListView1->FolderPath() == App().CurrentFolder && ImgListView1->Count() > 0) {
-      // The folder is shown already: changes are merged, the user's place stays.
-      ImgListView1->Rescan();
+      // The folder is shown already: changes are merged, the user's place stays. Once the
+      // scan has filled the grid, the grid merges what its own watch reports; F5 reads
+      // the folder in any case.
+      const TShellChangeNotification& watch = ImgListView1->ShellChangeNotification();
+      if (reloadAsked || filledFolder_ != App().CurrentFolder || !watch.Watching() ||
+          watch.WatchedFolder() != App().CurrentFolder)
+        ImgListView1->Rescan();
+      filledFolder_ = App().CurrentFolder;
       return;
     }
     ImgListView1->OpenFolder(App().CurrentFolder);
@@ -430,6 +438,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
     if (!fileList_.empty() || ImgListView1->Count() == 0) {
       ImgListView1->Refresh();
       ImgListView1->AppendPaths(fileList_);
+      filledFolder_ = App().CurrentFolder;
       QThread::msleep(kScanAppendedPauseMs);
     }
   } catch (...) {
@@ -520,6 +529,7 @@ void TForm1::ReloadTreeExecute() {
   }
   // The folder is read again too: the only way to see changes that no notice reports
   // (a network folder changed elsewhere).
+  reloadAsked_ = true;
   EnableTimer1();
 }
 

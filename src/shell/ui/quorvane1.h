@@ -148,6 +148,8 @@ class TForm1 : public QMainWindow {
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
   bool rescanPending_ = false;
+  bool reloadAsked_ = false;    // F5: the next scan reads the shown folder in any case
+  std::string filledFolder_;    // the folder whose pictures the scan last put in the grid
   bool firstScanDone_ = false;  // the grid shows the tree's folder since the first scan
   bool scanOpening_ = false;    // the scan itself is opening the grid's folder
   bool shutDown_ = false;

@@ -8,15 +8,17 @@
 // style shows the four columns "名前", "サイズ", "ファイルの種類", "更新日時" under a
 // header whose clicks sort. Thumbnails are made in the background by the job queue
 // (TFileImage), what is painted last first. The view watches its folder
-// (ShellChangeNotification) and refills on a change, holding refills while the
-// program's BusyFlag is set. Keys: incremental find, F2 rename, Delete (trash), Ctrl+A,
-// Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source and a drop target for file lists
-// (as Linux file managers exchange them) and has the merged context menu of
-// TImgListViewPopupMenu.
+// (ShellChangeNotification) and merges each burst of changes into its items (Rescan),
+// holding merges while the program's BusyFlag is set. Keys: incremental find, F2
+// rename, Delete (trash), Ctrl+A, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source
+// and a drop target for file lists (as Linux file managers exchange them); paste and
+// drop transfer on a worker (TransferFiles). It has the merged context menu of
+// TImgListViewPopupMenu, and a menu of its own on empty space (paste, new folder).
 //
 // For the host (the main window):
 // - navigation: OpenFolder(path), UpOneLevel(), FolderPath();
-// - the folder's contents: Refresh() (re-read the folder), AppendPaths(paths),
+// - the folder's contents: Refresh() (re-read the folder), Rescan() (merge the changes
+//   on disk), AppendPaths(paths),
 //   Clear() (Refresh shows the folder again), SetPaused(on/off) (thumbnail
 //   generation held);
 // - items: Count(), Item(index) (ParsingName(), IsFolder()), SelectedIndexes() and
