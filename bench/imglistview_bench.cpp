@@ -123,13 +123,16 @@ class KeyProbe : public QObject {
   int WholeRepaints() const { return whole_; }
   qint64 LongestWaitMs() const { return longest_; }
   int Keys() const { return keys_; }
+  int Slow() const { return slow_; }  // waits over 50 ms
 
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override {
     if (watched == &view_ && e->type() == QEvent::KeyPress && postedAt_ >= 0) {
       // The repaint the key asked for is posted by now: the next zero timer runs after it.
       QTimer::singleShot(0, this, [this] {
-        longest_ = std::max(longest_, clock_.elapsed() - postedAt_);
+        const qint64 wait = clock_.elapsed() - postedAt_;
+        longest_ = std::max(longest_, wait);
+        slow_ += wait > 50;
         postedAt_ = -1;
       });
     }
@@ -152,7 +155,7 @@ class KeyProbe : public QObject {
   QTimer timer_;
   qint64 postedAt_ = -1;
   qint64 longest_ = 0;
-  int keys_ = 0, whole_ = 0;
+  int keys_ = 0, whole_ = 0, slow_ = 0;
 };
 
 int Follow() {
@@ -223,9 +226,9 @@ int Follow() {
       kept += view.Items().IndexOfNumber(item->Number()) >= 0 && item->Handled &&
               item->ThumbnailIndex == cell;
     std::printf("copy-in: cp_ms=%lld shown_ms=%lld after_cp_ms=%lld whole_repaints=%d keys=%d "
-                "longest_key_wait_ms=%lld thumbnails_kept=%d/2000 selection_kept=%s\n",
+                "longest_key_wait_ms=%lld over_50ms=%d thumbnails_kept=%d/2000 selection_kept=%s\n",
                 (long long)copied, (long long)shownAt, (long long)(shownAt - copied),
-                probe.WholeRepaints(), probe.Keys(), (long long)probe.LongestWaitMs(), kept,
+                probe.WholeRepaints(), probe.Keys(), (long long)probe.LongestWaitMs(), probe.Slow(), kept,
                 view.Selected() ? "yes" : "no");
   }
 
@@ -241,9 +244,11 @@ int Follow() {
     clock.start();
     view.Paste();
     while (view.RunningTransfers() > 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::printf("paste: bytes=%llu ms=%lld keys=%d longest_key_wait_ms=%lld whole_repaints=%d\n",
-                (unsigned long long)size, (long long)clock.elapsed(), probe.Keys(),
-                (long long)probe.LongestWaitMs(), probe.WholeRepaints());
+    std::printf(
+        "paste: bytes=%llu ms=%lld keys=%d longest_key_wait_ms=%lld over_50ms=%d "
+        "whole_repaints=%d\n",
+        (unsigned long long)size, (long long)clock.elapsed(), probe.Keys(),
+        (long long)probe.LongestWaitMs(), probe.Slow(), probe.WholeRepaints());
   }
   fs::remove_all(root);
   return 0;
