@@ -31,6 +31,7 @@
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/DirWatch.h"
+#include "shell/ui/GridStatus.h"
 #include "shell/ui/quorvane1.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -439,7 +440,7 @@ void MainWindowTest::batchWithNothingSelectedSaysSo() {
   bool anyDialog = false;
   WhenModal<QDialog>([&](QDialog& dialog) { anyDialog = true, dialog.done(2); });
   w->ptoJPG->trigger();
-  QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("선택된 파일이 없습니다."));
+  QCOMPARE(w->StatusLine->currentMessage(), QStringLiteral("선택된 파일이 없습니다."));
   QTest::qWait(100);
   QVERIFY(!anyDialog);
   QVERIFY(!App().BusyFlag);

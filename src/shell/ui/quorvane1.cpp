@@ -9,7 +9,6 @@
 #include <QMetaObject>
 #include <QScreen>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
@@ -216,7 +215,6 @@ void TForm1::BuildLayout() {
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({kTreeWidth, kInitialWidth - kTreeWidth - kSplitterWidth});
   setCentralWidget(Splitter1);
-  statusBar()->setSizeGripEnabled(false);
 
   // Never smaller than 300 x 300; the splitter keeps both sides at least 50 wide.
   setMinimumSize(kMinimumSize, kMinimumSize);
@@ -518,7 +516,8 @@ void TForm1::SetShowHidden(bool show) {
     ImgListView1->View().DispTypes().SetHidden(show);
   } catch (...) {
   }
-  // The grid is filled again by the scan, with or without the hidden files.
+  // The scan merges the folder again, with or without the hidden files.
+  reloadAsked_ = true;
   if (firstScanDone_) EnableTimer1();
 }
 

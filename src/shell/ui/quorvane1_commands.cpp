@@ -1,7 +1,6 @@
 // The main window's commands on the grid's selection: batches, the viewer, the menu
 // button, the settings and the About box.
 #include <QMenu>
-#include <QStatusBar>
 #include <QToolButton>
 
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include "shell/Settings.h"
 #include "shell/ui/SettingsFile.h"
 #include "shell/ui/AboutBox.h"
+#include "shell/ui/GridStatus.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/viewDlg.h"
@@ -67,7 +67,7 @@ void TForm1::callconv(const std::string& ext, int code) {
   if (!ImgListView1) return;
   if (!ImgListView1->Selected()) {
     // Said in the window's status line: nothing to answer, the window stays usable.
-    statusBar()->showMessage(QStringLiteral("선택된 파일이 없습니다."), kStatusMessageMs);
+    StatusLine->showMessage(QStringLiteral("선택된 파일이 없습니다."), kStatusMessageMs);
     return;
   }
   BeginBusy();
