@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 #include "platform/FileIO.h"
@@ -102,11 +103,40 @@ std::string FreeNameAt(int dir, const std::string& name, bool isFolder) {
 
 // ---- tree copy and removal through directory descriptors ----
 
-bool CopyBytes(int in, int out, std::string& error) {
+// True (with the reason in `error`) once the watcher asked to stop.
+bool Cancelled(const FileOpProgress* progress, std::string& error) {
+  if (!progress || !progress->stop) return false;
+  error = "cancelled";
+  return true;
+}
+
+// Bytes of the regular files at and below a path (links not followed).
+int64_t TreeBytes(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (fs::is_regular_file(status)) return int64_t(fs::file_size(path, ec));
+  if (!fs::is_directory(status)) return 0;
+  int64_t total = 0;
+  for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec),
+       end;
+       !ec && it != end; it.increment(ec)) {
+    if (!it->is_symlink(ec) && it->is_regular_file(ec)) total += int64_t(it->file_size(ec));
+  }
+  return total;
+}
+
+bool CopyBytes(int in, int out, std::string& error, FileOpProgress* progress) {
+  // With someone watching, small steps: the bytes are counted and a cancel is seen soon.
+  const size_t step = progress ? size_t(8) << 20 : size_t(1) << 30;
   for (;;) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (Cancelled(progress, error)) return false;
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, step, 0);
     if (n == 0) return true;
-    if (n > 0) continue;
+    if (n > 0) {
+      if (progress) progress->bytes += n;
+      continue;
+    }
     if (errno == EINTR) continue;
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
     error = ErrnoText(errno);
@@ -114,6 +144,7 @@ bool CopyBytes(int in, int out, std::string& error) {
   }
   std::vector<char> buffer(1 << 16);
   for (;;) {
+    if (Cancelled(progress, error)) return false;
     const ssize_t got = ::read(in, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
@@ -127,6 +158,7 @@ bool CopyBytes(int in, int out, std::string& error) {
       error = errno ? ErrnoText(errno) : "write failed";
       return false;
     }
+    if (progress) progress->bytes += got;
   }
 }
 
@@ -138,10 +170,10 @@ void KeepTimes(int fd, const struct stat& st) {
 // `made` is set once the target entry itself has been created (so that a failure
 // before that point never removes someone else's file of the same name).
 bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-               std::string& error, bool& made);
+               std::string& error, bool& made, FileOpProgress* progress);
 
 bool CopyFolder(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-                const struct stat& st, std::string& error, bool& made) {
+                const struct stat& st, std::string& error, bool& made, FileOpProgress* progress) {
   UniqueFd in(::openat(srcDir, srcName.c_str(), O_DIRECTORY | O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in.Ok()) {
     error = srcName + ": " + ErrnoText(errno);
@@ -168,7 +200,7 @@ bool CopyFolder(int srcDir, const std::string& srcName, int dstDir, const std::s
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     bool childMade = false;
-    if (!CopyEntry(in.Get(), name, out.Get(), name, error, childMade)) {
+    if (!CopyEntry(in.Get(), name, out.Get(), name, error, childMade, progress)) {
       ok = false;
       break;
     }
@@ -186,13 +218,14 @@ bool CopyFolder(int srcDir, const std::string& srcName, int dstDir, const std::s
 }
 
 bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-               std::string& error, bool& made) {
+               std::string& error, bool& made, FileOpProgress* progress) {
   struct stat st {};
   if (::fstatat(srcDir, srcName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     error = srcName + ": " + ErrnoText(errno);
     return false;
   }
-  if (S_ISDIR(st.st_mode)) return CopyFolder(srcDir, srcName, dstDir, dstName, st, error, made);
+  if (S_ISDIR(st.st_mode))
+    return CopyFolder(srcDir, srcName, dstDir, dstName, st, error, made, progress);
   if (S_ISLNK(st.st_mode)) {
     std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
     for (;;) {
@@ -230,7 +263,7 @@ bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::st
   }
   made = true;
   std::string why;
-  if (!CopyBytes(in.Get(), out.Get(), why)) {
+  if (!CopyBytes(in.Get(), out.Get(), why, progress)) {
     error = srcName + ": " + why;
     return false;
   }
@@ -289,12 +322,12 @@ bool RemoveEntry(int dir, const std::string& name, bool ownCopy, std::string& er
 
 // Copies under a free name; a failed copy leaves nothing behind.
 bool CopyInto(int srcDir, const std::string& srcName, int dstDir, bool isFolder,
-              std::string& created, std::string& error) {
+              std::string& created, std::string& error, FileOpProgress* progress) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     const std::string name = FreeNameAt(dstDir, srcName, isFolder);
     if (name.empty()) break;
     bool made = false;
-    if (CopyEntry(srcDir, srcName, dstDir, name, error, made)) {
+    if (CopyEntry(srcDir, srcName, dstDir, name, error, made, progress)) {
       created = name;
       return true;
     }
@@ -565,14 +598,27 @@ std::string FreeName(const std::string& folder, const std::string& name) {
 }
 
 FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
-                      TransferMode mode) {
+                      TransferMode mode, FileOpProgress* progress) {
   FileOpReport report;
   const std::string target = Absolute(folder);
   const UniqueFd dst = OpenDir(target);
   struct stat targetStat {};
   const bool targetOk = dst.Ok() && ::fstat(dst.Get(), &targetStat) == 0;
+  if (progress) {
+    progress->totalFiles = int(sources.size());
+    int64_t total = 0;
+    if (mode != TransferMode::Link)
+      for (const std::string& source : sources) total += TreeBytes(Absolute(source));
+    progress->totalBytes = total;
+  }
+  std::string why;
   for (const std::string& given : sources) {
+    if (Cancelled(progress, why)) break;
     const std::string source = Absolute(given);
+    if (progress) {
+      const std::lock_guard<std::mutex> lock(progress->mutex);
+      progress->current = ExtractFileName(source);
+    }
     const auto fail = [&](const std::string& message) {
       report.failed.push_back({given, message});
     };
@@ -606,7 +652,7 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       }
       if (!ok) error = ErrnoText(errno);
     } else if (mode == TransferMode::Copy) {
-      ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error);
+      ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error, progress);
     } else {
       if (SameIdentity(parentStat, targetStat)) {
         report.skipped.push_back(given);
@@ -620,7 +666,7 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       if (!ok && errno == EXDEV) {
         // Across file systems: a complete copy first, then the original goes.
         error.clear();
-        ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error);
+        ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error, progress);
         if (ok && !RemoveEntry(parent.Get(), name, false, error)) {
           report.created.push_back(JoinPath(target, created));
           fail("copied, but the original could not be removed: " + error);
@@ -628,10 +674,23 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
         }
       }
     }
+    if (progress) ++progress->files;
     if (ok)
       report.created.push_back(JoinPath(target, created));
-    else
+    else if (!Cancelled(progress, why))
       fail(error.empty() ? "failed" : error);
+  }
+  if (Cancelled(progress, why)) {
+    // A cancelled copy or link leaves the folder as it was; files already moved are
+    // whole and stay where they went.
+    report.cancelled = true;
+    if (mode != TransferMode::Move && dst.Ok()) {
+      for (const std::string& path : report.created) {
+        std::string ignored;
+        RemoveEntry(dst.Get(), ExtractFileName(path), true, ignored);
+      }
+      report.created.clear();
+    }
   }
   return report;
 }

@@ -15,6 +15,9 @@
 // - the trash never turns into a permanent delete: without a usable trash the file
 //   stays where it is and the failure is reported.
 
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,7 +34,23 @@ struct FileOpReport {
   std::vector<std::string> created;  // new paths (copies, moved files, links, trash names)
   std::vector<std::string> skipped;  // sources that needed nothing (a move onto itself)
   std::vector<FileOpFailure> failed;
+  bool cancelled = false;  // stopped by FileOpProgress::stop (not a failure)
   bool Ok() const { return failed.empty(); }
+};
+
+// Shared between a transfer running on a worker and whoever shows its progress.
+struct FileOpProgress {
+  std::atomic<int> files{0};       // sources done
+  std::atomic<int> totalFiles{0};  // sources in all
+  std::atomic<int64_t> bytes{0};   // bytes copied so far
+  std::atomic<int64_t> totalBytes{0};
+  std::atomic<bool> stop{false};  // set by the watcher: the transfer ends soon
+  std::mutex mutex;               // guards `current`
+  std::string current;            // the name of the source being worked on
+  std::string Current() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return current;
+  }
 };
 
 // ---- tests made before an operation ----
@@ -60,9 +79,12 @@ std::string FreeName(const std::string& folder, const std::string& name);
 // ---- operations ----
 
 // Copies, moves or links every source into `folder`, each under a free name. Each source
-// succeeds or fails on its own; the report lists every one.
+// succeeds or fails on its own; the report lists every one. With `progress` the work is
+// counted there, and setting its `stop` ends the transfer soon: the file being copied is
+// removed, copies and links already made too (the folder is as it was), files already
+// moved stay moved.
 FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
-                      TransferMode mode);
+                      TransferMode mode, FileOpProgress* progress = nullptr);
 
 // Moves every path to the freedesktop trash: the home trash
 // ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) for files on the home trash's file

@@ -20,6 +20,11 @@ struct DirCloser {
 
 }  // namespace
 
+bool IsPictureFileName(const std::string& name, bool hidden) {
+  if (name.empty() || name == "." || name == ".." || (name[0] == '.' && !hidden)) return false;
+  return CodecExtensionIndex(LowerFileExt(name)) >= 0;
+}
+
 std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop,
                                         bool hidden) {
   std::vector<std::string> names;
@@ -30,8 +35,7 @@ std::vector<std::string> ListImageFiles(const std::string& folder, const StopSou
   while (const dirent* entry = ::readdir(dir.get())) {
     if (StopRequested(stop)) break;
     const std::string name = entry->d_name;
-    if (name.empty() || name == "." || name == ".." || (name[0] == '.' && !hidden)) continue;
-    if (CodecExtensionIndex(LowerFileExt(name)) < 0) continue;
+    if (!IsPictureFileName(name, hidden)) continue;  // ".", "..", other kinds
     struct stat st;
     if (::stat(JoinPath(dirPath, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     names.push_back(name);

@@ -8,6 +8,10 @@
 
 namespace quorvane {
 
+// True for a name the grid shows as a picture (judged by the name alone): with one of
+// the image extensions, and not hidden (a name beginning with ".") unless `hidden`.
+bool IsPictureFileName(const std::string& name, bool hidden = false);
+
 // The full paths of the picture files directly in `folder`: regular files (a link to
 // one counts) whose lower-cased extension is one of the image extensions, hidden
 // files (a name beginning with ".") left out unless `hidden`, in the grid's name order (natural,

@@ -178,6 +178,10 @@ class TShellItem {
   uint32_t attributes_ = 0;
   int iconIndex_ = -1;
   int overlay_ = kOverlayNone;
+  // The file as last seen on disk (inode 0: not known): a rename keeps the inode, a
+  // write changes the size or the modification time.
+  uint64_t ino_ = 0;
+  int64_t seenSize_ = -1, seenMtimeNs_ = 0;
   bool hasId_ = false;
   bool folder_ = false;
   TImageType kind_ = iitNone;
@@ -435,6 +439,35 @@ class TShellFolderView {
   TImgListItem* AddByPath(const std::string& path);
   // Sorts by SortType and Descend.
   void Sort() { items_->Sort(); }
+
+  // ---- following the disk ----
+  // An entry of the shown folder that the collection lacks.
+  struct TDiskEntry {
+    std::string Name;
+    uint64_t Ino = 0;
+    bool Folder = false, Link = false;
+  };
+  // How the collection differs from the shown folder on disk.
+  struct TMergePlan {
+    std::vector<int32_t> Remove;                          // items gone from the disk
+    std::vector<std::pair<int32_t, std::string>> Rename;  // kept items, now under this name
+    std::vector<int32_t> Change;                          // files written since last seen
+    std::vector<TDiskEntry> Add;                          // new entries the filter takes
+    bool Empty() const { return Remove.empty() && Rename.empty() && Change.empty() && Add.empty(); }
+  };
+  // Reads the shown folder and compares it with the collection; only items of the shown
+  // folder take part. Entries come in as enumeration takes them (the display filter),
+  // and files the filter leaves out also when `acceptFile` (given the name) takes them.
+  // A file has changed when its size or modification time differs from when it was last
+  // seen; a vanished name whose file (inode) reappears under a new name is a rename.
+  // Changes nothing.
+  TMergePlan PlanMerge(const std::function<bool(const std::string& name)>& acceptFile);
+  // A kept item under its new name (its thumbnail stays: the file is the same).
+  void ApplyRename(TImgListItem& item, const std::string& name);
+  // A changed file: its details and its thumbnail are made again.
+  void ForgetChanged(TImgListItem& item);
+  // Adds an item for a new entry at the end; null when OnImgItemAdd refuses it.
+  TImgListItem* AddEntry(const TDiskEntry& entry);
   // Compares two items in the view's order (<0, 0, >0).
   int Compare(TShellItem& a, TShellItem& b) const;
   // The full paths of the items at the given indexes (the selection, for drag and drop,
@@ -458,6 +491,9 @@ class TShellFolderView {
   friend class TShellItem;
   static std::string NormalFolder(const std::string& path);
   void QueueLookAhead(TImgListItem& item);
+  std::unique_ptr<TImgListItem> MakeItem(const TDiskEntry& entry);
+  // Whether enumeration takes an entry by the display filter.
+  bool FilterTakes(const std::string& name, bool folder) const;
   std::shared_ptr<const std::string> FolderNameFor(const std::string& folder);
   std::shared_ptr<const std::string> lastFolderName_;  // of the last add by path
 

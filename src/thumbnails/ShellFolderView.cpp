@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/FileNames.h"
@@ -13,6 +15,10 @@
 namespace quorvane {
 
 namespace {
+
+int64_t MtimeNs(const struct stat& st) {
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -135,29 +141,36 @@ void TShellFolderView::QueueLookAhead(TImgListItem& item) {
   if (item.ThumbnailIndex < 0 && !item.Handled) host_->QueueThumbnail(item.Number(), false);
 }
 
+bool TShellFolderView::FilterTakes(const std::string& name, bool folder) const {
+  const TDispTypes& types = view_.DispTypes();
+  if (!types.Hidden() && name[0] == '.') return false;
+  if (folder ? !types.Folders() : !types.NonFolders()) return false;
+  return folder || !types.Restrictive() || types.Match(name);
+}
+
+std::unique_ptr<TImgListItem> TShellFolderView::MakeItem(const TDiskEntry& entry) {
+  std::unique_ptr<TImgListItem> item = items_->NewItem();
+  TShellItem& base = *item;
+  base.name_ = entry.Name;
+  base.folderName_ = folderName_;
+  base.hasId_ = true;
+  base.folder_ = entry.Folder;
+  base.overlay_ = entry.Link ? kOverlayLink : kOverlayNone;
+  base.ino_ = entry.Ino;
+  return item;
+}
+
 bool TShellFolderView::Enumerate() {
   if (viewMode_ == ivmFile || folder_.empty()) return false;
   DIR* dir = opendir(folder_.c_str());
   if (!dir) return false;
-  const TDispTypes& types = view_.DispTypes();
-  const bool restrictive = types.Restrictive();
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (!types.Hidden() && name[0] == '.') continue;
     bool link = false, ok = true;
     const bool folder = EntryIsFolder(folder_, entry->d_name, entry->d_type, link, ok);
-    if (!ok) continue;  // vanished while being listed
-    if (folder ? !types.Folders() : !types.NonFolders()) continue;
-    if (restrictive && !folder && !types.Match(name)) continue;
-
-    std::unique_ptr<TImgListItem> item = items_->NewItem();
-    TShellItem& base = *item;
-    base.name_ = name;
-    base.folderName_ = folderName_;
-    base.hasId_ = true;
-    base.folder_ = folder;
-    base.overlay_ = link ? kOverlayLink : kOverlayNone;
+    if (!ok || !FilterTakes(name, folder)) continue;  // vanished while listed, or filtered
+    std::unique_ptr<TImgListItem> item = MakeItem({name, uint64_t(entry->d_ino), folder, link});
     if (OnImgItemAdd) {
       bool allow = true;
       OnImgItemAdd(*this, *item, allow);
@@ -191,6 +204,14 @@ TImgListItem* TShellFolderView::AddByPath(const std::string& path) {
   base.hasId_ = true;
   base.folder_ = folder;
   base.overlay_ = link ? kOverlayLink : kOverlayNone;
+  base.ino_ = uint64_t(st.st_ino);
+  if (!folder) {
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0) {
+      base.seenSize_ = int64_t(target.st_size);
+      base.seenMtimeNs_ = MtimeNs(target);
+    }
+  }
   TImgListItem* added = items_->Add(std::move(item));
   QueueLookAhead(*added);
   return added;
@@ -253,6 +274,12 @@ bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
     return false;
   job.Number = number;
   job.Path = item->ParsingName();
+  // The thumbnail shows the file as it is now: a later write is a change.
+  struct stat st {};
+  if (stat(job.Path.c_str(), &st) == 0) {
+    item->seenSize_ = int64_t(st.st_size);
+    item->seenMtimeNs_ = MtimeNs(st);
+  }
   job.Kind = item->ImageKind();
   job.Width = viewImage_.ImageWidth();
   job.Height = viewImage_.ImageHeight();
@@ -272,6 +299,115 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
     item->SetImageKind(iitNone);
   }
   return index;
+}
+
+// ---------------------------------------------------------------- following the disk
+
+TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
+    const std::function<bool(const std::string& name)>& acceptFile) {
+  TMergePlan plan;
+  if (viewMode_ == ivmFile || folder_.empty()) return plan;
+  DIR* dir = opendir(folder_.c_str());
+  if (!dir) return plan;  // unreadable now: keep what is shown
+  std::unordered_map<std::string, std::pair<uint64_t, unsigned char>> onDisk;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      onDisk.emplace(name, std::make_pair(uint64_t(entry->d_ino), entry->d_type));
+  }
+  closedir(dir);
+
+  const auto Takes = [&](const std::string& name, bool folder) {
+    return FilterTakes(name, folder) || (!folder && acceptFile && acceptFile(name));
+  };
+  // Items still on disk are kept (a file written since is changed); the others are
+  // gone unless their file turns up under a new name.
+  std::unordered_map<uint64_t, TImgListItem*> vanished;  // by inode
+  for (int i = 0; i < items_->Count(); ++i) {
+    TImgListItem* item = items_->Items(i);
+    if (!item->HasIdList() || item->FolderName() != folder_) continue;
+    const auto found = onDisk.find(item->Name());
+    if (found == onDisk.end()) {
+      if (item->ino_ != 0 && vanished.emplace(item->ino_, item).second) continue;
+      plan.Remove.push_back(item->Number());
+      continue;
+    }
+    onDisk.erase(found);
+    if (!Takes(item->Name(), item->IsFolder())) {  // the filter changed since
+      plan.Remove.push_back(item->Number());
+      continue;
+    }
+    if (item->IsFolder()) continue;
+    struct stat st {};
+    if (stat(item->ParsingName().c_str(), &st) != 0) continue;
+    const int64_t mtime = MtimeNs(st);
+    if (item->seenSize_ >= 0 &&
+        (item->seenSize_ != int64_t(st.st_size) || item->seenMtimeNs_ != mtime))
+      plan.Change.push_back(item->Number());
+    item->seenSize_ = int64_t(st.st_size);
+    item->seenMtimeNs_ = mtime;
+  }
+
+  // New names: a rename of a vanished item, or a new entry the filter takes.
+  std::vector<std::string> names;
+  names.reserve(onDisk.size());
+  for (const auto& [name, info] : onDisk) names.push_back(name);
+  std::sort(names.begin(), names.end());  // the same order whatever the hash does
+  for (const std::string& name : names) {
+    const auto [ino, type] = onDisk[name];
+    bool link = false, ok = true;
+    const bool folder = EntryIsFolder(folder_, name.c_str(), type, link, ok);
+    if (!ok) continue;
+    if (!Takes(name, folder)) continue;
+    if (!FilterTakes(name, folder)) {
+      struct stat st {};  // the host's files are regular files (or links to one)
+      if (stat(JoinPath(folder_, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    }
+    const auto renamed = vanished.find(ino);
+    if (renamed != vanished.end() && renamed->second->IsFolder() == folder) {
+      plan.Rename.emplace_back(renamed->second->Number(), name);
+      vanished.erase(renamed);
+      continue;
+    }
+    plan.Add.push_back({name, ino, folder, link});
+  }
+  for (const auto& [ino, item] : vanished) plan.Remove.push_back(item->Number());
+  return plan;
+}
+
+void TShellFolderView::ApplyRename(TImgListItem& item, const std::string& name) {
+  TShellItem& base = item;
+  base.name_ = name;
+  // The type may follow the new extension; the thumbnail stays.
+  base.loaded_ &= uint8_t(
+      ~(TShellItem::kParsing | TShellItem::kDisplay | TShellItem::kType | TShellItem::kIcon));
+}
+
+void TShellFolderView::ForgetChanged(TImgListItem& item) {
+  item.Reset();
+  item.Handled = false;
+  item.ThumbnailIndex = -1;
+  item.SourceWidth = item.SourceHeight = 0;
+  QueueLookAhead(item);
+}
+
+TImgListItem* TShellFolderView::AddEntry(const TDiskEntry& entry) {
+  std::unique_ptr<TImgListItem> item = MakeItem(entry);
+  if (!entry.Folder) {
+    struct stat st {};
+    if (stat(item->ParsingName().c_str(), &st) == 0) {
+      item->seenSize_ = int64_t(st.st_size);
+      item->seenMtimeNs_ = MtimeNs(st);
+    }
+  }
+  if (OnImgItemAdd) {
+    bool allow = true;
+    OnImgItemAdd(*this, *item, allow);
+    if (!allow) return nullptr;
+  }
+  TImgListItem* added = items_->Add(std::move(item));
+  if (added) QueueLookAhead(*added);
+  return added;
 }
 
 }  // namespace quorvane

@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -19,15 +21,18 @@
 #include <functional>
 
 #include "folders/ui/FolderTree.h"
+#include "folders/ui/FolderTreeModel.h"
 #include "folders/ui/folderseldlg.h"
-#include "processing/ui/convdlg.h"
-#include "processing/ui/convertsetdlg.h"
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/OpenIL.h"
+#include "processing/ui/convdlg.h"
+#include "processing/ui/convertsetdlg.h"
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/BatchResultBar.h"
+#include "shell/ui/DirWatch.h"
+#include "shell/ui/GridStatus.h"
 #include "shell/ui/quorvane1.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -119,6 +124,9 @@ class MainWindowTest : public QObject {
   void enterOnAFolderOpensItInTheTree();
   void menuButtonAboutAndUpFolder();
   void computerNodeShowsNothing();
+  void reloadRescansTheFolder();
+  void batchWithNothingSelectedSaysSo();
+  void dropOnAFolderOfTheTree();
   void sizeLimits();
 
  private:
@@ -412,6 +420,70 @@ void MainWindowTest::computerNodeShowsNothing() {
   QVERIFY(!anyDialog);
   w->FolderTree1->SetPath(photos);
   QTRY_VERIFY(ItemNames(*w->ImgListView1).contains(QStringLiteral("a.png")));
+}
+
+void MainWindowTest::reloadRescansTheFolder() {
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(ItemNames(grid).contains(QStringLiteral("b.jpg")));
+  // A change that no notice reports (a network folder changed elsewhere).
+  w->DirectoryWatch1->SetActive(false);
+  grid.ShellChangeNotification().SetEnabled(false);
+  grid.SetItemIndex(IndexOfName(grid, QStringLiteral("b.jpg")));
+  QVERIFY(QFile::copy(photos + "/a.png", photos + QStringLiteral("/f 원격.png")));
+  QTest::qWait(700);
+  QVERIFY(!ItemNames(grid).contains(QStringLiteral("f 원격.png")));
+  Activate();
+  QTest::keyClick(w.get(), Qt::Key_F5);
+  QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("f 원격.png")), 5000);
+  // Merged in: the user's selection stays.
+  QVERIFY(grid.Selected());
+  QCOMPARE(grid.Selected()->DisplayName(), std::string("b.jpg"));
+  grid.ShellChangeNotification().SetEnabled(true);
+  grid.ShellChangeNotification().Watch(Std(photos));
+  w->DirectoryWatch1->SetActive(true);
+}
+
+void MainWindowTest::batchWithNothingSelectedSaysSo() {
+  TImgListView& grid = *w->ImgListView1;
+  QTRY_VERIFY(grid.Count() > 0);
+  grid.clearSelection();
+  bool anyDialog = false;
+  WhenModal<QDialog>([&](QDialog& dialog) { anyDialog = true, dialog.done(2); });
+  w->ptoJPG->trigger();
+  QCOMPARE(w->StatusLine->currentMessage(), QStringLiteral("선택된 파일이 없습니다."));
+  QTest::qWait(100);
+  QVERIFY(!anyDialog);
+  QVERIFY(!App().BusyFlag);
+}
+
+void MainWindowTest::dropOnAFolderOfTheTree() {
+  TFolderTree& tree = *w->FolderTree1;
+  TFolderTreeModel* model = tree.Model();
+  const QString documents = Home(QStringLiteral("문서"));
+  const QModelIndex node = model->IndexOf(model->FindNode(Std(documents), false));
+  QVERIFY(node.isValid());
+  tree.scrollTo(node);
+  const QPoint at = tree.visualRect(node).center();
+  const auto drop = [&](const QString& file, Qt::KeyboardModifiers mods) {
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(file)});
+    const Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, possible, data.get(), Qt::LeftButton, mods);
+    QApplication::sendEvent(tree.viewport(), &enter);
+    QDropEvent dropped(at, possible, data.get(), Qt::LeftButton, mods);
+    QApplication::sendEvent(tree.viewport(), &dropped);
+    return dropped.isAccepted();
+  };
+  // Ctrl copies; no key moves within one file system; the names stay free.
+  QVERIFY(drop(photos + "/a.png", Qt::ControlModifier));
+  QTRY_VERIFY(QFile::exists(documents + "/a.png"));
+  QVERIFY(QFile::exists(photos + "/a.png"));
+  QVERIFY(QFile::copy(photos + "/a.png", photos + QStringLiteral("/옮길 그림.png")));
+  QVERIFY(drop(photos + QStringLiteral("/옮길 그림.png"), Qt::NoModifier));
+  QTRY_VERIFY(QFile::exists(documents + QStringLiteral("/옮길 그림.png")));
+  QTRY_VERIFY(!QFile::exists(photos + QStringLiteral("/옮길 그림.png")));
+  // The grid shows the folder the file left: it follows.
+  QTRY_VERIFY(!ItemNames(*w->ImgListView1).contains(QStringLiteral("옮길 그림.png")));
 }
 
 void MainWindowTest::sizeLimits() {

@@ -47,6 +47,9 @@ void SelectRows(TImgListView& view, const std::vector<int>& rows) {
                                            QItemSelectionModel::NoUpdate);
 }
 
+// Paste and drop transfer on a worker: waits until the grid has none running.
+void WaitForTransfers(TImgListView& view) { QTRY_COMPARE(view.RunningTransfers(), 0); }
+
 void SendDrop(TImgListView& view, const std::vector<std::string>& files, QPoint at,
               Qt::KeyboardModifiers mods,
               Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) {
@@ -56,6 +59,7 @@ void SendDrop(TImgListView& view, const std::vector<std::string>& files, QPoint 
   QApplication::sendEvent(view.viewport(), &enter);
   QDropEvent drop(at, possible, data.get(), Qt::LeftButton, mods);
   QApplication::sendEvent(view.viewport(), &drop);
+  WaitForTransfers(view);
 }
 
 }  // namespace
@@ -91,11 +95,13 @@ void ImgListViewFilesTest::copyAndPasteThroughTheClipboard() {
 
   QVERIFY(view->OpenFolder(b.path()));
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  WaitForTransfers(*view);
   QCOMPARE(ReadFileBytes(b.file("b c.txt")), std::string("note"));
   QCOMPARE(ReadFileBytes(b.file("사진 1.bmp")), ReadFileBytes(photo));
   QVERIFY(fs::exists(photo) && fs::exists(note));
   // Pasting again replaces nothing: the copies get free names.
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  WaitForTransfers(*view);
   QCOMPARE(ReadFileBytes(b.file("b c (2).txt")), std::string("note"));
   QVERIFY(fs::exists(b.file("사진 1 (2).bmp")));
   QTRY_COMPARE(view->Count(), 4);
@@ -107,6 +113,7 @@ void ImgListViewFilesTest::copyAndPasteThroughTheClipboard() {
            std::string("cut\n"));
   QVERIFY(view->OpenFolder(a.path()));
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  WaitForTransfers(*view);
   QVERIFY(!fs::exists(b.file("b c (2).txt")));
   QCOMPARE(ReadFileBytes(a.file("b c (2).txt")), std::string("note"));
   QVERIFY(TFileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
@@ -124,6 +131,7 @@ void ImgListViewFilesTest::cutFromAFileManagerMovesOnPaste() {
                QByteArray::fromStdString("cut\n" + FileUriFromPath(moved)));
   QApplication::clipboard()->setMimeData(cut);
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  WaitForTransfers(*view);
   QVERIFY(!fs::exists(moved));
   QVERIFY(fs::exists(b.file("from nautilus.txt")));
 
@@ -132,6 +140,7 @@ void ImgListViewFilesTest::cutFromAFileManagerMovesOnPaste() {
   list->setUrls({QUrl::fromLocalFile(QString::fromStdString(copied))});
   QApplication::clipboard()->setMimeData(list);
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+  WaitForTransfers(*view);
   QVERIFY(fs::exists(copied));
   QVERIFY(fs::exists(b.file("from dolphin.txt")));
 

@@ -2,12 +2,16 @@
 
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <deque>
 #include <set>
+
+#include "platform/FileUris.h"
+#include "platform/ui/FileDrop.h"
 #ifndef QT_NO_SESSIONMANAGER
 #include <QSessionManager>
 #endif
@@ -51,6 +55,8 @@ TFolderTree::TFolderTree(QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setIconSize(QSize(16, 16));
   setAnimated(false);
+  setAcceptDrops(true);  // files dropped on a folder (OnFileDrop)
+  setDropIndicatorShown(false);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
 
@@ -116,6 +122,56 @@ void TFolderTree::ApplyFolderOptions() {
 
 TFolderNode* TFolderTree::Selected() const {
   return selectionModel() ? model_->NodeOf(selectionModel()->currentIndex()) : nullptr;
+}
+
+// ---- files dropped on a folder ----
+
+Qt::DropAction TFolderTree::DropTargetOf(const QDropEvent& event, std::string& folder,
+                                         std::vector<std::string>& files) const {
+  if (!OnFileDrop || !event.mimeData()) return Qt::IgnoreAction;
+  const TFolderNode* node = model_->NodeOf(indexAt(event.position().toPoint()));
+  if (!node || node->IsSpecial() || node->path.empty() || !CanWriteInto(node->path))
+    return Qt::IgnoreAction;
+  const QByteArray list = event.mimeData()->data(QStringLiteral("text/uri-list"));
+  files = DecodeUriList(std::string_view(list.constData(), size_t(list.size())));
+  if (files.empty()) return Qt::IgnoreAction;
+  folder = node->path;
+  return FileDropAction(event, folder, files);
+}
+
+void TFolderTree::dragEnterEvent(QDragEnterEvent* event) {
+  if (!OnFileDrop || !event->mimeData() || !event->mimeData()->hasUrls()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  dragMoveEvent(event);
+}
+
+void TFolderTree::dragMoveEvent(QDragMoveEvent* event) {
+  std::string folder;
+  std::vector<std::string> files;
+  const Qt::DropAction action = DropTargetOf(*event, folder, files);
+  if (action == Qt::IgnoreAction) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(action);
+  event->accept();
+}
+
+void TFolderTree::dropEvent(QDropEvent* event) {
+  std::string folder;
+  std::vector<std::string> files;
+  const Qt::DropAction action = DropTargetOf(*event, folder, files);
+  if (action == Qt::IgnoreAction) {
+    event->ignore();
+    return;
+  }
+  OnFileDrop(files, folder, TransferModeOf(action));
+  // The files are where they belong now: the source has nothing left to do.
+  event->setDropAction(action == Qt::MoveAction ? Qt::CopyAction : action);
+  event->accept();
 }
 
 QString TFolderTree::Path() const { return FromNative(FolderPath()); }

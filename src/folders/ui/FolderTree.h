@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "folders/FolderWatch.h"
+#include "platform/FileOps.h"
 #include "folders/ui/FolderTreeModel.h"
 
 class QSocketNotifier;
@@ -85,6 +86,13 @@ class TFolderTree : public QTreeView {
   // notices and lets the session end, setting it false asks the session manager to
   // cancel the logout.
   std::function<void(TFolderTree& Sender, bool& CanEndSession)> OnEndSessionQuery;
+
+  // Files dropped on a folder of the tree: the keys chose the mode as on the grid (Ctrl
+  // copies, Shift moves, Ctrl+Shift links; else move within a file system, copy
+  // across). The tree takes drops only while this is set; the owner does the transfer.
+  std::function<void(const std::vector<std::string>& Files, const std::string& Folder,
+                     TransferMode Mode)>
+      OnFileDrop;
   // What the session manager's commit-data request runs; answers CanEndSession.
   bool QueryEndSession();
 
@@ -105,6 +113,9 @@ class TFolderTree : public QTreeView {
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
@@ -122,6 +133,10 @@ class TFolderTree : public QTreeView {
   void UnwatchFolder(const QByteArray& path);
   void ReadNotices();
   void ReportChange();
+  // What a drop there does, with the folder under it and the files it carries;
+  // Qt::IgnoreAction when that folder cannot take them.
+  Qt::DropAction DropTargetOf(const QDropEvent& event, std::string& folder,
+                              std::vector<std::string>& files) const;
   void KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last);
   void CollapseIfEmpty(const QModelIndex& index);
 

@@ -20,18 +20,18 @@
 
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
-#include "platform/ui/GradientCaption.h"
-#include "processing/ConvertParams.h"
-#include "thumbnails/FolderScan.h"
 #include "imaging/MyImg.h"
 #include "imaging/ExifOptions.h"
 #include "imaging/OpenIL.h"
+#include "platform/ui/GradientCaption.h"
+#include "platform/ui/WorkerThread.h"
+#include "processing/ConvertParams.h"
 #include "shell/Settings.h"
 #include "shell/ui/BatchResultBar.h"
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/SettingsFile.h"
-#include "platform/ui/WorkerThread.h"
+#include "thumbnails/FolderScan.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ThumbnailTrace.h"
 
@@ -228,6 +228,11 @@ void TForm1::BuildLayout() {
   }
 
   connect(FolderTree1, &TFolderTree::OnChange, this, &TForm1::FolderTree1Change);
+  // A drop on a folder of the tree moves or copies as a drop on a folder of the grid.
+  FolderTree1->OnFileDrop = [this](const std::vector<std::string>& files, const std::string& folder,
+                                   TransferMode mode) {
+    if (ImgListView1) ImgListView1->TransferFiles(files, folder, mode);
+  };
 }
 
 QAction* TForm1::NewAction(const QString& text, void (TForm1::*handler)()) {
@@ -348,6 +353,10 @@ void TForm1::ConfigureGrid() {
   types.SetNonFolders(false);
   types.SetHidden(false);
   types.SetExt("*.*");
+  // Picture files that appear later join the grid by themselves.
+  grid.AcceptFile = [this](const std::string& name) {
+    return IsPictureFileName(name, showHidden_);
+  };
   grid.ShellChangeNotification().SetNotifyTypes({intCreation, intDirName, intSize, intFileName});
   grid.ImgPopupMenu().PopupMenu = PopupMenu1;
 
@@ -395,6 +404,8 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
     ~Opening() { flag = false; }
   } opening(scanOpening_);
   fileList_.clear();
+  const bool reloadAsked = reloadAsked_;
+  reloadAsked_ = false;
   try {
     App().CurrentFolder = FolderTree1->FolderPath();
     if (App().CurrentFolder.empty()) {
@@ -403,6 +414,17 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
       return;
     }
     firstScanDone_ = true;
+    if (ImgListView1->FolderPath() == App().CurrentFolder && ImgListView1->Count() > 0) {
+      // The folder is shown already: changes are merged, the user's place stays. Once the
+      // scan has filled the grid, the grid merges what its own watch reports; F5 reads
+      // the folder in any case.
+      const TShellChangeNotification& watch = ImgListView1->ShellChangeNotification();
+      if (reloadAsked || filledFolder_ != App().CurrentFolder || !watch.Watching() ||
+          watch.WatchedFolder() != App().CurrentFolder)
+        ImgListView1->Rescan();
+      filledFolder_ = App().CurrentFolder;
+      return;
+    }
     ImgListView1->OpenFolder(App().CurrentFolder);
   } catch (...) {
   }
@@ -417,6 +439,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
     if (!fileList_.empty() || ImgListView1->Count() == 0) {
       ImgListView1->Refresh();
       ImgListView1->AppendPaths(fileList_);
+      filledFolder_ = App().CurrentFolder;
       QThread::msleep(kScanAppendedPauseMs);
     }
   } catch (...) {
@@ -496,7 +519,8 @@ void TForm1::SetShowHidden(bool show) {
     ImgListView1->View().DispTypes().SetHidden(show);
   } catch (...) {
   }
-  // The grid is filled again by the scan, with or without the hidden files.
+  // The scan merges the folder again, with or without the hidden files.
+  reloadAsked_ = true;
   if (firstScanDone_) EnableTimer1();
 }
 
@@ -505,6 +529,10 @@ void TForm1::ReloadTreeExecute() {
     FolderTree1->Reload();
   } catch (...) {
   }
+  // The folder is read again too: the only way to see changes that no notice reports
+  // (a network folder changed elsewhere).
+  reloadAsked_ = true;
+  EnableTimer1();
 }
 
 // ---------------------------------------------------------------- busy state

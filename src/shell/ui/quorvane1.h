@@ -42,6 +42,7 @@ class TForm1 : public QMainWindow {
   static constexpr int kMinimumSize = 300;  // the window, both ways
   static constexpr int kMinimumPanel = 50;  // each side of the splitter
   static constexpr int kFolderDelayMs = 300;
+  static constexpr int kStatusMessageMs = 5000;  // how long a status message stays
 
   // Binds the codec library first: when it is missing the program shows a message
   // and ends with exit code 1. When its initialisation fails the window closes itself
@@ -95,8 +96,8 @@ class TForm1 : public QMainWindow {
 
   // ---- commands (public so that tests and other windows can run them) ----
   // Starts a batch on the selected files: the operation's dialog for codes above 0,
-  // the output folder, then the conversion dialog. Silent when nothing is selected,
-  // only folders are, or a dialog is cancelled.
+  // the output folder, then the conversion dialog. With nothing selected the status line
+  // says so; silent when only folders are selected or a dialog is cancelled.
   void callconv(const std::string& ext, int code);
   // Shows the operation's dialog for `code` and copies its answers into the batch's
   // parameters; answers its modal result (1 OK; 2 Cancel, also for unknown codes).
@@ -149,6 +150,8 @@ class TForm1 : public QMainWindow {
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
   bool rescanPending_ = false;
+  bool reloadAsked_ = false;    // F5: the next scan reads the shown folder in any case
+  std::string filledFolder_;    // the folder whose pictures the scan last put in the grid
   bool firstScanDone_ = false;  // the grid shows the tree's folder since the first scan
   bool scanOpening_ = false;    // the scan itself is opening the grid's folder
   bool shutDown_ = false;

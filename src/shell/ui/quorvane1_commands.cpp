@@ -21,6 +21,7 @@
 #include "shell/ui/SettingsFile.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/BatchResultBar.h"
+#include "shell/ui/GridStatus.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/viewDlg.h"
@@ -65,7 +66,12 @@ int RunOperationDialog(Dialog& dialog, ConvertParams& params) {
 }  // namespace
 
 void TForm1::callconv(const std::string& ext, int code) {
-  if (!ImgListView1 || !ImgListView1->Selected()) return;
+  if (!ImgListView1) return;
+  if (!ImgListView1->Selected()) {
+    // Said in the window's status line: nothing to answer, the window stays usable.
+    StatusLine->showMessage(QStringLiteral("선택된 파일이 없습니다."), kStatusMessageMs);
+    return;
+  }
   BeginBusy();
   try {
     TConvertDlg dlg(this);

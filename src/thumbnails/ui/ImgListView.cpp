@@ -4,6 +4,8 @@
 
 #include "thumbnails/ui/ImgListView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <algorithm>
@@ -17,6 +19,9 @@ namespace quorvane {
 namespace {
 
 constexpr int kBusyPollMs = 100;
+// Change notices within this time make one rescan: new files show within it, and a
+// copy of thousands of files redraws the grid a few times a second.
+constexpr int kMergeDelayMs = 300;
 constexpr int kReportWidths[] = {162, 69, 138, 104};
 
 }  // namespace
@@ -53,7 +58,10 @@ TImgListView::TImgListView(QWidget* parent)
   });
 
   notification_ = new TShellChangeNotification(this);
-  notification_->OnChange = [this](TShellChangeNotification&) { ShellChanged(); };
+  // A burst of notices waits for one rescan (the first notice starts the wait).
+  notification_->OnChange = [this](TShellChangeNotification&) {
+    if (!mergeTimer_.isActive()) mergeTimer_.start();
+  };
 
   View().OnChange1 = [this](TView&) { RebuildCells(); };
   View().OnChange2 = [this](TView&) { RebuildCells(); };
@@ -63,7 +71,18 @@ TImgListView::TImgListView(QWidget* parent)
     if (OnImgItemAdd) OnImgItemAdd(*this, item, allow);
   };
   popupMenu_.OnVerb = [this](TFileVerb verb) { RunVerb(verb); };
+  // Cut items are faded only while the clipboard still holds them as cut.
+  connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+    bool cut = false;
+    const std::vector<std::string> files =
+        TFileDataObject::FilesOf(QApplication::clipboard()->mimeData(), &cut);
+    if (!cut || std::unordered_set<std::string>(files.begin(), files.end()) != cutPaths_)
+      SetCutPaths({});
+  });
 
+  mergeTimer_.setSingleShot(true);
+  mergeTimer_.setInterval(kMergeDelayMs);
+  connect(&mergeTimer_, &QTimer::timeout, this, [this] { ShellChanged(); });
   busyTimer_.setInterval(kBusyPollMs);
   connect(&busyTimer_, &QTimer::timeout, this, [this] { CheckBusyHold(); });
   autoScrollTimer_.setInterval(60);
@@ -82,7 +101,9 @@ TImgListView::TImgListView(QWidget* parent)
 }
 
 TImgListView::~TImgListView() {
+  StopTransfers();
   notification_->OnChange = nullptr;
+  mergeTimer_.stop();
   notification_->Unwatch();
   busyTimer_.stop();
   jobs_->CancelAll();
@@ -372,13 +393,13 @@ void TImgListView::InstallPlugin(TImgCustom* plugin) {
 
 void TImgListView::ShellChanged() {
   // While the owner is busy (a batch or the viewer runs) the items are the batch's list:
-  // the refill waits until it is done.
+  // the rescan waits until it is done.
   if (Busy()) {
     refillHeld_ = true;
     if (!busyTimer_.isActive()) busyTimer_.start();
     return;
   }
-  Refill();
+  Rescan();
 }
 
 void TImgListView::CheckBusyHold() {
@@ -386,7 +407,53 @@ void TImgListView::CheckBusyHold() {
   busyTimer_.stop();
   if (!refillHeld_) return;
   refillHeld_ = false;
-  Refill();
+  Rescan();
+}
+
+void TImgListView::Rescan() {
+  if (folder_.ViewMode() != ivmFolder || folder_.Folder().empty() || refilling_) return;
+  mergeTimer_.stop();
+  const TShellFolderView::TMergePlan plan = folder_.PlanMerge(AcceptFile);
+  if (plan.Empty()) return;
+  internalChange_ = true;
+  RemoveItems(plan.Remove);
+  TImgListItems& items = folder_.Items();
+  for (const auto& [number, name] : plan.Rename)
+    if (TImgListItem* item = items.ItemByNumber(number)) folder_.ApplyRename(*item, name);
+  for (int32_t number : plan.Change) {
+    if (TImgListItem* item = items.ItemByNumber(number)) {
+      folder_.ForgetChanged(*item);
+      RepaintItem(item->Index());
+    }
+  }
+  for (const TShellFolderView::TDiskEntry& entry : plan.Add) folder_.AddEntry(entry);
+  model_->SetCount(items.Count());
+  ResortAndRepaint();
+  if (Count() > 0 && !currentIndex().isValid())
+    selectionModel()->setCurrentIndex(model_->index(0), QItemSelectionModel::NoUpdate);
+  internalChange_ = false;
+  if (!paused_) ScheduleJobStart();
+}
+
+void TImgListView::RemoveItems(const std::vector<int32_t>& numbers) {
+  TImgListItems& items = folder_.Items();
+  std::vector<int> rows;
+  for (int32_t number : numbers)
+    if (const int row = items.IndexOfNumber(number); row >= 0) rows.push_back(row);
+  if (rows.empty()) return;
+  hotItem_ = -1;
+  dropTarget_ = -1;
+  // From the end, one run of neighbouring rows at a time.
+  std::sort(rows.begin(), rows.end(), std::greater<int>());
+  for (size_t i = 0; i < rows.size();) {
+    size_t j = i;
+    while (j + 1 < rows.size() && rows[j + 1] == rows[j] - 1) ++j;
+    const int first = rows[j], last = rows[i];
+    model_->RemoveRows(first, last, [&] {
+      for (int row = last; row >= first; --row) items.Delete(row);
+    });
+    i = j + 1;
+  }
 }
 
 // ---- TFolderViewHost ----

@@ -8,15 +8,17 @@
 // style shows the four columns "名前", "サイズ", "ファイルの種類", "更新日時" under a
 // header whose clicks sort. Thumbnails are made in the background by the job queue
 // (TFileImage), what is painted last first. The view watches its folder
-// (ShellChangeNotification) and refills on a change, holding refills while the
-// program's BusyFlag is set. Keys: incremental find, F2 rename, Delete (trash), Ctrl+A,
-// Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source and a drop target for file lists
-// (as Linux file managers exchange them) and has the merged context menu of
-// TImgListViewPopupMenu.
+// (ShellChangeNotification) and merges each burst of changes into its items (Rescan),
+// holding merges while the program's BusyFlag is set. Keys: incremental find, F2
+// rename, Delete (trash), Ctrl+A, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source
+// and a drop target for file lists (as Linux file managers exchange them); paste and
+// drop transfer on a worker (TransferFiles). It has the merged context menu of
+// TImgListViewPopupMenu, and a menu of its own on empty space (paste, new folder).
 //
 // For the host (the main window):
 // - navigation: OpenFolder(path), UpOneLevel(), FolderPath();
-// - the folder's contents: Refresh() (re-read the folder), AppendPaths(paths),
+// - the folder's contents: Refresh() (re-read the folder), Rescan() (merge the changes
+//   on disk), AppendPaths(paths),
 //   Clear() (Refresh shows the folder again), SetPaused(on/off) (thumbnail
 //   generation held);
 // - items: Count(), Item(index) (ParsingName(), IsFolder()), SelectedIndexes() and
@@ -34,7 +36,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/FileOps.h"
@@ -50,6 +54,7 @@
 class QHeaderView;
 class QKeyEvent;
 class QMenu;
+class QProgressDialog;
 
 namespace quorvane {
 
@@ -145,6 +150,15 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void AppendPaths(const std::vector<std::string>& paths);
   // Cancels every job and empties the view.
   void Clear();
+  // Brings the grid in line with the folder on disk (folder mode): items gone go, new
+  // ones come, renamed ones keep their place in the selection, a changed file's
+  // thumbnail is made again; the sort, the selection, the focus, the scroll position,
+  // an open rename editor and every other thumbnail stay. Change notices run it
+  // (bursts coalesced), and so do the view's own file operations.
+  void Rescan();
+  // Files the display filter leaves out that the view still takes when they appear on
+  // disk (given the name): the host's picture files. Unset: the filter alone decides.
+  std::function<bool(const std::string& name)> AcceptFile;
   bool Paused() const { return paused_; }
   void SetPaused(bool value);
   // The codec plug-in for the loader (not owned); thumbnail generation is held while
@@ -167,8 +181,21 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   // ---- commands on the selection (false: refused or failed; nothing happened) ----
   bool CopySelection();
   bool CutSelection();
-  bool Paste();
+  bool Paste();            // true once the transfer has started (TransferFiles)
   bool DeleteSelection();  // to the trash
+  // Copies, moves or links files into a folder on a worker; the window stays usable. A
+  // dialog with the files, the bytes, the current name and a Cancel button shows when it
+  // takes longer than half a second (Cancel leaves no partial copy behind); failures
+  // are reported by file and reason; the grid follows the result. `done`, when given,
+  // runs on this thread with the report at the end.
+  void TransferFiles(const std::vector<std::string>& files, const std::string& folder,
+                     TransferMode mode, std::function<void(const FileOpReport&)> done = {});
+  // Transfers still running, and the progress dialog of the newest (null when none).
+  int RunningTransfers() const { return int(transfers_.size()); }
+  QProgressDialog* TransferDialog() const;
+  // Makes a folder with a free name ("새 폴더", "새 폴더 (2)", ...) in the shown folder
+  // and starts renaming it; false when it could not be made.
+  bool NewFolder();
   void SelectAllItems();
   void InvertSelection();
   bool RenameItem(int index, const std::string& newName);
@@ -221,6 +248,8 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool AllowItemChange(int index);
   bool Refilling() const { return refilling_; }
   bool Highlighted(int index) const;
+  // Whether the item was cut to the clipboard and not pasted yet (drawn faded).
+  bool IsCut(TImgListItem& item) const;
   // Paints the picture part of a cell whose image box starts at `box` (thumbnail, or the
   // enlarged icon; queues the item when its thumbnail is still missing).
   void PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box);
@@ -257,6 +286,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void showEvent(QShowEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyboardSearch(const QString& search) override;
+  using QListView::edit;
+  // Rename editors start with the name without its extension selected.
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -282,20 +314,29 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void ResortAndRepaint();
   void ColumnClicked(int section);
   void ShellChanged();
+  void RemoveItems(const std::vector<int32_t>& numbers);
   void CheckBusyHold();
   void StampSmallIcon(TImgListItem& item);
   void ScheduleJobStart();
   void ReportFailures(const QString& what, const FileOpReport& report);
-  // After the view's own file operation: without a change notice to do it, the view
-  // refills itself.
+  // After the view's own file operation: the grid follows at once (a rescan).
   void FilesChanged(const FileOpReport& report);
   std::vector<std::string> SelectedPaths() const;
   bool ClipboardCommand(bool cut);
+  // The paths of `paths` that may not be copied (or, with `remove`, cut or deleted), each
+  // with the reason.
+  FileOpReport Refusals(const std::vector<std::string>& paths, bool remove) const;
+  // The item that takes the selection after the rows go: -1 when none is left.
+  int32_t NextSurvivor(const std::vector<int>& rows) const;
+  // Selects, focuses and shows the item with that number (if it is still there).
+  void SelectNumber(int32_t number);
+  // The row of the item of the shown folder with that name, -1 when none.
+  int RowOfName(const std::string& name) const;
+  void SetCutPaths(std::vector<std::string> paths);
+  void ShowEmptySpaceMenu(const QPoint& globalPos);
   void StartFileDrag();
   // Where a drop at a point goes: a folder item, the shown folder, or nowhere ("").
   std::string DropFolderAt(const QPoint& pos, int& item);
-  Qt::DropAction DropActionFor(const QDropEvent& e, const std::string& folder,
-                               const std::vector<std::string>& files) const;
   void SetDropTarget(int index);
   void DragAutoScroll();
   void UpdateHeader();
@@ -335,9 +376,25 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   TCellMetrics metrics_;
   TImgList iconPictures_;                           // enlarged icons, one cell each
   std::unordered_map<std::string, int> iconCache_;  // "overlay/icon index" -> picture
-  std::string changeFolderFiredFor_;                // the folder OnChangeFolder last told of
+  // A transfer on its worker, and its progress dialog (shown after a delay).
+  struct Transfer {
+    FileOpProgress progress;
+    FileOpReport report;  // written by the worker, read once it has ended
+    TransferMode mode = TransferMode::Copy;
+    std::function<void(const FileOpReport&)> done;
+    std::thread worker;
+    QProgressDialog* dialog = nullptr;
+    QTimer* poll = nullptr;
+    void ShowProgress();
+  };
+  void FinishTransfer(Transfer* transfer);
+  void StopTransfers();  // cancels and waits for every transfer (the view is going)
+  std::vector<std::unique_ptr<Transfer>> transfers_;
+  std::unordered_set<std::string> cutPaths_;  // what the clipboard holds as cut
+  std::string changeFolderFiredFor_;          // the folder OnChangeFolder last told of
 
   QTimer busyTimer_;        // polls BusyFlag while a refill is held
+  QTimer mergeTimer_;       // gathers a burst of change notices into one rescan
   QTimer autoScrollTimer_;  // scrolls while a drag hovers near an edge
   QPoint dragPos_;          // the last drag position (viewport)
   int dropTarget_ = -1;

@@ -107,7 +107,14 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
       painter.fillRect(QRect(fill.Rect.Left, fill.Rect.Top, fill.Rect.Width(), fill.Rect.Height()),
                        ToQColor(fill.Color, palette));
     const TCellRect box = CellImageBox(style, m, rect.left(), rect.top());
-    view_.PaintCellPicture(painter, item, QRect(box.Left, box.Top, box.Width(), box.Height()));
+    const QRect picture(box.Left, box.Top, box.Width(), box.Height());
+    view_.PaintCellPicture(painter, item, picture);
+    if (view_.IsCut(item)) {
+      // Cut and not yet pasted: the picture shows faded.
+      QColor veil = palette.color(QPalette::Base);
+      veil.setAlpha(150);
+      painter.fillRect(picture, veil);
+    }
     return;
   }
   const int side = ImageSide();
@@ -123,7 +130,10 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
     color.setAlpha(110);
     tint.fillRect(icon.rect(), color);
   }
+  const qreal opacity = painter.opacity();
+  if (view_.IsCut(item)) painter.setOpacity(opacity * 0.45);  // cut: faded
   painter.drawImage(rect.topLeft(), icon);
+  painter.setOpacity(opacity);
 }
 
 void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewItem& option,

@@ -8,36 +8,11 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "platform/ui/FileDrop.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
 namespace quorvane {
-
-namespace {
-
-TransferMode ModeOf(Qt::DropAction action) {
-  switch (action) {
-    case Qt::MoveAction:
-      return TransferMode::Move;
-    case Qt::LinkAction:
-      return TransferMode::Link;
-    default:
-      return TransferMode::Copy;
-  }
-}
-
-Qt::DropAction ActionOf(TransferMode mode) {
-  switch (mode) {
-    case TransferMode::Move:
-      return Qt::MoveAction;
-    case TransferMode::Link:
-      return Qt::LinkAction;
-    default:
-      return Qt::CopyAction;
-  }
-}
-
-}  // namespace
 
 // ---- drag source ----
 
@@ -152,22 +127,6 @@ std::string TImgListView::DropFolderAt(const QPoint& pos, int& item) {
   return folder_.Folder();
 }
 
-Qt::DropAction TImgListView::DropActionFor(const QDropEvent& e, const std::string& folder,
-                                           const std::vector<std::string>& files) const {
-  const Qt::KeyboardModifiers mods = e.modifiers();
-  const bool sameVolume = !files.empty() && SameFileSystem(files.front(), folder);
-  Qt::DropAction action =
-      ActionOf(DropMode(mods & Qt::ControlModifier, mods & Qt::ShiftModifier, sameVolume));
-  const Qt::DropActions possible = e.possibleActions();
-  if (possible & action) return action;
-  // The source does not allow what the keys ask: take what it allows, copy first.
-  if (!(mods & (Qt::ControlModifier | Qt::ShiftModifier))) {
-    if (possible & Qt::CopyAction) return Qt::CopyAction;
-    if (possible & Qt::MoveAction) return Qt::MoveAction;
-  }
-  return Qt::IgnoreAction;
-}
-
 void TImgListView::SetDropTarget(int index) {
   if (index == dropTarget_) return;
   const int old = dropTarget_;
@@ -204,9 +163,9 @@ void TImgListView::dragMoveEvent(QDragMoveEvent* e) {
   Qt::DropAction action = Qt::IgnoreAction;
   const bool fromHereLeft = e->source() == this && dragButton_ == Qt::LeftButton;
   if (folder_.ViewMode() == ivmFile) {
-    action = DropActionFor(*e, "/", data.FileNames());
+    action = FileDropAction(*e, "/", data.FileNames());
   } else if (!folder.empty() && !fromHereLeft && CanWriteInto(folder) && data.Count() > 0) {
-    action = DropActionFor(*e, folder, data.FileNames());
+    action = FileDropAction(*e, folder, data.FileNames());
   }
   bool accept = action != Qt::IgnoreAction;
   if (accept && OnFileDragOver)
@@ -251,7 +210,7 @@ void TImgListView::dropEvent(QDropEvent* e) {
     e->ignore();
     return;
   }
-  Qt::DropAction action = DropActionFor(*e, folder, data.FileNames());
+  Qt::DropAction action = FileDropAction(*e, folder, data.FileNames());
   if (e->source() == this && dragButton_ == Qt::RightButton) {
     // A right-button drag asks what to do.
     QMenu menu(this);
@@ -274,9 +233,8 @@ void TImgListView::dropEvent(QDropEvent* e) {
     e->ignore();
     return;
   }
-  const FileOpReport report = Transfer(data.FileNames(), folder, ModeOf(action));
-  ReportFailures(QStringLiteral("옮기거나 복사하지 못한 파일이 있습니다."), report);
-  FilesChanged(report);
+  // On a worker: the source application and the window go on at once.
+  TransferFiles(data.FileNames(), folder, TransferModeOf(action));
   // The files are where they belong now: the source has nothing left to do.
   e->setDropAction(action == Qt::MoveAction ? Qt::CopyAction : action);
   e->accept();

@@ -1,13 +1,19 @@
 // The grid's keys, find, rename, clipboard and trash commands, double click and
 // context menu.
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/FileNames.h"
 #include "platform/ui/QtText.h"
@@ -175,9 +181,33 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
     FileOpReport report;
     report.failed.push_back({item->ParsingName(), error});
     ReportFailures(QStringLiteral("이름을 바꾸지 못했습니다."), report);
+    RepaintItem(index);
+    return false;
   }
+  // The item stays where it is (the next merge sorts it in), selected and in view once
+  // the editor has closed.
   RepaintItem(index);
-  return ok;
+  const int32_t number = item->Number();
+  QMetaObject::invokeMethod(
+      this,
+      [this, number] {
+        if (const int row = folder_.Items().IndexOfNumber(number); row >= 0)
+          scrollTo(model_->index(row));
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+bool TImgListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (!QListView::edit(index, trigger, event)) return false;
+  // As file managers do: the name without its extension is selected (a folder's whole).
+  auto* editor = qobject_cast<QLineEdit*>(indexWidget(index));
+  TImgListItem* item = Item(index.row());
+  if (editor && item && !item->IsFolder()) {
+    const int dot = editor->text().lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) editor->setSelection(0, dot);
+  }
+  return true;
 }
 
 // ---- clipboard and trash ----
@@ -188,20 +218,48 @@ std::vector<std::string> TImgListView::SelectedPaths() const {
   return const_cast<TShellFolderView&>(folder_).SelectionPaths(rows);
 }
 
+FileOpReport TImgListView::Refusals(const std::vector<std::string>& paths, bool remove) const {
+  FileOpReport report;
+  for (const std::string& path : paths) {
+    if (remove ? CanRemove(path) : CanCopyFrom(path)) continue;
+    struct stat st {};
+    report.failed.push_back({path, ::lstat(path.c_str(), &st) != 0 ? "it no longer exists"
+                                   : remove ? "the folder that holds it is not writable"
+                                            : "it cannot be read (no permission)"});
+  }
+  return report;
+}
+
 bool TImgListView::ClipboardCommand(bool cut) {
   const std::vector<std::string> paths = SelectedPaths();
   if (paths.empty()) return false;
   // Copy needs readable files, cut a folder that lets them go; any failing file stops
-  // the whole command.
-  for (const std::string& path : paths)
-    if (cut ? !CanRemove(path) : !CanCopyFrom(path)) return false;
+  // the whole command, and the user is told which and why.
+  const FileOpReport refused = Refusals(paths, cut);
+  if (!refused.Ok()) {
+    ReportFailures(cut ? QStringLiteral("잘라낼 수 없는 파일이 있습니다.")
+                       : QStringLiteral("복사할 수 없는 파일이 있습니다."),
+                   refused);
+    return false;
+  }
   QApplication::clipboard()->setMimeData(TFileDataObject::MakeMimeData(paths, cut).release());
+  SetCutPaths(cut ? paths : std::vector<std::string>());
   return true;
 }
 
 bool TImgListView::CopySelection() { return ClipboardCommand(false); }
 
 bool TImgListView::CutSelection() { return ClipboardCommand(true); }
+
+bool TImgListView::IsCut(TImgListItem& item) const {
+  return !cutPaths_.empty() && item.HasIdList() && cutPaths_.count(item.ParsingName()) > 0;
+}
+
+void TImgListView::SetCutPaths(std::vector<std::string> paths) {
+  if (cutPaths_.empty() && paths.empty()) return;
+  cutPaths_ = std::unordered_set<std::string>(paths.begin(), paths.end());
+  viewport()->update();
+}
 
 bool TImgListView::Paste() {
   const QMimeData* data = QApplication::clipboard()->mimeData();
@@ -214,30 +272,57 @@ bool TImgListView::Paste() {
   }
   const std::string target = folder_.Folder();
   if (target.empty() || !CanWriteInto(target)) return false;
-  const FileOpReport report =
-      Transfer(files, target, cut ? TransferMode::Move : TransferMode::Copy);
-  // Files that were cut live here now: the clipboard no longer names them.
-  if (cut && !report.created.empty()) QApplication::clipboard()->clear();
-  ReportFailures(QStringLiteral("붙여넣지 못한 파일이 있습니다."), report);
-  FilesChanged(report);
-  return report.Ok();
+  TransferFiles(files, target, cut ? TransferMode::Move : TransferMode::Copy,
+                [this, cut](const FileOpReport& report) {
+                  // Files that were cut live here now: the clipboard no longer names them.
+                  if (cut && !report.created.empty()) {
+                    QApplication::clipboard()->clear();
+                    SetCutPaths({});
+                  }
+                });
+  return true;
 }
 
 bool TImgListView::DeleteSelection() {
   const std::vector<std::string> paths = SelectedPaths();
   if (paths.empty()) return false;
-  for (const std::string& path : paths)
-    if (!CanRemove(path)) return false;
+  const FileOpReport refused = Refusals(paths, true);
+  if (!refused.Ok()) {
+    ReportFailures(QStringLiteral("휴지통으로 옮길 수 없는 파일이 있습니다."), refused);
+    return false;
+  }
+  // The item after the deleted ones takes the selection, as in file managers.
+  const std::vector<int> rows = SelectedIndexes();
+  const int32_t next = NextSurvivor(rows);
   const FileOpReport report = MoveToTrash(paths);
   ReportFailures(
       QStringLiteral("휴지통으로 옮기지 못한 파일이 있습니다. 그 파일은 그대로 있습니다."), report);
   FilesChanged(report);
+  SelectNumber(next);
   return report.Ok();
 }
 
+int32_t TImgListView::NextSurvivor(const std::vector<int>& rows) const {
+  if (rows.empty()) return -1;
+  // The first unselected item after the last selected one, else the one before the first.
+  for (int row = rows.back() + 1; row < Count(); ++row)
+    if (!std::binary_search(rows.begin(), rows.end(), row)) return Item(row)->Number();
+  for (int row = rows.front() - 1; row >= 0; --row)
+    if (!std::binary_search(rows.begin(), rows.end(), row)) return Item(row)->Number();
+  return -1;
+}
+
+void TImgListView::SelectNumber(int32_t number) {
+  const int row = folder_.Items().IndexOfNumber(number);
+  if (row < 0) return;
+  selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
+  scrollTo(model_->index(row));
+}
+
 void TImgListView::FilesChanged(const FileOpReport& report) {
+  // Shown at once, without waiting for the change notice (nor needing one).
   if (report.created.empty() || folder_.ViewMode() != ivmFolder) return;
-  if (!notification_->Watching()) Refill();
+  Rescan();
 }
 
 void TImgListView::ReportFailures(const QString& what, const FileOpReport& report) {
@@ -305,8 +390,59 @@ void TImgListView::RunVerb(TFileVerb verb) {
   }
 }
 
+bool TImgListView::NewFolder() {
+  const std::string folder = folder_.Folder();
+  if (folder_.ViewMode() != ivmFolder || folder.empty()) return false;
+  const std::string name = FreeName(folder, "새 폴더");
+  if (::mkdir(JoinPath(folder, name).c_str(), 0777) != 0) {
+    FileOpReport report;
+    report.failed.push_back({JoinPath(folder, name), std::strerror(errno)});
+    ReportFailures(QStringLiteral("새 폴더를 만들지 못했습니다."), report);
+    return false;
+  }
+  Rescan();
+  const int row = RowOfName(name);
+  if (row < 0) return false;
+  SelectNumber(Item(row)->Number());
+  edit(model_->index(row));
+  return true;
+}
+
+int TImgListView::RowOfName(const std::string& name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (TImgListItem* item = Item(i);
+        item->FolderName() == folder_.Folder() && item->Name() == name)
+      return i;
+  return -1;
+}
+
+void TImgListView::ShowEmptySpaceMenu(const QPoint& globalPos) {
+  QMenu menu(this);
+  QAction* paste = menu.addAction(QStringLiteral("붙여넣기"));
+  paste->setShortcut(QKeySequence::Paste);
+  const bool writable = folder_.ViewMode() == ivmFile ||
+                        (!folder_.Folder().empty() && CanWriteInto(folder_.Folder()));
+  paste->setEnabled(writable &&
+                    !TFileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
+  QAction* newFolder = menu.addAction(QStringLiteral("새 폴더"));
+  newFolder->setEnabled(folder_.ViewMode() == ivmFolder && !folder_.Folder().empty() &&
+                        CanWriteInto(folder_.Folder()));
+  QAction* chosen = menu.exec(globalPos);
+  if (chosen == paste)
+    Paste();
+  else if (chosen == newFolder)
+    NewFolder();
+}
+
 void TImgListView::contextMenuEvent(QContextMenuEvent* e) {
   e->accept();
+  if (e->reason() == QContextMenuEvent::Mouse && !indexAt(e->pos()).isValid()) {
+    // Empty space: what can be done to the folder itself.
+    dragState_ = DragState::None;
+    selectionModel()->clearSelection();
+    ShowEmptySpaceMenu(e->globalPos());
+    return;
+  }
   if (SelectedIndexes().empty()) return;
   QPoint at = e->globalPos();
   if (e->reason() == QContextMenuEvent::Keyboard) {

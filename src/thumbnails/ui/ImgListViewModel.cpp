@@ -93,6 +93,14 @@ void TImgListModel::SetCount(int count) {
   Reset(count);
 }
 
+void TImgListModel::RemoveRows(int first, int last, const std::function<void()>& remove) {
+  if (first < 0 || last < first || last >= count_) return;
+  beginRemoveRows({}, first, last);
+  remove();
+  count_ -= last - first + 1;
+  endRemoveRows();
+}
+
 void TImgListModel::Reset(int count) {
   beginResetModel();
   count_ = count;

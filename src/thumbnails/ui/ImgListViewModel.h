@@ -6,6 +6,7 @@
 
 #include <QAbstractListModel>
 #include <QItemSelectionModel>
+#include <functional>
 
 namespace quorvane {
 
@@ -31,6 +32,10 @@ class TImgListModel : public QAbstractListModel {
   // Publishes a new count: items past the old count are inserted (selection kept),
   // anything else resets the model.
   void SetCount(int count);
+  // Rows [first, last] leave: `remove` takes their items out of the collection while the
+  // view is told, so that the selection, the focus and open editors of the other rows
+  // stay (an editor of a removed row closes).
+  void RemoveRows(int first, int last, const std::function<void()>& remove);
   // Publishes the count again after the items were rebuilt in place.
   void Reset(int count);
   // The collection is about to be reordered / was reordered: selection and focus follow
