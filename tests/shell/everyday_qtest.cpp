@@ -138,6 +138,10 @@ void EverydayTest::namesThatAreNoUtf8() {
     });
     w->enterkey();
     QCOMPARE(caption, QStringLiteral("f\uFFFDr\uFFFDldrar.jpg(40x30)"));
+    // The rename editor committed unchanged keeps the name's bytes.
+    const QModelIndex at = grid.model()->index(index, 0);
+    QVERIFY(grid.model()->setData(at, grid.model()->data(at, Qt::EditRole), Qt::EditRole));
+    QCOMPARE(::access((odd_ + "/" + kOddPicture).c_str(), F_OK), 0);
   }
 
   // A batch started there reads the odd file and writes a name with the same bytes,

@@ -51,8 +51,13 @@ QVariant TImgListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool TImgListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::EditRole || !ItemAt(index)) return false;
-  return view_.RenameItem(index.row(), ToNative(value.toString()));
+  TImgListItem* item = ItemAt(index);
+  if (role != Qt::EditRole || !item) return false;
+  // An unchanged text keeps the name's own bytes: a name that is no UTF-8 shows with
+  // U+FFFD, and writing the text back would rename the file.
+  const QString text = value.toString();
+  if (text == FromNative(item->DisplayName())) return true;
+  return view_.RenameItem(index.row(), ToNative(text));
 }
 
 Qt::ItemFlags TImgListModel::flags(const QModelIndex& index) const {
