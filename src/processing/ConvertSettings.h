@@ -5,7 +5,8 @@
 namespace quorvane {
 
 struct Settings {
-  int JpegQuality = 80;       // 1..100
+  int JpegQuality = 80;       // 1..100, also of WebP, AVIF and JPEG XL results
+  bool Lossless = false;      // WebP and JPEG XL results written without loss
   int DitherIndex = 1;        // 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes
   bool OverwriteFiles = true;
   // Camera pictures: turned upright by their EXIF orientation; grid thumbnails from a

@@ -119,7 +119,7 @@ TEST(ConvertOptions, BadValuesAreUsageErrors) {
   ExpectUsageError({"--color", "0,256,0", "a"}, "out of range");
   ExpectUsageError({"--color", "0,0,1025", "a"}, "out of range");
   ExpectUsageError({"--border-color", "red", "--keep-aspect", "--resize", "2x2", "a"}, "#RRGGBB");
-  ExpectUsageError({"-f", "webp", "a"}, "unknown format");
+  ExpectUsageError({"-f", "heic", "a"}, "unknown format");
   ExpectUsageError({"--dither", "random", "a"}, "unknown dithering");
   ExpectUsageError({"--turn-left", "--flip-h", "a"}, "only one operation");
   ExpectUsageError({"--resize", "50%", "--resize", "60%", "a"}, "only one operation");

@@ -1,6 +1,7 @@
 #pragma once
-// The conversion settings dialog: JPEG quality, GIF dithering, overwriting, and the
-// camera metadata switches (EXIF orientation, metadata kept).
+// The conversion settings dialog: the quality of JPEG, WebP, AVIF and JPEG XL results,
+// lossless WebP and JPEG XL, GIF dithering, overwriting, and the camera metadata
+// switches (EXIF orientation, metadata kept).
 //
 // The caller sets the fields before exec() (LoadFrom copies them from Settings);
 // showing brings them into range. After OK it copies them back (ApplyTo, which also
@@ -12,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QSlider;
 
@@ -29,6 +31,7 @@ class TConvertset : public QDialog {
   bool OverwriteFiles = true;
   bool AutoOrient = true;
   bool KeepMetadata = true;
+  bool Lossless = false;
 
   void LoadFrom(const Settings& settings);
   void ApplyTo(Settings& settings) const;
@@ -39,6 +42,8 @@ class TConvertset : public QDialog {
   QCheckBox* CheckBox1;
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
+  QCheckBox* CheckBoxLossless;  // "무손실 저장"
+  QLabel* QualityNote;          // how the quality drives the other formats
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 

@@ -71,6 +71,7 @@ void TForm1::callconv(const std::string& ext, int code) {
     params.OutputFolder = App().CurrentFolder;
     params.TargetExt = ext;
     params.JpegQuality = App().settings.JpegQuality;
+    params.Lossless = App().settings.Lossless;
     params.DitherIndex = App().settings.DitherIndex;
     params.Overwrite = App().settings.OverwriteFiles;
     params.OpCode = code;
