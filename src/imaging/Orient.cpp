@@ -47,6 +47,12 @@ int RemainingOrientation(const std::string& FileName, int orientation) {
   return orientation >= 1 && orientation <= 8 ? kAfterLibtiff[orientation] : orientation;
 }
 
+bool ReadsAsStored(const std::string& FileName) {
+  for (int orientation = 2; orientation <= 8; ++orientation)
+    if (RemainingOrientation(FileName, orientation) != orientation) return false;
+  return true;
+}
+
 bool OrientAsFile(const std::string& FileName, Bitmap& bitmap) {
   if (bitmap.Empty() || !CarriesExifOrientation(FileName)) return true;
   try {

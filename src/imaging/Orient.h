@@ -27,6 +27,10 @@ void ApplyOrientation(Bitmap& bitmap, int orientation);
 // TIFF picture still needs 5 or 7 for 5..8 and nothing for 2..4. Other files: all.
 int RemainingOrientation(const std::string& FileName, int orientation);
 
+// False for files whose reader turns the picture by part of its orientation (see
+// RemainingOrientation): their pixels as stored cannot be had, only upright ones.
+bool ReadsAsStored(const std::string& FileName);
+
 // Turns the picture just read from `FileName` upright by the file's EXIF orientation
 // (JPEG and TIFF files; see ExifMeta.h). False, with the bitmap unchanged, when the
 // turned picture cannot be allocated.

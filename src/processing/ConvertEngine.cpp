@@ -222,7 +222,10 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   } catch (...) {
     read = false;
   }
-  if (read && Params.AutoOrient) read = OrientAsFile(source, work_);
+  // Pixels are written upright, or as stored with the source's orientation kept; a
+  // source whose stored pixels cannot be had is written upright.
+  const bool upright = Params.AutoOrient || !ReadsAsStored(source);
+  if (read && upright) read = OrientAsFile(source, work_);
   if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed, ReadFailure(source));
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
@@ -255,13 +258,13 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   // library copies it into the others afterwards.
   const bool embeds = Params.KeepMetadata && EmbedsMetadata(output);
   bool metadataKept = !embeds || PrepareMetadata(source, work_.Width(), work_.Height(),
-                                                 Params.AutoOrient, embedded_);
+                                                 upright, embedded_);
   const bool saved = SaveBitmap(output, work_);
   embedded_ = EmbeddedMetadata();
   if (!saved) return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
   // Every result keeps the source's file time, with its metadata or without.
   if (Params.KeepMetadata && !embeds)
-    metadataKept = CopyMetadata(source, output, Params.AutoOrient);
+    metadataKept = CopyMetadata(source, output, upright);
   else
     metadataKept = CopyFileTime(source, output) && metadataKept;
   if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
