@@ -31,7 +31,7 @@ struct EncoderDelete {
 }  // namespace
 
 int AvifQuantizerFor(int quality) {
-  return ((100 - std::clamp(quality, 1, 100)) * 63 + 50) / 100;
+  return std::min(63, ((100 - std::clamp(quality, 1, 100)) * 63 + 35) / 70);
 }
 
 void WriteAvifFile(const std::string& path, const Bitmap& bmp, const EncodeOptions& options) {

@@ -39,7 +39,7 @@ bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
   } else {
     switch (request.type) {
       case kCodecTypePng:
-        WritePngFile(path, bitmap, embedded_);
+        WritePngWithMetadata(path, bitmap, embedded_);
         return true;
       case kCodecTypeTif:
         WriteTiffFile(path, bitmap);

@@ -296,9 +296,9 @@ Converts image files into one format, optionally applying one operation.
   -q, --quality N         quality 1..100 of JPEG, WebP, AVIF and JPEG XL (default 80), on
                           the JPEG scale: the same number looks about as good in each.
                           WebP takes it as libwebp's quality (cwebp -q N); AVIF as the
-                          AV1 quantizer (100 - N) * 63 / 100 (avifenc -q N of libavif 1.0);
-                          JPEG XL as the distance cjxl -q N gives (0.1 + (100 - N) * 0.09
-                          from 30 up)
+                          AV1 quantizer (100 - N) * 63 / 70, at most 63 (avifenc --min Q
+                          --max Q; -q 80 is quantizer 18); JPEG XL as the distance
+                          cjxl -q N gives (0.1 + (100 - N) * 0.09 from 30 up)
       --lossless          WebP and JPEG XL exactly, without loss (-q is then unused);
                           AVIF is always lossy here
                           Encoder effort is fixed at the usual balance of speed and size:

@@ -90,7 +90,12 @@ struct CompressorDeleter {
 
 }  // namespace
 
-void WritePngFile(const std::string& path, const Bitmap& bmp, const EmbeddedMetadata* metadata) {
+void WritePngFile(const std::string& path, const Bitmap& bmp) {
+  WritePngWithMetadata(path, bmp, nullptr);
+}
+
+void WritePngWithMetadata(const std::string& path, const Bitmap& bmp,
+                          const EmbeddedMetadata* metadata) {
   if (bmp.Empty()) throw ImageWriteError("cannot write an empty picture");
   const int width = bmp.Width();
   const int height = bmp.Height();

@@ -13,9 +13,9 @@ namespace quorvane {
 // Writes exactly `path` (replacing a file there); throws ImageWriteError (OutputFile.h)
 // for an empty picture or a file that cannot be written completely, std::bad_alloc
 // when the compressed picture does not fit in memory.
-void WritePngFile(const std::string& path, const Bitmap& bmp, const EmbeddedMetadata* metadata);
-inline void WritePngFile(const std::string& path, const Bitmap& bmp) {
-  WritePngFile(path, bmp, nullptr);
-}
+void WritePngFile(const std::string& path, const Bitmap& bmp);
+// The same with the source's metadata (none when null).
+void WritePngWithMetadata(const std::string& path, const Bitmap& bmp,
+                          const EmbeddedMetadata* metadata);
 
 }  // namespace quorvane

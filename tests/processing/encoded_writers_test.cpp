@@ -207,8 +207,10 @@ TEST_F(EncodedWritersTest, APictureTheFormatCannotHoldLeavesNothingBehind) {
 
 TEST(EncoderSettings, QualityFollowsTheEncodersOwnScales) {
   EXPECT_EQ(AvifQuantizerFor(100), 0);
-  EXPECT_EQ(AvifQuantizerFor(80), 13);
-  EXPECT_EQ(AvifQuantizerFor(1), 62);
+  EXPECT_EQ(AvifQuantizerFor(90), 9);
+  EXPECT_EQ(AvifQuantizerFor(80), 18);
+  EXPECT_EQ(AvifQuantizerFor(30), 63);
+  EXPECT_EQ(AvifQuantizerFor(1), 63);
   EXPECT_NEAR(JxlDistanceFor(90), 1.0f, 1e-5);
   EXPECT_NEAR(JxlDistanceFor(80), 1.9f, 1e-5);
   EXPECT_GT(JxlDistanceFor(10), JxlDistanceFor(29));

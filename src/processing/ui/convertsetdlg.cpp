@@ -32,20 +32,19 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   Edit1->SetValue(80);
   CheckBoxLossless = new QCheckBox(QStringLiteral("무손실 저장"), qualityGroup);
   CheckBoxLossless->setToolTip(QStringLiteral("WebP, JPEG XL: without loss (AVIF stays lossy)"));
-  QualityNote = new QLabel(
-      QStringLiteral("WebP, AVIF, JPEG XL: the same scale, about as good as a JPEG of that "
-                     "quality (WebP: cwebp -q, AVIF: quantizer (100-q)*63/100, JPEG XL: "
-                     "cjxl -q distance)"),
-      qualityGroup);
-  QualityNote->setWordWrap(true);
+  // How the one quality drives the other formats, on the quality's own controls.
+  const QString note = QStringLiteral(
+      "WebP, AVIF, JPEG XL: the same scale, about as good as a JPEG of that quality "
+      "(WebP: cwebp -q, AVIF: quantizer (100-q)*63/70, JPEG XL: cjxl -q distance)");
+  for (QWidget* w : std::initializer_list<QWidget*>{qualityGroup, TrackBar1, Edit1})
+    w->setToolTip(note);
   auto* qualityLayout = new QGridLayout(qualityGroup);
   qualityLayout->addWidget(new QLabel(QStringLiteral(" 저화질 "), qualityGroup), 0, 0);
   qualityLayout->addWidget(TrackBar1, 0, 1);
   qualityLayout->addWidget(new QLabel(QStringLiteral(" 고화질 "), qualityGroup), 0, 2);
   qualityLayout->addWidget(Edit1, 0, 3);
   qualityLayout->setColumnStretch(1, 1);
-  qualityLayout->addWidget(QualityNote, 1, 0, 1, 3);
-  qualityLayout->addWidget(CheckBoxLossless, 1, 3);
+  qualityLayout->addWidget(CheckBoxLossless, 1, 0, 1, 4, Qt::AlignRight);
 
   auto* ditherGroup = new QGroupBox(QStringLiteral(" GIF Dithering "), this);
   ComboBox1 = new QComboBox(ditherGroup);

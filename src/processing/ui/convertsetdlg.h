@@ -13,7 +13,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QPushButton;
 class QSlider;
 
@@ -43,7 +42,6 @@ class TConvertset : public QDialog {
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
   QCheckBox* CheckBoxLossless;  // "무손실 저장"
-  QLabel* QualityNote;          // how the quality drives the other formats
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 
