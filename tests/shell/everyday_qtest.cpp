@@ -1,6 +1,7 @@
 // The main window as a Linux user meets it: folder and file names that are no UTF-8,
 // hidden files, the "네트워크" node, the status line and settings that last.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
@@ -213,6 +214,7 @@ void EverydayTest::settingsLast() {
     WhenModal<TConvertset>(&watchers, [](TConvertset& dialog) {
       dialog.TrackBar1->setValue(55);
       dialog.ComboBox1->setCurrentIndex(3);
+      QTest::mouseClick(dialog.CheckBoxLossless, Qt::LeftButton);
       QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
     w->optionsetExecute();
@@ -229,6 +231,7 @@ void EverydayTest::settingsLast() {
   QVERIFY(w);
   QCOMPARE(App().settings.JpegQuality, 55);
   QCOMPARE(App().settings.DitherIndex, 3);
+  QVERIFY(App().settings.Lossless);
   QCOMPARE(w->size(), QSize(700, 480));
   QCOMPARE(w->Splitter1->sizes().first(), 250);
   QVERIFY(w->ShowHidden());
