@@ -10,7 +10,8 @@
 # COUNT (default 6) and SIZE (default 3000x2000) set the photographs; REPEAT (default 3)
 # runs every command that many times and keeps the best wall time, which damps the noise
 # of a shared machine. FORMATS (default all eight) limits the format table; OPS=0 skips
-# the operations. Needs python3 (arithmetic), ImageMagick and, for the vips column,
+# the operations; ENCODED (default "webp avif jxl", "" for none) the table of the formats
+# with their own encoders. Needs python3 (arithmetic), ImageMagick and, for the vips column,
 # libvips-tools (scripts/install-deps.sh --bench installs both).
 #
 # Each tool writes what quorvane writes: 8-bit RGB, JPEG at quality 79 (the default
@@ -142,6 +143,58 @@ for fmt in $formats; do
   printf '%-6s %16s %16s %16s %8s\n' "$fmt" "$(cell "$q" "$qs")" "$(cell "$m" "$ms")" \
     "$(cell "$v" "$vs")" "$ratio"
 done
+
+# WebP, AVIF and JPEG XL at quality 80 against each format's own encoder, one process per
+# file as it is used, and vips, at the settings quorvane uses: WebP method 4; AVIF speed
+# 6 with the AOM encoder, 4:2:0, quantizer (100 - 80) * 63 / 70 = 18; JPEG XL effort 7
+# at cjxl's distance for -q 80 (1.9), recompressing the JPEG's pixels, not its
+# coefficients. vips heifsave Q=71 is libheif's quantizer 18. The ratio is quorvane (--jobs 1) over the fastest peer; the last column
+# the speed-up of --jobs 2.
+encoded=${ENCODED-webp avif jxl}
+own_run() {
+  local fmt=$1 f out
+  for f in "$photos"/*.jpg; do
+    out="$out_m/$(basename "$f" .jpg).$fmt"
+    case $fmt in
+      webp) cwebp -quiet -q 80 -m 4 "$f" -o "$out" ;;
+      avif) avifenc -c aom --speed 6 --min 18 --max 18 -y 420 "$f" "$out" ;;
+      jxl) cjxl -q 80 -e 7 --lossless_jpeg=0 --quiet "$f" "$out" ;;
+    esac
+  done
+}
+vips_encoded_opts() {
+  case $1 in
+    webp) echo "[Q=80,effort=4]" ;;
+    avif) echo "[Q=71,compression=av1,encoder=aom,effort=3,subsample-mode=on]" ;;  # quantizer 18, speed 6
+    jxl) echo "[Q=80,effort=7]" ;;
+  esac
+}
+if [ -n "$encoded" ]; then
+  echo
+  printf '%-6s %16s %16s %16s %8s %8s\n' format quorvane own-encoder vips ratio jobs-2
+  for fmt in $encoded; do
+    q=$(timed qc_run -f "$fmt" -q 80)
+    qs=$(calc "$(bytes "$out_q") / 1e6")
+    q2=$(timed qc_run -f "$fmt" -q 80 --jobs 2)
+    o=$(timed own_run "$fmt")
+    os=$(calc "$(bytes "$out_m") / 1e6")
+    v="-" vs=0
+    if [ "$have_vips" = 1 ]; then
+      v=$(timed vips_run "$fmt" "$(vips_encoded_opts "$fmt")")
+      [ "$v" != fail ] && vs=$(calc "$(bytes "$out_v") / 1e6")
+    fi
+    best=$o
+    if [ "$v" != "-" ] && [ "$v" != fail ] && { [ "$o" = fail ] || [ "$(calc "$v < $o")" = True ]; }; then
+      best=$v
+    fi
+    ratio=fail speedup=fail
+    [ "$q" != fail ] && [ "$best" != fail ] && ratio=$(calc "f'{$q / $best:.2f}'")
+    [ "$q" != fail ] && [ "$q2" != fail ] && speedup=$(calc "f'{$q / $q2:.2f}'")
+    cell() { [ "$1" = "-" ] || [ "$1" = fail ] && echo "$1" || calc "f'{$1:.2f}s ({$2:.2f})'"; }
+    printf '%-6s %16s %16s %16s %8s %8s\n' "$fmt" "$(cell "$q" "$qs")" "$(cell "$o" "$os")" \
+      "$(cell "$v" "$vs")" "$ratio" "$speedup"
+  done
+fi
 
 if [ "${OPS:-1}" != 0 ]; then
   echo

@@ -11,7 +11,8 @@ namespace quorvane::local {
 namespace {
 
 // Tags that describe how the source stored its pixels; they would be false of the
-// written file, so they are not carried over (a TIFF output keeps its own).
+// written file, so they are not carried over (a TIFF output keeps its own). Tags that
+// describe the picture itself (YCbCrPositioning: where its colour samples sit) stay.
 constexpr const char* kStructureTags[] = {
     "Exif.Image.NewSubfileType",
     "Exif.Image.SubfileType",
@@ -36,7 +37,6 @@ constexpr const char* kStructureTags[] = {
     "Exif.Image.SampleFormat",
     "Exif.Image.JPEGTables",
     "Exif.Image.YCbCrSubSampling",
-    "Exif.Image.YCbCrPositioning",
     "Exif.Image.InterColorProfile",
 };
 
@@ -91,6 +91,35 @@ void ReadShotDetails(const Exiv2::ExifData& exif, ExifInfo& info) {
   info.lens = Printed(exif, "Exif.Photo.LensModel");
 }
 
+// Makes the source's EXIF fit a written picture of `width` x `height`: no embedded
+// thumbnail (it would show the picture before the batch's operation), no storage tags,
+// the Orientation 1 when the pixels are upright, the pixel sizes the written ones.
+// Answers the Orientation it now has (1 when none).
+int CleanExif(Exiv2::ExifData& exif, bool upright, long width, long height) {
+  Exiv2::ExifThumb(exif).erase();
+  for (const char* key : kStructureTags) EraseKey(exif, key);
+  int kept = 1;
+  auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+  if (orientation != exif.end()) {
+    if (upright) orientation->setValue("1");
+    const long value = orientation->count() >= 1 ? orientation->toLong(0) : 1;
+    kept = value >= 1 && value <= 8 ? int(value) : 1;
+  }
+  UpdateSize(exif, "Exif.Photo.PixelXDimension", width);
+  UpdateSize(exif, "Exif.Photo.PixelYDimension", height);
+  return kept;
+}
+
+// Opens and reads a source the library knows; null for a format it does not know.
+Exiv2::Image::AutoPtr OpenSource(const std::string& source) {
+  if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none)
+    return Exiv2::Image::AutoPtr();
+  Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
+  if (!from.get()) throw Exiv2::Error(Exiv2::kerFileOpenFailed, source);
+  from->readMetadata();
+  return from;
+}
+
 }  // namespace
 
 void InitExifLibrary() {
@@ -137,10 +166,8 @@ bool CopyMetadata(const std::string& source, const std::string& dest, bool uprig
   InitExifLibrary();
   try {
     // A format the library does not know carries nothing it could copy.
-    if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none) return true;
-    Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
-    if (!from.get()) return false;
-    from->readMetadata();
+    Exiv2::Image::AutoPtr from = OpenSource(source);
+    if (!from.get()) return true;
     Exiv2::ExifData exif = from->exifData();
     const bool hasIcc = from->iccProfileDefined();
     if (exif.empty() && !hasIcc) return true;
@@ -149,20 +176,38 @@ bool CopyMetadata(const std::string& source, const std::string& dest, bool uprig
     if (!to.get()) return false;
     to->readMetadata();
     if (!exif.empty()) {
-      // The written pixels have their own size; the source's small preview would show
-      // the picture before the batch's operation.
-      Exiv2::ExifThumb(exif).erase();
-      for (const char* key : kStructureTags) EraseKey(exif, key);
-      auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-      if (orientation != exif.end() && upright) orientation->setValue("1");
-      UpdateSize(exif, "Exif.Photo.PixelXDimension", to->pixelWidth());
-      UpdateSize(exif, "Exif.Photo.PixelYDimension", to->pixelHeight());
+      CleanExif(exif, upright, to->pixelWidth(), to->pixelHeight());
       to->setExifData(exif);
     }
     if (hasIcc) to->setIccProfile(*from->iccProfile(), false);
     to->writeMetadata();
     return true;
   } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PrepareMetadata(const std::string& source, int width, int height, bool upright,
+                     EmbeddedMetadata& out) {
+  out = EmbeddedMetadata();
+  InitExifLibrary();
+  try {
+    Exiv2::Image::AutoPtr from = OpenSource(source);
+    if (!from.get()) return true;
+    Exiv2::ExifData exif = from->exifData();
+    if (!exif.empty()) {
+      out.orientation = CleanExif(exif, upright, width, height);
+      Exiv2::Blob blob;
+      Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+      out.exif.assign(blob.begin(), blob.end());
+    }
+    if (from->iccProfileDefined()) {
+      const Exiv2::DataBuf* icc = from->iccProfile();
+      out.icc.assign(icc->pData_, icc->pData_ + icc->size_);
+    }
+    return true;
+  } catch (const std::exception&) {
+    out = EmbeddedMetadata();
     return false;
   }
 }

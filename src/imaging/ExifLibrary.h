@@ -21,4 +21,9 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info);
 // neither.
 bool CopyMetadata(const std::string& source, const std::string& dest, bool upright);
 
+// The EXIF and ICC profile of `source` for a written picture of `width` x `height` (see
+// quorvane::PrepareMetadata). False when the library failed on the source.
+bool PrepareMetadata(const std::string& source, int width, int height, bool upright,
+                     EmbeddedMetadata& out);
+
 }  // namespace quorvane::local

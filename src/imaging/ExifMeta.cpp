@@ -72,14 +72,23 @@ void SetExifOptions(const ExifOptions& options) {
   g_keepMetadata = options.KeepMetadata;
 }
 
+// The formats whose files may carry EXIF that nothing but the EXIF orients: JPEG and TIFF
+// in their own structures, PNG (eXIf) and WebP (EXIF) in a chunk. HEIF, AVIF and JPEG XL
+// files carry their orientation in their container, and their readers apply it.
 bool CarriesExifOrientation(const std::string& path) {
   const std::string ext = LowerFileExt(path);
-  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff";
+  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff" ||
+         ext == ".png" || ext == ".webp";
 }
 
 bool TakesMetadata(const std::string& path) {
   const std::string ext = LowerFileExt(path);
-  return CarriesExifOrientation(path) || ext == ".png";
+  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff";
+}
+
+bool EmbedsMetadata(const std::string& path) {
+  const std::string ext = LowerFileExt(path);
+  return ext == ".png" || ext == ".webp" || ext == ".avif" || ext == ".jxl";
 }
 
 std::vector<uint8_t> PackExifInfo(const ExifInfo& info) {
@@ -121,6 +130,38 @@ bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info) {
   return true;
 }
 
+namespace {
+// Wire form: "QMET", orientation, EXIF size, ICC size, then the EXIF and ICC bytes.
+constexpr uint32_t kMetaMagic = 0x54454D51;
+constexpr size_t kMetaHeaderWords = 4;
+}  // namespace
+
+std::vector<uint8_t> PackMetadata(const EmbeddedMetadata& meta) {
+  std::vector<uint8_t> out;
+  out.reserve(kMetaHeaderWords * 4 + meta.exif.size() + meta.icc.size());
+  PutWord(out, kMetaMagic);
+  PutWord(out, uint32_t(meta.orientation));
+  PutWord(out, uint32_t(meta.exif.size()));
+  PutWord(out, uint32_t(meta.icc.size()));
+  out.insert(out.end(), meta.exif.begin(), meta.exif.end());
+  out.insert(out.end(), meta.icc.begin(), meta.icc.end());
+  return out;
+}
+
+bool UnpackMetadata(const uint8_t* data, size_t size, EmbeddedMetadata& meta) {
+  meta = EmbeddedMetadata();
+  if (!data || size < kMetaHeaderWords * 4 || U32(data) != kMetaMagic) return false;
+  const uint32_t orientation = U32(data + 4);
+  const size_t exifBytes = U32(data + 8), iccBytes = U32(data + 12);
+  const size_t room = size - kMetaHeaderWords * 4;
+  if (exifBytes > room || iccBytes > room - exifBytes) return false;
+  const uint8_t* at = data + kMetaHeaderWords * 4;
+  meta.orientation = orientation >= 1 && orientation <= 8 ? int(orientation) : 1;
+  meta.exif.assign(at, at + exifBytes);
+  meta.icc.assign(at + exifBytes, at + exifBytes + iccBytes);
+  return true;
+}
+
 std::string FindMetaHelper() { return FindHelperProgram("quorvane-meta", "QUORVANE_META_HELPER"); }
 
 CodecClient& MetaClient() {
@@ -146,6 +187,23 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
   Bitmap reply;
   if (!MetaClient().Load(path, reply) || reply.Empty()) return false;
   return UnpackExifInfo(reply.Bits(), reply.ByteSize(), info);
+}
+
+bool PrepareMetadata(const std::string& source, int width, int height, bool upright,
+                     EmbeddedMetadata& out) {
+  out = EmbeddedMetadata();
+  if (!HelperAvailable()) return false;
+  // The request names the source, the written size and whether the pixels are upright,
+  // separated by zero bytes; a plain path asks for ExifInfo instead.
+  std::string request = source;
+  for (const std::string& part :
+       {std::to_string(width), std::to_string(height), std::string(upright ? "upright" : "as stored")}) {
+    request.push_back('\0');
+    request += part;
+  }
+  Bitmap reply;
+  if (!MetaClient().Load(request, reply) || reply.Empty()) return false;
+  return UnpackMetadata(reply.Bits(), reply.ByteSize(), out);
 }
 
 int ReadExifOrientation(const std::string& path) {
@@ -186,14 +244,17 @@ bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest,
 
 }  // namespace
 
-bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
-  const bool copied =
-      !TakesMetadata(dest) || (HelperAvailable() && CopyMetadataThroughCopy(source, dest, upright));
+bool CopyFileTime(const std::string& source, const std::string& dest) {
   struct stat st {};
   if (::stat(source.c_str(), &st) != 0) return false;
   const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-  if (::utimensat(AT_FDCWD, dest.c_str(), times, 0) != 0) return false;
-  return copied;
+  return ::utimensat(AT_FDCWD, dest.c_str(), times, 0) == 0;
+}
+
+bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
+  const bool copied =
+      !TakesMetadata(dest) || (HelperAvailable() && CopyMetadataThroughCopy(source, dest, upright));
+  return CopyFileTime(source, dest) && copied;
 }
 
 }  // namespace quorvane

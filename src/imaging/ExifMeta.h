@@ -36,10 +36,25 @@ inline constexpr size_t kMaxExifTextBytes = 256;
 // Largest embedded thumbnail taken (EXIF keeps it within one 64 KiB segment).
 inline constexpr size_t kMaxExifThumbnailBytes = 65535;
 
-// True for the files whose orientation is honoured: JPEG and TIFF, by extension.
+// The metadata a writer embeds itself (PNG, WebP, AVIF, JPEG XL): the source's EXIF as
+// a TIFF structure ("II*\0" or "MM\0*" first), cleaned as CopyMetadata cleans it, and
+// its ICC profile; either may be empty. `orientation` is the Orientation the EXIF now
+// says (1 when it has none), for formats that store the orientation in their own way.
+struct EmbeddedMetadata {
+  std::vector<uint8_t> exif;
+  std::vector<uint8_t> icc;
+  int orientation = 1;
+};
+
+// True for the files whose EXIF orientation is honoured: every file, by extension, but
+// those whose container carries its own orientation that their reader applies (HEIF,
+// AVIF, JPEG XL).
 bool CarriesExifOrientation(const std::string& path);
-// True for the outputs that take copied metadata: JPEG, PNG and TIFF, by extension.
+// True for the outputs the metadata library copies metadata into after they were
+// written: JPEG and TIFF, by extension.
 bool TakesMetadata(const std::string& path);
+// True for the outputs whose writer embeds EmbeddedMetadata: PNG, WebP, AVIF, JPEG XL.
+bool EmbedsMetadata(const std::string& path);
 
 // Reads the file's metadata in the helper. False when the file has none that the
 // library can read, or the helper failed on it; `info` is then reset.
@@ -49,17 +64,29 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info);
 int ReadExifOrientation(const std::string& path);
 
 // Copies the source's EXIF (embedded thumbnail dropped, pixel sizes set to the
-// output's) and ICC profile into `dest` when `dest` is a JPEG, PNG or TIFF file, then
+// output's) and ICC profile into `dest` when `dest` is a JPEG or TIFF file, then
 // gives `dest` the source's modification time. `upright` says that the written pixels
 // were turned upright: the Orientation is then set to 1, else it is kept, so that the
 // result shows as the source did. A source without metadata is no failure. False when
 // the metadata could not be copied; `dest` is then still the complete file it was.
 bool CopyMetadata(const std::string& source, const std::string& dest, bool upright = true);
 
+// The metadata of `source` for a written picture of `width` x `height` that is upright
+// (`upright`) or as stored, read in the helper. False when the helper failed on it; a
+// source without metadata answers true with `out` empty.
+bool PrepareMetadata(const std::string& source, int width, int height, bool upright,
+                     EmbeddedMetadata& out);
+
+// Gives `dest` the modification time of `source`; false when either cannot be reached.
+bool CopyFileTime(const std::string& source, const std::string& dest);
+
 // The wire form of ExifInfo between the helper and the program. Unpack checks every
 // size and answers false for anything malformed.
 std::vector<uint8_t> PackExifInfo(const ExifInfo& info);
 bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info);
+// The same for EmbeddedMetadata.
+std::vector<uint8_t> PackMetadata(const EmbeddedMetadata& meta);
+bool UnpackMetadata(const uint8_t* data, size_t size, EmbeddedMetadata& meta);
 
 // Where the helper program is: $QUORVANE_META_HELPER when set; else quorvane-meta
 // beside the running executable; else the one in the build tree. "" when none exists.

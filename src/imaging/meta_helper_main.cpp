@@ -5,6 +5,7 @@
 // request. A damaged file that crashes the library or makes it loop ends this process,
 // not the program.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,10 +23,34 @@ class MetadataService : public CodecService {
  public:
   bool Init() override { return true; }
 
-  bool Load(const std::string& path, const CodecPixelTarget& target) override {
-    ExifInfo info;
-    if (!local::ReadExifInfo(path, info)) return false;
-    const std::vector<uint8_t> bytes = PackExifInfo(info);
+  // A plain path asks for the file's ExifInfo; a source, width, height and "upright" or
+  // "as stored", separated by zero bytes, for its EmbeddedMetadata.
+  bool Load(const std::string& request, const CodecPixelTarget& target) override {
+    std::vector<uint8_t> bytes;
+    if (request.find('\0') == std::string::npos) {
+      ExifInfo info;
+      if (!local::ReadExifInfo(request, info)) return false;
+      bytes = PackExifInfo(info);
+    } else {
+      std::vector<std::string> parts;
+      for (size_t at = 0;;) {
+        const size_t end = request.find('\0', at);
+        parts.push_back(request.substr(at, end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+      }
+      if (parts.size() != 4) return false;
+      EmbeddedMetadata meta;
+      if (!local::PrepareMetadata(parts[0], std::atoi(parts[1].c_str()), std::atoi(parts[2].c_str()),
+                                  parts[3] == "upright", meta))
+        return false;
+      bytes = PackMetadata(meta);
+    }
+    return Reply(bytes, target);
+  }
+
+  // Lays `bytes` out as rows of the reply picture.
+  static bool Reply(const std::vector<uint8_t>& bytes, const CodecPixelTarget& target) {
     const size_t rowBytes = Bitmap::StrideFor(kReplyRowPixels);
     const int rows = int((bytes.size() + rowBytes - 1) / rowBytes);
     uint8_t* out = target(kReplyRowPixels, std::max(rows, 1));

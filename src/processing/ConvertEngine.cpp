@@ -254,7 +254,10 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   } catch (...) {
     read = false;
   }
-  if (read && Params.AutoOrient) read = OrientAsFile(source, work_);
+  // Pixels are written upright, or as stored with the source's orientation kept; a
+  // source whose stored pixels cannot be had is written upright.
+  const bool upright = Params.AutoOrient;
+  if (read && upright) read = OrientAsFile(source, work_);
   if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed, ReadFailure(source));
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
@@ -285,10 +288,20 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     work_.Release();
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::NameTaken, output, {}});
   }
-  if (!SaveBitmap(output, work_))
-    return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
-  if (Params.KeepMetadata && !CopyMetadata(source, savedPath_, Params.AutoOrient))
-    host.MemoLine(kMemoMetadataFailed);
+  // Writers that embed the source's metadata get it before they write; the metadata
+  // library copies it into the others afterwards.
+  const bool embeds = Params.KeepMetadata && EmbedsMetadata(output);
+  bool metadataKept = !embeds || PrepareMetadata(source, work_.Width(), work_.Height(),
+                                                 upright, embedded_);
+  const bool saved = SaveBitmap(output, work_);
+  embedded_ = EmbeddedMetadata();
+  if (!saved) return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
+  // Every result keeps the source's file time, with its metadata or without.
+  if (Params.KeepMetadata && !embeds)
+    metadataKept = CopyMetadata(source, savedPath_, upright);
+  else
+    metadataKept = CopyFileTime(source, savedPath_) && metadataKept;
+  if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
   return FileOutcome::Saved;
 }
 
@@ -434,6 +447,16 @@ bool ConvertEngine::WriteTo(const std::string& path, const std::string& lowerExt
                             const Bitmap& bitmap) {
   if (lowerExt == ".gif") return io_->WriteGif(path, bitmap, GifDitherFor(Params.DitherIndex));
   if (lowerExt == ".bmp") return io_->WriteBmp(path, bitmap);
+  const EmbeddedMetadata* metadata =
+      embedded_.exif.empty() && embedded_.icc.empty() ? nullptr : &embedded_;
+  if (lowerExt == ".webp" || lowerExt == ".avif" || lowerExt == ".jxl")
+    return io_->WriteEncoded(path, bitmap,
+                             {std::clamp(Params.JpegQuality, 1, 100), Params.Lossless, metadata});
+  io_->SetEmbeddedMetadata(metadata);
+  struct Forget {
+    ConvertIO* io;
+    ~Forget() { io->SetEmbeddedMetadata(nullptr); }
+  } forget{io_};
   CodecSaveRequest args;
   if (lowerExt == ".jpg") {
     args.byExtension = true;

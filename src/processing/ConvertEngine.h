@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "processing/ConvertParams.h"
+#include "processing/EncodedWriters.h"
 #include "imaging/Bitmap.h"
 #include "imaging/OpenIL.h"
 #include "platform/StopSource.h"
@@ -102,6 +103,16 @@ class ConvertIO {
   virtual bool WriteBmp(const std::string& path, const Bitmap& bitmap);
   // ditherIndex: 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes.
   virtual bool WriteGif(const std::string& path, const Bitmap& bitmap, int ditherIndex);
+  // WebP, AVIF and JPEG XL, by the path's (lower-case) extension.
+  virtual bool WriteEncoded(const std::string& path, const Bitmap& bitmap,
+                            const EncodeOptions& options);
+
+  // The source's metadata for the writers that embed it (PNG here; the encoded formats
+  // get it in their options), set by the engine for each file; null for none.
+  void SetEmbeddedMetadata(const EmbeddedMetadata* metadata) { embedded_ = metadata; }
+
+ protected:
+  const EmbeddedMetadata* embedded_ = nullptr;
 };
 
 // The GIF dithering of a batch from the DitherIndex setting: 0..4 as they are, any
@@ -173,6 +184,7 @@ class ConvertEngine {
 
   ConvertIO* io_;
   Bitmap work_;
+  EmbeddedMetadata embedded_;  // the metadata of the file being written
   int errorCount_ = 0;
   int savedCount_ = 0;
   bool allSucceeded_ = false;

@@ -39,7 +39,7 @@ bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
   } else {
     switch (request.type) {
       case kCodecTypePng:
-        WritePngFile(path, bitmap);
+        WritePngWithMetadata(path, bitmap, embedded_);
         return true;
       case kCodecTypeTif:
         WriteTiffFile(path, bitmap);
@@ -58,6 +58,20 @@ bool ConvertIO::CodecSave(const std::string& path, const Bitmap& bitmap,
     }
   }
   return quorvane::CodecSave(path, bitmap, request);
+}
+
+bool ConvertIO::WriteEncoded(const std::string& path, const Bitmap& bitmap,
+                             const EncodeOptions& options) {
+  const std::string ext = LowerFileExt(path);
+  if (ext == ".webp")
+    WriteWebpFile(path, bitmap, options);
+  else if (ext == ".avif")
+    WriteAvifFile(path, bitmap, options);
+  else if (ext == ".jxl")
+    WriteJxlFile(path, bitmap, options);
+  else
+    return false;
+  return true;
 }
 
 bool ConvertIO::WriteBmp(const std::string& path, const Bitmap& bitmap) {

@@ -184,7 +184,7 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
       for (std::string_view e : TargetFormatExts) known = known || e == ext;
       if (!known)
         Fail("unknown format " + Quoted(ext.substr(1)) +
-             " (jpg, png, tif, bmp, pnm, gif, tga, sgi)");
+             " (jpg, png, tif, bmp, pnm, gif, tga, sgi, webp, avif, jxl)");
       p.TargetExt = ext;
     } else if (name == "-o" || name == "--output") {
       p.OutputFolder = value();
@@ -203,6 +203,9 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
         Fail("unknown dithering " + Quoted(d) +
              " (nearest, floyd-steinberg, stucki, sierra, burkes)");
       p.DitherIndex = index;
+    } else if (name == "--lossless") {
+      noValue();
+      p.Lossless = true;
     } else if (name == "--no-overwrite") {
       noValue();
       p.Existing = OnExists::Error;
@@ -295,12 +298,23 @@ std::string ConvertUsageText() {
   return R"(Usage: quorvane-convert [options] FILE...
 Converts image files into one format, optionally applying one operation.
 
-  -f, --format jpg|png|tif|bmp|pnm|gif|tga|sgi   target format (default jpg)
+  -f, --format FMT        target format: jpg|png|tif|bmp|pnm|gif|tga|sgi|webp|avif|jxl
+                          (default jpg)
   -o, --output DIR        output folder (default: the first file's folder + "/quorvane-conv");
                           missing parent folders are created
       --keep-name         keep each file's name and therefore its format (-f is then
                           ignored): a.png is written as a PNG named a.png
-  -q, --quality N         JPEG quality 1..100 (default 80)
+  -q, --quality N         quality 1..100 of JPEG, WebP, AVIF and JPEG XL (default 80), on
+                          the JPEG scale: the same number looks about as good in each.
+                          WebP takes it as libwebp's quality (cwebp -q N); AVIF as the
+                          AV1 quantizer (100 - N) * 63 / 70, at most 63 (avifenc --min Q
+                          --max Q; -q 80 is quantizer 18); JPEG XL as the distance
+                          cjxl -q N gives (0.1 + (100 - N) * 0.09 from 30 up)
+      --lossless          WebP and JPEG XL exactly, without loss (-q is then unused);
+                          AVIF is always lossy here
+                          Encoder effort is fixed at the usual balance of speed and size:
+                          WebP method 4 (cwebp -m 4), AVIF speed 6 with the AOM encoder,
+                          colour 4:2:0 (avifenc --speed 6), JPEG XL effort 7 (cjxl -e 7)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
       --on-exists overwrite|skip|rename|error
                           an existing output file is replaced (default), left alone (the
@@ -309,8 +323,9 @@ Converts image files into one format, optionally applying one operation.
                           the file fails; a batch's own sources are never replaced
       --no-overwrite      the same as --on-exists error
       --no-auto-orient    keep pictures as stored (default: upright by their EXIF orientation)
-      --strip             write no metadata (default: JPEG, PNG and TIFF results keep the
-                          source's EXIF and colour profile; every result keeps its file time)
+      --strip             write no metadata (default: JPEG, PNG, TIFF, WebP, AVIF and
+                          JPEG XL results keep the source's EXIF and colour profile);
+                          every result keeps the source's file time
   one operation at most:
       --resize P%         by percentage (1..400)
       --resize WxH        to a pixel size (1..4096 each), stretched

@@ -33,7 +33,8 @@ struct ConvertParams {
   std::string OutputFolder;           // without a trailing "/"
   std::vector<std::string> FileList;  // full paths, in selection order
   std::string TargetExt = ".jpg";     // lower case, with the dot
-  int JpegQuality = 80;               // 1..100
+  int JpegQuality = 80;               // 1..100; WebP, AVIF and JPEG XL on the same scale
+  bool Lossless = false;              // WebP and JPEG XL exactly (AVIF stays lossy)
   int DitherIndex = 1;                // 0..4
   OnExists Existing = OnExists::Overwrite;  // from the overwrite settings
   int OpCode = opConvertOnly;
@@ -65,11 +66,11 @@ struct ConvertParams {
 };
 
 // Target formats, by index: the order of every format list.
-inline constexpr int TargetFormatCount = 8;
+inline constexpr int TargetFormatCount = 11;
 inline constexpr std::array<std::string_view, TargetFormatCount> TargetFormatExts = {
-    ".jpg", ".png", ".tif", ".bmp", ".pnm", ".gif", ".tga", ".sgi"};
+    ".jpg", ".png", ".tif", ".bmp", ".pnm", ".gif", ".tga", ".sgi", ".webp", ".avif", ".jxl"};
 inline constexpr std::array<std::string_view, TargetFormatCount> TargetFormatLabels = {
-    "JPG", "PNG", "TIF", "BMP", "PNM", "GIF", "TGA", "SGI"};
+    "JPG", "PNG", "TIF", "BMP", "PNM", "GIF", "TGA", "SGI", ".webp", ".avif", ".jxl"};
 
 // Index of a target extension (lower case, with its dot); anything else maps to 0.
 constexpr int TargetFormatIndex(std::string_view ext) {

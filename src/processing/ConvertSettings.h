@@ -7,7 +7,8 @@
 namespace quorvane {
 
 struct Settings {
-  int JpegQuality = 80;       // 1..100
+  int JpegQuality = 80;       // 1..100, also of WebP, AVIF and JPEG XL results
+  bool Lossless = false;      // WebP and JPEG XL results written without loss
   int DitherIndex = 1;        // 0 Nearest, 1 FloydSteinberg, 2 Stucki, 3 Sierra, 4 Burkes
   bool OverwriteFiles = true;
   // "새 이름으로 저장": a result whose name exists takes a free name ("photo (1).png");

@@ -68,6 +68,12 @@ void OutputFile::Close() {
   if (::close(fd_.Release()) != 0) Fail("cannot write");
 }
 
+void WriteWholeFile(const std::string& path, const uint8_t* data, size_t n) {
+  OutputFile file(path);
+  file.Write(data, n);
+  file.Close();
+}
+
 void BgrToRgb(const uint8_t* bgr, uint8_t* rgb, size_t pixels) {
   for (size_t i = 0; i < pixels; ++i, bgr += 3, rgb += 3) {
     rgb[0] = bgr[2];

@@ -75,6 +75,9 @@ inline void PutBE32(uint8_t* p, uint32_t v) {
   PutBE16(p + 2, v);
 }
 
+// Writes `n` bytes as the whole of `path` through an OutputFile.
+void WriteWholeFile(const std::string& path, const uint8_t* data, size_t n);
+
 // One row of B, G, R pixels as R, G, B.
 void BgrToRgb(const uint8_t* bgr, uint8_t* rgb, size_t pixels);
 

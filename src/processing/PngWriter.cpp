@@ -91,6 +91,11 @@ struct CompressorDeleter {
 }  // namespace
 
 void WritePngFile(const std::string& path, const Bitmap& bmp) {
+  WritePngWithMetadata(path, bmp, nullptr);
+}
+
+void WritePngWithMetadata(const std::string& path, const Bitmap& bmp,
+                          const EmbeddedMetadata* metadata) {
   if (bmp.Empty()) throw ImageWriteError("cannot write an empty picture");
   const int width = bmp.Width();
   const int height = bmp.Height();
@@ -125,9 +130,28 @@ void WritePngFile(const std::string& path, const Bitmap& bmp) {
   ihdr[9] = 2;  // colour type: RGB
   // compression 0 (deflate), filter method 0 (adaptive), interlace 0 (none)
 
+  // iCCP: a profile name, its terminating zero, compression method 0, the zlib stream.
+  std::vector<uint8_t> iccp;
+  if (metadata && !metadata->icc.empty()) {
+    static const char kName[] = "ICC profile";
+    iccp.assign(kName, kName + sizeof kName);
+    iccp.push_back(0);
+    const size_t head = iccp.size();
+    iccp.resize(head + libdeflate_zlib_compress_bound(compressor.get(), metadata->icc.size()));
+    const size_t n = libdeflate_zlib_compress(compressor.get(), metadata->icc.data(),
+                                              metadata->icc.size(), iccp.data() + head,
+                                              iccp.size() - head);
+    if (n == 0) throw ImageWriteError("cannot compress the colour profile");
+    iccp.resize(head + n);
+  }
+
   OutputFile file(path);
   file.Write(kSignature, sizeof kSignature);
   WriteChunk(file, "IHDR", ihdr, sizeof ihdr);
+  // Both before the picture data, as readers expect (eXIf holds the TIFF structure).
+  if (!iccp.empty()) WriteChunk(file, "iCCP", iccp.data(), iccp.size());
+  if (metadata && !metadata->exif.empty())
+    WriteChunk(file, "eXIf", metadata->exif.data(), metadata->exif.size());
   for (size_t at = 0; at < zbytes; at += kChunkData)
     WriteChunk(file, "IDAT", zdata.data() + at, std::min(kChunkData, zbytes - at));
   WriteChunk(file, "IEND", nullptr, 0);

@@ -188,7 +188,7 @@ TEST_F(QuorvaneConvertTest, UsageErrors) {
   const std::string a = Picture("a.png");
   const std::vector<std::vector<std::string>> bad = {{"-q", "0", a},
                                                      {"--resize", "0%", a},
-                                                     {"-f", "webp", a},
+                                                     {"-f", "heic", a},
                                                      {"--flip-h", "--turn-left", a},
                                                      {"--gamma", "2.5", a},
                                                      {"--bogus", a},

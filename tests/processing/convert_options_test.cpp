@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "processing/ConvertOptions.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 namespace {
@@ -119,7 +120,7 @@ TEST(ConvertOptions, BadValuesAreUsageErrors) {
   ExpectUsageError({"--color", "0,256,0", "a"}, "out of range");
   ExpectUsageError({"--color", "0,0,1025", "a"}, "out of range");
   ExpectUsageError({"--border-color", "red", "--keep-aspect", "--resize", "2x2", "a"}, "#RRGGBB");
-  ExpectUsageError({"-f", "webp", "a"}, "unknown format");
+  ExpectUsageError({"-f", "heic", "a"}, "unknown format");
   ExpectUsageError({"--dither", "random", "a"}, "unknown dithering");
   ExpectUsageError({"--turn-left", "--flip-h", "a"}, "only one operation");
   ExpectUsageError({"--resize", "50%", "--resize", "60%", "a"}, "only one operation");
@@ -161,6 +162,28 @@ TEST(ConvertOptions, HelpNamesEveryOption) {
         "--resize", "--keep-aspect", "--border-color", "--turn-left", "--turn-right", "--flip-h",
         "--flip-v", "--rotate", "--color", "--gamma", "--jobs", "--quiet"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(ConvertOptions, EncodedFormatsAndLossless) {
+  for (const char* format : {"webp", "avif", "jxl", "WebP"}) {
+    const ConvertOptions o = ParseConvertOptions({"-f", format, "a.png"});
+    EXPECT_EQ(o.Params.TargetExt, "." + LowerAscii(format));
+    EXPECT_FALSE(o.Params.Lossless);
+  }
+  EXPECT_TRUE(ParseConvertOptions({"--lossless", "-f", "jxl", "a.png"}).Params.Lossless);
+  EXPECT_THROW(ParseConvertOptions({"--lossless=yes", "a.png"}), UsageError);
+  const std::string help = ConvertUsageText();
+  EXPECT_NE(help.find("--lossless"), std::string::npos);
+  EXPECT_NE(help.find("AVIF is always lossy"), std::string::npos);
+  EXPECT_NE(help.find("cwebp -m 4"), std::string::npos);
+  EXPECT_NE(help.find("avifenc --speed 6"), std::string::npos);
+  EXPECT_NE(help.find("cjxl -e 7"), std::string::npos);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(ConvertParams, DefaultsAndTargetFormats) {
   EXPECT_EQ(TargetFormatIndex(".jpeg"), 0);
   EXPECT_EQ(TargetFormatIndex(".PNG"), 0);  // lower case only
   EXPECT_EQ(TargetFormatExt(3), ".bmp");
-  EXPECT_EQ(TargetFormatExt(8), ".jpg");
+  EXPECT_EQ(TargetFormatExt(11), ".jpg");
   EXPECT_EQ(TargetFormatLabels[4], "PNM");
 }
 

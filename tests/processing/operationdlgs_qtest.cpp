@@ -225,8 +225,11 @@ void OperationDialogsTest::resizeColourSwatch() {
 void OperationDialogsTest::formatListAndOk() {
   TResizedlg1 resize;
   QVERIFY(!resize.ComboBox1->isEnabled());
-  QCOMPARE(resize.ComboBox1->count(), 8);
+  QCOMPARE(resize.ComboBox1->count(), 11);
   QCOMPARE(resize.ComboBox1->itemText(7), QStringLiteral("SGI"));
+  QCOMPARE(resize.ComboBox1->itemText(8), QStringLiteral(".webp"));
+  QCOMPARE(resize.ComboBox1->itemText(9), QStringLiteral(".avif"));
+  QCOMPARE(resize.ComboBox1->itemText(10), QStringLiteral(".jxl"));
   const int result = ExecWith(resize, [&] {
     QCOMPARE(resize.ComboBox1->currentIndex(), 0);  // no extension yet: JPG
     QTest::mouseClick(resize.CheckBox1, Qt::LeftButton);

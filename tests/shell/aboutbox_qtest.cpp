@@ -25,7 +25,7 @@ class AboutBoxTest : public QObject {
     QVERIFY(reads.contains(QStringLiteral("RGBA")));
     QCOMPARE(reads.last(), QStringLiteral("GIF"));
     QCOMPARE(box.WriteFormats->text(),
-             QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI"));
+             QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI, WebP, AVIF, JPEG XL"));
     QVERIFY(box.findChild<TGradientCaption*>());
     QTimer::singleShot(0, &box, [&] { QTest::mouseClick(box.OKBtn, Qt::LeftButton); });
     QTimer::singleShot(5000, &box, [&] { box.done(99); });

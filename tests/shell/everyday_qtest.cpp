@@ -239,6 +239,7 @@ void EverydayTest::settingsLast() {
       dialog.TrackBar1->setValue(55);
       dialog.ComboBox1->setCurrentIndex(3);
       dialog.CheckBoxRename->setChecked(true);
+      QTest::mouseClick(dialog.CheckBoxLossless, Qt::LeftButton);
       QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
     });
     w->optionsetExecute();
@@ -256,6 +257,7 @@ void EverydayTest::settingsLast() {
   QCOMPARE(App().settings.JpegQuality, 55);
   QCOMPARE(App().settings.DitherIndex, 3);
   QVERIFY(App().settings.RenameExisting);
+  QVERIFY(App().settings.Lossless);
   QCOMPARE(w->size(), QSize(700, 480));
   QCOMPARE(w->Splitter1->sizes().first(), 250);
   QVERIFY(w->ShowHidden());

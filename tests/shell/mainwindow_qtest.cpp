@@ -380,7 +380,7 @@ void MainWindowTest::menuButtonAboutAndUpFolder() {
   for (QAction* action : w->PopupMenu1->actions().first()->menu()->actions())
     formats << action->text();
   QCOMPARE(formats, (QStringList{"to &JPG", "to P&NG", "to &GIF", "to &BMP", "to &TIF", "to &PNM",
-                                 "to TG&A", "to SG&I"}));
+                                 "to TG&A", "to SG&I", "to &WebP", "to &AVIF", "to JPEG &XL"}));
   Activate();
   QTest::keyClick(w.get(), Qt::Key_F10);
   QTRY_VERIFY(w->PopupMenu1->isVisible());

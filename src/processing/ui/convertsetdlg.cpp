@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,11 +30,21 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   TrackBar1->setValue(80);
   Edit1 = new NumberField(1, 100, 1, NumberField::Style::Whole, 0, qualityGroup);
   Edit1->SetValue(80);
-  auto* qualityLayout = new QHBoxLayout(qualityGroup);
-  qualityLayout->addWidget(new QLabel(QStringLiteral(" 저화질 "), qualityGroup));
-  qualityLayout->addWidget(TrackBar1, 1);
-  qualityLayout->addWidget(new QLabel(QStringLiteral(" 고화질 "), qualityGroup));
-  qualityLayout->addWidget(Edit1);
+  CheckBoxLossless = new QCheckBox(QStringLiteral("무손실 저장"), qualityGroup);
+  CheckBoxLossless->setToolTip(QStringLiteral("WebP, JPEG XL: without loss (AVIF stays lossy)"));
+  // How the one quality drives the other formats, on the quality's own controls.
+  const QString note = QStringLiteral(
+      "WebP, AVIF, JPEG XL: the same scale, about as good as a JPEG of that quality "
+      "(WebP: cwebp -q, AVIF: quantizer (100-q)*63/70, JPEG XL: cjxl -q distance)");
+  for (QWidget* w : std::initializer_list<QWidget*>{qualityGroup, TrackBar1, Edit1})
+    w->setToolTip(note);
+  auto* qualityLayout = new QGridLayout(qualityGroup);
+  qualityLayout->addWidget(new QLabel(QStringLiteral(" 저화질 "), qualityGroup), 0, 0);
+  qualityLayout->addWidget(TrackBar1, 0, 1);
+  qualityLayout->addWidget(new QLabel(QStringLiteral(" 고화질 "), qualityGroup), 0, 2);
+  qualityLayout->addWidget(Edit1, 0, 3);
+  qualityLayout->setColumnStretch(1, 1);
+  qualityLayout->addWidget(CheckBoxLossless, 1, 0, 1, 4, Qt::AlignRight);
 
   auto* ditherGroup = new QGroupBox(QStringLiteral(" GIF Dithering "), this);
   ComboBox1 = new QComboBox(ditherGroup);
@@ -90,6 +101,7 @@ TConvertset::TConvertset(QWidget* parent) : QDialog(parent) {
   });
   connect(CheckBoxOrient, &QCheckBox::toggled, this, [this](bool on) { AutoOrient = on; });
   connect(CheckBoxMetadata, &QCheckBox::toggled, this, [this](bool on) { KeepMetadata = on; });
+  connect(CheckBoxLossless, &QCheckBox::toggled, this, [this](bool on) { Lossless = on; });
   connect(OKBtn, &QPushButton::clicked, this, [this] {
     CommitTypedValue(this);
     done(1);
@@ -104,6 +116,7 @@ void TConvertset::LoadFrom(const Settings& settings) {
   RenameExisting = settings.RenameExisting;
   AutoOrient = settings.AutoOrient;
   KeepMetadata = settings.KeepMetadata;
+  Lossless = settings.Lossless;
 }
 
 void TConvertset::ApplyTo(Settings& settings) const {
@@ -113,6 +126,7 @@ void TConvertset::ApplyTo(Settings& settings) const {
   settings.RenameExisting = RenameExisting;
   settings.AutoOrient = AutoOrient;
   settings.KeepMetadata = KeepMetadata;
+  settings.Lossless = Lossless;
   SetExifOptions({settings.AutoOrient, settings.UseEmbeddedThumbnails, settings.KeepMetadata});
 }
 
@@ -131,6 +145,7 @@ void TConvertset::FormShow() {
   const bool rename = RenameExisting;
   const bool orient = AutoOrient;
   const bool keep = KeepMetadata;
+  const bool lossless = Lossless;
   TrackBar1->setValue(quality);
   ComboBox1->setCurrentIndex(dither);
   CheckBox1->setChecked(overwrite);
@@ -138,6 +153,7 @@ void TConvertset::FormShow() {
   CheckBox1->setEnabled(!rename);
   CheckBoxOrient->setChecked(orient);
   CheckBoxMetadata->setChecked(keep);
+  CheckBoxLossless->setChecked(lossless);
   Edit1->SetValue(quality);
 }
 

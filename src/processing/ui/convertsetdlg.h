@@ -1,7 +1,8 @@
 #pragma once
-// The conversion settings dialog: JPEG quality, GIF dithering, what becomes of existing
-// output names (overwritten, kept as an error, or a new name), and the
-// camera metadata switches (EXIF orientation, metadata kept).
+// The conversion settings dialog: the quality of JPEG, WebP, AVIF and JPEG XL results,
+// lossless WebP and JPEG XL, GIF dithering, what becomes of existing output names
+// (overwritten, kept as an error, or a new name), and the camera metadata switches (EXIF
+// orientation, metadata kept).
 //
 // The caller sets the fields before exec() (LoadFrom copies them from Settings);
 // showing brings them into range. After OK it copies them back (ApplyTo, which also
@@ -31,6 +32,7 @@ class TConvertset : public QDialog {
   bool RenameExisting = false;
   bool AutoOrient = true;
   bool KeepMetadata = true;
+  bool Lossless = false;
 
   void LoadFrom(const Settings& settings);
   void ApplyTo(Settings& settings) const;
@@ -42,6 +44,7 @@ class TConvertset : public QDialog {
   QCheckBox* CheckBoxRename;    // "새 이름으로 저장"; while checked CheckBox1 is off
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
+  QCheckBox* CheckBoxLossless;  // "무손실 저장"
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 

@@ -24,7 +24,9 @@ QString ReadFormatsText() {
   return names.join(QStringLiteral(", "));
 }
 
-QString WriteFormatsText() { return QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI"); }
+QString WriteFormatsText() {
+  return QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI, WebP, AVIF, JPEG XL");
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("이 프로그램은"));

@@ -30,6 +30,7 @@ const BoolKey kBoolKeys[] = {
     {"AutoOrient", &Settings::AutoOrient},
     {"UseEmbeddedThumbnails", &Settings::UseEmbeddedThumbnails},
     {"KeepMetadata", &Settings::KeepMetadata},
+    {"Lossless", &Settings::Lossless},
 };
 
 QString DefaultPath() {

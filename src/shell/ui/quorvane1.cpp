@@ -303,6 +303,9 @@ void TForm1::BuildActions() {
   ptoPNM = NewBatchAction(QStringLiteral("to &PNM"), ".pnm", opConvertOnly);
   ptoTGA = NewBatchAction(QStringLiteral("to TG&A"), ".tga", opConvertOnly);
   ptoSGI = NewBatchAction(QStringLiteral("to SG&I"), ".sgi", opConvertOnly);
+  ptoWEBP = NewBatchAction(QStringLiteral("to &WebP"), ".webp", opConvertOnly);
+  ptoAVIF = NewBatchAction(QStringLiteral("to &AVIF"), ".avif", opConvertOnly);
+  ptoJXL = NewBatchAction(QStringLiteral("to JPEG &XL"), ".jxl", opConvertOnly);
   Resizecv = NewBatchAction(QStringLiteral("크기 바꾸기(Smooth)"), ".jpg", opResize);
   TrunLeft = NewBatchAction(QStringLiteral("반시계 90도 회전(&0)"), ".jpg", opTurnLeft);
   TrunRight = NewBatchAction(QStringLiteral("시계 90도 회전(&1)"), ".jpg", opTurnRight);
@@ -319,7 +322,8 @@ void TForm1::BuildActions() {
 void TForm1::BuildPopupMenu() {
   PopupMenu1 = new QMenu(this);
   QMenu* convert = PopupMenu1->addMenu(QStringLiteral("이미지 변환"));
-  convert->addActions({ptoJPG, ptoPNG, ptoGIF, ptoBMP, ptoTIF, ptoPNM, ptoTGA, ptoSGI});
+  convert->addActions(
+      {ptoJPG, ptoPNG, ptoGIF, ptoBMP, ptoTIF, ptoPNM, ptoTGA, ptoSGI, ptoWEBP, ptoAVIF, ptoJXL});
   PopupMenu1->addAction(Resizecv);
   QMenu* turn = PopupMenu1->addMenu(QStringLiteral("회전시키기"));
   turn->addActions({TrunLeft, TrunRight});

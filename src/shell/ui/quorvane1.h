@@ -83,6 +83,9 @@ class TForm1 : public QMainWindow {
   QAction* ptoPNM;
   QAction* ptoTGA;
   QAction* ptoSGI;
+  QAction* ptoWEBP;
+  QAction* ptoAVIF;
+  QAction* ptoJXL;
   QAction* Resizecv;
   QAction* TrunLeft;
   QAction* TrunRight;

@@ -79,6 +79,7 @@ void TForm1::callconv(const std::string& ext, int code) {
     params.OutputFolder = App().CurrentFolder;
     params.TargetExt = ext;
     params.JpegQuality = App().settings.JpegQuality;
+    params.Lossless = App().settings.Lossless;
     params.DitherIndex = App().settings.DitherIndex;
     params.Existing = ExistingChoice(App().settings);
     params.OpCode = code;
