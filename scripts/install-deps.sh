@@ -19,7 +19,7 @@ PACKAGES="
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libgif-dev libdeflate-dev
+  libgif-dev libdeflate-dev libpng-dev
   libexiv2-dev libimage-exiftool-perl
   libtiff-dev libtiff-tools netpbm
   libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp

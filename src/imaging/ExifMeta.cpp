@@ -29,16 +29,6 @@ void PutWord(std::vector<uint8_t>& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(value >> (8 * i)));
 }
 
-// A metadata call is quick: a file's header segments, not its pixels.
-CodecClientOptions MetaClientOptions() {
-  CodecClientOptions options;
-  options.helperPath = FindMetaHelper();
-  options.loadTimeoutMs = 3000;
-  options.saveTimeoutMs = 5000;
-  options.addressSpaceLimit = uint64_t(2) << 30;
-  options.cpuLimitSeconds = 30;
-  return options;
-}
 
 }  // namespace
 
@@ -94,7 +84,19 @@ bool UnpackExifInfo(const uint8_t* data, size_t size, ExifInfo& info) {
 
 std::string FindMetaHelper() { return FindHelperProgram("quorvane-meta", "QUORVANE_META_HELPER"); }
 
+// A metadata call is quick: a file's header segments, not its pixels.
+CodecClientOptions MetaClientOptions() {
+  CodecClientOptions options;
+  options.helperPath = FindMetaHelper();
+  options.loadTimeoutMs = 3000;
+  options.saveTimeoutMs = 5000;
+  options.addressSpaceLimit = uint64_t(2) << 30;
+  options.cpuLimitSeconds = 30;
+  return options;
+}
+
 CodecClient& MetaClient() {
+  if (CodecClient* own = CurrentThreadHelpers().meta) return *own;
   static CodecClient client(MetaClientOptions());
   return client;
 }

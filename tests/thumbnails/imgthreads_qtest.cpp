@@ -67,8 +67,8 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
   }
   TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result) override {
-    model.StoreThumbnailResult(number, result, ThumbnailLoader());
+  void ThumbnailResult(int32_t number, int result, TImgUtil& loader) override {
+    model.StoreThumbnailResult(number, result, loader);
     results.push_back({number, result});
   }
   // The model's side: clearing cancels, look-ahead queues.

@@ -30,6 +30,7 @@ class TGradientCaption;
 class TGridStatus;
 class TImgListView;
 class TmyImg;
+class FreedesktopThumbnails;
 class TWorkerExecuteThread;
 class TWorkerThread;
 
@@ -146,6 +147,7 @@ class TForm1 : public QMainWindow {
 
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
+  std::unique_ptr<FreedesktopThumbnails> sharedThumbnails_;
   bool rescanPending_ = false;
   bool firstScanDone_ = false;  // the grid shows the tree's folder since the first scan
   bool scanOpening_ = false;    // the scan itself is opening the grid's folder
