@@ -199,7 +199,12 @@ void TImgThreads::Resume() {
 }
 
 void TImgThreads::CancelAll() {
-  if (!Busy()) return;
+  // Jobs in flight: running ones, or queued ones waiting for a worker whose abandoned
+  // job has not ended yet.
+  const bool inFlight = std::any_of(slots_.begin(), slots_.end(), [](const Slot& slot) {
+    return slot.state != SlotState::kIdle;
+  });
+  if (!inFlight) return;
   queue_.clear();
   where_.clear();
   AbandonRunning(false);

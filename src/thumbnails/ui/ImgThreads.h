@@ -157,8 +157,8 @@ class TImgThreads {
   void Pause();
   // Unless busy: clears the pause and starts.
   void Resume();
-  // When busy: empties the queue, abandons the running jobs, clears paused and busy.
-  // When not busy nothing happens.
+  // When a job is running or a worker is still in an abandoned one: empties the queue,
+  // abandons the running jobs, clears paused and busy. Otherwise nothing happens.
   void CancelAll();
   // Takes a result event on the user-interface thread. A stale result (not of a job
   // that is running and not abandoned) is dropped: answers false, and a worker whose
