@@ -9,7 +9,7 @@ set -eu
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm" ;;
+    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
