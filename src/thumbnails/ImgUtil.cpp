@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,13 @@ constexpr std::pair<const char*, TImageType> kKinds[] = {
 bool IsFolder(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The cache file is one object with a current entry; the loaders of several thumbnail
+// workers take turns with it.
+std::mutex& CacheFileMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 bool Exists(const std::string& path) {
@@ -290,14 +298,19 @@ int TImgUtil::ReadText(const std::string& FileName, int Width, int Height) {
 
 bool TImgUtil::ReadFromCache(const std::string& FileName, int Width, int Height) {
   std::vector<uint8_t> data;
-  if (!thumbnail_->LookUp(FileName, data)) return false;
-  const TThumbEntryHeader entry = thumbnail_->LastEntry();
+  TThumbEntryHeader entry;
+  {
+    std::lock_guard lock(CacheFileMutex());
+    if (!thumbnail_->LookUp(FileName, data)) return false;
+    entry = thumbnail_->LastEntry();
+  }
   try {
     const JpegReader reader(std::move(data));
     DecodeJpeg(reader, Width, Height);
   } catch (const std::exception&) {
     // A stored thumbnail that does not decode is dropped and the file read afresh.
     try {
+      std::lock_guard lock(CacheFileMutex());
       thumbnail_->Remove(FileName);
     } catch (const std::exception&) {
     }
@@ -311,6 +324,7 @@ bool TImgUtil::ReadFromCache(const std::string& FileName, int Width, int Height)
 
 void TImgUtil::WriteToCache(const std::string& FileName) {
   if (bitmap_.Empty()) return;
+  std::lock_guard lock(CacheFileMutex());
   TThumbEntryHeader& entry = thumbnail_->LastEntry();
   entry.Reserved = 0;
   entry.Reserved2 = 0;
