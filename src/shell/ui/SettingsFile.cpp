@@ -23,12 +23,14 @@ struct BoolKey {
 const IntKey kIntKeys[] = {
     {"JpegQuality", &Settings::JpegQuality, 1, 100},
     {"DitherIndex", &Settings::DitherIndex, 0, 4},
+    {"ThumbnailThreads", &Settings::ThumbnailThreads, 1, 256},
 };
 const BoolKey kBoolKeys[] = {
     {"OverwriteFiles", &Settings::OverwriteFiles},
     {"AutoOrient", &Settings::AutoOrient},
     {"UseEmbeddedThumbnails", &Settings::UseEmbeddedThumbnails},
     {"KeepMetadata", &Settings::KeepMetadata},
+    {"SharedThumbnailCache", &Settings::SharedThumbnailCache},
 };
 
 QString DefaultPath() {
