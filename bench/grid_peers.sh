@@ -11,13 +11,18 @@
 #                 faster than thumbnails are made, so the paging never holds them up)
 #   key repaint   quorvane: Left presses while the queue is working; time from the key
 #                 event's X server time stamp to the end of the grid's next paint
+#   warm          quorvane started again on the same folder: the thumbnail cache
+#                 (~/.cache/thumbnails, shared with other programs) holds every picture
+#   peak memory   VmHWM of quorvane and its helper processes once all are made; with
+#                 SCROLL=N also after paging through a folder of N photos
+#   floor         every photo decoded at 1/8 by `djpeg -scale 1/8`, on both cores
 #   peers         time until the thumbnail cache under their HOME holds the number of
 #                 cells of their first screen, and then $COUNT files
 # Times of quorvane are in ms since the grid opened the folder (its OpenFolder), and
 # the launch-to-open time is printed as well. Peers' times are since launch.
 #
 # Usage: bench/grid_peers.sh            (environment: COUNT, DISPLAY_NUM, PEERS=0/1,
-#                                         BENCH_PHOTOS, BUILD)
+#                                         BENCH_PHOTOS, BUILD, SCROLL)
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 COUNT=${COUNT:-500}
@@ -58,46 +63,75 @@ trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 # The same page cache for every program: all files are read just before each start.
 
-# ---------------------------------------------------------------- quorvane
+# ---------------------------------------------------------------- floor
+# The decoding floor: every photo decoded at 1/8 by djpeg, on both cores.
 qhome=$work/quorvane-home
 make_home "$qhome"
 cat "$qhome"/img_*.jpg >/dev/null
-log=$work/quorvane.log
-launch=$(mono_ms)
-HOME=$qhome QUORVANE_TRACE_THUMBNAILS=1 QUORVANE_NO_MODAL=1 "$bin" 2>"$log" &
-app_pid=$!
-for _ in $(seq 600); do grep -q 'first-screen' "$log" && break; sleep 0.05; done
-if grep -q 'first-screen' "$log"; then
-  win=$(xdotool search --onlyvisible --name '^Quorvane' | head -1)
-  [ -n "$win" ] || { echo "no Quorvane window" >&2; exit 1; }
-  eval "$(xdotool getwindowgeometry --shell "$win")"
-  # Focus the grid: a click on its first cell (right of the tree, below the tool bar).
-  xdotool mousemove $((X + 161 + 8 + 30)) $((Y + 90)) click 1
-  sleep 0.3
-  # Page_Down moves about one row of three cells at the default window size; End at
-  # the close makes sure the last screen has been painted.
-  pages=$((COUNT / 2 + 5))
-  for ((i = 0; i < pages; i++)); do
-    xdotool key --window "$win" Page_Down
-    sleep "$(printf '0.%03d' "$PAGE_MS")"
-  done
-  xdotool key --window "$win" End
-  sleep 0.5
-  for ((i = 0; i < LEFT_SAMPLES; i++)); do
-    xdotool key --window "$win" Left
-    sleep 0.4
-  done
-fi
-for _ in $(seq 1800); do
-  [ "$(grep -c 'trace: thumbnail ' "$log")" -ge "$COUNT" ] && break
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill "$app_pid" 2>/dev/null
-wait "$app_pid" 2>/dev/null
-app_pid=
+floor_start=$(mono_ms)
+ls "$qhome"/img_*.jpg | xargs -P2 -n 25 sh -c 'for f; do djpeg -scale 1/8 "$f" >/dev/null; done' _
+floor_ms=$(( $(mono_ms) - floor_start ))
 
-python3 - "$log" "$COUNT" "$launch" "$PAGE_MS" >"$work/quorvane.txt" <<'EOF'
+# ---------------------------------------------------------------- quorvane
+# Peak memory (VmHWM) of the program and its helper processes, in kB.
+peak_kb() {
+  local total=0 p kb
+  for p in "$1" $(pgrep -P "$1"); do
+    kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$p/status" 2>/dev/null)
+    total=$((total + ${kb:-0}))
+  done
+  echo "$total"
+}
+
+# One run of the program on its home folder ($1: label; $2: the home; $3: the number of
+# files there). The first run has an empty thumbnail cache; a later one finds it warm.
+run_quorvane() {
+  local label=$1 home=$2 count=$3
+  log=$work/quorvane-$label.log
+  cat "$home"/img_*.jpg >/dev/null
+  launch=$(mono_ms)
+  HOME=$home QUORVANE_TRACE_THUMBNAILS=1 QUORVANE_NO_MODAL=1 "$bin" 2>"$log" &
+  app_pid=$!
+  for _ in $(seq 600); do grep -q 'first-screen' "$log" && break; sleep 0.05; done
+  if grep -q 'first-screen' "$log"; then
+    win=$(xdotool search --onlyvisible --name '^Quorvane' | head -1)
+    [ -n "$win" ] || { echo "no Quorvane window" >&2; exit 1; }
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    # Focus the grid: a click on its first cell (right of the tree, below the tool bar).
+    xdotool mousemove $((X + 161 + 8 + 30)) $((Y + 90)) click 1
+    sleep 0.3
+    # Page_Down moves about one row of three cells at the default window size; End at
+    # the close makes sure the last screen has been painted.
+    pages=$((count / 2 + 5))
+    for ((i = 0; i < pages; i++)); do
+      xdotool key --window "$win" Page_Down
+      sleep "$(printf '0.%03d' "$PAGE_MS")"
+    done
+    xdotool key --window "$win" End
+    sleep 0.5
+    if [ "$label" = fresh ]; then
+      for ((i = 0; i < LEFT_SAMPLES; i++)); do
+        xdotool key --window "$win" Left
+        sleep 0.4
+      done
+    fi
+  fi
+  for _ in $(seq 1800); do
+    [ "$(grep -c 'trace: thumbnail ' "$log")" -ge "$count" ] && break
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local peak
+  peak=$(peak_kb "$app_pid")
+  kill "$app_pid" 2>/dev/null
+  wait "$app_pid" 2>/dev/null
+  app_pid=
+  summarize "$log" "$count" "$launch" >"$work/quorvane-$label.txt"
+  echo "peak_kb=$peak" >>"$work/quorvane-$label.txt"
+}
+
+summarize() {
+python3 - "$@" <<'EOF'
 import re, sys
 log, count, launch = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 lines = open(log, errors="replace").read().splitlines()
@@ -136,6 +170,19 @@ def show(name, s):
 show("left", left)
 show("pagedown", pgdn)
 EOF
+}
+
+run_quorvane fresh "$qhome" "$COUNT"
+run_quorvane warm "$qhome" "$COUNT"  # restarted, the thumbnail cache kept
+# Optional: memory after scrolling through a large folder (SCROLL=20000).
+if [ "${SCROLL:-0}" -gt 0 ]; then
+  shome=$work/scroll-home
+  saved=$COUNT
+  COUNT=$SCROLL
+  make_home "$shome"
+  COUNT=$saved
+  PAGE_MS=${SCROLL_PAGE_MS:-5} run_quorvane scroll "$shome" "$SCROLL"
+fi
 
 # ---------------------------------------------------------------- peers
 # Cache files counted every 20 ms until $COUNT appear or nothing changes for 20 s.
@@ -204,10 +251,18 @@ fi
 # ---------------------------------------------------------------- table
 val() { grep -o "$2=[^ ]*" "$work/$1.txt" 2>/dev/null | head -1 | cut -d= -f2; }
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)   cores: $(nproc)   photos: $COUNT files, ${#sources[@]} distinct"
-cat "$work/quorvane.txt"
-printf '%-10s %18s %14s %10s\n' program first-screen-ms all-ms cached
-printf '%-10s %18s %14s %10s\n' quorvane "$(val quorvane first_screen_ms)" "$(val quorvane all_ms)" "$(val quorvane distinct_items)"
-for p in geeqie gthumb; do
-  [ -f "$work/$p.txt" ] && printf '%-10s %18s %14s %10s\n' "$p" "$(val $p first_screen_ms)" "$(val $p all_ms)" "$(val $p cached)"
+for r in fresh warm scroll; do
+  [ -f "$work/quorvane-$r.txt" ] && { echo "-- quorvane $r"; cat "$work/quorvane-$r.txt"; }
 done
+printf '%-16s %18s %14s %10s %10s\n' program first-screen-ms all-ms cached peak-MB
+for r in fresh warm scroll; do
+  [ -f "$work/quorvane-$r.txt" ] || continue
+  pk=$(val "quorvane-$r" peak_kb)
+  printf '%-16s %18s %14s %10s %10s\n' "quorvane $r" "$(val "quorvane-$r" first_screen_ms)" \
+    "$(val "quorvane-$r" all_ms)" "$(val "quorvane-$r" distinct_items)" "$((${pk:-0} / 1024))"
+done
+for p in geeqie gthumb; do
+  [ -f "$work/$p.txt" ] && printf '%-16s %18s %14s %10s\n' "$p" "$(val $p first_screen_ms)" "$(val $p all_ms)" "$(val $p cached)"
+done
+printf '%-16s %18s %14s\n' "djpeg 1/8 x2" - "$floor_ms"
 echo "logs: $work"

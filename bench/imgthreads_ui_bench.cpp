@@ -81,8 +81,8 @@ class QueueHost : public QObject, public ThumbnailJobHost, public TFolderViewHos
   }
   TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result) override {
-    model.StoreThumbnailResult(number, result, ThumbnailLoader());
+  void ThumbnailResult(int32_t number, int result, TImgUtil& loader) override {
+    model.StoreThumbnailResult(number, result, loader);
     ++taken;
   }
 };

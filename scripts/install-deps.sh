@@ -9,7 +9,7 @@ set -eu
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm" ;;
+    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
@@ -19,7 +19,7 @@ PACKAGES="
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdevil-dev libdevil1c2
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libgif-dev libdeflate-dev
+  libgif-dev libdeflate-dev libpng-dev
   libexiv2-dev libimage-exiftool-perl
   libtiff-dev libtiff-tools netpbm
   libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp

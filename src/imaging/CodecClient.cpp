@@ -82,6 +82,18 @@ CodecClient& DefaultCodecClient() {
   return client;
 }
 
+namespace {
+thread_local ThreadHelpers t_helpers;
+}
+
+void SetThreadHelpers(const ThreadHelpers& helpers) { t_helpers = helpers; }
+
+const ThreadHelpers& CurrentThreadHelpers() { return t_helpers; }
+
+CodecClient& ThreadCodecClient() {
+  return t_helpers.codec ? *t_helpers.codec : DefaultCodecClient();
+}
+
 CodecClient::CodecClient(CodecClientOptions options) : options_(std::move(options)) {}
 
 CodecClient::~CodecClient() {
@@ -119,6 +131,16 @@ void CodecClient::SetLoadTimeoutMs(int ms) {
   options_.loadTimeoutMs = ms;
 }
 
+CodecClientOptions CodecClient::Options() const {
+  std::lock_guard lock(mutex_);
+  return options_;
+}
+
+void CodecClient::Abandon() {
+  std::lock_guard lock(callMutex_);
+  if (callPid_ > 0) ::kill(callPid_, SIGKILL);
+}
+
 bool CodecClient::Start() {
   std::lock_guard lock(mutex_);
   return StartLocked();
@@ -146,6 +168,10 @@ bool CodecClient::HelperAliveLocked() {
 }
 
 void CodecClient::StopLocked(bool kill) {
+  {
+    std::lock_guard lock(callMutex_);
+    callPid_ = 0;  // from here on the helper may be reaped: Abandon leaves it alone
+  }
   sock_.Reset();  // an orderly helper exits when its socket reads end of file
   if (pid_ <= 0) return;
   if (ownerPid_ != ::getpid()) {
@@ -273,6 +299,10 @@ bool CodecClient::CallLocked(const CodecMessage& request, const std::function<in
   // inherited across fork(), which belongs to the parent process.
   auto send = [&]() {
     if (!StartLocked()) return CodecIo::kError;
+    {
+      std::lock_guard lock(callMutex_);
+      callPid_ = pid_;
+    }
     int fd = -1;
     try {
       fd = attach ? attach() : -1;
@@ -295,6 +325,10 @@ bool CodecClient::CallLocked(const CodecMessage& request, const std::function<in
     return false;
   }
   io = ReceiveCodecMessage(sock_.Get(), reply, replyFd, timeoutMs);
+  {
+    std::lock_guard lock(callMutex_);
+    callPid_ = 0;
+  }
   if (io == CodecIo::kOk && reply.header.op == uint32_t(CodecOp::kReply)) return true;
   StopLocked(true);
   failure_ = io == CodecIo::kTimeout  ? CodecFailure::kTimedOut

@@ -68,6 +68,9 @@ class CodecClient {
   bool Start();
   // Ends the helper (it exits when its end of the socket closes).
   void Stop();
+  // From any thread: ends a call in progress at once by killing its helper (the call
+  // fails as a crash; the next call starts a fresh helper). Nothing when idle.
+  void Abandon();
 
   // The library's own initialisation, run again in the helper.
   bool Init();
@@ -86,6 +89,7 @@ class CodecClient {
   // Helpers started so far by this client.
   int StartCount() const;
   void SetLoadTimeoutMs(int ms);
+  CodecClientOptions Options() const;
 
  private:
   bool StartLocked();
@@ -98,6 +102,8 @@ class CodecClient {
                   CodecMessage& reply, UniqueFd& replyFd);
 
   mutable std::mutex mutex_;
+  std::mutex callMutex_;   // guards callPid_ against the reaping of its helper
+  pid_t callPid_ = 0;      // the helper of the call in progress (0: none)
   CodecClientOptions options_;
   UniqueFd sock_;
   pid_t pid_ = 0;
@@ -118,5 +124,18 @@ std::string FindHelperProgram(const std::string& name, const char* environmentVa
 
 // The client behind ReadImageFile and the batch's codec saves (one per process).
 CodecClient& DefaultCodecClient();
+
+// Helpers owned by one thread (a thumbnail worker): while a thread has them set, its
+// codec loads (CodecLoad, ReadImageFile) and metadata reads go to them instead of the
+// process-wide clients, so that threads never queue for one helper. Null: the
+// process-wide one.
+struct ThreadHelpers {
+  CodecClient* codec = nullptr;
+  CodecClient* meta = nullptr;
+};
+void SetThreadHelpers(const ThreadHelpers& helpers);
+const ThreadHelpers& CurrentThreadHelpers();
+// The codec client of the calling thread.
+CodecClient& ThreadCodecClient();
 
 }  // namespace quorvane

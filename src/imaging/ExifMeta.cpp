@@ -49,17 +49,6 @@ bool TakeText(const uint8_t* data, size_t size, size_t& at, std::string& text) {
   return true;
 }
 
-// A metadata call is quick: a file's header segments, not its pixels.
-CodecClientOptions MetaClientOptions() {
-  CodecClientOptions options;
-  options.helperPath = FindMetaHelper();
-  options.loadTimeoutMs = 3000;
-  options.saveTimeoutMs = 5000;
-  options.addressSpaceLimit = uint64_t(2) << 30;
-  options.cpuLimitSeconds = 30;
-  return options;
-}
-
 }  // namespace
 
 ExifOptions CurrentExifOptions() {
@@ -164,7 +153,19 @@ bool UnpackMetadata(const uint8_t* data, size_t size, EmbeddedMetadata& meta) {
 
 std::string FindMetaHelper() { return FindHelperProgram("quorvane-meta", "QUORVANE_META_HELPER"); }
 
+// A metadata call is quick: a file's header segments, not its pixels.
+CodecClientOptions MetaClientOptions() {
+  CodecClientOptions options;
+  options.helperPath = FindMetaHelper();
+  options.loadTimeoutMs = 3000;
+  options.saveTimeoutMs = 5000;
+  options.addressSpaceLimit = uint64_t(2) << 30;
+  options.cpuLimitSeconds = 30;
+  return options;
+}
+
 CodecClient& MetaClient() {
+  if (CodecClient* own = CurrentThreadHelpers().meta) return *own;
   static CodecClient client(MetaClientOptions());
   return client;
 }

@@ -91,7 +91,10 @@ bool UnpackMetadata(const uint8_t* data, size_t size, EmbeddedMetadata& meta);
 // Where the helper program is: $QUORVANE_META_HELPER when set; else quorvane-meta
 // beside the running executable; else the one in the build tree. "" when none exists.
 std::string FindMetaHelper();
-// The client of this process's metadata helper.
+// The options of a metadata helper's client.
+CodecClientOptions MetaClientOptions();
+// The client of this process's metadata helper (the calling thread's own, when it has
+// set one with SetThreadHelpers).
 CodecClient& MetaClient();
 
 }  // namespace quorvane

@@ -64,7 +64,7 @@ bool CodecInit() { return DefaultCodecClient().Init(); }
 bool CodecLoad(const std::string& path, Bitmap& out) {
   // A pipe or device named like a picture never reaches the helper.
   if (!IsReadableRegularFile(path)) return false;
-  return DefaultCodecClient().Load(path, out);
+  return ThreadCodecClient().Load(path, out);
 }
 
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req) {

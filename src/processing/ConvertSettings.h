@@ -1,6 +1,8 @@
 #pragma once
 // The settings the settings dialog edits: the batch's save options and the camera
-// picture switches.
+// picture switches; and the grid's thumbnail workers and caches.
+
+#include <thread>
 
 #include "processing/ConvertParams.h"
 
@@ -19,6 +21,10 @@ struct Settings {
   bool AutoOrient = true;
   bool UseEmbeddedThumbnails = true;
   bool KeepMetadata = true;
+  // Grid thumbnails: decoded by this many workers at once (1: one file at a time), and
+  // kept in the thumbnail cache shared with other programs (~/.cache/thumbnails).
+  int ThumbnailThreads = int(std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 1);
+  bool SharedThumbnailCache = true;
 };
 
 // What a batch does with existing output names under these settings.

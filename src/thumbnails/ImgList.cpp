@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cstring>
 
 #include "imaging/ImgResize.h"
@@ -60,6 +61,8 @@ void TImgList::SetCapacity(int N) {
   const int oldRows = CeilDiv(capacity_, columns_);
   capacity_ = N;
   if (N < count_) count_ = N;
+  tags_.resize(size_t(count_));
+  shown_.resize(size_t(count_));
 
   const size_t pagesNeeded = size_t(CeilDiv(N, perPage_));
   // Every page but the last is full height: a short last page that gets successors
@@ -88,21 +91,63 @@ int TImgList::Add(const Bitmap& picture) {
   const int index = count_;
   ++count_;
   if (capacity_ < count_) SetCapacity(count_);
+  tags_.resize(size_t(count_), -1);
+  shown_.resize(size_t(count_), ++clock_);
   if (perPage_ == 0) return index;
+  PutCell(index, picture, false);
+  return index;
+}
 
+void TImgList::PutCell(int index, const Bitmap& picture, bool clear) {
   const CellPos pos = Locate(index);
   Bitmap& page = *pages_[size_t(pos.page)];
+  if (clear)
+    for (int row = 0; row < cellHeight_; ++row) {
+      uint8_t* line = page.ScanLine(pos.y + row) + size_t(pos.x) * 3;
+      for (int col = 0; col < cellWidth_; ++col, line += 3) {
+        line[0] = GetBValue(color_);
+        line[1] = GetGValue(color_);
+        line[2] = GetRValue(color_);
+      }
+    }
   const TFitSize fit =
       FitSize(igtPreview, picture.Width(), picture.Height(), cellWidth_, cellHeight_);
   const int w = std::min(fit.Width, picture.Width());
   const int h = std::min(fit.Height, picture.Height());
-  if (w <= 0 || h <= 0) return index;
+  if (w <= 0 || h <= 0) return;
   const int x = pos.x + (cellWidth_ - w) / 2;
   const int y = pos.y + (cellHeight_ - h) / 2;
   assert(x >= 0 && y >= 0 && x + w <= page.Width() && y + h <= page.Height());
   for (int row = 0; row < h; ++row)
     std::memcpy(page.ScanLine(y + row) + size_t(x) * 3, picture.ScanLine(row), size_t(w) * 3);
+}
+
+int TImgList::BudgetCells() const {
+  const size_t cell = size_t(std::max(cellWidth_, 0)) * size_t(std::max(cellHeight_, 0)) * 3;
+  if (budget_ == 0 || cell == 0) return 0;
+  return int(std::clamp<size_t>(budget_ / cell, 1, size_t(INT32_MAX)));
+}
+
+int TImgList::Store(const Bitmap& picture, int32_t tag, int32_t& dropped) {
+  dropped = -1;
+  const int limit = BudgetCells();
+  int index;
+  if (limit > 0 && count_ >= limit && perPage_ > 0) {
+    index = int(std::min_element(shown_.begin(), shown_.end()) - shown_.begin());
+    dropped = tags_[size_t(index)];
+    PutCell(index, picture, true);
+  } else {
+    index = Add(picture);
+  }
+  if (size_t(index) < tags_.size()) {
+    tags_[size_t(index)] = tag;
+    shown_[size_t(index)] = ++clock_;
+  }
   return index;
+}
+
+void TImgList::Touch(int Index) {
+  if (Index >= 0 && size_t(Index) < shown_.size()) shown_[size_t(Index)] = ++clock_;
 }
 
 const Bitmap* TImgList::GetCell(int Index, int& x, int& y) const {

@@ -1,8 +1,11 @@
 #pragma once
 // The store of finished thumbnails: equal-sized cells packed into a few large 24-bit
 // page bitmaps, addressed by index. Pictures are appended one at a time and only ever
-// removed all at once. User-interface thread only.
+// removed all at once; with a memory budget, Store reuses the cell shown least recently
+// once the budget is full. User-interface thread only.
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +24,18 @@ class TImgList {
   // picture larger than the cell keeps the largest part of its top-left corner that
   // fits with its aspect ratio (callers pass pictures already fitted to the cell).
   int Add(const Bitmap& picture);
+  // Stores a picture for an owner (`tag`, e.g. an item's number): appended while the
+  // budget allows, else in place of the picture shown least recently, whose owner is
+  // answered in `dropped` (-1 when nothing was dropped). Answers the cell's index.
+  int Store(const Bitmap& picture, int32_t tag, int32_t& dropped);
+  // The cell was shown now (its picture is the last to be dropped).
+  void Touch(int Index);
+  // At most this many bytes of cells for Store (0: no limit).
+  size_t Budget() const { return budget_; }
+  void SetBudget(size_t bytes) { budget_ = bytes; }
+  // The cells Store keeps at most (0: no limit).
+  int BudgetCells() const;
+
   // Makes `out` CellWidth x CellHeight and copies the cell into it. An index outside
   // the stored cells gives a cell of the background colour and answers false.
   bool CopyCell(int Index, Bitmap& out) const;
@@ -64,6 +79,7 @@ class TImgList {
     int page, x, y;
   };
   CellPos Locate(int index) const;
+  void PutCell(int index, const Bitmap& picture, bool clear);
   void UpdateLayout();
   static int CeilDiv(int a, int b) { return (a + b - 1) / b; }
 
@@ -74,6 +90,10 @@ class TImgList {
   int count_ = 0, capacity_ = 0;
   int columns_ = 0, rows_ = 0, perPage_ = 0;
   int pageBitmapWidth_ = 0, pageBitmapHeight_ = 0;
+  size_t budget_ = 0;
+  std::vector<int32_t> tags_;   // per cell: its owner (-1: none)
+  std::vector<uint64_t> shown_;  // per cell: when it was stored or last shown
+  uint64_t clock_ = 0;
 };
 
 }  // namespace quorvane

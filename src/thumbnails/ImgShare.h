@@ -396,8 +396,11 @@ class TShellFolderView {
   const TImgListItems& Items() const { return *items_; }
   TView& View() { return view_; }
   TViewImage& ViewImage() { return viewImage_; }
-  // The store of finished thumbnails (cells of ImageWidth x ImageHeight).
+  // The store of finished thumbnails (cells of ImageWidth x ImageHeight), at most
+  // kThumbnailBudget bytes of them unless changed: storing past it drops the picture
+  // shown least recently, whose item is made again when it is shown again.
   TImgList& Thumbnails() { return thumbnails_; }
+  static constexpr size_t kThumbnailBudget = size_t(64) << 20;
   TShellPlatform* Platform() const { return platform_; }
   void SetPlatform(TShellPlatform* platform) { platform_ = platform; }
   TFolderViewHost* Host() const { return host_; }

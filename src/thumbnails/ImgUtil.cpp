@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,13 @@ constexpr std::pair<const char*, TImageType> kKinds[] = {
     {".ani", iitAni},   {".emf", iitEmf},  {".wmf", iitWmf},   {".exe", iitExe}, {".dll", iitDll},
     {".html", iitHtml}, {".htm", iitHtml}, {".eml", iitEml},   {".txt", iitTxt}, {".avi", iitAvi},
 };
+
+// The cache file is one object with a current entry; the loaders of several thumbnail
+// workers take turns with it.
+std::mutex& CacheFileMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -45,6 +53,25 @@ bool IsIconKind(TImageType kind) {
 }
 
 TImgUtil::TImgUtil() = default;
+
+void TImgUtil::CopySettings(const TImgUtil& from) {
+  quality_ = from.quality_;
+  performance_ = from.performance_;
+  textExt_ = from.textExt_;
+  textExtList_ = from.textExtList_;
+  susiePriority_ = from.susiePriority_;
+  autoThumb_ = from.autoThumb_;
+  font_ = from.font_;
+  thumbnail_ = from.thumbnail_;
+  sPlugin_ = from.sPlugin_;
+  sharedCache_ = from.sharedCache_;
+  getType_ = from.getType_;
+  bkColor_ = from.bkColor_;
+  aviFramePos_ = from.aviFramePos_;
+  customPlugin_ = from.customPlugin_;
+  iconProvider_ = from.iconProvider_;
+  textRenderer_ = from.textRenderer_;
+}
 
 void TImgUtil::SetQuality(int value) { quality_ = std::clamp(value, 1, 100); }
 
@@ -98,33 +125,70 @@ int TImgUtil::LoadThumbnail(const std::string& FileName, int Width, int Height, 
   iconCount_ = 0;
   lastDecodeScale_ = 0;
   bitmap_ = Picture();
-  if (!Exists(FileName)) return 1;
+  struct stat st {};
+  if (stat(FileName.c_str(), &st) != 0) return 1;
 
   const TImageType kind = ClassifyImageType(FileName);
   imageType_ = kind;
   if (IsIconKind(kind)) return DrawIcon(FileName, IconIndex);
+
+  const char* folder = SharedFolder(kind, Width, Height);
+  const int side = FreedesktopThumbnails::FolderSide(folder);
+  const int64_t mtime = int64_t(st.st_mtime);
+  if (side) {
+    FreedesktopThumbnails::Entry entry;
+    switch (sharedCache_->Read(FileName, mtime, Width, Height, bkColor_, entry)) {
+      case FreedesktopThumbnails::Found::kPicture:
+        bitmap_.Swap(entry.picture);
+        orgWidth_ = entry.sourceWidth;
+        orgHeight_ = entry.sourceHeight;
+        FitBitmapToBox(bitmap_, getType_, Width, Height);
+        return 0;
+      case FreedesktopThumbnails::Found::kFailed:
+        DrawIcon(FileName, 0);
+        return -1;
+      case FreedesktopThumbnails::Found::kNone:
+        break;
+    }
+  }
   if (UsesCache() && ReadFromCache(FileName, Width, Height)) return 0;
 
-  int result;
-  try {
-    const TThumbExif exif(FileName, getType_, CurrentExifOptions());
-    if (exif.FromEmbedded(bitmap_, orgWidth_, orgHeight_, Width, Height, performance_)) {
-      result = 0;
-    } else {
-      result =
-          ReadByKind(kind, FileName, exif.BoxWidth(Width, Height), exif.BoxHeight(Width, Height));
-      if (result == 0) exif.Finish(bitmap_, orgWidth_, orgHeight_);
-    }
-  } catch (...) {
-    DrawIcon(FileName, 0);
-    return -1;
-  }
+  // For the shared cache the picture is made for its side first, then for the box.
+  const int result = ReadPicture(kind, FileName, std::max(Width, side), std::max(Height, side));
+  const bool stopped = StopRequested(stop_);
   if (result != 0) {
+    if (side && !stopped) sharedCache_->WriteFailure(FileName, mtime);
     DrawIcon(FileName, 0);
     return result;
   }
-  if (UsesCache()) WriteToCache(FileName);
+  if (side) {
+    FitBitmapToBox(bitmap_, igtPreview, side, side);
+    if (!stopped) sharedCache_->Write(FileName, mtime, folder, bitmap_, orgWidth_, orgHeight_);
+    FitBitmapToBox(bitmap_, getType_, Width, Height);
+  }
+  if (UsesCache() && !stopped) WriteToCache(FileName);
   return 0;
+}
+
+const char* TImgUtil::SharedFolder(TImageType kind, int Width, int Height) const {
+  // Pictures only (text pages and video frames are ours alone), fitted as the standard
+  // wants them: shrunk, aspect kept.
+  const bool picture = kind == iitBmp || kind == iitJpeg || kind == iitCustom || kind == iitSusie;
+  if (!sharedCache_ || !picture || getType_ != igtPreview) return "";
+  return FreedesktopThumbnails::SizeFolder(Width, Height);
+}
+
+int TImgUtil::ReadPicture(TImageType kind, const std::string& FileName, int Width, int Height) {
+  try {
+    const TThumbExif exif(FileName, getType_, CurrentExifOptions());
+    if (exif.FromEmbedded(bitmap_, orgWidth_, orgHeight_, Width, Height, performance_)) return 0;
+    const int result =
+        ReadByKind(kind, FileName, exif.BoxWidth(Width, Height), exif.BoxHeight(Width, Height));
+    if (result == 0) exif.Finish(bitmap_, orgWidth_, orgHeight_);
+    return result;
+  } catch (...) {
+    return -1;
+  }
 }
 
 int TImgUtil::DrawIcon(const std::string& FileName, int Index) {
@@ -230,14 +294,19 @@ int TImgUtil::ReadText(const std::string& FileName, int Width, int Height) {
 
 bool TImgUtil::ReadFromCache(const std::string& FileName, int Width, int Height) {
   std::vector<uint8_t> data;
-  if (!thumbnail_->LookUp(FileName, data)) return false;
-  const TThumbEntryHeader entry = thumbnail_->LastEntry();
+  TThumbEntryHeader entry;
+  {
+    std::lock_guard lock(CacheFileMutex());
+    if (!thumbnail_->LookUp(FileName, data)) return false;
+    entry = thumbnail_->LastEntry();
+  }
   try {
     const JpegReader reader(std::move(data));
     DecodeJpeg(reader, Width, Height);
   } catch (const std::exception&) {
     // A stored thumbnail that does not decode is dropped and the file read afresh.
     try {
+      std::lock_guard lock(CacheFileMutex());
       thumbnail_->Remove(FileName);
     } catch (const std::exception&) {
     }
@@ -251,6 +320,7 @@ bool TImgUtil::ReadFromCache(const std::string& FileName, int Width, int Height)
 
 void TImgUtil::WriteToCache(const std::string& FileName) {
   if (bitmap_.Empty()) return;
+  std::lock_guard lock(CacheFileMutex());
   TThumbEntryHeader& entry = thumbnail_->LastEntry();
   entry.Reserved = 0;
   entry.Reserved2 = 0;

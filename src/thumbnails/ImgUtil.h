@@ -13,6 +13,8 @@
 #include "imaging/ImgCustom.h"
 #include "thumbnails/ImgPlatform.h"
 #include "imaging/ImgResize.h"
+#include "platform/StopSource.h"
+#include "thumbnails/FreedesktopThumbnails.h"
 #include "thumbnails/SPlugin.h"
 #include "thumbnails/Thumb.h"
 
@@ -49,6 +51,9 @@ class TImgUtil {
   TImgUtil();
   TImgUtil(const TImgUtil&) = delete;
   TImgUtil& operator=(const TImgUtil&) = delete;
+  // Takes every property of another loader (not OnChange, not the results): a worker's
+  // own loader set up like the view's.
+  void CopySettings(const TImgUtil& from);
 
   // Classifies the file and keeps the kind in ImageType(): 0 when a kind was found,
   // 3 when the result is iitNone.
@@ -82,6 +87,13 @@ class TImgUtil {
   void SetFont(const TFontSpec& value) { font_ = value; }
   TThumb* Thumbnail() const { return thumbnail_; }  // not owned
   void SetThumbnail(TThumb* value) { thumbnail_ = value; }
+  // The cache shared with other programs (not owned; null: not used). Pictures are
+  // looked up there before they are decoded and stored there after.
+  const FreedesktopThumbnails* SharedCache() const { return sharedCache_; }
+  void SetSharedCache(const FreedesktopThumbnails* value) { sharedCache_ = value; }
+  // Asked while a load runs (not owned, not copied by CopySettings): a load that was
+  // told to stop leaves nothing in the caches.
+  void SetStop(const StopSource* value) { stop_ = value; }
   TSPlugin* SPlugin() const { return sPlugin_; }  // not owned
   void SetSPlugin(TSPlugin* value) { sPlugin_ = value; }
   TGetType GetType() const { return getType_; }  // default igtPreview
@@ -117,6 +129,9 @@ class TImgUtil {
   void DecodeJpeg(const JpegReader& reader, int Width, int Height);
   int ReadText(const std::string& FileName, int Width, int Height);
   bool UsesCache() const { return autoThumb_ && getType_ != igtNormal && thumbnail_; }
+  // The shared cache's size folder for a load ("" when the shared cache is not used).
+  const char* SharedFolder(TImageType kind, int Width, int Height) const;
+  int ReadPicture(TImageType kind, const std::string& FileName, int Width, int Height);
   bool ReadFromCache(const std::string& FileName, int Width, int Height);
   void WriteToCache(const std::string& FileName);
   void Record() {
@@ -132,6 +147,8 @@ class TImgUtil {
   TFontSpec font_;
   TThumb* thumbnail_ = nullptr;
   TSPlugin* sPlugin_ = nullptr;
+  const FreedesktopThumbnails* sharedCache_ = nullptr;
+  const StopSource* stop_ = nullptr;
   TGetType getType_ = igtPreview;
   TColor bkColor_ = clWhite;
   int aviFramePos_ = 20;

@@ -63,6 +63,7 @@ TShellFolderView::TShellFolderView(TShellPlatform* platform, TFolderViewHost* ho
     : platform_(platform), host_(host), items_(std::make_unique<TImgListItems>(*this)) {
   thumbnails_.SetCellWidth(viewImage_.ImageWidth());
   thumbnails_.SetCellHeight(viewImage_.ImageHeight());
+  thumbnails_.SetBudget(kThumbnailBudget);
 }
 
 TShellFolderView::~TShellFolderView() = default;
@@ -292,7 +293,13 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
   if (!item) return -1;
   if (result == 0 && !item->Handled) {
     item->Handled = true;
-    item->ThumbnailIndex = thumbnails_.Add(loader.Bitmap());
+    int32_t dropped = -1;
+    item->ThumbnailIndex = thumbnails_.Store(loader.Bitmap(), number, dropped);
+    // The picture shown least recently made room; it is made again when shown again.
+    if (TImgListItem* gone = items_->ItemByNumber(dropped)) {
+      gone->ThumbnailIndex = -1;
+      gone->Handled = false;
+    }
     item->SourceWidth = loader.OrgWidth();
     item->SourceHeight = loader.OrgHeight();
   } else {

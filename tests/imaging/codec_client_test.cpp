@@ -380,3 +380,28 @@ TEST(CodecClient, SharedMemorySurvivesChangingSizesAndRestarts) {
   EXPECT_TRUE(saved(small));
   EXPECT_EQ(client.StartCount(), 3);
 }
+
+TEST(CodecClient, AbandonEndsACallInProgressAtOnce) {
+  CodecClientOptions o = FakeOptions();
+  o.loadTimeoutMs = 60000;
+  CodecClient client(o);
+  ASSERT_TRUE(client.Start());
+  const pid_t hung = client.HelperPid();
+  client.Abandon();  // idle: nothing happens
+  EXPECT_TRUE(ProcessExists(hung));
+  bool loaded = true;
+  const auto t0 = std::chrono::steady_clock::now();
+  std::thread caller([&] {
+    Bitmap out;
+    loaded = client.Load("hang", out);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  client.Abandon();
+  caller.join();
+  EXPECT_FALSE(loaded);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
+  EXPECT_FALSE(ProcessExists(hung));
+  Bitmap out;
+  EXPECT_TRUE(client.Load("good:2:2", out));  // a fresh helper
+  EXPECT_EQ(client.StartCount(), 2);
+}

@@ -17,8 +17,10 @@
 #include <unistd.h>
 
 #include <QSettings>
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "folders/ui/FolderTree.h"
 #include "folders/ui/folderseldlg.h"
@@ -86,6 +88,7 @@ class EverydayTest : public QObject {
   void statusLineCounts();
   void networkNodeLeadsSomewhereSensible();
   void settingsLast();
+  void thumbnailSettingsReachTheGrid();
   void damagedSettingsFileGivesTheDefaults();
 
  private:
@@ -275,6 +278,32 @@ void EverydayTest::settingsLast() {
   auto again = NewWindow();
   QVERIFY(again);
   QCOMPARE(again->FolderTree1->FolderPath(), gHome);
+}
+
+void EverydayTest::thumbnailSettingsReachTheGrid() {
+  QVERIFY(QDir().mkpath(QFileInfo(ConfigFile()).absolutePath()));
+  QFile::remove(ConfigFile());
+  App().settings = Settings{};
+  {
+    auto w = NewWindow();
+    QVERIFY(w);
+    // By default a worker per core and the cache shared with other programs.
+    QCOMPARE(w->ImgListView1->JobQueue().ThreadCount(),
+             int(std::max(1u, std::thread::hardware_concurrency())));
+    QVERIFY(w->ImgListView1->ViewImage().ImgUtil().SharedCache() != nullptr);
+  }
+  {
+    QFile file(ConfigFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Settings]\nThumbnailThreads=1\nSharedThumbnailCache=false\n");
+  }
+  App().settings = Settings{};
+  auto w = NewWindow();
+  QVERIFY(w);
+  QCOMPARE(w->ImgListView1->JobQueue().ThreadCount(), 1);
+  QVERIFY(w->ImgListView1->ViewImage().ImgUtil().SharedCache() == nullptr);
+  w.reset();
+  QFile::remove(ConfigFile());
 }
 
 void EverydayTest::damagedSettingsFileGivesTheDefaults() {

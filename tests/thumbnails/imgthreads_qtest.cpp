@@ -21,12 +21,19 @@ namespace {
 struct GatePlugin : TImgCustom {
   std::atomic<bool> open{true};
   std::atomic<int> entered{0};
+  std::atomic<int> inside{0}, most{0};  // loads running now, and at most at once
+  int delayMs = 0;                      // time each load takes
   bool CanLoad(const std::string& FileName) override {
     return FileName.size() > 5 && FileName.compare(FileName.size() - 5, 5, ".gate") == 0;
   }
   bool LoadFile(const std::string&, Bitmap& bitmap) override {
     ++entered;
+    const int now = ++inside;
+    for (int m = most; now > m && !most.compare_exchange_weak(m, now);) {
+    }
     while (!open.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    --inside;
     bitmap.SetSize(40, 30);
     bitmap.Fill(clLime);
     return true;
@@ -67,8 +74,8 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
   }
   TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result) override {
-    model.StoreThumbnailResult(number, result, ThumbnailLoader());
+  void ThumbnailResult(int32_t number, int result, TImgUtil& loader) override {
+    model.StoreThumbnailResult(number, result, loader);
     results.push_back({number, result});
   }
   // The model's side: clearing cancels, look-ahead queues.
@@ -118,6 +125,8 @@ class ImgThreadsTest : public QObject {
   void staleResultNeverStopsTheNewWorker();
   void vanishedAndSpecialFilesGiveResultOne();
   void realPictureIsStoredWithItsSourceSize();
+  void severalWorkersStartThePaintedLastFirstAndDecodeEachOnce();
+  void pauseAndCancelAbandonRunningDecodesWithoutWaiting();
 };
 
 void ImgThreadsTest::queueRules() {
@@ -147,6 +156,7 @@ void ImgThreadsTest::scrollingDecodesTheCellsPaintedLastFirst() {
   test::TestDir dir;
   MakeFiles(dir, 20);
   FakeView view;
+  view.queue.SetThreadCount(1);  // one file at a time: results come in the queue's order
   view.model.ViewImage().SetLookAhead(true);
   view.SetPaused(true);
   QVERIFY(view.model.OpenFolder(dir.path()));
@@ -300,6 +310,79 @@ void ImgThreadsTest::realPictureIsStoredWithItsSourceSize() {
   QVERIFY(item->GetThumbnail(cell));
   QCOMPARE(cell.Width(), 94);
   QCOMPARE(cell.Pixel(47, 47), clRed);
+}
+
+void ImgThreadsTest::severalWorkersStartThePaintedLastFirstAndDecodeEachOnce() {
+  test::TestDir dir;
+  MakeFiles(dir, 30);
+  FakeView view;
+  view.gate.delayMs = 5;
+  view.queue.SetThreadCount(3);
+  view.model.ViewImage().SetLookAhead(true);
+  view.SetPaused(true);
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.Paint("f5.gate");
+  view.Paint("f12.gate");
+  view.Paint("f7.gate");
+  view.Paint("f12.gate");
+  view.SetPaused(false);
+  QTRY_COMPARE(view.results.size(), size_t(30));
+  QVERIFY(!view.queue.Busy());
+  // Jobs start in the queue's order: the cells painted last first, then look-ahead.
+  QCOMPARE(view.started[0], view.NumberOf("f12.gate"));
+  QCOMPARE(view.started[1], view.NumberOf("f7.gate"));
+  QCOMPARE(view.started[2], view.NumberOf("f5.gate"));
+  QVERIFY(std::is_sorted(view.started.begin() + 3, view.started.end()));
+  // Each item decoded once, several at a time, by three persistent workers.
+  std::vector<int32_t> done = view.ResultNumbers();
+  std::sort(done.begin(), done.end());
+  QVERIFY(std::adjacent_find(done.begin(), done.end()) == done.end());
+  QCOMPARE(view.gate.entered.load(), 30);
+  QVERIFY(view.gate.most.load() >= 2);
+  QCOMPARE(view.queue.WorkerCount(), 3);
+  QCOMPARE(view.dropped, 0);
+  for (int i = 0; i < view.model.Items().Count(); ++i)
+    QVERIFY(view.model.Items().Items(i)->Handled);
+}
+
+void ImgThreadsTest::pauseAndCancelAbandonRunningDecodesWithoutWaiting() {
+  test::TestDir dir;
+  MakeFiles(dir, 4);
+  FakeView view;
+  view.queue.SetThreadCount(2);
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.gate.open = false;  // every load hangs until the gate opens
+  view.SetPaused(true);
+  view.Paint("f3.gate");
+  view.Paint("f2.gate");
+  view.Paint("f1.gate");
+  view.SetPaused(false);  // f1 and f2 start, both held
+  QTRY_COMPARE(view.gate.entered.load(), 2);
+  const int32_t first = view.NumberOf("f1.gate"), second = view.NumberOf("f2.gate");
+  QCOMPARE(view.queue.RunningNumbers().size(), size_t(2));
+
+  // The pause returns while both loads are still held: it never waits for them.
+  view.SetPaused(true);
+  QCOMPARE(view.gate.inside.load(), 2);
+  QVERIFY(!view.queue.Busy());
+  const std::vector<int32_t> queued = view.queue.QueueEntries();
+  QCOMPARE(queued, (std::vector<int32_t>{view.NumberOf("f3.gate"), second, first}));
+  view.SetPaused(false);  // the workers are still in their abandoned loads: none is free
+  QVERIFY(view.started.size() == 2);
+
+  // So does a change of folder.
+  test::TestDir other;
+  other.write("new.gate", "");
+  QVERIFY(view.model.OpenFolder(other.path()));
+  QCOMPARE(view.gate.inside.load(), 2);
+  QCOMPARE(view.queue.QueueCount(), 0);
+
+  // The abandoned loads end: their results are dropped, and the workers take new jobs.
+  view.gate.open = true;
+  view.Paint("new.gate");
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  QCOMPARE(view.results[0], std::make_pair(view.NumberOf("new.gate"), 0));
+  QTRY_COMPARE(view.dropped, 2);
 }
 
 QTEST_GUILESS_MAIN(ImgThreadsTest)

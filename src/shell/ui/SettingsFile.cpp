@@ -23,6 +23,7 @@ struct BoolKey {
 const IntKey kIntKeys[] = {
     {"JpegQuality", &Settings::JpegQuality, 1, 100},
     {"DitherIndex", &Settings::DitherIndex, 0, 4},
+    {"ThumbnailThreads", &Settings::ThumbnailThreads, 1, 256},
 };
 const BoolKey kBoolKeys[] = {
     {"OverwriteFiles", &Settings::OverwriteFiles},
@@ -31,6 +32,7 @@ const BoolKey kBoolKeys[] = {
     {"UseEmbeddedThumbnails", &Settings::UseEmbeddedThumbnails},
     {"KeepMetadata", &Settings::KeepMetadata},
     {"Lossless", &Settings::Lossless},
+    {"SharedThumbnailCache", &Settings::SharedThumbnailCache},
 };
 
 QString DefaultPath() {

@@ -1,5 +1,6 @@
 #pragma once
-// The settings that last between starts: every setting of the settings dialog, the
+// The settings that last between starts: every setting of the settings dialog and of
+// the grid's thumbnail workers and caches (ThumbnailThreads, SharedThumbnailCache), the
 // window's place and size, the splitter and the last folder shown, in
 // $XDG_CONFIG_HOME/quorvane/quorvane.conf (else ~/.config/quorvane/quorvane.conf), an
 // INI file. Unknown keys are ignored; a missing, damaged or unreadable file, or a value

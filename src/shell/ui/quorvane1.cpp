@@ -345,6 +345,11 @@ void TForm1::ConfigureGrid() {
   TViewImage& viewImage = grid.ViewImage();
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);
+  grid.JobQueue().SetThreadCount(App().settings.ThumbnailThreads);
+  if (App().settings.SharedThumbnailCache) {
+    sharedThumbnails_ = std::make_unique<FreedesktopThumbnails>();
+    viewImage.ImgUtil().SetSharedCache(sharedThumbnails_.get());
+  }
   viewImage.SetDispImage({iitDir, iitCustom});
   viewImage.Frame().SetColor(clInactiveBorder);
   viewImage.Frame().SetWidth(1);

@@ -31,6 +31,7 @@ class TGradientCaption;
 class TGridStatus;
 class TImgListView;
 class TmyImg;
+class FreedesktopThumbnails;
 class TWorkerExecuteThread;
 class TWorkerThread;
 
@@ -152,6 +153,7 @@ class TForm1 : public QMainWindow {
 
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
+  std::unique_ptr<FreedesktopThumbnails> sharedThumbnails_;
   bool rescanPending_ = false;
   bool reloadAsked_ = false;    // F5: the next scan reads the shown folder in any case
   std::string filledFolder_;    // the folder whose pictures the scan last put in the grid

@@ -497,9 +497,9 @@ void TImgListView::ImageLoad(TImgThreads& Sender, int32_t Number) {
   if (TImgListItem* item = folder_.Items().ItemByNumber(Number)) OnImageLoad(Sender, *item);
 }
 
-void TImgListView::ThumbnailResult(int32_t Number, int Result) {
+void TImgListView::ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) {
   if (refilling_ || paused_) return;
-  const int index = folder_.StoreThumbnailResult(Number, Result, ViewImage().ImgUtil());
+  const int index = folder_.StoreThumbnailResult(Number, Result, Loader);
   TImgListItem* item = folder_.Items().Items(index);
   if (!item) return;
   if (Result == 0 && item->ThumbnailIndex >= 0) StampSmallIcon(*item);

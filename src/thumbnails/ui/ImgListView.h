@@ -274,7 +274,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void ImageLoad(TImgThreads& Sender, int32_t Number) override;
   TImgUtil& ThumbnailLoader() override { return folder_.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t Number, int Result) override;
+  void ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) override;
 
   TFileImage& JobQueue() { return *jobs_; }
 

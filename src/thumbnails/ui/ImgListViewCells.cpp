@@ -195,8 +195,9 @@ QImage TImgListView::EnlargedIcon(TImgListItem& item) {
 }
 
 void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box) {
-  const TImgList& thumbnails = folder_.Thumbnails();
+  TImgList& thumbnails = folder_.Thumbnails();
   if (item.ThumbnailIndex >= 0) {
+    thumbnails.Touch(item.ThumbnailIndex);
     int x = 0, y = 0;
     if (const Bitmap* page = thumbnails.GetCell(item.ThumbnailIndex, x, y))
       painter.drawImage(box.topLeft(),

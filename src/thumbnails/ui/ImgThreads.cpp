@@ -6,27 +6,49 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <algorithm>
 #include <cerrno>
+#include <thread>
+
+#include "imaging/ExifMeta.h"
 
 namespace quorvane {
 
 // ---------------------------------------------------------------- TImgThread
 
-TImgThread::TImgThread(const TThumbnailJob& job, TImgUtil& loader, QObject* receiver,
-                       uint64_t generation)
-    : job_(job), loader_(loader), receiver_(receiver), generation_(generation) {}
+TImgThread::TImgThread(QObject* receiver)
+    : receiver_(receiver), codec_(DefaultCodecClient().Options()), meta_(MetaClientOptions()) {
+  loader_.SetStop(&stop_);
+  start(QThread::LowPriority);
+}
 
-TImgThread::~TImgThread() { Stop(); }
-
-void TImgThread::Stop() {
-  if (isRunning()) {
-    setPriority(QThread::NormalPriority);
-    // Back to the normal nice value so that it ends soon (allowed when privileged).
-    const int tid = tid_.load();
-    if (tid > 0) setpriority(PRIO_PROCESS, id_t(tid), normalNice_.load());
+TImgThread::~TImgThread() {
+  Abandon();
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
   }
-  Terminate();
+  wake_.notify_all();
   wait();
+}
+
+void TImgThread::Begin(const TThumbnailJob& job, uint64_t generation) {
+  {
+    std::lock_guard lock(mutex_);
+    job_ = job;
+    hasJob_ = true;
+    number_.store(job.Number);
+    generation_.store(generation);
+    result_.store(-1);
+    stop_.Reset();
+  }
+  wake_.notify_all();
+}
+
+void TImgThread::Abandon() {
+  stop_.Terminate();
+  codec_.Abandon();
+  meta_.Abandon();
 }
 
 int TImgThread::RunJob(const TThumbnailJob& job, TImgUtil& loader) {
@@ -39,34 +61,55 @@ int TImgThread::RunJob(const TThumbnailJob& job, TImgUtil& loader) {
 }
 
 void TImgThread::run() {
-  if (Terminated()) return;
   // Qt's priorities do not reach normal Linux threads; one nice step does.
   const pid_t tid = gettid();
   errno = 0;
   const int nice = getpriority(PRIO_PROCESS, id_t(tid));
-  if (errno == 0) {
-    normalNice_.store(nice);
-    tid_.store(tid);
-    setpriority(PRIO_PROCESS, id_t(tid), nice + 1);
+  if (errno == 0) setpriority(PRIO_PROCESS, id_t(tid), nice + 1);
+  SetThreadHelpers({&codec_, &meta_});
+  for (;;) {
+    TThumbnailJob job;
+    uint64_t generation = 0;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return hasJob_ || quit_; });
+      if (quit_) break;
+      job = job_;
+      generation = generation_.load();
+      hasJob_ = false;
+    }
+    int result = -1;
+    if (!Terminated()) {
+      try {
+        result = RunJob(job, loader_);
+      } catch (...) {
+        result = -1;
+      }
+    }
+    if (Terminated()) result = -1;
+    result_.store(result);
+    bool quitting;
+    {
+      std::lock_guard lock(mutex_);
+      quitting = quit_;
+    }
+    // Every job's end is reported, an abandoned one's too: it frees the worker.
+    if (!quitting && receiver_)
+      QCoreApplication::postEvent(receiver_,
+                                  new TThumbnailResultEvent(job.Number, result, generation));
   }
-  int result = -1;
-  try {
-    result = RunJob(job_, loader_);
-  } catch (...) {
-    result = -1;
-  }
-  if (Terminated()) result = -1;
-  result_.store(result);
-  if (!Terminated() && receiver_)
-    QCoreApplication::postEvent(receiver_,
-                                new TThumbnailResultEvent(job_.Number, result, generation_));
+  SetThreadHelpers({});
 }
 
 // ---------------------------------------------------------------- TImgThreads
 
 TImgThreads::TImgThreads() = default;
 
-TImgThreads::~TImgThreads() { StopWorker(); }
+TImgThreads::~TImgThreads() { EndWorkers(); }
+
+void TImgThreads::EndWorkers() { slots_.clear(); }
+
+void TImgThreads::SetThreadCount(int count) { threadCount_ = count; }
 
 void TImgThreads::Queue(int32_t number, bool urgent) {
   const auto found = where_.find(number);
@@ -90,83 +133,127 @@ std::vector<int32_t> TImgThreads::QueueEntries() const {
   return std::vector<int32_t>(queue_.begin(), queue_.end());
 }
 
-void TImgThreads::StopWorker() {
-  if (!worker_) return;
-  worker_->Stop();
-  worker_.reset();
+bool TImgThreads::Busy() const {
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [](const Slot& slot) { return slot.state == SlotState::kRunning; });
 }
 
-void TImgThreads::StartWorker(const TThumbnailJob& job, TImgUtil& loader, QObject* receiver) {
-  worker_ = std::make_unique<TImgThread>(job, loader, receiver, generation_);
-  worker_->start(QThread::LowPriority);
+TImgThread* TImgThreads::Worker() const {
+  for (const Slot& slot : slots_)
+    if (slot.state == SlotState::kRunning) return slot.thread.get();
+  return nullptr;
+}
+
+std::vector<int32_t> TImgThreads::RunningNumbers() const {
+  std::vector<int32_t> numbers;
+  for (const Slot& slot : slots_)
+    if (slot.state == SlotState::kRunning) numbers.push_back(slot.thread->Number());
+  return numbers;
 }
 
 void TImgThreads::Start() {
-  if (busy_) return;
-  busy_ = true;
-  // A finished worker of the previous job: its result has been taken.
-  StopWorker();
-  ++generation_;
-  if (!paused_ && StartNextJob()) return;
-  busy_ = false;
+  if (paused_) return;
+  const size_t count = size_t(
+      threadCount_ > 0 ? threadCount_ : int(std::max(1u, std::thread::hardware_concurrency())));
+  // Idle workers beyond the count end (their threads are waited for: they do nothing).
+  for (size_t i = slots_.size(); i > count; --i)
+    if (slots_[i - 1].state == SlotState::kIdle) slots_.erase(slots_.begin() + long(i - 1));
+  for (size_t i = 0; i < count; ++i) {
+    if (i == slots_.size()) slots_.emplace_back();
+    Slot& slot = slots_[i];
+    if (slot.state != SlotState::kIdle) continue;
+    TThumbnailJob job;
+    if (!NextJob(job)) return;
+    if (!slot.thread) slot.thread = std::make_unique<TImgThread>(Receiver());
+    PrepareLoader(slot.thread->Loader());
+    slot.thread->Begin(job, generation_++);
+    slot.state = SlotState::kRunning;
+  }
+}
+
+void TImgThreads::AbandonRunning(bool requeue) {
+  std::vector<Slot*> running;
+  for (Slot& slot : slots_)
+    if (slot.state == SlotState::kRunning) running.push_back(&slot);
+  // The job started first is queued last, so that it is taken first again.
+  std::sort(running.begin(), running.end(), [](const Slot* a, const Slot* b) {
+    return a->thread->Generation() > b->thread->Generation();
+  });
+  for (Slot* slot : running) {
+    if (requeue) Queue(slot->thread->Number(), true);
+    slot->thread->Abandon();
+    slot->state = SlotState::kAbandoned;
+  }
 }
 
 void TImgThreads::Pause() {
   paused_ = true;
-  if (!busy_) return;
-  busy_ = false;
-  if (worker_) {
-    Queue(worker_->Number(), true);
-    StopWorker();
-  }
-  ++generation_;
+  if (!Busy()) return;
+  AbandonRunning(true);
 }
 
 void TImgThreads::Resume() {
-  if (busy_) return;
+  if (Busy()) return;
   paused_ = false;
   Start();
 }
 
 void TImgThreads::CancelAll() {
-  if (!busy_) return;
+  // Jobs in flight: running ones, or queued ones waiting for a worker whose abandoned
+  // job has not ended yet.
+  const bool inFlight = std::any_of(slots_.begin(), slots_.end(), [](const Slot& slot) {
+    return slot.state != SlotState::kIdle;
+  });
+  if (!inFlight) return;
   queue_.clear();
   where_.clear();
-  StopWorker();
-  ++generation_;
+  AbandonRunning(false);
   paused_ = false;
-  busy_ = false;
+}
+
+TImgThreads::Slot* TImgThreads::FindSlot(const TThumbnailResultEvent& event) {
+  for (Slot& slot : slots_)
+    if (slot.state != SlotState::kIdle && slot.thread->Number() == event.Number &&
+        slot.thread->Generation() == event.Generation)
+      return &slot;
+  return nullptr;
 }
 
 bool TImgThreads::TakeResult(const TThumbnailResultEvent& event) {
-  if (!busy_ || !worker_ || event.Generation != worker_->Generation() ||
-      event.Number != worker_->Number())
+  Slot* slot = FindSlot(event);
+  if (!slot) return false;
+  if (slot->state == SlotState::kAbandoned) {
+    slot->state = SlotState::kIdle;  // its abandoned job has ended
+    Start();
     return false;
-  worker_->wait();  // it has posted its result: the loader is free again
-  JobFinished(event.Number, event.Result);
-  busy_ = false;
+  }
+  JobFinished(event.Number, event.Result, slot->thread->Loader());
+  slot->state = SlotState::kIdle;
   Start();
   return true;
 }
 
 // ---------------------------------------------------------------- TFileImage
 
-TFileImage::~TFileImage() { StopWorker(); }
+TFileImage::~TFileImage() { EndWorkers(); }
 
-bool TFileImage::StartNextJob() {
+bool TFileImage::NextJob(TThumbnailJob& job) {
   int32_t number = 0;
-  while (!Paused() && TakeLast(number)) {
-    TThumbnailJob job;
+  while (TakeLast(number)) {
+    job = TThumbnailJob();
     job.Number = number;
     if (!host_.PrepareThumbnailJob(number, job)) continue;
     job.Number = number;
     host_.ImageLoad(*this, number);
-    StartWorker(job, host_.ThumbnailLoader(), host_.ThumbnailReceiver());
     return true;
   }
   return false;
 }
 
-void TFileImage::JobFinished(int32_t number, int result) { host_.ThumbnailResult(number, result); }
+void TFileImage::PrepareLoader(TImgUtil& loader) { loader.CopySettings(host_.ThumbnailLoader()); }
+
+void TFileImage::JobFinished(int32_t number, int result, TImgUtil& loader) {
+  host_.ThumbnailResult(number, result, loader);
+}
 
 }  // namespace quorvane

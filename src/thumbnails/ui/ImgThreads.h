@@ -3,29 +3,36 @@
 //
 // The queue holds item numbers; the last entry is taken next. Painting a cell queues
 // its item urgent (at the end, taken next); look-ahead queues files not urgent (at the
-// front, taken last); a number already queued moves to the end. At most one worker
-// (TImgThread) exists at a time; it runs the loader on one file below normal priority
-// and posts a TThumbnailResultEvent (QEvent::User + 1) to the host's receiver. The
-// receiver hands the event to TakeResult, which stores the result through the host and
-// starts the next job.
+// front, taken last); a number already queued moves to the end. Up to ThreadCount()
+// persistent workers (TImgThread) run at once, each with its own loader and its own
+// codec helpers, so nothing is shared between two decodes; jobs are handed to idle
+// workers from the end of the queue. A worker runs the loader on one file below normal
+// priority and posts a TThumbnailResultEvent (QEvent::User + 1) to the host's receiver.
+// The receiver hands the event to TakeResult, which stores the result through the host
+// and hands that worker the next job.
 //
-// The worker is given its item's path, kind and the box size when it is created and
-// never reads the collection. Each worker carries a job generation; a result whose
-// generation is not the current worker's (it arrived after a Pause, a CancelAll or a
-// refill) is dropped by TakeResult without touching the queue.
+// A job is given its item's path, kind and the box size when it starts; the worker
+// never reads the collection. Every job carries its own generation; a result that is
+// not of a running job (it arrived after a Pause, a CancelAll or a refill abandoned the
+// job) is dropped by TakeResult without touching the queue. Pause and CancelAll never
+// wait for a worker: they abandon its job (killing a helper that is decoding for it)
+// and the worker is given a new job only once its abandoned one has ended.
 //
-// Everything but the worker's body runs on the user-interface thread.
+// Everything but the workers' bodies runs on the user-interface thread.
 
 #include <QEvent>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "imaging/CodecClient.h"
 #include "thumbnails/ImgShare.h"
 
 class QObject;
@@ -56,38 +63,53 @@ class ThumbnailJobHost {
   // item exists, is not handled, and needs one; TShellFolderView::PrepareThumbnailJob
   // does exactly that). False: the entry is skipped.
   virtual bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) = 0;
-  // Called just before a worker is created for the job (the view fires OnImageLoad with
-  // the queue as Sender).
+  // Called just before a worker starts the job (the view fires OnImageLoad with the
+  // queue as Sender).
   virtual void ImageLoad(TImgThreads& Sender, int32_t Number) {
     (void)Sender;
     (void)Number;
   }
-  // The loader the workers run (the view's ViewImage.ImgUtil).
+  // The loader whose settings every worker's own loader takes (the view's
+  // ViewImage.ImgUtil).
   virtual TImgUtil& ThumbnailLoader() = 0;
   // The object result events are posted to; it lives on the user-interface thread and
   // passes them to TakeResult.
   virtual QObject* ThumbnailReceiver() = 0;
-  // A current result, on the user-interface thread, before the next job starts: store it
-  // (TShellFolderView::StoreThumbnailResult), fire OnImageLoaded and repaint the item.
-  // The loader's Bitmap() holds the picture during this call.
-  virtual void ThumbnailResult(int32_t Number, int Result) = 0;
+  // A current result, on the user-interface thread, before its worker gets the next
+  // job: store it (TShellFolderView::StoreThumbnailResult), fire OnImageLoaded and
+  // repaint the item. The worker's loader holds the picture in its Bitmap().
+  virtual void ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) = 0;
 };
 
-// One job: runs the loader on one file.
+// One worker: a persistent thread with its own loader (set up like the view's) and its
+// own codec and metadata helpers. It runs one job at a time, handed to it by the queue
+// on the user-interface thread, below normal priority, and posts a
+// TThumbnailResultEvent for every job it finishes, abandoned or not.
 class TImgThread : public QThread {
   Q_OBJECT
  public:
-  TImgThread(const TThumbnailJob& job, TImgUtil& loader, QObject* receiver, uint64_t generation);
+  explicit TImgThread(QObject* receiver);
+  // Abandons the job, ends the thread and waits for it.
   ~TImgThread() override;
 
-  int32_t Number() const { return job_.Number; }
-  uint64_t Generation() const { return generation_; }
+  // The job in hand (its number and generation stay after it finished).
+  int32_t Number() const { return number_.load(); }
+  uint64_t Generation() const { return generation_.load(); }
   // -1 until the job has run, then its result.
   int Result() const { return result_.load(); }
-  void Terminate() { terminated_.store(true); }
-  bool Terminated() const { return terminated_.load(); }
-  // Raises the priority to normal, sets the terminate flag and waits for the end.
-  void Stop();
+  bool Terminated() const { return stop_.Terminated(); }
+  // The worker's loader: the picture of a finished job is in its Bitmap() until the
+  // queue hands it the next job.
+  TImgUtil& Loader() { return loader_; }
+  // Helpers this worker started so far (codec and metadata).
+  int HelperStarts() const { return codec_.StartCount() + meta_.StartCount(); }
+
+  // Starts a job (the worker must be idle: its previous job's event was taken).
+  void Begin(const TThumbnailJob& job, uint64_t generation);
+  // Tells the running job to stop without waiting for it: a helper call in progress
+  // ends at once (the helper is killed and started afresh for the next job); the job's
+  // event still comes, as a stale one.
+  void Abandon();
 
   // The job's result without a thread: 1 when the path is missing or is a FIFO, socket
   // or device (never opened), -1 when the kind needs no thumbnail, else the loader's.
@@ -97,17 +119,22 @@ class TImgThread : public QThread {
   void run() override;
 
  private:
-  TThumbnailJob job_;
-  TImgUtil& loader_;
   QObject* receiver_;
-  uint64_t generation_;
+  TImgUtil loader_;
+  CodecClient codec_;
+  CodecClient meta_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  TThumbnailJob job_;  // guarded by mutex_
+  bool hasJob_ = false;
+  bool quit_ = false;
+  std::atomic<int32_t> number_{-1};
+  std::atomic<uint64_t> generation_{0};
   std::atomic<int> result_{-1};
-  std::atomic<bool> terminated_{false};
-  std::atomic<int> tid_{0};         // the running thread's id, for its nice value
-  std::atomic<int> normalNice_{0};  // its nice value before it was lowered
+  StopFlag stop_;  // the job was abandoned
 };
 
-// The queue and its worker.
+// The queue and its workers.
 class TImgThreads {
  public:
   TImgThreads();
@@ -122,52 +149,74 @@ class TImgThreads {
     Queue(number, urgent);
     Start();
   }
-  // Starts the next job unless one is running or the queue is paused.
+  // Unless paused, hands jobs from the end of the queue to every idle worker, so that
+  // the entries taken next start first.
   void Start();
-  // No new worker starts; a running worker is stopped and its number queued again
-  // urgent, so that it is taken first after Resume.
+  // No new job starts; every running job is abandoned (never waited for) and its
+  // number queued again urgent, so that it is taken first after Resume.
   void Pause();
   // Unless busy: clears the pause and starts.
   void Resume();
-  // When busy: empties the queue, stops the worker, clears paused and busy. When not
-  // busy nothing happens.
+  // When a job is running or a worker is still in an abandoned one: empties the queue,
+  // abandons the running jobs, clears paused and busy. Otherwise nothing happens.
   void CancelAll();
-  // Takes a result event on the user-interface thread. A stale result (not from the
-  // current worker) is dropped: answers false. Otherwise hands it to the host (via
-  // JobFinished), clears busy, starts the next job and answers true.
+  // Takes a result event on the user-interface thread. A stale result (not of a job
+  // that is running and not abandoned) is dropped: answers false, and a worker whose
+  // abandoned job ended is free again. Otherwise hands it to the host (via
+  // JobFinished), frees the worker, starts the next jobs and answers true.
   bool TakeResult(const TThumbnailResultEvent& event);
 
-  bool Busy() const { return busy_; }
+  // Workers: at most this many jobs run at once (1 runs one file at a time; 0 or less:
+  // as many as the machine has cores). Takes effect as workers become idle.
+  void SetThreadCount(int count);
+  int ThreadCount() const { return threadCount_; }
+
+  // A job has been started and its result not yet taken.
+  bool Busy() const;
   bool Paused() const { return paused_; }
   int QueueCount() const { return int(queue_.size()); }
   // The queue from the first entry (taken last) to the last (taken next).
   std::vector<int32_t> QueueEntries() const;
   bool IsQueued(int32_t number) const { return where_.count(number) != 0; }
-  // The current (or finished but not yet freed) worker; null when none.
-  TImgThread* Worker() const { return worker_.get(); }
-  // The generation the next worker gets; results of earlier ones are stale.
+  // The worker of the first running job; null when none.
+  TImgThread* Worker() const;
+  // The numbers of the running jobs.
+  std::vector<int32_t> RunningNumbers() const;
+  // Worker threads that exist (idle ones included).
+  int WorkerCount() const { return int(slots_.size()); }
+  // The generation the next job gets; results of other ones are stale.
   uint64_t Generation() const { return generation_; }
 
  protected:
-  // Takes entries from the end of the queue until one gives a job, and starts a
-  // worker for it. True when a worker was created.
-  virtual bool StartNextJob() = 0;
-  // A current result: store it.
-  virtual void JobFinished(int32_t number, int result) = 0;
+  // Takes entries from the end of the queue until one gives a job; fills it and
+  // answers true, or false when the queue ran out.
+  virtual bool NextJob(TThumbnailJob& job) = 0;
+  // Set-up of a worker's loader before each of its jobs.
+  virtual void PrepareLoader(TImgUtil& loader) = 0;
+  // A current result: store it (the picture is in the loader's Bitmap()).
+  virtual void JobFinished(int32_t number, int result, TImgUtil& loader) = 0;
+  // The object result events are posted to.
+  virtual QObject* Receiver() = 0;
 
-  // For StartNextJob: takes the last entry off the queue (false when empty).
+  // For NextJob: takes the last entry off the queue (false when empty).
   bool TakeLast(int32_t& number);
-  // For StartNextJob: creates and starts the worker for a job.
-  void StartWorker(const TThumbnailJob& job, TImgUtil& loader, QObject* receiver);
-  // Stops and frees the worker, if any; its late result becomes stale.
-  void StopWorker();
+  // Ends every worker thread (abandoning their jobs); derived destructors call it.
+  void EndWorkers();
 
  private:
+  enum class SlotState { kIdle, kRunning, kAbandoned };
+  struct Slot {
+    std::unique_ptr<TImgThread> thread;
+    SlotState state = SlotState::kIdle;
+  };
+  Slot* FindSlot(const TThumbnailResultEvent& event);
+  void AbandonRunning(bool requeue);
+
   std::list<int32_t> queue_;  // front: taken last; back: taken next
   std::unordered_map<int32_t, std::list<int32_t>::iterator> where_;
-  std::unique_ptr<TImgThread> worker_;
+  std::vector<Slot> slots_;
+  int threadCount_ = 1;
   uint64_t generation_ = 1;
-  bool busy_ = false;
   bool paused_ = false;
 };
 
@@ -179,8 +228,10 @@ class TFileImage : public TImgThreads {
   ThumbnailJobHost& Host() const { return host_; }
 
  protected:
-  bool StartNextJob() override;
-  void JobFinished(int32_t number, int result) override;
+  bool NextJob(TThumbnailJob& job) override;
+  void PrepareLoader(TImgUtil& loader) override;
+  void JobFinished(int32_t number, int result, TImgUtil& loader) override;
+  QObject* Receiver() override { return host_.ThumbnailReceiver(); }
 
  private:
   ThumbnailJobHost& host_;
