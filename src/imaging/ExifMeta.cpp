@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "imaging/ImageFormats.h"
 #include "platform/LittleEndian.h"
 #include "platform/FileNames.h"
 
@@ -73,13 +74,14 @@ void SetExifOptions(const ExifOptions& options) {
 }
 
 bool CarriesExifOrientation(const std::string& path) {
-  const std::string ext = LowerFileExt(path);
-  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff";
+  const PictureFormat format = FormatOfFile(path);
+  return format == PictureFormat::Jpeg || format == PictureFormat::Tiff;
 }
 
 bool TakesMetadata(const std::string& path) {
   const std::string ext = LowerFileExt(path);
-  return CarriesExifOrientation(path) || ext == ".png";
+  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff" ||
+         ext == ".png";
 }
 
 std::vector<uint8_t> PackExifInfo(const ExifInfo& info) {

@@ -36,7 +36,8 @@ inline constexpr size_t kMaxExifTextBytes = 256;
 // Largest embedded thumbnail taken (EXIF keeps it within one 64 KiB segment).
 inline constexpr size_t kMaxExifThumbnailBytes = 65535;
 
-// True for the files whose orientation is honoured: JPEG and TIFF, by extension.
+// True for the files whose EXIF orientation is honoured: JPEG and TIFF, by their
+// contents (a HEIC file named .jpg is no JPEG; its own orientation is its decoder's).
 bool CarriesExifOrientation(const std::string& path);
 // True for the outputs that take copied metadata: JPEG, PNG and TIFF, by extension.
 bool TakesMetadata(const std::string& path);

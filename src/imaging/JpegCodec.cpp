@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // clang-format off
@@ -9,6 +10,7 @@
 #include <jerror.h>
 // clang-format on
 
+#include "imaging/PictureDecoders.h"
 #include "platform/FileIO.h"
 
 namespace quorvane {
@@ -48,6 +50,7 @@ struct DecodeState {
   ErrorContext err;
   Bitmap picture;
   std::vector<uint8_t> cmykRow;
+  std::vector<uint8_t> icc;
   const char* failure = nullptr;  // a failure of our own (size limits, memory)
 };
 
@@ -79,6 +82,7 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
   jpeg_create_decompress(&cinfo);
   if (data.empty()) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
   jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  if (headerOnly) jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);  // the colour profile
   jpeg_read_header(&cinfo, TRUE);
   if (!Bitmap::SizeAllowed(cinfo.image_width, cinfo.image_height)) {
     st.failure = "picture too large";
@@ -86,6 +90,12 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
     return false;
   }
   if (headerOnly) {
+    JOCTET* icc = nullptr;
+    unsigned int iccBytes = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccBytes) && icc) {
+      st.icc.assign(icc, icc + iccBytes);
+      std::free(icc);
+    }
     jpeg_destroy_decompress(&cinfo);
     return true;
   }
@@ -133,6 +143,7 @@ JpegReader::JpegReader(std::vector<uint8_t> data) : data_(std::move(data)) {
   if (!RunDecode(*st, data_, 1, TJPEGPerformance::jpBestQuality, true)) ThrowDecodeFailure(*st);
   width_ = int(st->cinfo.image_width);
   height_ = int(st->cinfo.image_height);
+  icc_ = std::move(st->icc);
 }
 
 void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance) const {
@@ -147,9 +158,10 @@ JpegReader JpegReader::FromFile(const std::string& path) {
   return JpegReader(ReadWholeFileOrThrow<JpegError>(path));
 }
 
-void ReadJpegFile(const std::string& path, Bitmap& out) {
+void ReadJpegFile(const std::string& path, Bitmap& out, bool toSrgb) {
   JpegReader reader = JpegReader::FromFile(path);
   reader.Decode(out);
+  if (toSrgb) ConvertToSrgb(out, reader.IccProfile());
 }
 
 namespace {

@@ -19,7 +19,7 @@ namespace quorvane {
 
 QString ReadFormatsText() {
   QStringList names;
-  for (std::string_view ext : CodecExtensions)
+  for (std::string_view ext : ImageExtensions)
     names << QString::fromLatin1(ext.substr(1).data(), qsizetype(ext.size() - 1)).toUpper();
   return names.join(QStringLiteral(", "));
 }
@@ -48,7 +48,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   WriteFormats = new QLabel(WriteFormatsText(), this);
   WriteFormats->setWordWrap(true);
   auto* credits = new QLabel(
-      QStringLiteral("DevIL, libjpeg, giflib, Qt %1").arg(QString::fromLatin1(qVersion())), this);
+      QStringLiteral("DevIL, libjpeg, giflib, libheif, libwebp, libjxl, LibRaw, lcms2, Qt %1").arg(QString::fromLatin1(qVersion())), this);
   credits->setEnabled(false);
 
   auto* formats = new QFormLayout;
