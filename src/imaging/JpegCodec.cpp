@@ -24,6 +24,7 @@ struct ErrorContext {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  bool keepPartial = false;  // a premature end gives the rows read so far, the rest grey
 };
 
 void ErrorExit(j_common_ptr cinfo) {
@@ -35,7 +36,8 @@ void ErrorExit(j_common_ptr cinfo) {
 // A premature end of data is only a warning to libjpeg (it pads with grey); a
 // truncated file is a failed read here. Other warnings are tolerated.
 void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) ErrorExit(cinfo);
+  auto* ctx = reinterpret_cast<ErrorContext*>(cinfo->err);
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF && !ctx->keepPartial) ErrorExit(cinfo);
 }
 
 void InitErrors(ErrorContext& ctx) {
@@ -71,10 +73,11 @@ void ConvertCmykRow(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
 
 // Returns false with st.err.message or st.failure set when decoding failed.
 bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom,
-               TJPEGPerformance performance, bool headerOnly) {
+               TJPEGPerformance performance, bool headerOnly, bool keepPartial = false) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   cinfo.err = &st.err.mgr;
   InitErrors(st.err);
+  st.err.keepPartial = keepPartial;
   if (setjmp(st.err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -146,11 +149,13 @@ JpegReader::JpegReader(std::vector<uint8_t> data) : data_(std::move(data)) {
   icc_ = std::move(st->icc);
 }
 
-void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance) const {
+void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance,
+                        bool keepPartial) const {
   if (scaleDenom != 1 && scaleDenom != 2 && scaleDenom != 4 && scaleDenom != 8)
     throw JpegError("JPEG: scale must be 1/1, 1/2, 1/4 or 1/8");
   auto st = std::make_unique<DecodeState>();
-  if (!RunDecode(*st, data_, scaleDenom, performance, false)) ThrowDecodeFailure(*st);
+  if (!RunDecode(*st, data_, scaleDenom, performance, false, keepPartial))
+    ThrowDecodeFailure(*st);
   out.Swap(st->picture);
 }
 

@@ -38,8 +38,11 @@ class JpegReader {
 
   // Decodes into `out` as 24-bit B, G, R (grey and CMYK pictures are converted).
   // scaleDenom is 1, 2, 4 or 8. `out` is only replaced when decoding succeeded.
+  // With `keepPartial`, a stream that ends early gives what was read, the rest grey
+  // (for showing an interrupted download; never for the batch).
   void Decode(Bitmap& out, int scaleDenom = 1,
-              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality) const;
+              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality,
+              bool keepPartial = false) const;
 
  private:
   std::vector<uint8_t> data_;

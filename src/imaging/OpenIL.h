@@ -75,6 +75,8 @@ inline constexpr uint32_t kCodecLoadForDisplay = 1;
 // A thumbnail: the picture may come smaller (from a thumbnail or preview stored in the
 // file, or a scaled decode) as long as it still covers the box.
 inline constexpr uint32_t kCodecLoadThumbnail = 2;
+// A PNG file that ends early gives the rows that could be read, the rest grey.
+inline constexpr uint32_t kCodecLoadPartial = 4;
 
 // What a load tells besides the pixels.
 struct CodecLoadResult {

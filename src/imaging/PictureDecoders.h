@@ -25,6 +25,18 @@ bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
 bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
                const CodecPixelTarget& target, CodecLoadResult& result);
 
+// The EXIF block (a TIFF structure, from "II" or "MM" on) and the ICC colour profile
+// stored in a HEIF/AVIF or WebP file, for the batch to keep; each empty when absent.
+// False when the file cannot be parsed as that format.
+bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc);
+bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc);
+
+// The readable rows of a PNG file that ends early, the rest grey (kCodecLoadPartial).
+// False when not even the header and one row can be read, or the file is interlaced.
+bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
+
 // Decoded 8-bit R, G, B (channels 3) or R, G, B, A (channels 4) rows, `stride` bytes
 // apart, handed to `target` as B, G, R over white. With `toSrgb` and an RGB colour
 // profile, the colours are converted from the profile to sRGB (lcms2, perceptual).

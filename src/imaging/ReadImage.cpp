@@ -8,6 +8,7 @@
 #include "imaging/ExifOptions.h"
 #include "platform/FileNames.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/PictureDecoders.h"
 
 namespace quorvane {
 
@@ -77,7 +78,37 @@ bool ReadImageFile(const std::string& FileName, Bitmap& bitmap, bool autoOrient)
 bool ReadImageForView(const std::string& FileName, Bitmap& bitmap) {
   CodecLoadRequest request;
   request.flags = kCodecLoadForDisplay;
-  return ReadUpright(FileName, bitmap, CurrentExifOptions().AutoOrient, request);
+  const bool autoOrient = CurrentExifOptions().AutoOrient;
+  if (ReadUpright(FileName, bitmap, autoOrient, request)) return true;
+  Bitmap part;
+  if (!ReadTruncatedPicture(FileName, part) || (autoOrient && !OrientAsFile(FileName, part)))
+    return false;
+  bitmap.Swap(part);
+  return true;
+}
+
+bool ReadTruncatedPicture(const std::string& FileName, Bitmap& bitmap) {
+  try {
+    switch (FormatOfFile(FileName)) {
+      case PictureFormat::Jpeg: {
+        const JpegReader reader = JpegReader::FromFile(FileName);
+        Bitmap part;
+        reader.Decode(part, 1, TJPEGPerformance::jpBestQuality, true);
+        ConvertToSrgb(part, reader.IccProfile());
+        bitmap.Swap(part);
+        return true;
+      }
+      case PictureFormat::Png: {
+        CodecLoadRequest request;
+        request.flags = kCodecLoadForDisplay | kCodecLoadPartial;
+        return CodecLoad(FileName, bitmap, request);
+      }
+      default:
+        return false;
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 }  // namespace quorvane

@@ -39,7 +39,14 @@ bool ReadImageFile(const std::string& FileName, Bitmap& bitmap);
 bool ReadImageFile(const std::string& FileName, Bitmap& bitmap, bool autoOrient);
 
 // Reads a picture to be shown (the viewer, the operation previews): as ReadImageFile,
-// and a picture with a colour profile is converted to sRGB.
+// a picture with a colour profile converted to sRGB, and of a JPEG or PNG file that
+// ends early the part that could be read (ReadTruncatedPicture).
 bool ReadImageForView(const std::string& FileName, Bitmap& bitmap);
+
+// The readable part of a JPEG or PNG file that ends early (an interrupted copy or
+// download), the rest grey, colours for the screen: for showing only, never for the
+// batch. False, with the bitmap unchanged, for any other file or when not even the
+// picture's header can be read.
+bool ReadTruncatedPicture(const std::string& FileName, Bitmap& bitmap);
 
 }  // namespace quorvane

@@ -3,6 +3,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -24,13 +25,23 @@ struct AnimDelete {
 // Files beyond this are no WebP picture the program could hold anyway.
 constexpr size_t kMaxWebpBytes = size_t(1) << 30;
 
-std::vector<uint8_t> ColourProfile(const WebPDemuxer* demux) {
-  if (!(WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG)) return {};
+// A chunk's bytes ("ICCP", "EXIF"); empty when the file has none.
+std::vector<uint8_t> Chunk(const WebPDemuxer* demux, uint32_t flag, const char* fourcc) {
+  if (!(WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & flag)) return {};
   WebPChunkIterator chunk;
-  if (!WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) return {};
-  std::vector<uint8_t> icc(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+  if (!WebPDemuxGetChunk(demux, fourcc, 1, &chunk)) return {};
+  std::vector<uint8_t> bytes(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
   WebPDemuxReleaseChunkIterator(&chunk);
-  return icc;
+  return bytes;
+}
+
+std::vector<uint8_t> ColourProfile(const WebPDemuxer* demux) {
+  return Chunk(demux, ICCP_FLAG, "ICCP");
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::string error;
+  return ReadWholeFile(path, bytes, error) && !bytes.empty() && bytes.size() <= kMaxWebpBytes;
 }
 
 // The first frame of an animation on its canvas.
@@ -52,12 +63,25 @@ bool DecodeFirstFrame(const WebPData& data, const std::vector<uint8_t>& icc, boo
 
 }  // namespace
 
+bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFile(path, bytes)) return false;
+  const WebPData data{bytes.data(), bytes.size()};
+  std::unique_ptr<WebPDemuxer, DemuxDelete> demux(WebPDemux(&data));
+  if (!demux) return false;
+  exif = Chunk(demux.get(), EXIF_FLAG, "EXIF");
+  // Some writers keep the "Exif\0\0" of a JPEG segment in front of the TIFF header.
+  if (exif.size() >= 6 && std::equal(exif.begin(), exif.begin() + 6, "Exif\0\0"))
+    exif.erase(exif.begin(), exif.begin() + 6);
+  icc = ColourProfile(demux.get());
+  return true;
+}
+
 bool DecodeWebp(const std::string& path, const CodecLoadRequest& request,
                 const CodecPixelTarget& target, CodecLoadResult& result) {
   std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, error) || bytes.empty() || bytes.size() > kMaxWebpBytes)
-    return false;
+  if (!ReadFile(path, bytes)) return false;
   const WebPData data{bytes.data(), bytes.size()};
   std::unique_ptr<WebPDemuxer, DemuxDelete> demux(WebPDemux(&data));
   if (!demux) return false;

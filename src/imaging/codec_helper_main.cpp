@@ -33,6 +33,12 @@ class InProcessCodec : public quorvane::CodecService {
         return quorvane::DecodeJxl(path, request, target, result);
       case Raw:
         return quorvane::DecodeRaw(path, request, target, result);
+      case Png:
+        // The codec library refuses a PNG file that ends early; the screen may show its
+        // readable part.
+        if (quorvane::local::CodecLoadInto(path, target)) return true;
+        return (request.flags & quorvane::kCodecLoadPartial) &&
+               quorvane::DecodePartialPng(path, target);
       default:
         return quorvane::local::CodecLoadInto(path, target);
     }

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "imaging/BmpFile.h"
+#include "imaging/ExifMeta.h"
+#include "imaging/JpegCodec.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/ImgResize.h"
 #include "imaging/MyImg.h"
@@ -17,9 +19,11 @@
 #include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
 #include "support/DamagedFiles.h"
+#include "support/DngWriter.h"
 #include "support/ExifSamples.h"
 #include "support/TestDir.h"
 #include "thumbnails/FolderScan.h"
+#include "thumbnails/ImgUtil.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -143,10 +147,12 @@ void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
   for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
 }
 
+std::vector<uint8_t> DisplayP3Profile();
+
 // A HEIC file written through libheif with the given orientation (irot/imir boxes) and,
 // when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so.
 void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orientation,
-                       int exifOrientation) {
+                       int exifOrientation, const std::vector<uint8_t>& icc = {}) {
   heif_context* ctx = heif_context_alloc();
   heif_image* image = nullptr;
   ASSERT_EQ(heif_image_create(stored.Width(), stored.Height(), heif_colorspace_RGB,
@@ -154,6 +160,7 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
                 .code,
             heif_error_Ok);
   heif_image_add_plane(image, heif_channel_interleaved, stored.Width(), stored.Height(), 8);
+  if (!icc.empty()) heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size());
   int stride = 0;
   uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
   for (int y = 0; y < stored.Height(); ++y)
@@ -442,4 +449,124 @@ TEST_F(PictureFormats, DamagedFilesOfEachFormatFailWithoutHarm) {
   EXPECT_FALSE(ReadImageFile(dir.write("fake.dng", std::string("II*\0\x08\0\0\0garbage", 15)), none));
   EXPECT_FALSE(ReadImageFile(dir.write("fake.cr3", std::string(64, '\0')), none));
   EXPECT_GT(total, 100);
+}
+
+TEST_F(PictureFormats, CameraRawDevelopsAsDcrawEmuAndItsPreviewMakesTheThumbnail) {
+  TestDir dir;
+  const Bitmap scene = Photo(96, 64);
+  Bitmap preview = scene;
+  ResizeBitmap(preview, 48, 32);
+  const std::string dng = dir.file("camera.dng");
+  WriteDng(dng, scene, preview);
+
+  // Developed as LibRaw's own tool develops it with the camera's white balance.
+  const Bitmap ours = Read(dng);
+  ASSERT_EQ(RunCommand("dcraw_emu -w -T " + ShellQuote(dng) + " >/dev/null 2>&1"), 0);
+  const Bitmap theirs = Read(dng + ".tiff");
+  ASSERT_EQ(ours.Width(), 96);
+  ASSERT_EQ(ours.Height(), 64);
+  EXPECT_LE(MaxDifference(ours, theirs), 1);
+
+  // The preview serves a box it covers; a larger box gets the developed picture.
+  TmyImg plugin;
+  Bitmap small, large;
+  int w = 0, h = 0;
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 48);
+  EXPECT_EQ(small.Height(), 32);
+  EXPECT_LE(MeanDifference(small, preview), 8);
+  EXPECT_EQ(w, 96);
+  EXPECT_EQ(h, 64);
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, large, 80, 80, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(large.Width(), 96);
+
+  // No preview at all: developed.
+  const std::string bare = dir.file("bare.dng");
+  WriteDng(bare, scene, Bitmap());
+  ASSERT_TRUE(plugin.LoadThumbnail(bare, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 96);
+
+  // The camera's flip turns both the picture and the preview.
+  const std::string turned = dir.file("turned.dng");
+  WriteDng(turned, scene, preview, 6);
+  const Bitmap upright = Read(turned);
+  EXPECT_EQ(upright.Width(), 64);
+  EXPECT_EQ(upright.Height(), 96);
+  ASSERT_TRUE(plugin.LoadThumbnail(turned, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 32);
+  EXPECT_EQ(small.Height(), 48);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 96);
+}
+
+TEST_F(PictureFormats, TruncatedJpegAndPngAreShownInPartButNeverConverted) {
+  TestDir dir;
+  const Bitmap source = Photo(64, 64);
+  const std::string png = WritePng(dir, "whole.png", source);
+  const std::string jpg = dir.file("whole.jpg");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(png) + " -quality 95 " + ShellQuote(jpg)), 0);
+  TmyImg plugin;
+  TImgUtil grid;
+  grid.SetCustomPlugin(&plugin);
+  for (const std::string& whole : {jpg, png}) {
+    SCOPED_TRACE(whole);
+    const std::string bytes = ReadFileBytes(whole);
+    const std::string cut =
+        dir.write("cut" + whole.substr(whole.rfind('.')), bytes.substr(0, bytes.size() * 6 / 10));
+    // The batch refuses it.
+    Bitmap none;
+    EXPECT_FALSE(ReadImageFile(cut, none));
+    // The viewer shows the top as the whole file does, the missing rows grey.
+    Bitmap shown;
+    ASSERT_TRUE(ReadImageForView(cut, shown));
+    ASSERT_EQ(shown.Width(), 64);
+    ASSERT_EQ(shown.Height(), 64);
+    const Bitmap full = Read(whole);
+    for (int x = 0; x < 64; x += 9) {
+      EXPECT_LE(ChannelDistance(shown.Pixel(x, 2), full.Pixel(x, 2)), 2) << x;
+      EXPECT_LE(ChannelDistance(shown.Pixel(x, 62), RGB(128, 128, 128)), 6) << x;
+    }
+    // So does the grid, where it would otherwise draw the broken-file icon.
+    ASSERT_EQ(grid.LoadThumbnail(cut, 32, 32, 0), 0);
+    EXPECT_EQ(grid.ImageType(), iitCustom);
+    EXPECT_EQ(grid.Bitmap().Width(), 32);
+    EXPECT_EQ(grid.OrgWidth(), 64);
+  }
+}
+
+TEST_F(PictureFormats, TheBatchKeepsTheExifAndProfileOfHeifAndWebpSources) {
+  TestDir dir;
+  const Bitmap upright = BigCorners();
+  Bitmap stored = upright;
+  ApplyOrientation(stored, 8);  // what orientation 6 turns upright
+  const std::string heic = dir.file("phone.heic");
+  WriteHeicOriented(stored, heic, 6, 6, DisplayP3Profile());
+  const std::string out = dir.file("phone.jpg");
+  {
+    Bitmap read;
+    ASSERT_TRUE(ReadImageFile(heic, read));
+    const std::vector<uint8_t> jpeg = EncodeJpeg(read, 90);
+    dir.write("phone.jpg", std::string(jpeg.begin(), jpeg.end()));
+  }
+  // As stored: the written pixels are upright either way, so the Orientation says 1.
+  ASSERT_TRUE(CopyMetadata(heic, out, false));
+  EXPECT_EQ(ExiftoolTag(out, "Orientation"), "1");
+  EXPECT_NE(ExiftoolTag(out, "ProfileDescription", false), "");
+
+  // WebP: cwebp keeps the EXIF of its source with -metadata; a WebP picture is not
+  // turned by it, so as stored the Orientation stays.
+  const std::string jpg = WriteOriented(dir, "tagged.jpg", upright, 3);
+  ASSERT_TRUE(Exiftool("-Artist=Quorvane", jpg));
+  const std::string webp = dir.file("tagged.webp");
+  ASSERT_EQ(RunCommand("cwebp -quiet -metadata all " + ShellQuote(jpg) + " -o " + ShellQuote(webp)),
+            0);
+  ASSERT_EQ(ExiftoolTag(webp, "Artist", false), "Quorvane");
+  const std::string fromWebp = dir.file("from webp.jpg");
+  {
+    const std::vector<uint8_t> jpeg = EncodeJpeg(upright, 90);
+    dir.write("from webp.jpg", std::string(jpeg.begin(), jpeg.end()));
+  }
+  ASSERT_TRUE(CopyMetadata(webp, fromWebp, false));
+  EXPECT_EQ(ExiftoolTag(fromWebp, "Artist", false), "Quorvane");
+  EXPECT_EQ(ExiftoolTag(fromWebp, "Orientation"), "3");
 }
