@@ -8,7 +8,8 @@
 #   heif-thumbnailer  heif-thumbnailer -s 94 (HEIC; it too takes the thumbnail item)
 #   dwebp             dwebp -scale 94 70 (WebP)
 #   vipsthumbnail     vipsthumbnail -s 94 (AVIF, JPEG XL)
-#   dcraw_emu + djpeg dcraw_emu -e, then djpeg -scale 1/8 of the preview (DNG)
+#   LibRaw + djpeg    simple_dcraw -e (LibRaw's preview extractor), then djpeg -scale 1/8
+#                     of the preview (DNG)
 # One process per file for the tools; rates per wall-clock second (ours decodes in its
 # helper process), so run it on a quiet machine.
 # Usage: bench/format_thumbnail_peers.sh [release-build-dir]   (default build-release)
@@ -49,11 +50,11 @@ print(f\"{b[0]['items_per_second']:7.1f}\" if b and 'items_per_second' in b[0] e
 rate() {  # rate <command...>: runs per wall second over $runs runs
   local start end
   start=$(date +%s.%N)
-  for _ in $(seq "$runs"); do "$@" > /dev/null 2>&1; done
+  for _ in $(seq "$runs"); do "$@" > /dev/null 2>&1 || { echo " failed"; return; }; done
   end=$(date +%s.%N)
   python3 -c "print(f'{$runs / ($end - $start):7.1f}')"
 }
-raw_peer() { dcraw_emu -e "$f/photo.dng" && djpeg -scale 1/8 -outfile /dev/null "$f/photo.dng.thumb.jpg"; }
+raw_peer() { simple_dcraw -e "$f/photo.dng" && djpeg -scale 1/8 -outfile /dev/null "$f/photo.dng.thumb.jpg"; }
 
 echo "one 4000 x 3000 photograph into 94 x 94; thumbnails per wall-clock second"
 echo "file               ours thumb  ours full  thumb/full   peer                     peer rate"
@@ -74,4 +75,4 @@ fi
 row photo.avif "vipsthumbnail -s 94" vipsthumbnail -s 94 -o "$work/a.jpg" "$f/photo.avif"
 row photo.webp "dwebp -scale 94 70" dwebp -scale 94 70 "$f/photo.webp" -o "$work/w.png"
 row photo.jxl "vipsthumbnail -s 94" vipsthumbnail -s 94 -o "$work/j.jpg" "$f/photo.jxl"
-row photo.dng "dcraw_emu -e + djpeg 1/8" raw_peer
+row photo.dng "simple_dcraw -e + djpeg" raw_peer

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Takes docs/screenshots/formats.png on a virtual X display: the grid on a folder of the
-# newer formats (HEIC with and without a Display P3 profile, AVIF, WebP, JPEG XL, a camera
+# newer formats (HEIC with and without a thumbnail item, HEIF, AVIF, WebP, JPEG XL, a camera
 # DNG, PPM), a HEIC file named .jpg, a download cut short and a damaged HEIC file.
 # Needs the formats' encoders, xvfb, xdotool and ImageMagick (scripts/install-deps.sh).
 # Usage: scripts/screenshot_formats.sh [output folder] [camera.dng]
