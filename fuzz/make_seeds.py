@@ -3,7 +3,9 @@
 import io
 import os
 import struct
+import subprocess
 import sys
+import tempfile
 
 from PIL import Image
 
@@ -78,11 +80,35 @@ def codec_reader_seeds():
     yield "grey16.tif", save(picture("L").convert("I").convert("I;16"), "TIFF")
 
 
+def picture_seeds():
+    """HEIC, AVIF, WebP (still and animated) and JPEG XL files from their own encoders."""
+    with tempfile.TemporaryDirectory() as tmp:
+        png = os.path.join(tmp, "seed.png")
+        picture("RGB", (24, 16)).save(png)
+        picture("RGBA", (24, 16)).save(os.path.join(tmp, "alpha.png"))
+        commands = {
+            "still.heic": ["heif-enc", "-q", "50", png, "-o"],
+            "thumb.heic": ["heif-enc", "-q", "50", "-t", "8", png, "-o"],
+            "still.avif": ["avifenc", "-s", "10", png],
+            "still.webp": ["cwebp", "-quiet", "-q", "50", png, "-o"],
+            "alpha.webp": ["cwebp", "-quiet", os.path.join(tmp, "alpha.png"), "-o"],
+            "still.jxl": ["cjxl", png],
+        }
+        for name, command in commands.items():
+            out = os.path.join(tmp, name)
+            if subprocess.run(command + [out], capture_output=True).returncode == 0:
+                with open(out, "rb") as f:
+                    yield name, f.read()
+    frames = [picture("RGB"), picture("RGB").rotate(180)]
+    yield "anim.webp", save(frames[0], "WEBP", save_all=True, append_images=frames[1:])
+
+
 def main():
     out = sys.argv[1]
     for target, seeds in (("bmp_fuzz", bmp_seeds), ("gif_fuzz", gif_seeds),
                           ("thumbcache_fuzz", thumb_seeds),
-                          ("codec_readers_fuzz", codec_reader_seeds)):
+                          ("codec_readers_fuzz", codec_reader_seeds),
+                          ("picture_decoders_fuzz", picture_seeds)):
         folder = os.path.join(out, target)
         os.makedirs(folder, exist_ok=True)
         for name, data in seeds():

@@ -9,7 +9,7 @@ set -eu
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
+    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
@@ -23,7 +23,7 @@ PACKAGES="
   libexiv2-dev libimage-exiftool-perl
   libtiff-dev libtiff-tools netpbm
   libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp
-  libjxl-dev libjxl-tools libraw-dev libraw-bin liblcms2-dev
+  libjxl-dev libjxl-tools libraw-dev libraw-bin liblcms2-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES

@@ -348,9 +348,15 @@ bool CodecClient::Init() {
 }
 
 bool CodecClient::Load(const std::string& path, Bitmap& out) {
+  return Load(path, out, CodecLoadRequest(), nullptr);
+}
+
+bool CodecClient::Load(const std::string& path, Bitmap& out, const CodecLoadRequest& load,
+                       CodecLoadResult* result) {
   std::lock_guard lock(mutex_);
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kLoad);
+  request.header.load = load;
   request.path = path;
   // Large files get more time: a few seconds, plus one per 8 MiB.
   int64_t timeout = options_.loadTimeoutMs;
@@ -372,6 +378,7 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
     } else if (!arena_.CopyTo(h.width, h.height, h.pixelBytes, out)) {
       throw std::runtime_error("picture size");
     }
+    if (result) *result = h.loaded;
   } catch (const std::exception&) {
     // The two ends disagree about the shared memory: start afresh next time.
     StopLocked(true);

@@ -76,6 +76,9 @@ class CodecClient {
   bool Init();
   // Loads a file as 24-bit B, G, R. `out` is replaced only on success.
   bool Load(const std::string& path, Bitmap& out);
+  // The same with a request; `result` (may be null) gets what the helper told.
+  bool Load(const std::string& path, Bitmap& out, const CodecLoadRequest& request,
+            CodecLoadResult* result);
   // Saves a bitmap with the given options.
   bool Save(const std::string& path, const Bitmap& bitmap, const CodecSaveRequest& request);
 

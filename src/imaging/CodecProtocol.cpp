@@ -214,8 +214,9 @@ CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
     return arena.Data();
   };
   bool ok = false;
+  CodecLoadResult result;
   try {
-    ok = service.Load(request.path, target);
+    ok = service.LoadPicture(request.path, request.header.load, target, result);
   } catch (...) {
     ok = false;
   }
@@ -232,6 +233,11 @@ CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
     reply.header.width = width;
     reply.header.height = height;
     reply.header.pixelBytes = Bitmap::StrideFor(width) * uint64_t(height);
+    reply.header.loaded = result;
+    if (result.fullWidth <= 0 || result.fullHeight <= 0) {
+      reply.header.loaded.fullWidth = width;
+      reply.header.loaded.fullHeight = height;
+    }
   }
   // A new arena goes to the program even with a failure, so both ends keep sharing one.
   return SendCodecMessage(sock, reply, fresh ? arena.Fd() : -1);

@@ -43,6 +43,8 @@ struct CodecMessageHeader {
   uint32_t pathBytes = 0;
   uint64_t pixelBytes = 0;  // bytes of the picture in the arena; 0 when none
   CodecSaveRequest save;    // kSave: passed unchanged to the library's save
+  CodecLoadRequest load;    // kLoad: passed unchanged to the helper's load
+  CodecLoadResult loaded;   // kLoad replies: what the load tells besides the pixels
 };
 
 inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"
@@ -104,6 +106,13 @@ class CodecService {
   virtual bool Init() = 0;
   // Loads a file into the memory that `target` provides (see CodecLoadInto).
   virtual bool Load(const std::string& path, const CodecPixelTarget& target) = 0;
+  // The same with a request (display colour, thumbnail box); by default a plain Load
+  // whose full size is the picture's.
+  virtual bool LoadPicture(const std::string& path, const CodecLoadRequest& request,
+                           const CodecPixelTarget& target, CodecLoadResult& result) {
+    (void)request, (void)result;
+    return Load(path, target);
+  }
   virtual bool Save(const std::string& path, const Bitmap& bitmap,
                     const CodecSaveRequest& request) = 0;
 };

@@ -5,6 +5,10 @@
 #include <string>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
+#include <vector>
+
+#include "imaging/ImageFormats.h"
+#include "imaging/PictureDecoders.h"
 
 namespace quorvane::local {
 
@@ -162,24 +166,56 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
   }
 }
 
+namespace {
+
+// The EXIF and colour profile of a source. HEIF/AVIF and WebP files are read by their
+// own libraries; their pixels come out turned by the container's own orientation, so
+// the copied Orientation must say 1 (`turned`). False when the source cannot be read.
+bool SourceMetadata(const std::string& source, Exiv2::ExifData& exif, Exiv2::DataBuf& icc,
+                    bool& turned) {
+  const PictureFormat format = FormatOfFile(source);
+  if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
+      format == PictureFormat::WebP) {
+    std::vector<uint8_t> tiff, profile;
+    if (!(format == PictureFormat::WebP ? ReadWebpMetadata(source, tiff, profile)
+                                        : ReadHeifMetadata(source, tiff, profile)))
+      return false;
+    if (!tiff.empty()) Exiv2::ExifParser::decode(exif, tiff.data(), uint32_t(tiff.size()));
+    if (!profile.empty()) icc = Exiv2::DataBuf(profile.data(), long(profile.size()));
+    turned = format != PictureFormat::WebP;
+    return true;
+  }
+  // A format the library does not know carries nothing it could copy.
+  if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none) return true;
+  Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
+  if (!from.get()) return false;
+  from->readMetadata();
+  exif = from->exifData();
+  if (from->iccProfileDefined())
+    icc = Exiv2::DataBuf(from->iccProfile()->pData_, from->iccProfile()->size_);
+  return true;
+}
+
+}  // namespace
+
 bool CopyMetadata(const std::string& source, const std::string& dest, bool upright) {
   InitExifLibrary();
   try {
-    // A format the library does not know carries nothing it could copy.
-    Exiv2::Image::AutoPtr from = OpenSource(source);
-    if (!from.get()) return true;
-    Exiv2::ExifData exif = from->exifData();
-    const bool hasIcc = from->iccProfileDefined();
+    Exiv2::ExifData exif;
+    Exiv2::DataBuf icc;
+    bool turned = false;
+    if (!SourceMetadata(source, exif, icc, turned)) return false;
+    const bool hasIcc = icc.size_ > 0;
     if (exif.empty() && !hasIcc) return true;
 
     Exiv2::Image::AutoPtr to = Exiv2::ImageFactory::open(dest, false);
     if (!to.get()) return false;
     to->readMetadata();
     if (!exif.empty()) {
-      CleanExif(exif, upright, to->pixelWidth(), to->pixelHeight());
+      CleanExif(exif, upright || turned, to->pixelWidth(), to->pixelHeight());
       to->setExifData(exif);
     }
-    if (hasIcc) to->setIccProfile(*from->iccProfile(), false);
+    if (hasIcc) to->setIccProfile(icc, false);
     to->writeMetadata();
     return true;
   } catch (const std::exception&) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "imaging/ImageFormats.h"
 #include "platform/LittleEndian.h"
 #include "platform/FileNames.h"
 
@@ -65,9 +66,9 @@ void SetExifOptions(const ExifOptions& options) {
 // in their own structures, PNG (eXIf) and WebP (EXIF) in a chunk. HEIF, AVIF and JPEG XL
 // files carry their orientation in their container, and their readers apply it.
 bool CarriesExifOrientation(const std::string& path) {
-  const std::string ext = LowerFileExt(path);
-  return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".tif" || ext == ".tiff" ||
-         ext == ".png" || ext == ".webp";
+  const PictureFormat format = FormatOfFile(path);
+  return format == PictureFormat::Jpeg || format == PictureFormat::Tiff ||
+         format == PictureFormat::Png || format == PictureFormat::WebP;
 }
 
 bool TakesMetadata(const std::string& path) {

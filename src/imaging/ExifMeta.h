@@ -46,9 +46,9 @@ struct EmbeddedMetadata {
   int orientation = 1;
 };
 
-// True for the files whose EXIF orientation is honoured: every file, by extension, but
-// those whose container carries its own orientation that their reader applies (HEIF,
-// AVIF, JPEG XL).
+// True for the files whose EXIF orientation is honoured, by their contents (a HEIC file
+// named .jpg is no JPEG): JPEG, TIFF, PNG and WebP. HEIF, AVIF and JPEG XL carry their
+// own orientation in their container, which their readers apply.
 bool CarriesExifOrientation(const std::string& path);
 // True for the outputs the metadata library copies metadata into after they were
 // written: JPEG and TIFF, by extension.

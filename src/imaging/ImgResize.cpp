@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace quorvane {
@@ -220,6 +221,19 @@ void FitBitmapToBox(Bitmap& bitmap, TGetType mode, int Width, int Height) {
   if (mode == igtNormal) return;
   const TFitSize s = FitSize(mode, bitmap.Width(), bitmap.Height(), Width, Height);
   ResizeBitmap(bitmap, s.Width, s.Height);
+}
+
+bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
+                             int boxW, int boxH) {
+  if (mode == igtNormal || pictureW <= 0 || pictureH <= 0 || thumbW <= 0 || thumbH <= 0 ||
+      boxW <= 0 || boxH <= 0)
+    return false;
+  const TFitSize fitted = FitSize(mode, pictureW, pictureH, boxW, boxH);
+  if (thumbW < fitted.Width || thumbH < fitted.Height) return false;
+  // thumbH against thumbW * pictureH / pictureW, and thumbW against its counterpart,
+  // each within one pixel.
+  const int64_t cross = std::llabs(int64_t(thumbH) * pictureW - int64_t(thumbW) * pictureH);
+  return cross <= std::min<int64_t>(pictureW, pictureH);
 }
 
 }  // namespace quorvane

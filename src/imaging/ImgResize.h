@@ -30,6 +30,13 @@ TFitSize FitSize(TGetType mode, int w, int h, int Width, int Height);
 // reciprocal). A size of 0 or less in either direction leaves an empty bitmap.
 void ResizeBitmap(Bitmap& bitmap, int Width, int Height);
 
+// True when an embedded thumbnail of thumbW x thumbH may stand for a picture stored as
+// pictureW x pictureH in a boxW x boxH box (both as stored): it covers the size the
+// picture gets in the box (never enlarged) and has the picture's proportions within
+// one pixel at its own size. Never with igtNormal.
+bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
+                             int boxW, int boxH);
+
 // Fits `bitmap` into the box by FitSize and ResizeBitmap (igtNormal: nothing).
 void FitBitmapToBox(Bitmap& bitmap, TGetType mode, int Width, int Height);
 

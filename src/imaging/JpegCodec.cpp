@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // clang-format off
@@ -9,6 +10,7 @@
 #include <jerror.h>
 // clang-format on
 
+#include "imaging/PictureDecoders.h"
 #include "platform/FileIO.h"
 
 namespace quorvane {
@@ -22,6 +24,7 @@ struct ErrorContext {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  bool keepPartial = false;  // a premature end gives the rows read so far, the rest grey
 };
 
 void ErrorExit(j_common_ptr cinfo) {
@@ -33,7 +36,8 @@ void ErrorExit(j_common_ptr cinfo) {
 // A premature end of data is only a warning to libjpeg (it pads with grey); a
 // truncated file is a failed read here. Other warnings are tolerated.
 void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) ErrorExit(cinfo);
+  auto* ctx = reinterpret_cast<ErrorContext*>(cinfo->err);
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF && !ctx->keepPartial) ErrorExit(cinfo);
 }
 
 void InitErrors(ErrorContext& ctx) {
@@ -48,6 +52,7 @@ struct DecodeState {
   ErrorContext err;
   Bitmap picture;
   std::vector<uint8_t> cmykRow;
+  std::vector<uint8_t> icc;
   const char* failure = nullptr;  // a failure of our own (size limits, memory)
 };
 
@@ -68,10 +73,11 @@ void ConvertCmykRow(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
 
 // Returns false with st.err.message or st.failure set when decoding failed.
 bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom,
-               TJPEGPerformance performance, bool headerOnly) {
+               TJPEGPerformance performance, bool headerOnly, bool keepPartial = false) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   cinfo.err = &st.err.mgr;
   InitErrors(st.err);
+  st.err.keepPartial = keepPartial;
   if (setjmp(st.err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -79,6 +85,7 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
   jpeg_create_decompress(&cinfo);
   if (data.empty()) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
   jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  if (headerOnly) jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);  // the colour profile
   jpeg_read_header(&cinfo, TRUE);
   if (!Bitmap::SizeAllowed(cinfo.image_width, cinfo.image_height)) {
     st.failure = "picture too large";
@@ -86,6 +93,12 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
     return false;
   }
   if (headerOnly) {
+    JOCTET* icc = nullptr;
+    unsigned int iccBytes = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccBytes) && icc) {
+      st.icc.assign(icc, icc + iccBytes);
+      std::free(icc);
+    }
     jpeg_destroy_decompress(&cinfo);
     return true;
   }
@@ -133,13 +146,16 @@ JpegReader::JpegReader(std::vector<uint8_t> data) : data_(std::move(data)) {
   if (!RunDecode(*st, data_, 1, TJPEGPerformance::jpBestQuality, true)) ThrowDecodeFailure(*st);
   width_ = int(st->cinfo.image_width);
   height_ = int(st->cinfo.image_height);
+  icc_ = std::move(st->icc);
 }
 
-void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance) const {
+void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance,
+                        bool keepPartial) const {
   if (scaleDenom != 1 && scaleDenom != 2 && scaleDenom != 4 && scaleDenom != 8)
     throw JpegError("JPEG: scale must be 1/1, 1/2, 1/4 or 1/8");
   auto st = std::make_unique<DecodeState>();
-  if (!RunDecode(*st, data_, scaleDenom, performance, false)) ThrowDecodeFailure(*st);
+  if (!RunDecode(*st, data_, scaleDenom, performance, false, keepPartial))
+    ThrowDecodeFailure(*st);
   out.Swap(st->picture);
 }
 
@@ -147,9 +163,10 @@ JpegReader JpegReader::FromFile(const std::string& path) {
   return JpegReader(ReadWholeFileOrThrow<JpegError>(path));
 }
 
-void ReadJpegFile(const std::string& path, Bitmap& out) {
+void ReadJpegFile(const std::string& path, Bitmap& out, bool toSrgb) {
   JpegReader reader = JpegReader::FromFile(path);
   reader.Decode(out);
+  if (toSrgb) ConvertToSrgb(out, reader.IccProfile());
 }
 
 namespace {

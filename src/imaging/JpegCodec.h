@@ -33,20 +33,27 @@ class JpegReader {
 
   int Width() const { return width_; }    // full size
   int Height() const { return height_; }
+  // The embedded ICC colour profile; empty when none.
+  const std::vector<uint8_t>& IccProfile() const { return icc_; }
 
   // Decodes into `out` as 24-bit B, G, R (grey and CMYK pictures are converted).
   // scaleDenom is 1, 2, 4 or 8. `out` is only replaced when decoding succeeded.
+  // With `keepPartial`, a stream that ends early gives what was read, the rest grey
+  // (for showing an interrupted download; never for the batch).
   void Decode(Bitmap& out, int scaleDenom = 1,
-              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality) const;
+              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality,
+              bool keepPartial = false) const;
 
  private:
   std::vector<uint8_t> data_;
   int width_ = 0;
   int height_ = 0;
+  std::vector<uint8_t> icc_;
 };
 
-// Decodes a whole file at full size; throws JpegError.
-void ReadJpegFile(const std::string& path, Bitmap& out);
+// Decodes a whole file at full size; throws JpegError. With `toSrgb`, a picture with an
+// RGB colour profile is converted to sRGB.
+void ReadJpegFile(const std::string& path, Bitmap& out, bool toSrgb = false);
 
 // Compresses a bitmap (baseline, 4:2:0) at quality 1..100.
 std::vector<uint8_t> EncodeJpeg(const Bitmap& bitmap, int quality,

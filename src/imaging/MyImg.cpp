@@ -2,38 +2,74 @@
 
 #include <exception>
 
-#include "platform/FileNames.h"
-#include "imaging/ReadImage.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/ImgResize.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/PictureDecoders.h"
+#include "imaging/ReadImage.h"
+#include "platform/FileNames.h"
 
 namespace quorvane {
 
+namespace {
+
+// The row of a file of ours by its contents (its name's when they say nothing); null for
+// any other name, which goes to the BMP reader.
+const ImageFormatInfo* PluginFormat(const std::string& FileName) {
+  if (ImageExtensionIndex(LowerFileExt(FileName)) < 0) return nullptr;
+  return FormatInfo(FormatOfFile(FileName));
+}
+
+ImageReaderKind PluginReader(const ImageFormatInfo* info) {
+  return info ? info->reader : ImageReaderKind::Bmp;
+}
+
+CodecLoadRequest ForDisplay() {
+  CodecLoadRequest request;
+  request.flags = kCodecLoadForDisplay;
+  return request;
+}
+
+}  // namespace
+
 bool TmyImg::CanLoad(const std::string& FileName) {
-  return CodecExtensionIndex(LowerFileExt(FileName)) >= 0;
+  return ImageExtensionIndex(LowerFileExt(FileName)) >= 0;
 }
 
 bool TmyImg::LoadFile(const std::string& FileName, Bitmap& bitmap) {
-  const int index = CodecExtensionIndex(LowerFileExt(FileName));
-  if (index >= 0 && index < CodecOnlyExtensionCount)
-    return ReadImageWith(ImageReaderKind::Codec, FileName, bitmap);
-  const ImageReaderKind reader = ReaderForFile(FileName);
-  // A GIF or BMP file that fails to read leaves the bitmap as it was: a half-read
-  // picture is never handed on as a success.
-  return ReadImageWith(reader == ImageReaderKind::Codec ? ImageReaderKind::Bmp : reader, FileName,
-                       bitmap);
+  // A file that fails to read leaves the bitmap as it was: a half-read picture is never
+  // handed on as a success.
+  return ReadImageWith(PluginReader(PluginFormat(FileName)), FileName, bitmap, ForDisplay(),
+                       nullptr);
 }
 
 bool TmyImg::LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Width, int Height,
                            TJPEGPerformance performance, int& orgWidth, int& orgHeight) {
-  if (ReaderForFile(FileName) != ImageReaderKind::Jpeg)
+  const ImageFormatInfo* info = PluginFormat(FileName);
+  const ThumbnailPath path = info ? info->thumbnail : ThumbnailPath::FullDecode;
+  if (path != ThumbnailPath::FullDecode && path != ThumbnailPath::JpegScaled) {
+    CodecLoadRequest request = ForDisplay();
+    request.flags |= kCodecLoadThumbnail;
+    request.boxWidth = Width;
+    request.boxHeight = Height;
+    request.fitMode = igtPreview;  // what the loader fits the picture with
+    CodecLoadResult result;
+    if (!ReadImageWith(info->reader, FileName, bitmap, request, &result)) return false;
+    orgWidth = result.fullWidth;
+    orgHeight = result.fullHeight;
+    return true;
+  }
+  if (path != ThumbnailPath::JpegScaled)
     return TImgCustom::LoadThumbnail(FileName, bitmap, Width, Height, performance, orgWidth,
                                      orgHeight);
   try {
-    const JpegReader reader = JpegReader::FromFile(FileName);
-    const int w = reader.Width(), h = reader.Height();
-    reader.Decode(bitmap, w == Width && h == Height ? 1 : JpegDecodeScale(w, h, Width, Height),
-                  performance);
+    const JpegReader jpeg = JpegReader::FromFile(FileName);
+    const int w = jpeg.Width(), h = jpeg.Height();
+    Bitmap picture;
+    jpeg.Decode(picture, w == Width && h == Height ? 1 : JpegDecodeScale(w, h, Width, Height),
+                performance);
+    ConvertToSrgb(picture, jpeg.IccProfile());
+    bitmap.Swap(picture);
     orgWidth = w;
     orgHeight = h;
     return true;

@@ -13,6 +13,7 @@
 #include "imaging/AlphaBlend.h"
 #include "imaging/PnmReader.h"
 #include "imaging/TiffReader.h"
+#include "imaging/ImageFormats.h"
 #include "platform/FileNames.h"
 
 namespace quorvane {
@@ -46,6 +47,8 @@ struct CodecTable {
   ILubyte* (*ilGetData)() = nullptr;
   ILboolean (*ilTexImage)(ILuint, ILuint, ILuint, ILubyte, ILenum, ILenum, void*) = nullptr;
   ILboolean (*ilOriginFunc)(ILenum) = nullptr;
+  // Optional: loading as a given type, for files whose name says another format.
+  ILboolean (*ilLoad)(ILenum, ILconst_string) = nullptr;
   // The toolkit.
   void (*ilutInit)() = nullptr;
 };
@@ -86,7 +89,14 @@ bool BindCore(CodecTable& t, const char* name) {
          Resolve(t.core, name, "ilGetInteger", t.ilGetInteger, f) &&
          Resolve(t.core, name, "ilGetData", t.ilGetData, f) &&
          Resolve(t.core, name, "ilTexImage", t.ilTexImage, f) &&
-         Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f);
+         Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f) &&
+         (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true);
+}
+
+// The library's loader for a PNG file whose name says another format (the library
+// picks its loader by the extension); 0: by the name.
+ILenum LoaderTypeForContents(const std::string& path) {
+  return FormatOfFile(path) == PictureFormat::Png && LowerFileExt(path) != ".png" ? IL_PNG : 0;
 }
 
 bool BindToolkit(CodecTable& t, const char* name) {
@@ -284,18 +294,22 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   if (!t.bound) return false;
   // The library opens files with a blocking open: a pipe would stop it for good.
   if (!IsReadableRegularFile(path)) return false;
-  // Netpbm and TIFF files have readers of their own (PnmReader.h, TiffReader.h); a TIFF
-  // picture comes as stored, its orientation applied by the caller (Orient.h).
+  // Netpbm and TIFF files have readers of their own (PnmReader.h, TiffReader.h), chosen
+  // by the file's contents; a TIFF picture comes as stored, its orientation applied by
+  // the caller (Orient.h).
   const std::string ext = LowerFileExt(path);
-  if (ext == ".pnm") return ReadPnmFile(path, target);
-  if (ext == ".tif" || ext == ".tiff") return ReadTiffFile(path, target);
+  const PictureFormat format = FormatOfFile(path);
+  if (format == PictureFormat::Pnm) return ReadPnmFile(path, target);
+  if (format == PictureFormat::Tiff) return ReadTiffFile(path, target);
   if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin
   // setting says (it picks that loader by the extension alone).
   const bool flip = ext == ".pcd";
   bool copied = false;
-  const bool loaded = t.ilLoadImage(path.c_str()) != IL_FALSE;
+  const ILenum type = t.ilLoad ? LoaderTypeForContents(path) : 0;
+  const bool loaded =
+      (type ? t.ilLoad(type, path.c_str()) : t.ilLoadImage(path.c_str())) != IL_FALSE;
   // Transparent pictures are composited over white as they are copied out.
   const int channels = loaded && HasAlpha(t) ? 4 : 3;
   if (loaded && t.ilConvertImage(channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE)) {

@@ -62,10 +62,35 @@ struct CodecSaveRequest {
   int sgiRle = -1;           // when >= 0, set as option 0x0715 before saving
 };
 
+// What a load asks of the helper beyond the plain picture.
+struct CodecLoadRequest {
+  uint32_t flags = 0;  // kCodecLoad* below
+  // kCodecLoadThumbnail: the box the thumbnail is fitted into, and how (a TGetType).
+  int32_t boxWidth = 0;
+  int32_t boxHeight = 0;
+  int32_t fitMode = 0;
+};
+// Shown on screen: a picture with a colour profile is converted to sRGB.
+inline constexpr uint32_t kCodecLoadForDisplay = 1;
+// A thumbnail: the picture may come smaller (from a thumbnail or preview stored in the
+// file, or a scaled decode) as long as it still covers the box.
+inline constexpr uint32_t kCodecLoadThumbnail = 2;
+// A PNG file that ends early gives the rows that could be read, the rest grey.
+inline constexpr uint32_t kCodecLoadPartial = 4;
+
+// What a load tells besides the pixels.
+struct CodecLoadResult {
+  int32_t fullWidth = 0;  // the picture's own size (a thumbnail may be smaller)
+  int32_t fullHeight = 0;
+  uint32_t fromEmbedded = 0;  // 1 when a thumbnail or preview stored in the file served
+};
+
 // These run in the helper, as the in-process versions below describe. A call that
 // crashes the helper or runs past its time limit answers false.
 bool CodecInit();
 bool CodecLoad(const std::string& path, Bitmap& out);
+bool CodecLoad(const std::string& path, Bitmap& out, const CodecLoadRequest& request,
+               CodecLoadResult* result = nullptr);
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req);
 
 namespace local {

@@ -62,9 +62,14 @@ void SetCodecLibraryNames(const std::string& core, const std::string& toolkit) {
 bool CodecInit() { return DefaultCodecClient().Init(); }
 
 bool CodecLoad(const std::string& path, Bitmap& out) {
+  return CodecLoad(path, out, CodecLoadRequest());
+}
+
+bool CodecLoad(const std::string& path, Bitmap& out, const CodecLoadRequest& request,
+               CodecLoadResult* result) {
   // A pipe or device named like a picture never reaches the helper.
   if (!IsReadableRegularFile(path)) return false;
-  return ThreadCodecClient().Load(path, out);
+  return ThreadCodecClient().Load(path, out, request, result);
 }
 
 bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveRequest& req) {

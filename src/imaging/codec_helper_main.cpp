@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "imaging/CodecHelper.h"
+#include "imaging/ImageFormats.h"
 #include "imaging/OpenIL.h"
+#include "imaging/PictureDecoders.h"
 
 namespace {
 
@@ -13,7 +15,33 @@ class InProcessCodec : public quorvane::CodecService {
  public:
   bool Init() override { return quorvane::local::CodecInit(); }
   bool Load(const std::string& path, const quorvane::CodecPixelTarget& target) override {
-    return quorvane::local::CodecLoadInto(path, target);
+    quorvane::CodecLoadResult result;
+    return LoadPicture(path, {}, target, result);
+  }
+  // The file's contents pick the decoder; the codec library takes what no other does.
+  bool LoadPicture(const std::string& path, const quorvane::CodecLoadRequest& request,
+                   const quorvane::CodecPixelTarget& target,
+                   quorvane::CodecLoadResult& result) override {
+    using enum quorvane::PictureFormat;
+    switch (quorvane::FormatOfFile(path)) {
+      case Heif:
+      case Avif:
+        return quorvane::DecodeHeif(path, request, target, result);
+      case WebP:
+        return quorvane::DecodeWebp(path, request, target, result);
+      case JpegXl:
+        return quorvane::DecodeJxl(path, request, target, result);
+      case Raw:
+        return quorvane::DecodeRaw(path, request, target, result);
+      case Png:
+        // The codec library refuses a PNG file that ends early; the screen may show its
+        // readable part.
+        if (quorvane::local::CodecLoadInto(path, target)) return true;
+        return (request.flags & quorvane::kCodecLoadPartial) &&
+               quorvane::DecodePartialPng(path, target);
+      default:
+        return quorvane::local::CodecLoadInto(path, target);
+    }
   }
   bool Save(const std::string& path, const quorvane::Bitmap& bitmap,
             const quorvane::CodecSaveRequest& request) override {

@@ -22,7 +22,7 @@ struct DirCloser {
 
 bool IsPictureFileName(const std::string& name, bool hidden) {
   if (name.empty() || name == "." || name == ".." || (name[0] == '.' && !hidden)) return false;
-  return CodecExtensionIndex(LowerFileExt(name)) >= 0;
+  return ImageExtensionIndex(LowerFileExt(name)) >= 0;
 }
 
 std::vector<std::string> ListImageFiles(const std::string& folder, const StopSource* stop,

@@ -20,19 +20,6 @@ bool IsJpegName(const std::string& FileName) {
 
 }  // namespace
 
-bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
-                             int boxW, int boxH) {
-  if (mode == igtNormal || pictureW <= 0 || pictureH <= 0 || thumbW <= 0 || thumbH <= 0 ||
-      boxW <= 0 || boxH <= 0)
-    return false;
-  const TFitSize fitted = FitSize(mode, pictureW, pictureH, boxW, boxH);
-  if (thumbW < fitted.Width || thumbH < fitted.Height) return false;
-  // thumbH against thumbW * pictureH / pictureW, and thumbW against its counterpart,
-  // each within one pixel.
-  const int64_t cross = std::llabs(int64_t(thumbH) * pictureW - int64_t(thumbW) * pictureH);
-  return cross <= std::min<int64_t>(pictureW, pictureH);
-}
-
 TThumbExif::TThumbExif(const std::string& FileName, TGetType mode, const ExifOptions& options)
     : mode_(mode) {
   const bool orient = options.AutoOrient && CarriesExifOrientation(FileName);

@@ -12,13 +12,6 @@
 
 namespace quorvane {
 
-// True when an embedded thumbnail of thumbW x thumbH may stand for a picture stored as
-// pictureW x pictureH in a boxW x boxH box (both as stored): it covers the size the
-// picture gets in the box (never enlarged) and has the picture's proportions within
-// one pixel at its own size. Never with igtNormal.
-bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
-                             int boxW, int boxH);
-
 class TThumbExif {
  public:
   // Reads the file's metadata (JPEG and TIFF files) when the switches call for it.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/BmpFile.h"
+#include "imaging/ReadImage.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "thumbnails/ImgExif.h"
@@ -253,13 +254,17 @@ int TImgUtil::ReadByKind(TImageType kind, const std::string& FileName, int Width
     case iitCustom:
       if (!customPlugin_) return -1;
       if (getType_ == igtNormal) {
-        if (!customPlugin_->LoadFile(FileName, bitmap_)) return -1;
+        if (!customPlugin_->LoadFile(FileName, bitmap_) && !ReadTruncatedPicture(FileName, bitmap_))
+          return -1;
         Record();
         return 0;
       }
       if (!customPlugin_->LoadThumbnail(FileName, bitmap_, Width, Height, performance_, orgWidth_,
-                                        orgHeight_))
-        return -1;
+                                        orgHeight_)) {
+        // An interrupted copy or download shows the part that arrived.
+        if (!ReadTruncatedPicture(FileName, bitmap_)) return -1;
+        Record();
+      }
       FitBitmapToBox(bitmap_, getType_, Width, Height);
       return 0;
     default:

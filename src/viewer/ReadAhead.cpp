@@ -8,6 +8,7 @@
 #include "imaging/ExifOptions.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Orient.h"
+#include "imaging/PictureDecoders.h"
 #include "imaging/ReadImage.h"
 #include "processing/bitmapfunc.h"
 
@@ -54,7 +55,7 @@ bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
 TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
   ownReader_ = !reader_;
   if (ownReader_)
-    reader_ = [](const std::string& path, Bitmap& out) { return ReadImageFile(path, out); };
+    reader_ = [](const std::string& path, Bitmap& out) { return ReadImageForView(path, out); };
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -163,7 +164,7 @@ std::vector<std::string> TReadAhead::ReadLog() const {
 bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight,
                             TViewPicture& read, Bitmap& picture) const {
   if (!ownReader_ || boxWidth <= 0 || boxHeight <= 0 ||
-      ReaderForFile(path) != ImageReaderKind::Jpeg)
+      ReaderForContents(path) != ImageReaderKind::Jpeg)
     return false;
   try {
     const JpegReader jpeg = JpegReader::FromFile(path);
@@ -177,6 +178,7 @@ bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight
                              : JpegDecodeScale(jpeg.Width(), jpeg.Height(), boxWidth, boxHeight);
     if (scale <= 1) return false;
     jpeg.Decode(picture, scale);
+    ConvertToSrgb(picture, jpeg.IccProfile());
     return !autoOrient || OrientAsFile(path, picture);
   } catch (...) {
     return false;

@@ -32,6 +32,15 @@ class AboutBoxTest : public QObject {
     QCOMPARE(box.exec(), 1);
   }
 
+  void listsTheNewerFormatsUnderTheOldOnes() {
+    TAboutBox box;
+    const QStringList more = box.MoreReadFormats->text().split(QStringLiteral(", "));
+    QCOMPARE(more.first(), QStringLiteral("PPM"));
+    for (const char* name : {"HEIC", "AVIF", "WEBP", "JXL", "DNG", "CR3", "NEF"})
+      QVERIFY2(more.contains(QString::fromLatin1(name)), name);
+    QVERIFY(!more.contains(QStringLiteral("GIF")));
+  }
+
   void captionSpansTheTopAndFollowsTheTitle() {
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("폴더 선택"));

@@ -58,7 +58,7 @@ void FitIntoPreview(Bitmap& picture, int boxWidth, int boxHeight) {
 
 bool LoadPreviewSource(const std::string& fileName, int boxWidth, int boxHeight, Bitmap& source) {
   Bitmap read;
-  if (fileName.empty() || !ReadImageFile(fileName, read)) return false;
+  if (fileName.empty() || !ReadImageForView(fileName, read)) return false;
   FitIntoPreview(read, boxWidth, boxHeight);
   source.Swap(read);
   return true;

@@ -17,12 +17,22 @@
 
 namespace quorvane {
 
-QString ReadFormatsText() {
+namespace {
+
+QString ExtensionList(size_t first, size_t end) {
   QStringList names;
-  for (std::string_view ext : CodecExtensions)
+  for (size_t i = first; i < end; ++i) {
+    const std::string_view ext = ImageExtensions[i];
     names << QString::fromLatin1(ext.substr(1).data(), qsizetype(ext.size() - 1)).toUpper();
+  }
   return names.join(QStringLiteral(", "));
 }
+
+}  // namespace
+
+QString ReadFormatsText() { return ExtensionList(0, CodecExtensionCount); }
+
+QString NewReadFormatsText() { return ExtensionList(CodecExtensionCount, ImageExtensionCount); }
 
 QString WriteFormatsText() {
   return QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI, WebP, AVIF, JPEG XL");
@@ -47,10 +57,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
   ReadFormats = new QLabel(ReadFormatsText(), this);
   ReadFormats->setWordWrap(true);
+  MoreReadFormats = new QLabel(NewReadFormatsText(), this);
+  MoreReadFormats->setWordWrap(true);
   WriteFormats = new QLabel(WriteFormatsText(), this);
   WriteFormats->setWordWrap(true);
   auto* credits = new QLabel(
-      QStringLiteral("DevIL, libjpeg, giflib, Qt %1").arg(QString::fromLatin1(qVersion())), this);
+      QStringLiteral("DevIL, libjpeg, giflib, libheif, libwebp, libjxl, LibRaw, lcms2, Qt %1").arg(QString::fromLatin1(qVersion())), this);
   credits->setEnabled(false);
 
   auto* formats = new QFormLayout;
@@ -61,6 +73,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   ReadFormats->setAccessibleName(readLabel->text());
   WriteFormats->setAccessibleName(writeLabel->text());
   formats->addRow(readLabel, ReadFormats);
+  formats->addRow(QString(), MoreReadFormats);
   formats->addRow(writeLabel, WriteFormats);
 
   auto* text = new QVBoxLayout;

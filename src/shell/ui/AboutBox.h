@@ -17,12 +17,15 @@ class TAboutBox : public QDialog {
 
   QLabel* ProgramName;
   QLabel* ReadFormats;
+  QLabel* MoreReadFormats;  // under it: the formats read since (NewReadFormatsText)
   QLabel* WriteFormats;
   QPushButton* OKBtn;
 };
 
-// "PNM, CUT, ..., GIF": the extensions of every file the program reads as a picture.
+// "PNM, CUT, ..., GIF": the 19 extensions the program has always read as pictures.
 QString ReadFormatsText();
+// The rest of the picture format table: HEIC, AVIF, WebP, JPEG XL, RAW, PPM/PGM/PBM.
+QString NewReadFormatsText();
 // The eight output formats, in the order every format list shows them.
 QString WriteFormatsText();
 

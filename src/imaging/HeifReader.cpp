@@ -1,0 +1,143 @@
+// HEIF and AVIF files through libheif (its HEVC and AV1 decoders).
+#include <libheif/heif.h>
+
+#include <memory>
+#include <vector>
+
+#include "imaging/ImgResize.h"
+#include "imaging/PictureDecoders.h"
+
+namespace quorvane {
+
+namespace {
+
+struct ContextFree {
+  void operator()(heif_context* c) const { heif_context_free(c); }
+};
+struct HandleRelease {
+  void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+};
+struct ImageRelease {
+  void operator()(heif_image* i) const { heif_image_release(i); }
+};
+struct OptionsFree {
+  void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+};
+using Handle = std::unique_ptr<heif_image_handle, HandleRelease>;
+
+std::vector<uint8_t> ColourProfile(const heif_image_handle* handle) {
+  const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+  if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
+  std::vector<uint8_t> icc(heif_image_handle_get_raw_color_profile_size(handle));
+  if (icc.empty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code)
+    return {};
+  return icc;
+}
+
+// The smallest thumbnail item that may stand for the picture in the box; null when none.
+Handle ServingThumbnail(const heif_image_handle* primary, const CodecLoadRequest& request) {
+  const int count = heif_image_handle_get_number_of_thumbnails(primary);
+  if (count <= 0) return nullptr;
+  std::vector<heif_item_id> ids(static_cast<size_t>(count));
+  heif_image_handle_get_list_of_thumbnail_IDs(primary, ids.data(), count);
+  const int fullW = heif_image_handle_get_width(primary);
+  const int fullH = heif_image_handle_get_height(primary);
+  Handle best;
+  for (heif_item_id id : ids) {
+    heif_image_handle* thumb = nullptr;
+    if (heif_image_handle_get_thumbnail(primary, id, &thumb).code || !thumb) continue;
+    Handle candidate(thumb);
+    const int w = heif_image_handle_get_width(thumb), h = heif_image_handle_get_height(thumb);
+    if (!EmbeddedThumbnailServes(TGetType(request.fitMode), fullW, fullH, w, h,
+                                 request.boxWidth, request.boxHeight))
+      continue;
+    if (!best || int64_t(w) * h < int64_t(heif_image_handle_get_width(best.get())) *
+                                      heif_image_handle_get_height(best.get()))
+      best = std::move(candidate);
+  }
+  return best;
+}
+
+bool DecodeHandle(const heif_image_handle* handle, const std::vector<uint8_t>& icc, bool toSrgb,
+                  const CodecPixelTarget& target) {
+  const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+  std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+  if (!options) return false;
+  options->ignore_transformations = 0;  // irot, imir and clap belong to the picture
+  options->convert_hdr_to_8bit = 1;
+  heif_image* decoded = nullptr;
+  if (heif_decode_image(handle, &decoded, heif_colorspace_RGB,
+                        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                        options.get())
+          .code ||
+      !decoded)
+    return false;
+  std::unique_ptr<heif_image, ImageRelease> image(decoded);
+  int stride = 0;
+  const uint8_t* pixels = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+  const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+  const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+  if (!pixels || stride <= 0 || heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) != 8)
+    return false;
+  return DeliverRgb(pixels, width, height, size_t(stride), alpha ? 4 : 3, icc, toSrgb, target);
+}
+
+}  // namespace
+
+namespace {
+
+// The EXIF payload starts with the offset of the TIFF header after its first four bytes.
+std::vector<uint8_t> ExifBlock(const heif_image_handle* handle) {
+  heif_item_id id = 0;
+  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return {};
+  std::vector<uint8_t> block(heif_image_handle_get_metadata_size(handle, id));
+  if (block.size() < 8 || heif_image_handle_get_metadata(handle, id, block.data()).code)
+    return {};
+  const size_t skip = 4 + ((size_t(block[0]) << 24) | (size_t(block[1]) << 16) |
+                           (size_t(block[2]) << 8) | size_t(block[3]));
+  if (skip >= block.size()) return {};
+  return std::vector<uint8_t>(block.begin() + std::ptrdiff_t(skip), block.end());
+}
+
+}  // namespace
+
+bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc) {
+  std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+  heif_image_handle* primary = nullptr;
+  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code ||
+      heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
+    return false;
+  const Handle handle(primary);
+  exif = ExifBlock(primary);
+  icc = ColourProfile(primary);
+  return true;
+}
+
+bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
+                const CodecPixelTarget& target, CodecLoadResult& result) {
+  std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code)
+    return false;
+  heif_image_handle* primary = nullptr;
+  if (heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
+    return false;
+  const Handle handle(primary);
+  result.fullWidth = heif_image_handle_get_width(primary);
+  result.fullHeight = heif_image_handle_get_height(primary);
+  // A thumbnail item has its own colour profile, or shares the picture's.
+  std::vector<uint8_t> icc = ColourProfile(primary);
+  const bool toSrgb = request.flags & kCodecLoadForDisplay;
+  if (request.flags & kCodecLoadThumbnail) {
+    if (const Handle thumb = ServingThumbnail(primary, request)) {
+      std::vector<uint8_t> own = ColourProfile(thumb.get());
+      if (DecodeHandle(thumb.get(), own.empty() ? icc : own, toSrgb, target)) {
+        result.fromEmbedded = 1;
+        return true;
+      }
+    }
+  }
+  return DecodeHandle(primary, icc, toSrgb, target);
+}
+
+}  // namespace quorvane

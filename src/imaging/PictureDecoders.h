@@ -1,0 +1,51 @@
+#pragma once
+// The decoders of HEIF/AVIF (libheif), WebP (libwebp), JPEG XL (libjxl) and camera RAW
+// (LibRaw). They read untrusted files, so only the codec helper runs them (see
+// CodecClient.h). Each applies its format's own orientation (HEIF's irot and imir, JPEG
+// XL's header, the camera's flip): it is part of how those formats define the picture,
+// and an EXIF Orientation inside them is never applied on top of it.
+//
+// Each answers true with the picture delivered into `target` as B, G, R rows, top row
+// first (transparent pixels over white), or false when the file cannot be decoded.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/OpenIL.h"
+
+namespace quorvane {
+
+bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
+                const CodecPixelTarget& target, CodecLoadResult& result);
+bool DecodeWebp(const std::string& path, const CodecLoadRequest& request,
+                const CodecPixelTarget& target, CodecLoadResult& result);
+bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
+               const CodecPixelTarget& target, CodecLoadResult& result);
+bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
+               const CodecPixelTarget& target, CodecLoadResult& result);
+
+// The EXIF block (a TIFF structure, from "II" or "MM" on) and the ICC colour profile
+// stored in a HEIF/AVIF or WebP file, for the batch to keep; each empty when absent.
+// False when the file cannot be parsed as that format.
+bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc);
+bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                      std::vector<uint8_t>& icc);
+
+// The readable rows of a PNG file that ends early, the rest grey (kCodecLoadPartial).
+// False when not even the header and one row can be read, or the file is interlaced.
+bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
+
+// Decoded 8-bit R, G, B (channels 3) or R, G, B, A (channels 4) rows, `stride` bytes
+// apart, handed to `target` as B, G, R over white. With `toSrgb` and an RGB colour
+// profile, the colours are converted from the profile to sRGB (lcms2, perceptual).
+// False when the target refuses the size.
+bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
+                const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target);
+
+// A picture converted in place from the colour profile to sRGB. Does nothing when the
+// profile is empty, damaged or not an RGB profile.
+void ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc);
+
+}  // namespace quorvane

@@ -1,0 +1,572 @@
+// HEIF, AVIF, WebP, JPEG XL and camera RAW files, made here by the formats' own
+// encoders, read through the codec helper and compared with the formats' own decoders;
+// their orientation, embedded thumbnails, colour profiles, misnamed and damaged files.
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "imaging/BmpFile.h"
+#include "imaging/ExifMeta.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/ImageFormats.h"
+#include "imaging/ImgResize.h"
+#include "imaging/MyImg.h"
+#include "imaging/OpenIL.h"
+#include "imaging/Orient.h"
+#include "imaging/ReadImage.h"
+#include "support/DamagedFiles.h"
+#include "support/DngWriter.h"
+#include "support/ExifSamples.h"
+#include "support/TestDir.h"
+#include "thumbnails/FolderScan.h"
+#include "thumbnails/ImgUtil.h"
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+class PictureFormats : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(BindCodecLibrary()) << CodecBindFailure();
+    ASSERT_TRUE(CodecInit());
+  }
+  static void TearDownTestSuite() { UnbindCodecLibrary(); }
+};
+
+// Smooth colours with some detail, odd sides: what lossy encoders meet in photos.
+Bitmap Photo(int w, int h) {
+  Bitmap b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      b.SetPixel(x, y,
+                 RGB(uint8_t(x * 255 / w), uint8_t(y * 255 / h), uint8_t((x * y) % 97 + 80)));
+  return b;
+}
+
+Bitmap Flat(int w, int h, TColor colour) {
+  Bitmap b(w, h);
+  b.Fill(colour);
+  return b;
+}
+
+// The corner picture with each cell grown to 16 x 16 pixels (32 x 48).
+Bitmap BigCorners() {
+  const Bitmap small = CornerPicture();
+  Bitmap b(small.Width() * 16, small.Height() * 16);
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, small.Pixel(x / 16, y / 16));
+  return b;
+}
+
+std::string WritePng(const TestDir& dir, const std::string& name, const Bitmap& picture) {
+  const std::string bmp = dir.file(name + ".bmp");
+  WriteBmpFile(bmp, picture);
+  const std::string png = dir.file(name);
+  EXPECT_EQ(RunCommand("convert " + ShellQuote(bmp) + " " + ShellQuote("png24:" + png)), 0);
+  return png;
+}
+
+std::string Run(const std::string& command, const std::string& output) {
+  EXPECT_EQ(RunCommand(command + " >/dev/null 2>&1"), 0) << command;
+  return output;
+}
+
+// Encodes a PNG file with the format's own encoder.
+std::string Encode(const TestDir& dir, const std::string& png, const std::string& name,
+                   const std::string& extraOptions = "") {
+  const std::string out = dir.file(name);
+  const std::string in = ShellQuote(png), q = ShellQuote(out);
+  const std::string ext = name.substr(name.rfind('.'));
+  if (ext == ".heic") return Run("heif-enc -q 90 " + extraOptions + " " + in + " -o " + q, out);
+  if (ext == ".avif") return Run("avifenc -s 10 " + extraOptions + " " + in + " " + q, out);
+  if (ext == ".webp") return Run("cwebp -q 90 " + extraOptions + " " + in + " -o " + q, out);
+  if (ext == ".jxl") return Run("cjxl " + extraOptions + " " + in + " " + q, out);
+  ADD_FAILURE() << "no encoder for " << name;
+  return out;
+}
+
+// Decodes a file with the format's own decoder into a PNG file.
+std::string DecodeWithOwnTool(const std::string& file) {
+  const std::string out = file + ".own.png";
+  const std::string in = ShellQuote(file), q = ShellQuote(out);
+  const std::string ext = file.substr(file.rfind('.'));
+  if (ext == ".heic") return Run("heif-convert " + in + " " + q, out);
+  if (ext == ".avif") return Run("avifdec " + in + " " + q, out);
+  if (ext == ".webp") return Run("dwebp " + in + " -o " + q, out);
+  if (ext == ".jxl") return Run("djxl " + in + " " + q, out);
+  ADD_FAILURE() << "no decoder for " << file;
+  return out;
+}
+
+Bitmap Read(const std::string& path) {
+  Bitmap b;
+  EXPECT_TRUE(ReadImageFile(path, b)) << path;
+  return b;
+}
+
+// The corner cells' colours of a picture split into `cols` x `rows` cells.
+std::vector<TColor> CellCentres(const Bitmap& b, int cols, int rows) {
+  std::vector<TColor> out;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c)
+      out.push_back(b.Pixel(c * b.Width() / cols + b.Width() / cols / 2,
+                            r * b.Height() / rows + b.Height() / rows / 2));
+  return out;
+}
+
+// The mean difference of the colour bytes of two pictures of the same size.
+double MeanDifference(const Bitmap& a, const Bitmap& b) {
+  EXPECT_EQ(a.Width(), b.Width());
+  EXPECT_EQ(a.Height(), b.Height());
+  double sum = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width() * 3; ++x)
+      sum += std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x]));
+  return sum / (double(a.Width()) * a.Height() * 3);
+}
+
+int ChannelDistance(TColor a, TColor b) {
+  return std::max({std::abs(int(GetRValue(a)) - int(GetRValue(b))),
+                   std::abs(int(GetGValue(a)) - int(GetGValue(b))),
+                   std::abs(int(GetBValue(a)) - int(GetBValue(b)))});
+}
+
+// Checks the upright corner picture (2 x 3 cells) within a lossy tolerance.
+void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
+  SCOPED_TRACE(what);
+  ASSERT_EQ(b.Width(), 32);
+  ASSERT_EQ(b.Height(), 48);
+  const std::vector<TColor> want = CellCentres(BigCorners(), 2, 3);
+  const std::vector<TColor> got = CellCentres(b, 2, 3);
+  for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
+}
+
+std::vector<uint8_t> DisplayP3Profile();
+
+// A HEIC file written through libheif with the given orientation (irot/imir boxes) and,
+// when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so.
+void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orientation,
+                       int exifOrientation, const std::vector<uint8_t>& icc = {}) {
+  heif_context* ctx = heif_context_alloc();
+  heif_image* image = nullptr;
+  ASSERT_EQ(heif_image_create(stored.Width(), stored.Height(), heif_colorspace_RGB,
+                              heif_chroma_interleaved_RGB, &image)
+                .code,
+            heif_error_Ok);
+  heif_image_add_plane(image, heif_channel_interleaved, stored.Width(), stored.Height(), 8);
+  if (!icc.empty()) heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size());
+  int stride = 0;
+  uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+  for (int y = 0; y < stored.Height(); ++y)
+    for (int x = 0; x < stored.Width(); ++x) {
+      const TColor c = stored.Pixel(x, y);
+      uint8_t* p = plane + y * stride + x * 3;
+      p[0] = GetRValue(c), p[1] = GetGValue(c), p[2] = GetBValue(c);
+    }
+  heif_encoder* encoder = nullptr;
+  ASSERT_EQ(heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code,
+            heif_error_Ok);
+  heif_encoder_set_lossy_quality(encoder, 95);
+  heif_encoding_options* options = heif_encoding_options_alloc();
+  options->image_orientation = heif_orientation(orientation);
+  heif_image_handle* handle = nullptr;
+  ASSERT_EQ(heif_context_encode_image(ctx, image, encoder, options, &handle).code, heif_error_Ok);
+  if (exifOrientation) {
+    // "II*\0", IFD at 8, one entry: Orientation (0x0112), SHORT, 1, value.
+    const uint8_t exif[] = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0,
+                            uint8_t(exifOrientation), 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(heif_context_add_exif_metadata(ctx, handle, exif, int(sizeof exif)).code,
+              heif_error_Ok);
+  }
+  ASSERT_EQ(heif_context_write_to_file(ctx, path.c_str()).code, heif_error_Ok);
+  heif_image_handle_release(handle);
+  heif_encoding_options_free(options);
+  heif_encoder_release(encoder);
+  heif_image_release(image);
+  heif_context_free(ctx);
+}
+
+// A Display P3 colour profile (D65, sRGB tone curve), made with lcms2.
+std::vector<uint8_t> DisplayP3Profile() {
+  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+  const cmsFloat64Number srgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::vector<uint8_t> bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  cmsFreeToneCurve(curve);
+  return bytes;
+}
+
+// A Display P3 colour in sRGB, by the published matrix between the two (both D65).
+TColor DisplayP3ToSrgb(uint8_t r, uint8_t g, uint8_t b) {
+  auto linear = [](double v) {
+    v /= 255;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  auto encode = [](double v) {
+    v = std::clamp(v, 0.0, 1.0);
+    v = v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+    return uint8_t(std::lround(v * 255));
+  };
+  const double R = linear(r), G = linear(g), B = linear(b);
+  return RGB(encode(1.2249 * R - 0.2247 * G), encode(-0.0420 * R + 1.0419 * G),
+             encode(-0.0197 * R - 0.0786 * G + 1.0979 * B));
+}
+
+}  // namespace
+
+TEST_F(PictureFormats, EachFormatReadsAsItsOwnDecoderReadsIt) {
+  TestDir dir;
+  // Tolerance: 0 where the tool uses the same library as we do (heif-convert, dwebp,
+  // djxl); 2 for avifdec, whose YUV to RGB conversion is libavif's, not libheif's.
+  const struct {
+    const char* name;
+    int tolerance;
+  } cases[] = {{"a.heic", 0}, {"b.avif", 2}, {"c.webp", 0}, {"d.jxl", 0}, {"wide.webp", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool wide = std::string(c.name) == "wide.webp";
+    const Bitmap source = wide ? Photo(301, 1) : Photo(61, 37);
+    const std::string file = Encode(dir, WritePng(dir, std::string(c.name) + ".png", source),
+                                    c.name);
+    const Bitmap ours = Read(file);
+    const Bitmap theirs = Read(DecodeWithOwnTool(file));
+    ASSERT_EQ(ours.Width(), source.Width());
+    ASSERT_EQ(ours.Height(), source.Height());
+    EXPECT_LE(MaxDifference(ours, theirs), c.tolerance);
+    // And it is the picture that was encoded (lossy: on average within a few steps).
+    EXPECT_LE(MeanDifference(ours, source), 12);
+  }
+}
+
+TEST_F(PictureFormats, TheTableListsTheNewFormatsAfterTheOldOnesAndTheFolderScanFindsThem) {
+  EXPECT_EQ(std::vector<std::string_view>(ImageExtensions.begin(), ImageExtensions.begin() + 19),
+            std::vector<std::string_view>(CodecExtensions.begin(), CodecExtensions.end()));
+  for (const char* ext : {".ppm", ".pgm", ".pbm", ".heic", ".heif", ".hif", ".avif", ".webp",
+                          ".jxl", ".dng", ".cr2", ".cr3", ".nef", ".nrw", ".arw", ".orf", ".rw2",
+                          ".raf", ".pef", ".srw"})
+    EXPECT_GE(ImageExtensionIndex(ext), 19) << ext;
+  // The plain netpbm names go to the same reader as .pnm.
+  EXPECT_EQ(FormatByName("a.ppm")->format, FormatByName("a.pnm")->format);
+
+  TestDir dir;
+  for (const char* name : {"a.heic", "b.AVIF", "c.webp", "d.jxl", "e.dng", "f.ppm", "g.txt"})
+    dir.write(name, "x");
+  std::vector<std::string> names;
+  for (const std::string& path : ListImageFiles(dir.path(), nullptr))
+    names.push_back(path.substr(path.rfind('/') + 1));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.heic", "b.AVIF", "c.webp", "d.jxl", "e.dng",
+                                              "f.ppm"}));
+}
+
+TEST_F(PictureFormats, TheContentsDecideNotTheName) {
+  TestDir dir;
+  const Bitmap source = Photo(40, 30);
+  const std::string png = WritePng(dir, "real.png", source);
+  const std::string heic = Encode(dir, png, "real.heic");
+  const std::string webp = Encode(dir, png, "real.webp");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(png) + " -quality 95 " +
+                       ShellQuote(dir.file("real.jpg"))),
+            0);
+  const struct {
+    std::string real, misnamed;
+  } cases[] = {{png, "download.jpg"},
+               {dir.file("real.jpg"), "photo.png"},
+               {heic, "IMG_0001.jpg"},
+               {webp, "image.png"},
+               {png, "picture.heic"}};
+  TmyImg plugin;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.misnamed);
+    const std::string misnamed = dir.write(c.misnamed, ReadFileBytes(c.real));
+    const Bitmap want = Read(c.real);
+    Bitmap got;
+    ASSERT_TRUE(ReadImageFile(misnamed, got));
+    EXPECT_TRUE(got.SamePixels(want));
+    Bitmap viaPlugin;
+    ASSERT_TRUE(plugin.LoadFile(misnamed, viaPlugin));
+    EXPECT_TRUE(viaPlugin.SamePixels(want));
+    int w = 0, h = 0;
+    Bitmap thumb;
+    ASSERT_TRUE(plugin.LoadThumbnail(misnamed, thumb, 20, 20, TJPEGPerformance::jpBestQuality,
+                                     w, h));
+    EXPECT_EQ(w, 40);
+    EXPECT_EQ(h, 30);
+  }
+}
+
+TEST_F(PictureFormats, HeifOrientationIsAppliedOnceEvenWithAnExifTagThatSaysTheSame) {
+  TestDir dir;
+  const Bitmap upright = BigCorners();
+  for (int o = 1; o <= 8; ++o) {
+    // The picture as a camera would store it for orientation o: turned back.
+    Bitmap stored = upright;
+    static constexpr int kInverse[9] = {1, 1, 2, 3, 4, 5, 8, 7, 6};
+    ApplyOrientation(stored, kInverse[o]);
+    const std::string path = dir.file("o" + std::to_string(o) + ".heic");
+    WriteHeicOriented(stored, path, o, o);
+    ExpectUprightCorners(Read(path), "HEIC orientation " + std::to_string(o));
+    Bitmap noSwitch;
+    ASSERT_TRUE(ReadImageFile(path, noSwitch, false));
+    ExpectUprightCorners(noSwitch, "HEIC orientation without AutoOrient " + std::to_string(o));
+    // heif-convert agrees.
+    ExpectUprightCorners(Read(DecodeWithOwnTool(path)), "heif-convert");
+  }
+}
+
+TEST_F(PictureFormats, JpegXlOrientationFromItsHeader) {
+  TestDir dir;
+  // cjxl takes a JPEG's EXIF orientation into the JPEG XL header.
+  for (int o : {3, 6, 8}) {
+    Bitmap stored = BigCorners();
+    static constexpr int kInverse[9] = {1, 1, 2, 3, 4, 5, 8, 7, 6};
+    ApplyOrientation(stored, kInverse[o]);
+    const std::string jpg = WriteOriented(dir, "o" + std::to_string(o) + ".jpg", stored, o);
+    const std::string jxl = dir.file("o" + std::to_string(o) + ".jxl");
+    ASSERT_EQ(RunCommand("cjxl --lossless_jpeg=0 -q 95 " + ShellQuote(jpg) + " " +
+                         ShellQuote(jxl) + " >/dev/null 2>&1"),
+              0);
+    ExpectUprightCorners(Read(jxl), "JPEG XL orientation " + std::to_string(o));
+    ExpectUprightCorners(Read(DecodeWithOwnTool(jxl)), "djxl");
+  }
+}
+
+TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
+  TestDir dir;
+  const Bitmap source = Photo(640, 480);
+  const std::string png = WritePng(dir, "big.png", source);
+  const std::string withThumb = Encode(dir, png, "thumb.heic", "-t 128");
+  const std::string without = Encode(dir, png, "plain.heic");
+  TmyImg plugin;
+  auto thumbnail = [&](const std::string& path, int box, Bitmap& out) {
+    int w = 0, h = 0;
+    EXPECT_TRUE(plugin.LoadThumbnail(path, out, box, box, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+  };
+  Bitmap small, large, plain;
+  thumbnail(withThumb, 94, small);  // the 128 x 96 item covers 94 x 70
+  EXPECT_EQ(small.Width(), 128);
+  EXPECT_EQ(small.Height(), 96);
+  EXPECT_LE(MeanDifference(small, [&] {
+              Bitmap b = Read(withThumb);
+              ResizeBitmap(b, 128, 96);
+              return b;
+            }()),
+            8);
+  thumbnail(withThumb, 200, large);  // 200 x 150 needs more than the item has
+  EXPECT_EQ(large.Width(), 640);
+  thumbnail(without, 94, plain);  // nothing embedded
+  EXPECT_EQ(plain.Width(), 640);
+
+  // WebP is decoded straight to the size the box needs.
+  const std::string webp = Encode(dir, png, "big.webp");
+  Bitmap scaled;
+  thumbnail(webp, 94, scaled);
+  EXPECT_EQ(scaled.Width(), 94);
+  EXPECT_EQ(scaled.Height(), 70);
+}
+
+TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
+  TestDir dir;
+  const std::string icc = dir.file("p3.icc");
+  {
+    const std::vector<uint8_t> bytes = DisplayP3Profile();
+    dir.write("p3.icc", std::string(bytes.begin(), bytes.end()));
+  }
+  const uint8_t r = 180, g = 120, b = 60;
+  const TColor want = DisplayP3ToSrgb(r, g, b);
+  ASSERT_GT(ChannelDistance(want, RGB(r, g, b)), 8);  // the conversion shows
+  const std::string png = WritePng(dir, "flat.png", Flat(48, 32, RGB(r, g, b)));
+  const std::string withProfile = dir.file("p3.png");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(png) + " -profile " + ShellQuote(icc) + " " +
+                       ShellQuote("png24:" + withProfile)),
+            0);
+  const std::string heic = Encode(dir, withProfile, "p3.heic");
+  const std::string webp = Encode(dir, withProfile, "p3.webp", "-metadata icc");
+  const std::string jpg = dir.file("p3.jpg");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(withProfile) + " -quality 98 " + ShellQuote(jpg)),
+            0);
+  TmyImg plugin;
+  for (const std::string& path : {heic, webp, jpg}) {
+    SCOPED_TRACE(path);
+    Bitmap shown, kept, grid;
+    ASSERT_TRUE(ReadImageForView(path, shown));
+    ASSERT_TRUE(ReadImageFile(path, kept));
+    ASSERT_TRUE(plugin.LoadFile(path, grid));
+    EXPECT_LE(ChannelDistance(shown.Pixel(24, 16), want), 3);
+    EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 3);
+    // The batch keeps the file's own values.
+    EXPECT_LE(ChannelDistance(kept.Pixel(24, 16), RGB(r, g, b)), 3);
+  }
+}
+
+TEST_F(PictureFormats, DamagedFilesOfEachFormatFailWithoutHarm) {
+  TestDir dir;
+  const std::string png = WritePng(dir, "seed.png", Photo(48, 32));
+  TmyImg plugin;
+  int total = 0;
+  for (const char* name : {"seed.heic", "seed.avif", "seed.webp", "seed.jxl"}) {
+    const std::string seed = Encode(dir, png, name);
+    const std::string bytes = ReadFileBytes(seed);
+    const std::string ext = std::string(name).substr(4);
+    std::vector<std::string> damaged = Mutants(bytes, 7, 25);
+    damaged.push_back("");
+    damaged.push_back(bytes.substr(0, bytes.size() / 2));
+    damaged.push_back(bytes.substr(0, 16));
+    for (size_t i = 0; i < damaged.size(); ++i) {
+      const std::string path = dir.write("bad" + std::to_string(i) + ext, damaged[i]);
+      const Bitmap keep = PatternBitmap(2, 2);
+      Bitmap a = keep, b = keep;
+      const bool read = ReadImageFile(path, a);
+      EXPECT_TRUE(read ? !a.Empty() : a.SamePixels(keep)) << path;
+      int w = 0, h = 0;
+      const bool thumb = plugin.LoadThumbnail(path, b, 16, 16, TJPEGPerformance::jpBestSpeed, w, h);
+      EXPECT_TRUE(thumb ? !b.Empty() : b.SamePixels(keep)) << path;
+      ++total;
+    }
+    // Cut files and empty ones never read.
+    Bitmap none;
+    EXPECT_FALSE(ReadImageFile(dir.file("bad" + std::to_string(damaged.size() - 3) + ext), none));
+    EXPECT_FALSE(ReadImageFile(dir.file("bad" + std::to_string(damaged.size() - 1) + ext), none));
+    // Still healthy afterwards.
+    EXPECT_FALSE(Read(seed).Empty());
+  }
+  // A camera file that is no camera file.
+  Bitmap none;
+  EXPECT_FALSE(ReadImageFile(dir.write("fake.dng", std::string("II*\0\x08\0\0\0garbage", 15)), none));
+  EXPECT_FALSE(ReadImageFile(dir.write("fake.cr3", std::string(64, '\0')), none));
+  EXPECT_GT(total, 100);
+}
+
+TEST_F(PictureFormats, CameraRawDevelopsAsDcrawEmuAndItsPreviewMakesTheThumbnail) {
+  TestDir dir;
+  const Bitmap scene = Photo(96, 64);
+  Bitmap preview = scene;
+  ResizeBitmap(preview, 48, 32);
+  const std::string dng = dir.file("camera.dng");
+  WriteDng(dng, scene, preview);
+
+  // Developed as LibRaw's own tool develops it with the camera's white balance.
+  const Bitmap ours = Read(dng);
+  ASSERT_EQ(RunCommand("dcraw_emu -w -T " + ShellQuote(dng) + " >/dev/null 2>&1"), 0);
+  const Bitmap theirs = Read(dng + ".tiff");
+  ASSERT_EQ(ours.Width(), 96);
+  ASSERT_EQ(ours.Height(), 64);
+  EXPECT_LE(MaxDifference(ours, theirs), 1);
+
+  // The preview serves a box it covers; a larger box gets the developed picture.
+  TmyImg plugin;
+  Bitmap small, large;
+  int w = 0, h = 0;
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 48);
+  EXPECT_EQ(small.Height(), 32);
+  EXPECT_LE(MeanDifference(small, preview), 8);
+  EXPECT_EQ(w, 96);
+  EXPECT_EQ(h, 64);
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, large, 80, 80, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(large.Width(), 96);
+
+  // No preview at all: developed.
+  const std::string bare = dir.file("bare.dng");
+  WriteDng(bare, scene, Bitmap());
+  ASSERT_TRUE(plugin.LoadThumbnail(bare, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 96);
+
+  // The camera's flip turns both the picture and the preview.
+  const std::string turned = dir.file("turned.dng");
+  WriteDng(turned, scene, preview, 6);
+  const Bitmap upright = Read(turned);
+  EXPECT_EQ(upright.Width(), 64);
+  EXPECT_EQ(upright.Height(), 96);
+  ASSERT_TRUE(plugin.LoadThumbnail(turned, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  EXPECT_EQ(small.Width(), 32);
+  EXPECT_EQ(small.Height(), 48);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 96);
+}
+
+TEST_F(PictureFormats, TruncatedJpegAndPngAreShownInPartButNeverConverted) {
+  TestDir dir;
+  const Bitmap source = Photo(64, 64);
+  const std::string png = WritePng(dir, "whole.png", source);
+  const std::string jpg = dir.file("whole.jpg");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(png) + " -quality 95 " + ShellQuote(jpg)), 0);
+  TmyImg plugin;
+  TImgUtil grid;
+  grid.SetCustomPlugin(&plugin);
+  for (const std::string& whole : {jpg, png}) {
+    SCOPED_TRACE(whole);
+    const std::string bytes = ReadFileBytes(whole);
+    const std::string cut =
+        dir.write("cut" + whole.substr(whole.rfind('.')), bytes.substr(0, bytes.size() * 6 / 10));
+    // The batch refuses it.
+    Bitmap none;
+    EXPECT_FALSE(ReadImageFile(cut, none));
+    // The viewer shows the top as the whole file does, the missing rows grey.
+    Bitmap shown;
+    ASSERT_TRUE(ReadImageForView(cut, shown));
+    ASSERT_EQ(shown.Width(), 64);
+    ASSERT_EQ(shown.Height(), 64);
+    const Bitmap full = Read(whole);
+    for (int x = 0; x < 64; x += 9) {
+      EXPECT_LE(ChannelDistance(shown.Pixel(x, 2), full.Pixel(x, 2)), 2) << x;
+      EXPECT_LE(ChannelDistance(shown.Pixel(x, 62), RGB(128, 128, 128)), 6) << x;
+    }
+    // So does the grid, where it would otherwise draw the broken-file icon.
+    ASSERT_EQ(grid.LoadThumbnail(cut, 32, 32, 0), 0);
+    EXPECT_EQ(grid.ImageType(), iitCustom);
+    EXPECT_EQ(grid.Bitmap().Width(), 32);
+    EXPECT_EQ(grid.OrgWidth(), 64);
+  }
+}
+
+TEST_F(PictureFormats, TheBatchKeepsTheExifAndProfileOfHeifAndWebpSources) {
+  TestDir dir;
+  const Bitmap upright = BigCorners();
+  Bitmap stored = upright;
+  ApplyOrientation(stored, 8);  // what orientation 6 turns upright
+  const std::string heic = dir.file("phone.heic");
+  WriteHeicOriented(stored, heic, 6, 6, DisplayP3Profile());
+  const std::string out = dir.file("phone.jpg");
+  {
+    Bitmap read;
+    ASSERT_TRUE(ReadImageFile(heic, read));
+    const std::vector<uint8_t> jpeg = EncodeJpeg(read, 90);
+    dir.write("phone.jpg", std::string(jpeg.begin(), jpeg.end()));
+  }
+  // As stored: the written pixels are upright either way, so the Orientation says 1.
+  ASSERT_TRUE(CopyMetadata(heic, out, false));
+  EXPECT_EQ(ExiftoolTag(out, "Orientation"), "1");
+  EXPECT_NE(ExiftoolTag(out, "ProfileDescription", false), "");
+
+  // WebP: cwebp keeps the EXIF of its source with -metadata; a WebP picture is not
+  // turned by it, so as stored the Orientation stays.
+  const std::string jpg = WriteOriented(dir, "tagged.jpg", upright, 3);
+  ASSERT_TRUE(Exiftool("-Artist=Quorvane", jpg));
+  const std::string webp = dir.file("tagged.webp");
+  ASSERT_EQ(RunCommand("cwebp -quiet -metadata all " + ShellQuote(jpg) + " -o " + ShellQuote(webp)),
+            0);
+  ASSERT_EQ(ExiftoolTag(webp, "Artist", false), "Quorvane");
+  const std::string fromWebp = dir.file("from webp.jpg");
+  {
+    const std::vector<uint8_t> jpeg = EncodeJpeg(upright, 90);
+    dir.write("from webp.jpg", std::string(jpeg.begin(), jpeg.end()));
+  }
+  ASSERT_TRUE(CopyMetadata(webp, fromWebp, false));
+  EXPECT_EQ(ExiftoolTag(fromWebp, "Artist", false), "Quorvane");
+  EXPECT_EQ(ExiftoolTag(fromWebp, "Orientation"), "3");
+}
