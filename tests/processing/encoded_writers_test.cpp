@@ -131,7 +131,7 @@ double MeanDifference(const Bitmap& a, const Bitmap& b) {
 
 class EncodedWritersTest : public ::testing::Test {
  protected:
-  void SetUp() override { engine.Params.Overwrite = true; }
+  void SetUp() override { engine.Params.Existing = OnExists::Overwrite; }
   std::string Save(const std::string& name, const Bitmap& picture, const std::string& ext) {
     const std::string path = dir.file(name + ext);
     Bitmap work = picture;
