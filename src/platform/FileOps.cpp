@@ -379,13 +379,21 @@ std::string MountPointOf(const std::string& path) {
   return current;
 }
 
+}  // namespace
+
 bool MakeFolders(const std::string& path, mode_t mode) {
   struct stat st {};
-  if (StatPath(path, st, true)) return S_ISDIR(st.st_mode);
+  if (StatPath(path, st, true)) {
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
+  }
   const std::string parent = ExtractFileDir(path);
   if (!parent.empty() && parent != path && !MakeFolders(parent, mode)) return false;
   return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
 }
+
+namespace {
 
 // A trash folder we may use: a real folder (not a link) owned by us.
 bool UsableOwnFolder(const std::string& path) {

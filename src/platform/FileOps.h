@@ -15,6 +15,8 @@
 // - the trash never turns into a permanent delete: without a usable trash the file
 //   stays where it is and the failure is reported.
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -61,6 +63,9 @@ bool CanCopyFrom(const std::string& path);
 bool CanRemove(const std::string& path);
 // Paste and drop need an existing folder that is writable and searchable.
 bool CanWriteInto(const std::string& folder);
+// Makes `path` and its missing parents (new folders get `mode`). False, with errno set,
+// when it cannot (ENOTDIR where a file stands in the way).
+bool MakeFolders(const std::string& path, mode_t mode);
 // True when both paths live on the same file system (false when either is missing).
 bool SameFileSystem(const std::string& a, const std::string& b);
 // True when `path` is the folder `folder` itself or lies anywhere below it (compared by

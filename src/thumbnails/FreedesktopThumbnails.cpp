@@ -12,6 +12,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/FileOps.h"
+
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
 #endif
@@ -165,16 +167,6 @@ bool WritePng(FILE* f, const Bitmap& picture, const TextChunks& texts) {
   return true;
 }
 
-// Makes the folder and its missing parents with mode 0700.
-bool MakeFolders(const std::string& folder) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
-    return false;
-  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 int ParseInt(const TextChunks& texts, const char* key) {
   const auto found = texts.find(key);
   if (found == texts.end()) return 0;
@@ -306,7 +298,7 @@ bool FreedesktopThumbnails::WriteEntry(const std::string& target, const std::str
                                        int sourceHeight) const {
   if (root_.empty() || path.empty() || path[0] != '/') return false;
   const std::string folder = target.substr(0, target.find_last_of('/'));
-  if (!MakeFolders(folder)) return false;
+  if (!MakeFolders(folder, 0700)) return false;
   TextChunks texts = {{kUriKey, CanonicalUri(path)},
                       {kMTimeKey, std::to_string(mtime)},
                       {"Software", "Quorvane " QUORVANE_VERSION}};
@@ -314,7 +306,7 @@ bool FreedesktopThumbnails::WriteEntry(const std::string& target, const std::str
     texts[kWidthKey] = std::to_string(sourceWidth);
     texts[kHeightKey] = std::to_string(sourceHeight);
   }
-  std::string temp = target + ".XXXXXX";
+  std::string temp = target + "." + std::string(6, 'X');  // mkstemp template
   const int fd = ::mkstemp(temp.data());  // mode 0600
   if (fd < 0) return false;
   FILE* f = ::fdopen(fd, "wb");

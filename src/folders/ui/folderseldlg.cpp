@@ -9,12 +9,13 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
 #include "platform/FileNames.h"
+#include "platform/FileOps.h"
 #include "platform/ui/GradientCaption.h"
 #include "platform/ui/QtText.h"
 
@@ -30,10 +31,8 @@ constexpr int kButtonHeight = 25;
 
 // Makes `path` and its missing parents. False with the reason when it cannot.
 bool MakeFolderPath(const std::string& path, QString& reason) {
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(path), ec);
-  if (!ec && IsFolder(path)) return true;
-  reason = ec ? QString::fromLocal8Bit(ec.message().c_str()) : QStringLiteral("not a folder");
+  if (MakeFolders(path, 0777)) return true;
+  reason = QString::fromLocal8Bit(std::strerror(errno));
   return false;
 }
 
