@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOptions.h"
 #include "imaging/OpenIL.h"
+#include "platform/CoreCount.h"
 
 namespace {
 
@@ -70,6 +72,8 @@ int main(int argc, char** argv) {
   ConvertEngine::FileLoop loop;
   if (options.Jobs > 1 && engine.Params.FileList.size() > 1) {
     const int jobs = options.Jobs;
+    // The files share the cores: an encoder of its own threads gets what is left over.
+    engine.Params.EncoderThreads = std::max(1, CoreCount() / jobs);
     loop = [jobs](ConvertEngine& e, ConvertHost& h, const StopSource* s) {
       RunFilesInProcesses(e, h, s, jobs);
     };

@@ -66,7 +66,7 @@ void WriteAvifFile(const std::string& path, const Bitmap& bmp, const EncodeOptio
   if (!encoder) throw std::bad_alloc();
   encoder->codecChoice = AVIF_CODEC_CHOICE_AOM;
   encoder->speed = kAvifSpeed;
-  encoder->maxThreads = 1;  // a batch runs files side by side (--jobs)
+  encoder->maxThreads = std::max(1, options.threads);
   encoder->minQuantizer = encoder->maxQuantizer = AvifQuantizerFor(options.quality);
   avifRWData output = AVIF_DATA_EMPTY;
   result = avifEncoderWrite(encoder.get(), image.get(), &output);

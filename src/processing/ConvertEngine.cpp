@@ -16,6 +16,7 @@
 #include "processing/ConvertOps.h"
 #include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
+#include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 
@@ -451,7 +452,8 @@ bool ConvertEngine::WriteTo(const std::string& path, const std::string& lowerExt
       embedded_.exif.empty() && embedded_.icc.empty() ? nullptr : &embedded_;
   if (lowerExt == ".webp" || lowerExt == ".avif" || lowerExt == ".jxl")
     return io_->WriteEncoded(path, bitmap,
-                             {std::clamp(Params.JpegQuality, 1, 100), Params.Lossless, metadata});
+                             {std::clamp(Params.JpegQuality, 1, 100), Params.Lossless, metadata,
+                              Params.EncoderThreads > 0 ? Params.EncoderThreads : CoreCount()});
   io_->SetEmbeddedMetadata(metadata);
   struct Forget {
     ConvertIO* io;

@@ -337,7 +337,8 @@ Converts image files into one format, optionally applying one operation.
       --color C,L,S       contrast -255..1023, brightness -1023..255,
                           saturation -255..1024 (0 leaves colours unchanged)
       --gamma V           0.01..1.99 (1.00 leaves the picture unchanged)
-  -j, --jobs N            convert N files at once in separate processes (default 1)
+  -j, --jobs N            convert N files at once in separate processes (default 1);
+                          the WebP, AVIF and JPEG XL encoders share the cores among them
       --quiet             no per-file lines; failures are still reported
   -h, --help              this text
 

@@ -35,6 +35,7 @@ struct ConvertParams {
   std::string TargetExt = ".jpg";     // lower case, with the dot
   int JpegQuality = 80;               // 1..100; WebP, AVIF and JPEG XL on the same scale
   bool Lossless = false;              // WebP and JPEG XL exactly (AVIF stays lossy)
+  int EncoderThreads = 0;             // threads of one WebP, AVIF or JPEG XL encoder; 0: one per core
   int DitherIndex = 1;                // 0..4
   OnExists Existing = OnExists::Overwrite;  // from the overwrite settings
   int OpCode = opConvertOnly;

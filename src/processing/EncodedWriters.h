@@ -31,6 +31,7 @@ struct EncodeOptions {
   int quality = 80;  // 1..100, the JPEG scale
   bool lossless = false;
   const EmbeddedMetadata* metadata = nullptr;  // none when null
+  int threads = 1;  // threads the encoder may use (WebP and JPEG XL files are the same for any number)
 };
 
 void WriteWebpFile(const std::string& path, const Bitmap& bmp, const EncodeOptions& options);

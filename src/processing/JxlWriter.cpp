@@ -3,6 +3,7 @@
 
 #include <jxl/encode.h>
 #include <jxl/encode_cxx.h>
+#include <jxl/thread_parallel_runner_cxx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -42,6 +43,12 @@ void WriteJxlFile(const std::string& path, const Bitmap& bmp, const EncodeOption
   JxlEncoderPtr owner = JxlEncoderMake(nullptr);
   JxlEncoder* encoder = owner.get();
   if (!encoder) throw std::bad_alloc();
+  JxlThreadParallelRunnerPtr runner;
+  if (options.threads > 1) {
+    runner = JxlThreadParallelRunnerMake(nullptr, size_t(options.threads));
+    if (!runner) throw std::bad_alloc();
+    Check(encoder, JxlEncoderSetParallelRunner(encoder, JxlThreadParallelRunner, runner.get()));
+  }
   if (withExif) Check(encoder, JxlEncoderUseBoxes(encoder));
 
   JxlBasicInfo info;

@@ -33,6 +33,7 @@ void WriteWebpFile(const std::string& path, const Bitmap& bmp, const EncodeOptio
   WebPConfig config;
   if (!WebPConfigInit(&config)) throw ImageWriteError("libwebp does not match its headers");
   config.method = kWebpMethod;
+  config.thread_level = options.threads > 1 ? 1 : 0;
   if (options.lossless) {
     config.lossless = 1;
     config.exact = 1;

@@ -188,6 +188,20 @@ TEST_F(EncodedWritersTest, QualityAndLosslessReachTheEncoders) {
   EXPECT_EQ(decoded.Width(), 200);
 }
 
+// Encoders on several threads write the same WebP and JPEG XL files as on one, so a batch
+// gives the same results whatever the machine and --jobs.
+TEST_F(EncodedWritersTest, EncoderThreadsLeaveTheFileAsOnOneThread) {
+  const Bitmap picture = Noise(301, 211, 12);
+  for (const bool lossless : {false, true})
+    for (const std::string ext : {".webp", ".jxl"}) {
+      engine.Params.Lossless = lossless;
+      engine.Params.EncoderThreads = 1;
+      const std::string one = ReadFileBytes(Save("one", picture, ext));
+      engine.Params.EncoderThreads = 4;
+      EXPECT_EQ(ReadFileBytes(Save("four", picture, ext)), one) << ext << " lossless " << lossless;
+    }
+}
+
 TEST_F(EncodedWritersTest, APictureTheFormatCannotHoldLeavesNothingBehind) {
   Bitmap wide = Flat(16384, 1, 0);
   const std::string target = dir.file("wide.webp");
