@@ -83,6 +83,10 @@ bytes() { du -sb "$1" | cut -f1; }
 qc_run() {
   "$qc" --quiet -o "$out_q" "$@" "$photos"/*.jpg
 }
+# The same on the first core only (its encoders then run one thread).
+qc_one_core() {
+  taskset -c 0 "$qc" --quiet -o "$out_q" "$@" "$photos"/*.jpg
+}
 # ImageMagick in one process for the whole batch, as quorvane runs.
 im_run() {
   local fmt=$1
@@ -148,8 +152,10 @@ done
 # file as it is used, and vips, at the settings quorvane uses: WebP method 4; AVIF speed
 # 6 with the AOM encoder, 4:2:0, quantizer (100 - 80) * 63 / 70 = 18; JPEG XL effort 7
 # at cjxl's distance for -q 80 (1.9), recompressing the JPEG's pixels, not its
-# coefficients. vips heifsave Q=71 is libheif's quantizer 18. The ratio is quorvane (--jobs 1) over the fastest peer; the last column
-# the speed-up of --jobs 2.
+# coefficients. vips heifsave Q=71 is libheif's quantizer 18. The ratio is quorvane
+# (--jobs 1, whose encoders use both cores, as cjxl and vips do) over the fastest peer.
+# Then the speed-up of --jobs 2 (one encoder thread per file): over --jobs 1, and over
+# --jobs 1 held to one core by taskset, which shows how the files share the cores.
 encoded=${ENCODED-webp avif jxl}
 own_run() {
   local fmt=$1 f out
@@ -171,11 +177,12 @@ vips_encoded_opts() {
 }
 if [ -n "$encoded" ]; then
   echo
-  printf '%-6s %16s %16s %16s %8s %8s\n' format quorvane own-encoder vips ratio jobs-2
+  printf '%-6s %16s %16s %16s %8s %8s %9s\n' format quorvane own-encoder vips ratio jobs-2 vs-1core
   for fmt in $encoded; do
     q=$(timed qc_run -f "$fmt" -q 80)
     qs=$(calc "$(bytes "$out_q") / 1e6")
     q2=$(timed qc_run -f "$fmt" -q 80 --jobs 2)
+    q1c=$(timed qc_one_core -f "$fmt" -q 80)
     o=$(timed own_run "$fmt")
     os=$(calc "$(bytes "$out_m") / 1e6")
     v="-" vs=0
@@ -187,12 +194,13 @@ if [ -n "$encoded" ]; then
     if [ "$v" != "-" ] && [ "$v" != fail ] && { [ "$o" = fail ] || [ "$(calc "$v < $o")" = True ]; }; then
       best=$v
     fi
-    ratio=fail speedup=fail
+    ratio=fail speedup=fail spread=fail
     [ "$q" != fail ] && [ "$best" != fail ] && ratio=$(calc "f'{$q / $best:.2f}'")
     [ "$q" != fail ] && [ "$q2" != fail ] && speedup=$(calc "f'{$q / $q2:.2f}'")
+    [ "$q1c" != fail ] && [ "$q2" != fail ] && spread=$(calc "f'{$q1c / $q2:.2f}'")
     cell() { [ "$1" = "-" ] || [ "$1" = fail ] && echo "$1" || calc "f'{$1:.2f}s ({$2:.2f})'"; }
-    printf '%-6s %16s %16s %16s %8s %8s\n' "$fmt" "$(cell "$q" "$qs")" "$(cell "$o" "$os")" \
-      "$(cell "$v" "$vs")" "$ratio" "$speedup"
+    printf '%-6s %16s %16s %16s %8s %8s %9s\n' "$fmt" "$(cell "$q" "$qs")" "$(cell "$o" "$os")" \
+      "$(cell "$v" "$vs")" "$ratio" "$speedup" "$spread"
   done
 fi
 
