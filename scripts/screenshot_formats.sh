@@ -11,15 +11,7 @@ DNG=${2:-/tmp/quorvane-bench-formats/photo.dng}
 mkdir -p "$OUT"
 cmake --build build --target quorvane quorvane-codec quorvane-meta >/dev/null
 
-WORK=$(mktemp -d /tmp/quorvane-shots.XXXXXX)
-XVFB_PID=""
-APP_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
+. scripts/virtual_screen.sh
 
 H="$WORK/home/민지"
 mkdir -p "$H/.config"
@@ -42,20 +34,9 @@ head -c "$(($(stat -c %s "$WORK/whole.jpg") * 55 / 100))" "$WORK/whole.jpg" >"$H
 head -c 900 "$H/숲.heif" >"$H/damaged.heic"
 [ -f "$DNG" ] && cp "$DNG" "$H/camera.dng"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-
-HOME="$H" XDG_CACHE_HOME="$WORK/cache" ./build/quorvane &
-APP_PID=$!
-for _ in $(seq 100); do
-  MAIN=$(xdotool search --onlyvisible --name '^Quorvane' 2>/dev/null | head -n 1)
-  [ -n "$MAIN" ] && break
-  sleep 0.1
-done
+start_display
+start_program "$H"
+MAIN=$(window_named '^Quorvane')
 xdotool windowsize "$MAIN" 900 560 windowmove "$MAIN" 60 60
 xdotool windowfocus --sync "$MAIN"
 sleep 8  # the scan, then the thumbnails (the camera file is developed or previewed)

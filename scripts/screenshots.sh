@@ -10,15 +10,7 @@ OUT=${1:-docs/screenshots}
 mkdir -p "$OUT"
 cmake --build build --target quorvane quorvane-codec >/dev/null
 
-WORK=$(mktemp -d /tmp/quorvane-shots.XXXXXX)
-XVFB_PID=""
-APP_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
+. scripts/virtual_screen.sh
 
 # A home folder with a few folders and pictures (ImageMagick's built-in images).
 HOME_DIR="$WORK/home/민지"
@@ -32,26 +24,9 @@ convert -size 360x240 -seed 3 plasma:seagreen-lightyellow "$HOME_DIR/숲 10.jpg"
 convert netscape: "$HOME_DIR/palette.tga"
 printf 'not a picture' >"$HOME_DIR/깨진 그림.png"
 
-# Xvfb picks a free display number and tells it through descriptor 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+start_display
+start_program "$HOME_DIR"
 
-HOME="$HOME_DIR" XDG_CACHE_HOME="$WORK/cache" ./build/quorvane &
-APP_PID=$!
-
-window_named() {  # waits for a window whose title matches, prints its id
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  echo "screenshots: no window named $1" >&2
-  return 1
-}
 
 MAIN=$(window_named '^Quorvane')
 xdotool windowsize "$MAIN" 780 540 windowmove "$MAIN" 120 100

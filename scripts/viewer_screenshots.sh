@@ -9,15 +9,7 @@ OUT=${1:-docs/screenshots}
 mkdir -p "$OUT"
 cmake --build build --target quorvane quorvane-codec quorvane-meta >/dev/null
 
-WORK=$(mktemp -d /tmp/quorvane-viewer-shots.XXXXXX)
-XVFB_PID=""
-APP_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
+. scripts/virtual_screen.sh
 
 # A home folder of two photographs, the first with a camera's EXIF.
 HOME_DIR="$WORK/home/민지"
@@ -30,25 +22,9 @@ exiftool -q -overwrite_original -Make=FUJIFILM -Model=X-T30 \
   -FocalLength=23 '-LensModel=XF23mmF2 R WR' "$HOME_DIR/가을 하늘.jpg"
 convert -size 2400x1600 -seed 5 plasma:seagreen-lightyellow -quality 90 "$HOME_DIR/숲.jpg"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+start_display
+start_program "$HOME_DIR"
 
-HOME="$HOME_DIR" XDG_CACHE_HOME="$WORK/cache" ./build/quorvane &
-APP_PID=$!
-
-window_named() {  # waits for a window whose title matches, prints its id
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  echo "viewer_screenshots: no window named $1" >&2
-  return 1
-}
 
 MAIN=$(window_named '^Quorvane')
 xdotool windowsize "$MAIN" 780 540 windowmove "$MAIN" 120 100
