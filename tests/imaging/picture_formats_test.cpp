@@ -2,7 +2,6 @@
 // encoders, read through the codec helper and compared with the formats' own decoders;
 // their orientation, embedded thumbnails, colour profiles, misnamed and damaged files.
 #include <gtest/gtest.h>
-#include <lcms2.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "imaging/OpenIL.h"
 #include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
+#include "support/ColourProfiles.h"
 #include "support/DamagedFiles.h"
 #include "support/DngWriter.h"
 #include "support/ExifSamples.h"
@@ -147,8 +147,6 @@ void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
   for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
 }
 
-std::vector<uint8_t> DisplayP3Profile();
-
 // A HEIC file written through libheif with the given orientation (irot/imir boxes) and,
 // when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so.
 void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orientation,
@@ -190,23 +188,6 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
   heif_encoder_release(encoder);
   heif_image_release(image);
   heif_context_free(ctx);
-}
-
-// A Display P3 colour profile (D65, sRGB tone curve), made with lcms2.
-std::vector<uint8_t> DisplayP3Profile() {
-  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-  const cmsFloat64Number srgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
-  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
-  cmsToneCurve* curves[3] = {curve, curve, curve};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::vector<uint8_t> bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  cmsFreeToneCurve(curve);
-  return bytes;
 }
 
 // A Display P3 colour in sRGB, by the published matrix between the two (both D65).
