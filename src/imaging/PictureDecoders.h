@@ -26,12 +26,15 @@ bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
                const CodecPixelTarget& target, CodecLoadResult& result);
 
 // The EXIF block (a TIFF structure, from "II" or "MM" on) and the ICC colour profile
-// stored in a HEIF/AVIF or WebP file, for the batch to keep; each empty when absent.
-// False when the file cannot be parsed as that format.
+// stored in a HEIF/AVIF, WebP or JPEG XL file, for the batch to keep; each empty when
+// absent (a JPEG XL file that says plain sRGB has no profile to keep). False when the file
+// cannot be parsed as that format.
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc);
 bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc);
+bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                     std::vector<uint8_t>& icc);
 
 // The readable rows of a PNG file that ends early, the rest grey (kCodecLoadPartial).
 // False when not even the header and one row can be read, or the file is interlaced.

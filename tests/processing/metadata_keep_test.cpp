@@ -181,6 +181,66 @@ TEST(StrippedColour, AResultWithoutTheProfileIsConvertedToSrgb) {
   }
 }
 
+// The colourants of the result's profile are the source's (the same colour space, though
+// a JPEG XL file may keep it as a description from which the decoder writes a profile).
+void ExpectSameColourants(const std::string& result, const std::string& source) {
+  for (const char* tag : {"RedMatrixColumn", "GreenMatrixColumn", "BlueMatrixColumn"}) {
+    double want[3] = {}, got[3] = {};
+    const std::string a = ExiftoolTag(source, tag), b = ExiftoolTag(result, tag);
+    ASSERT_EQ(std::sscanf(a.c_str(), "%lf %lf %lf", &want[0], &want[1], &want[2]), 3) << a;
+    ASSERT_EQ(std::sscanf(b.c_str(), "%lf %lf %lf", &got[0], &got[1], &got[2]), 3) << tag << b;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 0.002) << tag << ": " << b << " vs " << a;
+  }
+}
+
+TEST(JpegXlSources, KeepTheirExifAndProfileAsJpegSourcesDo) {
+  if (!HaveExiftool() || !HavePillow()) GTEST_SKIP() << "exiftool or Pillow missing";
+  ASSERT_TRUE(CodecReady());
+  TestDir dir;
+  const std::vector<uint8_t> p3 = DisplayP3Profile();
+  const std::string icc = dir.write("p3.icc", std::string(p3.begin(), p3.end()));
+  const std::string jpg = WriteOriented(dir, "camera.jpg", PatternBitmap(64, 48), 6);
+  ASSERT_FALSE(jpg.empty());
+  ASSERT_TRUE(Exiftool("-Make=Quorvane -Artist=Tester '-ICC_Profile<=" + icc + "'", jpg));
+  // cjxl keeps a JPEG's EXIF in a Brotli-compressed box and takes its orientation into the
+  // JPEG XL header; our own writer stores an "Exif" box as it is, which exiftool reads.
+  const std::string cjxl = dir.file("cjxl.jxl");
+  ASSERT_EQ(RunCommand("cjxl " + ShellQuote(jpg) + " " + ShellQuote(cjxl) + " >/dev/null 2>&1"), 0);
+  auto convert = [&](const std::string& source, const std::string& ext, bool keep) {
+    ConvertEngine engine;
+    engine.Params.FileList = {source};
+    engine.Params.OutputFolder = dir.file(ExtractFileName(source) + ext + (keep ? " kept" : ""));
+    engine.Params.TargetExt = ext;
+    engine.Params.KeepMetadata = keep;
+    RecordingHost host;
+    engine.TransProc(host, nullptr);
+    EXPECT_TRUE(engine.AllSucceeded());
+    EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), kMemoMetadataFailed), 0);
+    return engine.OutputPathFor(source);
+  };
+  const std::string ours = convert(jpg, ".jxl", true);
+  ASSERT_EQ(ExiftoolTag(ours, "Artist"), "Tester");
+  for (const std::string& source : {cjxl, ours}) {
+    for (const std::string ext : {".jpg", ".png", ".webp"}) {
+      SCOPED_TRACE(source + " to " + ext);
+      const std::string out = convert(source, ext, true);
+      EXPECT_EQ(ExiftoolTag(out, "Make"), "Quorvane");
+      EXPECT_EQ(ExiftoolTag(out, "Artist"), "Tester");
+      // The JPEG XL picture comes out turned by its header: nothing is left to turn.
+      EXPECT_EQ(ExiftoolTag(out, "Orientation"), "1");
+      ExpectSameColourants(out, jpg);
+      if (ext != ".webp") {
+        const Bitmap upright = PillowPicture(dir, out, true);
+        EXPECT_EQ(upright.Width(), 48);
+        EXPECT_EQ(upright.Height(), 64);
+      }
+      const std::string stripped = convert(source, ext, false);
+      EXPECT_EQ(ExiftoolTag(stripped, "Make"), "");
+      EXPECT_EQ(ExiftoolTag(stripped, "ProfileDescription"), "");
+    }
+  }
+}
+
 TEST(ConvertOptionsExif, NoAutoOrientAndStripTurnTheirSwitchesOff) {
   const ConvertOptions plain = ParseConvertOptions({"a.jpg"});
   EXPECT_TRUE(plain.Params.AutoOrient);
