@@ -47,6 +47,20 @@ bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
 bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
                 const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target);
 
+// A colour space given by its primaries rather than a profile (the nclx colour of HEIF
+// and AVIF files): the ITU-T H.273 code point and the chromaticities it stands for, x
+// and y of red, green, blue and the white point.
+struct ColourPrimaries {
+  int code = 2;
+  double xy[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+};
+
+// An RGB colour profile (ICC, made with lcms2) for those primaries and an H.273 transfer
+// code point, for showing the picture as sRGB; empty when there is nothing to convert
+// (sRGB's primaries and curve, BT.709's shown as sRGB's) or the transfer is one this
+// program does not convert (HDR, logarithmic).
+std::vector<uint8_t> ProfileForPrimaries(const ColourPrimaries& primaries, int transfer);
+
 // A picture converted in place from the colour profile to sRGB. Does nothing when the
 // profile is empty, damaged or not an RGB profile.
 void ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc);

@@ -17,6 +17,7 @@
 #include "imaging/OpenIL.h"
 #include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
+#include "platform/FileNames.h"
 #include "support/ColourProfiles.h"
 #include "support/DamagedFiles.h"
 #include "support/DngWriter.h"
@@ -148,9 +149,12 @@ void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
 }
 
 // A HEIC file written through libheif with the given orientation (irot/imir boxes) and,
-// when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so.
+// when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so; with an
+// ICC profile `icc`, or with `nclx` colour primaries and transfer in a colour box (which
+// heif-enc leaves out).
 void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orientation,
-                       int exifOrientation, const std::vector<uint8_t>& icc = {}) {
+                       int exifOrientation, const std::vector<uint8_t>& icc = {},
+                       heif_color_profile_nclx* nclx = nullptr) {
   heif_context* ctx = heif_context_alloc();
   heif_image* image = nullptr;
   ASSERT_EQ(heif_image_create(stored.Width(), stored.Height(), heif_colorspace_RGB,
@@ -159,6 +163,7 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
             heif_error_Ok);
   heif_image_add_plane(image, heif_channel_interleaved, stored.Width(), stored.Height(), 8);
   if (!icc.empty()) heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size());
+  if (nclx) heif_image_set_nclx_color_profile(image, nclx);
   int stride = 0;
   uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
   for (int y = 0; y < stored.Height(); ++y)
@@ -173,6 +178,10 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
   heif_encoder_set_lossy_quality(encoder, 95);
   heif_encoding_options* options = heif_encoding_options_alloc();
   options->image_orientation = heif_orientation(orientation);
+  if (nclx) {
+    options->output_nclx_profile = nclx;
+    options->macOS_compatibility_workaround_no_nclx_profile = 0;
+  }
   heif_image_handle* handle = nullptr;
   ASSERT_EQ(heif_context_encode_image(ctx, image, encoder, options, &handle).code, heif_error_Ok);
   if (exifOrientation) {
@@ -394,6 +403,47 @@ TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
     EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 3);
     // The batch keeps the file's own values.
     EXPECT_LE(ChannelDistance(kept.Pixel(24, 16), RGB(r, g, b)), 3);
+  }
+}
+
+TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
+  TestDir dir;
+  // A saturated red (Display P3's lies outside sRGB: green and blue come out 0) and a
+  // paler colour inside both. The batch keeps the stored values (`kept`).
+  const std::string red = WritePng(dir, "red.png", Flat(48, 32, RGB(230, 40, 30)));
+  const std::string pale = WritePng(dir, "pale.png", Flat(48, 32, RGB(180, 120, 60)));
+  TmyImg plugin;
+  for (const std::string& png : {red, pale}) {
+    // avifenc's colour primaries / transfer / matrix (ITU-T H.273): Display P3 with sRGB's
+    // curve, as phones write it, and BT.709 with sRGB's curve, which is sRGB.
+    const std::string p3 = Encode(dir, png, ExtractFileName(png) + ".p3.avif",
+                                  "--cicp 12/13/1 -y 444 --min 0 --max 0");
+    const std::string srgb = Encode(dir, png, ExtractFileName(png) + ".srgb.avif",
+                                    "--cicp 1/13/1 -y 444 --min 0 --max 0");
+    const std::string heic = dir.file(ExtractFileName(png) + ".p3.heic");
+    {
+      heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+      ASSERT_EQ(heif_nclx_color_profile_set_color_primaries(nclx, 12).code, heif_error_Ok);
+      ASSERT_EQ(heif_nclx_color_profile_set_transfer_characteristics(nclx, 13).code, heif_error_Ok);
+      WriteHeicOriented(Read(png), heic, 1, 0, {}, nclx);
+      heif_nclx_color_profile_free(nclx);
+    }
+    for (const std::string& path : {p3, heic, srgb}) {
+      SCOPED_TRACE(path);
+      Bitmap shown, kept, grid;
+      ASSERT_TRUE(ReadImageForView(path, shown));
+      ASSERT_TRUE(ReadImageFile(path, kept));
+      ASSERT_TRUE(plugin.LoadFile(path, grid));
+      // The stored colour, as the format's own decoder reads it too.
+      const TColor stored = kept.Pixel(24, 16);
+      EXPECT_LE(ChannelDistance(Read(DecodeWithOwnTool(path)).Pixel(24, 16), stored), 2);
+      const TColor want = path == srgb ? stored
+                                       : DisplayP3ToSrgb(GetRValue(stored), GetGValue(stored),
+                                                         GetBValue(stored));
+      if (path != srgb) ASSERT_GT(ChannelDistance(want, stored), 8);  // the conversion shows
+      EXPECT_LE(ChannelDistance(shown.Pixel(24, 16), want), 2);
+      EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 2);
+    }
   }
 }
 
