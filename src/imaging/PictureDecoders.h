@@ -36,8 +36,9 @@ bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
 bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
                      std::vector<uint8_t>& icc);
 
-// The readable rows of a PNG file that ends early, the rest grey (kCodecLoadPartial).
-// False when not even the header and one row can be read, or the file is interlaced.
+// The readable part of a PNG file that ends early, the rest grey (kCodecLoadPartial): the
+// rows read, or of an interlaced file the passes read, each pixel standing for its block.
+// False when not even the header and one row can be read.
 bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
 
 // Decoded 8-bit R, G, B (channels 3) or R, G, B, A (channels 4) rows, `stride` bytes
