@@ -2,8 +2,11 @@
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "imaging/ImgResize.h"
 #include "imaging/PictureDecoders.h"
 #include "platform/FileIO.h"
 
@@ -119,18 +122,60 @@ bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
   }
 }
 
+namespace {
+
+// The DC pass of a picture holds one value for each 8 x 8 block.
+constexpr int kDcScale = 8;
+
+// True when a picture of `width` x `height` at 1/8 still covers what the thumbnail box
+// shows of it.
+bool DcServes(const CodecLoadRequest& request, int width, int height) {
+  if (!(request.flags & kCodecLoadThumbnail)) return false;
+  const TFitSize fitted =
+      FitSize(TGetType(request.fitMode), width, height, request.boxWidth, request.boxHeight);
+  return fitted.Width > 0 && fitted.Height > 0 &&
+         (width + kDcScale - 1) / kDcScale >= fitted.Width &&
+         (height + kDcScale - 1) / kDcScale >= fitted.Height;
+}
+
+// The picture at 1/8 from the decoder's rendering of its DC pass (each block the same
+// smooth value): one pixel from the middle of each 8 x 8 block.
+std::vector<uint8_t> DcPixels(const std::vector<uint8_t>& full, int width, int height,
+                              int channels, int& outW, int& outH) {
+  outW = (width + kDcScale - 1) / kDcScale;
+  outH = (height + kDcScale - 1) / kDcScale;
+  std::vector<uint8_t> out(size_t(outW) * size_t(outH) * size_t(channels));
+  uint8_t* to = out.data();
+  for (int y = 0; y < outH; ++y) {
+    const int sy = std::min(y * kDcScale + kDcScale / 2, height - 1);
+    for (int x = 0; x < outW; ++x, to += channels) {
+      const int sx = std::min(x * kDcScale + kDcScale / 2, width - 1);
+      std::memcpy(to, &full[(size_t(sy) * size_t(width) + size_t(sx)) * size_t(channels)],
+                  size_t(channels));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
                const CodecPixelTarget& target, CodecLoadResult& result) {
   std::vector<uint8_t> bytes;
-  // The decoder turns the picture by the orientation in its header (the default).
+  // The decoder turns the picture by the orientation in its header (the default). A
+  // thumbnail that 1/8 of the picture covers stops after the DC pass.
   const JxlDecoderPtr decoder =
-      OpenDecoder(path, bytes, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE);
+      OpenDecoder(path, bytes,
+                  JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE |
+                      (request.flags & kCodecLoadThumbnail ? JXL_DEC_FRAME_PROGRESSION : 0));
   JxlDecoder* dec = decoder.get();
   if (!dec) return false;
+  const bool toSrgb = (request.flags & kCodecLoadForDisplay) != 0;
 
   JxlBasicInfo info{};
   JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
   std::vector<uint8_t> icc, pixels;
+  int width = 0, height = 0;  // as the picture comes out: turned pictures turned
   for (;;) {
     switch (JxlDecoderProcessInput(dec)) {
       case JXL_DEC_BASIC_INFO:
@@ -138,8 +183,10 @@ bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
             !Bitmap::SizeAllowed(info.xsize, info.ysize))
           return false;
         format.num_channels = info.alpha_bits ? 4 : 3;
-        result.fullWidth = int(info.xsize);
-        result.fullHeight = int(info.ysize);
+        width = int(info.orientation >= JXL_ORIENT_TRANSPOSE ? info.ysize : info.xsize);
+        height = int(info.orientation >= JXL_ORIENT_TRANSPOSE ? info.xsize : info.ysize);
+        result.fullWidth = width;
+        result.fullHeight = height;
         break;
       case JXL_DEC_COLOR_ENCODING:
         icc = ColourProfile(dec);
@@ -152,17 +199,23 @@ bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
           return false;
         break;
       }
+      case JXL_DEC_FRAME_PROGRESSION: {
+        // The decoder's default detail: the DC pass, and the end of each frame.
+        if (JxlDecoderGetIntendedDownsamplingRatio(dec) != size_t(kDcScale) ||
+            !DcServes(request, width, height) || JxlDecoderFlushImage(dec) != JXL_DEC_SUCCESS)
+          break;  // on to the whole picture
+        if (pixels.size() < size_t(width) * size_t(height) * format.num_channels) return false;
+        int dcW = 0, dcH = 0;
+        const std::vector<uint8_t> dc =
+            DcPixels(pixels, width, height, int(format.num_channels), dcW, dcH);
+        return DeliverRgb(dc.data(), dcW, dcH, size_t(dcW) * format.num_channels,
+                          int(format.num_channels), icc, toSrgb, target);
+      }
       case JXL_DEC_FULL_IMAGE: {
-        // The first frame of an animation is enough. Turned pictures come out turned.
-        const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
-        const int width = int(turned ? info.ysize : info.xsize);
-        const int height = int(turned ? info.xsize : info.ysize);
-        result.fullWidth = width;
-        result.fullHeight = height;
+        // The first frame of an animation is enough.
         if (pixels.size() < size_t(width) * size_t(height) * format.num_channels) return false;
         return DeliverRgb(pixels.data(), width, height, size_t(width) * format.num_channels,
-                          int(format.num_channels), icc,
-                          (request.flags & kCodecLoadForDisplay) != 0, target);
+                          int(format.num_channels), icc, toSrgb, target);
       }
       case JXL_DEC_SUCCESS:
       case JXL_DEC_ERROR:

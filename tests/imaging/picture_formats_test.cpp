@@ -56,12 +56,12 @@ Bitmap Flat(int w, int h, TColor colour) {
   return b;
 }
 
-// The corner picture with each cell grown to 16 x 16 pixels (32 x 48).
-Bitmap BigCorners() {
+// The corner picture with each cell grown to `cell` x `cell` pixels (32 x 48 by default).
+Bitmap BigCorners(int cell = 16) {
   const Bitmap small = CornerPicture();
-  Bitmap b(small.Width() * 16, small.Height() * 16);
+  Bitmap b(small.Width() * cell, small.Height() * cell);
   for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, small.Pixel(x / 16, y / 16));
+    for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, small.Pixel(x / cell, y / cell));
   return b;
 }
 
@@ -333,6 +333,25 @@ TEST_F(PictureFormats, JpegXlOrientationFromItsHeader) {
               0);
     ExpectUprightCorners(Read(jxl), "JPEG XL orientation " + std::to_string(o));
     ExpectUprightCorners(Read(DecodeWithOwnTool(jxl)), "djxl");
+    // A thumbnail from the DC pass (1/8) is turned as well: a picture of several groups.
+    Bitmap large = BigCorners(160);
+    ApplyOrientation(large, kInverse[o]);
+    const std::string big = dir.file("big" + std::to_string(o) + ".jxl");
+    ASSERT_EQ(RunCommand("cjxl --lossless_jpeg=0 -q 95 " +
+                         ShellQuote(WriteOriented(dir, "big" + std::to_string(o) + ".jpg", large, o)) +
+                         " " + ShellQuote(big) + " >/dev/null 2>&1"),
+              0);
+    TmyImg plugin;
+    Bitmap dc;
+    int w = 0, h = 0;
+    ASSERT_TRUE(plugin.LoadThumbnail(big, dc, 40, 60, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 480);
+    ASSERT_EQ(dc.Width(), 40);
+    ASSERT_EQ(dc.Height(), 60);
+    const std::vector<TColor> want = CellCentres(BigCorners(), 2, 3);
+    const std::vector<TColor> got = CellCentres(dc, 2, 3);
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
   }
 }
 
@@ -363,6 +382,21 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
   EXPECT_EQ(large.Width(), 640);
   thumbnail(without, 94, plain);  // nothing embedded
   EXPECT_EQ(plain.Width(), 640);
+
+  // JPEG XL stops after its DC pass (1/8) when that covers the box.
+  const std::string jxl = Encode(dir, png, "big.jxl");
+  Bitmap dc, whole;
+  thumbnail(jxl, 80, dc);
+  EXPECT_EQ(dc.Width(), 80);
+  EXPECT_EQ(dc.Height(), 60);
+  EXPECT_LE(MeanDifference(dc, [&] {
+              Bitmap b = Read(jxl);
+              ResizeBitmap(b, 80, 60);
+              return b;
+            }()),
+            6);
+  thumbnail(jxl, 81, whole);
+  EXPECT_EQ(whole.Width(), 640);
 
   // WebP is decoded straight to the size the box needs.
   const std::string webp = Encode(dir, png, "big.webp");
