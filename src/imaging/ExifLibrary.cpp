@@ -168,28 +168,27 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
 
 namespace {
 
-// The EXIF and colour profile of a source. HEIF/AVIF and WebP files are read by their
-// own libraries; their pixels come out turned by the container's own orientation, so
-// the copied Orientation must say 1 (`turned`). False when the source cannot be read.
+// The EXIF and colour profile of a source. HEIF/AVIF, WebP and JPEG XL files are read
+// by their own libraries; HEIF/AVIF and JPEG XL pixels come out turned by the file's own
+// orientation, so the copied Orientation must say 1 (`turned`). False when the source
+// cannot be read; a format the library does not know carries nothing to copy.
 bool SourceMetadata(const std::string& source, Exiv2::ExifData& exif, Exiv2::DataBuf& icc,
                     bool& turned) {
   const PictureFormat format = FormatOfFile(source);
-  if (format == PictureFormat::Heif || format == PictureFormat::Avif ||
-      format == PictureFormat::WebP) {
+  bool (*own)(const std::string&, std::vector<uint8_t>&, std::vector<uint8_t>&) = nullptr;
+  if (format == PictureFormat::Heif || format == PictureFormat::Avif) own = ReadHeifMetadata;
+  if (format == PictureFormat::WebP) own = ReadWebpMetadata;
+  if (format == PictureFormat::JpegXl) own = ReadJxlMetadata;
+  if (own) {
     std::vector<uint8_t> tiff, profile;
-    if (!(format == PictureFormat::WebP ? ReadWebpMetadata(source, tiff, profile)
-                                        : ReadHeifMetadata(source, tiff, profile)))
-      return false;
+    if (!own(source, tiff, profile)) return false;
     if (!tiff.empty()) Exiv2::ExifParser::decode(exif, tiff.data(), uint32_t(tiff.size()));
     if (!profile.empty()) icc = Exiv2::DataBuf(profile.data(), long(profile.size()));
     turned = format != PictureFormat::WebP;
     return true;
   }
-  // A format the library does not know carries nothing it could copy.
-  if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none) return true;
-  Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
-  if (!from.get()) return false;
-  from->readMetadata();
+  const Exiv2::Image::AutoPtr from = OpenSource(source);
+  if (!from.get()) return true;
   exif = from->exifData();
   if (from->iccProfileDefined())
     icc = Exiv2::DataBuf(from->iccProfile()->pData_, from->iccProfile()->size_);
@@ -228,19 +227,17 @@ bool PrepareMetadata(const std::string& source, int width, int height, bool upri
   out = EmbeddedMetadata();
   InitExifLibrary();
   try {
-    Exiv2::Image::AutoPtr from = OpenSource(source);
-    if (!from.get()) return true;
-    Exiv2::ExifData exif = from->exifData();
+    Exiv2::ExifData exif;
+    Exiv2::DataBuf icc;
+    bool turned = false;
+    if (!SourceMetadata(source, exif, icc, turned)) return false;
     if (!exif.empty()) {
-      out.orientation = CleanExif(exif, upright, width, height);
+      out.orientation = CleanExif(exif, upright || turned, width, height);
       Exiv2::Blob blob;
       Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
       out.exif.assign(blob.begin(), blob.end());
     }
-    if (from->iccProfileDefined()) {
-      const Exiv2::DataBuf* icc = from->iccProfile();
-      out.icc.assign(icc->pData_, icc->pData_ + icc->size_);
-    }
+    if (icc.size_ > 0) out.icc.assign(icc.pData_, icc.pData_ + icc.size_);
     return true;
   } catch (const std::exception&) {
     out = EmbeddedMetadata();

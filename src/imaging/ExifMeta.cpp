@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "imaging/ImageFormats.h"
 #include "platform/LittleEndian.h"
@@ -206,6 +207,12 @@ bool PrepareMetadata(const std::string& source, int width, int height, bool upri
   Bitmap reply;
   if (!MetaClient().Load(request, reply) || reply.Empty()) return false;
   return UnpackMetadata(reply.Bits(), reply.ByteSize(), out);
+}
+
+std::vector<uint8_t> ReadColourProfile(const std::string& source) {
+  EmbeddedMetadata meta;
+  if (!PrepareMetadata(source, 0, 0, true, meta)) return {};
+  return std::move(meta.icc);
 }
 
 int ReadExifOrientation(const std::string& path) {

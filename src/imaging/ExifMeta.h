@@ -77,6 +77,10 @@ bool CopyMetadata(const std::string& source, const std::string& dest, bool uprig
 bool PrepareMetadata(const std::string& source, int width, int height, bool upright,
                      EmbeddedMetadata& out);
 
+// The source's ICC colour profile, read in the helper; empty when it has none or it
+// cannot be read.
+std::vector<uint8_t> ReadColourProfile(const std::string& source);
+
 // Gives `dest` the modification time of `source`; false when either cannot be reached.
 bool CopyFileTime(const std::string& source, const std::string& dest);
 

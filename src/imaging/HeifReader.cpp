@@ -1,6 +1,8 @@
 // HEIF and AVIF files through libheif (its HEVC and AV1 decoders).
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -32,6 +34,28 @@ std::vector<uint8_t> ColourProfile(const heif_image_handle* handle) {
   if (icc.empty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code)
     return {};
   return icc;
+}
+
+struct NclxFree {
+  void operator()(heif_color_profile_nclx* p) const { heif_nclx_color_profile_free(p); }
+};
+
+// The colours to show the picture by: its ICC profile, else a profile made from the
+// primaries and transfer of its nclx colour (what phones and AVIF encoders write).
+std::vector<uint8_t> DisplayProfile(const heif_image_handle* handle) {
+  std::vector<uint8_t> icc = ColourProfile(handle);
+  heif_color_profile_nclx* nclx = nullptr;
+  if (!icc.empty() || heif_image_handle_get_nclx_color_profile(handle, &nclx).code || !nclx)
+    return icc;
+  const std::unique_ptr<heif_color_profile_nclx, NclxFree> owned(nclx);
+  ColourPrimaries primaries;
+  primaries.code = int(nclx->color_primaries);
+  const float xy[8] = {nclx->color_primary_red_x,   nclx->color_primary_red_y,
+                       nclx->color_primary_green_x, nclx->color_primary_green_y,
+                       nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
+                       nclx->color_primary_white_x, nclx->color_primary_white_y};
+  std::copy(std::begin(xy), std::end(xy), primaries.xy);
+  return ProfileForPrimaries(primaries, int(nclx->transfer_characteristics));
 }
 
 // The smallest thumbnail item that may stand for the picture in the box; null when none.
@@ -125,12 +149,13 @@ bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
   const Handle handle(primary);
   result.fullWidth = heif_image_handle_get_width(primary);
   result.fullHeight = heif_image_handle_get_height(primary);
-  // A thumbnail item has its own colour profile, or shares the picture's.
-  std::vector<uint8_t> icc = ColourProfile(primary);
+  // A thumbnail item has its own colour profile, or shares the picture's. The profile
+  // serves only the screen.
   const bool toSrgb = request.flags & kCodecLoadForDisplay;
+  const std::vector<uint8_t> icc = toSrgb ? DisplayProfile(primary) : std::vector<uint8_t>();
   if (request.flags & kCodecLoadThumbnail) {
     if (const Handle thumb = ServingThumbnail(primary, request)) {
-      std::vector<uint8_t> own = ColourProfile(thumb.get());
+      const std::vector<uint8_t> own = toSrgb ? DisplayProfile(thumb.get()) : icc;
       if (DecodeHandle(thumb.get(), own.empty() ? icc : own, toSrgb, target)) {
         result.fromEmbedded = 1;
         return true;

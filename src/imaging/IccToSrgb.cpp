@@ -34,7 +34,56 @@ Transform ToSrgb(const std::vector<uint8_t>& icc, cmsUInt32Number inType, cmsUIn
                                       INTENT_PERCEPTUAL, flags | cmsFLAGS_NOCACHE));
 }
 
+struct ToneCurveFree {
+  void operator()(cmsToneCurve* c) const { cmsFreeToneCurve(c); }
+};
+
+// The tone curve of an ITU-T H.273 transfer code point; null for those this program does
+// not show converted (HDR, logarithmic). BT.709's and BT.2020's own curves are shown as
+// sRGB's, as pictures so tagged are shown by other viewers.
+std::unique_ptr<cmsToneCurve, ToneCurveFree> TransferCurve(int transfer) {
+  switch (transfer) {
+    case 1:   // BT.709
+    case 2:   // unspecified
+    case 6:   // BT.601
+    case 13:  // sRGB (IEC 61966-2-1)
+    case 14:  // BT.2020 10-bit
+    case 15: {  // BT.2020 12-bit
+      const cmsFloat64Number srgb[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+      return std::unique_ptr<cmsToneCurve, ToneCurveFree>(cmsBuildParametricToneCurve(nullptr, 4, srgb));
+    }
+    case 4:  // gamma 2.2
+      return std::unique_ptr<cmsToneCurve, ToneCurveFree>(cmsBuildGamma(nullptr, 2.2));
+    case 5:  // gamma 2.8
+      return std::unique_ptr<cmsToneCurve, ToneCurveFree>(cmsBuildGamma(nullptr, 2.8));
+    case 8:  // linear
+      return std::unique_ptr<cmsToneCurve, ToneCurveFree>(cmsBuildGamma(nullptr, 1.0));
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
+
+std::vector<uint8_t> ProfileForPrimaries(const ColourPrimaries& primaries, int transfer) {
+  const bool srgbPrimaries = primaries.code == 1 || primaries.code == 2;
+  const std::unique_ptr<cmsToneCurve, ToneCurveFree> curve = TransferCurve(transfer);
+  // sRGB's own primaries with a curve shown as sRGB's: nothing to convert.
+  if (!curve || (srgbPrimaries && transfer != 4 && transfer != 5 && transfer != 8)) return {};
+  const cmsCIExyY white = {primaries.xy[6], primaries.xy[7], 1.0};
+  const cmsCIExyYTRIPLE rgb = {{primaries.xy[0], primaries.xy[1], 1.0},
+                               {primaries.xy[2], primaries.xy[3], 1.0},
+                               {primaries.xy[4], primaries.xy[5], 1.0}};
+  for (double v : primaries.xy)
+    if (!(v > 0 && v < 1)) return {};
+  cmsToneCurve* curves[3] = {curve.get(), curve.get(), curve.get()};
+  const Profile profile(cmsCreateRGBProfile(&white, &rgb, curves));
+  cmsUInt32Number size = 0;
+  if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0) return {};
+  std::vector<uint8_t> bytes(size);
+  if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size)) return {};
+  return bytes;
+}
 
 bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
                 const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target) {

@@ -41,6 +41,7 @@ enum class ThumbnailPath : uint8_t {
   HeifThumbnail,  // the file's thumbnail item
   RawPreview,     // the camera's embedded JPEG preview, decoded scaled
   WebpScaled,     // the WebP decoder's own scaling
+  JxlDc,          // the JPEG XL decoder stopped after its DC pass (1/8)
 };
 
 struct ImageFormatInfo {
@@ -86,7 +87,7 @@ inline constexpr std::array<ImageFormatInfo, 23> ImageFormatTable = {{
      kCodec, HeifThumbnail},
     {Avif, ".avif", "????ftypavif|????ftypavis", kCodec, HeifThumbnail},
     {WebP, ".webp", "RIFF????WEBP", kCodec, WebpScaled},
-    {JpegXl, ".jxl", "\xFF\x0A|\0\0\0\x0CJXL \r\n\x87\n"sv, kCodec, FullDecode},
+    {JpegXl, ".jxl", "\xFF\x0A|\0\0\0\x0CJXL \r\n\x87\n"sv, kCodec, JxlDc},
     // Most camera files are TIFF files inside: their extension tells them apart.
     {Raw, ".dng", "", kCodec, RawPreview},
     {Raw, ".cr2", "", kCodec, RawPreview},

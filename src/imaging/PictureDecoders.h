@@ -26,15 +26,19 @@ bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
                const CodecPixelTarget& target, CodecLoadResult& result);
 
 // The EXIF block (a TIFF structure, from "II" or "MM" on) and the ICC colour profile
-// stored in a HEIF/AVIF or WebP file, for the batch to keep; each empty when absent.
-// False when the file cannot be parsed as that format.
+// stored in a HEIF/AVIF, WebP or JPEG XL file, for the batch to keep; each empty when
+// absent (a JPEG XL file that says plain sRGB has no profile to keep). False when the file
+// cannot be parsed as that format.
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc);
 bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc);
+bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
+                     std::vector<uint8_t>& icc);
 
-// The readable rows of a PNG file that ends early, the rest grey (kCodecLoadPartial).
-// False when not even the header and one row can be read, or the file is interlaced.
+// The readable part of a PNG file that ends early, the rest grey (kCodecLoadPartial): the
+// rows read, or of an interlaced file the passes read, each pixel standing for its block.
+// False when not even the header and one row can be read.
 bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
 
 // Decoded 8-bit R, G, B (channels 3) or R, G, B, A (channels 4) rows, `stride` bytes
@@ -43,6 +47,20 @@ bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
 // False when the target refuses the size.
 bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
                 const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target);
+
+// A colour space given by its primaries rather than a profile (the nclx colour of HEIF
+// and AVIF files): the ITU-T H.273 code point and the chromaticities it stands for, x
+// and y of red, green, blue and the white point.
+struct ColourPrimaries {
+  int code = 2;
+  double xy[8] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+};
+
+// An RGB colour profile (ICC, made with lcms2) for those primaries and an H.273 transfer
+// code point, for showing the picture as sRGB; empty when there is nothing to convert
+// (sRGB's primaries and curve, BT.709's shown as sRGB's) or the transfer is one this
+// program does not convert (HDR, logarithmic).
+std::vector<uint8_t> ProfileForPrimaries(const ColourPrimaries& primaries, int transfer);
 
 // A picture converted in place from the colour profile to sRGB. Does nothing when the
 // profile is empty, damaged or not an RGB profile.

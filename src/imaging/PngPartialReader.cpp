@@ -1,5 +1,7 @@
-// The readable rows of a PNG file that ends early, through libpng (in the codec helper):
-// rows after the break are grey, as other viewers show an interrupted download.
+// The readable part of a PNG file that ends early, through libpng (in the codec helper),
+// as other viewers show an interrupted download: the rows read, the rest grey. An
+// interlaced (Adam7) file shows what its passes so far tell: each pixel read stands for
+// the block of pixels the later passes would have filled.
 #include <png.h>
 
 #include <csetjmp>
@@ -29,54 +31,54 @@ bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
-  // Everything that must survive the jump back lives here, not in locals set after it.
+  // Everything that must survive the jump back lives here, not in locals set after it:
+  // the picture as B, G, R, A rows, grey until read.
   struct State {
-    std::vector<uint8_t> row;
-    uint8_t* rows = nullptr;
-    size_t stride = 0;
-    png_uint_32 width = 0, height = 0, done = 0;
+    std::vector<uint8_t> image;
+    png_uint_32 width = 0, height = 0, rowsRead = 0;
   };
   auto state = std::make_unique<State>();
   State& st = *state;
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    if (!st.rows || st.done == 0) return false;
-    // The picture's rows after the break are grey.
-    for (png_uint_32 y = st.done; y < st.height; ++y) {
-      uint8_t* out = st.rows + y * st.stride;
-      std::memset(out, kMissingGrey, size_t(st.width) * 3);
-      std::memset(out + size_t(st.width) * 3, 0, st.stride - size_t(st.width) * 3);
+    if (st.image.empty() || st.rowsRead == 0) return false;
+  } else {
+    if (!info) png_error(png, "no memory");
+    png_init_io(png, file.get());
+    // Compressed data is read in small pieces, so that little is lost before the break.
+    png_set_compression_buffer_size(png, 512);
+    png_read_info(png, info);
+    st.width = png_get_image_width(png, info);
+    st.height = png_get_image_height(png, info);
+    if (!Bitmap::SizeAllowed(st.width, st.height)) png_error(png, "too large");
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t rowBytes = size_t(st.width) * 4;
+    st.image.assign(rowBytes * st.height, kMissingGrey);
+    for (size_t at = 3; at < st.image.size(); at += 4) st.image[at] = 0xFF;
+    for (int pass = 0; pass < passes; ++pass) {
+      for (png_uint_32 y = 0; y < st.height; ++y, ++st.rowsRead) {
+        uint8_t* row = &st.image[y * rowBytes];
+        // Interlaced rows go to the display row, each pixel filling its block (libpng's
+        // "rectangle" mode); rows a pass has none of repeat the row above.
+        png_read_row(png, passes == 1 ? row : nullptr, passes == 1 ? nullptr : row);
+      }
     }
-    return true;
+    png_destroy_read_struct(&png, &info, nullptr);
   }
-  if (!info) png_error(png, "no memory");
-  png_init_io(png, file.get());
-  // Compressed data is read in small pieces, so that little is lost before the break.
-  png_set_compression_buffer_size(png, 512);
-  png_read_info(png, info);
-  st.width = png_get_image_width(png, info);
-  st.height = png_get_image_height(png, info);
-  // Interlaced rows arrive in passes: no readable top part to show.
-  if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE ||
-      !Bitmap::SizeAllowed(st.width, st.height))
-    png_error(png, "not shown in part");
-  png_set_expand(png);
-  png_set_strip_16(png);
-  png_set_gray_to_rgb(png);
-  png_set_bgr(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-  png_read_update_info(png, info);
-  st.row.resize(size_t(st.width) * 4);
-  st.rows = target(int(st.width), int(st.height));
-  if (!st.rows) png_error(png, "no room");
-  st.stride = Bitmap::StrideFor(int(st.width));
-  for (; st.done < st.height; ++st.done) {
-    png_read_row(png, st.row.data(), nullptr);
-    uint8_t* out = st.rows + st.done * st.stride;
-    BgraRowOverWhite(st.row.data(), out, st.width);
-    std::memset(out + size_t(st.width) * 3, 0, st.stride - size_t(st.width) * 3);
+  uint8_t* rows = target(int(st.width), int(st.height));
+  if (!rows) return false;
+  const size_t stride = Bitmap::StrideFor(int(st.width));
+  for (png_uint_32 y = 0; y < st.height; ++y) {
+    uint8_t* out = rows + y * stride;
+    BgraRowOverWhite(&st.image[y * size_t(st.width) * 4], out, st.width);
+    std::memset(out + size_t(st.width) * 3, 0, stride - size_t(st.width) * 3);
   }
-  png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "processing/ConvertOps.h"
 #include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
+#include "imaging/PictureDecoders.h"
 #include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
@@ -260,6 +261,9 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   const bool upright = Params.AutoOrient;
   if (read && upright) read = OrientAsFile(source, work_);
   if (!read) return fail(FileOutcome::ReadFailed, kMemoReadFailed, ReadFailure(source));
+  // A result without the source's metadata loses its colour profile too: its colours
+  // are converted from the profile to sRGB, which a picture without one is taken for.
+  if (!Params.KeepMetadata) ConvertToSrgb(work_, ReadColourProfile(source));
   host.ProcessMessages();
   host.Pause(kStepPauseMs);
 

@@ -2,7 +2,6 @@
 // encoders, read through the codec helper and compared with the formats' own decoders;
 // their orientation, embedded thumbnails, colour profiles, misnamed and damaged files.
 #include <gtest/gtest.h>
-#include <lcms2.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -18,6 +17,8 @@
 #include "imaging/OpenIL.h"
 #include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
+#include "platform/FileNames.h"
+#include "support/ColourProfiles.h"
 #include "support/DamagedFiles.h"
 #include "support/DngWriter.h"
 #include "support/ExifSamples.h"
@@ -55,12 +56,12 @@ Bitmap Flat(int w, int h, TColor colour) {
   return b;
 }
 
-// The corner picture with each cell grown to 16 x 16 pixels (32 x 48).
-Bitmap BigCorners() {
+// The corner picture with each cell grown to `cell` x `cell` pixels (32 x 48 by default).
+Bitmap BigCorners(int cell = 16) {
   const Bitmap small = CornerPicture();
-  Bitmap b(small.Width() * 16, small.Height() * 16);
+  Bitmap b(small.Width() * cell, small.Height() * cell);
   for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, small.Pixel(x / 16, y / 16));
+    for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, small.Pixel(x / cell, y / cell));
   return b;
 }
 
@@ -147,12 +148,13 @@ void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
   for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
 }
 
-std::vector<uint8_t> DisplayP3Profile();
-
 // A HEIC file written through libheif with the given orientation (irot/imir boxes) and,
-// when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so.
+// when `exifOrientation` is not 0, an EXIF block whose Orientation tag says so; with an
+// ICC profile `icc`, or with `nclx` colour primaries and transfer in a colour box (which
+// heif-enc leaves out).
 void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orientation,
-                       int exifOrientation, const std::vector<uint8_t>& icc = {}) {
+                       int exifOrientation, const std::vector<uint8_t>& icc = {},
+                       heif_color_profile_nclx* nclx = nullptr) {
   heif_context* ctx = heif_context_alloc();
   heif_image* image = nullptr;
   ASSERT_EQ(heif_image_create(stored.Width(), stored.Height(), heif_colorspace_RGB,
@@ -161,6 +163,7 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
             heif_error_Ok);
   heif_image_add_plane(image, heif_channel_interleaved, stored.Width(), stored.Height(), 8);
   if (!icc.empty()) heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size());
+  if (nclx) heif_image_set_nclx_color_profile(image, nclx);
   int stride = 0;
   uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
   for (int y = 0; y < stored.Height(); ++y)
@@ -175,6 +178,10 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
   heif_encoder_set_lossy_quality(encoder, 95);
   heif_encoding_options* options = heif_encoding_options_alloc();
   options->image_orientation = heif_orientation(orientation);
+  if (nclx) {
+    options->output_nclx_profile = nclx;
+    options->macOS_compatibility_workaround_no_nclx_profile = 0;
+  }
   heif_image_handle* handle = nullptr;
   ASSERT_EQ(heif_context_encode_image(ctx, image, encoder, options, &handle).code, heif_error_Ok);
   if (exifOrientation) {
@@ -190,23 +197,6 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
   heif_encoder_release(encoder);
   heif_image_release(image);
   heif_context_free(ctx);
-}
-
-// A Display P3 colour profile (D65, sRGB tone curve), made with lcms2.
-std::vector<uint8_t> DisplayP3Profile() {
-  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-  const cmsFloat64Number srgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
-  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
-  cmsToneCurve* curves[3] = {curve, curve, curve};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::vector<uint8_t> bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  cmsFreeToneCurve(curve);
-  return bytes;
 }
 
 // A Display P3 colour in sRGB, by the published matrix between the two (both D65).
@@ -343,6 +333,25 @@ TEST_F(PictureFormats, JpegXlOrientationFromItsHeader) {
               0);
     ExpectUprightCorners(Read(jxl), "JPEG XL orientation " + std::to_string(o));
     ExpectUprightCorners(Read(DecodeWithOwnTool(jxl)), "djxl");
+    // A thumbnail from the DC pass (1/8) is turned as well: a picture of several groups.
+    Bitmap large = BigCorners(160);
+    ApplyOrientation(large, kInverse[o]);
+    const std::string big = dir.file("big" + std::to_string(o) + ".jxl");
+    ASSERT_EQ(RunCommand("cjxl --lossless_jpeg=0 -q 95 " +
+                         ShellQuote(WriteOriented(dir, "big" + std::to_string(o) + ".jpg", large, o)) +
+                         " " + ShellQuote(big) + " >/dev/null 2>&1"),
+              0);
+    TmyImg plugin;
+    Bitmap dc;
+    int w = 0, h = 0;
+    ASSERT_TRUE(plugin.LoadThumbnail(big, dc, 40, 60, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 480);
+    ASSERT_EQ(dc.Width(), 40);
+    ASSERT_EQ(dc.Height(), 60);
+    const std::vector<TColor> want = CellCentres(BigCorners(), 2, 3);
+    const std::vector<TColor> got = CellCentres(dc, 2, 3);
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
   }
 }
 
@@ -373,6 +382,21 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
   EXPECT_EQ(large.Width(), 640);
   thumbnail(without, 94, plain);  // nothing embedded
   EXPECT_EQ(plain.Width(), 640);
+
+  // JPEG XL stops after its DC pass (1/8) when that covers the box.
+  const std::string jxl = Encode(dir, png, "big.jxl");
+  Bitmap dc, whole;
+  thumbnail(jxl, 80, dc);
+  EXPECT_EQ(dc.Width(), 80);
+  EXPECT_EQ(dc.Height(), 60);
+  EXPECT_LE(MeanDifference(dc, [&] {
+              Bitmap b = Read(jxl);
+              ResizeBitmap(b, 80, 60);
+              return b;
+            }()),
+            6);
+  thumbnail(jxl, 81, whole);
+  EXPECT_EQ(whole.Width(), 640);
 
   // WebP is decoded straight to the size the box needs.
   const std::string webp = Encode(dir, png, "big.webp");
@@ -413,6 +437,47 @@ TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
     EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 3);
     // The batch keeps the file's own values.
     EXPECT_LE(ChannelDistance(kept.Pixel(24, 16), RGB(r, g, b)), 3);
+  }
+}
+
+TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
+  TestDir dir;
+  // A saturated red (Display P3's lies outside sRGB: green and blue come out 0) and a
+  // paler colour inside both. The batch keeps the stored values (`kept`).
+  const std::string red = WritePng(dir, "red.png", Flat(48, 32, RGB(230, 40, 30)));
+  const std::string pale = WritePng(dir, "pale.png", Flat(48, 32, RGB(180, 120, 60)));
+  TmyImg plugin;
+  for (const std::string& png : {red, pale}) {
+    // avifenc's colour primaries / transfer / matrix (ITU-T H.273): Display P3 with sRGB's
+    // curve, as phones write it, and BT.709 with sRGB's curve, which is sRGB.
+    const std::string p3 = Encode(dir, png, ExtractFileName(png) + ".p3.avif",
+                                  "--cicp 12/13/1 -y 444 --min 0 --max 0");
+    const std::string srgb = Encode(dir, png, ExtractFileName(png) + ".srgb.avif",
+                                    "--cicp 1/13/1 -y 444 --min 0 --max 0");
+    const std::string heic = dir.file(ExtractFileName(png) + ".p3.heic");
+    {
+      heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+      ASSERT_EQ(heif_nclx_color_profile_set_color_primaries(nclx, 12).code, heif_error_Ok);
+      ASSERT_EQ(heif_nclx_color_profile_set_transfer_characteristics(nclx, 13).code, heif_error_Ok);
+      WriteHeicOriented(Read(png), heic, 1, 0, {}, nclx);
+      heif_nclx_color_profile_free(nclx);
+    }
+    for (const std::string& path : {p3, heic, srgb}) {
+      SCOPED_TRACE(path);
+      Bitmap shown, kept, grid;
+      ASSERT_TRUE(ReadImageForView(path, shown));
+      ASSERT_TRUE(ReadImageFile(path, kept));
+      ASSERT_TRUE(plugin.LoadFile(path, grid));
+      // The stored colour, as the format's own decoder reads it too.
+      const TColor stored = kept.Pixel(24, 16);
+      EXPECT_LE(ChannelDistance(Read(DecodeWithOwnTool(path)).Pixel(24, 16), stored), 2);
+      const TColor want = path == srgb ? stored
+                                       : DisplayP3ToSrgb(GetRValue(stored), GetGValue(stored),
+                                                         GetBValue(stored));
+      if (path != srgb) ASSERT_GT(ChannelDistance(want, stored), 8);  // the conversion shows
+      EXPECT_LE(ChannelDistance(shown.Pixel(24, 16), want), 2);
+      EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 2);
+    }
   }
 }
 
@@ -534,6 +599,74 @@ TEST_F(PictureFormats, TruncatedJpegAndPngAreShownInPartButNeverConverted) {
     EXPECT_EQ(grid.ImageType(), iitCustom);
     EXPECT_EQ(grid.Bitmap().Width(), 32);
     EXPECT_EQ(grid.OrgWidth(), 64);
+  }
+}
+
+// The mean colour of a picture's `cell` x `cell` blocks, B, G, R for each block.
+std::vector<double> BlockMeans(const Bitmap& b, int cell) {
+  std::vector<double> means;
+  for (int by = 0; by + cell <= b.Height(); by += cell)
+    for (int bx = 0; bx + cell <= b.Width(); bx += cell)
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (int y = by; y < by + cell; ++y)
+          for (int x = bx; x < bx + cell; ++x) sum += b.ScanLine(y)[x * 3 + c];
+        means.push_back(sum / (cell * cell));
+      }
+  return means;
+}
+
+TEST_F(PictureFormats, ATruncatedInterlacedPngShowsWhatItsPassesTell) {
+  TestDir dir;
+  // Noise over broad colour areas, odd sides: ImageMagick's Adam7 file, cut where the last
+  // pass has begun and where only the first passes are whole.
+  Bitmap source(97, 67);
+  uint32_t seed = 17;
+  for (int y = 0; y < source.Height(); ++y)
+    for (int x = 0; x < source.Width(); ++x) {
+      seed = seed * 1103515245 + 12345;
+      const int noise = int(seed >> 27) - 16;
+      source.SetPixel(x, y, RGB(uint8_t(std::clamp(x * 2 + noise, 0, 255)),
+                                uint8_t(std::clamp(y * 3 + noise, 0, 255)),
+                                uint8_t(std::clamp((x + y) % 64 < 32 ? 200 + noise : 40 + noise, 0, 255))));
+    }
+  const std::string flat = WritePng(dir, "flat.png", source);
+  const std::string whole = dir.file("interlaced.png");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(flat) + " -interlace PNG " + ShellQuote("png24:" + whole)), 0);
+  ASSERT_EQ(Capture("identify -format %[interlace] " + ShellQuote(whole)), "PNG");
+  const Bitmap full = PillowPicture(dir, whole, false);
+  ASSERT_TRUE(full.SamePixels(source));
+  const std::vector<double> wholeMeans = BlockMeans(full, 16);
+  TmyImg plugin;
+  TImgUtil grid;
+  grid.SetCustomPlugin(&plugin);
+  const std::string bytes = ReadFileBytes(whole);
+  for (const int percent : {80, 25}) {
+    SCOPED_TRACE(percent);
+    const std::string cut = dir.write("cut" + std::to_string(percent) + ".png",
+                                      bytes.substr(0, bytes.size() * size_t(percent) / 100));
+    Bitmap none;
+    EXPECT_FALSE(ReadImageFile(cut, none));  // the batch refuses it
+    Bitmap shown;
+    ASSERT_TRUE(ReadImageForView(cut, shown));
+    ASSERT_EQ(shown.Width(), 97);
+    ASSERT_EQ(shown.Height(), 67);
+    // Every block looks as it does in the whole file, near enough (coarse pixels shift the
+    // stripes' edges a little): no grey anywhere.
+    const std::vector<double> means = BlockMeans(shown, 16);
+    double sum = 0;
+    for (size_t i = 0; i < means.size(); ++i) {
+      EXPECT_NEAR(means[i], wholeMeans[i], 20) << i;
+      sum += std::abs(means[i] - wholeMeans[i]);
+    }
+    EXPECT_LE(sum / double(means.size()), percent == 80 ? 2 : 6);
+    // Once the last pass has begun, its top rows are exact.
+    if (percent == 80)
+      for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(std::memcmp(shown.ScanLine(y), full.ScanLine(y), 97 * 3), 0) << y;
+    ASSERT_EQ(grid.LoadThumbnail(cut, 32, 32, 0), 0);
+    EXPECT_EQ(grid.ImageType(), iitCustom);
+    EXPECT_EQ(grid.OrgWidth(), 97);
   }
 }
 

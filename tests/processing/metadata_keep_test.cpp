@@ -1,14 +1,18 @@
 // The batch keeps a camera picture's metadata: EXIF (upright, without the old embedded
 // thumbnail), colour profile and file time, in JPEG, PNG and TIFF results; --strip and
-// the setting turn it off; the command line's switches.
+// the setting turn it off, and a result without the profile is converted to sRGB; the
+// command line's switches.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <cstdio>
 
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOptions.h"
 #include "processing/ConvertTestHelpers.h"
 #include "imaging/ExifLibrary.h"
+#include "support/ColourProfiles.h"
 #include "support/ExifSamples.h"
 
 using namespace quorvane;
@@ -110,6 +114,130 @@ TEST_F(MetadataKept, StrippedResultsCarryNothingOfTheSource) {
     // Still upright: stripping is not turning off the orientation.
     const Bitmap picture = PillowPicture(dir_, out, false);
     EXPECT_EQ(picture.Width(), 48) << ext;
+  }
+}
+
+// Pillow writes a noise picture with a flat saturated block, tagged with the profile in
+// argv[1], as PNG (argv[2]) and JPEG (argv[3]).
+constexpr const char* kTaggedSources = R"(import sys, random
+from PIL import Image
+rng = random.Random(7)
+im = Image.frombytes('RGB', (37, 23), bytes(rng.randrange(256) for _ in range(37 * 23 * 3)))
+im.paste((250, 10, 20), (0, 0, 12, 8))
+icc = open(sys.argv[1], 'rb').read()
+im.save(sys.argv[2], icc_profile=icc)
+im.save(sys.argv[3], quality=100, subsampling=0, icc_profile=icc)
+)";
+
+// Pillow's reading of a result (argv[2]) against its source (argv[1]) converted from its
+// profile to sRGB by Pillow's ImageCms (lcms2), or left as it is (argv[3] "kept"): prints
+// the largest channel difference, and 1 or 0 for a colour profile in the result.
+constexpr const char* kCompareWithImageCms = R"(import io, sys
+from PIL import Image, ImageCms
+src = Image.open(sys.argv[1])
+want = src.convert('RGB')
+if sys.argv[3] != 'kept':
+    profile = ImageCms.ImageCmsProfile(io.BytesIO(src.info['icc_profile']))
+    want = ImageCms.profileToProfile(want, profile, ImageCms.createProfile('sRGB'),
+                                     ImageCms.Intent.PERCEPTUAL)
+got = Image.open(sys.argv[2])
+tagged = 1 if got.info.get('icc_profile') else 0
+got = got.convert('RGB')
+assert got.size == want.size
+print(max(abs(a - b) for p, q in zip(want.getdata(), got.getdata()) for a, b in zip(p, q)), tagged)
+)";
+
+TEST(StrippedColour, AResultWithoutTheProfileIsConvertedToSrgb) {
+  if (!HaveExiftool() || !HavePillow()) GTEST_SKIP() << "exiftool or Pillow missing";
+  ASSERT_TRUE(CodecReady());
+  TestDir dir;
+  const std::vector<uint8_t> p3 = DisplayP3Profile();
+  const std::string icc = dir.write("p3.icc", std::string(p3.begin(), p3.end()));
+  const std::string png = dir.file("p3 source.png"), jpg = dir.file("p3 source.jpg");
+  ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + ShellQuote(kTaggedSources) + " " +
+                       ShellQuote(icc) + " " + ShellQuote(png) + " " + ShellQuote(jpg)),
+            0);
+  for (const std::string& source : {png, jpg}) {
+    for (const bool keep : {false, true}) {
+      SCOPED_TRACE(source + (keep ? " kept" : " stripped"));
+      ConvertEngine engine;
+      engine.Params.FileList = {source};
+      engine.Params.OutputFolder = dir.file(ExtractFileExt(source) + (keep ? " kept" : " stripped"));
+      engine.Params.TargetExt = ".png";
+      engine.Params.KeepMetadata = keep;
+      RecordingHost host;
+      engine.TransProc(host, nullptr);
+      ASSERT_TRUE(engine.AllSucceeded());
+      const std::string out = engine.OutputPathFor(source);
+      const std::string verdict =
+          Capture("/usr/bin/python3 -c " + ShellQuote(kCompareWithImageCms) + " " +
+                  ShellQuote(source) + " " + ShellQuote(out) + (keep ? " kept" : " converted"));
+      int difference = -1, tagged = -1;
+      ASSERT_EQ(std::sscanf(verdict.c_str(), "%d %d", &difference, &tagged), 2) << verdict;
+      // lcms2 both ways: a rounding step; the JPEG source as two libjpeg builds decode it.
+      EXPECT_LE(difference, source == png ? 1 : 3);
+      EXPECT_EQ(tagged, keep ? 1 : 0);
+    }
+  }
+}
+
+// The colourants of the result's profile are the source's (the same colour space, though
+// a JPEG XL file may keep it as a description from which the decoder writes a profile).
+void ExpectSameColourants(const std::string& result, const std::string& source) {
+  for (const char* tag : {"RedMatrixColumn", "GreenMatrixColumn", "BlueMatrixColumn"}) {
+    double want[3] = {}, got[3] = {};
+    const std::string a = ExiftoolTag(source, tag), b = ExiftoolTag(result, tag);
+    ASSERT_EQ(std::sscanf(a.c_str(), "%lf %lf %lf", &want[0], &want[1], &want[2]), 3) << a;
+    ASSERT_EQ(std::sscanf(b.c_str(), "%lf %lf %lf", &got[0], &got[1], &got[2]), 3) << tag << b;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 0.002) << tag << ": " << b << " vs " << a;
+  }
+}
+
+TEST(JpegXlSources, KeepTheirExifAndProfileAsJpegSourcesDo) {
+  if (!HaveExiftool() || !HavePillow()) GTEST_SKIP() << "exiftool or Pillow missing";
+  ASSERT_TRUE(CodecReady());
+  TestDir dir;
+  const std::vector<uint8_t> p3 = DisplayP3Profile();
+  const std::string icc = dir.write("p3.icc", std::string(p3.begin(), p3.end()));
+  const std::string jpg = WriteOriented(dir, "camera.jpg", PatternBitmap(64, 48), 6);
+  ASSERT_FALSE(jpg.empty());
+  ASSERT_TRUE(Exiftool("-Make=Quorvane -Artist=Tester '-ICC_Profile<=" + icc + "'", jpg));
+  // cjxl keeps a JPEG's EXIF in a Brotli-compressed box and takes its orientation into the
+  // JPEG XL header; our own writer stores an "Exif" box as it is, which exiftool reads.
+  const std::string cjxl = dir.file("cjxl.jxl");
+  ASSERT_EQ(RunCommand("cjxl " + ShellQuote(jpg) + " " + ShellQuote(cjxl) + " >/dev/null 2>&1"), 0);
+  auto convert = [&](const std::string& source, const std::string& ext, bool keep) {
+    ConvertEngine engine;
+    engine.Params.FileList = {source};
+    engine.Params.OutputFolder = dir.file(ExtractFileName(source) + ext + (keep ? " kept" : ""));
+    engine.Params.TargetExt = ext;
+    engine.Params.KeepMetadata = keep;
+    RecordingHost host;
+    engine.TransProc(host, nullptr);
+    EXPECT_TRUE(engine.AllSucceeded());
+    EXPECT_EQ(std::count(host.lines.begin(), host.lines.end(), kMemoMetadataFailed), 0);
+    return engine.OutputPathFor(source);
+  };
+  const std::string ours = convert(jpg, ".jxl", true);
+  ASSERT_EQ(ExiftoolTag(ours, "Artist"), "Tester");
+  for (const std::string& source : {cjxl, ours}) {
+    for (const std::string ext : {".jpg", ".png", ".webp"}) {
+      SCOPED_TRACE(source + " to " + ext);
+      const std::string out = convert(source, ext, true);
+      EXPECT_EQ(ExiftoolTag(out, "Make"), "Quorvane");
+      EXPECT_EQ(ExiftoolTag(out, "Artist"), "Tester");
+      // The JPEG XL picture comes out turned by its header: nothing is left to turn.
+      EXPECT_EQ(ExiftoolTag(out, "Orientation"), "1");
+      ExpectSameColourants(out, jpg);
+      if (ext != ".webp") {
+        const Bitmap upright = PillowPicture(dir, out, true);
+        EXPECT_EQ(upright.Width(), 48);
+        EXPECT_EQ(upright.Height(), 64);
+      }
+      const std::string stripped = convert(source, ext, false);
+      EXPECT_EQ(ExiftoolTag(stripped, "Make"), "");
+      EXPECT_EQ(ExiftoolTag(stripped, "ProfileDescription"), "");
+    }
   }
 }
 

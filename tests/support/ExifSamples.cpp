@@ -9,8 +9,6 @@
 
 namespace quorvane::test {
 
-namespace {
-
 std::string Capture(const std::string& command) {
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
@@ -22,6 +20,8 @@ std::string Capture(const std::string& command) {
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
+
+namespace {
 
 void Put16(std::vector<uint8_t>& b, uint16_t v) {
   b.push_back(uint8_t(v));

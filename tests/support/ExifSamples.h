@@ -12,6 +12,9 @@
 
 namespace quorvane::test {
 
+// Runs a shell command and answers what it printed, without the last line end.
+std::string Capture(const std::string& command);
+
 // Whether exiftool and Pillow (/usr/bin/python3) are installed.
 bool HaveExiftool();
 bool HavePillow();
