@@ -194,8 +194,9 @@ class TImgListItem : public TShellItem {
   // Set once the thumbnail is stored or the cell was drawn with the icon; a handled
   // item is never queued again.
   bool Handled = false;
-  // Its look-ahead thumbnail was made but not kept (the store was full and the cell not
-  // on screen): look-ahead does not queue it again; showing its cell does.
+  // With look-ahead on, its thumbnail was made but is not kept (the store was full and
+  // its cell not on screen, or its picture made room for one on screen): no job is
+  // started for it until its cell is shown again, which clears the flag.
   bool LookedAhead = false;
 
   void SetDisplayName(const std::string& name) override;

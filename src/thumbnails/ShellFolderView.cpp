@@ -292,7 +292,8 @@ std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>
 
 bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
   TImgListItem* item = items_->ItemByNumber(number);
-  if (!item || item->Handled || !item->HasIdList() || !viewImage_.NeedsThumbnail(item->ImageKind()))
+  if (!item || item->Handled || item->LookedAhead || !item->HasIdList() ||
+      !viewImage_.NeedsThumbnail(item->ImageKind()))
     return false;
   job.Number = number;
   job.Path = item->ParsingName();
@@ -323,7 +324,7 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
     if (TImgListItem* gone = items_->ItemByNumber(dropped)) {
       gone->ThumbnailIndex = -1;
       gone->Handled = false;
-      gone->LookedAhead = true;
+      gone->LookedAhead = viewImage_.LookAhead();
     }
     item->SourceWidth = loader.OrgWidth();
     item->SourceHeight = loader.OrgHeight();
