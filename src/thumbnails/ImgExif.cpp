@@ -1,5 +1,9 @@
 #include "thumbnails/ImgExif.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -22,10 +26,16 @@ bool IsJpegName(const std::string& FileName) {
 
 // A JPEG file whose header segments (those before the scan) hold no EXIF block: the
 // metadata library finds nothing in it, so the helper is not asked. False when the file
-// is no JPEG, or unsure.
+// is no JPEG, or no regular file (a FIFO is never waited for), or unsure.
 bool JpegWithoutExif(const std::string& FileName) {
-  FILE* f = std::fopen(FileName.c_str(), "rb");
-  if (!f) return false;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  FILE* f = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+  if (!f) {
+    ::close(fd);
+    return false;
+  }
   bool without = false;
   if (std::fgetc(f) == 0xFF && std::fgetc(f) == 0xD8) {
     for (int segments = 0; segments < 1000; ++segments) {
