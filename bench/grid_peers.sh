@@ -16,7 +16,8 @@
 #   warm          quorvane started again on the same folder: the thumbnail cache
 #                 (~/.cache/thumbnails, shared with other programs) holds every picture
 #   peak memory   VmHWM of quorvane and its helper processes once all are made; with
-#                 SCROLL=N also after paging through a folder of N photos
+#                 SCROLL=N also after paging through a folder of N photos, once all N are
+#                 made (or after 180 s more)
 #   floor         every photo decoded at 1/8 by `djpeg -scale 1/8`, on both cores
 #   peers         time until the thumbnail cache under their HOME holds the number of
 #                 cells of their first screen, and then $COUNT files
