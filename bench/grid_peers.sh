@@ -5,16 +5,19 @@
 # make_bench_photos.sh, under other names) is the home folder of each program, so each
 # opens it at start with empty caches. Measured:
 #   first screen  quorvane: "trace: first-screen" (every visible cell has its thumbnail)
-#   all           quorvane: the stored result number $COUNT; the grid makes thumbnails
-#                 of painted cells only, so the driver pages down to the end right after
-#                 the first screen (one Page_Down every $PAGE_MS ms, then End;
-#                 faster than thumbnails are made, so the paging never holds them up)
+#   all           quorvane: the time of the result that makes $COUNT distinct items
+#                 ("trace: thumbnail" lines, one per result, by index). The grid makes
+#                 the cells on screen first, then every other file in the background
+#                 from the top (the setting LookAhead, on with the shared cache); the
+#                 driver still pages down to the end right after the first screen (one
+#                 Page_Down every $PAGE_MS ms, then End), as a user scrolling meanwhile
 #   key repaint   quorvane: Left presses while the queue is working; time from the key
 #                 event's X server time stamp to the end of the grid's next paint
 #   warm          quorvane started again on the same folder: the thumbnail cache
 #                 (~/.cache/thumbnails, shared with other programs) holds every picture
 #   peak memory   VmHWM of quorvane and its helper processes once all are made; with
-#                 SCROLL=N also after paging through a folder of N photos
+#                 SCROLL=N also after paging through a folder of N photos, once all N are
+#                 made (or after 180 s more)
 #   floor         every photo decoded at 1/8 by `djpeg -scale 1/8`, on both cores
 #   peers         time until the thumbnail cache under their HOME holds the number of
 #                 cells of their first screen, and then $COUNT files
@@ -117,7 +120,7 @@ run_quorvane() {
     fi
   fi
   for _ in $(seq 1800); do
-    [ "$(grep -c 'trace: thumbnail ' "$log")" -ge "$count" ] && break
+    [ "$(grep 'trace: thumbnail ' "$log" | grep -o 'index=[0-9]*' | sort -u | wc -l)" -ge "$count" ] && break
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -153,9 +156,16 @@ print(f"opens={len(opens)} launch_to_open_ms={open_mono - launch if open_mono el
 print(f"first_screen_ms={fs.group(1) if fs else 'none'} cells={fs.group(2) if fs else '-'}"
       f" since_launch_ms={int(fs.group(1)) + open_mono - launch if fs and open_mono else 'n/a'}")
 print(f"results={len(t)} distinct_items={len(idx)} failed={failed}")
-if len(t) >= count:
-    print(f"all_ms={t[count - 1]}")
-    print(f"rate_per_s={(count - 1) * 1000 / max(1, t[count - 1] - t[0]):.1f}")
+# The result that completes $COUNT distinct items.
+seen, done = set(), None
+for l, v in zip(thumbs, t):
+    seen.add(int(re.search(r"index=(\d+)", l).group(1)))
+    if len(seen) >= count:
+        done = v
+        break
+if done is not None:
+    print(f"all_ms={done}")
+    print(f"rate_per_s={(count - 1) * 1000 / max(1, done - t[0]):.1f}")
 else:
     print("all_ms=not reached")
     if len(t) > 1:

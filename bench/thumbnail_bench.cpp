@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 
 #include "imaging/ExifOptions.h"
 #include "imaging/JpegCodec.h"
+#include "thumbnails/FreedesktopThumbnails.h"
 #include "thumbnails/ImgUtil.h"
 
 namespace {
@@ -127,6 +130,30 @@ void BM_ResizeBitmap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ResizeBitmap)->Unit(benchmark::kMicrosecond);
+
+// Keeping a thumbnail in the shared cache: the 128-pixel picture of a photograph
+// written as the standard's PNG (name by MD5, text chunks, temporary file renamed).
+void BM_SharedCacheWrite(benchmark::State& state) {
+  const auto& photos = Photos();
+  if (photos.empty()) {
+    state.SkipWithError("no photographs: run bench/make_bench_photos.sh");
+    return;
+  }
+  TImgUtil loader;
+  if (loader.LoadThumbnail(photos[0], 128, 128, 0) != 0) state.SkipWithError("load failed");
+  char root[] = "/tmp/quorvane-cachebench.XXXXXX";
+  if (!mkdtemp(root)) state.SkipWithError("no temporary folder");
+  const FreedesktopThumbnails cache(root);
+  size_t next = 0;
+  for (auto _ : state) {
+    if (!cache.Write(photos[next], 1, "normal", loader.Bitmap(), 4000, 3000))
+      state.SkipWithError("write failed");
+    next = (next + 1) % photos.size();
+  }
+  std::filesystem::remove_all(root);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SharedCacheWrite)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -25,6 +25,9 @@ struct Settings {
   // kept in the thumbnail cache shared with other programs (~/.cache/thumbnails).
   int ThumbnailThreads = int(std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 1);
   bool SharedThumbnailCache = true;
+  // With the shared cache: every picture of the folder is made in the background, from
+  // the top, after the cells on screen (what is not kept in memory waits in the cache).
+  bool LookAhead = true;
 };
 
 // What a batch does with existing output names under these settings.

@@ -128,11 +128,15 @@ int TImgList::BudgetCells() const {
   return int(std::clamp<size_t>(budget_ / cell, 1, size_t(INT32_MAX)));
 }
 
+bool TImgList::Full() const {
+  const int limit = BudgetCells();
+  return limit > 0 && count_ >= limit && perPage_ > 0;
+}
+
 int TImgList::Store(const Bitmap& picture, int32_t tag, int32_t& dropped) {
   dropped = -1;
-  const int limit = BudgetCells();
   int index;
-  if (limit > 0 && count_ >= limit && perPage_ > 0) {
+  if (Full()) {
     index = int(std::min_element(shown_.begin(), shown_.end()) - shown_.begin());
     dropped = tags_[size_t(index)];
     PutCell(index, picture, true);

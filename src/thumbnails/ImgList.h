@@ -35,6 +35,8 @@ class TImgList {
   void SetBudget(size_t bytes) { budget_ = bytes; }
   // The cells Store keeps at most (0: no limit).
   int BudgetCells() const;
+  // Store would drop a picture to take another.
+  bool Full() const;
 
   // Makes `out` CellWidth x CellHeight and copies the cell into it. An index outside
   // the stored cells gives a cell of the background colour and answers false.

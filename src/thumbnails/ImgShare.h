@@ -194,6 +194,10 @@ class TImgListItem : public TShellItem {
   // Set once the thumbnail is stored or the cell was drawn with the icon; a handled
   // item is never queued again.
   bool Handled = false;
+  // With look-ahead on, its thumbnail was made but is not kept (the store was full and
+  // its cell not on screen, or its picture made room for one on screen): no job is
+  // started for it until its cell is shown again, which clears the flag.
+  bool LookedAhead = false;
 
   void SetDisplayName(const std::string& name) override;
   bool GetThumbnail(Bitmap& out) override;
@@ -381,6 +385,9 @@ class TFolderViewHost {
     (void)number;
     (void)urgent;
   }
+  // Look-ahead in the grid's order: every file still without a thumbnail, from the top
+  // (TImgThreads::OrderLookAhead). A host without it keeps the order of QueueThumbnail.
+  virtual void OrderLookAhead(const std::vector<int32_t>& numbers) { (void)numbers; }
 };
 
 // The model side of the thumbnail grid: the shown folder, its items, the filter and
@@ -440,8 +447,11 @@ class TShellFolderView {
   // path that exists and is written in its plain form (absolute, no "." or ".." parts,
   // no doubled or trailing "/") gives an item. No sort, no OnImgItemAdd.
   TImgListItem* AddByPath(const std::string& path);
-  // Sorts by SortType and Descend.
-  void Sort() { items_->Sort(); }
+  // Sorts by SortType and Descend, and puts look-ahead into the new order.
+  void Sort();
+  // With look-ahead on and thumbnails shown: hands the host the files still without a
+  // thumbnail (not handled, not looked ahead), in the collection's order.
+  void OrderLookAhead();
 
   // ---- following the disk ----
   // An entry of the shown folder that the collection lacks.
@@ -485,14 +495,19 @@ class TShellFolderView {
   // Stores the result of a thumbnail job for the item with that number: on success (0)
   // the loader's picture goes into the thumbnail store, the item is marked handled and
   // takes the source size; any failure, or a result for an item already handled, turns
-  // its kind to iitNone. Answers the item's index, -1 when it is gone.
-  int StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader);
+  // its kind to iitNone. With look-ahead on, a picture of a cell that is not `shown`
+  // (on screen) is not kept once the store is full: the item is marked LookedAhead
+  // instead, so that it never pushes out a picture on screen. Answers the item's index,
+  // -1 when it is gone.
+  int StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader,
+                           bool shown = true);
 
  private:
   friend class TImgListItems;
   friend class TImgListItem;
   friend class TShellItem;
   static std::string NormalFolder(const std::string& path);
+  bool LookAheadOn() const;
   void QueueLookAhead(TImgListItem& item);
   std::unique_ptr<TImgListItem> MakeItem(const TDiskEntry& entry);
   // Whether enumeration takes an entry by the display filter.

@@ -137,8 +137,29 @@ void TShellFolderView::Refill() {
   Sort();
 }
 
+bool TShellFolderView::LookAheadOn() const {
+  return host_ && viewImage_.LookAhead() && host_->ShowsThumbnails();
+}
+
+void TShellFolderView::Sort() {
+  items_->Sort();
+  OrderLookAhead();
+}
+
+void TShellFolderView::OrderLookAhead() {
+  if (!LookAheadOn()) return;
+  std::vector<int32_t> numbers;
+  for (int i = 0; i < items_->Count(); ++i) {
+    const TImgListItem& item = *items_->Items(i);
+    if (!item.IsFolder() && item.HasIdList() && item.ThumbnailIndex < 0 && !item.Handled &&
+        !item.LookedAhead)
+      numbers.push_back(item.Number());
+  }
+  host_->OrderLookAhead(numbers);
+}
+
 void TShellFolderView::QueueLookAhead(TImgListItem& item) {
-  if (item.IsFolder() || !host_ || !viewImage_.LookAhead() || !host_->ShowsThumbnails()) return;
+  if (item.IsFolder() || !LookAheadOn()) return;
   if (item.ThumbnailIndex < 0 && !item.Handled) host_->QueueThumbnail(item.Number(), false);
 }
 
@@ -271,7 +292,8 @@ std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>
 
 bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
   TImgListItem* item = items_->ItemByNumber(number);
-  if (!item || item->Handled || !item->HasIdList() || !viewImage_.NeedsThumbnail(item->ImageKind()))
+  if (!item || item->Handled || item->LookedAhead || !item->HasIdList() ||
+      !viewImage_.NeedsThumbnail(item->ImageKind()))
     return false;
   job.Number = number;
   job.Path = item->ParsingName();
@@ -287,11 +309,14 @@ bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
   return true;
 }
 
-int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader) {
+int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader,
+                                           bool shown) {
   const int index = items_->IndexOfNumber(number);
   TImgListItem* item = items_->Items(index);
   if (!item) return -1;
-  if (result == 0 && !item->Handled) {
+  if (result == 0 && !item->Handled && !shown && viewImage_.LookAhead() && thumbnails_.Full()) {
+    item->LookedAhead = true;  // made (and in the disk cache), not kept
+  } else if (result == 0 && !item->Handled) {
     item->Handled = true;
     int32_t dropped = -1;
     item->ThumbnailIndex = thumbnails_.Store(loader.Bitmap(), number, dropped);
@@ -299,6 +324,7 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
     if (TImgListItem* gone = items_->ItemByNumber(dropped)) {
       gone->ThumbnailIndex = -1;
       gone->Handled = false;
+      gone->LookedAhead = viewImage_.LookAhead();
     }
     item->SourceWidth = loader.OrgWidth();
     item->SourceHeight = loader.OrgHeight();
@@ -393,6 +419,7 @@ void TShellFolderView::ApplyRename(TImgListItem& item, const std::string& name) 
 void TShellFolderView::ForgetChanged(TImgListItem& item) {
   item.Reset();
   item.Handled = false;
+  item.LookedAhead = false;
   item.ThumbnailIndex = -1;
   item.SourceWidth = item.SourceHeight = 0;
   QueueLookAhead(item);

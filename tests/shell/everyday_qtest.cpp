@@ -89,6 +89,7 @@ class EverydayTest : public QObject {
   void networkNodeLeadsSomewhereSensible();
   void settingsLast();
   void thumbnailSettingsReachTheGrid();
+  void lookAheadGoesWithTheSharedCacheUnlessTurnedOff();
   void damagedSettingsFileGivesTheDefaults();
 
  private:
@@ -304,6 +305,27 @@ void EverydayTest::thumbnailSettingsReachTheGrid() {
   QVERIFY(w->ImgListView1->ViewImage().ImgUtil().SharedCache() == nullptr);
   w.reset();
   QFile::remove(ConfigFile());
+}
+
+void EverydayTest::lookAheadGoesWithTheSharedCacheUnlessTurnedOff() {
+  QVERIFY(QDir().mkpath(QFileInfo(ConfigFile()).absolutePath()));
+  const auto lookAheadWith = [this](const char* settings) {
+    QFile::remove(ConfigFile());
+    if (*settings) {
+      QFile file(ConfigFile());
+      if (!file.open(QIODevice::WriteOnly)) return -1;
+      file.write(settings);
+    }
+    App().settings = Settings{};
+    auto w = NewWindow();
+    return w ? int(w->ImgListView1->ViewImage().LookAhead()) : -1;
+  };
+  QCOMPARE(lookAheadWith(""), 1);
+  QCOMPARE(lookAheadWith("[Settings]\nLookAhead=false\n"), 0);
+  // Without the shared cache a picture not kept in memory would be lost: no look-ahead.
+  QCOMPARE(lookAheadWith("[Settings]\nSharedThumbnailCache=false\nLookAhead=true\n"), 0);
+  QFile::remove(ConfigFile());
+  App().settings = Settings{};
 }
 
 void EverydayTest::damagedSettingsFileGivesTheDefaults() {

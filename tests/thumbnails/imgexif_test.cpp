@@ -8,6 +8,8 @@
 #include <filesystem>
 
 #include "imaging/BmpFile.h"
+#include "imaging/CodecClient.h"
+#include "imaging/ExifMeta.h"
 #include "imaging/ExifOptions.h"
 #include "support/ExifSamples.h"
 #include "thumbnails/ImgUtil.h"
@@ -133,6 +135,25 @@ TEST_F(EmbeddedThumbnails, ThumbnailsThatCannotStandInFallBackToThePicture) {
       "damaged thumbnail");
   // No thumbnail at all.
   expectPicture(WriteOriented(dir_, "plain.jpg", Halves(800, 600, clRed, clYellow), 1), "none");
+}
+
+TEST_F(EmbeddedThumbnails, AJpegWithoutExifIsReadWithoutTheMetadataHelper) {
+  CodecClient meta(MetaClientOptions());
+  SetThreadHelpers({nullptr, &meta});
+  TImgUtil loader;
+  // Orientation 0: no EXIF block at all.
+  const std::string plain = WriteOriented(dir_, "plain.jpg", Halves(800, 600, clRed, clYellow), 0);
+  ASSERT_EQ(loader.LoadThumbnail(plain, 94, 94, 0), 0);
+  EXPECT_EQ(loader.Bitmap().Width(), 94);
+  EXPECT_EQ(meta.StartCount(), 0);
+  // EXIF among other segments (JFIF before it, a comment after): the helper is asked.
+  const std::string turned = WriteOriented(dir_, "turned.jpg", Halves(800, 600, clRed, clYellow), 6);
+  ASSERT_TRUE(Exiftool("-Comment=hello", turned));
+  ASSERT_EQ(loader.LoadThumbnail(turned, 94, 94, 0), 0);
+  EXPECT_EQ(loader.Bitmap().Width(), 70);
+  EXPECT_TRUE(Near(loader.Bitmap().Pixel(35, 10), clRed));
+  EXPECT_EQ(meta.StartCount(), 1);
+  SetThreadHelpers({});
 }
 
 TEST_F(EmbeddedThumbnails, CachedThumbnailsAreStoredUpright) {

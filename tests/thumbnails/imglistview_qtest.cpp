@@ -30,6 +30,7 @@ class ImgListViewTest : public QObject {
   void captionsOffLeaveNoTextInAnyStyle();
   void changeFolderFiresOncePerFolder();
   void thumbnailsArriveLastPaintedFirst();
+  void lookAheadKeepsTheBudgetAndTheCellsOnScreen();
   void hostMayRefuseSelectionChanges();
   void renameInPlaceCausesNoRefill();
   void refillsWaitWhileBusy();
@@ -340,6 +341,50 @@ void ImgListViewTest::thumbnailsArriveLastPaintedFirst() {
     if (view.visualRect(view.model()->index(i, 0)).intersects(view.viewport()->rect())) last = i;
   QVERIFY(last > 0);
   QCOMPARE(order.front(), view.Item(last)->DisplayName());
+}
+
+void ImgListViewTest::lookAheadKeepsTheBudgetAndTheCellsOnScreen() {
+  TestDir dir;
+  for (int i = 0; i < 40; ++i)
+    WritePicture(dir, "img" + std::to_string(i) + ".bmp", 60, 40, RGB(uint8_t(i * 6), 90, 40));
+  TImgListView view;
+  view.SetIconStyle(iisImage);
+  view.ViewImage().SetLookAhead(true);
+  view.resize(400, 300);
+  std::vector<int32_t> started;
+  view.OnImageLoad = [&](TImgThreads&, TImgListItem& item) { started.push_back(item.Number()); };
+  view.SetPaused(true);  // until the budget is set
+  view.OpenFolder(dir.path());
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  std::vector<TImgListItem*> onScreen;
+  for (int i = 0; i < view.Count(); ++i)
+    if (view.visualRect(view.model()->index(i, 0)).intersects(view.viewport()->rect()))
+      onScreen.push_back(view.Item(i));
+  QVERIFY(onScreen.size() > 2 && onScreen.size() < 20);
+  // Room for the cells on screen and four more.
+  TImgList& store = view.FolderView().Thumbnails();
+  const int room = int(onScreen.size()) + 4;
+  store.SetBudget(size_t(store.CellWidth()) * store.CellHeight() * 3 * size_t(room));
+  view.SetPaused(false);
+  QTRY_COMPARE(int(started.size()), 40);  // every file, by look-ahead
+  QTRY_VERIFY(!view.JobQueue().Busy());
+  QTest::qWait(100);  // a repaint would queue a cell whose picture was pushed out
+  QCOMPARE(int(started.size()), 40);  // none made twice
+  QCOMPARE(store.Count(), room);
+  for (TImgListItem* item : onScreen) QVERIFY(item->Handled && item->ThumbnailIndex >= 0);
+  int waiting = 0;
+  for (int i = 0; i < view.Count(); ++i) {
+    TImgListItem* item = view.Item(i);
+    QVERIFY(item->Handled != item->LookedAhead);
+    waiting += item->LookedAhead;
+  }
+  QCOMPARE(waiting, 40 - room);
+
+  // Scrolled to the end: the cells shown now are made again and kept.
+  view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+  QTRY_VERIFY(view.Item(39)->Handled && view.Item(39)->ThumbnailIndex >= 0);
+  QCOMPARE(store.Count(), room);
 }
 
 void ImgListViewTest::hostMayRefuseSelectionChanges() {

@@ -483,6 +483,34 @@ TEST_F(ImgShareTest, LookAheadQueuesFilesOnlyWhenThumbnailsShow) {
   }
 }
 
+TEST_F(ImgShareTest, WithLookAheadAPictureNotKeptWaitsForItsCell) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) dir.write(name, "");
+  view.ViewImage().SetLookAhead(true);
+  ASSERT_TRUE(view.OpenFolder(dir.path()));
+  TImgList& store = view.Thumbnails();
+  store.SetBudget(size_t(store.CellWidth()) * store.CellHeight() * 3 * 2);  // two pictures
+  TImgUtil& loader = view.ViewImage().ImgUtil();
+  loader.Bitmap() = test::PatternBitmap(94, 60);
+  TImgListItem* items[4];
+  for (int i = 0; i < 4; ++i) items[i] = view.Items().Items(i);
+  TThumbnailJob job;
+  const auto store1 = [&](TImgListItem* item, bool shown) {
+    EXPECT_TRUE(view.PrepareThumbnailJob(item->Number(), job));
+    view.StoreThumbnailResult(item->Number(), 0, loader, shown);
+  };
+  store1(items[0], false);
+  store1(items[1], false);  // the store is full now
+  store1(items[2], false);  // off screen: not kept, and not made again
+  EXPECT_EQ(store.Count(), 2);
+  EXPECT_TRUE(items[2]->LookedAhead && !items[2]->Handled && items[2]->ThumbnailIndex < 0);
+  EXPECT_FALSE(view.PrepareThumbnailJob(items[2]->Number(), job));
+  store1(items[3], true);  // on screen: kept in place of the picture shown least recently
+  EXPECT_TRUE(items[3]->Handled && items[3]->ThumbnailIndex >= 0);
+  EXPECT_TRUE(items[0]->LookedAhead && !items[0]->Handled && items[0]->ThumbnailIndex < 0);
+  EXPECT_FALSE(view.PrepareThumbnailJob(items[0]->Number(), job));
+  EXPECT_TRUE(items[1]->Handled);
+}
+
 TEST_F(ImgShareTest, StoringResults) {
   dir.write("a.jpg", "");
   dir.write("b.jpg", "");

@@ -94,6 +94,11 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
   }
   bool paused = false;
   void QueueThumbnail(int32_t number, bool urgent) override { queue.Queue(number, urgent); }
+  // The grid's host puts look-ahead into the grid's order; off, enumeration order stays.
+  bool gridOrder = false;
+  void OrderLookAhead(const std::vector<int32_t>& numbers) override {
+    if (gridOrder) queue.OrderLookAhead(numbers);
+  }
 
   int32_t NumberOf(const std::string& name) {
     for (int i = 0; i < model.Items().Count(); ++i)
@@ -127,6 +132,8 @@ class ImgThreadsTest : public QObject {
   void realPictureIsStoredWithItsSourceSize();
   void severalWorkersStartThePaintedLastFirstAndDecodeEachOnce();
   void pauseAndCancelAbandonRunningDecodesWithoutWaiting();
+  void lookAheadFollowsTheGridOrderBehindPaintedCells();
+  void aPaintedCellWhoseJobRunsIsNotStartedAgain();
 };
 
 void ImgThreadsTest::queueRules() {
@@ -383,6 +390,55 @@ void ImgThreadsTest::pauseAndCancelAbandonRunningDecodesWithoutWaiting() {
   QTRY_COMPARE(view.results.size(), size_t(1));
   QCOMPARE(view.results[0], std::make_pair(view.NumberOf("new.gate"), 0));
   QTRY_COMPARE(view.dropped, 2);
+}
+
+void ImgThreadsTest::lookAheadFollowsTheGridOrderBehindPaintedCells() {
+  test::TestDir dir;
+  // Made out of order, so that the folder lists them in neither name order.
+  for (int i : {7, 2, 11, 0, 9, 4, 13, 1, 6, 12, 3, 10, 5, 8})
+    dir.write("f" + std::to_string(i) + ".gate", "");
+  FakeView view;
+  view.gridOrder = true;
+  view.queue.SetThreadCount(1);  // one file at a time: results come in the queue's order
+  view.model.ViewImage().SetLookAhead(true);
+  view.SetPaused(true);
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.Paint("f4.gate");
+  view.Paint("f9.gate");
+  // Sorted the other way round now: look-ahead follows, the painted cells stay first.
+  view.model.SetDescend(true);
+  view.model.Sort();
+  view.Paint("f6.gate");
+  view.SetPaused(false);
+  QTRY_COMPARE(view.results.size(), size_t(14));
+  std::vector<int32_t> expected = {view.NumberOf("f6.gate"), view.NumberOf("f9.gate"),
+                                   view.NumberOf("f4.gate")};
+  for (int i = 13; i >= 0; --i)
+    if (i != 4 && i != 6 && i != 9) expected.push_back(view.NumberOf("f" + std::to_string(i) + ".gate"));
+  QCOMPARE(view.ResultNumbers(), expected);
+  QCOMPARE(view.started, expected);  // each started once
+}
+
+void ImgThreadsTest::aPaintedCellWhoseJobRunsIsNotStartedAgain() {
+  test::TestDir dir;
+  MakeFiles(dir, 3);
+  FakeView view;
+  view.queue.SetThreadCount(2);
+  QVERIFY(view.model.OpenFolder(dir.path()));
+  view.gate.open = false;
+  view.Paint("f1.gate");
+  QTRY_COMPARE(view.gate.entered.load(), 1);
+  // Painted again while its decode runs (a look-ahead job reached by scrolling, say):
+  // the idle worker does not decode it a second time.
+  view.Paint("f1.gate");
+  QCOMPARE(view.queue.RunningNumbers(), (std::vector<int32_t>{view.NumberOf("f1.gate")}));
+  QCOMPARE(view.queue.QueueCount(), 0);
+  view.gate.open = true;
+  QTRY_COMPARE(view.results.size(), size_t(1));
+  QTest::qWait(50);
+  QCOMPARE(view.gate.entered.load(), 1);
+  QVERIFY(!view.queue.Busy());
+  QCOMPARE(view.dropped, 0);
 }
 
 QTEST_GUILESS_MAIN(ImgThreadsTest)

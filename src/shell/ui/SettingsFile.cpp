@@ -33,6 +33,7 @@ const BoolKey kBoolKeys[] = {
     {"KeepMetadata", &Settings::KeepMetadata},
     {"Lossless", &Settings::Lossless},
     {"SharedThumbnailCache", &Settings::SharedThumbnailCache},
+    {"LookAhead", &Settings::LookAhead},
 };
 
 QString DefaultPath() {

@@ -1,7 +1,8 @@
 #pragma once
 // The settings that last between starts: every setting of the settings dialog and of
-// the grid's thumbnail workers and caches (ThumbnailThreads, SharedThumbnailCache), the
-// window's place and size, the splitter and the last folder shown, in
+// the grid's thumbnail workers, caches and look-ahead (ThumbnailThreads,
+// SharedThumbnailCache, LookAhead), the window's place and size, the splitter and the
+// last folder shown, in
 // $XDG_CONFIG_HOME/quorvane/quorvane.conf (else ~/.config/quorvane/quorvane.conf), an
 // INI file. Unknown keys are ignored; a missing, damaged or unreadable file, or a value
 // out of its range, gives the default for what it cannot supply.

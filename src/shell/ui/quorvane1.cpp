@@ -349,6 +349,7 @@ void TForm1::ConfigureGrid() {
   if (App().settings.SharedThumbnailCache) {
     sharedThumbnails_ = std::make_unique<FreedesktopThumbnails>();
     viewImage.ImgUtil().SetSharedCache(sharedThumbnails_.get());
+    viewImage.SetLookAhead(App().settings.LookAhead);
   }
   viewImage.SetDispImage({iitDir, iitCustom});
   viewImage.Frame().SetColor(clInactiveBorder);

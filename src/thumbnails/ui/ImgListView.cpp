@@ -354,6 +354,7 @@ void TImgListView::Refresh() {
 void TImgListView::AppendPaths(const std::vector<std::string>& paths) {
   refilling_ = true;
   for (const std::string& path : paths) folder_.AddByPath(path);
+  folder_.OrderLookAhead();
   refilling_ = false;
   const bool wasEmpty = Count() == 0;
   model_->SetCount(folder_.Items().Count());
@@ -486,6 +487,10 @@ void TImgListView::RepaintItem(int index) {
 
 void TImgListView::QueueThumbnail(int32_t number, bool urgent) { jobs_->Queue(number, urgent); }
 
+void TImgListView::OrderLookAhead(const std::vector<int32_t>& numbers) {
+  jobs_->OrderLookAhead(numbers);
+}
+
 // ---- thumbnails ----
 
 bool TImgListView::PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) {
@@ -499,7 +504,10 @@ void TImgListView::ImageLoad(TImgThreads& Sender, int32_t Number) {
 
 void TImgListView::ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) {
   if (refilling_ || paused_) return;
-  const int index = folder_.StoreThumbnailResult(Number, Result, Loader);
+  const int at = folder_.Items().IndexOfNumber(Number);
+  const bool shown =
+      at >= 0 && at < Count() && visualRect(model_->index(at)).intersects(viewport()->rect());
+  const int index = folder_.StoreThumbnailResult(Number, Result, Loader, shown);
   TImgListItem* item = folder_.Items().Items(index);
   if (!item) return;
   if (Result == 0 && item->ThumbnailIndex >= 0) StampSmallIcon(*item);

@@ -268,6 +268,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void RepaintItem(int index) override;
   bool ShowsThumbnails() const override { return iconStyle_ == iisImage; }
   void QueueThumbnail(int32_t number, bool urgent) override;
+  void OrderLookAhead(const std::vector<int32_t>& numbers) override;
 
   // ---- ThumbnailJobHost ----
   bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) override;

@@ -206,6 +206,7 @@ void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const
   }
   if (!item.HasIdList()) return;
   if (!item.Handled && ViewImage().NeedsThumbnail(item.ImageKind())) {
+    item.LookedAhead = false;  // shown again: made again (from the disk cache)
     jobs_->Queue(item.Number(), true);
     ScheduleJobStart();
     return;

@@ -114,19 +114,40 @@ void TImgThreads::SetThreadCount(int count) { threadCount_ = count; }
 void TImgThreads::Queue(int32_t number, bool urgent) {
   const auto found = where_.find(number);
   if (found != where_.end()) {
-    queue_.splice(queue_.end(), queue_, found->second);  // taken next
+    queue_.splice(queue_.end(), queue_, found->second.at);  // taken next
+    found->second.urgent = true;
     return;
   }
   const auto at = urgent ? queue_.end() : queue_.begin();
-  where_.emplace(number, queue_.insert(at, number));
+  where_.emplace(number, Entry{queue_.insert(at, number), urgent});
+}
+
+void TImgThreads::OrderLookAhead(const std::vector<int32_t>& numbers) {
+  // Each goes to the front in turn: the first of them ends up nearest the urgent ones.
+  for (int32_t number : numbers) {
+    const auto found = where_.find(number);
+    if (found == where_.end()) {
+      if (!Running(number)) where_.emplace(number, Entry{queue_.insert(queue_.begin(), number), false});
+    } else if (!found->second.urgent) {
+      queue_.splice(queue_.begin(), queue_, found->second.at);
+    }
+  }
+}
+
+bool TImgThreads::Running(int32_t number) const {
+  return std::any_of(slots_.begin(), slots_.end(), [number](const Slot& slot) {
+    return slot.state == SlotState::kRunning && slot.thread->Number() == number;
+  });
 }
 
 bool TImgThreads::TakeLast(int32_t& number) {
-  if (queue_.empty()) return false;
-  number = queue_.back();
-  queue_.pop_back();
-  where_.erase(number);
-  return true;
+  while (!queue_.empty()) {
+    number = queue_.back();
+    queue_.pop_back();
+    where_.erase(number);
+    if (!Running(number)) return true;
+  }
+  return false;
 }
 
 std::vector<int32_t> TImgThreads::QueueEntries() const {

@@ -3,7 +3,9 @@
 //
 // The queue holds item numbers; the last entry is taken next. Painting a cell queues
 // its item urgent (at the end, taken next); look-ahead queues files not urgent (at the
-// front, taken last); a number already queued moves to the end. Up to ThreadCount()
+// front, taken last); a number already queued moves to the end. OrderLookAhead puts the
+// entries that are still look-ahead ones into the grid's order, behind every urgent
+// one. A number whose job is running is not started a second time. Up to ThreadCount()
 // persistent workers (TImgThread) run at once, each with its own loader and its own
 // codec helpers, so nothing is shared between two decodes; jobs are handed to idle
 // workers from the end of the queue. A worker runs the loader on one file below normal
@@ -145,6 +147,10 @@ class TImgThreads {
   // A number already queued moves to the end (taken next); otherwise urgent appends at
   // the end, not urgent inserts at the front (taken last).
   void Queue(int32_t number, bool urgent);
+  // Look-ahead in this order (the first taken first), behind every urgent entry: the
+  // numbers not queued yet are queued not urgent, the look-ahead entries among them are
+  // moved into place; urgent entries and numbers whose job is running stay as they are.
+  void OrderLookAhead(const std::vector<int32_t>& numbers);
   void QueueAndStart(int32_t number, bool urgent) {
     Queue(number, urgent);
     Start();
@@ -198,7 +204,8 @@ class TImgThreads {
   // The object result events are posted to.
   virtual QObject* Receiver() = 0;
 
-  // For NextJob: takes the last entry off the queue (false when empty).
+  // For NextJob: takes the last entry off the queue (false when empty); entries whose
+  // job is running already are dropped on the way.
   bool TakeLast(int32_t& number);
   // Ends every worker thread (abandoning their jobs); derived destructors call it.
   void EndWorkers();
@@ -210,10 +217,15 @@ class TImgThreads {
     SlotState state = SlotState::kIdle;
   };
   Slot* FindSlot(const TThumbnailResultEvent& event);
+  bool Running(int32_t number) const;
   void AbandonRunning(bool requeue);
 
   std::list<int32_t> queue_;  // front: taken last; back: taken next
-  std::unordered_map<int32_t, std::list<int32_t>::iterator> where_;
+  struct Entry {
+    std::list<int32_t>::iterator at;
+    bool urgent;
+  };
+  std::unordered_map<int32_t, Entry> where_;
   std::vector<Slot> slots_;
   int threadCount_ = 1;
   uint64_t generation_ = 1;
