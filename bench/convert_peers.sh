@@ -9,7 +9,7 @@
 # WORK_DIR (default /tmp/quorvane-bench) keeps the generated photographs between runs.
 # COUNT (default 6) and SIZE (default 3000x2000) set the photographs; REPEAT (default 3)
 # runs every command that many times and keeps the best wall time, which damps the noise
-# of a shared machine. FORMATS (default all eight) limits the format table; OPS=0 skips
+# of a shared machine. FORMATS (default all eight, "" for none) limits the format table; OPS=0 skips
 # the operations; ENCODED (default "webp avif jxl", "" for none) the table of the formats
 # with their own encoders. Needs python3 (arithmetic), ImageMagick and, for the vips column,
 # libvips-tools (scripts/install-deps.sh --bench installs both).
@@ -27,7 +27,7 @@ work=${2:-/tmp/quorvane-bench}
 count=${COUNT:-6}
 size=${SIZE:-3000x2000}
 repeat=${REPEAT:-3}
-formats=${FORMATS:-jpg png tif bmp pnm gif tga sgi}
+formats=${FORMATS-jpg png tif bmp pnm gif tga sgi}
 qc=$build/quorvane-convert
 [ -x "$qc" ] || { echo "no $qc: build the Release tree first" >&2; exit 1; }
 command -v python3 >/dev/null || { echo "python3 is missing" >&2; exit 1; }
