@@ -1,7 +1,6 @@
 // quorvane-convert: the batch converter on the command line. It runs the same batch
 // engine as the conversion dialog and prints the same lines.
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "processing/ConvertOptions.h"
 #include "imaging/OpenIL.h"
 #include "platform/CoreCount.h"
+#include "platform/MemoryReuse.h"
 
 namespace {
 
@@ -33,11 +33,7 @@ void OnInterrupt(int signal) {
 
 int main(int argc, char** argv) {
   using namespace quorvane;
-  // Files are read and written one after another in buffers of much the same sizes: the
-  // memory of one file is kept for the next instead of being handed back and faulted in
-  // again page by page, which costs an encoder about a tenth of its time.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  KeepFreedMemoryForReuse(256 << 20);
   ConvertOptions options;
   try {
     options = ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc));

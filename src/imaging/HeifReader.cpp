@@ -83,7 +83,7 @@ Handle ServingThumbnail(const heif_image_handle* primary, const CodecLoadRequest
 }
 
 bool DecodeHandle(const heif_image_handle* handle, const std::vector<uint8_t>& icc, bool toSrgb,
-                  const CodecPixelTarget& target) {
+                  const CodecLoadRequest& request, const CodecPixelTarget& target) {
   const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
   std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
   if (!options) return false;
@@ -103,7 +103,8 @@ bool DecodeHandle(const heif_image_handle* handle, const std::vector<uint8_t>& i
   const int height = heif_image_get_height(decoded, heif_channel_interleaved);
   if (!pixels || stride <= 0 || heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) != 8)
     return false;
-  return DeliverRgb(pixels, width, height, size_t(stride), alpha ? 4 : 3, icc, toSrgb, target);
+  return DeliverRgb(pixels, width, height, size_t(stride), alpha ? 4 : 3, icc, toSrgb, target,
+                    ThumbnailShrink(request, width, height));
 }
 
 }  // namespace
@@ -134,7 +135,8 @@ bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
     return false;
   const Handle handle(primary);
   exif = ExifBlock(primary);
-  icc = ColourProfile(primary);
+  // Colours given by primaries go along as a profile too, so that a result keeps them.
+  icc = DisplayProfile(primary);
   return true;
 }
 
@@ -156,13 +158,13 @@ bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
   if (request.flags & kCodecLoadThumbnail) {
     if (const Handle thumb = ServingThumbnail(primary, request)) {
       const std::vector<uint8_t> own = toSrgb ? DisplayProfile(thumb.get()) : icc;
-      if (DecodeHandle(thumb.get(), own.empty() ? icc : own, toSrgb, target)) {
+      if (DecodeHandle(thumb.get(), own.empty() ? icc : own, toSrgb, request, target)) {
         result.fromEmbedded = 1;
         return true;
       }
     }
   }
-  return DecodeHandle(primary, icc, toSrgb, target);
+  return DecodeHandle(primary, icc, toSrgb, request, target);
 }
 
 }  // namespace quorvane

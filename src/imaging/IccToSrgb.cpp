@@ -85,9 +85,59 @@ std::vector<uint8_t> ProfileForPrimaries(const ColourPrimaries& primaries, int t
   return bytes;
 }
 
+namespace {
+
+// Block averages of shrink x shrink pixels; with alpha, colours are weighted by it, so
+// that the colour of transparent pixels does not show.
+std::vector<uint8_t> ShrinkBlocks(const uint8_t* pixels, size_t stride, int channels, int shrink,
+                                  int outW, int outH) {
+  std::vector<uint8_t> out(size_t(outW) * size_t(outH) * size_t(channels));
+  std::vector<uint32_t> sums(size_t(outW) * 4);
+  const uint32_t count = uint32_t(shrink * shrink);
+  for (int oy = 0; oy < outH; ++oy) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int dy = 0; dy < shrink; ++dy) {
+      const uint8_t* in = pixels + size_t(oy * shrink + dy) * stride;
+      for (int ox = 0; ox < outW; ++ox) {
+        uint32_t* sum = &sums[size_t(ox) * 4];
+        for (int dx = 0; dx < shrink; ++dx, in += channels) {
+          const uint32_t weight = channels == 4 ? in[3] : 1;
+          sum[0] += in[0] * weight, sum[1] += in[1] * weight, sum[2] += in[2] * weight;
+          sum[3] += weight;
+        }
+      }
+    }
+    uint8_t* o = out.data() + size_t(oy) * size_t(outW) * size_t(channels);
+    for (int ox = 0; ox < outW; ++ox, o += channels) {
+      const uint32_t* sum = &sums[size_t(ox) * 4];
+      const uint32_t weight = std::max<uint32_t>(sum[3], 1);
+      for (int c = 0; c < 3; ++c) o[c] = uint8_t((sum[c] + weight / 2) / weight);
+      if (channels == 4) o[3] = uint8_t((sum[3] + count / 2) / count);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int ThumbnailShrink(const CodecLoadRequest& request, int width, int height) {
+  if (!(request.flags & kCodecLoadThumbnail) || request.boxWidth <= 0 || request.boxHeight <= 0)
+    return 1;
+  // At most 64: the sums of a block stay within 32 bits.
+  const int box = std::max(request.boxWidth, request.boxHeight);
+  return std::clamp(std::min(width, height) / (2 * box), 1, 64);
+}
+
 bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
-                const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target) {
+                const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target,
+                int shrink) {
   if (width <= 0 || height <= 0 || (channels != 3 && channels != 4)) return false;
+  if (shrink > 1 && width / shrink > 0 && height / shrink > 0) {
+    const int outW = width / shrink, outH = height / shrink;
+    const std::vector<uint8_t> small = ShrinkBlocks(pixels, stride, channels, shrink, outW, outH);
+    return DeliverRgb(small.data(), outW, outH, size_t(outW) * size_t(channels), channels, icc,
+                      toSrgb, target);
+  }
   uint8_t* rows = target(width, height);
   if (!rows) return false;
   const Transform transform =

@@ -215,7 +215,8 @@ bool DecodeJxl(const std::string& path, const CodecLoadRequest& request,
         // The first frame of an animation is enough.
         if (pixels.size() < size_t(width) * size_t(height) * format.num_channels) return false;
         return DeliverRgb(pixels.data(), width, height, size_t(width) * format.num_channels,
-                          int(format.num_channels), icc, toSrgb, target);
+                          int(format.num_channels), icc, toSrgb, target,
+                          ThumbnailShrink(request, width, height));
       }
       case JXL_DEC_SUCCESS:
       case JXL_DEC_ERROR:

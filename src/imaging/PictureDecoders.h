@@ -27,7 +27,8 @@ bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
 
 // The EXIF block (a TIFF structure, from "II" or "MM" on) and the ICC colour profile
 // stored in a HEIF/AVIF, WebP or JPEG XL file, for the batch to keep; each empty when
-// absent (a JPEG XL file that says plain sRGB has no profile to keep). False when the file
+// absent (a JPEG XL file that says plain sRGB has no profile to keep; a HEIF/AVIF file
+// whose colours are given by primaries other than sRGB's gets a profile made for them). False when the file
 // cannot be parsed as that format.
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc);
@@ -45,8 +46,16 @@ bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target);
 // apart, handed to `target` as B, G, R over white. With `toSrgb` and an RGB colour
 // profile, the colours are converted from the profile to sRGB (lcms2, perceptual).
 // False when the target refuses the size.
+// With `shrink` above 1, each block of shrink x shrink pixels becomes one, their average
+// (a partial block at the right or bottom edge is left out).
 bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int channels,
-                const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target);
+                const std::vector<uint8_t>& icc, bool toSrgb, const CodecPixelTarget& target,
+                int shrink = 1);
+
+// The whole-number factor a thumbnail request's picture of width x height may be shrunk by
+// before it leaves the helper: its shorter side stays at least twice the box's longer one,
+// whichever way it is turned afterwards. 1 for other requests.
+int ThumbnailShrink(const CodecLoadRequest& request, int width, int height);
 
 // A colour space given by its primaries rather than a profile (the nclx colour of HEIF
 // and AVIF files): the ITU-T H.273 code point and the chromaticities it stands for, x

@@ -89,7 +89,8 @@ bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
     return false;
   const size_t stride = size_t(image->width) * 3;
   if (image->data_size < stride * image->height) return false;
-  return DeliverRgb(image->data, image->width, image->height, stride, 3, {}, false, target);
+  return DeliverRgb(image->data, image->width, image->height, stride, 3, {}, false, target,
+                    ThumbnailShrink(request, image->width, image->height));
 }
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include "imaging/ImageFormats.h"
 #include "imaging/OpenIL.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/MemoryReuse.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ class InProcessCodec : public quorvane::CodecService {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A helper lives for many pictures; it keeps less than a batch does.
+  quorvane::KeepFreedMemoryForReuse(64 << 20);
   std::string core, toolkit;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];

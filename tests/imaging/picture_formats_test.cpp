@@ -15,6 +15,7 @@
 #include "imaging/ImgResize.h"
 #include "imaging/MyImg.h"
 #include "imaging/OpenIL.h"
+#include "imaging/PictureDecoders.h"
 #include "imaging/Orient.h"
 #include "imaging/ReadImage.h"
 #include "platform/FileNames.h"
@@ -380,8 +381,15 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
             8);
   thumbnail(withThumb, 200, large);  // 200 x 150 needs more than the item has
   EXPECT_EQ(large.Width(), 640);
-  thumbnail(without, 94, plain);  // nothing embedded
-  EXPECT_EQ(plain.Width(), 640);
+  thumbnail(without, 94, plain);  // nothing embedded: decoded whole, halved in the helper
+  EXPECT_EQ(plain.Width(), 320);
+  EXPECT_EQ(plain.Height(), 240);
+  EXPECT_LE(MeanDifference(plain, [&] {
+              Bitmap b = Read(without);
+              ResizeBitmap(b, 320, 240);
+              return b;
+            }()),
+            4);
 
   // JPEG XL stops after its DC pass (1/8) when that covers the box.
   const std::string jxl = Encode(dir, png, "big.jxl");
@@ -395,8 +403,8 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
               return b;
             }()),
             6);
-  thumbnail(jxl, 81, whole);
-  EXPECT_EQ(whole.Width(), 640);
+  thumbnail(jxl, 81, whole);  // decoded whole, then halved in the helper
+  EXPECT_EQ(whole.Width(), 320);
 
   // WebP is decoded straight to the size the box needs.
   const std::string webp = Encode(dir, png, "big.webp");
@@ -477,6 +485,11 @@ TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
       if (path != srgb) ASSERT_GT(ChannelDistance(want, stored), 8);  // the conversion shows
       EXPECT_LE(ChannelDistance(shown.Pixel(24, 16), want), 2);
       EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 2);
+      // The batch's profile for the source stands for the same colours: a result keeps
+      // it, or is converted by it when written without one.
+      Bitmap stripped = kept;
+      ConvertToSrgb(stripped, ReadColourProfile(path));
+      EXPECT_LE(ChannelDistance(stripped.Pixel(24, 16), want), 2);
     }
   }
 }
