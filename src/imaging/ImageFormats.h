@@ -42,6 +42,7 @@ enum class ThumbnailPath : uint8_t {
   RawPreview,     // the camera's embedded JPEG preview, decoded scaled
   WebpScaled,     // the WebP decoder's own scaling
   JxlDc,          // the JPEG XL decoder stopped after its DC pass (1/8)
+  TiffReduced,    // a reduced-resolution page of the file (pyramid TIFFs carry them)
 };
 
 struct ImageFormatInfo {
@@ -75,7 +76,7 @@ inline constexpr std::array<ImageFormatInfo, 23> ImageFormatTable = {{
     {Other, ".pcx", "", kCodec, FullDecode},
     {Png, ".png", "\x89PNG\r\n\x1a\n"sv, kCodec, FullDecode},
     {Other, ".tga", "", kCodec, FullDecode},
-    {Tiff, ".tif .tiff", "II*\0|MM\0*"sv, kCodec, FullDecode},
+    {Tiff, ".tif .tiff", "II*\0|MM\0*"sv, kCodec, TiffReduced},
     {Other, ".sgi .bw .rgb .rgba", "", kCodec, FullDecode},
     {Jpeg, ".jpe .jpeg .jpg", "\xFF\xD8\xFF"sv, kJpeg, JpegScaled},
     {Bmp, ".bmp", "BM", kBmp, FullDecode},

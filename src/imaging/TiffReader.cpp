@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "imaging/ImgResize.h"
 #include "imaging/PixelSink.h"
 #include "platform/FileIO.h"
 
@@ -260,30 +261,96 @@ bool ReadThroughRgba(TIFF* tif, PixelSink& sink) {
   return true;
 }
 
-}  // namespace
-
-bool ReadTiffFile(const std::string& path, const CodecPixelTarget& target, int* orientation) {
-  // libtiff reports damage through these; the answer is the failed read.
+// Opens a regular file for reading; null otherwise. libtiff reports damage through its
+// handlers; the answer is the failed read.
+TiffHandle OpenTiff(const std::string& path) {
   static std::once_flag quiet;
   std::call_once(quiet, [] {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
   });
   // A pipe or device named like a picture is never opened.
-  if (!IsReadableRegularFile(path)) return false;
+  if (!IsReadableRegularFile(path)) return nullptr;
+  return TiffHandle(TIFFOpen(path.c_str(), "r"));
+}
+
+bool PageSize(TIFF* tif, uint32_t& width, uint32_t& height) {
+  width = height = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  return Bitmap::SizeAllowed(width, height);
+}
+
+// Reads the current page.
+bool ReadPage(TIFF* tif, const CodecPixelTarget& target, int* orientation) {
+  Layout layout;
+  if (!PageSize(tif, layout.width, layout.height)) return false;
+  uint16_t tag = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &tag);
+  if (orientation) *orientation = tag >= 1 && tag <= 8 ? tag : 1;
+  PixelSink sink(target);
+  return DirectLayout(tif, layout) ? ReadDirect(tif, layout, sink) : ReadThroughRgba(tif, sink);
+}
+
+// A page that stands for the first at a reduced size and serves the box: its size (a
+// smaller one than `best` holds), else 0.
+uint64_t ServingReducedPage(TIFF* tif, const CodecLoadRequest& request, uint32_t fullW,
+                            uint32_t fullH, uint64_t best) {
+  uint32_t kind = 0, w = 0, h = 0;
+  if (!TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &kind) || !(kind & FILETYPE_REDUCEDIMAGE) ||
+      !PageSize(tif, w, h))
+    return 0;
+  if (!EmbeddedThumbnailServes(TGetType(request.fitMode), int(fullW), int(fullH), int(w),
+                               int(h), request.boxWidth, request.boxHeight))
+    return 0;
+  const uint64_t area = uint64_t(w) * h;
+  return best == 0 || area < best ? area : 0;
+}
+
+}  // namespace
+
+bool ReadTiffFile(const std::string& path, const CodecPixelTarget& target, int* orientation) {
   try {
-    TiffHandle tif(TIFFOpen(path.c_str(), "r"));
-    if (!tif) return false;
-    Layout layout;
-    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &layout.width);
-    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &layout.height);
-    if (!Bitmap::SizeAllowed(layout.width, layout.height)) return false;
-    uint16_t tag = ORIENTATION_TOPLEFT;
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &tag);
-    if (orientation) *orientation = tag >= 1 && tag <= 8 ? tag : 1;
-    PixelSink sink(target);
-    return DirectLayout(tif.get(), layout) ? ReadDirect(tif.get(), layout, sink)
-                                           : ReadThroughRgba(tif.get(), sink);
+    const TiffHandle tif = OpenTiff(path);
+    return tif && ReadPage(tif.get(), target, orientation);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool ReadTiffThumbnail(const std::string& path, const CodecLoadRequest& request,
+                       const CodecPixelTarget& target, CodecLoadResult& result) {
+  try {
+    const TiffHandle tif = OpenTiff(path);
+    uint32_t fullW = 0, fullH = 0;
+    if (!tif || !PageSize(tif.get(), fullW, fullH)) return false;
+    result.fullWidth = int(fullW);
+    result.fullHeight = int(fullH);
+    // The first page's sub-pages, then the later pages; a few dozen at most are looked at.
+    constexpr int kPagesLooked = 64;
+    uint64_t best = 0;
+    toff_t bestSub = 0;
+    tdir_t bestPage = 0;
+    uint16_t subCount = 0;
+    toff_t* subs = nullptr;
+    std::vector<toff_t> subPages;
+    if (TIFFGetField(tif.get(), TIFFTAG_SUBIFD, &subCount, &subs) && subs)
+      subPages.assign(subs, subs + std::min<int>(subCount, kPagesLooked));
+    for (toff_t sub : subPages) {
+      if (!TIFFSetSubDirectory(tif.get(), sub)) break;
+      if (const uint64_t area = ServingReducedPage(tif.get(), request, fullW, fullH, best))
+        best = area, bestSub = sub;
+    }
+    for (tdir_t page = 1; page < kPagesLooked && TIFFSetDirectory(tif.get(), page); ++page)
+      if (const uint64_t area = ServingReducedPage(tif.get(), request, fullW, fullH, best))
+        best = area, bestSub = 0, bestPage = page;
+    if (best && (bestSub ? TIFFSetSubDirectory(tif.get(), bestSub)
+                         : TIFFSetDirectory(tif.get(), bestPage)) &&
+        ReadPage(tif.get(), target, nullptr)) {
+      result.fromEmbedded = 1;
+      return true;
+    }
+    return TIFFSetDirectory(tif.get(), 0) && ReadPage(tif.get(), target, nullptr);
   } catch (const std::exception&) {
     return false;
   }

@@ -8,6 +8,7 @@
 #include "imaging/ImageFormats.h"
 #include "imaging/OpenIL.h"
 #include "imaging/PictureDecoders.h"
+#include "imaging/TiffReader.h"
 #include "platform/MemoryReuse.h"
 
 namespace {
@@ -34,6 +35,10 @@ class InProcessCodec : public quorvane::CodecService {
         return quorvane::DecodeJxl(path, request, target, result);
       case Raw:
         return quorvane::DecodeRaw(path, request, target, result);
+      case Tiff:
+        if (request.flags & quorvane::kCodecLoadThumbnail)
+          return quorvane::ReadTiffThumbnail(path, request, target, result);
+        return quorvane::local::CodecLoadInto(path, target);
       case Png:
         // The codec library refuses a PNG file that ends early; the screen may show its
         // readable part.

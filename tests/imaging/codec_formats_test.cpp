@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "imaging/ImageFormats.h"
+#include "imaging/ImgResize.h"
 #include "imaging/OpenIL.h"
 #include "imaging/PnmReader.h"
 #include "imaging/ReadImage.h"
@@ -18,6 +19,7 @@
 #include "platform/FileNames.h"
 #include "support/DamagedFiles.h"
 #include "support/ExifSamples.h"
+#include "support/PixelCompare.h"
 #include "support/TestDir.h"
 
 using namespace quorvane;
@@ -313,6 +315,38 @@ TEST_F(CodecFormats, TiffReaderHandsBackTheOrientationTagAndTheStoredPixels) {
   EXPECT_EQ(stored.Width(), 13);  // as stored: not turned
   ASSERT_TRUE(ReadTiffFile(dir_.file("base.tif"), into, &orientation));
   EXPECT_EQ(orientation, 1);
+}
+
+// A pyramid TIFF's reduced-resolution page makes the thumbnail of a box it serves; a
+// larger box, or pages that are no reduced images, get the first page.
+TEST_F(CodecFormats, TiffThumbnailsComeFromAReducedPageThatServes) {
+  ASSERT_EQ(Shell("convert -size 400x300 -seed 3 plasma: -compress none ptif:pages.tif && "
+                  "cp pages.tif pyramid.tif && for d in 1 2 3; do "
+                  "tiffset -d $d -s 254 1 pyramid.tif || exit 1; done"),
+            0);
+  auto thumbnail = [&](const std::string& name, int box, Bitmap& out) {
+    CodecLoadRequest request;
+    request.flags = kCodecLoadThumbnail;
+    request.boxWidth = request.boxHeight = box;
+    request.fitMode = igtPreview;
+    CodecLoadResult result;
+    EXPECT_TRUE(ReadImageWith(ImageReaderKind::Codec, dir_.file(name), out, request, &result));
+    EXPECT_EQ(result.fullWidth, 400);
+    EXPECT_EQ(result.fullHeight, 300);
+    return result.fromEmbedded;
+  };
+  Bitmap page, whole, pages;
+  EXPECT_EQ(thumbnail("pyramid.tif", 94, page), 1);  // 100 x 75 is the smallest that covers
+  EXPECT_EQ(page.Width(), 100);
+  EXPECT_EQ(page.Height(), 75);
+  Bitmap reference;
+  ASSERT_TRUE(ReadImageFile(dir_.file("pages.tif"), reference, false));
+  ResizeBitmap(reference, 100, 75);
+  EXPECT_LE(MeanDifference(page, reference), 6);
+  EXPECT_EQ(thumbnail("pyramid.tif", 201, whole), 0);
+  EXPECT_EQ(whole.Width(), 400);
+  EXPECT_EQ(thumbnail("pages.tif", 94, pages), 0);  // pages of a document, not reductions
+  EXPECT_EQ(pages.Width(), 400);
 }
 
 // A damaged file of each extension fails cleanly: cut short, it is refused; mutated,

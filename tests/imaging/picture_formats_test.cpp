@@ -23,6 +23,7 @@
 #include "support/DamagedFiles.h"
 #include "support/DngWriter.h"
 #include "support/ExifSamples.h"
+#include "support/PixelCompare.h"
 #include "support/TestDir.h"
 #include "thumbnails/FolderScan.h"
 #include "thumbnails/ImgUtil.h"
@@ -120,17 +121,6 @@ std::vector<TColor> CellCentres(const Bitmap& b, int cols, int rows) {
       out.push_back(b.Pixel(c * b.Width() / cols + b.Width() / cols / 2,
                             r * b.Height() / rows + b.Height() / rows / 2));
   return out;
-}
-
-// The mean difference of the colour bytes of two pictures of the same size.
-double MeanDifference(const Bitmap& a, const Bitmap& b) {
-  EXPECT_EQ(a.Width(), b.Width());
-  EXPECT_EQ(a.Height(), b.Height());
-  double sum = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width() * 3; ++x)
-      sum += std::abs(int(a.ScanLine(y)[x]) - int(b.ScanLine(y)[x]));
-  return sum / (double(a.Width()) * a.Height() * 3);
 }
 
 int ChannelDistance(TColor a, TColor b) {

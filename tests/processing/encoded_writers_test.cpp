@@ -16,6 +16,7 @@
 #include "processing/EncodedWriters.h"
 #include "processing/OutputFile.h"
 #include "support/ExifSamples.h"
+#include "support/PixelCompare.h"
 #include "support/TestDir.h"
 
 namespace quorvane::test {
@@ -120,13 +121,6 @@ Bitmap Decode(const TestDir& dir, const std::string& file) {
   }
   (void)dir;
   return decoded;
-}
-
-double MeanDifference(const Bitmap& a, const Bitmap& b) {
-  double sum = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width() * 3; ++x) sum += std::abs(a.ScanLine(y)[x] - b.ScanLine(y)[x]);
-  return sum / (double(a.Width()) * a.Height() * 3);
 }
 
 class EncodedWritersTest : public ::testing::Test {
