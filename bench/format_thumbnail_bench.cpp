@@ -1,7 +1,7 @@
 // Thumbnails and full decodes of the newer formats, as the grid makes them (TImgUtil
 // with the picture plug-in, through the codec helper), from the files that
 // bench/format_thumbnail_peers.sh makes in $QUORVANE_BENCH_FORMATS: photo.heic (no
-// thumbnail item), photo_thumb.heic, photo.avif, photo.webp, photo.jxl, and photo.dng
+// thumbnail item), photo_thumb.heic, photo.avif, photo.webp, photo.jxl, photo.png and photo.dng
 // (with a JPEG preview of half the size), which this program writes from photo.jpg. Rates are per wall-clock second: the decoding happens in the helper
 // process, whose CPU time the benchmark's own clock would not see.
 #include <benchmark/benchmark.h>
@@ -23,7 +23,8 @@ using namespace quorvane;
 namespace {
 
 const std::vector<std::string> kFiles = {"photo.heic", "photo_thumb.heic", "photo.avif",
-                                         "photo.webp", "photo.jxl",        "photo.dng"};
+                                         "photo.webp", "photo.jxl",        "photo.dng",
+                                         "photo.png"};
 
 std::string FormatFile(int64_t index) {
   const char* dir = std::getenv("QUORVANE_BENCH_FORMATS");
@@ -69,7 +70,7 @@ void BM_FormatThumbnail(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(kFiles[size_t(state.range(0))]);
 }
-BENCHMARK(BM_FormatThumbnail)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FormatThumbnail)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FormatFullDecode(benchmark::State& state) {
   if (!Ready(state)) return;
@@ -85,7 +86,7 @@ void BM_FormatFullDecode(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(kFiles[size_t(state.range(0))]);
 }
-BENCHMARK(BM_FormatFullDecode)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FormatFullDecode)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

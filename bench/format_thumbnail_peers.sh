@@ -7,7 +7,7 @@
 #                     the codec helper); BM_FormatFullDecode for the full-decode rate
 #   heif-thumbnailer  heif-thumbnailer -s 94 (HEIC; it too takes the thumbnail item)
 #   dwebp             dwebp -scale 94 70 (WebP)
-#   vipsthumbnail     vipsthumbnail -s 94 (AVIF, JPEG XL)
+#   vipsthumbnail     vipsthumbnail -s 94 (AVIF, JPEG XL, PNG)
 #   LibRaw + djpeg    simple_dcraw -e (LibRaw's preview extractor), then djpeg -scale 1/8
 #                     of the preview (DNG)
 # One process per file for the tools; rates per wall-clock second (ours decodes in its
@@ -76,3 +76,4 @@ row photo.avif "vipsthumbnail -s 94" vipsthumbnail -s 94 -o "$work/a.jpg" "$f/ph
 row photo.webp "dwebp -scale 94 70" dwebp -scale 94 70 "$f/photo.webp" -o "$work/w.png"
 row photo.jxl "vipsthumbnail -s 94" vipsthumbnail -s 94 -o "$work/j.jpg" "$f/photo.jxl"
 row photo.dng "simple_dcraw -e + djpeg" raw_peer
+row photo.png "vipsthumbnail -s 94" vipsthumbnail -s 94 -o "$work/p.jpg" "$f/photo.png"

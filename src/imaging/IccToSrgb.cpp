@@ -164,6 +164,28 @@ bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int
   return true;
 }
 
+bool DeliverShrunk(const Bitmap& picture, int shrink, const CodecPixelTarget& target) {
+  if (picture.Empty()) return false;
+  shrink = std::clamp(shrink, 1, std::min(picture.Width(), picture.Height()));
+  const int outW = picture.Width() / shrink, outH = picture.Height() / shrink;
+  uint8_t* rows = target(outW, outH);
+  if (!rows) return false;
+  const size_t outStride = Bitmap::StrideFor(outW);
+  if (shrink == 1) {
+    std::memcpy(rows, picture.Bits(), outStride * size_t(outH));
+    return true;
+  }
+  // The same averaging for B, G, R as for R, G, B.
+  const std::vector<uint8_t> small =
+      ShrinkBlocks(picture.Bits(), picture.Stride(), 3, shrink, outW, outH);
+  for (int y = 0; y < outH; ++y) {
+    uint8_t* out = rows + size_t(y) * outStride;
+    std::memcpy(out, small.data() + size_t(y) * size_t(outW) * 3, size_t(outW) * 3);
+    std::memset(out + size_t(outW) * 3, 0, outStride - size_t(outW) * 3);
+  }
+  return true;
+}
+
 void ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc) {
   const Transform transform = picture.Empty() ? nullptr : ToSrgb(icc, TYPE_BGR_8, TYPE_BGR_8, 0);
   if (!transform) return;

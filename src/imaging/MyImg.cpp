@@ -47,7 +47,9 @@ bool TmyImg::LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Widt
                            TJPEGPerformance performance, int& orgWidth, int& orgHeight) {
   const ImageFormatInfo* info = PluginFormat(FileName);
   const ThumbnailPath path = info ? info->thumbnail : ThumbnailPath::FullDecode;
-  if (path != ThumbnailPath::FullDecode && path != ThumbnailPath::JpegScaled) {
+  // The codec helper makes the thumbnails of its formats: from what the file offers, or
+  // decoded whole and shrunk there.
+  if (info && info->reader == ImageReaderKind::Codec) {
     CodecLoadRequest request = ForDisplay();
     request.flags |= kCodecLoadThumbnail;
     request.boxWidth = Width;

@@ -57,6 +57,10 @@ bool DeliverRgb(const uint8_t* pixels, int width, int height, size_t stride, int
 // whichever way it is turned afterwards. 1 for other requests.
 int ThumbnailShrink(const CodecLoadRequest& request, int width, int height);
 
+// A picture decoded whole (B, G, R rows, as a codec target takes them) handed on to
+// `target` shrunk by `shrink` as DeliverRgb does.
+bool DeliverShrunk(const Bitmap& picture, int shrink, const CodecPixelTarget& target);
+
 // A colour space given by its primaries rather than a profile (the nclx colour of HEIF
 // and AVIF files): the ITU-T H.273 code point and the chromaticities it stands for, x
 // and y of red, green, blue and the white point.

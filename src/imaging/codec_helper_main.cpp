@@ -1,6 +1,7 @@
 // quorvane-codec: the process in which the codec library reads and writes files. The
 // program starts it (CodecClient) and talks to it over a socket; a damaged file that
 // crashes the library or makes it loop ends this process, not the program.
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -37,17 +38,42 @@ class InProcessCodec : public quorvane::CodecService {
         return quorvane::DecodeRaw(path, request, target, result);
       case Tiff:
         if (request.flags & quorvane::kCodecLoadThumbnail)
-          return quorvane::ReadTiffThumbnail(path, request, target, result);
+          return quorvane::ReadTiffThumbnail(path, request, target, result) ||
+                 Whole(path, request, target, result);  // a TIFF libtiff does not read
         return quorvane::local::CodecLoadInto(path, target);
-      case Png:
-        // The codec library refuses a PNG file that ends early; the screen may show its
-        // readable part.
-        if (quorvane::local::CodecLoadInto(path, target)) return true;
-        return (request.flags & quorvane::kCodecLoadPartial) &&
-               quorvane::DecodePartialPng(path, target);
       default:
-        return quorvane::local::CodecLoadInto(path, target);
+        return Whole(path, request, target, result);
     }
+  }
+  // Formats that have nothing smaller to offer than the whole picture: decoded whole, and
+  // for a thumbnail shrunk here, before it crosses to the program.
+  static bool Whole(const std::string& path, const quorvane::CodecLoadRequest& request,
+                    const quorvane::CodecPixelTarget& target, quorvane::CodecLoadResult& result) {
+    if (!(request.flags & quorvane::kCodecLoadThumbnail)) return Decode(path, request, target);
+    quorvane::Bitmap whole;
+    const auto into = [&whole](int width, int height) -> uint8_t* {
+      if (!quorvane::Bitmap::SizeAllowed(width, height)) return nullptr;
+      whole.SetSize(width, height);
+      return whole.Bits();
+    };
+    try {
+      if (!Decode(path, request, into)) return false;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    result.fullWidth = whole.Width();
+    result.fullHeight = whole.Height();
+    return quorvane::DeliverShrunk(
+        whole, quorvane::ThumbnailShrink(request, whole.Width(), whole.Height()), target);
+  }
+  static bool Decode(const std::string& path, const quorvane::CodecLoadRequest& request,
+                     const quorvane::CodecPixelTarget& target) {
+    if (quorvane::local::CodecLoadInto(path, target)) return true;
+    // The codec library refuses a PNG file that ends early; the screen may show its
+    // readable part.
+    return quorvane::FormatOfFile(path) == quorvane::PictureFormat::Png &&
+           (request.flags & quorvane::kCodecLoadPartial) &&
+           quorvane::DecodePartialPng(path, target);
   }
   bool Save(const std::string& path, const quorvane::Bitmap& bitmap,
             const quorvane::CodecSaveRequest& request) override {

@@ -371,15 +371,18 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
             8);
   thumbnail(withThumb, 200, large);  // 200 x 150 needs more than the item has
   EXPECT_EQ(large.Width(), 640);
-  thumbnail(without, 94, plain);  // nothing embedded: decoded whole, halved in the helper
-  EXPECT_EQ(plain.Width(), 320);
-  EXPECT_EQ(plain.Height(), 240);
-  EXPECT_LE(MeanDifference(plain, [&] {
-              Bitmap b = Read(without);
-              ResizeBitmap(b, 320, 240);
-              return b;
-            }()),
-            4);
+  // Nothing embedded, or nothing a format could embed: decoded whole, halved in the helper.
+  for (const std::string& whole : {without, png}) {
+    thumbnail(whole, 94, plain);
+    EXPECT_EQ(plain.Width(), 320);
+    EXPECT_EQ(plain.Height(), 240);
+    EXPECT_LE(MeanDifference(plain, [&] {
+                Bitmap b = Read(whole);
+                ResizeBitmap(b, 320, 240);
+                return b;
+              }()),
+              4);
+  }
 
   // JPEG XL stops after its DC pass (1/8) when that covers the box.
   const std::string jxl = Encode(dir, png, "big.jxl");
