@@ -111,17 +111,13 @@ bool DecodeHandle(const heif_image_handle* handle, const std::vector<uint8_t>& i
 
 namespace {
 
-// The EXIF payload starts with the offset of the TIFF header after its first four bytes.
 std::vector<uint8_t> ExifBlock(const heif_image_handle* handle) {
   heif_item_id id = 0;
   if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return {};
   std::vector<uint8_t> block(heif_image_handle_get_metadata_size(handle, id));
   if (block.size() < 8 || heif_image_handle_get_metadata(handle, id, block.data()).code)
     return {};
-  const size_t skip = 4 + ((size_t(block[0]) << 24) | (size_t(block[1]) << 16) |
-                           (size_t(block[2]) << 8) | size_t(block[3]));
-  if (skip >= block.size()) return {};
-  return std::vector<uint8_t>(block.begin() + std::ptrdiff_t(skip), block.end());
+  return TiffOfExifBox(block);
 }
 
 }  // namespace

@@ -59,8 +59,8 @@ bool DescribedAsSrgb(JxlDecoder* dec) {
          encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB;
 }
 
-// The payload of an "Exif" box starts with the offset of the TIFF header after its
-// first four bytes.
+}  // namespace
+
 std::vector<uint8_t> TiffOfExifBox(const std::vector<uint8_t>& box) {
   if (box.size() < 8) return {};
   const size_t skip = 4 + ((size_t(box[0]) << 24) | (size_t(box[1]) << 16) |
@@ -68,8 +68,6 @@ std::vector<uint8_t> TiffOfExifBox(const std::vector<uint8_t>& box) {
   if (skip >= box.size()) return {};
   return std::vector<uint8_t>(box.begin() + std::ptrdiff_t(skip), box.end());
 }
-
-}  // namespace
 
 bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
                      std::vector<uint8_t>& icc) {

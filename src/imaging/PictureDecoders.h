@@ -37,6 +37,10 @@ bool ReadWebpMetadata(const std::string& path, std::vector<uint8_t>& exif,
 bool ReadJxlMetadata(const std::string& path, std::vector<uint8_t>& exif,
                      std::vector<uint8_t>& icc);
 
+// The TIFF structure in the payload of an EXIF box or item (HEIF, JPEG XL), which starts
+// with the offset of the TIFF header after its first four bytes; empty when it is none.
+std::vector<uint8_t> TiffOfExifBox(const std::vector<uint8_t>& box);
+
 // The readable part of a PNG file that ends early, the rest grey (kCodecLoadPartial): the
 // rows read, or of an interlaced file the passes read, each pixel standing for its block.
 // False when not even the header and one row can be read.
