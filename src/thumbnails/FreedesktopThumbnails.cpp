@@ -83,17 +83,15 @@ void Md5Block(const uint8_t* block, uint32_t h[4]) {
 
 // ---- PNG ----
 
-bool ReadPng(const std::string& file, TColor background, Bitmap& out, TextChunks& texts) {
-  FILE* f = std::fopen(file.c_str(), "rbe");
-  if (!f) return false;
+// The libpng part: R, G, B, A rows and the text chunks. Apart from ReadPng so that the
+// file it reads is opened and closed outside its setjmp.
+bool ReadPngPixels(FILE* f, std::vector<uint8_t>& pixels, png_uint_32& width, png_uint_32& height,
+                   TextChunks& texts) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  std::vector<uint8_t> pixels;
   std::vector<png_bytep> rows;
-  png_uint_32 width = 0, height = 0;
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(f);
     return false;
   }
   png_init_io(png, f);
@@ -118,14 +116,24 @@ bool ReadPng(const std::string& file, TColor background, Bitmap& out, TextChunks
   for (int i = 0; i < count; ++i)
     texts[text[i].key] = std::string(text[i].text ? text[i].text : "", text[i].text_length);
   png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+bool ReadPng(const std::string& file, TColor background, Bitmap& out, TextChunks& texts) {
+  FILE* f = std::fopen(file.c_str(), "rbe");
+  if (!f) return false;
+  std::vector<uint8_t> pixels;
+  png_uint_32 width = 0, height = 0;
+  const bool read = ReadPngPixels(f, pixels, width, height, texts);
   std::fclose(f);
+  if (!read) return false;
 
   // R, G, B, A over the background (B, G, R in a TColor's bytes 2, 1, 0).
   const int back[3] = {int(background & 0xFF), int((background >> 8) & 0xFF),
                        int((background >> 16) & 0xFF)};
   out.SetSize(int(width), int(height));
   for (png_uint_32 y = 0; y < height; ++y) {
-    const uint8_t* src = rows[y];
+    const uint8_t* src = pixels.data() + size_t(y) * width * 4;
     uint8_t* dst = out.ScanLine(int(y));
     for (png_uint_32 x = 0; x < width; ++x, src += 4, dst += 3) {
       const int a = src[3];

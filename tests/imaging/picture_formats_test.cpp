@@ -475,7 +475,9 @@ TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
       const TColor want = path == srgb ? stored
                                        : DisplayP3ToSrgb(GetRValue(stored), GetGValue(stored),
                                                          GetBValue(stored));
-      if (path != srgb) ASSERT_GT(ChannelDistance(want, stored), 8);  // the conversion shows
+      if (path != srgb) {
+        ASSERT_GT(ChannelDistance(want, stored), 8);  // the conversion shows
+      }
       EXPECT_LE(ChannelDistance(shown.Pixel(24, 16), want), 2);
       EXPECT_LE(ChannelDistance(grid.Pixel(24, 16), want), 2);
       // The batch's profile for the source stands for the same colours: a result keeps
@@ -667,9 +669,10 @@ TEST_F(PictureFormats, ATruncatedInterlacedPngShowsWhatItsPassesTell) {
     }
     EXPECT_LE(sum / double(means.size()), percent == 80 ? 2 : 6);
     // Once the last pass has begun, its top rows are exact.
-    if (percent == 80)
+    if (percent == 80) {
       for (int y = 0; y < 4; ++y)
         EXPECT_EQ(std::memcmp(shown.ScanLine(y), full.ScanLine(y), 97 * 3), 0) << y;
+    }
     ASSERT_EQ(grid.LoadThumbnail(cut, 32, 32, 0), 0);
     EXPECT_EQ(grid.ImageType(), iitCustom);
     EXPECT_EQ(grid.OrgWidth(), 97);
