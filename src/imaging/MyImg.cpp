@@ -46,7 +46,6 @@ bool TmyImg::LoadFile(const std::string& FileName, Bitmap& bitmap) {
 bool TmyImg::LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Width, int Height,
                            TJPEGPerformance performance, int& orgWidth, int& orgHeight) {
   const ImageFormatInfo* info = PluginFormat(FileName);
-  const ThumbnailPath path = info ? info->thumbnail : ThumbnailPath::FullDecode;
   // The codec helper makes the thumbnails of its formats: from what the file offers, or
   // decoded whole and shrunk there.
   if (info && info->reader == ImageReaderKind::Codec) {
@@ -61,7 +60,7 @@ bool TmyImg::LoadThumbnail(const std::string& FileName, Bitmap& bitmap, int Widt
     orgHeight = result.fullHeight;
     return true;
   }
-  if (path != ThumbnailPath::JpegScaled)
+  if (!info || info->thumbnail != ThumbnailPath::JpegScaled)
     return TImgCustom::LoadThumbnail(FileName, bitmap, Width, Height, performance, orgWidth,
                                      orgHeight);
   try {

@@ -318,14 +318,12 @@ bool ReadTiffFile(const std::string& path, const CodecPixelTarget& target, int* 
   }
 }
 
-bool ReadTiffThumbnail(const std::string& path, const CodecLoadRequest& request,
-                       const CodecPixelTarget& target, CodecLoadResult& result) {
+bool ReadTiffReducedPage(const std::string& path, const CodecLoadRequest& request,
+                         const CodecPixelTarget& target, CodecLoadResult& result) {
   try {
     const TiffHandle tif = OpenTiff(path);
     uint32_t fullW = 0, fullH = 0;
     if (!tif || !PageSize(tif.get(), fullW, fullH)) return false;
-    result.fullWidth = int(fullW);
-    result.fullHeight = int(fullH);
     // The first page's sub-pages, then the later pages; a few dozen at most are looked at.
     constexpr int kPagesLooked = 64;
     uint64_t best = 0;
@@ -344,13 +342,14 @@ bool ReadTiffThumbnail(const std::string& path, const CodecLoadRequest& request,
     for (tdir_t page = 1; page < kPagesLooked && TIFFSetDirectory(tif.get(), page); ++page)
       if (const uint64_t area = ServingReducedPage(tif.get(), request, fullW, fullH, best))
         best = area, bestSub = 0, bestPage = page;
-    if (best && (bestSub ? TIFFSetSubDirectory(tif.get(), bestSub)
-                         : TIFFSetDirectory(tif.get(), bestPage)) &&
-        ReadPage(tif.get(), target, nullptr)) {
-      result.fromEmbedded = 1;
-      return true;
-    }
-    return TIFFSetDirectory(tif.get(), 0) && ReadPage(tif.get(), target, nullptr);
+    if (!best || !(bestSub ? TIFFSetSubDirectory(tif.get(), bestSub)
+                           : TIFFSetDirectory(tif.get(), bestPage)) ||
+        !ReadPage(tif.get(), target, nullptr))
+      return false;
+    result.fullWidth = int(fullW);
+    result.fullHeight = int(fullH);
+    result.fromEmbedded = 1;
+    return true;
   } catch (const std::exception&) {
     return false;
   }

@@ -34,11 +34,11 @@ namespace quorvane {
 bool ReadTiffFile(const std::string& path, const CodecPixelTarget& target,
                   int* orientation = nullptr);
 
-// A thumbnail request: the smallest reduced-resolution page (a later page, or a sub-page
-// of the first, marked as a reduced image) that serves the box as an embedded thumbnail
-// does, else the first page as ReadTiffFile reads it. `result` gets the first page's
-// size, and fromEmbedded when a reduced page was read.
-bool ReadTiffThumbnail(const std::string& path, const CodecLoadRequest& request,
+// For a thumbnail request: the smallest reduced-resolution page (a later page, or a
+// sub-page of the first, marked as a reduced image) that serves the box as an embedded
+// thumbnail does. False when the file has none (or it cannot be read); on success
+// `result` gets the first page's size and fromEmbedded.
+bool ReadTiffReducedPage(const std::string& path, const CodecLoadRequest& request,
                        const CodecPixelTarget& target, CodecLoadResult& result);
 
 }  // namespace quorvane

@@ -26,7 +26,8 @@ class InProcessCodec : public quorvane::CodecService {
                    const quorvane::CodecPixelTarget& target,
                    quorvane::CodecLoadResult& result) override {
     using enum quorvane::PictureFormat;
-    switch (quorvane::FormatOfFile(path)) {
+    const quorvane::PictureFormat format = quorvane::FormatOfFile(path);
+    switch (format) {
       case Heif:
       case Avif:
         return quorvane::DecodeHeif(path, request, target, result);
@@ -37,19 +38,21 @@ class InProcessCodec : public quorvane::CodecService {
       case Raw:
         return quorvane::DecodeRaw(path, request, target, result);
       case Tiff:
-        if (request.flags & quorvane::kCodecLoadThumbnail)
-          return quorvane::ReadTiffThumbnail(path, request, target, result) ||
-                 Whole(path, request, target, result);  // a TIFF libtiff does not read
-        return quorvane::local::CodecLoadInto(path, target);
+        // A pyramid TIFF offers a reduced page; others are read whole.
+        if ((request.flags & quorvane::kCodecLoadThumbnail) &&
+            quorvane::ReadTiffReducedPage(path, request, target, result))
+          return true;
+        break;
       default:
-        return Whole(path, request, target, result);
+        break;
     }
+    return Whole(path, format == Png, request, target, result);
   }
   // Formats that have nothing smaller to offer than the whole picture: decoded whole, and
   // for a thumbnail shrunk here, before it crosses to the program.
-  static bool Whole(const std::string& path, const quorvane::CodecLoadRequest& request,
+  static bool Whole(const std::string& path, bool png, const quorvane::CodecLoadRequest& request,
                     const quorvane::CodecPixelTarget& target, quorvane::CodecLoadResult& result) {
-    if (!(request.flags & quorvane::kCodecLoadThumbnail)) return Decode(path, request, target);
+    if (!(request.flags & quorvane::kCodecLoadThumbnail)) return Decode(path, png, request, target);
     quorvane::Bitmap whole;
     const auto into = [&whole](int width, int height) -> uint8_t* {
       if (!quorvane::Bitmap::SizeAllowed(width, height)) return nullptr;
@@ -57,7 +60,7 @@ class InProcessCodec : public quorvane::CodecService {
       return whole.Bits();
     };
     try {
-      if (!Decode(path, request, into)) return false;
+      if (!Decode(path, png, request, into)) return false;
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -66,13 +69,12 @@ class InProcessCodec : public quorvane::CodecService {
     return quorvane::DeliverShrunk(
         whole, quorvane::ThumbnailShrink(request, whole.Width(), whole.Height()), target);
   }
-  static bool Decode(const std::string& path, const quorvane::CodecLoadRequest& request,
+  static bool Decode(const std::string& path, bool png, const quorvane::CodecLoadRequest& request,
                      const quorvane::CodecPixelTarget& target) {
     if (quorvane::local::CodecLoadInto(path, target)) return true;
     // The codec library refuses a PNG file that ends early; the screen may show its
     // readable part.
-    return quorvane::FormatOfFile(path) == quorvane::PictureFormat::Png &&
-           (request.flags & quorvane::kCodecLoadPartial) &&
+    return png && (request.flags & quorvane::kCodecLoadPartial) &&
            quorvane::DecodePartialPng(path, target);
   }
   bool Save(const std::string& path, const quorvane::Bitmap& bitmap,

@@ -2,8 +2,7 @@
 // The settings the settings dialog edits: the batch's save options and the camera
 // picture switches; and the grid's thumbnail workers and caches.
 
-#include <thread>
-
+#include "platform/CoreCount.h"
 #include "processing/ConvertParams.h"
 
 namespace quorvane {
@@ -23,7 +22,7 @@ struct Settings {
   bool KeepMetadata = true;
   // Grid thumbnails: decoded by this many workers at once (1: one file at a time), and
   // kept in the thumbnail cache shared with other programs (~/.cache/thumbnails).
-  int ThumbnailThreads = int(std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 1);
+  int ThumbnailThreads = CoreCount();
   bool SharedThumbnailCache = true;
   // With the shared cache: every picture of the folder is made in the background, from
   // the top, after the cells on screen (what is not kept in memory waits in the cache).

@@ -372,7 +372,9 @@ TEST_F(CodecFormats, DamagedFilesFailCleanly) {
     EXPECT_FALSE(ReadImageFile(cut, read, false)) << file << " cut short";
     for (const std::string& mutant : Mutants(bytes, unsigned(n), 12)) {
       const std::string path = dir_.write("mutant" + std::to_string(n++) + ext, mutant);
-      if (ReadImageFile(path, read, false)) EXPECT_FALSE(read.Empty()) << path;
+      if (ReadImageFile(path, read, false)) {
+        EXPECT_FALSE(read.Empty()) << path;
+      }
     }
   }
 }

@@ -20,11 +20,11 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "folders/ui/FolderTree.h"
 #include "folders/ui/folderseldlg.h"
 #include "imaging/JpegCodec.h"
+#include "platform/CoreCount.h"
 #include "processing/ui/convdlg.h"
 #include "processing/ui/convertsetdlg.h"
 #include "shell/Settings.h"
@@ -289,8 +289,7 @@ void EverydayTest::thumbnailSettingsReachTheGrid() {
     auto w = NewWindow();
     QVERIFY(w);
     // By default a worker per core and the cache shared with other programs.
-    QCOMPARE(w->ImgListView1->JobQueue().ThreadCount(),
-             int(std::max(1u, std::thread::hardware_concurrency())));
+    QCOMPARE(w->ImgListView1->JobQueue().ThreadCount(), CoreCount());
     QVERIFY(w->ImgListView1->ViewImage().ImgUtil().SharedCache() != nullptr);
   }
   {

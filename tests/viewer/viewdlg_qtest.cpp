@@ -17,33 +17,12 @@
 #include "imaging/OpenIL.h"
 #include "support/TestDir.h"
 #include "viewer/ui/viewDlg.h"
+#include "viewer/ViewerTestHelpers.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
 
 namespace {
-
-// A list of items standing in for the grid.
-class ListSource : public TViewerSource {
- public:
-  std::vector<std::pair<std::string, bool>> items;  // path, folder
-  int selected = -1;
-  int ItemCount() const override { return int(items.size()); }
-  std::string ItemPath(int index) const override { return items.at(size_t(index)).first; }
-  bool ItemIsFolder(int index) const override { return items.at(size_t(index)).second; }
-  int SelectedIndex() const override { return selected; }
-};
-
-std::string WriteBmp(const TestDir& dir, const std::string& name, int width, int height) {
-  const std::string path = dir.file(name);
-  WriteBmpFile(path, PatternBitmap(width, height));
-  return path;
-}
-
-std::string WriteJpeg(const TestDir& dir, const std::string& name, int width, int height) {
-  const std::vector<uint8_t> bytes = EncodeJpeg(PatternBitmap(width, height), 90);
-  return dir.write(name, std::string(bytes.begin(), bytes.end()));
-}
 
 QSize PixmapSize(const QLabel* label) { return label->pixmap().size(); }
 

@@ -8,9 +8,9 @@
 #include <QObject>
 #include <algorithm>
 #include <cerrno>
-#include <thread>
 
 #include "imaging/ExifMeta.h"
+#include "platform/CoreCount.h"
 
 namespace quorvane {
 
@@ -175,7 +175,7 @@ std::vector<int32_t> TImgThreads::RunningNumbers() const {
 void TImgThreads::Start() {
   if (paused_) return;
   const size_t count = size_t(
-      threadCount_ > 0 ? threadCount_ : int(std::max(1u, std::thread::hardware_concurrency())));
+      threadCount_ > 0 ? threadCount_ : CoreCount());
   // Idle workers beyond the count end (their threads are waited for: they do nothing).
   for (size_t i = slots_.size(); i > count; --i)
     if (slots_[i - 1].state == SlotState::kIdle) slots_.erase(slots_.begin() + long(i - 1));
