@@ -12,6 +12,7 @@
 #include "platform/FileIO.h"
 #include "imaging/AlphaBlend.h"
 #include "imaging/PnmReader.h"
+#include "imaging/TgaReader.h"
 #include "imaging/TiffReader.h"
 #include "imaging/ImageFormats.h"
 #include "platform/FileNames.h"
@@ -294,13 +295,18 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   if (!t.bound) return false;
   // The library opens files with a blocking open: a pipe would stop it for good.
   if (!IsReadableRegularFile(path)) return false;
-  // Netpbm and TIFF files have readers of their own (PnmReader.h, TiffReader.h), chosen
-  // by the file's contents; a TIFF picture comes as stored, its orientation applied by
-  // the caller (Orient.h).
+  // Netpbm, TIFF and TGA files have readers of their own (PnmReader.h, TiffReader.h,
+  // TgaReader.h), chosen by the file's contents (TGA, which has no signature, by its
+  // name); a TIFF picture comes as stored, its orientation applied by the caller
+  // (Orient.h).
   const std::string ext = LowerFileExt(path);
   const PictureFormat format = FormatOfFile(path);
   if (format == PictureFormat::Pnm) return ReadPnmFile(path, target);
   if (format == PictureFormat::Tiff) return ReadTiffFile(path, target);
+  if (format == PictureFormat::Tga) {
+    const UniqueFd file = UniqueFd::OpenRead(path);
+    return file.Ok() && ReadTgaFile(file.Get(), target);
+  }
   if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin

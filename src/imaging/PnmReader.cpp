@@ -1,14 +1,11 @@
 #include "imaging/PnmReader.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "imaging/ByteStream.h"
 #include "imaging/PixelSink.h"
 #include "platform/FileIO.h"
 
@@ -18,43 +15,7 @@ namespace {
 
 struct Malformed {};  // thrown on anything that ends the read
 
-// The file through a buffer, one byte or a run of bytes at a time.
-class Stream {
- public:
-  explicit Stream(int fd) : fd_(fd), buffer_(size_t(1) << 16) {}
-
-  int Peek() { return pos_ < end_ || Fill() ? buffer_[pos_] : -1; }
-  int Get() { return pos_ < end_ || Fill() ? buffer_[pos_++] : -1; }
-  void Read(uint8_t* out, size_t n) {
-    while (n) {
-      if (pos_ == end_ && !Fill()) throw Malformed();
-      const size_t take = std::min(n, end_ - pos_);
-      std::copy_n(buffer_.data() + pos_, take, out);
-      pos_ += take;
-      out += take;
-      n -= take;
-    }
-  }
-  // Bytes read from the file so far.
-  uint64_t Consumed() const { return consumed_ - (end_ - pos_); }
-
- private:
-  bool Fill() {
-    ssize_t n;
-    do {
-      n = ::read(fd_, buffer_.data(), buffer_.size());
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) return false;
-    pos_ = 0;
-    end_ = size_t(n);
-    consumed_ += uint64_t(n);
-    return true;
-  }
-  int fd_;
-  std::vector<uint8_t> buffer_;
-  size_t pos_ = 0, end_ = 0;
-  uint64_t consumed_ = 0;
-};
+using Stream = ByteStream;
 
 bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

@@ -3,6 +3,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -33,12 +34,15 @@ struct Layout {
   int bits = 8;
   int samples = 1;  // per pixel, extra samples included
   bool separate = false;
+  bool floating = false;  // 32-bit IEEE floating-point samples, 0..1
   Model model = Model::Grey;
   bool whiteIsZero = false;
   int alpha = -1;  // index of the alpha sample, or -1
   bool premultiplied = false;
   const uint16_t* colormap[3] = {};
   int colours() const { return model == Model::Rgb ? 3 : model == Model::Cmyk ? 4 : 1; }
+  // Bits of a sample as Band::Row gives it.
+  int rowBits() const { return floating ? 8 : bits; }
 };
 
 // Fills `layout` for the pictures the direct path reads; false for the others.
@@ -53,7 +57,8 @@ bool DirectLayout(TIFF* tif, Layout& l) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
   if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
     photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
-  if (format != SAMPLEFORMAT_UINT) return false;
+  l.floating = format == SAMPLEFORMAT_IEEEFP && bits == 32;
+  if (format != SAMPLEFORMAT_UINT && !l.floating) return false;
   l.bits = bits;
   l.samples = samples;
   l.separate = planar == PLANARCONFIG_SEPARATE && samples > 1;
@@ -86,10 +91,13 @@ bool DirectLayout(TIFF* tif, Layout& l) {
   }
   const int colours = l.colours();
   if (samples < colours) return false;
+  // Floating-point samples: grey or RGB.
+  if (l.floating && l.model != Model::Grey && l.model != Model::Rgb) return false;
   // 8 or 16 bits; or packed samples of 1, 2 or 4 bits, one a pixel (grey or palette), in
   // strips.
   const bool packed = bits == 1 || bits == 2 || bits == 4;
-  if (bits != 8 && bits != 16 && !(packed && samples == 1 && !TIFFIsTiled(tif))) return false;
+  if (bits != 8 && bits != 16 && !l.floating && !(packed && samples == 1 && !TIFFIsTiled(tif)))
+    return false;
   uint16_t extraCount = 0;
   uint16_t* extra = nullptr;
   if (samples > colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) &&
@@ -149,7 +157,8 @@ class Band {
     return true;
   }
 
-  // Band row r as width x samples values, as stored (0 .. 2^bits - 1).
+  // Band row r as width x samples values, as stored (0 .. 2^bits - 1); floating-point
+  // samples clamped to 0..1 and scaled to 0..255, rounded (not a number is 0).
   void Row(uint32_t r, std::vector<uint16_t>& out) const {
     const size_t samples = size_t(l_.samples);
     const size_t count = l_.separate ? l_.width : size_t(l_.width) * samples;  // a plane's
@@ -163,6 +172,14 @@ class Band {
           break;
         case 16:  // libtiff gives native byte order
           for (size_t i = 0; i < count; ++i) std::memcpy(to + i * step, row + 2 * i, 2);
+          break;
+        case 32:  // floating point, native byte order
+          for (size_t i = 0; i < count; ++i) {
+            float f;
+            std::memcpy(&f, row + 4 * i, 4);
+            const float clamped = f > 0 ? std::min(f, 1.0f) : 0.0f;  // NaN fails f > 0
+            to[i * step] = uint16_t(std::lround(clamped * 255.0f));
+          }
           break;
         default:  // 1, 2 or 4 bits, one sample a pixel, first pixel in the high bits
           for (size_t i = 0, bit = 0; i < count; ++i, bit += size_t(l_.bits))
@@ -189,8 +206,8 @@ uint8_t ToByte(uint32_t v, int bits) {
 bool ReadDirect(TIFF* tif, const Layout& l, PixelSink& sink) {
   if (!sink.Start(int(l.width), int(l.height), l.alpha >= 0, l.premultiplied)) return false;
   Band band(tif, l);
-  std::vector<uint8_t> toByte(size_t(1) << l.bits);
-  for (size_t v = 0; v < toByte.size(); ++v) toByte[v] = ToByte(uint32_t(v), l.bits);
+  std::vector<uint8_t> toByte(size_t(1) << l.rowBits());
+  for (size_t v = 0; v < toByte.size(); ++v) toByte[v] = ToByte(uint32_t(v), l.rowBits());
   const size_t n = l.width, step = size_t(l.samples);
   std::vector<uint16_t> samples(n * step);
   const uint8_t invert = l.whiteIsZero ? 255 : 0;

@@ -7,6 +7,8 @@
 //   - grey (black or white is zero) and palette pictures of 1, 2, 4, 8 or 16 bits, RGB
 //     and CMYK pictures of 8 or 16 bits; 16-bit samples and palette entries give their
 //     high byte, fewer than 8 bits are scaled to 0..255;
+//   - grey and RGB pictures of 32-bit floating-point samples (SampleFormat 3), each
+//     clamped to 0..1 and scaled to 0..255, rounded;
 //   - CMYK becomes red = (255 - C) * (255 - K) / 255 (and so on), rounded;
 //   - an alpha channel (ExtraSamples 1, associated, or 2, unassociated) is composited over
 //     white like every other source's (PixelSink.h); an unspecified extra sample is no

@@ -4,18 +4,23 @@
 // Pillow cannot read the format or rounds differently, with the format's own tool). The
 // writers run at test time; pillow_pixels.py beside this file is Pillow's side.
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "imaging/ImageFormats.h"
 #include "imaging/ImgResize.h"
 #include "imaging/OpenIL.h"
 #include "imaging/PnmReader.h"
 #include "imaging/ReadImage.h"
+#include "imaging/TgaReader.h"
 #include "imaging/TiffReader.h"
+#include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "support/DamagedFiles.h"
 #include "support/ExifSamples.h"
@@ -188,6 +193,57 @@ const Variant kLibrary[] = {
     {"magick.gif", "convert wide.png magick.gif"},
 };
 
+// TGA: every type (colour-mapped 1 and 9, true colour 2 and 10, grey 3 and 11), pixel
+// depth, colour map entry size and origin, from Pillow, ImageMagick and files written
+// field by field (pillow_pixels.py tga: colour maps with a first index, 16-bit indices,
+// 15- and 16-bit pixels, run-length packets across rows, an ID field, a colour map in a
+// true-colour file, the 2.0 footer). Compared with Pillow's reading, except where Pillow
+// reads the file otherwise or not at all: it scales 5-bit channels by truncating, ignores
+// the alpha bit of 16-bit pixels, refuses a run longer than a row, and reads no 32-bit or
+// 15-bit map, no 16-bit index and no map in a true-colour file. Those are compared with the picture the writer stored.
+const Variant kTga[] = {
+    {"pillow-rgb.tga", "P write rgb.png pillow-rgb.tga"},
+    {"pillow-rgba-top.tga", "P write rgba.png pillow-rgba-top.tga orientation=1"},
+    {"pillow-la.tga", "P write rgba.png pillow-la.tga mode=LA"},
+    {"pillow-palette.tga", "P write palette.png pillow-palette.tga"},
+    {"pillow-rle-palette.tga", "P write palette.png pillow-rle-palette.tga compression=tga_rle"},
+    {"pillow-rle-grey.tga", "P write grey.png pillow-rle-grey.tga compression=tga_rle"},
+    {"pillow-rle-la.tga", "P write rgba.png pillow-rle-la.tga mode=LA compression=tga_rle"},
+    {"magick-rgba.tga", "convert rgba.png magick-rgba.tga"},
+    {"magick-grey.tga", "convert grey.png -type Grayscale magick-grey.tga"},
+    {"magick-palette.tga", "convert rgb.png -type Palette magick-palette.tga"},
+    {"magick-rle-palette.tga", "convert wide.png -type Palette -compress RLE magick-rle-palette.tga"},
+    {"magick-rle-grey.tga", "convert grey.png -type Grayscale -compress RLE magick-rle-grey.tga"},
+    {"magick-rle-rgba.tga", "convert rgba.png -compress RLE magick-rle-rgba.tga"},
+    {"magick-top-left.tga", "convert rgb.png -orient TopLeft magick-top-left.tga"},
+    {"magick-top-right.tga", "convert rgb.png -orient TopRight magick-top-right.tga"},
+    {"magick-bottom-right.tga", "convert wide.png -orient BottomRight -compress RLE magick-bottom-right.tga"},
+    {"map24-first.tga", "P tga rgb.png map24-first.tga type=1 depth=8 map=24 first=5"},
+    {"rle-map24-top.tga", "P tga rgba.png rle-map24-top.tga type=9 depth=8 map=24 origin=2 id=5"},
+    {"map32-first.tga", "P tga rgba.png map32-first.tga type=9 depth=8 map=32 first=2 origin=3",
+     "map32-first.tga.expected.png"},
+    {"map16-alpha.tga", "P tga rgba.png map16-alpha.tga type=1 depth=8 map=16 attr=1 origin=1",
+     "map16-alpha.tga.expected.png"},
+    {"map15.tga", "P tga rgb.png map15.tga type=9 depth=8 map=15", "map15.tga.expected.png"},
+    {"index16.tga", "P tga wide.png index16.tga type=1 depth=16 map=24 first=300",
+     "index16.tga.expected.png"},
+    {"rgb15.tga", "P tga rgb.png rgb15.tga type=2 depth=15", "rgb15.tga.expected.png"},
+    {"rgb16-alpha.tga", "P tga rgba.png rgb16-alpha.tga type=2 depth=16 attr=1 origin=2",
+     "rgb16-alpha.tga.expected.png"},
+    {"rgb16-no-attribute.tga", "P tga rgba.png rgb16-no-attribute.tga type=10 depth=16 origin=3",
+     "rgb16-no-attribute.tga.expected.png"},
+    {"rle-flat-right.tga", "P tga flat.png rle-flat-right.tga type=10 depth=24 origin=1",
+     "rle-flat-right.tga.expected.png"},
+    {"rle-wide-top-right.tga", "P tga wide.png rle-wide-top-right.tga type=10 depth=24 origin=3"},
+    {"rle-one.tga", "P tga one.png rle-one.tga type=10 depth=32"},
+    {"rle-grey-right.tga", "P tga grey.png rle-grey-right.tga type=11 depth=8 origin=1"},
+    {"rle-la-top-right.tga", "P tga rgba.png rle-la-top-right.tga type=11 depth=16 origin=3"},
+    {"zero-alpha-footer.tga",
+     "P tga rgba.png zero-alpha-footer.tga type=2 depth=32 alpha=zero id=9 footer=1"},
+    {"map-in-true-colour.tga", "P tga rgb.png map-in-true-colour.tga type=2 depth=24 map=24 id=3",
+     "map-in-true-colour.tga.expected.png"},
+};
+
 // Formats no writer here makes: ".cut" (Dr. Halo: Pillow and ImageMagick read it only,
 // and the codec library needs its separate palette file; a file made by hand is in the
 // damaged-file check). ImageMagick's PCX files are left out: the codec library cannot
@@ -288,6 +344,10 @@ TEST_F(CodecFormats, LibraryFormatsReadAsPillowReadsThem) {
   for (const Variant& v : kLibrary) Check(v);
 }
 
+TEST_F(CodecFormats, TgaFilesReadExactly) {
+  for (const Variant& v : kTga) Check(v);
+}
+
 TEST(CodecFormatTable, EveryExtensionHasVariantsOrIsNamedAsHavingNoWriter) {
   std::set<std::string> covered;
   auto add = [&covered](const auto& table) {
@@ -296,6 +356,7 @@ TEST(CodecFormatTable, EveryExtensionHasVariantsOrIsNamedAsHavingNoWriter) {
   add(kPnm);
   add(kTiff);
   add(kLibrary);
+  add(kTga);
   for (std::string_view ext : CodecExtensions) {
     const std::string e(ext);
     EXPECT_NE(covered.count(e) + kNoIndependentWriter.count(e), 0u) << e;
@@ -398,3 +459,117 @@ TEST(PnmReader, RefusesHugeSizesBeforeTakingMemory) {
 }
 
 }  // namespace
+
+// 32-bit floating-point samples (SampleFormat 3), grey and RGB, with alpha, with the
+// floating-point predictor, in either byte order: each clamped to 0..1 and scaled to
+// 0..255, rounded.
+TEST_F(CodecFormats, FloatingPointTiffClampedToZeroToOne) {
+  const Variant floats[] = {
+      {"magick-float.tif",
+       "convert rgb.png -define quantum:format=floating-point -depth 32 magick-float.tif",
+       "rgb.png"},
+      {"magick-float-grey.tif",
+       "convert grey.png -colorspace gray -define quantum:format=floating-point -depth 32 "
+       "-compress zip magick-float-grey.tif",
+       "grey.png"},
+      {"magick-float-rgba.tif",
+       "convert rgba.png -define quantum:format=floating-point -depth 32 magick-float-rgba.tif",
+       "rgba.png"},
+  };
+  for (const Variant& v : floats) Check(v);
+
+  // Out of range and not a number, written big-endian by libtiff.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> samples = {-0.5f, 0.0f, 0.25f, 0.5f, 1.0f, 2.0f, nan,
+                                      1e30f, 0.1f, 0.9f, 0.75f, -1e30f};
+  const std::string path = dir_.file("range.tif");
+  for (int samplesPerPixel : {1, 3}) {
+    SCOPED_TRACE(samplesPerPixel);
+    const int width = int(samples.size()) / samplesPerPixel;
+    TIFF* tif = TIFFOpen(path.c_str(), "wb");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(1));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samplesPerPixel));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(32));
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, uint16_t(SAMPLEFORMAT_IEEEFP));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 uint16_t(samplesPerPixel == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    std::vector<float> row = samples;
+    ASSERT_EQ(TIFFWriteScanline(tif, row.data(), 0, 0), 1);
+    TIFFClose(tif);
+    Bitmap read;
+    ASSERT_TRUE(ReadImageFile(path, read, false));
+    ASSERT_EQ(read.Width(), width);
+    const uint8_t expected[] = {0, 0, 64, 128, 255, 255, 0, 255, 26, 230, 191, 0};
+    for (int i = 0; i < int(samples.size()); ++i) {
+      const int x = i / samplesPerPixel, channel = samplesPerPixel == 1 ? 0 : 2 - i % 3;
+      EXPECT_EQ(read.ScanLine(0)[3 * x + channel], expected[i]) << "sample " << i;
+    }
+  }
+}
+
+TEST(TgaReader, RefusesHugeSizesAndDamage) {
+  TestDir dir;
+  // An 18-byte header: type, width, height, depth, descriptor, and a colour map of
+  // `mapLength` entries of `mapBits` from index `mapFirst`.
+  auto header = [](int type, int width, int height, int depth, int descriptor = 0,
+                   int mapLength = 0, int mapBits = 0, int mapFirst = 0) {
+    const uint8_t h[18] = {0,
+                           uint8_t(mapLength ? 1 : 0),
+                           uint8_t(type),
+                           uint8_t(mapFirst),
+                           uint8_t(mapFirst >> 8),
+                           uint8_t(mapLength),
+                           uint8_t(mapLength >> 8),
+                           uint8_t(mapBits),
+                           0,
+                           0,
+                           0,
+                           0,
+                           uint8_t(width),
+                           uint8_t(width >> 8),
+                           uint8_t(height),
+                           uint8_t(height >> 8),
+                           uint8_t(depth),
+                           uint8_t(descriptor)};
+    return std::string(reinterpret_cast<const char*>(h), sizeof h);
+  };
+  Bitmap picture;
+  int asked = 0;
+  auto target = [&](int width, int height) -> uint8_t* {
+    ++asked;
+    picture.SetSize(width, height);
+    return picture.Bits();
+  };
+  auto read = [&](const std::string& bytes) {
+    const UniqueFd file = UniqueFd::OpenRead(dir.write("t.tga", bytes));
+    return file.Ok() && ReadTgaFile(file.Get(), target);
+  };
+  ASSERT_TRUE(read(header(2, 1, 1, 24) + "abc"));  // the frame the others break
+  asked = 0;
+  // 65535 x 65535 is beyond the limits; 16000 x 16000 is far larger than these files,
+  // raw or in packets of 128 pixels.
+  const std::string tail(4000, '\x7f');
+  EXPECT_FALSE(read(header(2, 65535, 65535, 24) + tail));
+  EXPECT_FALSE(read(header(2, 16000, 16000, 32) + tail));
+  EXPECT_FALSE(read(header(10, 16000, 16000, 24) + tail));
+  EXPECT_FALSE(read(header(11, 1000, 1000, 8) + std::string(100, '\xff')));
+  // Malformed headers: no picture (type 0), unknown types, depths that do not fit the
+  // type, a colour-mapped file without its map, interleaved rows, a zero width.
+  EXPECT_FALSE(read(header(0, 1, 1, 24) + "abc"));
+  EXPECT_FALSE(read(header(32, 1, 1, 8) + "abc"));
+  EXPECT_FALSE(read(header(2, 1, 1, 8) + "abc"));
+  EXPECT_FALSE(read(header(3, 1, 1, 24) + "abc"));
+  EXPECT_FALSE(read(header(1, 1, 1, 8) + "abc"));
+  EXPECT_FALSE(read(header(2, 1, 1, 24, 0x40) + "abc"));
+  EXPECT_FALSE(read(header(2, 0, 1, 24) + "abc"));
+  EXPECT_EQ(asked, 0);
+  // An index outside the map (below its first entry, past its end), a packet cut short.
+  EXPECT_FALSE(read(header(1, 1, 1, 8, 0, 2, 24, 4) + "abcdef" + "\x03"));
+  EXPECT_FALSE(read(header(1, 1, 1, 8, 0, 2, 24, 4) + "abcdef" + "\x06"));
+  EXPECT_TRUE(read(header(1, 1, 1, 8, 0, 2, 24, 4) + "abcdef" + "\x05"));
+  EXPECT_EQ(picture.Pixel(0, 0), RGB('f', 'e', 'd'));
+  EXPECT_FALSE(read(header(10, 2, 2, 24) + "\x81" "abc" "\x01" "ab"));
+}
