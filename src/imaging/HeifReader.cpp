@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/Bitmap.h"
 #include "imaging/ImgResize.h"
 #include "imaging/PictureDecoders.h"
 
@@ -26,6 +27,17 @@ struct OptionsFree {
   void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
 };
 using Handle = std::unique_ptr<heif_image_handle, HandleRelease>;
+using Context = std::unique_ptr<heif_context, ContextFree>;
+
+// The file parsed, with libheif's own limit on an image's side set to the bitmap limits
+// (its default lets through sides no bitmap here may have); null when it cannot be read.
+Context OpenContext(const std::string& path) {
+  Context context(heif_context_alloc());
+  if (!context) return nullptr;
+  heif_context_set_maximum_image_size_limit(context.get(), Bitmap::kMaxSide);
+  if (heif_context_read_from_file(context.get(), path.c_str(), nullptr).code) return nullptr;
+  return context;
+}
 
 std::vector<uint8_t> ColourProfile(const heif_image_handle* handle) {
   const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
@@ -84,6 +96,12 @@ Handle ServingThumbnail(const heif_image_handle* primary, const CodecLoadRequest
 
 bool DecodeHandle(const heif_image_handle* handle, const std::vector<uint8_t>& icc, bool toSrgb,
                   const CodecLoadRequest& request, const CodecPixelTarget& target) {
+  // The size the file declares is checked before the decoder takes its memory, whatever
+  // the picture is shrunk to afterwards.
+  const int declaredW = heif_image_handle_get_width(handle);
+  const int declaredH = heif_image_handle_get_height(handle);
+  if (declaredW <= 0 || declaredH <= 0 || !Bitmap::SizeAllowed(declaredW, declaredH))
+    return false;
   const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
   std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
   if (!options) return false;
@@ -124,10 +142,10 @@ std::vector<uint8_t> ExifBlock(const heif_image_handle* handle) {
 
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc) {
-  std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+  const Context context = OpenContext(path);
   heif_image_handle* primary = nullptr;
-  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code ||
-      heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
+  if (!context || heif_context_get_primary_image_handle(context.get(), &primary).code ||
+      !primary)
     return false;
   const Handle handle(primary);
   exif = ExifBlock(primary);
@@ -138,9 +156,8 @@ bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
 
 bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
                 const CodecPixelTarget& target, CodecLoadResult& result) {
-  std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
-  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code)
-    return false;
+  const Context context = OpenContext(path);
+  if (!context) return false;
   heif_image_handle* primary = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
     return false;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -405,6 +407,41 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
   thumbnail(webp, 94, scaled);
   EXPECT_EQ(scaled.Width(), 94);
   EXPECT_EQ(scaled.Height(), 70);
+}
+
+// A small HEIC or AVIF file whose header declares 30000 x 20000, beyond the picture
+// limits, is refused before anything is decoded: the target is never asked for memory
+// and the decoder takes none, for the full picture, the screen and a thumbnail alike.
+TEST_F(PictureFormats, AHeifDeclaringAHugeSizeIsRefusedBeforeDecoding) {
+  TestDir dir;
+  const std::string png = WritePng(dir, "small.png", Photo(128, 64));
+  for (const std::string name : {"huge.heic", "huge.avif"}) {
+    SCOPED_TRACE(name);
+    std::string bytes = ReadFileBytes(Encode(dir, png, name));
+    const size_t ispe = bytes.find("ispe");  // size, flags, then width and height
+    ASSERT_NE(ispe, std::string::npos);
+    const uint8_t declared[8] = {0, 0, 30000 >> 8, 30000 & 255, 0, 0, 20000 >> 8, 20000 & 255};
+    bytes.replace(ispe + 8, 8, reinterpret_cast<const char*>(declared), 8);
+    const std::string path = dir.write("declared-" + name, bytes);
+    int asked = 0;
+    auto target = [&asked](int, int) -> uint8_t* {
+      ++asked;
+      return nullptr;
+    };
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    for (uint32_t flags : {0u, uint32_t(kCodecLoadForDisplay), uint32_t(kCodecLoadThumbnail)}) {
+      CodecLoadRequest request;
+      request.flags = flags;
+      request.boxWidth = request.boxHeight = 96;
+      request.fitMode = igtPreview;
+      CodecLoadResult result;
+      EXPECT_FALSE(DecodeHeif(path, request, target, result)) << flags;
+    }
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(asked, 0);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kB; the picture needs 1.8 GB
+  }
 }
 
 TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
