@@ -12,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "imaging/ColourHeader.h"
 #include "platform/FileOps.h"
 
 #ifndef QUORVANE_VERSION
@@ -26,6 +27,8 @@ constexpr const char* kUriKey = "Thumb::URI";
 constexpr const char* kMTimeKey = "Thumb::MTime";
 constexpr const char* kWidthKey = "Thumb::Image::Width";
 constexpr const char* kHeightKey = "Thumb::Image::Height";
+constexpr const char* kSoftwareKey = "Software";
+constexpr const char* kOurSoftware = "Quorvane " QUORVANE_VERSION;
 // Thumbnails are small; anything larger is not one of ours and is not read.
 constexpr png_uint_32 kMaxSide = 4096;
 
@@ -272,13 +275,22 @@ FreedesktopThumbnails::Found FreedesktopThumbnails::Read(const std::string& path
     const auto u = texts.find(kUriKey), t = texts.find(kMTimeKey);
     return u != texts.end() && u->second == uri && t != texts.end() && t->second == time;
   };
+  // Another program's entry may show colours it never converted to sRGB: it serves only
+  // a file whose header tells of none to convert (asked once, when such an entry is met).
+  int otherColours = -1;
+  auto serves = [&](const TextChunks& texts) {
+    const auto software = texts.find(kSoftwareKey);
+    if (software != texts.end() && software->second.starts_with("Quorvane ")) return true;
+    if (otherColours < 0) otherColours = HeaderDeclaresOtherThanSrgb(path) ? 1 : 0;
+    return otherColours == 0;
+  };
   const std::string name = Md5Hex(uri) + ".png";
   // A large entry serves a normal box as well (it is made smaller).
   for (const char* size : {folder, std::strcmp(folder, "normal") == 0 ? "large" : ""}) {
     if (!*size) continue;
     TextChunks texts;
     if (!ReadPng(root_ + "/" + size + "/" + name, background, entry.picture, texts) ||
-        !current(texts))
+        !current(texts) || !serves(texts))
       continue;
     entry.sourceWidth = ParseInt(texts, kWidthKey);
     entry.sourceHeight = ParseInt(texts, kHeightKey);
@@ -312,7 +324,7 @@ bool FreedesktopThumbnails::WriteEntry(const std::string& target, const std::str
   if (!MakeFolders(folder, 0700)) return false;
   TextChunks texts = {{kUriKey, CanonicalUri(path)},
                       {kMTimeKey, std::to_string(mtime)},
-                      {"Software", "Quorvane " QUORVANE_VERSION}};
+                      {kSoftwareKey, kOurSoftware}};
   if (sourceWidth > 0 && sourceHeight > 0) {
     texts[kWidthKey] = std::to_string(sourceWidth);
     texts[kHeightKey] = std::to_string(sourceHeight);

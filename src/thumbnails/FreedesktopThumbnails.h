@@ -47,7 +47,10 @@ class FreedesktopThumbnails {
   };
   // Looks a file up for a box: its picture (the normal entry, else the large one;
   // transparency laid over `background`), or the failure entry of this program. An
-  // entry of another URI or another modification time is not taken.
+  // entry of another URI or another modification time is not taken, nor another
+  // program's entry (its Software not this program) of a file whose header tells of a
+  // colour profile or primaries other than sRGB's (ColourHeader.h): that program may
+  // not have converted its colours, so this program makes its own.
   Found Read(const std::string& path, int64_t mtime, int width, int height, TColor background,
              Entry& entry) const;
   // Stores a picture already fitted to the folder's side. False when it could not be

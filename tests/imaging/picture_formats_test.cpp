@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "imaging/BmpFile.h"
+#include "imaging/ColourHeader.h"
 #include "imaging/ExifMeta.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/ImageFormats.h"
@@ -476,6 +477,43 @@ TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
     // The batch keeps the file's own values.
     EXPECT_LE(ChannelDistance(kept.Pixel(24, 16), RGB(r, g, b)), 3);
   }
+}
+
+// The header alone tells whether a file's colours are other than sRGB's: a colour profile
+// in a JPEG, PNG, TIFF, WebP or HEIC file, AVIF primaries other than BT.709's; files
+// without either say nothing, whatever their format.
+TEST_F(PictureFormats, TheHeaderTellsOfColoursOtherThanSrgb) {
+  TestDir dir;
+  const std::vector<uint8_t> p3 = DisplayP3Profile();
+  const std::string icc = dir.write("p3.icc", std::string(p3.begin(), p3.end()));
+  const std::string plain = WritePng(dir, "plain.png", Photo(64, 48));
+  const std::string tagged = dir.file("tagged.png");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(plain) + " -profile " + ShellQuote(icc) + " " +
+                       ShellQuote("png24:" + tagged)),
+            0);
+  auto magick = [&](const std::string& from, const std::string& name) {
+    return ::Run("convert " + ShellQuote(from) + " " + ShellQuote(dir.file(name)), dir.file(name));
+  };
+  const struct {
+    std::string path;
+    bool other;
+  } files[] = {
+      {tagged, true},
+      {plain, false},
+      {magick(tagged, "tagged.jpg"), true},
+      {magick(plain, "plain.jpg"), false},
+      {magick(tagged, "tagged.tif"), true},
+      {magick(plain, "plain.tif"), false},
+      {Encode(dir, tagged, "tagged.webp", "-metadata icc"), true},
+      {Encode(dir, plain, "plain.webp"), false},
+      {Encode(dir, tagged, "tagged.heic"), true},
+      {Encode(dir, plain, "plain.heic"), false},
+      {Encode(dir, plain, "p3.avif", "--cicp 12/13/6"), true},
+      {Encode(dir, plain, "srgb.avif", "--cicp 1/13/6"), false},
+      {Encode(dir, plain, "any.jxl"), true},  // told deep in its bit stream: made here
+      {magick(tagged, "tagged.gif"), false},
+  };
+  for (const auto& f : files) EXPECT_EQ(HeaderDeclaresOtherThanSrgb(f.path), f.other) << f.path;
 }
 
 TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {

@@ -8,11 +8,14 @@
 #include <utime.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <sstream>
 #include <string>
 
 #include "imaging/BmpFile.h"
+#include "imaging/MyImg.h"
+#include "support/ColourProfiles.h"
 #include "support/TestDir.h"
 #include "thumbnails/ImgShare.h"
 #include "thumbnails/ImgUtil.h"
@@ -160,6 +163,46 @@ TEST(FreedesktopThumbnails, AnotherProgramsEntryIsUsedAndAStaleOneIsMadeAgain) {
   EXPECT_EQ(f.loader.OrgWidth(), 400);
   const std::string out = RunPython(f.dir, kReadEntries, {f.root, "normal", path});
   EXPECT_EQ(out.substr(0, out.find('\n')), "128 96 RGB True True 0o600 400 300 255,0,0") << out;
+}
+
+// Another program's entry of a Display P3 photo may hold its colours unconverted: the
+// grid shows and stores its own, converted to sRGB (red 201,60,39, not 186,71,50). Our own
+// entry of it, and another program's of the same photo without its profile, are taken.
+TEST(FreedesktopThumbnails, AnotherProgramsEntryOfAPictureWithAColourProfileIsMadeAgain) {
+  Fixture f;
+  TmyImg pictures;  // the grid's reader of pictures
+  TImgUtil grid;
+  grid.SetSharedCache(&f.cache);
+  grid.SetCustomPlugin(&pictures);
+  const std::vector<uint8_t> p3 = DisplayP3Profile();
+  const std::string icc = f.dir.write("p3.icc", std::string(p3.begin(), p3.end()));
+  const std::string bmp = WriteFlatBmp(f.dir, "flat.bmp", 400, 300, RGB(186, 71, 50));
+  const std::string tagged = f.dir.file("p3.jpg"), plain = f.dir.file("plain.jpg");
+  ASSERT_EQ(RunCommand("convert " + ShellQuote(bmp) + " -profile " + ShellQuote(icc) +
+                       " -quality 98 " + ShellQuote(tagged) + " && convert " + ShellQuote(bmp) +
+                       " -quality 98 " + ShellQuote(plain)),
+            0);
+  auto near = [](TColor a, TColor b) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 3) return false;
+    return true;
+  };
+  for (const std::string& path : {tagged, plain}) RunPython(f.dir, kWriteForeignEntry, {f.root, path});
+
+  ASSERT_EQ(grid.LoadThumbnail(tagged, 94, 94, 0), 0);
+  EXPECT_TRUE(near(grid.Bitmap().Pixel(47, 35), RGB(201, 60, 39)))
+      << std::hex << grid.Bitmap().Pixel(47, 35);
+  // Stored as ours: taken from now on, the photo not read again.
+  FreedesktopThumbnails::Entry entry;
+  struct stat st {};
+  ASSERT_EQ(::stat(tagged.c_str(), &st), 0);
+  ASSERT_EQ(f.cache.Read(tagged, st.st_mtime, 94, 94, clWhite, entry),
+            FreedesktopThumbnails::Found::kPicture);
+  EXPECT_TRUE(near(entry.picture.Pixel(64, 48), RGB(201, 60, 39)));
+  EXPECT_EQ(entry.sourceWidth, 400);
+
+  ASSERT_EQ(grid.LoadThumbnail(plain, 94, 94, 0), 0);
+  EXPECT_EQ(grid.Bitmap().Pixel(47, 47), clBlue);  // the other program's entry
 }
 
 TEST(FreedesktopThumbnails, AFileThatCannotBeReadGetsAFailEntry) {
