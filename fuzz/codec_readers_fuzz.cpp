@@ -1,6 +1,6 @@
-// The Netpbm and TIFF readers of the codec helper on arbitrary bytes (both are tried on
-// each input; each refuses the other's files at once): each answers true or false, and
-// a picture it gives fits the memory it asked for.
+// The Netpbm, TIFF and TGA readers of the codec helper on arbitrary bytes (all are tried
+// on each input), and the colour check of a file's header that the program makes itself:
+// each answers true or false, and a picture a reader gives fits the memory it asked for.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/ColourHeader.h"
 #include "imaging/PnmReader.h"
+#include "imaging/TgaReader.h"
 #include "imaging/TiffReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvane::ReadPnmFile(path, target);
   int orientation = 0;
   quorvane::ReadTiffFile(path, target, &orientation);
+  quorvane::ReadTgaFile(fd, target);
+  quorvane::HeaderDeclaresOtherThanSrgb(path);
   ::close(fd);
   return 0;
 }

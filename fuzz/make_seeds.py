@@ -78,6 +78,9 @@ def codec_reader_seeds():
                           ("CMYK", {"compression": "tiff_adobe_deflate"})):
         yield "%s.tif" % mode, save(picture(mode), "TIFF", **options)
     yield "grey16.tif", save(picture("L").convert("I").convert("I;16"), "TIFF")
+    for mode, options in (("RGB", {}), ("RGBA", {"compression": "tga_rle"}), ("L", {}),
+                          ("P", {"compression": "tga_rle"})):
+        yield "%s.tga" % mode, save(picture(mode), "TGA", **options)
 
 
 def picture_seeds():
