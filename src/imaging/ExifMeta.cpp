@@ -14,6 +14,7 @@
 #include "imaging/ImageFormats.h"
 #include "platform/LittleEndian.h"
 #include "platform/FileNames.h"
+#include "platform/StagedFile.h"
 
 namespace quorvane {
 
@@ -227,28 +228,22 @@ namespace {
 // Writes the metadata into a copy of `dest` beside it and puts the copy in its place
 // only when the library finished: a helper that dies halfway leaves `dest` whole.
 bool CopyMetadataThroughCopy(const std::string& source, const std::string& dest, bool upright) {
-  const std::string ext = LowerFileExt(dest);
-  std::string temp = JoinPath(ExtractFileDir(dest).empty() ? "." : ExtractFileDir(dest),
-                              ".quorvane-meta-" + std::string(6, 'X') + ext);  // mkstemps template
-  const int fd = ::mkstemps(temp.data(), int(ext.size()));
-  if (fd < 0) return false;
-  ::close(fd);
+  // The result is the only copy of the user's picture: the rewrite reaches the disk
+  // before it takes the result's place.
+  StagedFile temp(dest, LowerFileExt(dest), 0600, Durability::Durable);
+  if (!temp.Ok()) return false;
   std::error_code ec;
-  bool done =
-      std::filesystem::copy_file(dest, temp, std::filesystem::copy_options::overwrite_existing, ec);
-  if (done) {
-    // The request names the file to write, the source and whether the pixels are
-    // upright, separated by zero bytes.
-    std::string names = temp;
-    names.push_back('\0');
-    names += source;
-    names.push_back('\0');
-    names += upright ? "upright" : "as stored";
-    done = MetaClient().Save(names, Bitmap(1, 1), CodecSaveRequest{}) &&
-           ::rename(temp.c_str(), dest.c_str()) == 0;
-  }
-  if (!done) ::unlink(temp.c_str());
-  return done;
+  if (!std::filesystem::copy_file(dest, temp.Path(),
+                                  std::filesystem::copy_options::overwrite_existing, ec))
+    return false;
+  // The request names the file to write, the source and whether the pixels are upright,
+  // separated by zero bytes.
+  std::string names = temp.Path();
+  names.push_back('\0');
+  names += source;
+  names.push_back('\0');
+  names += upright ? "upright" : "as stored";
+  return MetaClient().Save(names, Bitmap(1, 1), CodecSaveRequest{}) && temp.Replace() == 0;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/CopiedTree.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 
@@ -167,13 +168,30 @@ void KeepTimes(int fd, const struct stat& st) {
   ::futimens(fd, times);
 }
 
-// `made` is set once the target entry itself has been created (so that a failure
-// before that point never removes someone else's file of the same name).
-bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-               std::string& error, bool& made, FileOpProgress* progress);
+// How a tree is copied: `progress` counts it and may stop it; `durable` syncs each copy
+// (a file's bytes, a folder's entries) before the copy counts as made, as a move needs
+// before it removes a source.
+struct CopyJob {
+  FileOpProgress* progress = nullptr;
+  bool durable = false;
+};
 
-bool CopyFolder(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-                const struct stat& st, std::string& error, bool& made, FileOpProgress* progress) {
+// Makes what a copy wrote survive a crash: a no-op unless the job asks for it.
+bool Sync(const CopyJob& job, int fd, const std::string& name, std::string& error) {
+  if (!job.durable || ::fsync(fd) == 0) return true;
+  error = name + ": " + ErrnoText(errno);
+  return false;
+}
+
+// `record` notes what was copied; its copyIno is set once the target entry itself has
+// been created (so that a failure before that point never removes someone else's file
+// of the same name).
+bool CopyEntry(int srcDir, int dstDir, CopiedEntry& record, std::string& error, const CopyJob& job);
+
+bool CopyFolder(int srcDir, int dstDir, CopiedEntry& record, const struct stat& st,
+                std::string& error, const CopyJob& job) {
+  const std::string& srcName = record.source;
+  const std::string& dstName = record.copy;
   UniqueFd in(::openat(srcDir, srcName.c_str(), O_DIRECTORY | O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in.Ok()) {
     error = srcName + ": " + ErrnoText(errno);
@@ -183,49 +201,60 @@ bool CopyFolder(int srcDir, const std::string& srcName, int dstDir, const std::s
     error = dstName + ": " + ErrnoText(errno);
     return false;
   }
-  made = true;
   UniqueFd out(::openat(dstDir, dstName.c_str(), O_DIRECTORY | O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!out.Ok()) {
+  struct stat made {};
+  if (!out.Ok() || ::fstat(out.Get(), &made) != 0) {
     error = dstName + ": " + ErrnoText(errno);
     return false;
   }
+  record.copyIno = made.st_ino;
+  // The folder's entries as they are now: what arrives later is not part of this copy.
+  std::vector<std::string> names;
   DIR* listing = ::fdopendir(::dup(in.Get()));
   if (!listing) {
     error = srcName + ": " + ErrnoText(errno);
     return false;
   }
-  bool ok = true;
   errno = 0;
   while (const dirent* entry = ::readdir(listing)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    bool childMade = false;
-    if (!CopyEntry(in.Get(), name, out.Get(), name, error, childMade, progress)) {
-      ok = false;
-      break;
-    }
+    if (name != "." && name != "..") names.push_back(name);
     errno = 0;
   }
-  if (ok && errno != 0) {
-    error = srcName + ": " + ErrnoText(errno);
-    ok = false;
-  }
+  const int listError = errno;
   ::closedir(listing);
-  if (!ok) return false;
+  if (listError != 0) {
+    error = srcName + ": " + ErrnoText(listError);
+    return false;
+  }
+  for (const std::string& name : names) {
+    CopiedEntry& child = record.children.emplace_back();
+    child.source = child.copy = name;
+    if (CopyEntry(in.Get(), out.Get(), child, error, job)) continue;
+    // A file removed since the listing needs no copy.
+    if (!child.Made() && errno == ENOENT && !EntryExists(in.Get(), name)) {
+      record.children.pop_back();
+      error.clear();
+      continue;
+    }
+    return false;
+  }
   ::fchmod(out.Get(), st.st_mode & 07777);
   KeepTimes(out.Get(), st);
-  return true;
+  return Sync(job, out.Get(), dstName, error);
 }
 
-bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
-               std::string& error, bool& made, FileOpProgress* progress) {
+bool CopyEntry(int srcDir, int dstDir, CopiedEntry& record, std::string& error,
+               const CopyJob& job) {
+  const std::string& srcName = record.source;
+  const std::string& dstName = record.copy;
   struct stat st {};
   if (::fstatat(srcDir, srcName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     error = srcName + ": " + ErrnoText(errno);
     return false;
   }
-  if (S_ISDIR(st.st_mode))
-    return CopyFolder(srcDir, srcName, dstDir, dstName, st, error, made, progress);
+  record.NoteSource(st);
+  if (S_ISDIR(st.st_mode)) return CopyFolder(srcDir, dstDir, record, st, error, job);
   if (S_ISLNK(st.st_mode)) {
     std::vector<char> target(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
     for (;;) {
@@ -240,11 +269,13 @@ bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::st
       }
       target.resize(target.size() * 2);
     }
-    if (::symlinkat(target.data(), dstDir, dstName.c_str()) != 0) {
+    struct stat made {};
+    if (::symlinkat(target.data(), dstDir, dstName.c_str()) != 0 ||
+        ::fstatat(dstDir, dstName.c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0) {
       error = dstName + ": " + ErrnoText(errno);
       return false;
     }
-    made = true;
+    record.copyIno = made.st_ino;
     return true;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -252,23 +283,27 @@ bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::st
     return false;
   }
   UniqueFd in(::openat(srcDir, srcName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!in.Ok()) {
+  // The source as it is read (it may have been replaced since the test above).
+  if (!in.Ok() || ::fstat(in.Get(), &st) != 0) {
     error = srcName + ": " + ErrnoText(errno);
     return false;
   }
+  record.NoteSource(st);
   UniqueFd out(::openat(dstDir, dstName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (!out.Ok()) {
+  struct stat made {};
+  if (!out.Ok() || ::fstat(out.Get(), &made) != 0) {
     error = dstName + ": " + ErrnoText(errno);
     return false;
   }
-  made = true;
+  record.copyIno = made.st_ino;
   std::string why;
-  if (!CopyBytes(in.Get(), out.Get(), why, progress)) {
+  if (!CopyBytes(in.Get(), out.Get(), why, job.progress)) {
     error = srcName + ": " + why;
     return false;
   }
   ::fchmod(out.Get(), st.st_mode & 07777);
   KeepTimes(out.Get(), st);
+  if (!Sync(job, out.Get(), dstName, error)) return false;
   if (::close(out.Release()) != 0) {
     error = dstName + ": " + ErrnoText(errno);
     return false;
@@ -276,68 +311,22 @@ bool CopyEntry(int srcDir, const std::string& srcName, int dstDir, const std::st
   return true;
 }
 
-// Removes an entry and everything below it. `ownCopy` makes read-only folders writable
-// first (only for the program's own partial copies).
-bool RemoveEntry(int dir, const std::string& name, bool ownCopy, std::string& error) {
-  struct stat st {};
-  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return true;
-    error = name + ": " + ErrnoText(errno);
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    UniqueFd sub(::openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!sub.Ok() && ownCopy && ::fchmodat(dir, name.c_str(), 0700, 0) == 0)
-      sub = UniqueFd(::openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!sub.Ok()) {
-      error = name + ": " + ErrnoText(errno);
-      return false;
-    }
-    if (ownCopy) ::fchmod(sub.Get(), 0700);
-    DIR* listing = ::fdopendir(::dup(sub.Get()));
-    if (!listing) {
-      error = name + ": " + ErrnoText(errno);
-      return false;
-    }
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(listing)) {
-      const std::string child = entry->d_name;
-      if (child != "." && child != "..") names.push_back(child);
-    }
-    ::closedir(listing);
-    for (const std::string& child : names)
-      if (!RemoveEntry(sub.Get(), child, ownCopy, error)) return false;
-    if (::unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0) {
-      error = name + ": " + ErrnoText(errno);
-      return false;
-    }
-    return true;
-  }
-  if (::unlinkat(dir, name.c_str(), 0) != 0) {
-    error = name + ": " + ErrnoText(errno);
-    return false;
-  }
-  return true;
-}
-
-// Copies under a free name; a failed copy leaves nothing behind.
+// Copies under a free name; a failed copy takes back what it made. `record` names what
+// was copied.
 bool CopyInto(int srcDir, const std::string& srcName, int dstDir, bool isFolder,
-              std::string& created, std::string& error, FileOpProgress* progress) {
+              CopiedEntry& record, std::string& error, const CopyJob& job) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    const std::string name = FreeNameAt(dstDir, srcName, isFolder);
-    if (name.empty()) break;
-    bool made = false;
-    if (CopyEntry(srcDir, srcName, dstDir, name, error, made, progress)) {
-      created = name;
-      return true;
-    }
+    record = CopiedEntry{};
+    record.source = srcName;
+    record.copy = FreeNameAt(dstDir, srcName, isFolder);
+    if (record.copy.empty()) break;
+    if (CopyEntry(srcDir, dstDir, record, error, job) && Sync(job, dstDir, ".", error)) return true;
     // Someone else took the name between the test and the creation: try again.
-    if (!made && errno == EEXIST) {
+    if (!record.Made() && errno == EEXIST) {
       error.clear();
       continue;
     }
-    std::string ignored;
-    if (made) RemoveEntry(dstDir, name, true, ignored);
+    RemoveCopy(dstDir, record);
     return false;
   }
   if (error.empty()) error = srcName + ": no free name in the target folder";
@@ -402,6 +391,16 @@ bool UsableOwnFolder(const std::string& path) {
          AccessPath(path, W_OK | X_OK);
 }
 
+// A volume's trash folder with its `files` and `info` folders, each made when missing
+// (mode 0700) and each a real folder of ours.
+bool MakeVolumeTrash(const std::string& folder) {
+  for (const std::string& path : {folder, folder + "/files", folder + "/info"}) {
+    ::mkdir(path.c_str(), 0700);
+    if (!UsableOwnFolder(path)) return false;
+  }
+  return true;
+}
+
 std::string PercentEncode(const std::string& path) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -464,15 +463,13 @@ bool FindTrash(const std::string& path, const struct stat& st, TrashPlace& place
   if (::lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
       (shared.st_mode & S_ISVTX)) {
     const std::string mine = sharedTrash + "/" + uid;
-    ::mkdir(mine.c_str(), 0700);
-    if (UsableOwnFolder(mine)) {
+    if (MakeVolumeTrash(mine)) {
       place = {mine, top};
       return true;
     }
   }
   const std::string own = base + "/.Trash-" + uid;
-  ::mkdir(own.c_str(), 0700);
-  if (UsableOwnFolder(own)) {
+  if (MakeVolumeTrash(own)) {
     place = {own, top};
     return true;
   }
@@ -620,6 +617,7 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
     progress->totalBytes = total;
   }
   std::string why;
+  std::vector<CopiedEntry> made;  // what a copy or link made, to take back on a cancel
   for (const std::string& given : sources) {
     if (Cancelled(progress, why)) break;
     const std::string source = Absolute(given);
@@ -650,6 +648,7 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       continue;
     }
     std::string created, error;
+    CopiedEntry record;
     bool ok = false;
     if (mode == TransferMode::Link) {
       for (int attempt = 0; attempt < 8 && !ok; ++attempt) {
@@ -658,9 +657,15 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
         ok = ::symlinkat(source.c_str(), dst.Get(), created.c_str()) == 0;
         if (!ok && errno != EEXIST) break;
       }
+      struct stat made {};
+      if (ok && ::fstatat(dst.Get(), created.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0) {
+        record.copy = created;
+        record.copyIno = made.st_ino;
+      }
       if (!ok) error = ErrnoText(errno);
     } else if (mode == TransferMode::Copy) {
-      ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error, progress);
+      ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, record, error, {progress, false});
+      created = record.copy;
     } else {
       if (SameIdentity(parentStat, targetStat)) {
         report.skipped.push_back(given);
@@ -672,10 +677,13 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       }
       ok = RenameInto(parent.Get(), name, dst.Get(), isFolder, created, error);
       if (!ok && errno == EXDEV) {
-        // Across file systems: a complete copy first, then the original goes.
+        // Across file systems: a complete copy, on disk, first; then the sources it
+        // holds go, and only those.
         error.clear();
-        ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, created, error, progress);
-        if (ok && !RemoveEntry(parent.Get(), name, false, error)) {
+        ok = CopyInto(parent.Get(), name, dst.Get(), isFolder, record, error, {progress, true});
+        created = record.copy;
+        if (ok &&
+            !RemoveCopiedSources(parent.Get(), parentPath, record, report.leftFolders, error)) {
           report.created.push_back(JoinPath(target, created));
           fail("copied, but the original could not be removed: " + error);
           continue;
@@ -683,20 +691,20 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       }
     }
     if (progress) ++progress->files;
-    if (ok)
+    if (ok) {
       report.created.push_back(JoinPath(target, created));
-    else if (!Cancelled(progress, why))
+      if (mode != TransferMode::Move) made.push_back(std::move(record));
+    } else if (!Cancelled(progress, why)) {
       fail(error.empty() ? "failed" : error);
+    }
   }
   if (Cancelled(progress, why)) {
-    // A cancelled copy or link leaves the folder as it was; files already moved are
-    // whole and stay where they went.
+    // A cancelled copy or link leaves the folder as it was, but for what others put
+    // into its new folders meanwhile; files already moved are whole and stay where
+    // they went.
     report.cancelled = true;
     if (mode != TransferMode::Move && dst.Ok()) {
-      for (const std::string& path : report.created) {
-        std::string ignored;
-        RemoveEntry(dst.Get(), ExtractFileName(path), true, ignored);
-      }
+      for (const CopiedEntry& entry : made) RemoveCopy(dst.Get(), entry);
       report.created.clear();
     }
   }

@@ -7,9 +7,10 @@
 //   ("photo (2).jpg");
 // - a folder is never copied or moved into itself or one of its own sub-folders;
 // - a move into the folder that already holds the file does nothing;
-// - a move across file systems copies everything first and removes the source only
-//   when the copy is complete; a failed copy removes its partial target and keeps the
-//   source;
+// - a move across file systems copies everything first, each copy synced to disk, and
+//   then removes only the sources it copied that are unchanged since; what appeared in
+//   a source folder meanwhile stays there (FileOpReport::leftFolders). A failed copy
+//   removes what it made and keeps the source;
 // - trees are walked through directory descriptors, so depth and path length are not
 //   limited by the system's path length limit;
 // - the trash never turns into a permanent delete: without a usable trash the file
@@ -36,6 +37,9 @@ struct FileOpReport {
   std::vector<std::string> created;  // new paths (copies, moved files, links, trash names)
   std::vector<std::string> skipped;  // sources that needed nothing (a move onto itself)
   std::vector<FileOpFailure> failed;
+  // Source folders a move across file systems could not empty: entries that arrived in
+  // them (or changed) while the copy ran stay there.
+  std::vector<std::string> leftFolders;
   bool cancelled = false;  // stopped by FileOpProgress::stop (not a failure)
   bool Ok() const { return failed.empty(); }
 };
@@ -86,8 +90,9 @@ std::string FreeName(const std::string& folder, const std::string& name);
 // Copies, moves or links every source into `folder`, each under a free name. Each source
 // succeeds or fails on its own; the report lists every one. With `progress` the work is
 // counted there, and setting its `stop` ends the transfer soon: the file being copied is
-// removed, copies and links already made too (the folder is as it was), files already
-// moved stay moved.
+// removed, copies and links already made too (the folder is as it was, but for files
+// someone else put into its new folders meanwhile: they stay, and their folders with
+// them), files already moved stay moved.
 FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
                       TransferMode mode, FileOpProgress* progress = nullptr);
 

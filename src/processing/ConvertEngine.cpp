@@ -20,6 +20,7 @@
 #include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
+#include "platform/StagedFile.h"
 
 namespace quorvane {
 
@@ -27,60 +28,8 @@ namespace {
 
 constexpr int kStepPauseMs = 70;
 
-// The process's file creation mask, read without changing it.
-mode_t CurrentUmask() {
-  static const mode_t mask = [] {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind("Umask:", 0) == 0) return mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
-    const mode_t m = umask(022);
-    umask(m);
-    return m;
-  }();
-  return mask;
-}
-
-// Cuts a name to at most `limit` bytes without splitting a UTF-8 sequence.
-std::string CutName(const std::string& name, size_t limit) {
-  if (name.size() <= limit) return name;
-  size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
-  return name.substr(0, end);
-}
-
-// A fresh empty file beside `target`, hidden, with the (lower-cased) extension last so
-// that a writer choosing its format by extension still sees it. Answers "" on failure.
-std::string MakeTemporaryFile(const std::string& target, const std::string& lowerExt) {
-  const std::string name = ExtractFileName(target);
-  std::string suffix = lowerExt.size() <= 16 ? lowerExt : std::string();
-  const std::string base = CutName(name.substr(0, name.size() - ExtractFileExt(name).size()), 120);
-  std::string tmpl = JoinPath(ExtractFileDir(target).empty() ? "." : ExtractFileDir(target),
-                              "." + base + ".quorvane-" + std::string(6, 'X') + suffix);
-  const int fd = mkstemps(tmpl.data(), int(suffix.size()));
-  if (fd < 0) return {};
-  fchmod(fd, 0666 & ~CurrentUmask());
-  close(fd);
-  return tmpl;
-}
-
 // Numbered names tried under OnExists::Rename before the file fails.
 constexpr int kMaxNumberedNames = 10000;
-
-// Gives the written temporary file the name `target` unless an entry of that name
-// exists: answers 0 (`tempGone` set when the temporary name is gone), EEXIST, or the
-// error that prevented it.
-int PlaceWithoutReplacing(const std::string& temp, const std::string& target, bool& tempGone) {
-  if (link(temp.c_str(), target.c_str()) == 0) return 0;
-  // link() refuses an existing name; file systems without hard links fall back to a
-  // check and a rename.
-  const int error = errno;
-  struct stat st;
-  if (error == EEXIST || lstat(target.c_str(), &st) == 0) return EEXIST;
-  if (rename(temp.c_str(), target.c_str()) != 0) return errno;
-  tempGone = true;
-  return 0;
-}
 
 // Why a source could not be read: it is missing, not a plain file, cannot be opened, or
 // holds nothing the readers know.
@@ -399,14 +348,15 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
     }
   }
   const std::string lowerExt = LowerFileExt(outputPath);
-  const std::string temp = MakeTemporaryFile(outputPath, lowerExt);
-  if (temp.empty()) return FailSave(FailReason::WriteFailed, outputPath, errno);
+  // The extension last, so that a writer choosing its format by extension still sees it.
+  StagedFile temp(outputPath, lowerExt, 0666, Durability::Durable);
+  if (!temp.Ok()) return FailSave(FailReason::WriteFailed, outputPath, errno);
 
   bool written = false;
   errno = 0;
   int error = 0;
   try {
-    written = WriteTo(temp, lowerExt, bitmap);
+    written = WriteTo(temp.Path(), lowerExt, bitmap);
     error = errno;
   } catch (const std::system_error& e) {
     error = e.code().value();
@@ -415,15 +365,11 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   }
   if (written) error = 0;
   FailReason reason = FailReason::WriteFailed;
-  bool tempGone = false;
   if (written && existing == OnExists::Overwrite) {
     if (IsBatchSource(outputPath)) {
       reason = FailReason::TargetIsSource;
-    } else if (rename(temp.c_str(), outputPath.c_str()) == 0) {
+    } else if ((error = temp.Replace()) == 0) {
       savedPath_ = outputPath;
-      tempGone = true;
-    } else {
-      error = errno;
     }
   } else if (written) {
     // Never replacing anything: the output name, or under Rename the first free
@@ -431,7 +377,7 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
     const int tries = existing == OnExists::Rename ? kMaxNumberedNames : 1;
     for (int n = 0; n < tries && savedPath_.empty(); ++n) {
       const std::string candidate = n == 0 ? outputPath : NumberedName(outputPath, n);
-      const int result = PlaceWithoutReplacing(temp, candidate, tempGone);
+      const int result = temp.PlaceNew(candidate);
       if (result == 0) {
         savedPath_ = candidate;
       } else if (result == EEXIST) {
@@ -442,7 +388,6 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
       }
     }
   }
-  if (!tempGone) unlink(temp.c_str());
   bitmap.Release();
   if (savedPath_.empty()) return FailSave(reason, outputPath, error);
   return true;

@@ -14,6 +14,7 @@
 
 #include "imaging/ColourHeader.h"
 #include "platform/FileOps.h"
+#include "platform/StagedFile.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
@@ -329,20 +330,15 @@ bool FreedesktopThumbnails::WriteEntry(const std::string& target, const std::str
     texts[kWidthKey] = std::to_string(sourceWidth);
     texts[kHeightKey] = std::to_string(sourceHeight);
   }
-  std::string temp = target + "." + std::string(6, 'X');  // mkstemp template
-  const int fd = ::mkstemp(temp.data());  // mode 0600
-  if (fd < 0) return false;
-  FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  bool ok = ::fchmod(fd, 0600) == 0 && WritePng(f, picture, texts);
+  // An entry is made again whenever it is missing: no sync to disk.
+  StagedFile temp(target, "", 0600, Durability::Cache);
+  if (!temp.Ok()) return false;
+  FILE* f = ::fdopen(::dup(temp.Fd()), "wb");
+  if (!f) return false;
+  bool ok = WritePng(f, picture, texts);
   ok = std::fflush(f) == 0 && ok;
   ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
+  ok = ok && temp.Replace() == 0;
   return ok;
 }
 

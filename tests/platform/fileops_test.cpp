@@ -1,12 +1,19 @@
 #include "platform/FileOps.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
 
 #include "support/TestDir.h"
 
@@ -38,6 +45,54 @@ class OtherVolumeDir {
  private:
   std::string path_;
 };
+
+// A tmpfs mounted for one test (root only): a volume of its own, as a USB disk is.
+class TestMount {
+ public:
+  TestMount() {
+    char tmpl[] = "/tmp/quorvane-mount-XXXXXX";
+    if (!::mkdtemp(tmpl)) {
+      why_ = std::strerror(errno);
+      return;
+    }
+    folder_ = tmpl;
+    if (::mount("quorvane-test", tmpl, "tmpfs", MS_NOSUID | MS_NODEV, "size=1g,mode=0755") == 0)
+      path_ = folder_;
+    else
+      why_ = std::string("mounting a tmpfs is not allowed here: ") + std::strerror(errno);
+  }
+  ~TestMount() {
+    if (!path_.empty()) ::umount2(path_.c_str(), MNT_DETACH);
+    if (!folder_.empty()) ::rmdir(folder_.c_str());
+  }
+  const std::string& path() const { return path_; }  // "" when nothing is mounted
+  const std::string& why() const { return why_; }
+
+ private:
+  std::string folder_, path_, why_;
+};
+
+// Runs a transfer while `meanwhile` runs on another thread as soon as the transfer has
+// copied a megabyte (of the one big file the tests give it).
+FileOpReport TransferWhile(const std::vector<std::string>& sources, const std::string& folder,
+                           TransferMode mode, FileOpProgress& progress,
+                           const std::function<void()>& meanwhile) {
+  std::atomic<bool> finished{false};
+  std::thread other([&] {
+    while (progress.bytes.load() < (1 << 20) && !finished) std::this_thread::yield();
+    if (!finished) meanwhile();
+  });
+  FileOpReport report = Transfer(sources, folder, mode, &progress);
+  finished = true;
+  other.join();
+  return report;
+}
+
+// Writes a file; false when it cannot (its folder is gone).
+bool WriteNew(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  return out && (out << bytes) && (out.close(), !out.fail());
+}
 
 TEST(FileOps, CopyNeverReplacesAndCopiesWholeTrees) {
   TestDir dir;
@@ -145,6 +200,82 @@ TEST(FileOps, MoveAcrossFileSystemsCopiesThenRemoves) {
   EXPECT_TRUE(Exists(dir.file("bad/a/pipe")));
 }
 
+// A move from a volume of its own (the source tree: sub/big.bin, top.txt) into a test
+// folder, while another thread acts on the files.
+class MoveRace : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (mount_.path().empty()) GTEST_SKIP() << mount_.why();
+  }
+  // Moves the tree while `meanwhile` runs as the copy of big.bin has begun, then runs
+  // `check` on the report. A larger big file is tried when `meanwhile` answers that it
+  // came too late or the move ended before it (on a busy machine a small copy may end
+  // first); false when it never came in time.
+  bool MoveWhile(const std::function<bool(FileOpProgress&)>& meanwhile,
+                 const std::function<void(const FileOpReport&, size_t)>& check) {
+    for (size_t size = size_t(32) << 20; size <= size_t(512) << 20; size *= 4) {
+      fs::remove_all(tree);
+      fs::remove_all(dir.file("tree"));
+      fs::create_directories(tree + "/sub");
+      if (!WriteNew(tree + "/sub/big.bin", std::string(size, 'b')) ||
+          !WriteNew(tree + "/top.txt", "top"))
+        return false;
+      FileOpProgress progress;
+      bool acted = false;
+      const FileOpReport report = TransferWhile({tree}, dir.path(), TransferMode::Move, progress,
+                                                [&] { acted = meanwhile(progress); });
+      if (!acted || !Exists(tree + "/sub")) continue;
+      check(report, size);
+      return true;
+    }
+    return false;
+  }
+
+  TestMount mount_;
+  TestDir dir;
+  const std::string tree = mount_.path() + "/tree";
+};
+
+TEST_F(MoveRace, AMoveAcrossFileSystemsLeavesWhatArrivedMeanwhile) {
+  // A file written into a source folder while the copy runs was never copied: it stays
+  // where it is, the folder with it, and the move says so.
+  const bool acted =
+      MoveWhile([&](FileOpProgress&) { return WriteNew(tree + "/sub/late.jpg", "late"); },
+                [&](const FileOpReport& report, size_t size) {
+                  EXPECT_TRUE(report.Ok());
+                  EXPECT_EQ(report.created, std::vector<std::string>{dir.file("tree")});
+                  EXPECT_EQ(report.leftFolders, std::vector<std::string>{tree + "/sub"});
+                  EXPECT_EQ(ReadFileBytes(tree + "/sub/late.jpg"), "late");
+                  EXPECT_FALSE(Exists(tree + "/sub/big.bin"));
+                  EXPECT_FALSE(Exists(tree + "/top.txt"));
+                  EXPECT_EQ(fs::file_size(dir.file("tree/sub/big.bin")), size);
+                  EXPECT_EQ(ReadFileBytes(dir.file("tree/top.txt")), "top");
+                  EXPECT_FALSE(Exists(dir.file("tree/sub/late.jpg")));
+                });
+  if (!acted) GTEST_SKIP() << "every copy ended before the writer could add its file";
+}
+
+TEST_F(MoveRace, CancelTakesBackOnlyWhatTheTransferMade) {
+  // The user drops a file into the folder the move has just made, then cancels: the
+  // move's own copies go, the user's file and its folder stay, the source is whole.
+  const bool acted = MoveWhile(
+      [&](FileOpProgress& progress) {
+        const bool dropped = WriteNew(dir.file("tree/sub/mine.txt"), "mine");
+        progress.stop = true;
+        return dropped;
+      },
+      [&](const FileOpReport& report, size_t size) {
+        EXPECT_TRUE(report.cancelled);
+        EXPECT_TRUE(report.created.empty());
+        EXPECT_EQ(fs::file_size(tree + "/sub/big.bin"), size);
+        EXPECT_EQ(ReadFileBytes(tree + "/top.txt"), "top");
+        EXPECT_EQ(ReadFileBytes(dir.file("tree/sub/mine.txt")), "mine");
+        EXPECT_FALSE(Exists(dir.file("tree/sub/big.bin")));
+        EXPECT_FALSE(Exists(dir.file("tree/top.txt")));
+      });
+  if (!acted) GTEST_SKIP() << "every copy ended before the cancel";
+}
+
 TEST(FileOps, LinkAndDropEffects) {
   TestDir dir;
   fs::create_directories(dir.file("links"));
@@ -204,6 +335,31 @@ TEST(FileOps, TrashKeepsWhatFileManagersNeed) {
       << info;
   EXPECT_NE(info.find("\nDeletionDate=20"), std::string::npos);
   EXPECT_EQ(info.back(), '\n');
+}
+
+TEST(FileOps, TheFirstDeleteOnAnotherVolumeMakesItsTrash) {
+  TestMount mount;
+  if (mount.path().empty()) GTEST_SKIP() << mount.why();
+  TestDir dir;
+  ScopedDataHome home(dir.file("data"));
+  fs::create_directories(mount.path() + "/pics");
+  const std::string photo = mount.path() + "/pics/a b.jpg";
+  ASSERT_TRUE(WriteNew(photo, "on the disk"));
+  const FileOpReport report = MoveToTrash({photo});
+  ASSERT_TRUE(report.Ok()) << report.failed[0].message;
+  const std::string trash = mount.path() + "/.Trash-" + std::to_string(::getuid());
+  EXPECT_EQ(report.created, std::vector<std::string>{trash + "/files/a b.jpg"});
+  EXPECT_FALSE(Exists(photo));
+  EXPECT_EQ(ReadFileBytes(trash + "/files/a b.jpg"), "on the disk");
+  // Paths in a volume's trash are relative to the volume.
+  EXPECT_EQ(ReadFileBytes(trash + "/info/a b.jpg.trashinfo")
+                .rfind("[Trash Info]\nPath=pics/a%20b.jpg\n", 0),
+            0u);
+  for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+  }
 }
 
 TEST(FileOps, NoUsableTrashNeverDeletes) {

@@ -69,6 +69,7 @@ class ImgListViewFilesTest : public QObject {
  private slots:
   void copyAndPasteThroughTheClipboard();
   void cutFromAFileManagerMovesOnPaste();
+  void aPastedCutLeavesANewerClipboardAlone();
   void dropsFollowTheModifierKeys();
   void dragNearAnEdgeScrolls();
   void menuMergesHostItemsWithFileVerbs();
@@ -148,6 +149,23 @@ void ImgListViewFilesTest::cutFromAFileManagerMovesOnPaste() {
   QApplication::clipboard()->setText("/etc/passwd");
   QVERIFY(!view->Paste());
   QVERIFY(!fs::exists(b.file("passwd")));
+}
+
+void ImgListViewFilesTest::aPastedCutLeavesANewerClipboardAlone() {
+  TestDir a, b;
+  a.write("moved.txt", "m");
+  auto view = ShowGrid(a.path());
+  QVERIFY(view);
+  view->setFocus();
+  SelectRows(*view, {RowOf(*view, "moved.txt")});
+  QVERIFY(view->CutSelection());
+  QVERIFY(view->OpenFolder(b.path()));
+  QVERIFY(view->Paste());
+  // Something else is copied while the move runs: its end leaves that be.
+  QApplication::clipboard()->setText(QStringLiteral("copied meanwhile"));
+  WaitForTransfers(*view);
+  QVERIFY(fs::exists(b.file("moved.txt")));
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("copied meanwhile"));
 }
 
 void ImgListViewFilesTest::dropsFollowTheModifierKeys() {

@@ -320,6 +320,10 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void StampSmallIcon(TImgListItem& item);
   void ScheduleJobStart();
   void ReportFailures(const QString& what, const FileOpReport& report);
+  // Names the source folders a move could not empty (files arrived in them meanwhile).
+  void ReportLeftFiles(const FileOpReport& report);
+  // Shows a file operation's message (through OnFileError when set).
+  void ShowFileMessage(const QString& message);
   // After the view's own file operation: the grid follows at once (a rescan).
   void FilesChanged(const FileOpReport& report);
   std::vector<std::string> SelectedPaths() const;

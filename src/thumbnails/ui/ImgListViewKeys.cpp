@@ -272,14 +272,19 @@ bool TImgListView::Paste() {
   }
   const std::string target = folder_.Folder();
   if (target.empty() || !CanWriteInto(target)) return false;
-  TransferFiles(files, target, cut ? TransferMode::Move : TransferMode::Copy,
-                [this, cut](const FileOpReport& report) {
-                  // Files that were cut live here now: the clipboard no longer names them.
-                  if (cut && !report.created.empty()) {
-                    QApplication::clipboard()->clear();
-                    SetCutPaths({});
-                  }
-                });
+  TransferFiles(
+      files, target, cut ? TransferMode::Move : TransferMode::Copy,
+      [this, cut, files](const FileOpReport& report) {
+        if (!cut || report.created.empty()) return;
+        // Files that were cut live here now: the clipboard lets go of them,
+        // unless it holds something else by now (a later cut or copy).
+        bool stillCut = false;
+        QClipboard* clipboard = QApplication::clipboard();
+        if (TFileDataObject::FilesOf(clipboard->mimeData(), &stillCut) == files && stillCut)
+          clipboard->clear();
+        if (cutPaths_ == std::unordered_set<std::string>(files.begin(), files.end()))
+          SetCutPaths({});
+      });
   return true;
 }
 
@@ -331,6 +336,17 @@ void TImgListView::ReportFailures(const QString& what, const FileOpReport& repor
   for (const FileOpFailure& failure : report.failed)
     message += QStringLiteral("\n%1: %2")
                    .arg(FromNative(failure.path), QString::fromStdString(failure.message));
+  ShowFileMessage(message);
+}
+
+void TImgListView::ReportLeftFiles(const FileOpReport& report) {
+  if (report.leftFolders.empty()) return;
+  QString message = QStringLiteral("원본 폴더에 남은 파일이 있습니다.");
+  for (const std::string& folder : report.leftFolders) message += '\n' + FromNative(folder);
+  ShowFileMessage(message);
+}
+
+void TImgListView::ShowFileMessage(const QString& message) {
   if (OnFileError) {
     OnFileError(*this, message);
     return;

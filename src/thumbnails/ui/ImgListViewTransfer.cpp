@@ -89,6 +89,7 @@ void TImgListView::FinishTransfer(Transfer* transfer) {
   t->worker.join();
   delete t->dialog;
   ReportFailures(FailureTitle(t->mode), t->report);
+  ReportLeftFiles(t->report);
   FilesChanged(t->report);
   if (t->done) t->done(t->report);
 }
