@@ -1,0 +1,26 @@
+#!/bin/bash
+# The viewer's window tests (viewer_window_qtest) on a virtual display under a real
+# window manager, openbox, which keeps dialog windows out of the full-screen state.
+# Usage: viewer_window_wm.sh <viewer_window_qtest program>. Exit 77 (skipped) without
+# Xvfb, openbox or xprop (scripts/install-deps.sh installs them).
+set -u
+bin=$1
+here=$(cd "$(dirname "$0")/../e2e" && pwd)
+for tool in Xvfb openbox xprop; do
+  command -v "$tool" >/dev/null || { echo "$tool is needed (scripts/install-deps.sh)"; exit 77; }
+done
+
+# shellcheck source=../e2e/virtual_display.bash
+. "$here/virtual_display.bash"
+# A configuration of its own: nothing of the user's openbox set-up takes part.
+XDG_CONFIG_HOME="$work/config" HOME="$work" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+# The window manager is running once it has named its check window on the root.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
+
+QUORVANE_TEST_WINDOW_MANAGER=openbox "$bin" || fail "viewer_window_qtest under openbox"
+echo "PASS"
