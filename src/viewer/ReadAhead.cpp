@@ -75,17 +75,6 @@ bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
   return fitWidth == boxWidth && fitHeight == boxHeight && (!fitted.Empty() || full);
 }
 
-template <class Fn>
-auto TReadAhead::WithShownHelpers(Fn fn) {
-  const ThreadHelpers before = CurrentThreadHelpers();
-  SetThreadHelpers({&shown_.codec, &shown_.meta});
-  struct Restore {
-    ThreadHelpers helpers;
-    ~Restore() { SetThreadHelpers(helpers); }
-  } restore{before};
-  return fn();
-}
-
 TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
   ownReader_ = !reader_;
   if (ownReader_)
@@ -137,8 +126,7 @@ std::shared_ptr<const TViewPicture> TReadAhead::Get(const std::string& path) {
   if (auto picture = FreshLocked(path)) return picture;
   const int boxWidth = boxWidth_, boxHeight = boxHeight_;
   lock.unlock();
-  std::shared_ptr<const TViewPicture> picture =
-      WithShownHelpers([&] { return Read(path, boxWidth, boxHeight); });
+  std::shared_ptr<const TViewPicture> picture = Read(path, boxWidth, boxHeight);
   lock.lock();
   HoldLocked(picture);
   return picture;
@@ -155,7 +143,7 @@ std::shared_ptr<const TViewPicture> TReadAhead::GetFull(const std::string& path)
   }
   bool ok = false;
   try {
-    ok = WithShownHelpers([&] { return reader_(path, read); }) && !read.Empty();
+    ok = reader_(path, read) && !read.Empty();
   } catch (...) {
   }
   if (!ok) return picture;  // shown as it was read before

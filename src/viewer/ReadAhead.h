@@ -50,9 +50,9 @@ class TReadAhead {
  public:
   using Reader = std::function<bool(const std::string& path, Bitmap& out)>;
   // `reader` reads one file (ReadImageFile when empty); it runs on the background
-  // thread and on the caller's thread, possibly at the same time. Each of the two has
-  // codec and metadata helpers of its own, so that the picture asked for never waits
-  // behind a neighbour's decode.
+  // thread and on the caller's thread, possibly at the same time. The background thread
+  // has codec and metadata helpers of its own, so that the picture the caller asks for
+  // (read with the caller's helpers) never waits behind a neighbour's decode.
   explicit TReadAhead(Reader reader = {});
   ~TReadAhead();
   TReadAhead(const TReadAhead&) = delete;
@@ -90,16 +90,12 @@ class TReadAhead {
   bool HeldLocked(const std::string& path) const;
   std::shared_ptr<const TViewPicture> FreshLocked(const std::string& path) const;
 
-  // The helpers of the background thread, and those of the caller's reads.
+  // The background thread's own codec and metadata helpers.
   struct Helpers {
     CodecClient codec{DefaultCodecClient().Options()};
     CodecClient meta{MetaClientOptions()};
   };
-  // Runs a read with the caller's own helpers set for its thread.
-  template <class Fn>
-  auto WithShownHelpers(Fn fn);
-
-  Helpers ahead_, shown_;
+  Helpers ahead_;
   Reader reader_;
   bool ownReader_ = false;  // ReadImageFile: JPEG files may be decoded at a smaller scale
   mutable std::mutex mutex_;
