@@ -29,7 +29,8 @@ class ViewerWindowTest : public QObject {
     TViewDlg1 dlg;
     dlg.Source = &source;
     dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.activateWindow();  // keys reach the viewer's shortcuts only while it is active
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
     QCOMPARE(dlg.windowTitle(), QStringLiteral("b.bmp(40x20)"));
     // Two files pasted into the grid, sorting before the one shown.
     source.items.insert(source.items.begin(),
@@ -56,7 +57,8 @@ class ViewerWindowTest : public QObject {
     int result = -1;
     bool checked = false;
     QTimer::singleShot(0, &dlg, [&] {
-      QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+      dlg.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&dlg));
       QTest::keyClick(&dlg, Qt::Key_F11);
       QVERIFY(dlg.FullScreen());
       QTest::qWait(500);  // the window manager's answer
