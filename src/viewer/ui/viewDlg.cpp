@@ -267,7 +267,11 @@ void TViewDlg1::resizeEvent(QResizeEvent* event) {
 
 void TViewDlg1::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) ApplyScreenMode();
+  if (event->type() != QEvent::WindowStateChange) return;
+  ApplyScreenMode();
+  LayOut();
+  // A fitted picture fits the whole screen, or the screen's box again when back.
+  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
 // The viewer's own full-screen mode decides, not the window's state: some window
@@ -286,8 +290,6 @@ void TViewDlg1::ApplyScreenMode() {
     widget->setAutoFillBackground(full);
   }
   LayOut();
-  // A fitted picture fits the whole screen, or the screen's box again when back.
-  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
 bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || fullScreen_; }
