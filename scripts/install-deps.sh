@@ -29,7 +29,7 @@ PACKAGES="
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils desktop-file-utils
-  qt6-qpa-plugins xvfb xdotool
+  qt6-qpa-plugins xvfb xdotool openbox x11-utils
   dbus-daemon at-spi2-core python3-pyatspi
 "
 

@@ -150,6 +150,12 @@ int TImgList::Store(const Bitmap& picture, int32_t tag, int32_t& dropped) {
   return index;
 }
 
+void TImgList::Release(int Index) {
+  if (Index < 0 || size_t(Index) >= tags_.size()) return;
+  tags_[size_t(Index)] = -1;
+  shown_[size_t(Index)] = 0;
+}
+
 void TImgList::Touch(int Index) {
   if (Index >= 0 && size_t(Index) < shown_.size()) shown_[size_t(Index)] = ++clock_;
 }

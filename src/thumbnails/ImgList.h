@@ -30,6 +30,8 @@ class TImgList {
   int Store(const Bitmap& picture, int32_t tag, int32_t& dropped);
   // The cell was shown now (its picture is the last to be dropped).
   void Touch(int Index);
+  // The cell's owner no longer shows it: it has no owner and is the first one reused.
+  void Release(int Index);
   // At most this many bytes of cells for Store (0: no limit).
   size_t Budget() const { return budget_; }
   void SetBudget(size_t bytes) { budget_ = bytes; }

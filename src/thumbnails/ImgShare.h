@@ -472,8 +472,10 @@ class TShellFolderView {
   // folder take part. Entries come in as enumeration takes them (the display filter),
   // and files the filter leaves out also when `acceptFile` (given the name) takes them.
   // A file has changed when its size or modification time differs from when it was last
-  // seen; a vanished name whose file (inode) reappears under a new name is a rename.
-  // Changes nothing.
+  // seen; a vanished name whose file (inode) reappears under a new name with the size
+  // and modification time last seen is a rename, with other ones a removal and a new
+  // file (the file system reused the number); a file whose size was never looked at is
+  // renamed and changed. Changes nothing.
   TMergePlan PlanMerge(const std::function<bool(const std::string& name)>& acceptFile);
   // A kept item under its new name (its thumbnail stays: the file is the same).
   void ApplyRename(TImgListItem& item, const std::string& name);
@@ -507,6 +509,9 @@ class TShellFolderView {
   friend class TImgListItem;
   friend class TShellItem;
   static std::string NormalFolder(const std::string& path);
+  // How a file under a new name compares with the item's file as last seen.
+  enum class TSeen { kSame, kOther, kUnknown };
+  static TSeen CompareSeen(const TShellItem& item, const std::string& path);
   bool LookAheadOn() const;
   void QueueLookAhead(TImgListItem& item);
   std::unique_ptr<TImgListItem> MakeItem(const TDiskEntry& entry);

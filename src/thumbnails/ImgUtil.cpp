@@ -36,6 +36,15 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+// The file is as it was before it was read: its size and modification time (to the
+// nanosecond) are the same. A file still being written changes under the reader.
+bool Settled(const std::string& path, const struct stat& before) {
+  struct stat after {};
+  return stat(path.c_str(), &after) == 0 && after.st_size == before.st_size &&
+         after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+         after.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+}
+
 }  // namespace
 
 bool IsIconKind(TImageType kind) {
@@ -155,19 +164,23 @@ int TImgUtil::LoadThumbnail(const std::string& FileName, int Width, int Height, 
   if (UsesCache() && ReadFromCache(FileName, Width, Height)) return 0;
 
   // For the shared cache the picture is made for its side first, then for the box.
+  partial_ = false;
   const int result = ReadPicture(kind, FileName, std::max(Width, side), std::max(Height, side));
-  const bool stopped = StopRequested(stop_);
+  // Only what a finished file gave is kept: a picture (or a failure) of a file that
+  // changed while it was read, or the part of a file that ends early, is shown but not
+  // stored; the file is read again once it changes.
+  const bool keep = !StopRequested(stop_) && !partial_ && Settled(FileName, st);
   if (result != 0) {
-    if (side && !stopped) sharedCache_->WriteFailure(FileName, mtime);
+    if (side && keep) sharedCache_->WriteFailure(FileName, mtime);
     DrawIcon(FileName, 0);
     return result;
   }
   if (side) {
     FitBitmapToBox(bitmap_, igtPreview, side, side);
-    if (!stopped) sharedCache_->Write(FileName, mtime, folder, bitmap_, orgWidth_, orgHeight_);
+    if (keep) sharedCache_->Write(FileName, mtime, folder, bitmap_, orgWidth_, orgHeight_);
     FitBitmapToBox(bitmap_, getType_, Width, Height);
   }
-  if (UsesCache() && !stopped) WriteToCache(FileName);
+  if (UsesCache() && keep) WriteToCache(FileName);
   return 0;
 }
 
@@ -254,8 +267,10 @@ int TImgUtil::ReadByKind(TImageType kind, const std::string& FileName, int Width
     case iitCustom:
       if (!customPlugin_) return -1;
       if (getType_ == igtNormal) {
-        if (!customPlugin_->LoadFile(FileName, bitmap_) && !ReadTruncatedPicture(FileName, bitmap_))
-          return -1;
+        if (!customPlugin_->LoadFile(FileName, bitmap_)) {
+          if (!ReadTruncatedPicture(FileName, bitmap_)) return -1;
+          partial_ = true;
+        }
         Record();
         return 0;
       }
@@ -263,6 +278,7 @@ int TImgUtil::ReadByKind(TImageType kind, const std::string& FileName, int Width
                                         orgHeight_)) {
         // An interrupted copy or download shows the part that arrived.
         if (!ReadTruncatedPicture(FileName, bitmap_)) return -1;
+        partial_ = true;
         Record();
       }
       FitBitmapToBox(bitmap_, getType_, Width, Height);

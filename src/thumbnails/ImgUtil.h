@@ -63,7 +63,8 @@ class TImgUtil {
   TImageType ClassifyImageType(const std::string& FileName) const;
   // Loads the thumbnail of a file into Bitmap(). 0: done (picture, cache hit or icon);
   // 1: no such file or folder (nothing drawn); -1: a reader failed (the icon has been
-  // drawn); another value: a reader's own failure code (icon drawn).
+  // drawn); another value: a reader's own failure code (icon drawn). Nothing is
+  // cached of a file that changed while it was read or of the part of a cut file.
   int LoadThumbnail(const std::string& FileName, int Width, int Height, int IconIndex);
   // Resamples any bitmap in place to exactly Width x Height.
   static void ResizeBitmap(Picture& bitmap, int Width, int Height) {
@@ -162,6 +163,7 @@ class TImgUtil {
   int iconCount_ = 0;
   int iconIndex_ = -1;
   int lastDecodeScale_ = 0;
+  bool partial_ = false;  // the picture read is the part of a file that ends early
 };
 
 }  // namespace quorvane

@@ -319,9 +319,12 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
   } else if (result == 0 && !item->Handled) {
     item->Handled = true;
     int32_t dropped = -1;
-    item->ThumbnailIndex = thumbnails_.Store(loader.Bitmap(), number, dropped);
+    const int cell = thumbnails_.Store(loader.Bitmap(), number, dropped);
     // The picture shown least recently made room; it is made again when shown again.
-    if (TImgListItem* gone = items_->ItemByNumber(dropped)) {
+    // An owner that shows another cell by now keeps it.
+    TImgListItem* gone = dropped == number ? nullptr : items_->ItemByNumber(dropped);
+    item->ThumbnailIndex = cell;
+    if (gone && gone->ThumbnailIndex == cell) {
       gone->ThumbnailIndex = -1;
       gone->Handled = false;
       gone->LookedAhead = viewImage_.LookAhead();
@@ -335,6 +338,20 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
 }
 
 // ---------------------------------------------------------------- following the disk
+
+// A file under a new name is the item's own only when it is the file last seen: a
+// file system hands a freed inode number to the next new file, so the number alone
+// does not say. A folder keeps its number for as long as it exists.
+TShellFolderView::TSeen TShellFolderView::CompareSeen(const TShellItem& item,
+                                                      const std::string& path) {
+  if (item.IsFolder()) return TSeen::kSame;
+  if (item.seenSize_ < 0) return TSeen::kUnknown;
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && item.seenSize_ == int64_t(st.st_size) &&
+                 item.seenMtimeNs_ == MtimeNs(st)
+             ? TSeen::kSame
+             : TSeen::kOther;
+}
 
 TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
     const std::function<bool(const std::string& name)>& acceptFile) {
@@ -397,8 +414,13 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
       if (stat(JoinPath(folder_, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     }
     const auto renamed = vanished.find(ino);
-    if (renamed != vanished.end() && renamed->second->IsFolder() == folder) {
+    const TSeen seen = renamed == vanished.end() || renamed->second->IsFolder() != folder
+                           ? TSeen::kOther
+                           : CompareSeen(*renamed->second, JoinPath(folder_, name));
+    if (seen != TSeen::kOther) {
       plan.Rename.emplace_back(renamed->second->Number(), name);
+      // A file never looked at keeps its place, but nothing known of it is trusted.
+      if (seen == TSeen::kUnknown) plan.Change.push_back(renamed->second->Number());
       vanished.erase(renamed);
       continue;
     }
@@ -417,6 +439,7 @@ void TShellFolderView::ApplyRename(TImgListItem& item, const std::string& name) 
 }
 
 void TShellFolderView::ForgetChanged(TImgListItem& item) {
+  thumbnails_.Release(item.ThumbnailIndex);  // its picture is of the file as it was
   item.Reset();
   item.Handled = false;
   item.LookedAhead = false;

@@ -32,24 +32,47 @@ bool NeedsFitting(int width, int height, int boxWidth, int boxHeight) {
   return boxWidth > 0 && boxHeight > 0 && (width > boxWidth || height > boxHeight);
 }
 
-// Makes `picture` the fitted or the full picture of `into`, as the box calls for.
+// Makes `picture` the fitted or the full picture of `into`, as the box calls for. A
+// picture that cannot be fitted (no memory) is kept at its own size: it was read for
+// this box all the same, and is not read again for it.
 void TakePicture(TViewPicture& into, Bitmap&& picture, int boxWidth, int boxHeight) {
   into.fitted = Bitmap();
   into.fitWidth = boxWidth;
   into.fitHeight = boxHeight;
-  if (!NeedsFitting(into.width, into.height, boxWidth, boxHeight)) {
-    into.full = std::make_shared<const Bitmap>(std::move(picture));
+  if (NeedsFitting(into.width, into.height, boxWidth, boxHeight) &&
+      FitPictureToBox(picture, boxWidth, boxHeight)) {
+    into.fitted.Swap(picture);
     return;
   }
-  if (FitBitmap(picture, boxWidth, boxHeight, nullptr)) into.fitted.Swap(picture);
+  into.full = std::make_shared<const Bitmap>(std::move(picture));
 }
 
 }  // namespace
 
+bool FitPictureToBox(Bitmap& picture, int boxWidth, int boxHeight) {
+  const int64_t w = picture.Width(), h = picture.Height();
+  if (w <= 0 || h <= 0 || boxWidth <= 0 || boxHeight <= 0) return false;
+  // The proportions compared in whole per cent, as FitBitmap does.
+  const int64_t ratioImage = h * 100 / w, ratioBox = int64_t(boxHeight) * 100 / boxWidth;
+  int64_t fitW = boxWidth, fitH = boxHeight;
+  if (ratioImage < ratioBox)
+    fitH = std::max<int64_t>(1, h * boxWidth / w);
+  else if (ratioImage > ratioBox)
+    fitW = std::max<int64_t>(1, w * boxHeight / h);
+  try {
+    Bitmap fitted(static_cast<int>(fitW), static_cast<int>(fitH));
+    SmoothResize(picture, fitted, nullptr);
+    picture.Swap(fitted);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
   if (!ok) return true;
   if (!NeedsFitting(width, height, boxWidth, boxHeight)) return full != nullptr;
-  return !fitted.Empty() && fitWidth == boxWidth && fitHeight == boxHeight;
+  return fitWidth == boxWidth && fitHeight == boxHeight && (!fitted.Empty() || full);
 }
 
 TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
@@ -149,6 +172,9 @@ void TReadAhead::Stop() {
     held_.clear();
     changed_.notify_all();
   }
+  // A read ahead in progress is not waited for.
+  ahead_.codec.Abandon();
+  ahead_.meta.Abandon();
   if (thread_.joinable()) thread_.join();
   std::lock_guard lock(mutex_);
   held_.clear();  // what the thread finished while stopping
@@ -213,6 +239,7 @@ std::shared_ptr<TViewPicture> TReadAhead::Read(const std::string& path, int boxW
 }
 
 void TReadAhead::Run() {
+  SetThreadHelpers({&ahead_.codec, &ahead_.meta});
   std::unique_lock lock(mutex_);
   while (!stop_) {
     // The first wanted picture that is not held, or held but fitted for another box.

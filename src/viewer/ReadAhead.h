@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/CodecClient.h"
+#include "imaging/ExifMeta.h"
 
 namespace quorvane {
 
@@ -39,11 +41,18 @@ struct TViewPicture {
   bool FittedFor(int boxWidth, int boxHeight) const;
 };
 
+// Shrinks (or enlarges) a picture to fit a box as FitBitmap does, its proportions kept,
+// but a side that would come out 0 (a 3000 x 1 picture in a 1800 x 1000 box) is 1 pixel.
+// False, the picture unchanged, when the picture or the box is empty or memory runs out.
+bool FitPictureToBox(Bitmap& picture, int boxWidth, int boxHeight);
+
 class TReadAhead {
  public:
   using Reader = std::function<bool(const std::string& path, Bitmap& out)>;
   // `reader` reads one file (ReadImageFile when empty); it runs on the background
-  // thread and on the caller's thread, possibly at the same time.
+  // thread and on the caller's thread, possibly at the same time. The background thread
+  // has codec and metadata helpers of its own, so that the picture the caller asks for
+  // (read with the caller's helpers) never waits behind a neighbour's decode.
   explicit TReadAhead(Reader reader = {});
   ~TReadAhead();
   TReadAhead(const TReadAhead&) = delete;
@@ -65,7 +74,8 @@ class TReadAhead {
   std::shared_ptr<const TViewPicture> Peek(const std::string& path) const;
   // The next Get reads the file again.
   void Forget(const std::string& path);
-  // Ends the background thread (after the file it is reading) and drops every picture.
+  // Ends the background thread (a read in a helper is ended at once) and drops every
+  // picture.
   void Stop();
 
   // Every file read so far, in order, on either thread (for tests and measurements).
@@ -80,6 +90,12 @@ class TReadAhead {
   bool HeldLocked(const std::string& path) const;
   std::shared_ptr<const TViewPicture> FreshLocked(const std::string& path) const;
 
+  // The background thread's own codec and metadata helpers.
+  struct Helpers {
+    CodecClient codec{DefaultCodecClient().Options()};
+    CodecClient meta{MetaClientOptions()};
+  };
+  Helpers ahead_;
   Reader reader_;
   bool ownReader_ = false;  // ReadImageFile: JPEG files may be decoded at a smaller scale
   mutable std::mutex mutex_;

@@ -41,6 +41,25 @@ class AboutBoxTest : public QObject {
     QVERIFY(!more.contains(QStringLiteral("GIF")));
   }
 
+  void everyTextIsShownWhole() {
+    TAboutBox box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QList<QLabel*> labels = box.findChildren<QLabel*>();
+    QVERIFY(labels.size() >= 6);
+    for (QLabel* label : labels) {
+      if (!label->isVisible() || label->text().isEmpty()) continue;
+      const QRect at(label->mapTo(&box, QPoint(0, 0)), label->size());
+      QVERIFY2(box.rect().contains(at), qPrintable(label->text()));
+      if (label->wordWrap())
+        QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->text()));
+      else
+        QVERIFY2(label->sizeHint().width() <= label->width() &&
+                     label->sizeHint().height() <= label->height(),
+                 qPrintable(label->text()));
+    }
+  }
+
   void captionSpansTheTopAndFollowsTheTitle() {
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("폴더 선택"));

@@ -22,7 +22,7 @@ void BatchResultBarTest::tellsWhereTheFilesWent() {
   window.show();
   QVERIFY(!bar->isVisible());
   QStringList opened;
-  bar->OpenFolder = [&](const QString& folder) { opened << folder; };
+  bar->OpenFolder = [&](const std::string& folder) { opened << QString::fromStdString(folder); };
   bar->ShowResult(12, QStringLiteral("/home/u/사진/quorvane-conv"), 0, QString());
   QVERIFY(bar->isVisible());
   const QString text = QStringLiteral("12개 파일을 /home/u/사진/quorvane-conv 에 저장했습니다.");

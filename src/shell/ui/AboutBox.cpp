@@ -64,6 +64,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   auto* credits = new QLabel(
       QStringLiteral("DevIL, libjpeg, giflib, libheif, libwebp, libjxl, LibRaw, lcms2, Qt %1").arg(QString::fromLatin1(qVersion())), this);
   credits->setEnabled(false);
+  credits->setWordWrap(true);
 
   auto* formats = new QFormLayout;
   auto* readLabel = new QLabel(QStringLiteral("읽는 형식:"), this);
@@ -97,7 +98,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   layout->addLayout(top);
   layout->addWidget(buttons);
   AddGradientCaption(this);
+  // The width is fixed; the height is what the wrapped lines need at that width, so
+  // that no text is cut off at the edge whatever the font.
   setFixedWidth(420);
+  setFixedHeight(layout->totalHeightForWidth(420));
 }
 
 }  // namespace quorvane

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "platform/FileUris.h"
+#include "platform/ui/QtText.h"
 #include "processing/ui/convdlg.h"
 
 namespace quorvane {
@@ -39,9 +41,7 @@ TBatchResultBar::TBatchResultBar(QWidget* parent) : QFrame(parent) {
   HideTimer->setInterval(kShowMs);
   connect(HideTimer, &QTimer::timeout, this, &QWidget::hide);
 
-  OpenFolder = [](const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-  };
+  OpenFolder = [](const std::string& folder) { QDesktopServices::openUrl(FolderUrl(folder)); };
   // A click on a button does its work and closes the bar, as a click elsewhere does.
   connect(OpenFolderBtn, &QPushButton::clicked, this, [this] {
     if (OpenFolder) OpenFolder(folder_);
@@ -54,11 +54,20 @@ TBatchResultBar::TBatchResultBar(QWidget* parent) : QFrame(parent) {
   hide();
 }
 
+QUrl TBatchResultBar::FolderUrl(const std::string& folder) {
+  return QUrl::fromEncoded(QByteArray::fromStdString(FileUriFromPath(folder)));
+}
+
 void TBatchResultBar::ShowResult(int saved, const QString& folder, int errors,
+                                 const QString& memo) {
+  ShowResult(saved, ToNative(folder), errors, memo);
+}
+
+void TBatchResultBar::ShowResult(int saved, const std::string& folder, int errors,
                                  const QString& memo) {
   folder_ = folder;
   memo_ = memo;
-  text_ = QStringLiteral("%1개 파일을 %2 에 저장했습니다.").arg(saved).arg(folder);
+  text_ = QStringLiteral("%1개 파일을 %2 에 저장했습니다.").arg(saved).arg(FromNative(folder));
   Message->setToolTip(text_);
   Message->setText(text_);
   ErrorsBtn->setText(QStringLiteral("오류 %1개").arg(errors));

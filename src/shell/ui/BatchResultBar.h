@@ -6,7 +6,9 @@
 
 #include <QFrame>
 #include <QString>
+#include <QUrl>
 #include <functional>
+#include <string>
 
 class QLabel;
 class QPushButton;
@@ -20,7 +22,9 @@ class TBatchResultBar : public QFrame {
 
   explicit TBatchResultBar(QWidget* parent = nullptr);
 
-  // Shows the outcome of a batch; `memo` is the text of its memo.
+  // Shows the outcome of a batch; `memo` is the text of its memo. The folder is a file
+  // name as the file system holds it (bytes that need not be UTF-8).
+  void ShowResult(int saved, const std::string& folder, int errors, const QString& memo);
   void ShowResult(int saved, const QString& folder, int errors, const QString& memo);
 
   QLabel* Message;  // the text, shortened in the middle when the bar is too narrow
@@ -32,8 +36,10 @@ class TBatchResultBar : public QFrame {
   const QString& Text() const { return text_; }
 
   // Opens a folder for the user; by default the desktop's file manager
-  // (QDesktopServices, xdg-open). Tests replace it.
-  std::function<void(const QString& folder)> OpenFolder;
+  // (QDesktopServices, xdg-open) on FolderUrl. Tests replace it.
+  std::function<void(const std::string& folder)> OpenFolder;
+  // The folder's "file:" URL, every byte of its name kept (escaped).
+  static QUrl FolderUrl(const std::string& folder);
 
   // The window that shows the memo again (null until ErrorsBtn is clicked).
   QWidget* MemoWindow() const { return memoWindow_; }
@@ -47,7 +53,7 @@ class TBatchResultBar : public QFrame {
   void FitMessage();
 
   QString text_;
-  QString folder_;
+  std::string folder_;
   QString memo_;
   QWidget* memoWindow_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "shell/ui/GridStatus.h"
 
+#include <QAccessible>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTimer>
@@ -52,6 +53,11 @@ TGridStatus::TGridStatus(TImgListView* grid, QWidget* parent)
   connect(model, &QAbstractItemModel::dataChanged, this, later);
   connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, later);
   connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this, later);
+  // A message (showMessage) is only drawn by the status bar: screen readers get it as the
+  // bar's description, the counts again once it is gone.
+  connect(this, &QStatusBar::messageChanged, this, [this](const QString& message) {
+    Describe(message.isEmpty() ? label_->text() : message);
+  });
   Update();
 }
 
@@ -81,6 +87,15 @@ void TGridStatus::Update() {
     height = item->SourceHeight;
   }
   label_->setText(GridStatusText(pictures, folders, selected, bytes, width, height));
+  if (currentMessage().isEmpty()) Describe(label_->text());
+}
+
+void TGridStatus::Describe(const QString& text) {
+  if (accessibleDescription() == text) return;
+  setAccessibleDescription(text);
+  // Told to screen readers (this Qt's setter does not tell them by itself).
+  QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+  QAccessible::updateAccessibility(&event);
 }
 
 }  // namespace quorvane

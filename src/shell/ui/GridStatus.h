@@ -1,6 +1,8 @@
 #pragma once
 // The status line under the grid: how many pictures and folders it shows, how many are
 // selected and their total size, and the focused picture's size in pixels once known.
+// Its accessible description is what it shows: a message while one is up (screen
+// readers hear of each), else the counts.
 
 #include <QPointer>
 #include <QStatusBar>
@@ -27,6 +29,7 @@ class TGridStatus : public QStatusBar {
   void Update();
 
  private:
+  void Describe(const QString& text);
   QPointer<TImgListView> grid_;  // the window deletes the grid first when it closes
   QLabel* label_;
   QTimer* timer_;

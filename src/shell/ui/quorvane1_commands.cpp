@@ -94,8 +94,7 @@ void TForm1::callconv(const std::string& ext, int code) {
       if (!params.OutputFolder.empty()) {
         dlg.exec();
         if (dlg.Started())
-          ResultBar->ShowResult(dlg.Engine().SavedCount(),
-                                QString::fromStdString(params.OutputFolder),
+          ResultBar->ShowResult(dlg.Engine().SavedCount(), params.OutputFolder,
                                 dlg.Engine().ErrorCount(), dlg.Memo1->toPlainText());
         // New files (and maybe a new folder): the tree is reloaded and the folder
         // scanned again; the grid keeps its items, selection and scroll position
@@ -169,7 +168,7 @@ void TForm1::enterkey() {
   if (!item) return;
   if (item->IsFolder()) {
     try {
-      FolderTree1->SetPath(QString::fromStdString(item->ParsingName()));
+      FolderTree1->SetPath(item->ParsingName());  // the name's bytes, UTF-8 or not
     } catch (...) {
     }
     return;

@@ -423,6 +423,7 @@ void TImgListView::Rescan() {
     if (TImgListItem* item = items.ItemByNumber(number)) folder_.ApplyRename(*item, name);
   for (int32_t number : plan.Change) {
     if (TImgListItem* item = items.ItemByNumber(number)) {
+      jobs_->Redo(number);  // a picture of the file as it was is not stored
       folder_.ForgetChanged(*item);
       RepaintItem(item->Index());
     }

@@ -219,6 +219,15 @@ void TImgThreads::Resume() {
   Start();
 }
 
+void TImgThreads::Redo(int32_t number) {
+  for (Slot& slot : slots_) {
+    if (slot.state != SlotState::kRunning || slot.thread->Number() != number) continue;
+    slot.thread->Abandon();
+    slot.state = SlotState::kAbandoned;
+    Queue(number, true);
+  }
+}
+
 void TImgThreads::CancelAll() {
   // Jobs in flight: running ones, or queued ones waiting for a worker whose abandoned
   // job has not ended yet.

@@ -163,6 +163,10 @@ class TImgThreads {
   void Pause();
   // Unless busy: clears the pause and starts.
   void Resume();
+  // The file of `number` changed: a job running for it (or finished, its result not yet
+  // taken) is abandoned, so that a picture of the file as it was is never stored, and
+  // the number is queued again urgent. Nothing when no job of it runs.
+  void Redo(int32_t number);
   // When a job is running or a worker is still in an abandoned one: empties the queue,
   // abandons the running jobs, clears paused and busy. Otherwise nothing happens.
   void CancelAll();

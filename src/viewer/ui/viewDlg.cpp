@@ -171,6 +171,7 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   connect(SBnext, &QToolButton::clicked, btnNex, &QAction::trigger);
   connect(SpeedButton1, &QToolButton::clicked, CloseView, &QAction::trigger);
   connect(CheckBox1, &QCheckBox::clicked, this, [this] {
+    Relocate();
     if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
     readAhead_.Forget(Source->ItemPath(current_));  // the file is read anew
     showimage(current_);
@@ -240,6 +241,7 @@ void TViewDlg1::showEvent(QShowEvent* event) {
   CheckBox1->setChecked(true);
   ScrollBox1->setFocus();
   current_ = Source ? Source->SelectedIndex() : -1;
+  shownPath_.clear();
   showimage(current_);
 }
 
@@ -256,7 +258,7 @@ void TViewDlg1::resizeEvent(QResizeEvent* event) {
   LayOut();
   // A size the program did not ask for is the user's: from then on pictures fit into
   // the window instead of sizing it.
-  if (isVisible() && !sizing_ && !isFullScreen() && sizedAt_.isValid() &&
+  if (isVisible() && !sizing_ && !fullScreen_ && sizedAt_.isValid() &&
       sizedAt_.elapsed() > kSizingSettleMs)
     userSized_ = true;
   // Fitted anew once the size settles (a drag of the border sends many sizes).
@@ -266,8 +268,20 @@ void TViewDlg1::resizeEvent(QResizeEvent* event) {
 void TViewDlg1::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
+  ApplyScreenMode();
+  LayOut();
+  // A fitted picture fits the whole screen, or the screen's box again when back.
+  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
+}
+
+// The viewer's own full-screen mode decides, not the window's state: some window
+// managers keep dialog windows out of the full-screen state (the window covers the
+// screen by its geometry all the same).
+void TViewDlg1::ApplyScreenMode() {
+  if (appliedFullScreen_ == fullScreen_) return;
+  appliedFullScreen_ = fullScreen_;
   // Full screen shows the picture alone on black.
-  const bool full = isFullScreen();
+  const bool full = fullScreen_;
   ToolBar->setVisible(!full);
   for (QWidget* widget : {ScrollBox1->viewport(), static_cast<QWidget*>(Image1)}) {
     QPalette pal = widget->palette();
@@ -276,11 +290,9 @@ void TViewDlg1::changeEvent(QEvent* event) {
     widget->setAutoFillBackground(full);
   }
   LayOut();
-  // A fitted picture fits the whole screen, or the screen's box again when back.
-  if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
-bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || isFullScreen(); }
+bool TViewDlg1::WindowChosen() const { return userSized_ || isMaximized() || fullScreen_; }
 
 QSize TViewDlg1::FitBox() const {
   if (WindowChosen()) return ScrollBox1->size();
@@ -344,11 +356,11 @@ bool TViewDlg1::GetBitmap(const TViewPicture& picture, int& H, int& W) {
       const Bitmap* shown = picture.full.get();
       Bitmap fitted;
       if (W > boxWidth || H > boxHeight) {
-        if (picture.FittedFor(boxWidth, boxHeight)) {
+        if (picture.FittedFor(boxWidth, boxHeight) && !picture.fitted.Empty()) {
           shown = &picture.fitted;
         } else {
           fitted = Full();
-          if (!FitBitmap(fitted, boxWidth, boxHeight, nullptr)) {
+          if (!FitPictureToBox(fitted, boxWidth, boxHeight)) {
             // A picture too large to fit is not shown at a size that overflows the screen.
             ShowPicture(Bitmap());
             CentreOnScreen();
@@ -432,6 +444,7 @@ void TViewDlg1::showimage(int index) {
   if (!Source || index < 0 || index >= Source->ItemCount()) return;
   const int direction = index < current_ ? -1 : +1;
   current_ = index;
+  shownPath_ = Source->ItemPath(index);
   StopAnimation();
   zoom_ = 0;
   Image1->ClearZoom();
@@ -447,6 +460,7 @@ void TViewDlg1::showimage(int index) {
 }
 
 void TViewDlg1::UpdateCaption() {
+  Relocate();
   if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
   QString caption = QFileInfo(QString::fromStdString(Source->ItemPath(current_))).fileName() +
                     QStringLiteral("(%1x%2)").arg(W_).arg(H_);
@@ -457,6 +471,7 @@ void TViewDlg1::UpdateCaption() {
 }
 
 void TViewDlg1::FitAgain() {
+  Relocate();
   if (!Source || current_ < 0 || current_ >= Source->ItemCount()) return;
   showimage(current_);
 }
@@ -567,29 +582,45 @@ bool TViewDlg1::eventFilter(QObject* watched, QEvent* event) {
 // ---- full screen ----
 
 void TViewDlg1::ToggleFullScreen() {
-  if (isFullScreen()) {
+  if (fullScreen_) {
     LeaveFullScreen();
     return;
   }
   normalGeometry_ = geometry();
+  fullScreen_ = true;
   showFullScreen();
-  // Without a window manager nobody else makes the window cover the screen.
+  // Without a window manager, or with one that keeps dialogs out of full screen, nobody
+  // else makes the window cover the screen.
   if (const QScreen* scr = screen()) setGeometry(scr->geometry());
+  ApplyScreenMode();
 }
 
 void TViewDlg1::LeaveFullScreen() {
   // The way back is the program's sizing, not the user's.
   sizing_ = true;
+  fullScreen_ = false;
   showNormal();
   if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
+  ApplyScreenMode();
   sizing_ = false;
   sizedAt_.start();
 }
 
 // ---- stepping ----
 
+int TViewDlg1::CurrentIndex() const {
+  if (!Source || shownPath_.empty()) return current_;
+  const int count = Source->ItemCount();
+  if (current_ >= 0 && current_ < count && Source->ItemPath(current_) == shownPath_)
+    return current_;
+  for (int i = 0; i < count; ++i)
+    if (Source->ItemPath(i) == shownPath_) return i;
+  return current_;
+}
+
 void TViewDlg1::Step(int delta, QToolButton* button) {
   if (!Source) return;
+  Relocate();
   const int count = Source->ItemCount();
   if (delta < 0 ? current_ <= 0 : current_ >= count - 1) return;
   const int next = current_ + delta;
@@ -617,7 +648,7 @@ void TViewDlg1::StepToEnd(bool last) {
 void TViewDlg1::btnPreExecute() { Step(-1, SBpre); }
 void TViewDlg1::btnNexExecute() { Step(+1, SBnext); }
 void TViewDlg1::CloseViewExecute() {
-  if (isFullScreen()) {
+  if (fullScreen_) {
     LeaveFullScreen();  // Escape leaves full screen first
     return;
   }

@@ -41,8 +41,10 @@ class TViewDlg1 : public QDialog {
   // viewer.
   TViewerSource* Source = nullptr;
 
-  // Index in the source of the picture shown (-1 before the first).
-  int CurrentIndex() const { return current_; }
+  // Index in the source of the picture shown (-1 before the first). Items added to or
+  // taken from the source meanwhile do not change which picture that is: it is found
+  // again by its path (where it was, when it is gone).
+  int CurrentIndex() const;
 
   // Shows item `index` (read ahead when it was, else read now); the caption becomes
   // name(WxH) with the picture's own size, name(0x0) when it cannot be read. Leaves zoom.
@@ -58,6 +60,10 @@ class TViewDlg1 : public QDialog {
   // `anchor` (a point of the scroll box's viewport) where it is.
   void ZoomTo(double factor, const QPoint& anchor);
   void ToggleFullScreen();
+  // The viewer's own full-screen mode (F11, a double click): on whatever the window
+  // manager makes of the request, the picture is shown alone on black and Escape leaves
+  // it first.
+  bool FullScreen() const { return fullScreen_; }
   // Shows or hides the information overlay.
   void ToggleInfo();
   // The pictures read ahead (tests look at what was read and when).
@@ -109,12 +115,16 @@ class TViewDlg1 : public QDialog {
   QSize FitBox() const;
   void LayOut();
   void UpdateCaption();
+  // Finds the shown picture again in the source (CurrentIndex) before a step from it.
+  void Relocate() { current_ = CurrentIndex(); }
   void Step(int delta, QToolButton* button);
   void StepTo(int index);
   void StepToEnd(bool last);
   void ZoomStepAt(bool up, const QPoint& anchor);
   void FitAgain();
   void LeaveFullScreen();
+  // The tool bar and the background as the full-screen mode wants them.
+  void ApplyScreenMode();
   void Wheel(QWheelEvent* event);
   void ScrollBy(int dx, int dy);
   void StartAnimation();
@@ -132,6 +142,7 @@ class TViewDlg1 : public QDialog {
   void scrollrtExecute();
 
   int current_ = -1;
+  std::string shownPath_;  // the path of the picture at current_ when it was shown
   int W_ = 0;
   int H_ = 0;
   double zoom_ = 0;
@@ -143,6 +154,8 @@ class TViewDlg1 : public QDialog {
   bool sizing_ = false;
   QElapsedTimer sizedAt_;  // when the program last sized the window
   QRect normalGeometry_;   // where the window was before full screen
+  bool fullScreen_ = false;
+  bool appliedFullScreen_ = false;  // the mode the tool bar and background show
   QPoint dragFrom_;
   bool dragging_ = false;
   int wheelRest_ = 0;  // wheel turn not yet used (less than a notch)
