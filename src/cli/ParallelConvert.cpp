@@ -56,7 +56,8 @@ class BufferHost : public ConvertHost {
   FileRecord record;
   void MemoLine(const std::string& line) override { lines.push_back(line); }
   void FileFailed(const std::string&, const FileFailure& f) override { failure = f; }
-  void FileDone(const std::string&, FileOutcome, const FileRecord& r, const FileFailure& f) override {
+  void FileDone(const std::string&, FileOutcome, const FileRecord& r,
+                const FileFailure& f) override {
     record = r;
     failure = f;
   }
@@ -287,8 +288,7 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
       for (const std::string& line : report.lines) host.MemoLine(line);
       if (IsFailure(report.outcome))
         host.FileFailed(engine.Params.FileList[printed], report.failure);
-      host.FileDone(engine.Params.FileList[printed], report.outcome, report.record,
-                    report.failure);
+      host.FileDone(engine.Params.FileList[printed], report.outcome, report.record, report.failure);
       host.SetProgress(int(printed + 1));
       engine.RecordOutcome(printed, report.outcome, &report.record);
       reports[printed]->lines.clear();

@@ -14,13 +14,13 @@
 
 #include "cli/ConsoleHost.h"
 #include "cli/ParallelConvert.h"
-#include "processing/ConvertEngine.h"
-#include "processing/BatchSources.h"
-#include "processing/ConvertOptions.h"
-#include "processing/ConvertPreset.h"
 #include "imaging/OpenIL.h"
 #include "platform/CoreCount.h"
 #include "platform/MemoryReuse.h"
+#include "processing/BatchSources.h"
+#include "processing/ConvertEngine.h"
+#include "processing/ConvertOptions.h"
+#include "processing/ConvertPreset.h"
 
 namespace {
 

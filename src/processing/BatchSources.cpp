@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "processing/ConvertOptions.h"
 #include "imaging/ImageFormats.h"
+#include "processing/ConvertOptions.h"
 
 namespace quorvane {
 
@@ -30,9 +30,8 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }
 
 // The pictures under `root` as (sub-folder, path) pairs.
-std::vector<std::pair<std::string, std::string>> PicturesUnder(const std::string& root,
-                                                                bool hidden,
-                                                                const std::string& outputFolder) {
+std::vector<std::pair<std::string, std::string>> PicturesUnder(const std::string& root, bool hidden,
+                                                               const std::string& outputFolder) {
   struct stat output {};
   const bool outputExists = stat(outputFolder.c_str(), &output) == 0;
   std::vector<std::pair<std::string, std::string>> found;
@@ -77,7 +76,8 @@ void ExpandFolders(ConvertParams& params, bool recursive, bool hidden) {
       continue;
     }
     if (!recursive)
-      throw UsageError("'" + path + "' is a folder; give -r (--recursive) to convert the pictures under it");
+      throw UsageError("'" + path +
+                       "' is a folder; give -r (--recursive) to convert the pictures under it");
     for (auto& [folder, file] : PicturesUnder(path, hidden, params.OutputFolder)) {
       files.push_back(std::move(file));
       folders.push_back(std::move(folder));

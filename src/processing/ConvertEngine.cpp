@@ -7,22 +7,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "processing/ConvertOps.h"
-#include "processing/NameTemplate.h"
-#include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
+#include "imaging/Orient.h"
 #include "imaging/PictureDecoders.h"
 #include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
+#include "processing/ConvertOps.h"
+#include "processing/NameTemplate.h"
 
 namespace quorvane {
 
@@ -98,6 +98,13 @@ FileFailure ReadFailure(const std::string& path) {
   if (fd < 0) return {FailReason::Unreadable, {}, std::strerror(errno)};
   close(fd);
   return {FailReason::NotAPicture, {}, {}};
+}
+
+// True for the results written with a quality: JPEG, and WebP, AVIF and JPEG XL unless
+// lossless.
+bool LossyResult(const std::string& lowerExt, bool lossless) {
+  return lowerExt == ".jpg" ||
+         (!lossless && (lowerExt == ".webp" || lowerExt == ".avif" || lowerExt == ".jxl"));
 }
 
 // The words for a failed folder creation.
@@ -204,19 +211,18 @@ std::string ConvertEngine::OutputPathFor(const std::string& source) const {
 }
 
 std::string ConvertEngine::OutputPathFor(size_t index, int width, int height,
-                                        const std::tm& date) const {
+                                         const std::tm& date) const {
   const std::string& source = Params.FileList[index];
-  const std::string folder =
-      index < Params.SubFolders.size() && !Params.SubFolders[index].empty()
-          ? JoinPath(Params.OutputFolder, Params.SubFolders[index])
-          : Params.OutputFolder;
-  if (Params.NameTemplate.empty())
-    return JoinPath(folder, ExtractFileName(OutputPathFor(source)));
+  const std::string folder = index < Params.SubFolders.size() && !Params.SubFolders[index].empty()
+                                 ? JoinPath(Params.OutputFolder, Params.SubFolders[index])
+                                 : Params.OutputFolder;
+  if (Params.NameTemplate.empty()) return JoinPath(folder, ExtractFileName(OutputPathFor(source)));
   NameFields fields{source, Params.StartNumber + (long long)index, width, height, date};
   const std::string ext = Params.ChangeExt ? Params.TargetExt : ExtractFileExt(source);
   // A name cut to the file system's limit, its extension kept.
   return JoinPath(folder, CutName(ExpandNameTemplate(Params.NameTemplate, fields),
-                                  255 - std::min<size_t>(ext.size(), 32)) + ext);
+                                  255 - std::min<size_t>(ext.size(), 32)) +
+                              ext);
 }
 
 std::string ConvertEngine::PlanningName(size_t index) const {
@@ -303,7 +309,8 @@ FileOutcome ConvertEngine::ConvertOne(size_t index, ConvertHost& host, const Sto
   if (stat(source.c_str(), &st) == 0) record.BytesIn = uint64_t(st.st_size);
   // Names of the result's size are known once the pixel step is done; the others now,
   // so that a file whose result exists is skipped without reading it.
-  const bool sized = TemplateUses(Params.NameTemplate, "w") || TemplateUses(Params.NameTemplate, "h");
+  const bool sized =
+      TemplateUses(Params.NameTemplate, "w") || TemplateUses(Params.NameTemplate, "h");
   const std::tm date = TemplateUses(Params.NameTemplate, "date") ? PictureDate(source) : std::tm{};
   std::string output = sized ? std::string() : OutputPathFor(index, 0, 0, date);
   auto skipped = [&] {
@@ -401,24 +408,28 @@ FileOutcome ConvertEngine::ConvertOne(size_t index, ConvertHost& host, const Sto
   if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
   if (overBudget_) host.MemoLine(kMemoOverBudget);
   record.Result = savedPath_;
-  record.Quality = quality_;
+  // The quality of a lossy result: the budget's choice, else the one asked for.
+  record.Quality = quality_ ? quality_
+                   : LossyResult(LowerFileExt(savedPath_), Params.Lossless)
+                       ? std::clamp(Params.JpegQuality, 1, 100)
+                       : 0;
   if (stat(savedPath_.c_str(), &st) == 0) record.BytesOut = uint64_t(st.st_size);
   return FileOutcome::Saved;
 }
 
 FileOutcome ConvertEngine::DryRunSave(const std::string& source, const std::string& output,
-                                      ConvertHost& host,
-                                      FileRecord& record, FileFailure& failure) {
+                                      ConvertHost& host, FileRecord& record, FileFailure& failure) {
   work_.Release();
   struct stat st;
   std::string line = "would write " + output;
   record.Result = output;
   if (lstat(output.c_str(), &st) == 0) {
     if (Params.Existing == OnExists::Error || IsBatchSource(output) || S_ISDIR(st.st_mode)) {
-      failure = {IsBatchSource(output)     ? FailReason::TargetIsSource
-                 : S_ISDIR(st.st_mode)     ? FailReason::TargetIsFolder
-                                           : FailReason::TargetExists,
-                 output, {}};
+      failure = {IsBatchSource(output) ? FailReason::TargetIsSource
+                 : S_ISDIR(st.st_mode) ? FailReason::TargetIsFolder
+                                       : FailReason::TargetExists,
+                 output,
+                 {}};
       host.MemoLine(kMemoSaveFailed);
       host.FileFailed(source, failure);
       return FileOutcome::SaveFailed;
@@ -434,8 +445,8 @@ FileOutcome ConvertEngine::DryRunSave(const std::string& source, const std::stri
       line = "would replace " + output;
     }
   }
-  host.MemoLine(line + " (" + std::to_string(record.Width) + "x" +
-                std::to_string(record.Height) + ")");
+  host.MemoLine(line + " (" + std::to_string(record.Width) + "x" + std::to_string(record.Height) +
+                ")");
   return FileOutcome::Saved;
 }
 
@@ -581,13 +592,11 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
 }
 
 bool ConvertEngine::WriteWithinBudget(const std::string& path, const std::string& lowerExt,
-                                     const Bitmap& bitmap, uint64_t overhead) {
+                                      const Bitmap& bitmap, uint64_t overhead) {
   quality_ = 0;
   overBudget_ = false;
-  const bool lossy = lowerExt == ".jpg" ||
-                     (!Params.Lossless && (lowerExt == ".webp" || lowerExt == ".avif" ||
-                                           lowerExt == ".jxl"));
-  if (Params.MaxBytes == 0 || !lossy) return WriteTo(path, lowerExt, bitmap);
+  if (Params.MaxBytes == 0 || !LossyResult(lowerExt, Params.Lossless))
+    return WriteTo(path, lowerExt, bitmap);
   const uint64_t budget = Params.MaxBytes > overhead ? Params.MaxBytes - overhead : 0;
   const int asked = std::clamp(Params.JpegQuality, 1, 100);
   struct Restore {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "processing/ConvertParams.h"
-#include "processing/EncodedWriters.h"
 #include "imaging/Bitmap.h"
 #include "imaging/OpenIL.h"
 #include "platform/StopSource.h"
+#include "processing/ConvertParams.h"
+#include "processing/EncodedWriters.h"
 
 namespace quorvane {
 
@@ -214,8 +214,8 @@ class ConvertEngine {
   bool WriteTo(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap);
   // WriteTo within Params.MaxBytes (less `overhead` bytes of metadata added later), the
   // quality found by bisection; sets quality_ and overBudget_.
-  bool WriteWithinBudget(const std::string& path, const std::string& lowerExt,
-                         const Bitmap& bitmap, uint64_t overhead);
+  bool WriteWithinBudget(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap,
+                         uint64_t overhead);
   FileOutcome DryRunSave(const std::string& source, const std::string& output, ConvertHost& host,
                          FileRecord& record, FileFailure& failure);
   FileOutcome ConvertOne(size_t index, ConvertHost& host, const StopSource* stop,
@@ -232,10 +232,10 @@ class ConvertEngine {
   bool allSucceeded_ = false;
   FileFailure saveFailure_;
   std::string savedPath_;
-  FileRecord lastRecord_;    // of the last ConvertFile
-  int quality_ = 0;          // the quality the size budget chose for the last save
-  bool overBudget_ = false;  // the last save did not fit the budget even at quality 1
-  uint64_t metadataBytes_ = 0;  // metadata the last file's result gets after writing
+  FileRecord lastRecord_;                 // of the last ConvertFile
+  int quality_ = 0;                       // the quality the size budget chose for the last save
+  bool overBudget_ = false;               // the last save did not fit the budget even at quality 1
+  uint64_t metadataBytes_ = 0;            // metadata the last file's result gets after writing
   std::vector<FileId> sources_;           // every source that exists, by identity
   std::vector<bool> earlierNamesake_;     // per file: an earlier file has its output name
   std::set<std::string> writtenOutputs_;  // output names a file of this batch wrote

@@ -1,5 +1,9 @@
 // The program's own readers, pixel operations and writers behind the batch engine.
 
+#include "imaging/ImageFormats.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/ReadImage.h"
+#include "platform/FileNames.h"
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOps.h"
 #include "processing/FitResize.h"
@@ -8,10 +12,6 @@
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "platform/FileNames.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/ReadImage.h"
 
 namespace quorvane {
 
@@ -20,7 +20,8 @@ bool ConvertIO::ReadImage(const std::string& path, Bitmap& bitmap) {
 }
 
 bool ConvertIO::ReadImageFor(const std::string& path, Bitmap& bitmap, const ConvertParams& step) {
-  if (step.OpCode != opFit || FormatOfFile(path) != PictureFormat::Jpeg) return ReadImage(path, bitmap);
+  if (step.OpCode != opFit || FormatOfFile(path) != PictureFormat::Jpeg)
+    return ReadImage(path, bitmap);
   try {
     const JpegReader reader = JpegReader::FromFile(path);
     const int scale = FitDecodeScale(reader.Width(), reader.Height(), step);

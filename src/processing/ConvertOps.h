@@ -56,9 +56,9 @@ bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource*
 bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                bool* interrupted = nullptr);
 
-// OpCode 13 (opFit): FitBitmapInside in FitResize.h.
+// OpCode 14 (opFit): FitBitmapInside in FitResize.h.
 
-// True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12, 13).
+// True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12, 14).
 bool OperationHasStep(int opCode);
 
 // Runs the step of params.OpCode; codes without a step (0 convert only, 11 watermark, and

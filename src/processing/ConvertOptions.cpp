@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
+#include "platform/FileNames.h"
 #include "processing/ConvertPreset.h"
 #include "processing/NameTemplate.h"
-#include "platform/FileNames.h"
 
 namespace quorvane {
 
@@ -127,15 +127,16 @@ uint64_t ParseBytes(const std::string& option, const std::string& text) {
 // Options that take no value; the long names of the others. The operations, in the
 // order the preset file stores them, are listed apart.
 constexpr std::array<std::string_view, 13> kSwitches = {
-    "help",     "keep-name", "lossless", "no-overwrite", "no-auto-orient", "strip",   "keep-aspect",
-    "shrink-only", "recursive", "hidden", "quiet",       "dry-run",        "null"};
+    "help",  "keep-name",   "lossless",    "no-overwrite", "no-auto-orient",
+    "strip", "keep-aspect", "shrink-only", "recursive",    "hidden",
+    "quiet", "dry-run",     "null"};
 constexpr std::array<std::string_view, 10> kOperations = {
-    "resize", "fit", "long-side", "turn-left", "turn-right", "flip-h", "flip-v", "rotate", "color",
-    "gamma"};
+    "resize", "fit",    "long-side", "turn-left", "turn-right",
+    "flip-h", "flip-v", "rotate",    "color",     "gamma"};
 // What a preset keeps: the settings of the results, not the files or the output folder.
 constexpr std::array<std::string_view, 16> kPresetKeys = {
-    "format",         "quality", "lossless",     "dither",      "on-exists", "keep-name",
-    "no-auto-orient", "strip",   "keep-aspect",  "border-color", "shrink-only", "name",
+    "format",         "quality",  "lossless",    "dither",       "on-exists",   "keep-name",
+    "no-auto-orient", "strip",    "keep-aspect", "border-color", "shrink-only", "name",
     "start",          "max-size", "recursive",   "hidden"};
 
 template <size_t N>
@@ -145,8 +146,8 @@ bool Listed(const std::array<std::string_view, N>& list, std::string_view name) 
 
 std::string LongName(const std::string& name) {
   static const std::pair<const char*, const char*> shorts[] = {
-      {"-f", "format"}, {"-o", "output"}, {"-q", "quality"}, {"-j", "jobs"},
-      {"-r", "recursive"}, {"-0", "null"}, {"-h", "help"}};
+      {"-f", "format"},    {"-o", "output"}, {"-q", "quality"}, {"-j", "jobs"},
+      {"-r", "recursive"}, {"-0", "null"},   {"-h", "help"}};
   for (const auto& [s, l] : shorts)
     if (name == s) return l;
   return name.rfind("--", 0) == 0 ? name.substr(2) : name;
@@ -323,7 +324,8 @@ class OptionParser {
     } else if (key == "fit") {
       step.OpCode = opFit;
       const size_t x = value.find_first_of("xX");
-      if (x == std::string::npos || !AllDigits(value.substr(0, x)) || !AllDigits(value.substr(x + 1)))
+      if (x == std::string::npos || !AllDigits(value.substr(0, x)) ||
+          !AllDigits(value.substr(x + 1)))
         Fail("invalid value " + Quoted(value) + " for " + option + " (WxH is expected)");
       step.FitWidth = ParseInt(option + " width", value.substr(0, x), 1, kMaxFitSide);
       step.FitHeight = ParseInt(option + " height", value.substr(x + 1), 1, kMaxFitSide);
@@ -444,8 +446,8 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
   OptionParser parser(o);
   // A preset comes first: the command line's own options win, and its operations,
   // when it gives any, replace the preset's.
-  const auto preset = std::find_if(given.rbegin(), given.rend(),
-                                   [](const Given& g) { return g.key == "preset"; });
+  const auto preset =
+      std::find_if(given.rbegin(), given.rend(), [](const Given& g) { return g.key == "preset"; });
   if (preset != given.rend()) {
     const std::string name = preset->value;
     PresetData data;
@@ -456,9 +458,8 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
                ? "unknown preset " + Quoted(name) + " (see --list-presets)"
                : e.what());
     }
-    const bool ownOperations = std::any_of(given.begin(), given.end(), [](const Given& g) {
-      return Listed(kOperations, g.key);
-    });
+    const bool ownOperations = std::any_of(
+        given.begin(), given.end(), [](const Given& g) { return Listed(kOperations, g.key); });
     try {
       for (const auto& [key, value] : data.settings) {
         if (!Listed(kPresetKeys, key)) Fail("unknown setting " + Quoted(key));

@@ -24,7 +24,7 @@ inline constexpr int opColor = 7;       // contrast, brightness, saturation
 inline constexpr int opRotate = 9;      // smooth rotation about the centre
 inline constexpr int opWatermark = 11;  // no pixel work
 inline constexpr int opGamma = 12;
-inline constexpr int opFit = 13;  // fit inside FitWidth x FitHeight, proportions kept
+inline constexpr int opFit = 14;  // fit inside FitWidth x FitHeight, proportions kept
 
 // The largest side --fit and --long-side accept.
 inline constexpr int kMaxFitSide = 65535;

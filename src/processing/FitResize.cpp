@@ -133,7 +133,8 @@ PictureSize FitInside(int64_t w, int64_t h, int boxWidth, int boxHeight, bool sh
 }
 
 bool ResampleInto(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
-  if (source.Empty() || dest.Empty()) throw BitmapError("cannot resample to or from an empty picture");
+  if (source.Empty() || dest.Empty())
+    throw BitmapError("cannot resample to or from an empty picture");
   const int w = source.Width(), h = source.Height();
   const int64_t dw = dest.Width(), dh = dest.Height();
   const int aw = int(w > 2 * dw ? 2 * dw : w);

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "processing/ConvertParams.h"
 #include "imaging/Bitmap.h"
 #include "platform/StopSource.h"
+#include "processing/ConvertParams.h"
 
 namespace quorvane {
 
@@ -29,7 +29,7 @@ PictureSize FitInside(int64_t w, int64_t h, int boxWidth, int boxHeight, bool sh
 // empty picture, std::bad_alloc without memory.
 bool ResampleInto(const Bitmap& source, Bitmap& dest, const StopSource* stop);
 
-// OpCode 13 (opFit): see ConvertOps.h for the answers and stopping.
+// OpCode 14 (opFit): see ConvertOps.h for the answers and stopping.
 bool FitBitmapInside(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                      bool* interrupted = nullptr);
 

@@ -14,8 +14,7 @@ namespace {
 
 // Walks the pattern: literal text and fields (name, spec after ':') in order. Throws
 // NameTemplateError for a pattern that does not parse.
-void Walk(const std::string& pattern,
-          const std::function<void(const std::string& text)>& literal,
+void Walk(const std::string& pattern, const std::function<void(const std::string& text)>& literal,
           const std::function<void(const std::string& field, const std::string& spec,
                                    bool hasSpec)>& field) {
   if (pattern.empty()) throw NameTemplateError("the name pattern is empty");
@@ -72,14 +71,16 @@ std::string FormatDate(const std::tm& date, const std::string& format) {
 }  // namespace
 
 void CheckNameTemplate(const std::string& pattern) {
-  Walk(pattern, [](const std::string&) {}, [](const std::string&, const std::string&, bool) {});
+  Walk(
+      pattern, [](const std::string&) {}, [](const std::string&, const std::string&, bool) {});
 }
 
 bool TemplateUses(const std::string& pattern, const std::string& field) {
   bool used = false;
   try {
-    Walk(pattern, [](const std::string&) {},
-         [&](const std::string& name, const std::string&, bool) { used = used || name == field; });
+    Walk(
+        pattern, [](const std::string&) {},
+        [&](const std::string& name, const std::string&, bool) { used = used || name == field; });
   } catch (const NameTemplateError&) {
   }
   return used;
@@ -89,24 +90,25 @@ std::string ExpandNameTemplate(const std::string& pattern, const NameFields& f) 
   const std::string file = ExtractFileName(f.source);
   const std::string ext = ExtractFileExt(file);
   std::string out;
-  Walk(pattern, [&](const std::string& text) { out += text; },
-       [&](const std::string& name, const std::string& spec, bool hasSpec) {
-         if (name == "name") {
-           out += file.substr(0, file.size() - ext.size());
-         } else if (name == "ext") {
-           out += ext.empty() ? ext : ext.substr(1);
-         } else if (name == "parent") {
-           out += ExtractFileName(ExtractFileDir(f.source));
-         } else if (name == "n") {
-           char buffer[32];
-           std::snprintf(buffer, sizeof buffer, "%0*lld", hasSpec ? spec[1] - '0' : 1, f.number);
-           out += buffer;
-         } else if (name == "date") {
-           out += FormatDate(f.date, hasSpec ? spec : "%Y-%m-%d");
-         } else {
-           out += std::to_string(name == "w" ? f.width : f.height);
-         }
-       });
+  Walk(
+      pattern, [&](const std::string& text) { out += text; },
+      [&](const std::string& name, const std::string& spec, bool hasSpec) {
+        if (name == "name") {
+          out += file.substr(0, file.size() - ext.size());
+        } else if (name == "ext") {
+          out += ext.empty() ? ext : ext.substr(1);
+        } else if (name == "parent") {
+          out += ExtractFileName(ExtractFileDir(f.source));
+        } else if (name == "n") {
+          char buffer[32];
+          std::snprintf(buffer, sizeof buffer, "%0*lld", hasSpec ? spec[1] - '0' : 1, f.number);
+          out += buffer;
+        } else if (name == "date") {
+          out += FormatDate(f.date, hasSpec ? spec : "%Y-%m-%d");
+        } else {
+          out += std::to_string(name == "w" ? f.width : f.height);
+        }
+      });
   return out;
 }
 

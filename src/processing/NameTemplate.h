@@ -30,7 +30,7 @@ void CheckNameTemplate(const std::string& pattern);
 bool TemplateUses(const std::string& pattern, const std::string& field);
 
 struct NameFields {
-  std::string source;   // the source's path
+  std::string source;    // the source's path
   long long number = 0;  // {n}
   int width = 0;         // {w}
   int height = 0;        // {h}

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "cli/CliRunner.h"
-#include "processing/ConvertTestHelpers.h"
 #include "imaging/ReadImage.h"
+#include "processing/ConvertTestHelpers.h"
 
 namespace quorvane::test {
 namespace {
@@ -126,15 +126,14 @@ TEST_F(ConvertBatchTest, NamePatternFields) {
                        "'-DateTimeOriginal=2021:03:04 05:06:07' a.jpg b.png c.webp"
                        " && touch -d '2019-12-31 23:59:58' d.png"),
             0);
-  const CliResult r =
-      Run({"--name", "{parent}-{name}.{ext}_{n:03}_{date:%Y%m%d-%H%M%S}_{w}x{h}", "--start", "9",
-           "--long-side", "4", "-o", "out", "-f", "png", jpeg, "in/b.png", "in/c.webp", "in/d.png"});
+  const CliResult r = Run({"--name", "{parent}-{name}.{ext}_{n:03}_{date:%Y%m%d-%H%M%S}_{w}x{h}",
+                           "--start", "9", "--long-side", "4", "-o", "out", "-f", "png", jpeg,
+                           "in/b.png", "in/c.webp", "in/d.png"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FolderNames(dir.file("out")),
-            (std::set<std::string>{"in-a.jpg_009_20210304-050607_4x3.png",
-                                   "in-b.png_010_20210304-050607_4x3.png",
-                                   "in-c.webp_011_20210304-050607_4x3.png",
-                                   "in-d.png_012_20191231-235958_4x3.png"}));
+            (std::set<std::string>{
+                "in-a.jpg_009_20210304-050607_4x3.png", "in-b.png_010_20210304-050607_4x3.png",
+                "in-c.webp_011_20210304-050607_4x3.png", "in-d.png_012_20191231-235958_4x3.png"}));
   // Names that meet follow --on-exists: renamed, or failed under error.
   ASSERT_EQ(Run({"--name", "same", "--on-exists", "rename", "-o", "clash", "in/b.png", "in/d.png"})
                 .exitCode,
@@ -154,10 +153,10 @@ TEST_F(ConvertBatchTest, FilesFromNewlinesAndNuls) {
   dir.write("list0", std::string("a b.png\0line\nbreak.png\0", 24));
   ASSERT_EQ(Run({"--files-from", "list.txt", "-o", "n", "-f", "png"}).exitCode, 0);
   EXPECT_EQ(FolderNames(dir.file("n")), std::set<std::string>{"a b.png"});
-  const CliResult r = RunShell("cd " + ShellQuote(dir.path()) + " && " +
-                                   ShellQuote(ConverterBinary()) +
-                                   " --files-from - -0 -o z -f png < list0",
-                               dir.file("stderr.txt"));
+  const CliResult r =
+      RunShell("cd " + ShellQuote(dir.path()) + " && " + ShellQuote(ConverterBinary()) +
+                   " --files-from - -0 -o z -f png < list0",
+               dir.file("stderr.txt"));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FolderNames(dir.file("z")), (std::set<std::string>{"a b.png", "line\nbreak.png"}));
 }
@@ -176,9 +175,9 @@ for line in open(sys.argv[1], encoding="utf-8", errors="surrogateescape"):
 TEST_F(ConvertBatchTest, ReportLinesForEachOutcome) {
   WritePicture(dir.file("a.png"), 10, 8);
   dir.write("bad.png", "not a picture");
-  ASSERT_EQ(Run({"a.png", "bad.png", "--long-side", "5", "-o", "r", "--report", "rep.jsonl"})
-                .exitCode,
-            1);
+  ASSERT_EQ(
+      Run({"a.png", "bad.png", "--long-side", "5", "-o", "r", "--report", "rep.jsonl"}).exitCode,
+      1);
   ASSERT_EQ(Run({"a.png", "--on-exists", "skip", "-o", "r", "--report", "rep.jsonl"}).exitCode, 0);
   EXPECT_EQ(Python(kReportLines, {dir.file("rep.jsonl")}),
             "ok a.png 5 4 True False\n"
@@ -187,8 +186,9 @@ TEST_F(ConvertBatchTest, ReportLinesForEachOutcome) {
 }
 
 TEST_F(ConvertBatchTest, AKilledBatchKeepsItsReportAndFinishesWhenRunAgain) {
-  std::vector<std::string> args = {"--long-side", "300", "--gamma", "0.9", "-f", "webp", "-o",
-                                   "k", "--on-exists", "skip", "--report", "rep.jsonl"};
+  std::vector<std::string> args = {"--long-side", "300",  "--gamma",  "0.9",
+                                   "-f",          "webp", "-o",       "k",
+                                   "--on-exists", "skip", "--report", "rep.jsonl"};
   for (int i = 0; i < 30; ++i) {
     const std::string name = "p" + std::to_string(100 + i) + ".png";
     WritePicture(dir.file(name), 900, 700);
@@ -233,8 +233,7 @@ TEST_F(ConvertBatchTest, DryRunWritesNothing) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.lines, (std::vector<std::string>{
                          "* total 2File(s)", "-" + dir.file("a.png") + "(1/2)",
-                         "would write new/dry/a_15.jpg (15x10)",
-                         "-" + dir.file("b.png") + "(2/2)",
+                         "would write new/dry/a_15.jpg (15x10)", "-" + dir.file("b.png") + "(2/2)",
                          "would write new/dry/b_15.jpg (15x10)"}));
   EXPECT_FALSE(FolderNames(dir.path()).count("new"));
 }
@@ -247,9 +246,9 @@ TEST_F(ConvertBatchTest, MaxSizeFindsTheQualityOrSaysItCannot) {
   struct stat st {};
   ASSERT_EQ(stat(dir.file("fit/big.jpg").c_str(), &st), 0);
   EXPECT_LE(st.st_size, 24 * 1024);
-  const std::string quality = Python(
-      "import json,sys\nprint(json.loads(open(sys.argv[1]).readline())['quality'])\n",
-      {dir.file("a.jsonl")});
+  const std::string quality =
+      Python("import json,sys\nprint(json.loads(open(sys.argv[1]).readline())['quality'])\n",
+             {dir.file("a.jsonl")});
   EXPECT_LT(std::stoi(quality), 95);
   EXPECT_GT(std::stoi(quality), 1);
   // One quality higher does not fit: the quality found is the highest that does.
@@ -270,12 +269,12 @@ TEST_F(ConvertBatchTest, TheReadmeRecipeWithGnuParallel) {
     WritePicture(dir.file(name), 40, 30);
   // The README's recipe, with this machine as the only host.
   const std::string folder = ConverterBinary().substr(0, ConverterBinary().rfind('/'));
-  const CliResult r = RunShell(
-      "cd " + ShellQuote(dir.file("photos")) + " && PATH=" + ShellQuote(folder) +
-          ":$PATH && find . -type f -name '*.png' -print0 |"
-          " parallel -0 --sshlogin 2/: --workdir . quorvane-convert --quiet --long-side 20"
-          " -f webp --on-exists skip --report ../report.jsonl -o ../web/{//} {}",
-      dir.file("stderr.txt"));
+  const CliResult r =
+      RunShell("cd " + ShellQuote(dir.file("photos")) + " && PATH=" + ShellQuote(folder) +
+                   ":$PATH && find . -type f -name '*.png' -print0 |"
+                   " parallel -0 --sshlogin 2/: --workdir . quorvane-convert --quiet --long-side 20"
+                   " -f webp --on-exists skip --report ../report.jsonl -o ../web/{//} {}",
+               dir.file("stderr.txt"));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FolderNames(dir.file("web")), (std::set<std::string>{"x.webp", "2024"}));
   EXPECT_EQ(FolderNames(dir.file("web/2024")), (std::set<std::string>{"y z.webp", "may"}));

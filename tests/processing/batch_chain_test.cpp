@@ -122,9 +122,9 @@ TEST(Chain, RunsTheOperationsInTheOrderGiven) {
 }
 
 TEST(Chain, TheCommandLineKeepsEachOperationWithItsOwnValues) {
-  const ConvertOptions o = ParseConvertOptions({"--long-side", "2048", "--color", "10,0,0",
-                                                "--shrink-only", "--gamma", "1.2", "--resize",
-                                                "50%", "a"});
+  const ConvertOptions o =
+      ParseConvertOptions({"--long-side", "2048", "--color", "10,0,0", "--shrink-only", "--gamma",
+                           "1.2", "--resize", "50%", "a"});
   ASSERT_EQ(o.Params.Chain.size(), 4u);
   EXPECT_EQ(o.Params.Chain[0].OpCode, opFit);
   EXPECT_EQ(o.Params.Chain[0].FitWidth, 2048);
@@ -204,9 +204,10 @@ class PresetTest : public ::testing::Test {
 
 TEST_F(PresetTest, RoundTripWithTheCommandLineWinning) {
   const ConvertOptions given = ParseConvertOptions(
-      {"--save-preset", "web", "-f", "webp", "-q", "80", "--long-side", "2048", "--color",
-       "10,0,0", "--name", "{name}_{n:03}", "--on-exists", "skip", "--strip", "--max-size", "300K",
-       "-o", "/not/kept", "a.jpg"});
+      {"--save-preset", "web",  "-f",      "webp",       "-q",     "80",
+       "--long-side",   "2048", "--color", "10,0,0",     "--name", "{name}_{n:03}",
+       "--on-exists",   "skip", "--strip", "--max-size", "300K",   "-o",
+       "/not/kept",     "a.jpg"});
   WritePresetFile(PresetPath("web"), given.Preset);
   EXPECT_EQ(PresetPath("web"), dir.path() + "/quorvane/presets/web.conf");
   EXPECT_EQ(ListPresets(), std::vector<std::string>{"web"});
