@@ -8,8 +8,9 @@
 # BUILD_DIR defaults to build; PHOTOS_DIR (default /tmp/quorvane-bench-camera) gets the
 # 40 camera-like 4000 x 3000 JPEG files with EXIF from bench/make_camera_photos.sh.
 # JOBS (default 2) is quorvane-convert's --jobs; REPEAT (default 1) keeps the best wall
-# time of that many runs. Peak memory is the largest sum of the resident sizes of a
-# command's processes, sampled every 20 ms. Needs libvips-tools, ImageMagick, exiftool.
+# time of that many runs. CPU is user + system time (the machine may be shared: CPU time
+# tells the work apart from the waiting). Peak memory is the largest sum of the resident
+# sizes of a command's processes, sampled every 20 ms. Needs libvips-tools, ImageMagick, exiftool.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,42 +31,45 @@ trap 'rm -rf "$out"' EXIT
 
 # The resident memory (KB) of a process and all its descendants.
 tree_rss() {
-  local total=0 pid
+  local total=0 pid kb
   for pid in $(ps -o pid= --ppid "$1" 2>/dev/null) "$1"; do
-    [ "$pid" = "$1" ] || total=$((total + $(tree_rss "$pid")))
-    total=$((total + $(awk '/^VmRSS/ {print $2}' /proc/"$pid"/status 2>/dev/null || echo 0)))
+    [ "$pid" = "$1" ] || { kb=$(tree_rss "$pid"); total=$((total + ${kb:-0})); }
+    kb=$(awk '/^VmRSS/ {print $2}' /proc/"$pid"/status 2>/dev/null)
+    total=$((total + ${kb:-0}))
   done
   echo $total
 }
 
-# Runs a command, printing "seconds peak_MB".
+# Runs a command, printing "seconds cpu_seconds peak_MB" (CPU: user + system of the
+# command and the processes it waited for, of the fastest run).
 measure() {
-  local best="" peak=0 start end pid rss
+  local best="" cpu="" peak=0 start end pid rss
   for _ in $(seq 1 "$repeat"); do
     rm -rf "$out/r" && mkdir -p "$out/r"
     start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 &
+    /usr/bin/time -f "%U %S" -o "$out/cpu" "$@" >/dev/null 2>&1 &
     pid=$!
     while kill -0 $pid 2>/dev/null; do
       rss=$(tree_rss $pid)
-      [ "$rss" -gt "$peak" ] && peak=$rss
+      [ "${rss:-0}" -gt "$peak" ] && peak=$rss
       sleep 0.02
     done
     wait $pid || { echo "failed: $*" >&2; return 1; }
     end=$(date +%s.%N)
     local t
     t=$(python3 -c "print(f'{$end - $start:.2f}')")
-    if [ -z "$best" ] || python3 -c "import sys; sys.exit(0 if $t < $best else 1)"; then best=$t; fi
+    if [ -z "$best" ] || python3 -c "import sys; sys.exit(0 if $t < $best else 1)"; then
+      best=$t
+      cpu=$(python3 -c "u, s = open('$out/cpu').read().split()[-2:]; print(f'{float(u) + float(s):.2f}')")
+    fi
   done
-  echo "$best $((peak / 1024))"
+  echo "$best $cpu $((peak / 1024))"
 }
 
-vips_each() {  # vips thumbnail, one file at a time (its own threads inside)
-  local f
-  for f in "${files[@]}"; do
-    vips thumbnail "$f" "$out/r/$(basename "${f%.jpg}").$1" 2048
-  done
-}
+# vips thumbnail, one file at a time (its own threads inside): a small script, so that
+# the timing wraps one program.
+vips_each='out=$1 suffix=$2; shift 2; for f; do
+  vips thumbnail "$f" "$out/$(basename "${f%.jpg}").$suffix" 2048 || exit 1; done'
 
 # Checks that the results kept the camera's EXIF.
 kept_exif() {
@@ -74,15 +78,16 @@ kept_exif() {
   exiftool -s -s -s -DateTimeOriginal "$f" | grep -q 2024 || echo " (EXIF lost: $f)"
 }
 
-printf '%-44s %8s %8s %10s\n' "40 x 4000x3000 JPEG -> long side 2048" "seconds" "peak MB" "per file"
+printf '%-40s %8s %8s %8s %9s\n' "40 x 4000x3000 JPEG -> long side 2048" "wall s" "CPU s" "peak MB" \
+  "wall/file"
 row() {
   local label=$1
   shift
-  local m
+  local m t cpu mb
   m=$(measure "$@")
-  local t=${m% *} mb=${m#* }
-  printf '%-44s %8s %8s %10s%s\n' "$label" "$t" "$mb" "$(python3 -c "print(f'{$t / 40:.3f}')")" \
-    "$(kept_exif)"
+  read -r t cpu mb <<<"$m"
+  printf '%-40s %8s %8s %8s %9s%s\n' "$label" "$t" "$cpu" "$mb" \
+    "$(python3 -c "print(f'{$t / 40:.3f}')")" "$(kept_exif)"
 }
 for fmt in "jpg 85" "webp 80"; do
   set -- $fmt
@@ -93,7 +98,8 @@ for fmt in "jpg 85" "webp 80"; do
     "$qc" --quiet --long-side 2048 -f "$ext" -q "$q" -o "$out/r" "${files[@]}"
   row "vipsthumbnail -s 2048 ($ext q$q)" \
     vipsthumbnail -s 2048 -o "$out/r/%s.$ext[Q=$q]" "${files[@]}"
-  row "vips thumbnail, per file ($ext q$q)" vips_each "$ext[Q=$q]"
+  row "vips thumbnail, per file ($ext q$q)" \
+    bash -c "$vips_each" vips_each "$out/r" "$ext[Q=$q]" "${files[@]}"
   row "mogrify -resize 2048x2048 ($ext q$q)" \
     mogrify -path "$out/r" -resize 2048x2048 -quality "$q" -format "$ext" "${files[@]}"
 done

@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     const int jobs = options.Jobs;
     // The files share the cores: an encoder of its own threads gets what is left over.
     engine.Params.EncoderThreads = std::max(1, CoreCount() / jobs);
+    for (ConvertParams& step : engine.Params.Chain) step.EncoderThreads = engine.Params.EncoderThreads;
     loop = [jobs](ConvertEngine& e, ConvertHost& h, const StopSource* s) {
       RunFilesInProcesses(e, h, s, jobs);
     };

@@ -24,9 +24,7 @@ bool ConvertIO::ReadImageFor(const std::string& path, Bitmap& bitmap, const Conv
     return ReadImage(path, bitmap);
   try {
     const JpegReader reader = JpegReader::FromFile(path);
-    const int scale = FitDecodeScale(reader.Width(), reader.Height(), step);
-    if (scale == 1) return ReadImage(path, bitmap);
-    reader.Decode(bitmap, scale);
+    reader.Decode(bitmap, FitDecodeScale(reader.Width(), reader.Height(), step));
     return true;
   } catch (const std::exception&) {
     return ReadImage(path, bitmap);

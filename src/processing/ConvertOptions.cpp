@@ -285,6 +285,10 @@ class OptionParser {
     if (keepAspect_ && !fixedResize) Fail("--keep-aspect needs --resize WxH");
     if (borderColor_ && !keepAspect_) Fail("--border-color needs --keep-aspect");
     if (shrinkOnly_ && !fit) Fail("--shrink-only needs --fit or --long-side");
+    const std::string& ext = p_.TargetExt;
+    if (p_.MaxBytes > 0 && p_.ChangeExt &&
+        !(ext == ".jpg" || ext == ".avif" || (!p_.Lossless && (ext == ".webp" || ext == ".jxl"))))
+      Fail("--max-size needs a lossy format: jpg, webp, avif or jxl (without --lossless)");
     if (steps_.size() == 1) CopyOperation(steps_.front(), p_);
     if (steps_.size() > 1) {
       p_.OpCode = steps_.front().OpCode;

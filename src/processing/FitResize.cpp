@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "imaging/ImgResize.h"
+#include "platform/CoreCount.h"
 
 namespace quorvane {
 
@@ -64,8 +66,24 @@ uint8_t Clamp(int32_t sum) {
   return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
+// Runs body(begin, end) over [0, count) split into `threads` bands, the first band on
+// the calling thread. Answers false when any band was stopped.
+template <typename Body>
+bool InBands(int count, int threads, Body body) {
+  threads = std::clamp(threads, 1, std::max(1, count / 16));
+  std::vector<std::thread> helpers;
+  std::vector<char> done(size_t(threads), 1);
+  for (int k = 1; k < threads; ++k)
+    helpers.emplace_back([&, k] {
+      done[size_t(k)] = body(int(int64_t(count) * k / threads), int(int64_t(count) * (k + 1) / threads));
+    });
+  done[0] = body(0, int(int64_t(count) / threads));
+  for (std::thread& t : helpers) t.join();
+  return std::all_of(done.begin(), done.end(), [](char d) { return d != 0; });
+}
+
 // Horizontal pass, then vertical, each only when its size changes.
-bool Lanczos(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* stop) {
   const int sw = source.Width(), sh = source.Height();
   const int dw = dest.Width(), dh = dest.Height();
   const Bitmap* rows = &source;
@@ -73,26 +91,30 @@ bool Lanczos(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
   if (dw != sw) {
     across = Bitmap(dw, sh);
     const std::vector<Taps> taps = MakeTaps(sw, dw);
-    for (int y = 0; y < sh; ++y) {
-      if (StopRequested(stop)) return false;
-      const uint8_t* in = source.ScanLine(y);
-      uint8_t* out = across.ScanLine(y);
-      for (int x = 0; x < dw; ++x) {
-        const Taps& t = taps[size_t(x)];
-        const uint8_t* p = in + size_t(t.first) * 3;
-        int32_t b = 0, g = 0, r = 0;
-        for (int32_t w : t.weights) {
-          b += w * p[0];
-          g += w * p[1];
-          r += w * p[2];
-          p += 3;
+    const bool completed = InBands(sh, threads, [&](int begin, int end) {
+      for (int y = begin; y < end; ++y) {
+        if (StopRequested(stop)) return false;
+        const uint8_t* in = source.ScanLine(y);
+        uint8_t* out = across.ScanLine(y);
+        for (const Taps& t : taps) {
+          const uint8_t* p = in + size_t(t.first) * 3;
+          const int32_t* w = t.weights.data();
+          const size_t n = t.weights.size();
+          int32_t b = 0, g = 0, r = 0;
+          for (size_t k = 0; k < n; ++k, p += 3) {
+            b += w[k] * p[0];
+            g += w[k] * p[1];
+            r += w[k] * p[2];
+          }
+          out[0] = Clamp(b);
+          out[1] = Clamp(g);
+          out[2] = Clamp(r);
+          out += 3;
         }
-        out[0] = Clamp(b);
-        out[1] = Clamp(g);
-        out[2] = Clamp(r);
-        out += 3;
       }
-    }
+      return true;
+    });
+    if (!completed) return false;
     rows = &across;
   }
   if (dh == sh) {
@@ -100,20 +122,24 @@ bool Lanczos(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
     return true;
   }
   const std::vector<Taps> taps = MakeTaps(sh, dh);
-  std::vector<int32_t> sums(size_t(dw) * 3);
-  for (int y = 0; y < dh; ++y) {
-    if (StopRequested(stop)) return false;
-    const Taps& t = taps[size_t(y)];
-    std::fill(sums.begin(), sums.end(), 0);
-    for (size_t k = 0; k < t.weights.size(); ++k) {
-      const int32_t w = t.weights[k];
-      const uint8_t* in = rows->ScanLine(t.first + int(k));
-      for (size_t i = 0; i < sums.size(); ++i) sums[i] += w * in[i];
+  const size_t width = size_t(dw) * 3;
+  return InBands(dh, threads, [&](int begin, int end) {
+    std::vector<int32_t> sums(width);
+    for (int y = begin; y < end; ++y) {
+      if (StopRequested(stop)) return false;
+      const Taps& t = taps[size_t(y)];
+      std::fill(sums.begin(), sums.end(), 0);
+      for (size_t k = 0; k < t.weights.size(); ++k) {
+        const int32_t w = t.weights[k];
+        const uint8_t* in = rows->ScanLine(t.first + int(k));
+        int32_t* sum = sums.data();
+        for (size_t i = 0; i < width; ++i) sum[i] += w * in[i];
+      }
+      uint8_t* out = dest.ScanLine(y);
+      for (size_t i = 0; i < width; ++i) out[i] = Clamp(sums[i]);
     }
-    uint8_t* out = dest.ScanLine(y);
-    for (size_t i = 0; i < sums.size(); ++i) out[i] = Clamp(sums[i]);
-  }
-  return true;
+    return true;
+  });
 }
 
 // The size a fit step gives a w x h picture.
@@ -132,18 +158,18 @@ PictureSize FitInside(int64_t w, int64_t h, int boxWidth, int boxHeight, bool sh
   return {int(std::max<int64_t>(1, (2 * w * boxHeight + h) / (2 * h))), boxHeight};
 }
 
-bool ResampleInto(const Bitmap& source, Bitmap& dest, const StopSource* stop) {
+bool ResampleInto(const Bitmap& source, Bitmap& dest, int threads, const StopSource* stop) {
   if (source.Empty() || dest.Empty())
     throw BitmapError("cannot resample to or from an empty picture");
   const int w = source.Width(), h = source.Height();
   const int64_t dw = dest.Width(), dh = dest.Height();
   const int aw = int(w > 2 * dw ? 2 * dw : w);
   const int ah = int(h > 2 * dh ? 2 * dh : h);
-  if (aw == w && ah == h) return Lanczos(source, dest, stop);
+  if (aw == w && ah == h) return Lanczos(source, dest, threads, stop);
   Bitmap averaged(source);
   ResizeBitmap(averaged, aw, ah);
   if (StopRequested(stop)) return false;
-  return Lanczos(averaged, dest, stop);
+  return Lanczos(averaged, dest, threads, stop);
 }
 
 bool FitBitmapInside(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
@@ -154,7 +180,8 @@ bool FitBitmapInside(Bitmap& bitmap, const ConvertParams& params, const StopSour
     if (size.Width <= 0 || !Bitmap::SizeAllowed(size.Width, size.Height)) return false;
     if (size.Width == bitmap.Width() && size.Height == bitmap.Height()) return true;
     Bitmap result(size.Width, size.Height);
-    const bool completed = ResampleInto(bitmap, result, stop);
+    const int threads = params.EncoderThreads > 0 ? params.EncoderThreads : CoreCount();
+    const bool completed = ResampleInto(bitmap, result, threads, stop);
     bitmap.Swap(result);
     if (interrupted) *interrupted = !completed;
     return true;

@@ -25,11 +25,13 @@ PictureSize FitInside(int64_t w, int64_t h, int boxWidth, int boxHeight, bool sh
 
 // Resamples `source` to exactly `dest`'s size (the caller sizes `dest`): an area
 // average first while the picture is more than twice the target in a direction, then
-// the Lanczos filter. Answers false when a stop cut it short. Throws BitmapError for an
-// empty picture, std::bad_alloc without memory.
-bool ResampleInto(const Bitmap& source, Bitmap& dest, const StopSource* stop);
+// the Lanczos filter, its rows shared among `threads` threads. Answers false when a
+// stop cut it short. Throws BitmapError for an empty picture, std::bad_alloc without
+// memory.
+bool ResampleInto(const Bitmap& source, Bitmap& dest, int threads, const StopSource* stop);
 
-// OpCode 14 (opFit): see ConvertOps.h for the answers and stopping.
+// OpCode 14 (opFit): see ConvertOps.h for the answers and stopping. Resamples with
+// params.EncoderThreads threads (0: one per core).
 bool FitBitmapInside(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                      bool* interrupted = nullptr);
 

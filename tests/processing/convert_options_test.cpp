@@ -127,6 +127,8 @@ TEST(ConvertOptions, BadValuesAreUsageErrors) {
   ExpectUsageError({"--shrink-only", "--resize", "5x5", "a"}, "--shrink-only needs");
   ExpectUsageError({"--name", "{nam}", "a"}, "unknown field");
   ExpectUsageError({"--max-size", "3Q", "a"}, "invalid value");
+  ExpectUsageError({"--max-size", "3K", "-f", "png", "a"}, "lossy format");
+  ExpectUsageError({"--max-size", "3K", "-f", "webp", "--lossless", "a"}, "lossy format");
   ExpectUsageError({"-0", "a"}, "needs --files-from");
   ExpectUsageError({"--keep-aspect", "a"}, "--keep-aspect needs");
   ExpectUsageError({"--resize", "50%", "--keep-aspect", "a"}, "--keep-aspect needs");
