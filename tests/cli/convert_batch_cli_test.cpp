@@ -113,27 +113,28 @@ TEST_F(ConvertBatchTest, RecursiveMirrorsTheTree) {
 }
 
 TEST_F(ConvertBatchTest, NamePatternFields) {
-  // Dates from EXIF in JPEG, PNG and WebP; a file without one goes by its file time.
+  // Dates from EXIF in JPEG, PNG, WebP, HEIC and JPEG XL; a file without one goes by its
+  // file time.
   ASSERT_EQ(mkdir(dir.file("in").c_str(), 0777), 0);
   const std::string jpeg = WritePicture(dir.file("in/a.jpg"), 8, 6);
   WritePicture(dir.file("in/b.png"), 8, 6);
-  ASSERT_EQ(RunCommand("cwebp -quiet " + ShellQuote(dir.file("in/b.png")) + " -o " +
-                       ShellQuote(dir.file("in/c.webp"))),
-            0);
   WritePicture(dir.file("in/d.png"), 8, 6);
   ASSERT_EQ(RunCommand("cd " + ShellQuote(dir.file("in")) +
-                       " && exiftool -q -overwrite_original "
-                       "'-DateTimeOriginal=2021:03:04 05:06:07' a.jpg b.png c.webp"
+                       " && cwebp -quiet b.png -o c.webp && heif-enc -q 90 b.png -o e.heic"
+                       " >/dev/null && cjxl -q 90 b.png f.jxl >/dev/null 2>&1"
+                       " && exiftool -m -q -overwrite_original "
+                       "'-DateTimeOriginal=2021:03:04 05:06:07' a.jpg b.png c.webp e.heic f.jxl"
                        " && touch -d '2019-12-31 23:59:58' d.png"),
             0);
   const CliResult r = Run({"--name", "{parent}-{name}.{ext}_{n:03}_{date:%Y%m%d-%H%M%S}_{w}x{h}",
                            "--start", "9", "--long-side", "4", "-o", "out", "-f", "png", jpeg,
-                           "in/b.png", "in/c.webp", "in/d.png"});
+                           "in/b.png", "in/c.webp", "in/d.png", "in/e.heic", "in/f.jxl"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FolderNames(dir.file("out")),
             (std::set<std::string>{
                 "in-a.jpg_009_20210304-050607_4x3.png", "in-b.png_010_20210304-050607_4x3.png",
-                "in-c.webp_011_20210304-050607_4x3.png", "in-d.png_012_20191231-235958_4x3.png"}));
+                "in-c.webp_011_20210304-050607_4x3.png", "in-d.png_012_20191231-235958_4x3.png",
+                "in-e.heic_013_20210304-050607_4x3.png", "in-f.jxl_014_20210304-050607_4x3.png"}));
   // Names that meet follow --on-exists: renamed, or failed under error.
   ASSERT_EQ(Run({"--name", "same", "--on-exists", "rename", "-o", "clash", "in/b.png", "in/d.png"})
                 .exitCode,
