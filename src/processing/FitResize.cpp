@@ -9,6 +9,9 @@
 #include "imaging/ImgResize.h"
 #include "platform/CoreCount.h"
 
+// The filter loops are the batch's hottest code: vectorized.
+#pragma GCC optimize("O3")
+
 namespace quorvane {
 
 namespace {
