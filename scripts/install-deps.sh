@@ -25,7 +25,7 @@ PACKAGES="
   libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp
   libjxl-dev libjxl-tools libraw-dev libraw-bin liblcms2-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  imagemagick graphicsmagick python3 python3-pil
+  imagemagick graphicsmagick python3 python3-pil parallel
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
   xdg-utils desktop-file-utils

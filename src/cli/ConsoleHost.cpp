@@ -43,6 +43,81 @@ void ConsoleHost::SetProgress(int position) {
   DrawBar();
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at `at` (1..4), or 0 when it is none.
+size_t Utf8Length(const std::string& s, size_t at) {
+  const auto c = static_cast<unsigned char>(s[at]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (n == 0 || at + n > s.size() || (n == 2 && c < 0xC2)) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[at + k]) & 0xC0) != 0x80) return 0;
+  const auto c1 = static_cast<unsigned char>(s[at + 1 < s.size() ? at + 1 : at]);
+  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) ||
+      (c == 0xF4 && c1 >= 0x90) || c > 0xF4)
+    return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  char buffer[8];
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t n = Utf8Length(text, i);
+    if (n == 0) {
+      std::snprintf(buffer, sizeof buffer, "\\udc%02x", c);
+      out += buffer;
+      ++i;
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+      ++i;
+    } else if (c < 0x20) {
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+      ++i;
+    } else {
+      out.append(text, i, n);
+      i += n;
+    }
+  }
+  return out + "\"";
+}
+
+std::string ReportLine(const std::string& source, FileOutcome outcome, const FileRecord& r,
+                       const FileFailure& failure, bool dryRun) {
+  const char* status = outcome == FileOutcome::Saved     ? "ok"
+                       : outcome == FileOutcome::Skipped ? "skipped"
+                                                         : "failed";
+  std::string reason;
+  if (outcome == FileOutcome::Skipped)
+    reason = "the target exists and existing files are skipped";
+  else if (IsFailure(outcome))
+    reason = FailureReasonText(failure);
+  char ms[32];
+  std::snprintf(ms, sizeof ms, "%.1f", r.Milliseconds);
+  std::string line = "{\"source\":" + JsonString(source) + ",\"result\":" + JsonString(r.Result) +
+                     ",\"status\":\"" + status + "\",\"reason\":" + JsonString(reason) +
+                     ",\"bytes_in\":" + std::to_string(r.BytesIn) +
+                     ",\"bytes_out\":" + std::to_string(r.BytesOut) +
+                     ",\"width\":" + std::to_string(r.Width) +
+                     ",\"height\":" + std::to_string(r.Height) +
+                     ",\"quality\":" + std::to_string(r.Quality) + ",\"ms\":" + ms;
+  if (dryRun) line += ",\"dry_run\":true";
+  return line + "}";
+}
+
+void ConsoleHost::FileDone(const std::string& source, FileOutcome outcome, const FileRecord& record,
+                           const FileFailure& failure) {
+  if (!report_) return;
+  const std::string line = ReportLine(source, outcome, record, failure, dryRun_) + "\n";
+  std::fwrite(line.data(), 1, line.size(), report_);
+  std::fflush(report_);
+}
+
 void ConsoleHost::Finish() {
   EraseBar();
   progressBar_ = false;

@@ -26,6 +26,7 @@ struct FileReport {
   FileOutcome outcome = FileOutcome::Saved;
   std::vector<std::string> lines;
   FileFailure failure;
+  FileRecord record;
 };
 
 // Memory shared by the parent and its workers.
@@ -52,8 +53,14 @@ class BufferHost : public ConvertHost {
  public:
   std::vector<std::string> lines;
   FileFailure failure;
+  FileRecord record;
   void MemoLine(const std::string& line) override { lines.push_back(line); }
   void FileFailed(const std::string&, const FileFailure& f) override { failure = f; }
+  void FileDone(const std::string&, FileOutcome, const FileRecord& r,
+                const FileFailure& f) override {
+    record = r;
+    failure = f;
+  }
 };
 
 // Converts one file into a report.
@@ -63,13 +70,27 @@ FileReport ConvertToReport(ConvertEngine& engine, size_t index, const StopSource
   report.outcome = engine.ConvertFile(index, buffer, stop);
   report.lines = std::move(buffer.lines);
   report.failure = std::move(buffer.failure);
+  report.record = std::move(buffer.record);
   return report;
 }
 
 // Record on the pipe: index, outcome, failure reason, line count, then the lines, the
-// failure's target and detail, each text as length + bytes; all numbers 32-bit in the
-// machine's order (both ends are this program).
+// failure's target and detail, each text as length + bytes, then the file's record;
+// all numbers in the machine's order (both ends are this program).
 void PutU32(std::string& out, uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
+
+// The record's numbers and texts, as they travel.
+template <typename Number, typename Text>
+void EachRecordField(FileRecord& r, Number&& number, Text&& text) {
+  text(r.Target);
+  text(r.Result);
+  number(&r.BytesIn, sizeof r.BytesIn);
+  number(&r.BytesOut, sizeof r.BytesOut);
+  number(&r.Width, sizeof r.Width);
+  number(&r.Height, sizeof r.Height);
+  number(&r.Quality, sizeof r.Quality);
+  number(&r.Milliseconds, sizeof r.Milliseconds);
+}
 
 std::string EncodeReport(uint32_t index, const FileReport& report) {
   std::string out;
@@ -84,6 +105,10 @@ std::string EncodeReport(uint32_t index, const FileReport& report) {
   for (const std::string& line : report.lines) putText(line);
   putText(report.failure.Target);
   putText(report.failure.Detail);
+  FileRecord record = report.record;
+  EachRecordField(
+      record, [&out](const void* v, size_t n) { out.append(static_cast<const char*>(v), n); },
+      putText);
   return out;
 }
 
@@ -111,6 +136,21 @@ bool TakeReport(std::string& buffer, uint32_t& index, FileReport& report) {
   FileFailure failure;
   failure.Reason = FailReason(reason);
   if (!getText(failure.Target) || !getText(failure.Detail)) return false;
+  FileRecord record;
+  bool complete = true;
+  EachRecordField(
+      record,
+      [&](void* v, size_t n) {
+        if (!complete || buffer.size() - pos < n) {
+          complete = false;
+          return;
+        }
+        std::memcpy(v, buffer.data() + pos, n);
+        pos += n;
+      },
+      [&](std::string& text) { complete = complete && getText(text); });
+  if (!complete) return false;
+  report.record = std::move(record);
   report.outcome = FileOutcome(outcome);
   report.lines = std::move(lines);
   report.failure = std::move(failure);
@@ -248,8 +288,9 @@ void RunFilesInProcesses(ConvertEngine& engine, ConvertHost& host, const StopSou
       for (const std::string& line : report.lines) host.MemoLine(line);
       if (IsFailure(report.outcome))
         host.FileFailed(engine.Params.FileList[printed], report.failure);
+      host.FileDone(engine.Params.FileList[printed], report.outcome, report.record, report.failure);
       host.SetProgress(int(printed + 1));
-      engine.RecordOutcome(printed, report.outcome);
+      engine.RecordOutcome(printed, report.outcome, &report.record);
       reports[printed]->lines.clear();
       ++printed;
     }

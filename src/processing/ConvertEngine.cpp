@@ -7,20 +7,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "processing/ConvertOps.h"
-#include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
+#include "imaging/Orient.h"
 #include "imaging/PictureDecoders.h"
 #include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "platform/StagedFile.h"
+#include "processing/ConvertOps.h"
+#include "processing/NameTemplate.h"
 
 namespace quorvane {
 
@@ -46,12 +49,24 @@ FileFailure ReadFailure(const std::string& path) {
   return {FailReason::NotAPicture, {}, {}};
 }
 
+// True for the results written with a quality: JPEG, and WebP, AVIF and JPEG XL unless
+// lossless.
+bool LossyResult(const std::string& lowerExt, bool lossless) {
+  return lowerExt == ".jpg" ||
+         (!lossless && (lowerExt == ".webp" || lowerExt == ".avif" || lowerExt == ".jxl"));
+}
+
 // The words for a failed folder creation.
 std::string FolderError(int error) {
   return error == ENOENT ? "its parent folder does not exist" : std::strerror(error);
 }
 
 }  // namespace
+
+std::string FailureReasonText(const FileFailure& failure) {
+  if (failure.Reason == FailReason::FolderFailed) return DescribeFailure("", failure);
+  return DescribeFailure("", failure).substr(2);
+}
 
 std::string DescribeFailure(const std::string& path, const FileFailure& f) {
   const std::string target = f.Target.empty() ? "the target" : "the target " + f.Target;
@@ -144,6 +159,40 @@ std::string ConvertEngine::OutputPathFor(const std::string& source) const {
   return JoinPath(Params.OutputFolder, base + Params.TargetExt);
 }
 
+std::string ConvertEngine::OutputPathFor(size_t index, int width, int height,
+                                         const std::tm& date) const {
+  const std::string& source = Params.FileList[index];
+  const std::string folder = index < Params.SubFolders.size() && !Params.SubFolders[index].empty()
+                                 ? JoinPath(Params.OutputFolder, Params.SubFolders[index])
+                                 : Params.OutputFolder;
+  if (Params.NameTemplate.empty()) return JoinPath(folder, ExtractFileName(OutputPathFor(source)));
+  NameFields fields{source, Params.StartNumber + (long long)index, width, height, date};
+  const std::string ext = Params.ChangeExt ? Params.TargetExt : ExtractFileExt(source);
+  // A name cut to the file system's limit, its extension kept.
+  return JoinPath(folder, CutName(ExpandNameTemplate(Params.NameTemplate, fields),
+                                  255 - std::min<size_t>(ext.size(), 32)) +
+                              ext);
+}
+
+std::string ConvertEngine::PlanningName(size_t index) const {
+  if (Params.NameTemplate.empty()) return OutputPathFor(index, 0, 0, std::tm{});
+  // Sizes and dates are not known yet: names that differ only in them may meet.
+  ConvertEngine planner(io_);
+  planner.Params.OutputFolder = Params.OutputFolder;
+  planner.Params.FileList = {Params.FileList[index]};
+  planner.Params.SubFolders = {index < Params.SubFolders.size() ? Params.SubFolders[index] : ""};
+  planner.Params.TargetExt = Params.TargetExt;
+  planner.Params.ChangeExt = Params.ChangeExt;
+  planner.Params.StartNumber = Params.StartNumber + int(index);
+  std::string pattern = Params.NameTemplate;
+  for (const char* field : {"{w}", "{h}"})
+    for (size_t at; (at = pattern.find(field)) != std::string::npos;) pattern.erase(at, 3);
+  for (size_t at; (at = pattern.find("{date")) != std::string::npos;)
+    pattern.erase(at, pattern.find('}', at) - at + 1);
+  planner.Params.NameTemplate = pattern.empty() ? "x" : pattern;
+  return planner.OutputPathFor(0, 0, 0, std::tm{});
+}
+
 bool ConvertEngine::EnsureOutputFolder() const {
   struct stat st;
   if (stat(Params.OutputFolder.c_str(), &st) == 0) return true;
@@ -166,7 +215,7 @@ void ConvertEngine::PlanBatch() {
   writtenOutputs_.clear();
   std::set<std::string> names;
   for (size_t i = 0; i < Params.FileList.size(); ++i)
-    earlierNamesake_[i] = !names.insert(OutputPathFor(Params.FileList[i])).second;
+    earlierNamesake_[i] = !names.insert(PlanningName(i)).second;
 }
 
 bool ConvertEngine::HasEarlierNamesake(size_t index) const {
@@ -181,27 +230,51 @@ bool ConvertEngine::IsBatchSource(const std::string& path) const {
 }
 
 FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const StopSource* stop) {
+  const auto start = std::chrono::steady_clock::now();
+  FileRecord record;
+  FileFailure failure;
+  const FileOutcome outcome = ConvertOne(index, host, stop, record, failure);
+  record.Milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  host.FileDone(Params.FileList[index], outcome, record, failure);
+  lastRecord_ = std::move(record);
+  return outcome;
+}
+
+FileOutcome ConvertEngine::ConvertOne(size_t index, ConvertHost& host, const StopSource* stop,
+                                      FileRecord& record, FileFailure& failure) {
   const size_t count = Params.FileList.size();
   const std::string& source = Params.FileList[index];
-  const std::string output = OutputPathFor(source);
   host.SetProgress(int(std::min(index + 1, count)));
   host.MemoLine(FileLine(source, index + 1, count));
 
   auto fail = [&](FileOutcome outcome, const char* line, const FileFailure& why) {
     host.MemoLine(line);
     host.FileFailed(source, why);
+    failure = why;
     return outcome;
   };
-
   struct stat st;
-  if (Params.Existing == OnExists::Skip && lstat(output.c_str(), &st) == 0) {
+  if (stat(source.c_str(), &st) == 0) record.BytesIn = uint64_t(st.st_size);
+  // Names of the result's size are known once the pixel step is done; the others now,
+  // so that a file whose result exists is skipped without reading it.
+  const bool sized =
+      TemplateUses(Params.NameTemplate, "w") || TemplateUses(Params.NameTemplate, "h");
+  const std::tm date = TemplateUses(Params.NameTemplate, "date") ? PictureDate(source) : std::tm{};
+  std::string output = sized ? std::string() : OutputPathFor(index, 0, 0, date);
+  auto skipped = [&] {
+    record.Target = record.Result = output;
+    work_.Release();
     host.MemoLine(kMemoSkipped);
+    failure = {FailReason::TargetExists, output, {}};
     return FileOutcome::Skipped;
-  }
+  };
+  if (!sized && Params.Existing == OnExists::Skip && lstat(output.c_str(), &st) == 0)
+    return skipped();
 
   bool read = false;
   try {
-    read = io_->ReadImage(source, work_);
+    read = io_->ReadImageFor(source, work_, Params.Chain.empty() ? Params : Params.Chain.front());
   } catch (...) {
     read = false;
   }
@@ -236,17 +309,43 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     work_.Release();
     return fail(FileOutcome::ConvertFailed, kMemoConvertFailed, {FailReason::Interrupted, {}, {}});
   }
+  record.Width = work_.Width();
+  record.Height = work_.Height();
+  if (sized) {
+    output = OutputPathFor(index, record.Width, record.Height, date);
+    if (Params.Existing == OnExists::Skip && lstat(output.c_str(), &st) == 0) return skipped();
+  }
+  record.Target = output;
   // An earlier file of the batch wrote this name: it is not replaced (Rename finds
   // another name).
   if (Params.Existing != OnExists::Rename && writtenOutputs_.count(output)) {
     work_.Release();
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::NameTaken, output, {}});
   }
+  if (Params.DryRun) return DryRunSave(source, output, host, record, failure);
+  // Results of a folder tree go to the same place under the output folder.
+  const std::string folder = ExtractFileDir(output);
+  if (folder != Params.OutputFolder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      work_.Release();
+      return fail(FileOutcome::SaveFailed, kMemoSaveFailed,
+                  {FailReason::WriteFailed, output, ec.message()});
+    }
+  }
   // Writers that embed the source's metadata get it before they write; the metadata
   // library copies it into the others afterwards.
   const bool embeds = Params.KeepMetadata && EmbedsMetadata(output);
   bool metadataKept = !embeds || PrepareMetadata(source, work_.Width(), work_.Height(),
                                                  upright, embedded_);
+  // A size budget leaves room for the metadata copied in after writing.
+  metadataBytes_ = 0;
+  EmbeddedMetadata later;
+  if (Params.MaxBytes > 0 && Params.KeepMetadata && !embeds && TakesMetadata(output) &&
+      PrepareMetadata(source, work_.Width(), work_.Height(), upright, later) &&
+      !(later.exif.empty() && later.icc.empty()))
+    metadataBytes_ = later.exif.size() + later.icc.size() + 256;
   const bool saved = SaveBitmap(output, work_);
   embedded_ = EmbeddedMetadata();
   if (!saved) return fail(FileOutcome::SaveFailed, kMemoSaveFailed, saveFailure_);
@@ -256,14 +355,57 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
   else
     metadataKept = CopyFileTime(source, savedPath_) && metadataKept;
   if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
+  if (overBudget_) host.MemoLine(kMemoOverBudget);
+  record.Result = savedPath_;
+  // The quality of a lossy result: the budget's choice, else the one asked for.
+  record.Quality = quality_ ? quality_
+                   : LossyResult(LowerFileExt(savedPath_), Params.Lossless)
+                       ? std::clamp(Params.JpegQuality, 1, 100)
+                       : 0;
+  if (stat(savedPath_.c_str(), &st) == 0) record.BytesOut = uint64_t(st.st_size);
   return FileOutcome::Saved;
 }
 
-void ConvertEngine::RecordOutcome(size_t index, FileOutcome outcome) {
+FileOutcome ConvertEngine::DryRunSave(const std::string& source, const std::string& output,
+                                      ConvertHost& host, FileRecord& record, FileFailure& failure) {
+  work_.Release();
+  struct stat st;
+  std::string line = "would write " + output;
+  record.Result = output;
+  if (lstat(output.c_str(), &st) == 0) {
+    if (Params.Existing == OnExists::Error || IsBatchSource(output) || S_ISDIR(st.st_mode)) {
+      failure = {IsBatchSource(output) ? FailReason::TargetIsSource
+                 : S_ISDIR(st.st_mode) ? FailReason::TargetIsFolder
+                                       : FailReason::TargetExists,
+                 output,
+                 {}};
+      host.MemoLine(kMemoSaveFailed);
+      host.FileFailed(source, failure);
+      return FileOutcome::SaveFailed;
+    }
+    if (Params.Existing == OnExists::Rename) {
+      for (int n = 1; n < kMaxNumberedNames; ++n)
+        if (lstat(NumberedName(output, n).c_str(), &st) != 0) {
+          record.Result = NumberedName(output, n);
+          break;
+        }
+      line = "would write " + record.Result;
+    } else {
+      line = "would replace " + output;
+    }
+  }
+  host.MemoLine(line + " (" + std::to_string(record.Width) + "x" + std::to_string(record.Height) +
+                ")");
+  return FileOutcome::Saved;
+}
+
+void ConvertEngine::RecordOutcome(size_t index, FileOutcome outcome, const FileRecord* record) {
   if (outcome == FileOutcome::Skipped) return;
   if (outcome == FileOutcome::Saved) {
     ++savedCount_;
-    if (index < Params.FileList.size())
+    if (record && !record->Target.empty())
+      writtenOutputs_.insert(record->Target);
+    else if (index < Params.FileList.size())
       writtenOutputs_.insert(OutputPathFor(Params.FileList[index]));
     return;
   }
@@ -273,7 +415,8 @@ void ConvertEngine::RecordOutcome(size_t index, FileOutcome outcome) {
 
 void ConvertEngine::RunFiles(ConvertHost& host, const StopSource* stop) {
   for (size_t i = 0; i < Params.FileList.size(); ++i) {
-    RecordOutcome(i, ConvertFile(i, host, stop));
+    const FileOutcome outcome = ConvertFile(i, host, stop);
+    RecordOutcome(i, outcome, &lastRecord_);
     host.ProcessMessages();
     if (StopRequested(stop)) {
       RecordStop();
@@ -296,7 +439,7 @@ void ConvertEngine::TransProc(ConvertHost& host, const StopSource* stop, const F
     host.MemoLine(TotalLine(count));
     host.SetProgressRange(int(count));
     host.SetProgress(0);
-    if (!EnsureOutputFolder()) {
+    if (!Params.DryRun && !EnsureOutputFolder()) {
       const int error = errno;
       ++errorCount_;
       host.MemoLine(kMemoFolderFailed);
@@ -356,7 +499,7 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   errno = 0;
   int error = 0;
   try {
-    written = WriteTo(temp.Path(), lowerExt, bitmap);
+    written = WriteWithinBudget(temp.Path(), lowerExt, bitmap, metadataBytes_);
     error = errno;
   } catch (const std::system_error& e) {
     error = e.code().value();
@@ -391,6 +534,74 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   bitmap.Release();
   if (savedPath_.empty()) return FailSave(reason, outputPath, error);
   return true;
+}
+
+bool ConvertEngine::WriteWithinBudget(const std::string& path, const std::string& lowerExt,
+                                      const Bitmap& bitmap, uint64_t overhead) {
+  quality_ = 0;
+  overBudget_ = false;
+  if (Params.MaxBytes == 0 || !LossyResult(lowerExt, Params.Lossless))
+    return WriteTo(path, lowerExt, bitmap);
+  const uint64_t budget = Params.MaxBytes > overhead ? Params.MaxBytes - overhead : 0;
+  const int asked = std::clamp(Params.JpegQuality, 1, 100);
+  struct Restore {
+    int& quality;
+    int value;
+    ~Restore() { quality = value; }
+  } restore{Params.JpegQuality, Params.JpegQuality};
+  // The highest quality in 1..asked whose result fits, by bisection: at most 7 encodes
+  // for 100 qualities. The best fitting encode is kept, and the quality 1 encode in case
+  // none fits.
+  std::string best, lowest;
+  int bestQuality = 0;
+  auto drop = [](std::string& file) {
+    if (!file.empty()) unlink(file.c_str());
+    file.clear();
+  };
+  int low = 1, high = asked;
+  while (low <= high) {
+    const int mid = (low + high + 1) / 2;
+    std::string probe = MakeTemporaryFile(path, lowerExt);
+    if (probe.empty()) break;
+    Params.JpegQuality = mid;
+    bool ok = false;
+    try {
+      ok = WriteTo(probe, lowerExt, bitmap);
+    } catch (...) {
+      ok = false;
+    }
+    struct stat st;
+    if (!ok || stat(probe.c_str(), &st) != 0) {
+      const int error = errno;
+      unlink(probe.c_str());
+      drop(best);
+      drop(lowest);
+      errno = error;
+      return false;
+    }
+    if (uint64_t(st.st_size) <= budget) {
+      drop(best);
+      best = probe;
+      bestQuality = mid;
+      low = mid + 1;
+    } else {
+      if (mid == 1) {
+        drop(lowest);
+        lowest = probe;
+      } else {
+        unlink(probe.c_str());
+      }
+      high = mid - 1;
+    }
+  }
+  if (best.empty() && lowest.empty()) return false;
+  overBudget_ = best.empty();
+  quality_ = overBudget_ ? 1 : bestQuality;
+  std::string& kept = overBudget_ ? lowest : best;
+  const bool placed = rename(kept.c_str(), path.c_str()) == 0;
+  if (!placed) unlink(kept.c_str());
+  drop(overBudget_ ? best : lowest);
+  return placed;
 }
 
 bool ConvertEngine::WriteTo(const std::string& path, const std::string& lowerExt,

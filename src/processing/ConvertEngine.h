@@ -7,16 +7,17 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "processing/ConvertParams.h"
-#include "processing/EncodedWriters.h"
 #include "imaging/Bitmap.h"
 #include "imaging/OpenIL.h"
 #include "platform/StopSource.h"
+#include "processing/ConvertParams.h"
+#include "processing/EncodedWriters.h"
 
 namespace quorvane {
 
@@ -63,6 +64,32 @@ struct FileFailure {
 // for FolderFailed): "/a/b.png: the file does not exist".
 std::string DescribeFailure(const std::string& path, const FileFailure& failure);
 
+// After a saved file's line when not even quality 1 keeps it within --max-size.
+inline constexpr const char* kMemoOverBudget = "품질 1로도 크기 제한을 넘습니다.";
+
+// What became of one file of a batch, for a report: the name it was meant to take and
+// the one written (or, in a dry run, that would be), the bytes read and written, the
+// result's size, the quality the size budget chose (0 without one) and the time taken.
+struct FileRecord {
+  std::string Target;
+  std::string Result;
+  uint64_t BytesIn = 0;
+  uint64_t BytesOut = 0;
+  int Width = 0;
+  int Height = 0;
+  int Quality = 0;
+  double Milliseconds = 0;
+};
+
+// The reason of a failure without the path: "the file does not exist".
+std::string FailureReasonText(const FileFailure& failure);
+
+// How one file of a batch ended.
+enum class FileOutcome { Saved, Skipped, ReadFailed, ConvertFailed, SaveFailed };
+inline bool IsFailure(FileOutcome outcome) {
+  return outcome != FileOutcome::Saved && outcome != FileOutcome::Skipped;
+}
+
 // What the engine reports to, and asks of, whoever runs it.
 class ConvertHost {
  public:
@@ -83,6 +110,9 @@ class ConvertHost {
   // and the pauses a pixel operation asks for between its passes. No host of the
   // program waits here; it is where a test can act between steps.
   virtual void Pause(int /*ms*/) {}
+  // The end of one file, after its lines; `failure` tells why when it failed.
+  virtual void FileDone(const std::string& /*source*/, FileOutcome /*outcome*/,
+                        const FileRecord& /*record*/, const FileFailure& /*failure*/) {}
 };
 
 // Reading, the pixel step and the writers the engine uses. The default answers go to
@@ -92,6 +122,10 @@ class ConvertIO {
   virtual ~ConvertIO() = default;
   // The picture as stored: the engine turns it upright itself (ConvertParams::AutoOrient).
   virtual bool ReadImage(const std::string& path, Bitmap& bitmap);
+  // The picture for a batch whose first operation is `step`: a JPEG file that a fit
+  // reduces is decoded at 1/2, 1/4 or 1/8 where it stays at least twice the fitted size
+  // (FitDecodeScale); anything else as ReadImage.
+  virtual bool ReadImageFor(const std::string& path, Bitmap& bitmap, const ConvertParams& step);
   // The pixel operation of params.OpCode; codes without one answer true untouched.
   // `pause` is called with the pauses an operation asks for between its passes;
   // `interrupted` is set when a stop cut the operation short (see ConvertOps.h).
@@ -118,12 +152,6 @@ class ConvertIO {
 // The GIF dithering of a batch from the DitherIndex setting: 0..4 as they are, any
 // other value Floyd-Steinberg (1).
 int GifDitherFor(int ditherIndex);
-
-// How one file of a batch ended.
-enum class FileOutcome { Saved, Skipped, ReadFailed, ConvertFailed, SaveFailed };
-inline bool IsFailure(FileOutcome outcome) {
-  return outcome != FileOutcome::Saved && outcome != FileOutcome::Skipped;
-}
 
 class ConvertEngine {
  public:
@@ -156,6 +184,9 @@ class ConvertEngine {
   // Pieces of TransProc, for hosts that split a batch over several processes.
   // Output path of one source as the batch names it.
   std::string OutputPathFor(const std::string& source) const;
+  // Output path of file `index` (0-based) with a result of width x height taken on
+  // `date` (the fields a name pattern may use).
+  std::string OutputPathFor(size_t index, int width, int height, const std::tm& date) const;
   // Makes the output folder (one level) when no entry of that name exists.
   bool EnsureOutputFolder() const;
   // Notes which files the batch reads and which output names they share, so that no
@@ -168,8 +199,9 @@ class ConvertEngine {
   // one failure line (and the host's FileFailed). Call PlanBatch first, and
   // RecordOutcome for every earlier file whose output name this one shares.
   FileOutcome ConvertFile(size_t index, ConvertHost& host, const StopSource* stop);
-  // Counts the outcome of file `index`; a saved file takes its output name.
-  void RecordOutcome(size_t index, FileOutcome outcome);
+  // Counts the outcome of file `index`; a saved file takes its output name
+  // (record->Target when given, else the name OutputPathFor gives).
+  void RecordOutcome(size_t index, FileOutcome outcome, const FileRecord* record = nullptr);
   // Notes that the batch was stopped before its end.
   void RecordStop() { allSucceeded_ = false; }
 
@@ -180,6 +212,16 @@ class ConvertEngine {
   };
   bool IsBatchSource(const std::string& path) const;
   bool WriteTo(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap);
+  // WriteTo within Params.MaxBytes (less `overhead` bytes of metadata added later), the
+  // quality found by bisection; sets quality_ and overBudget_.
+  bool WriteWithinBudget(const std::string& path, const std::string& lowerExt, const Bitmap& bitmap,
+                         uint64_t overhead);
+  FileOutcome DryRunSave(const std::string& source, const std::string& output, ConvertHost& host,
+                         FileRecord& record, FileFailure& failure);
+  FileOutcome ConvertOne(size_t index, ConvertHost& host, const StopSource* stop,
+                         FileRecord& record, FileFailure& failure);
+  // The planning name of file `index`: fields only known later left empty.
+  std::string PlanningName(size_t index) const;
   bool FailSave(FailReason reason, const std::string& target, int error = 0);
 
   ConvertIO* io_;
@@ -190,6 +232,10 @@ class ConvertEngine {
   bool allSucceeded_ = false;
   FileFailure saveFailure_;
   std::string savedPath_;
+  FileRecord lastRecord_;                 // of the last ConvertFile
+  int quality_ = 0;                       // the quality the size budget chose for the last save
+  bool overBudget_ = false;               // the last save did not fit the budget even at quality 1
+  uint64_t metadataBytes_ = 0;            // metadata the last file's result gets after writing
   std::vector<FileId> sources_;           // every source that exists, by identity
   std::vector<bool> earlierNamesake_;     // per file: an earlier file has its output name
   std::set<std::string> writtenOutputs_;  // output names a file of this batch wrote

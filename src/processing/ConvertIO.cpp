@@ -1,20 +1,34 @@
 // The program's own readers, pixel operations and writers behind the batch engine.
 
+#include "imaging/ImageFormats.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/ReadImage.h"
+#include "platform/FileNames.h"
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOps.h"
+#include "processing/FitResize.h"
 #include "processing/GIFImage.h"
 #include "processing/OutputFile.h"
 #include "processing/PngWriter.h"
 #include "processing/SgiWriter.h"
 #include "processing/UncompressedWriters.h"
-#include "platform/FileNames.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/ReadImage.h"
 
 namespace quorvane {
 
 bool ConvertIO::ReadImage(const std::string& path, Bitmap& bitmap) {
   return ReadImageFile(path, bitmap, false);  // the engine orients by its parameters
+}
+
+bool ConvertIO::ReadImageFor(const std::string& path, Bitmap& bitmap, const ConvertParams& step) {
+  if (step.OpCode != opFit || FormatOfFile(path) != PictureFormat::Jpeg)
+    return ReadImage(path, bitmap);
+  try {
+    const JpegReader reader = JpegReader::FromFile(path);
+    reader.Decode(bitmap, FitDecodeScale(reader.Width(), reader.Height(), step));
+    return true;
+  } catch (const std::exception&) {
+    return ReadImage(path, bitmap);
+  }
 }
 
 bool ConvertIO::RunStep(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,

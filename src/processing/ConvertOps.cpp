@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 
+#include "processing/FitResize.h"
 #include "processing/bitmapfunc.h"
 
 namespace quorvane {
@@ -155,6 +156,7 @@ bool OperationHasStep(int opCode) {
     case opColor:
     case opRotate:
     case opGamma:
+    case opFit:
       return true;
     default:
       return false;
@@ -163,7 +165,21 @@ bool OperationHasStep(int opCode) {
 
 bool RunOperation(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                   const PassPause& pause, bool* interrupted) {
+  if (!params.Chain.empty()) {
+    Report(interrupted, true);
+    for (const ConvertParams& step : params.Chain) {
+      bool cut = false;
+      if (!RunOperation(bitmap, step, stop, pause, &cut)) return false;
+      if (cut) {
+        Report(interrupted, false);
+        return true;
+      }
+    }
+    return true;
+  }
   switch (params.OpCode) {
+    case opFit:
+      return FitBitmapInside(bitmap, params, stop, interrupted);
     case opResize:
       return Resizebitmap2(bitmap, params, stop, interrupted);
     case opTurnLeft:

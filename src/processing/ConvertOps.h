@@ -56,12 +56,16 @@ bool RotateBitmap(Bitmap& bitmap, const ConvertParams& params, const StopSource*
 bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                bool* interrupted = nullptr);
 
-// True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12).
+// OpCode 14 (opFit): FitBitmapInside in FitResize.h.
+
+// True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12, 14).
 bool OperationHasStep(int opCode);
 
 // Runs the step of params.OpCode; codes without a step (0 convert only, 11 watermark, and
 // any unknown code) leave the bitmap alone and answer true. See the note on stopping
 // above: a picture with `interrupted` set is not to be written.
+// With params.Chain, its steps run in order instead, each by its own rules; a step that
+// fails ends the chain with false, and the bitmap then holds the earlier steps' work.
 bool RunOperation(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                   const PassPause& pause = {}, bool* interrupted = nullptr);
 

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 #include <utility>
 
 #include "platform/FileNames.h"
+#include "processing/ConvertPreset.h"
+#include "processing/NameTemplate.h"
 
 namespace quorvane {
 
@@ -109,6 +112,47 @@ void ParseColorAmounts(const std::string& option, const std::string& text, Conve
   p.Saturation = ParseInt(option + " saturation", parts[2], -255, 1024) + 255;
 }
 
+// A size in bytes: digits with an optional K (1024) or M (1024 x 1024).
+uint64_t ParseBytes(const std::string& option, const std::string& text) {
+  std::string digits = text;
+  uint64_t unit = 1;
+  if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) unit = 1024;
+  if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) unit = 1024 * 1024;
+  if (unit > 1) digits.pop_back();
+  if (!AllDigits(digits) || digits.size() > 9 || std::stoull(digits) == 0)
+    Fail("invalid value " + Quoted(text) + " for " + option + " (a size such as 300K or 2M)");
+  return std::stoull(digits) * unit;
+}
+
+// Options that take no value; the long names of the others. The operations, in the
+// order the preset file stores them, are listed apart.
+constexpr std::array<std::string_view, 13> kSwitches = {
+    "help",  "keep-name",   "lossless",    "no-overwrite", "no-auto-orient",
+    "strip", "keep-aspect", "shrink-only", "recursive",    "hidden",
+    "quiet", "dry-run",     "null"};
+constexpr std::array<std::string_view, 10> kOperations = {
+    "resize", "fit",    "long-side", "turn-left", "turn-right",
+    "flip-h", "flip-v", "rotate",    "color",     "gamma"};
+// What a preset keeps: the settings of the results, not the files or the output folder.
+constexpr std::array<std::string_view, 16> kPresetKeys = {
+    "format",         "quality",  "lossless",    "dither",       "on-exists",   "keep-name",
+    "no-auto-orient", "strip",    "keep-aspect", "border-color", "shrink-only", "name",
+    "start",          "max-size", "recursive",   "hidden"};
+
+template <size_t N>
+bool Listed(const std::array<std::string_view, N>& list, std::string_view name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+std::string LongName(const std::string& name) {
+  static const std::pair<const char*, const char*> shorts[] = {
+      {"-f", "format"},    {"-o", "output"}, {"-q", "quality"}, {"-j", "jobs"},
+      {"-r", "recursive"}, {"-0", "null"},   {"-h", "help"}};
+  for (const auto& [s, l] : shorts)
+    if (name == s) return l;
+  return name.rfind("--", 0) == 0 ? name.substr(2) : name;
+}
+
 // Walks the arguments, handing out option values.
 class ArgReader {
  public:
@@ -127,28 +171,225 @@ class ArgReader {
   size_t pos_ = 0;
 };
 
-}  // namespace
+// One command line (or preset) applied to the options.
+class OptionParser {
+ public:
+  explicit OptionParser(ConvertOptions& o) : o_(o), p_(o.Params) {}
 
-ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
-  ConvertOptions o;
-  ConvertParams& p = o.Params;
-  std::string operation;  // the option that chose the operation
-  bool keepAspect = false, borderColor = false;
-  auto setOperation = [&](const std::string& option, int code) {
-    if (!operation.empty())
-      Fail("only one operation at a time (" + operation + " and " + option + ")");
-    operation = option;
-    p.OpCode = code;
-  };
+  // Applies one option (its long name) and its value, when it takes one.
+  void Apply(const std::string& option, const std::string& key, const std::string& value) {
+    if (key == "help") {
+      o_.Help = true;
+    } else if (key == "format") {
+      const std::string ext = "." + LowerAscii(value);
+      if (!Listed(TargetFormatExts, ext))
+        Fail("unknown format " + Quoted(ext.substr(1)) +
+             " (jpg, png, tif, bmp, pnm, gif, tga, sgi, webp, avif, jxl)");
+      p_.TargetExt = ext;
+    } else if (key == "output") {
+      p_.OutputFolder = value;
+      if (p_.OutputFolder.empty()) Fail("option " + option + " needs a folder");
+    } else if (key == "keep-name") {
+      p_.ChangeExt = false;
+    } else if (key == "quality") {
+      p_.JpegQuality = ParseInt(option, value, 1, 100);
+    } else if (key == "dither") {
+      const std::string d = LowerAscii(value);
+      const auto at = std::find(kDitherNames.begin(), kDitherNames.end(), d);
+      if (at == kDitherNames.end())
+        Fail("unknown dithering " + Quoted(d) +
+             " (nearest, floyd-steinberg, stucki, sierra, burkes)");
+      p_.DitherIndex = int(at - kDitherNames.begin());
+    } else if (key == "lossless") {
+      p_.Lossless = true;
+    } else if (key == "no-overwrite") {
+      p_.Existing = OnExists::Error;
+    } else if (key == "on-exists") {
+      const std::string choice = LowerAscii(value);
+      const auto at = std::find(kOnExistsNames.begin(), kOnExistsNames.end(), choice);
+      if (at == kOnExistsNames.end())
+        Fail("unknown choice " + Quoted(choice) + " for " + option +
+             " (overwrite, skip, rename, error)");
+      p_.Existing = OnExists(at - kOnExistsNames.begin());
+    } else if (key == "no-auto-orient") {
+      p_.AutoOrient = false;
+    } else if (key == "strip") {
+      p_.KeepMetadata = false;
+    } else if (key == "keep-aspect") {
+      keepAspect_ = true;
+    } else if (key == "border-color") {
+      borderColor_ = ParseColor(option, value);
+    } else if (key == "shrink-only") {
+      shrinkOnly_ = true;
+    } else if (key == "name") {
+      try {
+        CheckNameTemplate(value);
+      } catch (const NameTemplateError& e) {
+        Fail(std::string(e.what()) + " (" + option + " " + Quoted(value) + ")");
+      }
+      p_.NameTemplate = value;
+    } else if (key == "start") {
+      p_.StartNumber = ParseInt(option, value, 0, 999999999);
+    } else if (key == "max-size") {
+      p_.MaxBytes = ParseBytes(option, value);
+    } else if (key == "recursive") {
+      o_.Recursive = true;
+    } else if (key == "hidden") {
+      o_.Hidden = true;
+    } else if (key == "jobs") {
+      o_.Jobs = ParseInt(option, value, 1, kMaxJobs);
+    } else if (key == "quiet") {
+      o_.Quiet = true;
+    } else if (key == "dry-run") {
+      p_.DryRun = true;
+    } else if (key == "files-from") {
+      if (value.empty()) Fail("option " + option + " needs a file");
+      o_.FilesFrom = value;
+    } else if (key == "null") {
+      o_.NullSeparated = true;
+    } else if (key == "report") {
+      if (value.empty()) Fail("option " + option + " needs a file");
+      o_.ReportFile = value;
+    } else if (key == "save-preset") {
+      PresetPathOf(value);
+      o_.SavePreset = value;
+    } else if (key == "preset") {
+      PresetPathOf(value);  // read before the command line
+    } else if (key == "list-presets") {
+      o_.ListPresets = true;
+    } else if (Listed(kOperations, key)) {
+      ApplyOperation(option, key, value);
+      return;
+    } else {
+      Fail("unknown option " + Quoted(option));
+    }
+    if (Listed(kPresetKeys, key) || key == "no-overwrite") Keep(key, value);
+  }
 
+  // After the last option: the modifiers reach their operations, and a single
+  // operation is the batch's own.
+  void Finish() {
+    bool fixedResize = false, fit = false;
+    for (ConvertParams& step : steps_) {
+      if (step.OpCode == opResize && step.FixedSize) {
+        fixedResize = true;
+        step.KeepAspect = keepAspect_;
+        if (borderColor_) step.BorderColor = *borderColor_;
+      }
+      if (step.OpCode == opFit) {
+        fit = true;
+        step.ShrinkOnly = shrinkOnly_;
+      }
+    }
+    if (o_.Help || o_.ListPresets) return;
+    if (keepAspect_ && !fixedResize) Fail("--keep-aspect needs --resize WxH");
+    if (borderColor_ && !keepAspect_) Fail("--border-color needs --keep-aspect");
+    if (shrinkOnly_ && !fit) Fail("--shrink-only needs --fit or --long-side");
+    const std::string& ext = p_.TargetExt;
+    if (p_.MaxBytes > 0 && p_.ChangeExt &&
+        !(ext == ".jpg" || ext == ".avif" || (!p_.Lossless && (ext == ".webp" || ext == ".jxl"))))
+      Fail("--max-size needs a lossy format: jpg, webp, avif or jxl (without --lossless)");
+    if (steps_.size() == 1) CopyOperation(steps_.front(), p_);
+    if (steps_.size() > 1) {
+      p_.OpCode = steps_.front().OpCode;
+      p_.Chain = steps_;
+    }
+    o_.Preset.operations = operations_;
+  }
+
+  bool HasOperations() const { return !steps_.empty(); }
+
+ private:
+  static void PresetPathOf(const std::string& name) {
+    try {
+      PresetPath(name);
+    } catch (const PresetError& e) {
+      Fail(e.what());
+    }
+  }
+
+  void Keep(const std::string& key, const std::string& value) {
+    std::string k = key, v = value.empty() ? "true" : value;
+    if (k == "no-overwrite") k = "on-exists", v = "error";
+    auto& settings = o_.Preset.settings;
+    const auto at = std::find_if(settings.begin(), settings.end(),
+                                 [&](const auto& kv) { return kv.first == k; });
+    if (at != settings.end())
+      at->second = v;
+    else
+      settings.emplace_back(k, v);
+  }
+
+  void ApplyOperation(const std::string& option, const std::string& key, const std::string& value) {
+    ConvertParams step;
+    if (key == "resize") {
+      step.OpCode = opResize;
+      ParseResize(option, value, step);
+    } else if (key == "fit") {
+      step.OpCode = opFit;
+      const size_t x = value.find_first_of("xX");
+      if (x == std::string::npos || !AllDigits(value.substr(0, x)) ||
+          !AllDigits(value.substr(x + 1)))
+        Fail("invalid value " + Quoted(value) + " for " + option + " (WxH is expected)");
+      step.FitWidth = ParseInt(option + " width", value.substr(0, x), 1, kMaxFitSide);
+      step.FitHeight = ParseInt(option + " height", value.substr(x + 1), 1, kMaxFitSide);
+    } else if (key == "long-side") {
+      step.OpCode = opFit;
+      step.FitWidth = step.FitHeight = ParseInt(option, value, 1, kMaxFitSide);
+    } else if (key == "turn-left") {
+      step.OpCode = opTurnLeft;
+    } else if (key == "turn-right") {
+      step.OpCode = opTurnRight;
+    } else if (key == "flip-h") {
+      step.OpCode = opFlipH;
+    } else if (key == "flip-v") {
+      step.OpCode = opFlipV;
+    } else if (key == "rotate") {
+      step.OpCode = opRotate;
+      const int hundredths = ParseHundredths(option, value);
+      if (hundredths < -18000 || hundredths > 18000)
+        Fail("value " + Quoted(value) + " for " + option + " is out of range (-180..180)");
+      step.RotateAngle = static_cast<long double>(hundredths) / 100;
+    } else if (key == "color") {
+      step.OpCode = opColor;
+      ParseColorAmounts(option, value, step);
+    } else {
+      step.OpCode = opGamma;
+      const int hundredths = ParseHundredths(option, value);
+      if (hundredths < 1 || hundredths > 199)
+        Fail("value " + Quoted(value) + " for " + option + " is out of range (0.01..1.99)");
+      step.Gamma = hundredths;
+    }
+    steps_.push_back(std::move(step));
+    operations_.push_back(value.empty() ? key : key + " " + value);
+  }
+
+  ConvertOptions& o_;
+  ConvertParams& p_;
+  std::vector<ConvertParams> steps_;
+  std::vector<std::string> operations_;
+  bool keepAspect_ = false;
+  bool shrinkOnly_ = false;
+  std::optional<TColor> borderColor_;
+};
+
+// The options of the command line (after the program's name) as (name, key, value,
+// takes-a-value) in order, and the files. Stops reading options at "--".
+struct Given {
+  std::string option, key, value;
+};
+
+void SplitArguments(const std::vector<std::string>& args, std::vector<Given>& options,
+                    std::vector<std::string>& files) {
   ArgReader reader(args);
   bool filesOnly = false;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
     if (filesOnly || arg.empty() || arg[0] != '-' || arg == "-") {
       if (arg.empty()) Fail("empty file name");
-      if (arg == "-" && !filesOnly) Fail("reading from standard input is not supported");
-      p.FileList.push_back(arg);
+      if (arg == "-" && !filesOnly)
+        Fail("reading a picture from standard input is not supported (--files-from - reads names)");
+      files.push_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -170,111 +411,86 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
       inlineValue = arg.substr(2);
       hasInline = true;
     }
-    auto value = [&] { return reader.Value(name, inlineValue, hasInline); };
-    auto noValue = [&] {
+    const std::string key = LongName(name);
+    const bool isSwitch = Listed(kSwitches, key) || key == "list-presets" || key == "turn-left" ||
+                          key == "turn-right" || key == "flip-h" || key == "flip-v";
+    if (isSwitch) {
       if (hasInline) Fail("option " + name + " takes no value");
-    };
-
-    if (name == "-h" || name == "--help") {
-      noValue();
-      o.Help = true;
-    } else if (name == "-f" || name == "--format") {
-      const std::string ext = "." + LowerAscii(value());
-      bool known = false;
-      for (std::string_view e : TargetFormatExts) known = known || e == ext;
-      if (!known)
-        Fail("unknown format " + Quoted(ext.substr(1)) +
-             " (jpg, png, tif, bmp, pnm, gif, tga, sgi, webp, avif, jxl)");
-      p.TargetExt = ext;
-    } else if (name == "-o" || name == "--output") {
-      p.OutputFolder = value();
-      if (p.OutputFolder.empty()) Fail("option " + name + " needs a folder");
-    } else if (name == "--keep-name") {
-      noValue();
-      p.ChangeExt = false;
-    } else if (name == "-q" || name == "--quality") {
-      p.JpegQuality = ParseInt(name, value(), 1, 100);
-    } else if (name == "--dither") {
-      const std::string d = LowerAscii(value());
-      int index = -1;
-      for (size_t i = 0; i < kDitherNames.size(); ++i)
-        if (kDitherNames[i] == d) index = int(i);
-      if (index < 0)
-        Fail("unknown dithering " + Quoted(d) +
-             " (nearest, floyd-steinberg, stucki, sierra, burkes)");
-      p.DitherIndex = index;
-    } else if (name == "--lossless") {
-      noValue();
-      p.Lossless = true;
-    } else if (name == "--no-overwrite") {
-      noValue();
-      p.Existing = OnExists::Error;
-    } else if (name == "--on-exists") {
-      const std::string choice = LowerAscii(value());
-      const auto at = std::find(kOnExistsNames.begin(), kOnExistsNames.end(), choice);
-      if (at == kOnExistsNames.end())
-        Fail("unknown choice " + Quoted(choice) + " for " + name +
-             " (overwrite, skip, rename, error)");
-      p.Existing = OnExists(at - kOnExistsNames.begin());
-    } else if (name == "--no-auto-orient") {
-      noValue();
-      p.AutoOrient = false;
-    } else if (name == "--strip") {
-      noValue();
-      p.KeepMetadata = false;
-    } else if (name == "--resize") {
-      setOperation(name, opResize);
-      ParseResize(name, value(), p);
-    } else if (name == "--keep-aspect") {
-      noValue();
-      keepAspect = true;
-      p.KeepAspect = true;
-    } else if (name == "--border-color") {
-      borderColor = true;
-      p.BorderColor = ParseColor(name, value());
-    } else if (name == "--turn-left") {
-      noValue();
-      setOperation(name, opTurnLeft);
-    } else if (name == "--turn-right") {
-      noValue();
-      setOperation(name, opTurnRight);
-    } else if (name == "--flip-h") {
-      noValue();
-      setOperation(name, opFlipH);
-    } else if (name == "--flip-v") {
-      noValue();
-      setOperation(name, opFlipV);
-    } else if (name == "--rotate") {
-      setOperation(name, opRotate);
-      const std::string text = value();
-      const int hundredths = ParseHundredths(name, text);
-      if (hundredths < -18000 || hundredths > 18000)
-        Fail("value " + Quoted(text) + " for " + name + " is out of range (-180..180)");
-      p.RotateAngle = static_cast<long double>(hundredths) / 100;
-    } else if (name == "--color") {
-      setOperation(name, opColor);
-      ParseColorAmounts(name, value(), p);
-    } else if (name == "--gamma") {
-      setOperation(name, opGamma);
-      const std::string text = value();
-      const int hundredths = ParseHundredths(name, text);
-      if (hundredths < 1 || hundredths > 199)
-        Fail("value " + Quoted(text) + " for " + name + " is out of range (0.01..1.99)");
-      p.Gamma = hundredths;
-    } else if (name == "-j" || name == "--jobs") {
-      o.Jobs = ParseInt(name, value(), 1, kMaxJobs);
-    } else if (name == "--quiet") {
-      noValue();
-      o.Quiet = true;
+      options.push_back({name, key, {}});
     } else {
-      Fail("unknown option " + Quoted(arg));
+      options.push_back({name, key, reader.Value(name, inlineValue, hasInline)});
     }
   }
-  if (o.Help) return o;
-  if (keepAspect && !(p.OpCode == opResize && p.FixedSize))
-    Fail("--keep-aspect needs --resize WxH");
-  if (borderColor && !keepAspect) Fail("--border-color needs --keep-aspect");
-  if (p.FileList.empty()) Fail("no file given");
+}
+
+}  // namespace
+
+void CopyOperation(const ConvertParams& from, ConvertParams& to) {
+  to.OpCode = from.OpCode;
+  to.KeepAspect = from.KeepAspect;
+  to.FixedSize = from.FixedSize;
+  to.TargetWidth = from.TargetWidth;
+  to.TargetHeight = from.TargetHeight;
+  to.BorderColor = from.BorderColor;
+  to.Percent = from.Percent;
+  to.RotateAngle = from.RotateAngle;
+  to.Contrast = from.Contrast;
+  to.Brightness = from.Brightness;
+  to.Saturation = from.Saturation;
+  to.Gamma = from.Gamma;
+  to.FitWidth = from.FitWidth;
+  to.FitHeight = from.FitHeight;
+  to.ShrinkOnly = from.ShrinkOnly;
+}
+
+ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
+  ConvertOptions o;
+  std::vector<Given> given;
+  SplitArguments(args, given, o.Params.FileList);
+  OptionParser parser(o);
+  // A preset comes first: the command line's own options win, and its operations,
+  // when it gives any, replace the preset's.
+  const auto preset =
+      std::find_if(given.rbegin(), given.rend(), [](const Given& g) { return g.key == "preset"; });
+  if (preset != given.rend()) {
+    const std::string name = preset->value;
+    PresetData data;
+    try {
+      data = ReadPresetFile(PresetPath(name));
+    } catch (const PresetError& e) {
+      Fail(std::string(e.what()).rfind("no preset file", 0) == 0
+               ? "unknown preset " + Quoted(name) + " (see --list-presets)"
+               : e.what());
+    }
+    const bool ownOperations = std::any_of(
+        given.begin(), given.end(), [](const Given& g) { return Listed(kOperations, g.key); });
+    try {
+      for (const auto& [key, value] : data.settings) {
+        if (!Listed(kPresetKeys, key)) Fail("unknown setting " + Quoted(key));
+        const bool isSwitch = Listed(kSwitches, key);
+        if (isSwitch && value != "true") Fail("setting " + Quoted(key) + " takes only true");
+        parser.Apply("--" + key, key, isSwitch ? std::string() : value);
+      }
+      if (!ownOperations)
+        for (const std::string& operation : data.operations) {
+          const size_t space = operation.find(' ');
+          const std::string key = operation.substr(0, space);
+          if (!Listed(kOperations, key)) Fail("unknown operation " + Quoted(key));
+          const std::string value = space == std::string::npos ? "" : operation.substr(space + 1);
+          const bool isSwitch = key.rfind("turn-", 0) == 0 || key.rfind("flip-", 0) == 0;
+          if (isSwitch != value.empty()) Fail("bad operation " + Quoted(operation));
+          parser.Apply("--" + key, key, value);
+        }
+    } catch (const UsageError& e) {
+      Fail("damaged preset " + Quoted(name) + ": " + e.what());
+    }
+  }
+  for (const Given& g : given) parser.Apply(g.option, g.key, g.value);
+  parser.Finish();
+  if (o.Help || o.ListPresets) return o;
+  if (o.Params.FileList.empty() && o.FilesFrom.empty() && o.SavePreset.empty())
+    Fail("no file given");
+  if (o.NullSeparated && o.FilesFrom.empty()) Fail("-0 (--null) needs --files-from");
   return o;
 }
 
@@ -295,8 +511,9 @@ void ResolvePaths(ConvertOptions& options, const std::string& currentDir) {
 }
 
 std::string ConvertUsageText() {
-  return R"(Usage: quorvane-convert [options] FILE...
-Converts image files into one format, optionally applying one operation.
+  return R"(Usage: quorvane-convert [options] FILE|FOLDER...
+Converts image files into one format, applying any number of operations in the order
+given, e.g. --long-side 2048 --color 10,0,0 --gamma 1.2.
 
   -f, --format FMT        target format: jpg|png|tif|bmp|pnm|gif|tga|sgi|webp|avif|jxl
                           (default jpg)
@@ -304,12 +521,27 @@ Converts image files into one format, optionally applying one operation.
                           missing parent folders are created
       --keep-name         keep each file's name and therefore its format (-f is then
                           ignored): a.png is written as a PNG named a.png
+  -r, --recursive         a FOLDER gives every picture under it; the results mirror its
+                          tree under the output folder (without -r a folder is an error)
+      --hidden            with -r, take names starting with "." as well; links to
+                          folders are never followed
+      --name TEMPLATE     name the results by a pattern (the extension follows):
+                          {name} the source's name without extension, {ext} its
+                          extension, {parent} its folder's name, {n} a counter in file
+                          order ({n:03}: 3 digits), {date} when it was taken (EXIF
+                          DateTimeOriginal, else the file time; {date:%Y-%m-%d_%H%M%S}
+                          in strftime's terms), {w} {h} the result's size; {{ }} braces
+      --start N           the first value of {n} (default 1)
   -q, --quality N         quality 1..100 of JPEG, WebP, AVIF and JPEG XL (default 80), on
                           the JPEG scale: the same number looks about as good in each.
                           WebP takes it as libwebp's quality (cwebp -q N); AVIF as the
                           AV1 quantizer (100 - N) * 63 / 70, at most 63 (avifenc --min Q
                           --max Q; -q 80 is quantizer 18); JPEG XL as the distance
                           cjxl -q N gives (0.1 + (100 - N) * 0.09 from 30 up)
+      --max-size SIZE     JPEG, WebP, AVIF and JPEG XL results within SIZE bytes (K = 1024,
+                          M = 1024 K: 300K, 2M): each file gets the highest quality up to
+                          -q that fits, found in at most 7 encodes; a file that does not
+                          fit even at quality 1 is written at quality 1 with a memo line
       --lossless          WebP and JPEG XL exactly, without loss (-q is then unused);
                           AVIF is always lossy here
                           Encoder effort is fixed at the usual balance of speed and size:
@@ -326,11 +558,15 @@ Converts image files into one format, optionally applying one operation.
       --strip             write no metadata (default: JPEG, PNG, TIFF, WebP, AVIF and
                           JPEG XL results keep the source's EXIF and colour profile);
                           every result keeps the source's file time
-  one operation at most:
+  operations, any number, applied in the order given, each with its own limits:
       --resize P%         by percentage (1..400)
       --resize WxH        to a pixel size (1..4096 each), stretched
       --keep-aspect       with --resize WxH: keep the proportions on a border
       --border-color #RRGGBB   border colour for --keep-aspect (default white)
+      --fit WxH           fit inside W x H (1..65535 each), proportions kept, no border
+      --long-side N       the longer side becomes N (1..65535), proportions kept
+      --shrink-only       with --fit and --long-side: a picture that fits already is
+                          left as it is
       --turn-left | --turn-right | --flip-h | --flip-v
       --rotate DEG        -180..180, in hundredths of a degree at most; positive turns
                           clockwise, negative counter-clockwise
@@ -340,12 +576,28 @@ Converts image files into one format, optionally applying one operation.
   -j, --jobs N            convert N files at once in separate processes (default 1);
                           the WebP, AVIF and JPEG XL encoders share the cores among them
       --quiet             no per-file lines; failures are still reported
+      --files-from FILE   more names to convert, one a line ("-": standard input)
+  -0, --null              with --files-from: names end with NUL (find -print0)
+      --report FILE       JSON Lines: one object per file, written as the file ends,
+                          with source, result, status (ok, skipped or failed), reason,
+                          bytes_in, bytes_out, width, height, quality and ms
+      --dry-run           say what would be written, where and under which name; write
+                          nothing
+      --save-preset NAME  keep the settings and operations given as preset NAME
+                          ($XDG_CONFIG_HOME/quorvane/presets/NAME.conf); without files
+                          nothing else is done
+      --preset NAME       start from preset NAME; options given here win, and
+                          operations given here replace the preset's
+      --list-presets      list the saved presets
   -h, --help              this text
 
 Messages: the per-file lines and the memo lines (in Korean, as the conversion dialog
 shows them) go to standard output; for each failed file, one line in English with its
 path and the reason goes to standard error.
-Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error.
+With --on-exists skip, running the same command again finishes a batch that was
+killed: the files already written are skipped.
+Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error
+(an unknown or damaged preset among them).
 )";
 }
 

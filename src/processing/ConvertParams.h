@@ -3,6 +3,7 @@
 // command-line converter fill in before the batch engine runs. Plain data.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ inline constexpr int opColor = 7;       // contrast, brightness, saturation
 inline constexpr int opRotate = 9;      // smooth rotation about the centre
 inline constexpr int opWatermark = 11;  // no pixel work
 inline constexpr int opGamma = 12;
+inline constexpr int opFit = 14;  // fit inside FitWidth x FitHeight, proportions kept
+
+// The largest side --fit and --long-side accept.
+inline constexpr int kMaxFitSide = 65535;
 
 // What becomes of an output name that exists already: replaced, left alone (the file is
 // skipped, which is no failure), written under a free name ("photo (1).png"), or the
@@ -58,6 +63,29 @@ struct ConvertParams {
   int Saturation = 255;  // 0..1279; 255 leaves colours alone
 
   int Gamma = 100;  // 1..199; the exponent applied is 2 - Gamma / 100
+
+  // Fit inside a box (opFit): the largest size of the picture's proportions within
+  // FitWidth x FitHeight; with ShrinkOnly a picture that already fits is left alone.
+  int FitWidth = 0;
+  int FitHeight = 0;
+  bool ShrinkOnly = false;
+
+  // Several operations in order: when Chain holds any, each element's OpCode and the
+  // fields of its operation run one after another instead of OpCode.
+  std::vector<ConvertParams> Chain;
+
+  // Output names: NameTemplate ("" for the source's own name; see NameTemplate.h),
+  // its counter's first value, and for each file of FileList the folder under
+  // OutputFolder its result goes to (empty: OutputFolder itself).
+  std::string NameTemplate;
+  int StartNumber = 1;
+  std::vector<std::string> SubFolders;
+
+  // A size budget in bytes for JPEG, WebP, AVIF and JPEG XL results (0: none): each
+  // file gets the highest quality up to JpegQuality whose result fits.
+  uint64_t MaxBytes = 0;
+  // Say what would be written, and write nothing.
+  bool DryRun = false;
 
   // Camera metadata: turn sources upright by their EXIF orientation; copy their EXIF,
   // colour profile and modification time into the results. A batch starts from the

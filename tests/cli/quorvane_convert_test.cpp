@@ -189,7 +189,7 @@ TEST_F(QuorvaneConvertTest, UsageErrors) {
   const std::vector<std::vector<std::string>> bad = {{"-q", "0", a},
                                                      {"--resize", "0%", a},
                                                      {"-f", "heic", a},
-                                                     {"--flip-h", "--turn-left", a},
+                                                     {"--fit", "10x", a},
                                                      {"--gamma", "2.5", a},
                                                      {"--bogus", a},
                                                      {},

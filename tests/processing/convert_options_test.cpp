@@ -122,8 +122,14 @@ TEST(ConvertOptions, BadValuesAreUsageErrors) {
   ExpectUsageError({"--border-color", "red", "--keep-aspect", "--resize", "2x2", "a"}, "#RRGGBB");
   ExpectUsageError({"-f", "heic", "a"}, "unknown format");
   ExpectUsageError({"--dither", "random", "a"}, "unknown dithering");
-  ExpectUsageError({"--turn-left", "--flip-h", "a"}, "only one operation");
-  ExpectUsageError({"--resize", "50%", "--resize", "60%", "a"}, "only one operation");
+  ExpectUsageError({"--fit", "0x10", "a"}, "out of range");
+  ExpectUsageError({"--long-side", "65536", "a"}, "out of range");
+  ExpectUsageError({"--shrink-only", "--resize", "5x5", "a"}, "--shrink-only needs");
+  ExpectUsageError({"--name", "{nam}", "a"}, "unknown field");
+  ExpectUsageError({"--max-size", "3Q", "a"}, "invalid value");
+  ExpectUsageError({"--max-size", "3K", "-f", "png", "a"}, "lossy format");
+  ExpectUsageError({"--max-size", "3K", "-f", "webp", "--lossless", "a"}, "lossy format");
+  ExpectUsageError({"-0", "a"}, "needs --files-from");
   ExpectUsageError({"--keep-aspect", "a"}, "--keep-aspect needs");
   ExpectUsageError({"--resize", "50%", "--keep-aspect", "a"}, "--keep-aspect needs");
   ExpectUsageError({"--resize", "5x5", "--border-color", "#000000", "a"}, "needs --keep-aspect");
