@@ -9,7 +9,7 @@ set -eu
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
+    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb gwenview" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
@@ -28,7 +28,8 @@ PACKAGES="
   imagemagick graphicsmagick python3 python3-pil
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
-  xdg-utils desktop-file-utils
+  xdg-utils desktop-file-utils appstream help2man
+  qt6-wayland weston
   qt6-qpa-plugins xvfb xdotool
   dbus-daemon at-spi2-core python3-pyatspi
 "

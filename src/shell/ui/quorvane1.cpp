@@ -31,9 +31,11 @@
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/SettingsFile.h"
+#include "shell/ui/StartSource.h"
 #include "thumbnails/FolderScan.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ThumbnailTrace.h"
+#include "viewer/ui/viewDlg.h"
 
 namespace quorvane {
 
@@ -46,6 +48,8 @@ constexpr int kToolBarHeight = 32;
 // Pauses inside the scan, as the scan's worker waits on its own thread.
 constexpr int kScanListedPauseMs = 5;
 constexpr int kScanAppendedPauseMs = 30;
+// How long the status line says why a path of the command line did not open.
+constexpr int kStartProblemMs = 30000;
 
 }  // namespace
 
@@ -61,7 +65,7 @@ void ShowStartupMessage(const QString& text) {
   box.exec();
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) {
   // The codec library first: without it the program cannot run.
   ExtractCodecLibraries();
   if (!BindCodecLibrary()) {
@@ -79,6 +83,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   SetExifOptions({loaded.AutoOrient, loaded.UseEmbeddedThumbnails, loaded.KeepMetadata});
   App().BusyFlag = false;
   App().CurrentFolder.clear();
+  // The pictures named on the command line come first; the window is built behind them.
+  if (!start.pictures.empty()) OpenStartViewer(start.pictures);
 
   setWindowTitle(QStringLiteral("Quorvane"));
   Timer1 = new QTimer(this);
@@ -122,13 +128,20 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   } catch (...) {
   }
 
-  // The tree starts on the folder shown last (the home folder when it is gone, or on the
-  // first start); following it starts the first scan.
+  // The tree starts on the command line's folder, else on the folder shown last (the
+  // home folder when it is gone, or on the first start); following it starts the first
+  // scan.
+  startFolder_ = start.folder;
+  const std::string& first = start.folder.empty() ? saved.LastFolder : start.folder;
   try {
     FolderTree1->SetActive(true);
-    if (!saved.LastFolder.empty() && IsFolder(saved.LastFolder))
-      FolderTree1->SetPath(saved.LastFolder);
+    if (!first.empty() && IsFolder(first)) FolderTree1->SetPath(first);
   } catch (...) {
+  }
+  if (!start.problems.empty()) {
+    QStringList lines;
+    for (const std::string& problem : start.problems) lines << QString::fromStdString(problem);
+    StatusLine->showMessage(lines.join(QStringLiteral("; ")), kStartProblemMs);
   }
   if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
   EnableTimer1();
@@ -144,6 +157,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  if (startViewer_) {
+    startViewer_->Source = nullptr;
+    startViewer_->close();
+  }
   SaveWindowState();
   try {
     Timer1->stop();
@@ -452,6 +469,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
       filledFolder_ = App().CurrentFolder;
       QThread::msleep(kScanAppendedPauseMs);
     }
+    if (!startFolder_.empty() && startFolder_ == App().CurrentFolder) StartListed();
   } catch (...) {
   }
 }
