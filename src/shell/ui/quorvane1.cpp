@@ -141,7 +141,11 @@ TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) 
   if (!start.problems.empty()) {
     QStringList lines;
     for (const std::string& problem : start.problems) lines << QString::fromStdString(problem);
-    StatusLine->showMessage(lines.join(QStringLiteral("; ")), kStartProblemMs);
+    // Once the window shows: a message shown before would be painted over the line's own
+    // text.
+    QTimer::singleShot(0, StatusLine, [line = StatusLine, text = lines.join(QStringLiteral("; "))] {
+      line->showMessage(text, kStartProblemMs);
+    });
   }
   if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
   EnableTimer1();
