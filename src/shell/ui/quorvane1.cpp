@@ -48,8 +48,6 @@ constexpr int kToolBarHeight = 32;
 // Pauses inside the scan, as the scan's worker waits on its own thread.
 constexpr int kScanListedPauseMs = 5;
 constexpr int kScanAppendedPauseMs = 30;
-// How long the status line says why a path of the command line did not open.
-constexpr int kStartProblemMs = 30000;
 
 }  // namespace
 
@@ -131,22 +129,16 @@ TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) 
   // The tree starts on the command line's folder, else on the folder shown last (the
   // home folder when it is gone, or on the first start); following it starts the first
   // scan.
-  startFolder_ = start.folder;
   const std::string& first = start.folder.empty() ? saved.LastFolder : start.folder;
   try {
     FolderTree1->SetActive(true);
     if (!first.empty() && IsFolder(first)) FolderTree1->SetPath(first);
+    // What the command line named is settled once the scan has listed this folder.
+    if (!start.folder.empty() || !start.problems.empty()) startFolder_ = FolderTree1->FolderPath();
   } catch (...) {
   }
-  if (!start.problems.empty()) {
-    QStringList lines;
-    for (const std::string& problem : start.problems) lines << QString::fromStdString(problem);
-    // Once the window shows: a message shown before would be painted over the line's own
-    // text.
-    QTimer::singleShot(0, StatusLine, [line = StatusLine, text = lines.join(QStringLiteral("; "))] {
-      line->showMessage(text, kStartProblemMs);
-    });
-  }
+  for (const std::string& problem : start.problems)
+    startProblems_ << QString::fromStdString(problem);
   if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
   EnableTimer1();
 }

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -177,6 +178,7 @@ class TForm1 : public QMainWindow {
   bool shutDown_ = false;
   bool showHidden_ = false;
   std::string startFolder_;  // the command line's folder, until the scan has listed it
+  QStringList startProblems_;  // what the command line named that did not open
   std::unique_ptr<TStartSource> startSource_;
   QPointer<TViewDlg1> startViewer_;
 };

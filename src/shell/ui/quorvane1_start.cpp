@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "shell/Settings.h"
+#include "shell/ui/GridStatus.h"
 #include "shell/ui/StartSource.h"
 #include "shell/ui/quorvane1.h"
 #include "thumbnails/ui/ImgListView.h"
@@ -19,6 +20,8 @@ namespace {
 
 // How long the start waits for the display to show the viewer before building the window.
 constexpr int kExposeWaitMs = 500;
+// How long the status line says why a path of the command line did not open.
+constexpr int kStartProblemMs = 30000;
 
 int GridIndexOf(TImgListView& grid, const std::string& path) {
   for (int i = 0; i < grid.Count(); ++i)
@@ -51,6 +54,11 @@ void TForm1::OpenStartViewer(const std::vector<std::string>& pictures) {
 
 void TForm1::StartListed() {
   startFolder_.clear();
+  // Said once the window stands with its folder (a double click in a file manager has no
+  // terminal to read the error lines on).
+  if (!startProblems_.isEmpty())
+    StatusLine->showMessage(startProblems_.join(QStringLiteral("; ")), kStartProblemMs);
+  startProblems_.clear();
   if (!startSource_ || !ImgListView1) return;
   TImgListView& grid = *ImgListView1;
   if (!startViewer_) {
