@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
@@ -64,13 +65,11 @@ void ShowStartupMessage(const QString& text) {
 }
 
 TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) {
-  // The codec library first: without it the program cannot run.
+  // The codec library first: without it the program cannot run. Its helper process starts
+  // on a thread of its own while the settings are read and the command line's picture is
+  // shown (the client serialises a read that needs it meanwhile).
   ExtractCodecLibraries();
-  if (!BindCodecLibrary()) {
-    UnbindCodecLibrary();
-    ShowStartupMessage(QStringLiteral("devil.dll and ilu.dll and ilut.dll is not found!"));
-    std::exit(1);
-  }
+  std::future<bool> binding = std::async(std::launch::async, BindCodecLibrary);
   App().settings = Settings{};
   // The settings of the last session, and where its window stood.
   WindowState saved;
@@ -83,6 +82,11 @@ TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) 
   App().CurrentFolder.clear();
   // The pictures named on the command line come first; the window is built behind them.
   if (!start.pictures.empty()) OpenStartViewer(start.pictures);
+  if (!binding.get()) {
+    UnbindCodecLibrary();
+    ShowStartupMessage(QStringLiteral("devil.dll and ilu.dll and ilut.dll is not found!"));
+    std::exit(1);
+  }
 
   setWindowTitle(QStringLiteral("Quorvane"));
   Timer1 = new QTimer(this);
