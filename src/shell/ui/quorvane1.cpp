@@ -363,6 +363,8 @@ void TForm1::ConfigureGrid() {
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);
   grid.JobQueue().SetThreadCount(App().settings.ThumbnailThreads);
+  // The workers' helpers start while the window is built, not with the first thumbnail.
+  grid.JobQueue().StartHelpers();
   if (App().settings.SharedThumbnailCache) {
     sharedThumbnails_ = std::make_unique<FreedesktopThumbnails>();
     viewImage.ImgUtil().SetSharedCache(sharedThumbnails_.get());
