@@ -7,19 +7,23 @@
 #    the command to the first window on screen, and to the picture on screen (at least
 #    $MIN_PIXELS magenta pixels: the patch shown at a viewer's size, 8 times more than a
 #    thumbnail of it shows).
-# 2. `quorvane FOLDER` on the same folder: from the window on screen to the first screen of
-#    thumbnails (the grid's "trace: first-screen" line, QUORVANE_TRACE_THUMBNAILS).
+# 2. `quorvane FOLDER` on the same folder and on one of $SMALL_COUNT pictures: from the
+#    window on screen (and from the command) to the first screen of thumbnails (the grid's
+#    "trace: first-screen" line, QUORVANE_TRACE_THUMBNAILS).
 # Each program has a home folder of its own, used once before the runs (its settings are
 # made as for a user who has started it before); every run starts without thumbnail
 # caches. The files are in the page cache for all. The median of $RUNS runs is printed.
 #
 # Usage: bench/startup_peers.sh   (environment: COUNT=20000, RUNS=5, BUILD=build-release,
-#                                  PEERS="geeqie gthumb gwenview", DISPLAY_NUM=78)
+#                                  PEERS="geeqie gthumb gwenview", DISPLAY_NUM=78,
+#                                  TIMEOUT=60000: ms; "-1" in the table: not by then)
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 COUNT=${COUNT:-20000}
 RUNS=${RUNS:-5}
 MIN_PIXELS=${MIN_PIXELS:-8000}
+TIMEOUT=${TIMEOUT:-60000}
+SMALL_COUNT=${SMALL_COUNT:-500}
 DISPLAY_NUM=${DISPLAY_NUM:-78}
 PEERS=${PEERS:-geeqie gthumb gwenview}
 build=${BUILD:-$here/build-release}
@@ -79,7 +83,7 @@ picture_row() {
     home=$(home_for "$name")
     [ "$run" = 0 ] && out=/dev/null || out="$work/times"
     HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache \
-      "$work/on_screen" --colour 255,0,255 --min "$MIN_PIXELS" --timeout 30000 -- \
+      "$work/on_screen" --colour 255,0,255 --min "$MIN_PIXELS" --timeout "$TIMEOUT" -- \
       "$@" "$folder/photo.jpg" >>"$out" 2>/dev/null
   done
   printf '%-10s | %14s | %15s\n' "$name" "$(field window <"$work/times" | median)" \
@@ -99,22 +103,30 @@ for peer in $PEERS; do
   fi
 done
 
-# The first screen of thumbnails after `quorvane FOLDER`, from the window on screen.
-: >"$work/gaps"
-for _ in $(seq "$RUNS"); do
-  home=$(home_for quorvane)
-  HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache \
-    QUORVANE_TRACE_THUMBNAILS=1 "$work/on_screen" --timeout 30000 --linger 3000 -- \
-    sh -c 'exec "$0" "$1" 2>"$2"' "$bin" "$folder" "$work/trace" >"$work/shown"
-  launch=$(field launch <"$work/shown")
-  window=$(field window <"$work/shown")
-  # The first screen after the folder's own opening (the grid may open the root first).
-  first=$(awk '/^trace: open-folder/ {sub(/.*monotonic=/, ""); o = $1; done = 0}
-    /^trace: first-screen/ && !done {sub(/.*t=/, ""); r = o + $1; done = 1}
-    END {if (r) print r}' "$work/trace")
-  [ -n "$first" ] && [ -n "$window" ] &&
-    awk -v l="$launch" -v w="$window" -v f="$first" \
-      'BEGIN {printf "%.0f\n", f - (l + w)}' >>"$work/gaps"
-done
+# The first screen of thumbnails after `quorvane FOLDER`, from the window on screen: the
+# folder above and one of $SMALL_COUNT pictures.
+small="$work/사진 $SMALL_COUNT"
+mkdir -p "$small"
+for i in $(seq -f '%05g' 1 "$SMALL_COUNT"); do ln "$work/small.jpg" "$small/IMG_$i.jpg"; done
 echo
-echo "quorvane FOLDER: first screen of thumbnails $(median <"$work/gaps") ms after the window"
+for shown in "$folder" "$small"; do
+  : >"$work/gaps"
+  for _ in $(seq "$RUNS"); do
+    home=$(home_for quorvane)
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache \
+      QUORVANE_TRACE_THUMBNAILS=1 "$work/on_screen" --timeout "$TIMEOUT" --linger 3000 -- \
+      sh -c 'exec "$0" "$1" 2>"$2"' "$bin" "$shown" "$work/trace" >"$work/shown"
+    launch=$(field launch <"$work/shown")
+    window=$(field window <"$work/shown")
+    # The first screen after the folder's own opening (the grid may open the root first).
+    first=$(awk '/^trace: open-folder/ {sub(/.*monotonic=/, ""); o = $1; done = 0}
+      /^trace: first-screen/ && !done {sub(/.*t=/, ""); r = o + $1; done = 1}
+      END {if (r) print r}' "$work/trace")
+    [ -n "$first" ] && [ -n "$window" ] &&
+      awk -v l="$launch" -v w="$window" -v f="$first" \
+        'BEGIN {printf "%.0f %.0f\n", f - (l + w), f - l}' >>"$work/gaps"
+  done
+  echo "quorvane FOLDER ($(ls "$shown" | wc -l) pictures): first screen of thumbnails" \
+    "$(cut -d' ' -f1 <"$work/gaps" | median) ms after the window," \
+    "$(cut -d' ' -f2 <"$work/gaps" | median) ms after the command"
+done

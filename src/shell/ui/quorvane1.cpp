@@ -122,14 +122,6 @@ TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) 
     // Closing now would happen before the window is shown; close once the loop runs.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   }
-  try {
-    myImg_ = std::make_unique<TmyImg>();
-    ImgListView1->InstallPlugin(myImg_.get());
-    QThread::msleep(kFolderDelayMs);
-    ImgListView1->SetPaused(false);
-  } catch (...) {
-  }
-
   // The tree starts on the command line's folder, else on the folder shown last (the
   // home folder when it is gone, or on the first start); following it starts the first
   // scan.
@@ -145,6 +137,15 @@ TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) 
     startProblems_ << QString::fromStdString(problem);
   if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
   EnableTimer1();
+  // The pause before the thumbnails run also serves as the folder timer's wait, so the
+  // first scan is due as the window shows instead of 300 ms after it.
+  try {
+    myImg_ = std::make_unique<TmyImg>();
+    ImgListView1->InstallPlugin(myImg_.get());
+    QThread::msleep(kFolderDelayMs);
+    ImgListView1->SetPaused(false);
+  } catch (...) {
+  }
 }
 
 TForm1::~TForm1() { Shutdown(); }
