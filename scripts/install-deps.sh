@@ -5,11 +5,11 @@
 set -eu
 
 # --bench adds what the benchmark and fuzzing scripts use (bench/*.sh, fuzz/run.sh):
-# the peer tools, clang with libFuzzer, bc and GNU time.
+# the peer tools, clang with libFuzzer, bc, GNU time and the X headers of bench/on_screen.c.
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb gwenview" ;;
+    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb gwenview libx11-dev" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
