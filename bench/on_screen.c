@@ -2,7 +2,8 @@
  * command and watches the screen itself until a window is mapped and, with --colour,
  * until at least MIN pixels of that colour (within 12 of each channel) are on screen.
  * Prints "launch=MONOTONIC_MS window=MS picture=MS" (times since the launch; -1 when it
- * did not happen before the time-out), then ends the command's process group.
+ * did not happen before the time-out), then ends the command's process group. Windows
+ * left on the display before the launch are ended first: the screen starts bare.
  *
  * With --linger, the command keeps running that long after the last event (so that it
  * can finish logging).
@@ -39,6 +40,28 @@ static int WindowMapped(Display* d, Window root) {
   }
   if (kids) XFree(kids);
   return found;
+}
+
+/* Ends every client that still has a window on the display (a program of an earlier run
+ * that outlived its process group) and waits until the screen is bare. */
+static void ClearScreen(Display* d, Window root) {
+  for (int tries = 0; tries < 100; ++tries) {
+    Window r, p, *kids = NULL;
+    unsigned n = 0;
+    int left = 0;
+    if (XQueryTree(d, root, &r, &p, &kids, &n))
+      for (unsigned i = 0; i < n; ++i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable) {
+          XKillClient(d, kids[i]);
+          left = 1;
+        }
+      }
+    if (kids) XFree(kids);
+    XSync(d, False);
+    if (!left) return;
+    usleep(50000);
+  }
 }
 
 static long ColourPixels(Display* d, Window root, int w, int h, int cr, int cg, int cb) {
@@ -84,6 +107,7 @@ int main(int argc, char** argv) {
   XWindowAttributes ra;
   XGetWindowAttributes(d, root, &ra);
 
+  ClearScreen(d, root);
   const double launch = NowMs();
   const pid_t pid = fork();
   if (pid == 0) {
