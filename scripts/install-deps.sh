@@ -5,11 +5,11 @@
 set -eu
 
 # --bench adds what the benchmark and fuzzing scripts use (bench/*.sh, fuzz/run.sh):
-# the peer tools, clang with libFuzzer, bc and GNU time.
+# the peer tools, clang with libFuzzer, bc, GNU time and the X headers of bench/on_screen.c.
 BENCH_PACKAGES=""
 for arg in "$@"; do
   case $arg in
-    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb" ;;
+    --bench) BENCH_PACKAGES="libvips-tools heif-thumbnailer bc time clang libclang-rt-14-dev llvm geeqie gthumb gwenview libx11-dev" ;;
     *) echo "usage: install-deps.sh [--bench]" >&2; exit 2 ;;
   esac
 done
@@ -28,7 +28,8 @@ PACKAGES="
   imagemagick graphicsmagick python3 python3-pil parallel
   $BENCH_PACKAGES
   fonts-noto-cjk adwaita-icon-theme hicolor-icon-theme
-  xdg-utils desktop-file-utils
+  xdg-utils desktop-file-utils appstream help2man
+  qt6-wayland weston
   qt6-qpa-plugins xvfb xdotool openbox x11-utils
   dbus-daemon at-spi2-core python3-pyatspi
 "

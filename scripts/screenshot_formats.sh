@@ -13,29 +13,31 @@ cmake --build build --target quorvane quorvane-codec quorvane-meta >/dev/null
 
 . scripts/virtual_screen.sh
 
-H="$WORK/home/민지"
-mkdir -p "$H/.config"
+H="$HOMES/민지/사진/여행"
+mkdir -p "$H" "$HOMES/민지/.config"
 P="$WORK/png"
 mkdir -p "$P"
-convert -size 400x300 -seed 7 plasma:steelblue-khaki "png24:$P/sky.png"
-convert rose: -resize 320x212 "png24:$P/rose.png"
-convert -size 360x240 -seed 3 plasma:seagreen-lightyellow "png24:$P/forest.png"
-convert -size 300x400 gradient:gold-firebrick "png24:$P/sunset.png"
-convert wizard: -resize 60% -background white -flatten "png24:$P/wizard.png"
-heif-enc -q 85 -t 160 "$P/sky.png" -o "$H/하늘 IMG_0001.heic" >/dev/null
-heif-enc -q 85 "$P/forest.png" -o "$H/숲.heif" >/dev/null
-avifenc -s 8 "$P/sunset.png" "$H/노을.avif" >/dev/null
-cwebp -quiet -q 85 "$P/rose.png" -o "$H/rose.webp"
-cjxl -q 90 "$P/wizard.png" "$H/wizard.jxl" >/dev/null 2>&1
-convert "$P/rose.png" "$H/rose.ppm"
-heif-enc -q 85 "$P/sunset.png" -o "$H/phone photo.jpg" >/dev/null
+# The pictures: scenes of our own making (scripts/make_sample_pictures.py).
+sample_pictures "$P" 480
+convert "$P/능선.jpg" -resize 400x300 "png24:$P/sky.png"
+convert "$P/유채꽃 들판.jpg" -resize 320x213 "png24:$P/field.png"
+convert "$P/호숫가 숲.jpg" -resize 360x240 "png24:$P/forest.png"
+convert "$P/저녁 도시.jpg" -gravity center -crop 300x320+0+0 +repage "png24:$P/city.png"
+convert "$P/밤하늘.jpg" -resize 320x213 "png24:$P/night.png"
+heif-enc -q 85 -t 160 "$P/sky.png" -o "$H/능선 IMG_0001.heic" >/dev/null
+heif-enc -q 85 "$P/forest.png" -o "$H/호숫가 숲.heif" >/dev/null
+avifenc -s 8 "$P/city.png" "$H/저녁 도시.avif" >/dev/null
+cwebp -quiet -q 85 "$P/field.png" -o "$H/유채꽃.webp"
+cjxl -q 90 "$P/night.png" "$H/밤하늘.jxl" >/dev/null 2>&1
+convert "$P/field.png" "$H/유채꽃.ppm"
+heif-enc -q 85 "$P/city.png" -o "$H/phone photo.jpg" >/dev/null
 convert "$P/forest.png" -quality 90 "$WORK/whole.jpg"
 head -c "$(($(stat -c %s "$WORK/whole.jpg") * 55 / 100))" "$WORK/whole.jpg" >"$H/cut download.jpg"
-head -c 900 "$H/숲.heif" >"$H/damaged.heic"
+head -c 900 "$H/호숫가 숲.heif" >"$H/damaged.heic"
 [ -f "$DNG" ] && cp "$DNG" "$H/camera.dng"
 
 start_display
-start_program "$H"
+start_program "$HOMES/민지" "$H"
 MAIN=$(window_named '^Quorvane')
 xdotool windowsize "$MAIN" 900 560 windowmove "$MAIN" 60 60
 xdotool windowfocus --sync "$MAIN"

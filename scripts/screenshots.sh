@@ -2,7 +2,7 @@
 # Takes the screenshots in docs/screenshots/ on a virtual X display: the main window
 # with thumbnails (main.png), the viewer (viewer.png) and the progress dialog of a batch
 # with one unreadable file (progress.png) and the bar above the grid after it
-# (batch-bar.png). Needs xvfb, xdotool and ImageMagick
+# (batch-bar.png). The pictures are made by scripts/make_sample_pictures.py. Needs xvfb, xdotool and ImageMagick
 # (scripts/install-deps.sh installs them). Usage: scripts/screenshots.sh [output folder]
 set -eu
 cd "$(dirname "$0")/.."
@@ -12,21 +12,17 @@ cmake --build build --target quorvane quorvane-codec >/dev/null
 
 . scripts/virtual_screen.sh
 
-# A home folder with a few folders and pictures (ImageMagick's built-in images).
-HOME_DIR="$WORK/home/민지"
-mkdir -p "$HOME_DIR/문서" "$HOME_DIR/여행 사진" "$HOME_DIR/.config"
-convert -size 400x300 -seed 7 plasma:steelblue-khaki "$HOME_DIR/구름 낀 하늘.jpg"
-convert rose: -resize 320x212 "$HOME_DIR/rose.png"
-convert logo: -resize 50% "$HOME_DIR/logo.gif"
-convert wizard: -resize 60% "$HOME_DIR/wizard.bmp"
-convert -size 300x400 gradient:gold-firebrick "$HOME_DIR/노을 2.tif"
-convert -size 360x240 -seed 3 plasma:seagreen-lightyellow "$HOME_DIR/숲 10.jpg"
-convert netscape: "$HOME_DIR/palette.tga"
-printf 'not a picture' >"$HOME_DIR/깨진 그림.png"
+# A home folder with holiday photos (scenes of our own making) and a damaged file; the
+# window opens on their folder from the command line.
+HOME_DIR="$HOMES/민지"
+TRIP="$HOME_DIR/사진/여행"
+mkdir -p "$HOME_DIR/문서" "$TRIP/제주" "$HOME_DIR/.config"
+sample_pictures "$TRIP" 1200
+sample_pictures "$TRIP/제주" 900 해변 "바닷가 해돋이"
+printf 'not a picture' >"$TRIP/깨진 그림.png"
 
 start_display
-start_program "$HOME_DIR"
-
+start_program "$HOME_DIR" "$TRIP"
 
 MAIN=$(window_named '^Quorvane')
 xdotool windowsize "$MAIN" 780 540 windowmove "$MAIN" 120 100
@@ -34,11 +30,11 @@ xdotool windowfocus --sync "$MAIN"
 sleep 3  # the scan, then the thumbnails
 import -window "$MAIN" "$OUT/main.png"
 
-# Click the first cell (a folder), step right to a picture and open it.
+# Click the first cell (the folder 제주), step right to a picture and open it.
 eval "$(xdotool getwindowgeometry --shell "$MAIN")"
 xdotool mousemove $((X + 161 + 8 + 60)) $((Y + 22 + 32 + 55)) click 1
 sleep 0.3
-xdotool key Right Right Right Right Right Right Return
+xdotool key Right Right Right Return
 VIEWER=$(window_named 'x[0-9]+\)$')
 sleep 1
 import -window "$VIEWER" "$OUT/viewer.png"

@@ -11,19 +11,17 @@ cmake --build build --target quorvane quorvane-codec quorvane-meta >/dev/null
 
 . scripts/virtual_screen.sh
 
-# A home folder of two photographs, the first with a camera's EXIF.
-HOME_DIR="$WORK/home/민지"
-mkdir -p "$HOME_DIR/.config"
-convert -size 3000x2000 -seed 11 plasma:steelblue-khaki -blur 0x1 \
-  \( -size 3000x2000 xc:none -fill 'rgba(255,255,255,0.85)' -draw 'circle 1500,1000 1500,700' \) \
-  -composite -quality 90 "$HOME_DIR/가을 하늘.jpg"
+# A holiday folder of photos (scenes of our own making), the first with a camera's EXIF.
+HOME_DIR="$HOMES/민지"
+TRIP="$HOME_DIR/사진/여행"
+mkdir -p "$TRIP" "$HOME_DIR/.config"
+sample_pictures "$TRIP" 3000 "바닷가 해돋이" "호숫가 숲"
 exiftool -q -overwrite_original -Make=FUJIFILM -Model=X-T30 \
-  '-DateTimeOriginal=2024:10:03 16:42:07' -ExposureTime=0.002 -FNumber=5.6 -ISO=160 \
-  -FocalLength=23 '-LensModel=XF23mmF2 R WR' "$HOME_DIR/가을 하늘.jpg"
-convert -size 2400x1600 -seed 5 plasma:seagreen-lightyellow -quality 90 "$HOME_DIR/숲.jpg"
+  '-DateTimeOriginal=2026:07:14 05:32:10' -ExposureTime=0.002 -FNumber=5.6 -ISO=160 \
+  -FocalLength=23 '-LensModel=XF23mmF2 R WR' "$TRIP/바닷가 해돋이.jpg"
 
 start_display
-start_program "$HOME_DIR"
+start_program "$HOME_DIR" "$TRIP"
 
 
 MAIN=$(window_named '^Quorvane')
@@ -38,9 +36,9 @@ xdotool key Return
 VIEWER=$(window_named 'x[0-9]+\)$')
 sleep 1.5
 
-# Zoomed: two notches of Ctrl+wheel over the sun.
+# Zoomed: three notches of Ctrl+wheel over the rising sun.
 eval "$(xdotool getwindowgeometry --shell "$VIEWER")"
-xdotool mousemove $((X + WIDTH / 2 + 60)) $((Y + HEIGHT / 2))
+xdotool mousemove $((X + WIDTH * 62 / 100)) $((Y + 25 + (HEIGHT - 25) * 53 / 100))
 xdotool keydown ctrl click 4 click 4 click 4 keyup ctrl
 sleep 1
 import -window "$VIEWER" "$OUT/viewer-zoomed.png"

@@ -2,7 +2,30 @@
 # folder $WORK removed at the end, a virtual X display of its own (Xvfb picks a free
 # number and tells it through descriptor 3), the program started there with a home
 # folder of the script's making, and a wait for its windows.
+#
+# The home folder shown reads as a user's (/home/민지, not a temporary folder): run as root,
+# the script runs again in a mount namespace of its own in which /home is an empty tmpfs.
+# Without that, HOMES is a folder under the work folder.
+if [ -z "${QUORVANE_SHOTS_NS:-}" ] && [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
+  unshare -m true 2>/dev/null; then
+  QUORVANE_SHOTS_NS=1 exec unshare -m --propagation private sh "$0" "$@"
+fi
 WORK=$(mktemp -d /tmp/quorvane-shots.XXXXXX)
+HOMES="$WORK/home"
+if [ -n "${QUORVANE_SHOTS_NS:-}" ] && mount -t tmpfs -o mode=755 quorvane-shots /home; then
+  HOMES=/home
+fi
+
+# sample_pictures FOLDER WIDTH [NAME...]: photo-like scenes of our own making.
+sample_pictures() {
+  folder=$1 width=$2
+  shift 2
+  if [ $# -gt 0 ]; then
+    /usr/bin/python3 scripts/make_sample_pictures.py "$folder" --width "$width" --only "$@" >/dev/null
+  else
+    /usr/bin/python3 scripts/make_sample_pictures.py "$folder" --width "$width" >/dev/null
+  fi
+}
 XVFB_PID=""
 APP_PID=""
 cleanup() {
@@ -23,9 +46,12 @@ start_display() {
   export QT_QPA_PLATFORM=xcb
 }
 
-# start_program HOME: the program on the display, HOME its home folder, fresh caches.
+# start_program HOME [ARG...]: the program on the display, HOME its home folder, fresh
+# caches, the ARGs on its command line.
 start_program() {
-  HOME="$1" XDG_CACHE_HOME="$WORK/cache" ./build/quorvane &
+  home=$1
+  shift
+  HOME="$home" XDG_CACHE_HOME="$WORK/cache" ./build/quorvane "$@" &
   APP_PID=$!
 }
 

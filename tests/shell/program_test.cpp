@@ -59,3 +59,71 @@ TEST(Program, WithoutADisplayTheBrowserSaysSoAndEndsWithOne) {
             "quorvane: no graphical display found (DISPLAY/WAYLAND_DISPLAY not set). Run it on "
             "a desktop, or under xvfb-run.\n");
 }
+
+TEST(Program, HelpVersionAndUsageErrorsNeedNoDisplay) {
+  const std::string program = kBuild + "/quorvane";
+  if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "the GUI program is not built";
+  TestDir dir;
+  const std::string out = dir.file("out.txt"), err = dir.file("err.txt");
+  const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                          ShellQuote(program);
+  const std::string redirect = " >" + ShellQuote(out) + " 2>" + ShellQuote(err);
+  EXPECT_EQ(RunCommand(run + " --help" + redirect), 0);
+  EXPECT_EQ(ReadFileBytes(out).rfind("Usage: quorvane [OPTION]... [FILE|FOLDER|URI]...\n", 0), 0u);
+  EXPECT_EQ(RunCommand(run + " --version" + redirect), 0);
+  EXPECT_EQ(ReadFileBytes(out), "quorvane " QUORVANE_TEST_VERSION "\n");
+  EXPECT_EQ(RunCommand(run + " photo.jpg --slideshow" + redirect), 2);
+  EXPECT_EQ(ReadFileBytes(out), "");
+  EXPECT_EQ(ReadFileBytes(err),
+            "quorvane: unrecognized option '--slideshow'\n"
+            "Try 'quorvane --help' for more information.\n");
+}
+
+TEST(Program, AWaylandSocketThatDoesNotAnswerIsSaidPlainly) {
+  const std::string program = kBuild + "/quorvane";
+  if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "the GUI program is not built";
+  TestDir dir;
+  // A socket file left behind by a compositor that is gone.
+  dir.write("wayland-9", "");
+  const std::string log = dir.file("stderr.txt");
+  const int status = RunCommand("env -u DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR=" +
+                                ShellQuote(dir.path()) + " WAYLAND_DISPLAY=wayland-9 " +
+                                ShellQuote(program) + " 2>" + ShellQuote(log));
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(ReadFileBytes(log), "quorvane: cannot reach the Wayland display wayland-9 (" +
+                                    dir.file("wayland-9") +
+                                    ": Connection refused). Run it on a desktop, or under "
+                                    "xvfb-run.\n");
+}
+
+TEST(Program, InstallsManualPagesAndAMetainfoTheSoftwareCentreAccepts) {
+  if (::access((kBuild + "/quorvane").c_str(), X_OK) != 0) GTEST_SKIP() << "not built";
+  TestDir dir;
+  const std::string prefix = dir.file("prefix");
+  ASSERT_EQ(RunCommand("cmake --install " + ShellQuote(kBuild) + " --prefix " + ShellQuote(prefix) +
+                       " >/dev/null"),
+            0);
+  for (const char* page : {"quorvane.1", "quorvane-convert.1"}) {
+    const std::string path = prefix + "/share/man/man1/" + page;
+    ASSERT_EQ(::access(path.c_str(), R_OK), 0) << page;
+    // The page reads as one: man formats it with its synopsis and options.
+    EXPECT_EQ(RunCommand("MANWIDTH=80 man -l " + ShellQuote(path) +
+                         " 2>/dev/null | grep -q -- '--help'"),
+              0)
+        << page;
+  }
+  const std::string metainfo = prefix + "/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml";
+  ASSERT_EQ(::access(metainfo.c_str(), R_OK), 0);
+  if (RunCommand("command -v appstreamcli >/dev/null") == 0)
+    EXPECT_EQ(RunCommand("appstreamcli validate --no-net " + ShellQuote(metainfo) + " >/dev/null"), 0);
+  // Both files offer the JPEG, HEIF and camera types the program reads.
+  const std::string desktop = ReadFileBytes(prefix + "/share/applications/quorvane.desktop");
+  EXPECT_NE(desktop.find("\nExec=quorvane %U\n"), std::string::npos);
+  for (const char* type : {"image/jpeg", "image/heif", "image/jxl", "image/x-canon-cr3",
+                           "image/x-portable-pixmap", "image/x-tga", "image/x-sgi"}) {
+    EXPECT_NE(desktop.find(std::string(type) + ";"), std::string::npos) << type;
+    EXPECT_NE(ReadFileBytes(metainfo).find("<mediatype>" + std::string(type) + "</mediatype>"),
+              std::string::npos)
+        << type;
+  }
+}

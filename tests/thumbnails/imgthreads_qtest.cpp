@@ -1,7 +1,9 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QTest>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -114,6 +116,22 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
   void Paint(const std::string& name) { queue.QueueAndStart(NumberOf(name), true); }
 };
 
+// This process's codec helpers that are running.
+int RunningCodecHelpers() {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string stat = test::ReadFileBytes(entry.path().string() + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos || stat.find("(quorvane-codec)") == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+        parent == ::getpid() && state != 'Z')
+      ++count;
+  }
+  return count;
+}
+
 void MakeFiles(const test::TestDir& dir, int count) {
   for (int i = 0; i < count; ++i) dir.write("f" + std::to_string(i) + ".gate", "");
 }
@@ -134,6 +152,7 @@ class ImgThreadsTest : public QObject {
   void pauseAndCancelAbandonRunningDecodesWithoutWaiting();
   void lookAheadFollowsTheGridOrderBehindPaintedCells();
   void aPaintedCellWhoseJobRunsIsNotStartedAgain();
+  void helpersStartBeforeTheFirstJob();
 };
 
 void ImgThreadsTest::queueRules() {
@@ -442,4 +461,22 @@ void ImgThreadsTest::aPaintedCellWhoseJobRunsIsNotStartedAgain() {
 }
 
 QTEST_GUILESS_MAIN(ImgThreadsTest)
+void ImgThreadsTest::helpersStartBeforeTheFirstJob() {
+  const int before = RunningCodecHelpers();
+  {
+    FakeView view;
+    view.queue.SetThreadCount(2);
+    view.queue.StartHelpers();
+    QCOMPARE(view.queue.WorkerCount(), 2);
+    QTRY_COMPARE(RunningCodecHelpers(), before + 2);
+    QVERIFY(view.results.empty());
+    // Asked again (a second window start), no worker starts another.
+    view.queue.StartHelpers();
+    QTest::qWait(200);
+    QCOMPARE(RunningCodecHelpers(), before + 2);
+  }
+  // They end with their workers.
+  QTRY_COMPARE(RunningCodecHelpers(), before);
+}
+
 #include "imgthreads_qtest.moc"

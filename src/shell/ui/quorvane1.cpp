@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
@@ -31,9 +32,11 @@
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/SettingsFile.h"
+#include "shell/ui/StartSource.h"
 #include "thumbnails/FolderScan.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ThumbnailTrace.h"
+#include "viewer/ui/viewDlg.h"
 
 namespace quorvane {
 
@@ -61,14 +64,12 @@ void ShowStartupMessage(const QString& text) {
   box.exec();
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
-  // The codec library first: without it the program cannot run.
+TForm1::TForm1(QWidget* parent, const StartTarget& start) : QMainWindow(parent) {
+  // The codec library first: without it the program cannot run. Its helper process starts
+  // on a thread of its own while the settings are read and the command line's picture is
+  // shown (the client serialises a read that needs it meanwhile).
   ExtractCodecLibraries();
-  if (!BindCodecLibrary()) {
-    UnbindCodecLibrary();
-    ShowStartupMessage(QStringLiteral("devil.dll and ilu.dll and ilut.dll is not found!"));
-    std::exit(1);
-  }
+  std::future<bool> binding = std::async(std::launch::async, BindCodecLibrary);
   App().settings = Settings{};
   // The settings of the last session, and where its window stood.
   WindowState saved;
@@ -79,6 +80,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   SetExifOptions({loaded.AutoOrient, loaded.UseEmbeddedThumbnails, loaded.KeepMetadata});
   App().BusyFlag = false;
   App().CurrentFolder.clear();
+  // The pictures named on the command line come first; the window is built behind them.
+  if (!start.pictures.empty()) OpenStartViewer(start.pictures);
+  if (!binding.get()) {
+    UnbindCodecLibrary();
+    ShowStartupMessage(QStringLiteral("devil.dll and ilu.dll and ilut.dll is not found!"));
+    std::exit(1);
+  }
 
   setWindowTitle(QStringLiteral("Quorvane"));
   Timer1 = new QTimer(this);
@@ -114,6 +122,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // Closing now would happen before the window is shown; close once the loop runs.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   }
+  // The tree starts on the command line's folder, else on the folder shown last (the
+  // home folder when it is gone, or on the first start); following it starts the first
+  // scan.
+  const std::string& first = start.folder.empty() ? saved.LastFolder : start.folder;
+  try {
+    FolderTree1->SetActive(true);
+    if (!first.empty() && IsFolder(first)) FolderTree1->SetPath(first);
+    // What the command line named is settled once the scan has listed this folder.
+    if (!start.folder.empty() || !start.problems.empty()) startFolder_ = FolderTree1->FolderPath();
+  } catch (...) {
+  }
+  for (const std::string& problem : start.problems)
+    startProblems_ << QString::fromStdString(problem);
+  if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
+  EnableTimer1();
+  // The pause before the thumbnails run also serves as the folder timer's wait, so the
+  // first scan is due as the window shows instead of 300 ms after it.
   try {
     myImg_ = std::make_unique<TmyImg>();
     ImgListView1->InstallPlugin(myImg_.get());
@@ -121,17 +146,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     ImgListView1->SetPaused(false);
   } catch (...) {
   }
-
-  // The tree starts on the folder shown last (the home folder when it is gone, or on the
-  // first start); following it starts the first scan.
-  try {
-    FolderTree1->SetActive(true);
-    if (!saved.LastFolder.empty() && IsFolder(saved.LastFolder))
-      FolderTree1->SetPath(saved.LastFolder);
-  } catch (...) {
-  }
-  if (App().CurrentFolder.empty()) FolderTree1Change(FolderTree1->Path());
-  EnableTimer1();
 }
 
 TForm1::~TForm1() { Shutdown(); }
@@ -144,6 +158,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  if (startViewer_) {
+    startViewer_->Source = nullptr;
+    startViewer_->close();
+  }
   SaveWindowState();
   try {
     Timer1->stop();
@@ -346,6 +364,8 @@ void TForm1::ConfigureGrid() {
   viewImage.ImgUtil().SetQuality(80);
   viewImage.ImgUtil().SetGetType(igtPreview);
   grid.JobQueue().SetThreadCount(App().settings.ThumbnailThreads);
+  // The workers' helpers start while the window is built, not with the first thumbnail.
+  grid.JobQueue().StartHelpers();
   if (App().settings.SharedThumbnailCache) {
     sharedThumbnails_ = std::make_unique<FreedesktopThumbnails>();
     viewImage.ImgUtil().SetSharedCache(sharedThumbnails_.get());
@@ -452,6 +472,7 @@ void TForm1::SynchroFunc1(TWorkerExecuteThread* thread) {
       filledFolder_ = App().CurrentFolder;
       QThread::msleep(kScanAppendedPauseMs);
     }
+    if (!startFolder_.empty() && startFolder_ == App().CurrentFolder) StartListed();
   } catch (...) {
   }
 }

@@ -9,10 +9,14 @@
 // runs, BusyFlag is set and the thumbnails are paused; rescans wait until that ends.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "shell/StartArguments.h"
 
 class QAction;
 class QMenu;
@@ -30,6 +34,8 @@ class TFolderTree;
 class TGradientCaption;
 class TGridStatus;
 class TImgListView;
+class TStartSource;
+class TViewDlg1;
 class TmyImg;
 class FreedesktopThumbnails;
 class TWorkerExecuteThread;
@@ -47,8 +53,9 @@ class TForm1 : public QMainWindow {
 
   // Binds the codec library first: when it is missing the program shows a message
   // and ends with exit code 1. When its initialisation fails the window closes itself
-  // as soon as the event loop runs.
-  explicit TForm1(QWidget* parent = nullptr);
+  // as soon as the event loop runs. `start` is what the command line named: the window
+  // opens on its folder, and its pictures show in the viewer before the window is built.
+  explicit TForm1(QWidget* parent = nullptr, const StartTarget& start = {});
   ~TForm1() override;
 
   // ---- controls ----
@@ -122,6 +129,8 @@ class TForm1 : public QMainWindow {
 
   // Whether the window's own scan has a rescan waiting for the busy state to end.
   bool RescanPending() const { return rescanPending_; }
+  // The viewer opened on the command line's pictures, until it closes.
+  TViewDlg1* StartViewer() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -150,6 +159,13 @@ class TForm1 : public QMainWindow {
   void Shutdown();
   // Keeps the window's place and size, the splitter and the folder for the next start.
   void SaveWindowState();
+  // Back in the grid on item `index` (the picture the viewer showed last).
+  void SelectShown(int index);
+  // The command line's pictures: the viewer on them at once, stepping through the grid
+  // once the scan has listed the folder; on closing, the grid selects the last shown.
+  void OpenStartViewer(const std::vector<std::string>& pictures);
+  void StartListed();
+  void StartViewerClosed();
 
   std::vector<std::string> fileList_;  // the folder scan's picture files
   std::unique_ptr<TmyImg> myImg_;
@@ -161,6 +177,10 @@ class TForm1 : public QMainWindow {
   bool scanOpening_ = false;    // the scan itself is opening the grid's folder
   bool shutDown_ = false;
   bool showHidden_ = false;
+  std::string startFolder_;  // the command line's folder, until the scan has listed it
+  QStringList startProblems_;  // what the command line named that did not open
+  std::unique_ptr<TStartSource> startSource_;
+  QPointer<TViewDlg1> startViewer_;
 };
 
 // Shows a start-up failure to the user: a message box, or, when no one can answer a

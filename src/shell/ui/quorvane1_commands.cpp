@@ -19,6 +19,7 @@
 #include "thumbnails/FolderScan.h"
 #include "shell/Settings.h"
 #include "shell/ui/SettingsFile.h"
+#include "shell/ui/StartSource.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/BatchResultBar.h"
 #include "shell/ui/GridStatus.h"
@@ -32,28 +33,6 @@ namespace {
 
 constexpr int kModalOk = 1;
 constexpr int kModalCancel = 2;
-
-// The grid as the viewer sees it: its items in grid order, read only.
-class TGridViewerSource : public TViewerSource {
- public:
-  explicit TGridViewerSource(TImgListView& grid) : grid_(grid) {}
-  int ItemCount() const override { return grid_.Count(); }
-  std::string ItemPath(int index) const override {
-    TImgListItem* item = grid_.Item(index);
-    return item ? item->ParsingName() : std::string();
-  }
-  bool ItemIsFolder(int index) const override {
-    TImgListItem* item = grid_.Item(index);
-    return !item || item->IsFolder();
-  }
-  int SelectedIndex() const override {
-    TImgListItem* item = grid_.Selected();
-    return item ? item->Index() : -1;
-  }
-
- private:
-  TImgListView& grid_;
-};
 
 // Shows an operation dialog and, on OK, copies its answers into the batch.
 template <class Dialog>
@@ -176,7 +155,8 @@ void TForm1::enterkey() {
   BeginBusy();
   int lastShown = -1;
   try {
-    TGridViewerSource source(*ImgListView1);
+    TStartSource source({});
+    source.UseGrid(ImgListView1);
     TViewDlg1 viewer(this);
     viewer.Source = &source;
     viewer.exec();
@@ -184,12 +164,7 @@ void TForm1::enterkey() {
   } catch (...) {
   }
   EndBusy();
-  // Back in the grid on the picture last shown.
-  if (lastShown >= 0 && lastShown < ImgListView1->Count()) {
-    ImgListView1->SetItemIndex(lastShown);
-    ImgListView1->scrollTo(ImgListView1->model()->index(lastShown, 0));
-    ImgListView1->setFocus();
-  }
+  SelectShown(lastShown);
 }
 
 void TForm1::CallMenuExecute() {

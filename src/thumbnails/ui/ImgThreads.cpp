@@ -45,6 +45,14 @@ void TImgThread::Begin(const TThumbnailJob& job, uint64_t generation) {
   wake_.notify_all();
 }
 
+void TImgThread::StartHelper() {
+  {
+    std::lock_guard lock(mutex_);
+    startHelper_ = true;
+  }
+  wake_.notify_all();
+}
+
 void TImgThread::Abandon() {
   stop_.Terminate();
   codec_.Abandon();
@@ -72,8 +80,15 @@ void TImgThread::run() {
     uint64_t generation = 0;
     {
       std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return hasJob_ || quit_; });
+      wake_.wait(lock, [this] { return hasJob_ || quit_ || startHelper_; });
       if (quit_) break;
+      if (startHelper_ && !hasJob_) {
+        startHelper_ = false;
+        lock.unlock();
+        codec_.Start();
+        continue;
+      }
+      startHelper_ = false;
       job = job_;
       generation = generation_.load();
       hasJob_ = false;
@@ -172,10 +187,13 @@ std::vector<int32_t> TImgThreads::RunningNumbers() const {
   return numbers;
 }
 
+size_t TImgThreads::WorkersWanted() const {
+  return size_t(threadCount_ > 0 ? threadCount_ : CoreCount());
+}
+
 void TImgThreads::Start() {
   if (paused_) return;
-  const size_t count = size_t(
-      threadCount_ > 0 ? threadCount_ : CoreCount());
+  const size_t count = WorkersWanted();
   // Idle workers beyond the count end (their threads are waited for: they do nothing).
   for (size_t i = slots_.size(); i > count; --i)
     if (slots_[i - 1].state == SlotState::kIdle) slots_.erase(slots_.begin() + long(i - 1));
@@ -189,6 +207,16 @@ void TImgThreads::Start() {
     PrepareLoader(slot.thread->Loader());
     slot.thread->Begin(job, generation_++);
     slot.state = SlotState::kRunning;
+  }
+}
+
+void TImgThreads::StartHelpers() {
+  const size_t count = WorkersWanted();
+  if (slots_.size() < count) slots_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    Slot& slot = slots_[i];
+    if (!slot.thread) slot.thread = std::make_unique<TImgThread>(Receiver());
+    slot.thread->StartHelper();
   }
 }
 

@@ -108,6 +108,8 @@ class TImgThread : public QThread {
 
   // Starts a job (the worker must be idle: its previous job's event was taken).
   void Begin(const TThumbnailJob& job, uint64_t generation);
+  // Starts the worker's codec helper now, on its thread, instead of with the first job.
+  void StartHelper();
   // Tells the running job to stop without waiting for it: a helper call in progress
   // ends at once (the helper is killed and started afresh for the next job); the job's
   // event still comes, as a stale one.
@@ -129,6 +131,7 @@ class TImgThread : public QThread {
   std::condition_variable wake_;
   TThumbnailJob job_;  // guarded by mutex_
   bool hasJob_ = false;
+  bool startHelper_ = false;
   bool quit_ = false;
   std::atomic<int32_t> number_{-1};
   std::atomic<uint64_t> generation_{0};
@@ -158,6 +161,9 @@ class TImgThreads {
   // Unless paused, hands jobs from the end of the queue to every idle worker, so that
   // the entries taken next start first.
   void Start();
+  // Makes the workers and starts their codec helpers before there is a job (while the
+  // window is built), so that the first thumbnails do not wait for them.
+  void StartHelpers();
   // No new job starts; every running job is abandoned (never waited for) and its
   // number queued again urgent, so that it is taken first after Resume.
   void Pause();
@@ -221,6 +227,7 @@ class TImgThreads {
     SlotState state = SlotState::kIdle;
   };
   Slot* FindSlot(const TThumbnailResultEvent& event);
+  size_t WorkersWanted() const;  // the thread count, or one per core
   bool Running(int32_t number) const;
   void AbandonRunning(bool requeue);
 
