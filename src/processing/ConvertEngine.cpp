@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "processing/ConvertOps.h"
+#include "processing/LosslessJpeg.h"
 #include "imaging/Orient.h"
 #include "imaging/ExifMeta.h"
 #include "imaging/PictureDecoders.h"
@@ -249,6 +250,7 @@ FileOutcome ConvertEngine::ConvertFile(size_t index, ConvertHost& host, const St
     host.MemoLine(kMemoSkipped);
     return FileOutcome::Skipped;
   }
+  if (const std::optional<FileOutcome> done = ConvertLosslessly(source, output, host)) return *done;
 
   bool read = false;
   try {
@@ -384,7 +386,58 @@ bool ConvertEngine::FailSave(FailReason reason, const std::string& target, int e
   return false;
 }
 
+std::optional<FileOutcome> ConvertEngine::ConvertLosslessly(const std::string& source,
+                                                           const std::string& output,
+                                                           ConvertHost& host) {
+  if (!Params.LosslessJpegTurns || LowerFileExt(output) != ".jpg" ||
+      !BatchTurn({Params.OpCode}, 1))
+    return std::nullopt;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(source, bytes, error) || !LooksLikeJpeg(bytes)) return std::nullopt;
+  // Without its metadata the result loses the colour profile, so its colours are to be
+  // converted: that needs the pixels.
+  if (!Params.KeepMetadata && !ReadColourProfile(source).empty()) return std::nullopt;
+  const bool upright = Params.AutoOrient;
+  const int orientation = upright ? ReadExifOrientation(source) : 1;
+  std::vector<uint8_t> turned;
+  const LosslessOutcome outcome =
+      TransformJpeg(bytes, *BatchTurn({Params.OpCode}, orientation), Params.KeepMetadata, turned);
+  if (outcome == LosslessOutcome::NotAligned) host.MemoLine(kMemoNotLossless);
+  // Anything but a clean transform goes the usual way, which reports damage as such.
+  if (outcome != LosslessOutcome::Done) return std::nullopt;
+  bytes.clear();
+
+  auto fail = [&](const FileFailure& why) {
+    host.MemoLine(kMemoSaveFailed);
+    host.FileFailed(source, why);
+    return FileOutcome::SaveFailed;
+  };
+  if (Params.Existing != OnExists::Rename && writtenOutputs_.count(output))
+    return fail({FailReason::NameTaken, output, {}});
+  const bool saved = SaveWith(output, [&](const std::string& temp, const std::string&) {
+    const UniqueFd fd(open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    return fd.Ok() && WriteFullyAt(fd.Get(), 0, turned.data(), turned.size());
+  });
+  if (!saved) return fail(saveFailure_);
+  // The copied EXIF is written anew: Orientation 1 when turned upright, no thumbnail.
+  const bool metadataKept = Params.KeepMetadata ? CopyMetadata(source, savedPath_, upright)
+                                                : CopyFileTime(source, savedPath_);
+  if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
+  return FileOutcome::Saved;
+}
+
 bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
+  const bool saved = SaveWith(outputPath, [&](const std::string& temp, const std::string& ext) {
+    return WriteTo(temp, ext, bitmap);
+  });
+  bitmap.Release();
+  return saved;
+}
+
+bool ConvertEngine::SaveWith(
+    const std::string& outputPath,
+    const std::function<bool(const std::string& temp, const std::string& lowerExt)>& write) {
   saveFailure_ = {};
   savedPath_.clear();
   const OnExists existing = Params.Existing;
@@ -406,7 +459,7 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   errno = 0;
   int error = 0;
   try {
-    written = WriteTo(temp, lowerExt, bitmap);
+    written = write(temp, lowerExt);
     error = errno;
   } catch (const std::system_error& e) {
     error = e.code().value();
@@ -443,7 +496,6 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
     }
   }
   if (!tempGone) unlink(temp.c_str());
-  bitmap.Release();
   if (savedPath_.empty()) return FailSave(reason, outputPath, error);
   return true;
 }

@@ -206,6 +206,9 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args) {
     } else if (name == "--lossless") {
       noValue();
       p.Lossless = true;
+    } else if (name == "--no-lossless") {
+      noValue();
+      p.LosslessJpegTurns = false;
     } else if (name == "--no-overwrite") {
       noValue();
       p.Existing = OnExists::Error;
@@ -315,6 +318,10 @@ Converts image files into one format, optionally applying one operation.
                           Encoder effort is fixed at the usual balance of speed and size:
                           WebP method 4 (cwebp -m 4), AVIF speed 6 with the AOM encoder,
                           colour 4:2:0 (avifenc --speed 6), JPEG XL effort 7 (cjxl -e 7)
+      --no-lossless       decode and encode JPEG sources that are only turned or flipped
+                          into JPEG (default: their blocks are turned without loss, as
+                          jpegtran does, when the size is whole blocks; the EXIF keeps
+                          Orientation 1 and drops its thumbnail)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
       --on-exists overwrite|skip|rename|error
                           an existing output file is replaced (default), left alone (the
