@@ -420,7 +420,7 @@ std::optional<FileOutcome> ConvertEngine::ConvertLosslessly(const std::string& s
     return fd.Ok() && WriteFullyAt(fd.Get(), 0, turned.data(), turned.size());
   });
   if (!saved) return fail(saveFailure_);
-  // The copied EXIF is written anew: Orientation 1 when turned upright, no thumbnail.
+  // The EXIF is written anew: Orientation 1 when turned upright, no thumbnail.
   const bool metadataKept = Params.KeepMetadata ? CopyMetadata(source, savedPath_, upright)
                                                 : CopyFileTime(source, savedPath_);
   if (!metadataKept) host.MemoLine(kMemoMetadataFailed);

@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +70,25 @@ int TransformOperation(PictureTurn turn) {
   return (turn.mirrored ? kMirrored : kPlain)[turn.quarters & 3];
 }
 
+// Leaves out the EXIF segments (APP1 "Exif\0\0") before the scan: their Orientation and
+// thumbnail no longer match the turned picture.
+void DropExif(std::vector<uint8_t>& jpeg) {
+  static constexpr uint8_t kExif[] = {'E', 'x', 'i', 'f', 0, 0};
+  size_t at = 2;
+  while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+    const uint8_t marker = jpeg[at + 1];
+    if (marker == 0xDA || marker == 0xD9) return;  // the scan (or the end) begins
+    const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
+    if (length < 2 || at + 2 + length > jpeg.size()) return;
+    if (marker == 0xE1 && length >= 2 + sizeof kExif &&
+        std::equal(kExif, kExif + sizeof kExif, jpeg.begin() + long(at + 4))) {
+      jpeg.erase(jpeg.begin() + long(at), jpeg.begin() + long(at + 2 + length));
+      continue;
+    }
+    at += 2 + length;
+  }
+}
+
 }  // namespace
 
 LosslessOutcome TransformJpeg(const std::vector<uint8_t>& jpeg, PictureTurn turn,
@@ -96,6 +116,7 @@ LosslessOutcome TransformJpeg(const std::vector<uint8_t>& jpeg, PictureTurn turn
     outcome = LosslessOutcome::Failed;
   } else {
     out.assign(result, result + resultSize);
+    DropExif(out);
   }
   if (result) tjFree(result);
   tjDestroy(handle);
@@ -180,8 +201,8 @@ LosslessOutcome TurnJpegFileInPlace(const std::string& path, PictureTurn turn, b
   }
   const std::string temp = WriteBeside(path, turned, why);
   if (temp.empty()) return LosslessOutcome::Failed;
-  // The copied EXIF still names the old orientation and holds the old thumbnail: the
-  // metadata is written anew (and the file time copied) before the file takes its place.
+  // The EXIF is written anew (Orientation, no thumbnail), and the file time copied,
+  // before the file takes its place.
   if (!CopyMetadata(path, temp, upright)) {
     unlink(temp.c_str());
     Fail(why, "the metadata could not be written");

@@ -46,9 +46,11 @@ enum class LosslessOutcome {
   Failed,      // damaged, unreadable or unwritable; nothing was changed
 };
 
-// Transforms a JPEG stream. `keepMarkers` copies every extra marker (EXIF, ICC profile,
-// XMP, comments) as they are, otherwise none is kept. The stream is refused at the
-// first warning of the decoder, so a damaged stream answers Failed.
+// Transforms a JPEG stream. `keepMarkers` copies every extra marker (ICC profile, XMP,
+// comments...) as they are, otherwise none is kept; the EXIF is always left out, as its
+// Orientation and thumbnail would no longer match: the caller writes it anew
+// (CopyMetadata). The stream is refused at the first warning of the decoder, so a
+// damaged stream answers Failed.
 LosslessOutcome TransformJpeg(const std::vector<uint8_t>& jpeg, PictureTurn turn,
                               bool keepMarkers, std::vector<uint8_t>& out);
 

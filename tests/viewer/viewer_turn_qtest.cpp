@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "imaging/OpenIL.h"
+#include "support/ExifSamples.h"
 #include "support/TestDir.h"
 #include "thumbnails/FreedesktopThumbnails.h"
 #include "viewer/TurnInPlace.h"
@@ -47,6 +48,7 @@ class ViewerTurnTest : public QObject {
   void cleanupTestCase() { UnbindCodecLibrary(); }
   void controlRTurnsTheJpegFileAndTheCacheForgetsIt();
   void otherFormatsAndSizesNotWholeBlocksAreLeftAlone();
+  void turnsFromHowTheCameraOrientationShowsIt();
 
  private:
   TestDir cache_;
@@ -130,6 +132,39 @@ void ViewerTurnTest::otherFormatsAndSizesNotWholeBlocksAreLeftAlone() {
     QVERIFY(ReadFileBytes(cases[i].path) == bytes);
   }
   QCOMPARE(QString::fromUtf8(kTurnOtherFormat), QStringLiteral("이 형식은 그대로 회전할 수 없습니다."));
+}
+
+void ViewerTurnTest::turnsFromHowTheCameraOrientationShowsIt() {
+  if (!HaveExiftool() || RunCommand("command -v jpegtran djpeg >/dev/null") != 0)
+    QSKIP("exiftool or jpegtran missing");
+  TestDir dir;
+  // Stored 64 x 48, shown upright (a quarter turn right) as 48 x 64.
+  const std::string path = WriteJpeg(dir, "camera.jpg", 64, 48);
+  QVERIFY(Exiftool("-Orientation#=6 -Make=Quorvane '-XMP-dc:Title=A title'", path));
+  const std::string before = dir.file("before.jpg");
+  QCOMPARE(RunCommand("cp " + ShellQuote(path) + " " + ShellQuote(before)), 0);
+  SetFileTime(path);
+  ListSource source;
+  source.items = {{path, false}};
+  TViewDlg1 dlg;
+  dlg.Source = &source;
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  dlg.showimage(0);
+  QVERIFY(dlg.windowTitle().endsWith(QStringLiteral("(48x64)")));
+
+  dlg.TurnShown(true);  // as Ctrl+R: a quarter turn right from what is shown
+  QVERIFY(dlg.windowTitle().endsWith(QStringLiteral("(64x48)")));
+  QCOMPARE(RunCommand("jpegtran -rotate 180 -copy all " + ShellQuote(before) + " > " +
+                      ShellQuote(dir.file("ref.jpg"))),
+           0);
+  QVERIFY(Decoded(path) == Decoded(dir.file("ref.jpg")));
+  QCOMPARE(ExiftoolTag(path, "Orientation"), std::string("1"));
+  QCOMPARE(ExiftoolTag(path, "Make"), std::string("Quorvane"));
+  QCOMPARE(ExiftoolTag(path, "XMP-dc:Title"), std::string("A title"));
+  struct stat now {};
+  QCOMPARE(stat(path.c_str(), &now), 0);
+  QCOMPARE(now.st_mtim.tv_sec, kFileTime);
 }
 
 QTEST_MAIN(ViewerTurnTest)
