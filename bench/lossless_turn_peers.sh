@@ -6,16 +6,20 @@
 #
 #   bench/lossless_turn_peers.sh [BUILD_DIR] [PHOTO_DIR]
 #
-# BUILD_DIR defaults to build; PHOTO_DIR (default /tmp/quorvane-bench-camera) holds the
-# photographs of make_camera_photos.sh (4000 x 3000, 4:2:0, with an EXIF thumbnail),
-# made there when missing. COUNT (default 40) files; REPEAT (default 3) runs of each
+# BUILD_DIR defaults to build; PHOTO_DIR (default /tmp/quorvane-bench-camera-422) holds
+# the photographs of make_camera_photos.sh (4000 x 3000 with an EXIF thumbnail), made
+# there when missing, in SAMPLING (default 2x1: 4:2:2, as many cameras write; 3000 rows
+# are whole 8-row blocks, so a quarter turn is lossless). With SAMPLING=2x2 (4:2:0, 16-row
+# blocks) a quarter turn of 3000 rows is not perfect: every file is then re-encoded
+# (jpegtran leaves the partial edge blocks as they were). COUNT (default 40) files; REPEAT (default 3) runs of each
 # command, the least CPU time kept. CPU time is user + system of the command and every
 # process it waited for (the helper processes included).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
-photos=${2:-/tmp/quorvane-bench-camera}
+photos=${2:-/tmp/quorvane-bench-camera-422}
+export SAMPLING=${SAMPLING:-2x1}
 count=${COUNT:-40}
 repeat=${REPEAT:-3}
 qc=$build/quorvane-convert

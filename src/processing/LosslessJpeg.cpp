@@ -70,6 +70,24 @@ int TransformOperation(PictureTurn turn) {
   return (turn.mirrored ? kMirrored : kPlain)[turn.quarters & 3];
 }
 
+// Whether the picture's size is whole blocks along the edges `op` moves (as libjpeg's
+// transform judges a transform perfect); false when the header cannot be read.
+bool WholeBlocks(tjhandle handle, const std::vector<uint8_t>& jpeg, int op, bool& readable) {
+  int width = 0, height = 0, subsampling = -1, colourspace = 0;
+  readable = tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height,
+                                 &subsampling, &colourspace) == 0 &&
+             subsampling >= 0 && subsampling < TJ_NUMSAMP;
+  if (!readable) return false;
+  const bool wholeWidth = width % tjMCUWidth[subsampling] == 0;
+  const bool wholeHeight = height % tjMCUHeight[subsampling] == 0;
+  switch (op) {
+    case TJXOP_HFLIP: case TJXOP_ROT270: return wholeWidth;
+    case TJXOP_VFLIP: case TJXOP_ROT90: return wholeHeight;
+    case TJXOP_ROT180: case TJXOP_TRANSVERSE: return wholeWidth && wholeHeight;
+    default: return true;  // none, transpose
+  }
+}
+
 // Leaves out the EXIF segments (APP1 "Exif\0\0") before the scan: their Orientation and
 // thumbnail no longer match the turned picture.
 void DropExif(std::vector<uint8_t>& jpeg) {
@@ -103,16 +121,12 @@ LosslessOutcome TransformJpeg(const std::vector<uint8_t>& jpeg, PictureTurn turn
   unsigned char* result = nullptr;
   unsigned long resultSize = 0;
   LosslessOutcome outcome = LosslessOutcome::Done;
-  if (tjTransform(handle, jpeg.data(), jpeg.size(), 1, &result, &resultSize, &transform,
-                  TJFLAG_STOPONWARNING) != 0) {
-    // The library says "transform is not perfect" for a size that is not whole blocks;
-    // a trial without the demand tells that from a damaged stream.
-    transform.options &= ~TJXOPT_PERFECT;
-    transform.options |= TJXOPT_NOOUTPUT;
-    const bool imperfectOnly = tjTransform(handle, jpeg.data(), jpeg.size(), 1, &result,
-                                           &resultSize, &transform, TJFLAG_STOPONWARNING) == 0;
-    outcome = imperfectOnly ? LosslessOutcome::NotAligned : LosslessOutcome::Failed;
-  } else if (!result || resultSize == 0) {
+  bool readable = false;
+  if (!WholeBlocks(handle, jpeg, transform.op, readable)) {
+    outcome = readable ? LosslessOutcome::NotAligned : LosslessOutcome::Failed;
+  } else if (tjTransform(handle, jpeg.data(), jpeg.size(), 1, &result, &resultSize, &transform,
+                         TJFLAG_STOPONWARNING) != 0 ||
+             !result || resultSize == 0) {
     outcome = LosslessOutcome::Failed;
   } else {
     out.assign(result, result + resultSize);
