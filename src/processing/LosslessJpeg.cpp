@@ -192,8 +192,17 @@ bool PutInPlace(const std::string& temp, const std::string& path, const struct s
 
 }  // namespace
 
-LosslessOutcome TurnJpegFileInPlace(const std::string& path, PictureTurn turn, bool upright,
+LosslessOutcome TurnJpegFileInPlace(const std::string& named, PictureTurn turn, bool upright,
                                     std::string* why) {
+  // A symbolic link stays one: the file it names is replaced.
+  char* resolved = realpath(named.c_str(), nullptr);
+  const std::string path = resolved ? resolved : named;
+  std::free(resolved);
+  // A file its owner made read-only is not replaced behind their back.
+  if (access(path.c_str(), W_OK) != 0) {
+    Fail(why, std::strerror(errno));
+    return LosslessOutcome::Failed;
+  }
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     Fail(why, "not a regular file");

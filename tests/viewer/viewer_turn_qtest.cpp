@@ -4,6 +4,7 @@
 // blocks are left alone with a word in the status.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QLabel>
 #include <QtTest>
@@ -144,8 +145,11 @@ void ViewerTurnTest::turnsFromHowTheCameraOrientationShowsIt() {
   const std::string before = dir.file("before.jpg");
   QCOMPARE(RunCommand("cp " + ShellQuote(path) + " " + ShellQuote(before)), 0);
   SetFileTime(path);
+  // Shown through a symbolic link, which stays one.
+  const std::string link = dir.file("link.jpg");
+  QCOMPARE(symlink(path.c_str(), link.c_str()), 0);
   ListSource source;
-  source.items = {{path, false}};
+  source.items = {{link, false}};
   TViewDlg1 dlg;
   dlg.Source = &source;
   dlg.show();
@@ -165,6 +169,8 @@ void ViewerTurnTest::turnsFromHowTheCameraOrientationShowsIt() {
   struct stat now {};
   QCOMPARE(stat(path.c_str(), &now), 0);
   QCOMPARE(now.st_mtim.tv_sec, kFileTime);
+  QCOMPARE(lstat(link.c_str(), &now), 0);
+  QVERIFY(S_ISLNK(now.st_mode));
 }
 
 QTEST_MAIN(ViewerTurnTest)
