@@ -5,9 +5,12 @@
 #   plain_NNN.jpg   the same file without the thumbnail
 # Usage: bench/make_camera_photos.sh [folder] [count]
 #        (default /tmp/quorvane-bench-camera, 40 files; needs ImageMagick and exiftool)
+#        SAMPLING (default 2x2, 4:2:0) sets the chroma subsampling; 2x1 is the 4:2:2 that
+#        many cameras write.
 set -eu
 out=${1:-/tmp/quorvane-bench-camera}
 count=${2:-40}
+sampling=${SAMPLING:-2x2}
 mkdir -p "$out"
 if [ "$(ls "$out"/camera_*.jpg 2>/dev/null | wc -l)" -ge "$count" ]; then
   echo "$out already holds $count camera photographs"
@@ -23,7 +26,7 @@ while [ "$i" -le "$count" ]; do
   camera=$(printf '%s/camera_%03d.jpg' "$out" "$i")
   if [ ! -f "$camera" ]; then
     convert "$base" -roll +$((i * 173 % 4000))+$((i * 97 % 3000)) \
-      -modulate 100,$((70 + i % 60)),$((i * 7 % 200)) -sampling-factor 2x2 -quality 90 "$plain"
+      -modulate 100,$((70 + i % 60)),$((i * 7 % 200)) -sampling-factor "$sampling" -quality 90 "$plain"
     exiftool -q -overwrite_original -Make=Quorvane -Model="Bench Camera" \
       -DateTimeOriginal="2024:05:06 07:08:09" -n -Orientation=1 "$plain"
     convert "$plain" -thumbnail 160x120 -strip -quality 85 "$out/thumb.jpg"

@@ -18,7 +18,7 @@ PACKAGES="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libdevil-dev libdevil1c2
-  libjpeg62-turbo-dev libjpeg-turbo-progs
+  libjpeg62-turbo-dev libturbojpeg0-dev libjpeg-turbo-progs
   libgif-dev libdeflate-dev libpng-dev
   libexiv2-dev libimage-exiftool-perl
   libtiff-dev libtiff-tools netpbm

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "processing/LosslessJpeg.h"
 #include "imaging/ExifMeta.h"
 #include "imaging/Orient.h"
 #include "imaging/PictureDecoders.h"
@@ -271,6 +272,10 @@ FileOutcome ConvertEngine::ConvertOne(size_t index, ConvertHost& host, const Sto
   };
   if (!sized && Params.Existing == OnExists::Skip && lstat(output.c_str(), &st) == 0)
     return skipped();
+  if (!sized && !Params.DryRun && Params.MaxBytes == 0)
+    if (const std::optional<FileOutcome> done =
+            ConvertLosslessly(source, output, host, record, failure))
+      return *done;
 
   bool read = false;
   try {
@@ -476,7 +481,73 @@ bool ConvertEngine::FailSave(FailReason reason, const std::string& target, int e
   return false;
 }
 
+std::optional<FileOutcome> ConvertEngine::ConvertLosslessly(const std::string& source,
+                                                           const std::string& output,
+                                                           ConvertHost& host, FileRecord& record,
+                                                           FileFailure& failure) {
+  std::vector<int> codes;
+  if (Params.Chain.empty()) codes.push_back(Params.OpCode);
+  for (const ConvertParams& step : Params.Chain) codes.push_back(step.OpCode);
+  if (!Params.LosslessJpegTurns || LowerFileExt(output) != ".jpg" || !BatchTurn(codes, 1))
+    return std::nullopt;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(source, bytes, error) || !LooksLikeJpeg(bytes)) return std::nullopt;
+  // Without its metadata the result loses the colour profile, so its colours are to be
+  // converted: that needs the pixels.
+  if (!Params.KeepMetadata && !ReadColourProfile(source).empty()) return std::nullopt;
+  const bool upright = Params.AutoOrient;
+  const int orientation = upright ? ReadExifOrientation(source) : 1;
+  std::vector<uint8_t> turned;
+  const LosslessOutcome outcome =
+      TransformJpeg(bytes, *BatchTurn(codes, orientation), Params.KeepMetadata, turned);
+  if (outcome == LosslessOutcome::NotAligned) host.MemoLine(kMemoNotLossless);
+  // Anything but a clean transform goes the usual way, which reports damage as such.
+  if (outcome != LosslessOutcome::Done) return std::nullopt;
+  bytes.clear();
+
+  auto fail = [&](const FileFailure& why) {
+    host.MemoLine(kMemoSaveFailed);
+    host.FileFailed(source, why);
+    failure = why;
+    return FileOutcome::SaveFailed;
+  };
+  record.Target = output;
+  if (Params.Existing != OnExists::Rename && writtenOutputs_.count(output))
+    return fail({FailReason::NameTaken, output, {}});
+  // Results of a folder tree go to the same place under the output folder.
+  const std::string folder = ExtractFileDir(output);
+  if (folder != Params.OutputFolder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return fail({FailReason::WriteFailed, output, ec.message()});
+  }
+  const bool saved = SaveWith(output, [&](const std::string& temp, const std::string&) {
+    const UniqueFd fd(open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    return fd.Ok() && WriteFullyAt(fd.Get(), 0, turned.data(), turned.size());
+  });
+  if (!saved) return fail(saveFailure_);
+  // The EXIF is written anew: Orientation 1 when turned upright, no thumbnail.
+  const bool metadataKept = Params.KeepMetadata ? CopyMetadata(source, savedPath_, upright)
+                                                : CopyFileTime(source, savedPath_);
+  if (!metadataKept) host.MemoLine(kMemoMetadataFailed);
+  record.Result = savedPath_;
+  struct stat st;
+  if (stat(savedPath_.c_str(), &st) == 0) record.BytesOut = uint64_t(st.st_size);
+  return FileOutcome::Saved;
+}
+
 bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
+  const bool saved = SaveWith(outputPath, [&](const std::string& temp, const std::string& ext) {
+    return WriteWithinBudget(temp, ext, bitmap, metadataBytes_);
+  });
+  bitmap.Release();
+  return saved;
+}
+
+bool ConvertEngine::SaveWith(
+    const std::string& outputPath,
+    const std::function<bool(const std::string& temp, const std::string& lowerExt)>& write) {
   saveFailure_ = {};
   savedPath_.clear();
   const OnExists existing = Params.Existing;
@@ -499,7 +570,7 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
   errno = 0;
   int error = 0;
   try {
-    written = WriteWithinBudget(temp.Path(), lowerExt, bitmap, metadataBytes_);
+    written = write(temp.Path(), lowerExt);
     error = errno;
   } catch (const std::system_error& e) {
     error = e.code().value();
@@ -531,7 +602,6 @@ bool ConvertEngine::SaveBitmap(const std::string& outputPath, Bitmap& bitmap) {
       }
     }
   }
-  bitmap.Release();
   if (savedPath_.empty()) return FailSave(reason, outputPath, error);
   return true;
 }

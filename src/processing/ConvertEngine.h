@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ inline constexpr const char* kMemoMetadataFailed = "메타데이터를 복사할
 inline constexpr const char* kMemoStopped = "중지되었습니다.";
 // After the file's line when its output name exists and existing files are skipped.
 inline constexpr const char* kMemoSkipped = "같은 이름의 파일이 있어 건너뛰었습니다.";
+// After the file's line when a JPEG that only turns could not be turned without loss
+// (its size is not whole blocks): it is decoded and encoded instead.
+inline constexpr const char* kMemoNotLossless =
+    "크기가 블록의 배수가 아니어서 무손실 회전 대신 다시 압축했습니다.";
 
 // Why a file of a batch failed. The memo shows one of the four texts above; a host that
 // explains failures (the command line) gets the reason as well.
@@ -222,6 +227,13 @@ class ConvertEngine {
                          FileRecord& record, FileFailure& failure);
   // The planning name of file `index`: fields only known later left empty.
   std::string PlanningName(size_t index) const;
+  // Places a result that `write` writes into a temporary name (see SaveBitmap).
+  bool SaveWith(const std::string& outputPath,
+                const std::function<bool(const std::string& temp, const std::string& lowerExt)>& write);
+  // The JPEG that only turns, turned without loss; nothing when it is to be decoded.
+  std::optional<FileOutcome> ConvertLosslessly(const std::string& source,
+                                               const std::string& output, ConvertHost& host,
+                                               FileRecord& record, FileFailure& failure);
   bool FailSave(FailReason reason, const std::string& target, int error = 0);
 
   ConvertIO* io_;

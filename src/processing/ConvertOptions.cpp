@@ -126,16 +126,16 @@ uint64_t ParseBytes(const std::string& option, const std::string& text) {
 
 // Options that take no value; the long names of the others. The operations, in the
 // order the preset file stores them, are listed apart.
-constexpr std::array<std::string_view, 13> kSwitches = {
-    "help",  "keep-name",   "lossless",    "no-overwrite", "no-auto-orient",
-    "strip", "keep-aspect", "shrink-only", "recursive",    "hidden",
-    "quiet", "dry-run",     "null"};
+constexpr std::array<std::string_view, 14> kSwitches = {
+    "help",  "keep-name",   "lossless",    "no-lossless", "no-overwrite", "no-auto-orient",
+    "strip", "keep-aspect", "shrink-only", "recursive",   "hidden",       "quiet",
+    "dry-run", "null"};
 constexpr std::array<std::string_view, 10> kOperations = {
     "resize", "fit",    "long-side", "turn-left", "turn-right",
     "flip-h", "flip-v", "rotate",    "color",     "gamma"};
 // What a preset keeps: the settings of the results, not the files or the output folder.
-constexpr std::array<std::string_view, 16> kPresetKeys = {
-    "format",         "quality",  "lossless",    "dither",       "on-exists",   "keep-name",
+constexpr std::array<std::string_view, 17> kPresetKeys = {
+    "format",         "quality",  "lossless",    "no-lossless",  "dither",      "on-exists",   "keep-name",
     "no-auto-orient", "strip",    "keep-aspect", "border-color", "shrink-only", "name",
     "start",          "max-size", "recursive",   "hidden"};
 
@@ -202,6 +202,8 @@ class OptionParser {
       p_.DitherIndex = int(at - kDitherNames.begin());
     } else if (key == "lossless") {
       p_.Lossless = true;
+    } else if (key == "no-lossless") {
+      p_.LosslessJpegTurns = false;
     } else if (key == "no-overwrite") {
       p_.Existing = OnExists::Error;
     } else if (key == "on-exists") {
@@ -547,6 +549,10 @@ given, e.g. --long-side 2048 --color 10,0,0 --gamma 1.2.
                           Encoder effort is fixed at the usual balance of speed and size:
                           WebP method 4 (cwebp -m 4), AVIF speed 6 with the AOM encoder,
                           colour 4:2:0 (avifenc --speed 6), JPEG XL effort 7 (cjxl -e 7)
+      --no-lossless       decode and encode JPEG sources that are only turned or flipped
+                          into JPEG (default: their blocks are turned without loss, as
+                          jpegtran does, when the size is whole blocks; the EXIF keeps
+                          Orientation 1 and drops its thumbnail)
       --dither NAME       nearest|floyd-steinberg|stucki|sierra|burkes (default floyd-steinberg)
       --on-exists overwrite|skip|rename|error
                           an existing output file is replaced (default), left alone (the

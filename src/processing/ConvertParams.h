@@ -92,6 +92,10 @@ struct ConvertParams {
   // program's current switches.
   bool AutoOrient = CurrentExifOptions().AutoOrient;
   bool KeepMetadata = CurrentExifOptions().KeepMetadata;
+
+  // A JPEG source whose operations only turn and mirror it (see LosslessJpeg.h) becomes
+  // a JPEG result without decoding and encoding; false always re-encodes.
+  bool LosslessJpegTurns = true;
 };
 
 // Target formats, by index: the order of every format list.

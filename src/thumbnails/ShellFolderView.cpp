@@ -382,6 +382,10 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
       plan.Remove.push_back(item->Number());
       continue;
     }
+    // A file put in place of another (written beside it and renamed over it) is changed
+    // even when it kept the size and time of the one it replaced.
+    const uint64_t inoOnDisk = found->second.first;
+    const bool replaced = item->ino_ != 0 && inoOnDisk != 0 && inoOnDisk != item->ino_;
     onDisk.erase(found);
     if (!Takes(item->Name(), item->IsFolder())) {  // the filter changed since
       plan.Remove.push_back(item->Number());
@@ -392,8 +396,9 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
     if (stat(item->ParsingName().c_str(), &st) != 0) continue;
     const int64_t mtime = MtimeNs(st);
     if (item->seenSize_ >= 0 &&
-        (item->seenSize_ != int64_t(st.st_size) || item->seenMtimeNs_ != mtime))
+        (item->seenSize_ != int64_t(st.st_size) || item->seenMtimeNs_ != mtime || replaced))
       plan.Change.push_back(item->Number());
+    if (inoOnDisk != 0) item->ino_ = inoOnDisk;
     item->seenSize_ = int64_t(st.st_size);
     item->seenMtimeNs_ = mtime;
   }

@@ -194,6 +194,8 @@ TViewDlg1::TViewDlg1(QWidget* parent) : QDialog(parent) {
   });
   AddKeyAction({Qt::Key_F11}, [this] { ToggleFullScreen(); });
   AddKeyAction({Qt::Key_I}, [this] { ToggleInfo(); });
+  AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_R)}, [this] { TurnShown(true); });
+  AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_L)}, [this] { TurnShown(false); });
 
   try {
     CodecInit();

@@ -68,6 +68,9 @@ class TViewDlg1 : public QDialog {
   void ToggleInfo();
   // The pictures read ahead (tests look at what was read and when).
   TReadAhead& ReadAhead() { return readAhead_; }
+  // Ctrl+R, Ctrl+L: turns the shown JPEG file itself a quarter turn without loss
+  // (TurnInPlace.h) and shows it again; for anything else TurnStatus says why not.
+  void TurnShown(bool clockwise);
 
   TGradientCaption* ToolBar;
   QToolButton* SBpre;
@@ -77,6 +80,7 @@ class TViewDlg1 : public QDialog {
   QScrollArea* ScrollBox1;
   TPictureView* Image1;
   QLabel* Info;  // the information overlay over the picture
+  QLabel* TurnStatus = nullptr;  // the last in-place turn's word, while it shows
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
   QAction* btnPre;
