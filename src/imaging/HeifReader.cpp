@@ -8,6 +8,7 @@
 
 #include "imaging/ImgResize.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -122,11 +123,22 @@ std::vector<uint8_t> ExifBlock(const heif_image_handle* handle) {
 
 }  // namespace
 
+// Reads the file into `bytes` (in the helper, through the descriptor handed to it) for
+// the context, which uses them without a copy: they must outlive it.
+static bool ReadFromMemory(heif_context* context, const std::string& path,
+                           std::vector<uint8_t>& bytes) {
+  std::string error;
+  return context && ReadWholeFile(path, bytes, error) &&
+         !heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr)
+              .code;
+}
+
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc) {
+  std::vector<uint8_t> bytes;
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   heif_image_handle* primary = nullptr;
-  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code ||
+  if (!ReadFromMemory(context.get(), path, bytes) ||
       heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
     return false;
   const Handle handle(primary);
@@ -138,9 +150,9 @@ bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
 
 bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
                 const CodecPixelTarget& target, CodecLoadResult& result) {
+  std::vector<uint8_t> bytes;
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
-  if (!context || heif_context_read_from_file(context.get(), path.c_str(), nullptr).code)
-    return false;
+  if (!ReadFromMemory(context.get(), path, bytes)) return false;
   heif_image_handle* primary = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)
     return false;

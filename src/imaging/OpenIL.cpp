@@ -2,12 +2,13 @@
 
 #include <IL/il.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
 
 #include "platform/FileIO.h"
 #include "imaging/AlphaBlend.h"
@@ -15,6 +16,7 @@
 #include "imaging/TiffReader.h"
 #include "imaging/ImageFormats.h"
 #include "platform/FileNames.h"
+#include "platform/HandedFiles.h"
 
 namespace quorvane {
 
@@ -49,6 +51,11 @@ struct CodecTable {
   ILboolean (*ilOriginFunc)(ILenum) = nullptr;
   // Optional: loading as a given type, for files whose name says another format.
   ILboolean (*ilLoad)(ILenum, ILconst_string) = nullptr;
+  // Optional: reading from memory and writing to an open file, so that the library
+  // opens nothing by name (the helper hands it what the program opened).
+  ILboolean (*ilLoadL)(ILenum, const void*, ILuint) = nullptr;
+  ILuint (*ilSaveF)(ILenum, ILHANDLE) = nullptr;
+  ILenum (*ilTypeFromExt)(ILconst_string) = nullptr;
   // The toolkit.
   void (*ilutInit)() = nullptr;
 };
@@ -90,7 +97,12 @@ bool BindCore(CodecTable& t, const char* name) {
          Resolve(t.core, name, "ilGetData", t.ilGetData, f) &&
          Resolve(t.core, name, "ilTexImage", t.ilTexImage, f) &&
          Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f) &&
-         (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true);
+         (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true) &&
+         (t.ilLoadL = reinterpret_cast<decltype(t.ilLoadL)>(dlsym(t.core, "ilLoadL")), true) &&
+         (t.ilSaveF = reinterpret_cast<decltype(t.ilSaveF)>(dlsym(t.core, "ilSaveF")), true) &&
+         (t.ilTypeFromExt =
+              reinterpret_cast<decltype(t.ilTypeFromExt)>(dlsym(t.core, "ilTypeFromExt")),
+          true);
 }
 
 // The library's loader for a PNG file whose name says another format (the library
@@ -195,19 +207,13 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
 // The library's PNG loader never returns from a file that ends inside a chunk (its
 // read callback ignores short reads). A PNG file is handed to it only when its chunks
 // are complete up to IEND; other files pass unchecked.
-bool PngChunksComplete(const std::string& path) {
+bool PngChunksComplete(const std::vector<uint8_t>& bytes) {
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::ifstream in(path, std::ios::binary);
-  unsigned char head[8] = {};
-  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
-    return true;
-  in.seekg(0, std::ios::end);
-  const uint64_t size = uint64_t(in.tellg());
+  if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return true;
+  const uint64_t size = bytes.size();
   uint64_t pos = 8;
   while (pos + 12 <= size) {
-    unsigned char chunk[8];
-    in.seekg(std::streamoff(pos));
-    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    const uint8_t* chunk = bytes.data() + pos;
     const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
                             (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
     if (length > 0x7FFFFFFF) return false;
@@ -301,15 +307,23 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   const PictureFormat format = FormatOfFile(path);
   if (format == PictureFormat::Pnm) return ReadPnmFile(path, target);
   if (format == PictureFormat::Tiff) return ReadTiffFile(path, target);
-  if (!PngChunksComplete(path)) return false;
+  // The library reads the file from memory when it can (the file may be one handed to
+  // the helper, which may open nothing by name).
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error) || !PngChunksComplete(bytes)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin
   // setting says (it picks that loader by the extension alone).
   const bool flip = ext == ".pcd";
   bool copied = false;
   const ILenum type = t.ilLoad ? LoaderTypeForContents(path) : 0;
+  const bool inMemory = t.ilLoadL && t.ilTypeFromExt && bytes.size() <= 0xFFFFFFFFu;
   const bool loaded =
-      (type ? t.ilLoad(type, path.c_str()) : t.ilLoadImage(path.c_str())) != IL_FALSE;
+      (inMemory ? t.ilLoadL(type ? type : t.ilTypeFromExt(path.c_str()), bytes.data(),
+                            ILuint(bytes.size()))
+       : type   ? t.ilLoad(type, path.c_str())
+                : t.ilLoadImage(path.c_str())) != IL_FALSE;
   // Transparent pictures are composited over white as they are copied out.
   const int channels = loaded && HasAlpha(t) ? 4 : 3;
   if (loaded && t.ilConvertImage(channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE)) {
@@ -336,8 +350,20 @@ bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveReques
   if (req.jpegQuality >= 0) t.ilSetInteger(IL_JPG_QUALITY, req.jpegQuality);
   if (req.sgiRle >= 0) t.ilSetInteger(IL_SGI_RLE, req.sgiRle);
   t.ilEnable(IL_FILE_OVERWRITE);
-  const bool saved = req.byExtension ? t.ilSaveImage(path.c_str()) != IL_FALSE
-                                     : t.ilSave(ILenum(req.type), path.c_str()) != IL_FALSE;
+  bool saved;
+  if (t.ilSaveF && t.ilTypeFromExt) {
+    // Written through a descriptor: the one handed to the helper, else the file opened
+    // here.
+    const ILenum type = req.byExtension ? t.ilTypeFromExt(path.c_str()) : ILenum(req.type);
+    UniqueFd fd = OpenHandedOrByName(path, O_RDWR | O_CREAT | O_TRUNC);
+    FILE* file = fd.Ok() && ::ftruncate(fd.Get(), 0) == 0 ? ::fdopen(fd.Get(), "wb") : nullptr;
+    if (file) fd.Release();
+    saved = file && t.ilSaveF(type, file) != 0;
+    if (file && std::fclose(file) != 0) saved = false;
+  } else {
+    saved = req.byExtension ? t.ilSaveImage(path.c_str()) != IL_FALSE
+                            : t.ilSave(ILenum(req.type), path.c_str()) != IL_FALSE;
+  }
   const bool noError = t.ilGetError() == IL_NO_ERROR;
   ClearErrors(t);
   return saved && noError;
