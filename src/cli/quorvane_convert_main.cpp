@@ -15,6 +15,7 @@
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertOptions.h"
 #include "imaging/OpenIL.h"
+#include "imaging/Sandbox.h"
 #include "platform/CoreCount.h"
 #include "platform/MemoryReuse.h"
 
@@ -34,6 +35,13 @@ void OnInterrupt(int signal) {
 int main(int argc, char** argv) {
   using namespace quorvane;
   KeepFreedMemoryForReuse(256 << 20);
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("quorvane-convert %s\n", QUORVANE_VERSION);
+    // Said only when the decoders run without their sandbox.
+    if (const std::string note = DecodingSandboxNote(); !note.empty())
+      std::printf("%s\n", note.c_str());
+    return 0;
+  }
   ConvertOptions options;
   try {
     options = ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -51,11 +52,12 @@ struct CodecTable {
   ILboolean (*ilOriginFunc)(ILenum) = nullptr;
   // Optional: loading as a given type, for files whose name says another format.
   ILboolean (*ilLoad)(ILenum, ILconst_string) = nullptr;
-  // Optional: reading from memory and writing to an open file, so that the library
-  // opens nothing by name (the helper hands it what the program opened).
-  ILboolean (*ilLoadL)(ILenum, const void*, ILuint) = nullptr;
-  ILuint (*ilSaveF)(ILenum, ILHANDLE) = nullptr;
-  ILenum (*ilTypeFromExt)(ILconst_string) = nullptr;
+  // Optional: the library's file reading and writing functions, replaced so that it
+  // opens nothing by name (in the helper it gets what the program opened).
+  void (*ilSetRead)(fOpenRProc, fCloseRProc, fEofProc, fGetcProc, fReadProc, fSeekRProc,
+                    fTellRProc) = nullptr;
+  void (*ilSetWrite)(fOpenWProc, fCloseWProc, fPutcProc, fSeekWProc, fTellWProc,
+                     fWriteProc) = nullptr;
   // The toolkit.
   void (*ilutInit)() = nullptr;
 };
@@ -98,11 +100,44 @@ bool BindCore(CodecTable& t, const char* name) {
          Resolve(t.core, name, "ilTexImage", t.ilTexImage, f) &&
          Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f) &&
          (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true) &&
-         (t.ilLoadL = reinterpret_cast<decltype(t.ilLoadL)>(dlsym(t.core, "ilLoadL")), true) &&
-         (t.ilSaveF = reinterpret_cast<decltype(t.ilSaveF)>(dlsym(t.core, "ilSaveF")), true) &&
-         (t.ilTypeFromExt =
-              reinterpret_cast<decltype(t.ilTypeFromExt)>(dlsym(t.core, "ilTypeFromExt")),
+         (t.ilSetRead = reinterpret_cast<decltype(t.ilSetRead)>(dlsym(t.core, "ilSetRead")),
+          true) &&
+         (t.ilSetWrite = reinterpret_cast<decltype(t.ilSetWrite)>(dlsym(t.core, "ilSetWrite")),
           true);
+}
+
+// The library's files, opened through HandedFiles.h: in the helper the descriptor the
+// program handed, elsewhere the file by name. The rest is what the library does itself
+// with a FILE.
+FILE* OpenFileAs(ILconst_string name, int flags, const char* mode) {
+  UniqueFd fd = OpenHandedOrByName(name, flags);
+  if (!fd.Ok() || ((flags & O_TRUNC) && ::ftruncate(fd.Get(), 0) != 0)) return nullptr;
+  FILE* file = ::fdopen(fd.Get(), mode);
+  if (file) fd.Release();
+  return file;
+}
+ILHANDLE OpenForReading(ILconst_string name) { return OpenFileAs(name, O_RDONLY, "rb"); }
+ILHANDLE OpenForWriting(ILconst_string name) {
+  return OpenFileAs(name, O_RDWR | O_CREAT | O_TRUNC, "wb");
+}
+void CloseFile(ILHANDLE h) { std::fclose(static_cast<FILE*>(h)); }
+ILboolean AtEnd(ILHANDLE h) { return std::feof(static_cast<FILE*>(h)) ? IL_TRUE : IL_FALSE; }
+ILint GetByte(ILHANDLE h) { return std::getc(static_cast<FILE*>(h)); }
+ILint ReadItems(void* to, ILuint size, ILuint count, ILHANDLE h) {
+  return ILint(std::fread(to, size, count, static_cast<FILE*>(h)));
+}
+ILint SeekTo(ILHANDLE h, ILint offset, ILint whence) {
+  return std::fseek(static_cast<FILE*>(h), offset, whence);
+}
+ILint Tell(ILHANDLE h) { return ILint(std::ftell(static_cast<FILE*>(h))); }
+ILint PutByte(ILubyte c, ILHANDLE h) { return std::fputc(c, static_cast<FILE*>(h)); }
+ILint WriteItems(const void* from, ILuint size, ILuint count, ILHANDLE h) {
+  return ILint(std::fwrite(from, size, count, static_cast<FILE*>(h)));
+}
+
+void UseOurFiles(const CodecTable& t) {
+  if (t.ilSetRead) t.ilSetRead(OpenForReading, CloseFile, AtEnd, GetByte, ReadItems, SeekTo, Tell);
+  if (t.ilSetWrite) t.ilSetWrite(OpenForWriting, CloseFile, PutByte, SeekTo, Tell, WriteItems);
 }
 
 // The library's loader for a PNG file whose name says another format (the library
@@ -207,13 +242,17 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
 // The library's PNG loader never returns from a file that ends inside a chunk (its
 // read callback ignores short reads). A PNG file is handed to it only when its chunks
 // are complete up to IEND; other files pass unchecked.
-bool PngChunksComplete(const std::vector<uint8_t>& bytes) {
+bool PngChunksComplete(const std::string& path) {
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return true;
-  const uint64_t size = bytes.size();
+  const UniqueFd in = UniqueFd::OpenRead(path);
+  unsigned char head[8] = {};
+  if (!in.Ok() || !ReadFullyAt(in.Get(), 0, head, 8) || std::memcmp(head, kSignature, 8) != 0)
+    return true;
+  const uint64_t size = uint64_t(in.Size());
   uint64_t pos = 8;
   while (pos + 12 <= size) {
-    const uint8_t* chunk = bytes.data() + pos;
+    unsigned char chunk[8];
+    if (!ReadFullyAt(in.Get(), int64_t(pos), chunk, 8)) return false;
     const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
                             (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
     if (length > 0x7FFFFFFF) return false;
@@ -277,6 +316,7 @@ bool CodecInit() {
   if (!t.bound) return false;
   t.ilInit();
   t.ilutInit();
+  UseOurFiles(t);
   t.ilEnable(IL_ORIGIN_SET);
   t.ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
   const bool ok = t.ilGetError() == IL_NO_ERROR;
@@ -307,23 +347,15 @@ bool CodecLoadInto(const std::string& path, const CodecPixelTarget& target) {
   const PictureFormat format = FormatOfFile(path);
   if (format == PictureFormat::Pnm) return ReadPnmFile(path, target);
   if (format == PictureFormat::Tiff) return ReadTiffFile(path, target);
-  // The library reads the file from memory when it can (the file may be one handed to
-  // the helper, which may open nothing by name).
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, error) || !PngChunksComplete(bytes)) return false;
+  if (!PngChunksComplete(path)) return false;
   ClearErrors(t);
   // The library's Photo CD loader delivers its rows bottom-up whatever the origin
   // setting says (it picks that loader by the extension alone).
   const bool flip = ext == ".pcd";
   bool copied = false;
   const ILenum type = t.ilLoad ? LoaderTypeForContents(path) : 0;
-  const bool inMemory = t.ilLoadL && t.ilTypeFromExt && bytes.size() <= 0xFFFFFFFFu;
   const bool loaded =
-      (inMemory ? t.ilLoadL(type ? type : t.ilTypeFromExt(path.c_str()), bytes.data(),
-                            ILuint(bytes.size()))
-       : type   ? t.ilLoad(type, path.c_str())
-                : t.ilLoadImage(path.c_str())) != IL_FALSE;
+      (type ? t.ilLoad(type, path.c_str()) : t.ilLoadImage(path.c_str())) != IL_FALSE;
   // Transparent pictures are composited over white as they are copied out.
   const int channels = loaded && HasAlpha(t) ? 4 : 3;
   if (loaded && t.ilConvertImage(channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE)) {
@@ -350,20 +382,8 @@ bool CodecSave(const std::string& path, const Bitmap& bmp, const CodecSaveReques
   if (req.jpegQuality >= 0) t.ilSetInteger(IL_JPG_QUALITY, req.jpegQuality);
   if (req.sgiRle >= 0) t.ilSetInteger(IL_SGI_RLE, req.sgiRle);
   t.ilEnable(IL_FILE_OVERWRITE);
-  bool saved;
-  if (t.ilSaveF && t.ilTypeFromExt) {
-    // Written through a descriptor: the one handed to the helper, else the file opened
-    // here.
-    const ILenum type = req.byExtension ? t.ilTypeFromExt(path.c_str()) : ILenum(req.type);
-    UniqueFd fd = OpenHandedOrByName(path, O_RDWR | O_CREAT | O_TRUNC);
-    FILE* file = fd.Ok() && ::ftruncate(fd.Get(), 0) == 0 ? ::fdopen(fd.Get(), "wb") : nullptr;
-    if (file) fd.Release();
-    saved = file && t.ilSaveF(type, file) != 0;
-    if (file && std::fclose(file) != 0) saved = false;
-  } else {
-    saved = req.byExtension ? t.ilSaveImage(path.c_str()) != IL_FALSE
-                            : t.ilSave(ILenum(req.type), path.c_str()) != IL_FALSE;
-  }
+  const bool saved = req.byExtension ? t.ilSaveImage(path.c_str()) != IL_FALSE
+                                     : t.ilSave(ILenum(req.type), path.c_str()) != IL_FALSE;
   const bool noError = t.ilGetError() == IL_NO_ERROR;
   ClearErrors(t);
   return saved && noError;
