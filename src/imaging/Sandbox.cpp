@@ -120,6 +120,10 @@ bool RestrictWithSeccomp(int socketFd) {
   ok = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0)) == 0 && ok;
   ok = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1,
                         SCMP_A0(SCMP_CMP_EQ, uint64_t(::getpid()))) == 0 && ok;
+  // Decoders name their threads (the AV1 decoder does).
+  for (int option : {PR_SET_NAME, PR_GET_NAME})
+    ok = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1,
+                          SCMP_A0(SCMP_CMP_EQ, uint64_t(option))) == 0 && ok;
   // The conversation with the program, on its socket only.
   for (int call : {SCMP_SYS(sendmsg), SCMP_SYS(recvmsg), SCMP_SYS(sendto), SCMP_SYS(recvfrom)})
     ok = seccomp_rule_add(ctx, SCMP_ACT_ALLOW, call, 1,
@@ -134,7 +138,8 @@ bool RestrictWithSeccomp(int socketFd) {
   // A library that looks for a file by name is told it may not (and carries on).
   for (int call : {SCMP_SYS(open), SCMP_SYS(openat), SCMP_SYS(openat2), SCMP_SYS(creat),
                    SCMP_SYS(stat), SCMP_SYS(lstat), SCMP_SYS(access), SCMP_SYS(faccessat),
-                   SCMP_SYS(faccessat2), SCMP_SYS(readlink), SCMP_SYS(readlinkat)})
+                   SCMP_SYS(faccessat2), SCMP_SYS(readlink), SCMP_SYS(readlinkat),
+                   SCMP_SYS(getcwd)})
     refuse(call, EACCES);
   refuse(SCMP_SYS(ioctl), ENOTTY);
   if (!ok) return false;
