@@ -48,8 +48,8 @@ std::string DirOfRunningExecutable() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// Every request ends with both ends giving back an arena larger than ordinary pictures
-// need (SharedArena::GiveBackIfLarge).
+// Every request ends with giving back an arena larger than ordinary pictures need
+// (SharedArena::GiveBackIfLarge).
 struct GiveBackArena {
   SharedArena& arena;
   ~GiveBackArena() { arena.GiveBackIfLarge(); }
@@ -438,9 +438,9 @@ bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
   UniqueFd replyFd;
   // The pixels go into the memory shared with the helper that will save them.
   auto attach = [&]() {
-    const bool fresh = arena_.Reserve(bitmap.ByteSize());
+    arena_.Reserve(bitmap.ByteSize());
     arena_.Store(bitmap);
-    return fresh ? arena_.Fd() : -1;
+    return arena_.Fd();
   };
   // The helper writes into the file we open, and reads the second one it names.
   const std::vector<std::string> names = RequestNames(path);
@@ -470,10 +470,10 @@ bool CodecClient::ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc
   const int64_t timeout = options_.saveTimeoutMs + pixels * options_.saveMsPerMegapixel / 1000000;
   // The pixels, then the profile, go into the memory shared with the helper.
   auto attach = [&]() {
-    const bool fresh = arena_.Reserve(picture.ByteSize() + icc.size());
+    arena_.Reserve(picture.ByteSize() + icc.size());
     arena_.Store(picture);
     std::memcpy(arena_.Data() + picture.ByteSize(), icc.data(), icc.size());
-    return fresh ? arena_.Fd() : -1;
+    return arena_.Fd();
   };
   UniqueFd replyFd;
   if (!CallLocked(request, attach, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))

@@ -31,6 +31,10 @@ namespace {
 constexpr size_t kArenaStep = size_t(1) << 20;
 constexpr size_t kArenaKeepLimit = size_t(64) << 20;
 constexpr size_t kArenaKeepBytes = size_t(8) << 20;
+// The helper keeps a larger one while pictures come one after another (making and
+// clearing its pages again for each would cost more than the copy), and gives it back
+// after this long without a request.
+constexpr int kArenaIdleMs = 1000;
 // No picture the bitmaps allow needs more; a larger descriptor is refused unmapped.
 constexpr uint64_t kArenaMaxBytes = uint64_t(16) << 30;
 
@@ -81,6 +85,11 @@ void SharedArena::Adopt(UniqueFd fd) {
     Reset();
     throw std::runtime_error("shared memory not sealed against shrinking");
   }
+  // The memory mapped already (each end sends its arena with every picture) stays.
+  struct stat mine {};
+  if (data_ && ::fstat(fd_.Get(), &mine) == 0 && mine.st_ino == st.st_ino &&
+      mine.st_dev == st.st_dev)
+    return;
   Map(std::move(fd), size_t(st.st_size));
 }
 
@@ -267,11 +276,11 @@ CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
                   CodecService& service) {
   // The picture goes straight into the shared memory, grown to fit when needed.
   int width = 0, height = 0;
-  bool fresh = false, arenaLost = false;
+  bool arenaLost = false;
   auto target = [&](int w, int h) -> uint8_t* {
     if (!Bitmap::SizeAllowed(w, h) || w <= 0 || h <= 0) return nullptr;
     try {
-      fresh = arena.Reserve(Bitmap::StrideFor(w) * size_t(h)) || fresh;
+      arena.Reserve(Bitmap::StrideFor(w) * size_t(h));
     } catch (const std::exception&) {
       arenaLost = true;
       return nullptr;
@@ -306,8 +315,9 @@ CodecIo ServeLoad(int sock, const CodecMessage& request, SharedArena& arena,
       reply.header.loaded.fullHeight = height;
     }
   }
-  // A new arena goes to the program even with a failure, so both ends keep sharing one.
-  return SendCodecMessage(sock, reply, fresh ? arena.Fd() : -1);
+  // The arena goes along every time, even with a failure: the program gives back a
+  // large one as soon as it has taken the picture.
+  return SendCodecMessage(sock, reply, arena.Fd());
 }
 
 // Converts the pixels in the arena in place from the colour profile stored after them.
@@ -374,7 +384,12 @@ int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecSe
     CodecMessage request;
     UniqueFd fd;
     std::vector<UniqueFd> files;
-    CodecIo io = ReceiveCodecMessage(sock, request, fd, -1, &files);
+    CodecIo io = ReceiveCodecMessage(sock, request, fd,
+                                     arena.Capacity() > kArenaKeepBytes ? kArenaIdleMs : -1, &files);
+    if (io == CodecIo::kTimeout) {
+      arena.Reset();
+      continue;
+    }
     if (io == CodecIo::kClosed) return 0;
     if (io != CodecIo::kOk) return 1;
     const HandedRequestFiles handed(request.path, std::move(files));
@@ -405,7 +420,6 @@ int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecSe
     }
     if (io == CodecIo::kClosed) return 0;
     if (io != CodecIo::kOk) return 1;
-    arena.GiveBackIfLarge();
   }
 }
 

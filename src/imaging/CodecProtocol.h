@@ -90,8 +90,10 @@ class SharedArena {
   // arena is then empty).
   void Adopt(UniqueFd fd);
   void Reset();
-  // Gives the memory back when it is larger than a run of ordinary pictures needs. Both
-  // ends call it after every request, so they keep or drop the same arena.
+  // Gives the memory back when it is larger than a run of ordinary pictures needs: the
+  // program once it has taken a picture, the helper after a short idle. Each end sends
+  // its arena with every message that carries pixels, so neither relies on the other
+  // still holding one.
   void GiveBackIfLarge();
 
   // Writes the bitmap's rows at the start of the arena (Reserve first).

@@ -34,10 +34,10 @@ std::string StatusField(pid_t pid, const std::string& field) {
   return {};
 }
 
-// Sizes of this process's mappings of the shared pixel memory.
-std::vector<size_t> PixelMappings() {
+// Sizes of a process's mappings of the shared pixel memory (0: this process).
+std::vector<size_t> PixelMappings(pid_t pid = 0) {
   std::vector<size_t> sizes;
-  std::ifstream maps("/proc/self/maps");
+  std::ifstream maps(pid ? "/proc/" + std::to_string(pid) + "/maps" : "/proc/self/maps");
   for (std::string line; std::getline(maps, line);) {
     if (line.find("quorvane-pixels") == std::string::npos) continue;
     size_t from = 0, to = 0;
@@ -198,7 +198,7 @@ TEST(SharedArena, IsSealedAgainstShrinkingAndOnlySealedMemoryIsTaken) {
   EXPECT_GT(theirs.Capacity(), 0u);
 }
 
-TEST(SharedArena, MemoryOfALargePictureIsGivenBackOnceItIsTaken) {
+TEST(SharedArena, MemoryOfALargePictureIsGivenBackOnceItIsTakenAndByTheHelperWhenIdle) {
   test::TestDir dir;
   CodecClient client;
   const std::string big = dir.file("big.tga"), small = dir.file("small.tga");
@@ -209,9 +209,15 @@ TEST(SharedArena, MemoryOfALargePictureIsGivenBackOnceItIsTaken) {
   ASSERT_TRUE(client.Load(big, picture));
   EXPECT_EQ(picture.Width(), 3000);
   EXPECT_TRUE(PixelMappings().empty());
+  // The helper keeps it only while pictures follow each other.
+  EXPECT_EQ(PixelMappings(client.HelperPid()).size(), 1u);
+  for (int i = 0; i < 100 && !PixelMappings(client.HelperPid()).empty(); ++i) ::usleep(50000);
+  EXPECT_TRUE(PixelMappings(client.HelperPid()).empty());
+  // A small one stays at both ends for the next picture.
   ASSERT_TRUE(client.Load(small, picture));
-  ASSERT_EQ(PixelMappings().size(), 1u);  // a small one stays for the next picture
+  ASSERT_EQ(PixelMappings().size(), 1u);
   EXPECT_LT(PixelMappings()[0], size_t(8) << 20);
+  EXPECT_EQ(PixelMappings(client.HelperPid()).size(), 1u);
 }
 
 TEST(ColourProfiles, AreParsedInTheHelperNeverInTheProgram) {
