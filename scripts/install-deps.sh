@@ -24,6 +24,7 @@ PACKAGES="
   libtiff-dev libtiff-tools netpbm
   libheif-dev libheif-examples libavif-dev libavif-bin libwebp-dev webp
   libjxl-dev libjxl-tools libraw-dev libraw-bin liblcms2-dev libpng-dev
+  libseccomp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick graphicsmagick python3 python3-pil parallel
   $BENCH_PACKAGES

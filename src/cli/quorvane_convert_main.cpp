@@ -15,6 +15,7 @@
 #include "cli/ConsoleHost.h"
 #include "cli/ParallelConvert.h"
 #include "imaging/OpenIL.h"
+#include "imaging/Sandbox.h"
 #include "platform/CoreCount.h"
 #include "platform/MemoryReuse.h"
 #include "processing/BatchSources.h"
@@ -46,6 +47,13 @@ int UsageFailure(const std::string& message) {
 int main(int argc, char** argv) {
   using namespace quorvane;
   KeepFreedMemoryForReuse(256 << 20);
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("quorvane-convert %s\n", QUORVANE_VERSION);
+    // Said only when the decoders run without their sandbox.
+    if (const std::string note = DecodingSandboxNote(); !note.empty())
+      std::printf("%s\n", note.c_str());
+    return 0;
+  }
   ConvertOptions options;
   try {
     options = ParseConvertOptions(std::vector<std::string>(argv + 1, argv + argc));

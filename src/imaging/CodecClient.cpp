@@ -48,6 +48,29 @@ std::string DirOfRunningExecutable() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// Every request ends with giving back an arena larger than ordinary pictures need
+// (SharedArena::GiveBackIfLarge).
+struct GiveBackArena {
+  SharedArena& arena;
+  ~GiveBackArena() { arena.GiveBackIfLarge(); }
+};
+
+// The file a save writes, opened for the helper: made when it is missing (`created`
+// tells), else opened as it is; only a regular file.
+UniqueFd OpenForWriting(const std::string& path, bool& created) {
+  created = false;
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.Ok()) {
+    created = true;
+    return fd;
+  }
+  if (errno != EEXIST) return fd;
+  fd.Reset(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (fd.Ok() && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))) fd.Reset();
+  return fd;
+}
+
 }  // namespace
 
 CodecClientOptions CodecClientOptions::FromEnvironment() {
@@ -119,6 +142,11 @@ std::string CodecClient::LastStartError() const {
 void CodecClient::SetHelperArgs(std::vector<std::string> args) {
   std::lock_guard lock(mutex_);
   options_.helperArgs = std::move(args);
+}
+
+uint32_t CodecClient::SandboxLayers() const {
+  std::lock_guard lock(mutex_);
+  return sandbox_;
 }
 
 int CodecClient::StartCount() const {
@@ -284,6 +312,7 @@ bool CodecClient::StartLocked() {
     failure_ = CodecFailure::kNoHelper;
     return false;
   }
+  sandbox_ = hello.header.sandbox;
   if (!hello.header.ok) {
     StopLocked(false);
     startError_ = hello.path.empty() ? "the codec library could not be bound" : hello.path;
@@ -294,7 +323,8 @@ bool CodecClient::StartLocked() {
 }
 
 bool CodecClient::CallLocked(const CodecMessage& request, const std::function<int()>& attach,
-                             int timeoutMs, CodecMessage& reply, UniqueFd& replyFd) {
+                             int timeoutMs, CodecMessage& reply, UniqueFd& replyFd, int file,
+                             int secondFile) {
   // A helper that died while idle (killed from outside) is simply replaced; so is one
   // inherited across fork(), which belongs to the parent process.
   auto send = [&]() {
@@ -310,7 +340,7 @@ bool CodecClient::CallLocked(const CodecMessage& request, const std::function<in
       arena_.Reset();
       return CodecIo::kError;
     }
-    return SendCodecMessage(sock_.Get(), request, fd);
+    return SendCodecMessage(sock_.Get(), request, fd, file, secondFile);
   };
   CodecIo io = send();
   if (io == CodecIo::kClosed) {
@@ -354,17 +384,20 @@ bool CodecClient::Load(const std::string& path, Bitmap& out) {
 bool CodecClient::Load(const std::string& path, Bitmap& out, const CodecLoadRequest& load,
                        CodecLoadResult* result) {
   std::lock_guard lock(mutex_);
+  const GiveBackArena giveBack{arena_};
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kLoad);
   request.header.load = load;
   request.path = path;
+  // The helper reads the file we open. One that cannot be opened (a pipe, a folder, a
+  // name that is none) goes without: the helper, which opens nothing, refuses it.
+  const UniqueFd file = UniqueFd::OpenRead(RequestNames(path).front());
   // Large files get more time: a few seconds, plus one per 8 MiB.
   int64_t timeout = options_.loadTimeoutMs;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
-    timeout += int64_t(st.st_size >> 23) * options_.loadMsPer8MiB;
+  timeout += (file.Size() >> 23) * options_.loadMsPer8MiB;
   UniqueFd replyFd;
-  if (!CallLocked(request, nullptr, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
+  if (!CallLocked(request, nullptr, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd,
+                  file.Get()))
     return false;
   const auto& h = reply.header;
   try {
@@ -392,6 +425,7 @@ bool CodecClient::Load(const std::string& path, Bitmap& out, const CodecLoadRequ
 bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
                        const CodecSaveRequest& options) {
   std::lock_guard lock(mutex_);
+  const GiveBackArena giveBack{arena_};
   CodecMessage request, reply;
   request.header.op = uint32_t(CodecOp::kSave);
   request.header.width = bitmap.Width();
@@ -404,14 +438,53 @@ bool CodecClient::Save(const std::string& path, const Bitmap& bitmap,
   UniqueFd replyFd;
   // The pixels go into the memory shared with the helper that will save them.
   auto attach = [&]() {
-    const bool fresh = arena_.Reserve(bitmap.ByteSize());
+    arena_.Reserve(bitmap.ByteSize());
     arena_.Store(bitmap);
-    return fresh ? arena_.Fd() : -1;
+    return arena_.Fd();
   };
+  // The helper writes into the file we open, and reads the second one it names.
+  const std::vector<std::string> names = RequestNames(path);
+  bool created = false;
+  const UniqueFd out = OpenForWriting(names.front(), created);
+  const UniqueFd in = names.size() > 1 && out.Ok() ? UniqueFd::OpenRead(names[1]) : UniqueFd();
+  const bool called = CallLocked(request, attach, int(std::min<int64_t>(timeout, INT32_MAX)),
+                                 reply, replyFd, out.Get(), in.Get());
+  const bool ok = called && reply.header.ok != 0;
+  if (called) failure_ = ok ? CodecFailure::kNone : CodecFailure::kRefused;
+  // A file made for a save that failed is not left behind.
+  if (!ok && created) ::unlink(names.front().c_str());
+  return ok;
+}
+
+bool CodecClient::ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc) {
+  if (picture.Empty() || icc.empty()) return false;
+  std::lock_guard lock(mutex_);
+  const GiveBackArena giveBack{arena_};
+  CodecMessage request, reply;
+  request.header.op = uint32_t(CodecOp::kConvert);
+  request.header.width = picture.Width();
+  request.header.height = picture.Height();
+  request.header.pixelBytes = picture.ByteSize();
+  request.header.extraBytes = icc.size();
+  const int64_t pixels = int64_t(picture.Width()) * picture.Height();
+  const int64_t timeout = options_.saveTimeoutMs + pixels * options_.saveMsPerMegapixel / 1000000;
+  // The pixels, then the profile, go into the memory shared with the helper.
+  auto attach = [&]() {
+    arena_.Reserve(picture.ByteSize() + icc.size());
+    arena_.Store(picture);
+    std::memcpy(arena_.Data() + picture.ByteSize(), icc.data(), icc.size());
+    return arena_.Fd();
+  };
+  UniqueFd replyFd;
   if (!CallLocked(request, attach, int(std::min<int64_t>(timeout, INT32_MAX)), reply, replyFd))
     return false;
-  failure_ = reply.header.ok ? CodecFailure::kNone : CodecFailure::kRefused;
-  return reply.header.ok != 0;
+  if (!reply.header.ok) {
+    failure_ = CodecFailure::kRefused;
+    return false;
+  }
+  failure_ = CodecFailure::kNone;
+  std::memcpy(picture.Bits(), arena_.Data(), picture.ByteSize());
+  return true;
 }
 
 }  // namespace quorvane

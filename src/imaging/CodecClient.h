@@ -74,13 +74,20 @@ class CodecClient {
 
   // The library's own initialisation, run again in the helper.
   bool Init();
-  // Loads a file as 24-bit B, G, R. `out` is replaced only on success.
+  // Loads a file as 24-bit B, G, R; the file is opened here and handed to the helper
+  // (the text up to a first zero byte names it). `out` is replaced only on success.
   bool Load(const std::string& path, Bitmap& out);
   // The same with a request; `result` (may be null) gets what the helper told.
   bool Load(const std::string& path, Bitmap& out, const CodecLoadRequest& request,
             CodecLoadResult* result);
-  // Saves a bitmap with the given options.
+  // Saves a bitmap with the given options. The file is opened (made when missing) here
+  // and written by the helper; a file made for a save that fails is removed.
   bool Save(const std::string& path, const Bitmap& bitmap, const CodecSaveRequest& request);
+  // Converts the picture in place from the colour profile to sRGB in the helper, which
+  // alone parses the profile. False (the picture unchanged) when it did not.
+  bool ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc);
+  // The kSandbox* layers the running (or last) helper said were in force.
+  uint32_t SandboxLayers() const;
 
   // The running helper's process id (0 when none).
   pid_t HelperPid() const;
@@ -102,7 +109,7 @@ class CodecClient {
   // the helper is gone afterwards. `attach`, run once the helper runs (again after a
   // restart), answers the descriptor to send along (-1: none); it may throw.
   bool CallLocked(const CodecMessage& request, const std::function<int()>& attach, int timeoutMs,
-                  CodecMessage& reply, UniqueFd& replyFd);
+                  CodecMessage& reply, UniqueFd& replyFd, int file = -1, int secondFile = -1);
 
   mutable std::mutex mutex_;
   std::mutex callMutex_;   // guards callPid_ against the reaping of its helper
@@ -114,6 +121,7 @@ class CodecClient {
   int starts_ = 0;
   CodecFailure failure_ = CodecFailure::kNone;
   std::string startError_;
+  uint32_t sandbox_ = 0;
   SharedArena arena_;  // pixels shared with the running helper
 };
 

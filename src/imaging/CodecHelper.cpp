@@ -10,6 +10,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "imaging/PictureDecoders.h"
+#include "imaging/Sandbox.h"
+#include "platform/HandedFiles.h"
+
 namespace quorvane {
 
 namespace {
@@ -32,10 +36,12 @@ void Limit(int resource, rlim_t soft, rlim_t hard) {
 }  // namespace
 
 int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)>& bind,
-                   CodecService& service) {
+                   CodecService& service, bool confine) {
   uint64_t sock = UINT64_MAX, addressSpace = 0, cpuSeconds = 0;
+  bool landlock = true;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
+    if (a == "--sandbox-without-landlock") landlock = false;
     ArgValue(a, "--socket-fd=", sock) || ArgValue(a, "--max-address-space=", addressSpace) ||
         ArgValue(a, "--max-cpu-seconds=", cpuSeconds);
   }
@@ -82,7 +88,19 @@ int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)
     bound = false;
     failure = e.what();
   }
-  return ServeCodecRequests(fd, bound, failure, service, limitCpu);
+  // From here on everything the helper reads was handed to it by the program; colour
+  // profiles are parsed here. Then it shuts itself in (Sandbox.h), every library
+  // already loaded.
+  ParseColourProfilesHere();
+  uint32_t layers = 0;
+  if (confine) {
+    SetOnlyHandedFiles(true);
+    SandboxOptions sandbox;
+    sandbox.socketFd = fd;
+    sandbox.useLandlock = landlock;
+    layers = ConfineHelper(sandbox);
+  }
+  return ServeCodecRequests(fd, bound, failure, service, limitCpu, layers);
 }
 
 }  // namespace quorvane

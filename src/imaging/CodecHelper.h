@@ -11,9 +11,12 @@
 namespace quorvane {
 
 // Arguments given by CodecClient: --socket-fd=N --max-address-space=BYTES
-// --max-cpu-seconds=N (others are ignored). `bind` binds the library and, when it
+// --max-cpu-seconds=N, and --sandbox-without-landlock to confine as on a kernel without
+// Landlock (tests); others are ignored. With `confine` (the real helpers), after `bind`
+// the helper confines itself (Sandbox.h) before it reads a request, and reads only the
+// files handed to it; stand-ins in tests may leave it off. `bind` binds the library and, when it
 // cannot, says why in its argument. Answers the process exit code.
 int RunCodecHelper(int argc, char** argv, const std::function<bool(std::string&)>& bind,
-                   CodecService& service);
+                   CodecService& service, bool confine = false);
 
 }  // namespace quorvane

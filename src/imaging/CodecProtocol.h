@@ -9,8 +9,15 @@
 // new descriptor along with the message (SCM_RIGHTS); the receiver maps it in place of
 // the old one. So a run of similar pictures reuses the same, already mapped pages.
 //
-// Order of events: the helper starts, binds the codec library and sends one kHello
-// whose `ok` says whether the library is usable (when not, its text says why). Then
+// The helper opens no file by name: along with a request the program sends the open
+// files it names (SCM_RIGHTS, after the arena's descriptor if one goes too). A load
+// hands the file it reads, read-only, under the request's first name (the text up to the
+// first zero byte); a save hands the file it writes, opened read-write, under the first
+// name, and a file it reads under the second name when there is one.
+//
+// Order of events: the helper starts, binds the codec library, confines itself
+// (Sandbox.h) and sends one kHello whose `ok` says whether the library is usable (when
+// not, its text says why) and whose `sandbox` says which confinement took hold. Then
 // each request gets one reply.
 
 #include <sys/types.h>
@@ -19,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/FileIO.h"
 #include "imaging/Bitmap.h"
@@ -32,6 +40,7 @@ enum class CodecOp : uint32_t {
   kLoad = 3,   // load a file; reply carries the pixels
   kSave = 4,   // save the pixels sent with the request
   kReply = 5,  // helper -> program, answer to one request
+  kConvert = 6,  // convert the pixels in the arena from the profile after them to sRGB
 };
 
 struct CodecMessageHeader {
@@ -45,7 +54,14 @@ struct CodecMessageHeader {
   CodecSaveRequest save;    // kSave: passed unchanged to the library's save
   CodecLoadRequest load;    // kLoad: passed unchanged to the helper's load
   CodecLoadResult loaded;   // kLoad replies: what the load tells besides the pixels
+  uint32_t attached = 0;    // kAttach* bits: the descriptors that came with the message
+  uint32_t sandbox = 0;     // kHello: the kSandbox* layers in force (Sandbox.h)
+  uint64_t extraBytes = 0;  // kConvert: bytes of the colour profile after the pixels
 };
+
+inline constexpr uint32_t kAttachArena = 1;  // a new shared arena
+inline constexpr uint32_t kAttachFiles = 2;  // the files the request names (count below)
+inline constexpr uint32_t kAttachTwoFiles = 4;
 
 inline constexpr uint32_t kCodecMagic = 0x51434F44;  // "QCOD"
 // Upper bound of one packet: header and a file name (or text) of up to 16 KiB.
@@ -69,9 +85,16 @@ class SharedArena {
   // go to the other end with the message. Throws on failure.
   bool Reserve(size_t bytes);
   // Maps a descriptor received from the other end in place of the current arena.
-  // Throws on failure (the arena is then empty).
+  // Only memory sealed against shrinking is taken, so the other end can never take
+  // mapped pages away (a read of them would raise SIGBUS here). Throws on failure (the
+  // arena is then empty).
   void Adopt(UniqueFd fd);
   void Reset();
+  // Gives the memory back when it is larger than a run of ordinary pictures needs: the
+  // program once it has taken a picture, the helper after a short idle. Each end sends
+  // its arena with every message that carries pixels, so neither relies on the other
+  // still holding one.
+  void GiveBackIfLarge();
 
   // Writes the bitmap's rows at the start of the arena (Reserve first).
   void Store(const Bitmap& bitmap);
@@ -93,11 +116,15 @@ class SharedArena {
 
 enum class CodecIo { kOk, kClosed, kTimeout, kError };
 
-// Sends one message with an optional descriptor (-1: none). Never raises SIGPIPE.
-CodecIo SendCodecMessage(int sock, const CodecMessage& message, int fd = -1);
-// Waits up to timeoutMs (negative: forever) for one message. A received descriptor
-// lands in `fd` (close-on-exec); a malformed packet is kError.
-CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int timeoutMs);
+// Sends one message with an optional arena descriptor (-1: none) and up to two files
+// (-1: none). Never raises SIGPIPE.
+CodecIo SendCodecMessage(int sock, const CodecMessage& message, int fd = -1, int file = -1,
+                         int secondFile = -1);
+// Waits up to timeoutMs (negative: forever) for one message. A received arena
+// descriptor lands in `fd`, files in `files` (when given; else they are closed), all
+// close-on-exec; a malformed packet is kError.
+CodecIo ReceiveCodecMessage(int sock, CodecMessage& message, UniqueFd& fd, int timeoutMs,
+                            std::vector<UniqueFd>* files = nullptr);
 
 // The codec operations as the helper runs them (the in-process implementation).
 class CodecService {
@@ -117,10 +144,15 @@ class CodecService {
                     const CodecSaveRequest& request) = 0;
 };
 
-// The helper's loop: sends kHello (with `bound` and, when not bound, `failure`), then
-// answers requests until the program closes its end; `beforeRequest` (may be empty)
-// runs before each one. Answers 0 on an orderly end, 1 on a broken conversation.
+// The helper's loop: sends kHello (with `bound`, when not bound `failure`, and the
+// sandbox layers), then answers requests until the program closes its end;
+// `beforeRequest` (may be empty) runs before each one. The files that come with a
+// request are handed (HandedFiles.h) under its names while it runs. Answers 0 on an
+// orderly end, 1 on a broken conversation.
 int ServeCodecRequests(int sock, bool bound, const std::string& failure, CodecService& service,
-                       const std::function<void()>& beforeRequest = {});
+                       const std::function<void()>& beforeRequest = {}, uint32_t sandbox = 0);
+
+// The names a request's text holds, separated by zero bytes.
+std::vector<std::string> RequestNames(const std::string& text);
 
 }  // namespace quorvane

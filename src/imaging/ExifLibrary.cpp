@@ -1,5 +1,8 @@
 #include "imaging/ExifLibrary.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <exception>
 #include <initializer_list>
 #include <string>
@@ -9,6 +12,8 @@
 
 #include "imaging/ImageFormats.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/FileIO.h"
+#include "platform/HandedFiles.h"
 
 namespace quorvane::local {
 
@@ -114,14 +119,32 @@ int CleanExif(Exiv2::ExifData& exif, bool upright, long width, long height) {
   return kept;
 }
 
-// Opens and reads a source the library knows; null for a format it does not know.
-Exiv2::Image::AutoPtr OpenSource(const std::string& source) {
-  if (Exiv2::ImageFactory::getType(source) == Exiv2::ImageType::none)
+// The library's image of a file read into `bytes` (in a helper, through the descriptor
+// handed to it: the library opens nothing by name), its metadata read; null for a
+// format the library does not know. The image refers to `bytes`.
+Exiv2::Image::AutoPtr OpenInMemory(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) throw Exiv2::Error(Exiv2::kerFileOpenFailed, path);
+  if (bytes.empty() ||
+      Exiv2::ImageFactory::getType(bytes.data(), long(bytes.size())) == Exiv2::ImageType::none)
     return Exiv2::Image::AutoPtr();
-  Exiv2::Image::AutoPtr from = Exiv2::ImageFactory::open(source, false);
-  if (!from.get()) throw Exiv2::Error(Exiv2::kerFileOpenFailed, source);
-  from->readMetadata();
-  return from;
+  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()));
+  if (!image.get()) throw Exiv2::Error(Exiv2::kerFileOpenFailed, path);
+  image->readMetadata();
+  return image;
+}
+
+// Puts the bytes of an image rewritten in memory into the file `path` in place of its
+// contents.
+bool WriteBack(Exiv2::Image& image, const std::string& path) {
+  const UniqueFd out = OpenHandedOrByName(path, O_RDWR);
+  Exiv2::BasicIo& io = image.io();
+  if (!out.Ok() || io.open() != 0) return false;
+  io.seek(0, Exiv2::BasicIo::beg);
+  const Exiv2::DataBuf bytes = io.read(long(io.size()));
+  io.close();
+  return bytes.size_ >= 0 && ::ftruncate(out.Get(), 0) == 0 &&
+         WriteFullyAt(out.Get(), 0, bytes.pData_, size_t(bytes.size_));
 }
 
 }  // namespace
@@ -138,9 +161,9 @@ bool ReadExifInfo(const std::string& path, ExifInfo& info) {
   info = ExifInfo();
   InitExifLibrary();
   try {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
+    std::vector<uint8_t> bytes;
+    Exiv2::Image::AutoPtr image = OpenInMemory(path, bytes);
     if (!image.get()) return false;
-    image->readMetadata();
     const int width = image->pixelWidth(), height = image->pixelHeight();
     if (width > 0 && height > 0) {
       info.pixelWidth = width;
@@ -187,7 +210,8 @@ bool SourceMetadata(const std::string& source, Exiv2::ExifData& exif, Exiv2::Dat
     turned = format != PictureFormat::WebP;
     return true;
   }
-  const Exiv2::Image::AutoPtr from = OpenSource(source);
+  std::vector<uint8_t> bytes;
+  const Exiv2::Image::AutoPtr from = OpenInMemory(source, bytes);
   if (!from.get()) return true;
   exif = from->exifData();
   if (from->iccProfileDefined())
@@ -207,16 +231,16 @@ bool CopyMetadata(const std::string& source, const std::string& dest, bool uprig
     const bool hasIcc = icc.size_ > 0;
     if (exif.empty() && !hasIcc) return true;
 
-    Exiv2::Image::AutoPtr to = Exiv2::ImageFactory::open(dest, false);
+    std::vector<uint8_t> bytes;
+    Exiv2::Image::AutoPtr to = OpenInMemory(dest, bytes);
     if (!to.get()) return false;
-    to->readMetadata();
     if (!exif.empty()) {
       CleanExif(exif, upright || turned, to->pixelWidth(), to->pixelHeight());
       to->setExifData(exif);
     }
     if (hasIcc) to->setIccProfile(icc, false);
     to->writeMetadata();
-    return true;
+    return WriteBack(*to, dest);
   } catch (const std::exception&) {
     return false;
   }

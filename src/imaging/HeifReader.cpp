@@ -9,6 +9,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/ImgResize.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -31,11 +32,19 @@ using Context = std::unique_ptr<heif_context, ContextFree>;
 
 // The file parsed, with libheif's own limit on an image's side set to the bitmap limits
 // (its default lets through sides no bitmap here may have); null when it cannot be read.
-Context OpenContext(const std::string& path) {
+// Reads the file into `bytes` (in the helper, through the descriptor handed to it) for a
+// context that uses them without a copy: they must outlive it. The context refuses
+// pictures beyond the bitmap limits.
+Context OpenContext(const std::string& path, std::vector<uint8_t>& bytes) {
   Context context(heif_context_alloc());
   if (!context) return nullptr;
   heif_context_set_maximum_image_size_limit(context.get(), Bitmap::kMaxSide);
-  if (heif_context_read_from_file(context.get(), path.c_str(), nullptr).code) return nullptr;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error) ||
+      heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                 nullptr)
+          .code)
+    return nullptr;
   return context;
 }
 
@@ -142,7 +151,8 @@ std::vector<uint8_t> ExifBlock(const heif_image_handle* handle) {
 
 bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
                       std::vector<uint8_t>& icc) {
-  const Context context = OpenContext(path);
+  std::vector<uint8_t> bytes;
+  const Context context = OpenContext(path, bytes);
   heif_image_handle* primary = nullptr;
   if (!context || heif_context_get_primary_image_handle(context.get(), &primary).code ||
       !primary)
@@ -156,7 +166,8 @@ bool ReadHeifMetadata(const std::string& path, std::vector<uint8_t>& exif,
 
 bool DecodeHeif(const std::string& path, const CodecLoadRequest& request,
                 const CodecPixelTarget& target, CodecLoadResult& result) {
-  const Context context = OpenContext(path);
+  std::vector<uint8_t> bytes;
+  const Context context = OpenContext(path, bytes);
   if (!context) return false;
   heif_image_handle* primary = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &primary).code || !primary)

@@ -1,11 +1,14 @@
-// Colour profiles to sRGB for display, through lcms2.
+// Colour profiles to sRGB for display, through lcms2. A profile comes from the file, so
+// it is parsed only inside the codec helper: the program sends its pixels there.
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
 #include "imaging/AlphaBlend.h"
+#include "imaging/CodecClient.h"
 #include "imaging/PictureDecoders.h"
 
 namespace quorvane {
@@ -186,12 +189,32 @@ bool DeliverShrunk(const Bitmap& picture, int shrink, const CodecPixelTarget& ta
   return true;
 }
 
+namespace {
+std::atomic<bool> g_profilesParsedHere{false};
+}
+
+void ParseColourProfilesHere() { g_profilesParsedHere = true; }
+
+bool ConvertRowsToSrgb(uint8_t* rows, int width, int height, size_t stride,
+                       const std::vector<uint8_t>& icc) {
+  const Transform transform =
+      width <= 0 || height <= 0 ? nullptr : ToSrgb(icc, TYPE_BGR_8, TYPE_BGR_8, 0);
+  if (!transform) return false;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = rows + size_t(y) * stride;
+    cmsDoTransform(transform.get(), row, row, cmsUInt32Number(width));
+  }
+  return true;
+}
+
 void ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc) {
-  const Transform transform = picture.Empty() ? nullptr : ToSrgb(icc, TYPE_BGR_8, TYPE_BGR_8, 0);
-  if (!transform) return;
-  for (int y = 0; y < picture.Height(); ++y)
-    cmsDoTransform(transform.get(), picture.ScanLine(y), picture.ScanLine(y),
-                   cmsUInt32Number(picture.Width()));
+  if (picture.Empty() || icc.empty()) return;
+  if (g_profilesParsedHere) {
+    ConvertRowsToSrgb(picture.Bits(), picture.Width(), picture.Height(), picture.Stride(), icc);
+    return;
+  }
+  // Left as it is when the helper cannot do it: never parsed here.
+  ThreadCodecClient().ConvertToSrgb(picture, icc);
 }
 
 }  // namespace quorvane

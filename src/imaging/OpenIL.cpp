@@ -2,12 +2,14 @@
 
 #include <IL/il.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
 
 #include "platform/FileIO.h"
 #include "imaging/AlphaBlend.h"
@@ -16,6 +18,7 @@
 #include "imaging/TiffReader.h"
 #include "imaging/ImageFormats.h"
 #include "platform/FileNames.h"
+#include "platform/HandedFiles.h"
 
 namespace quorvane {
 
@@ -50,6 +53,12 @@ struct CodecTable {
   ILboolean (*ilOriginFunc)(ILenum) = nullptr;
   // Optional: loading as a given type, for files whose name says another format.
   ILboolean (*ilLoad)(ILenum, ILconst_string) = nullptr;
+  // Optional: the library's file reading and writing functions, replaced so that it
+  // opens nothing by name (in the helper it gets what the program opened).
+  void (*ilSetRead)(fOpenRProc, fCloseRProc, fEofProc, fGetcProc, fReadProc, fSeekRProc,
+                    fTellRProc) = nullptr;
+  void (*ilSetWrite)(fOpenWProc, fCloseWProc, fPutcProc, fSeekWProc, fTellWProc,
+                     fWriteProc) = nullptr;
   // The toolkit.
   void (*ilutInit)() = nullptr;
 };
@@ -91,7 +100,45 @@ bool BindCore(CodecTable& t, const char* name) {
          Resolve(t.core, name, "ilGetData", t.ilGetData, f) &&
          Resolve(t.core, name, "ilTexImage", t.ilTexImage, f) &&
          Resolve(t.core, name, "ilOriginFunc", t.ilOriginFunc, f) &&
-         (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true);
+         (t.ilLoad = reinterpret_cast<decltype(t.ilLoad)>(dlsym(t.core, "ilLoad")), true) &&
+         (t.ilSetRead = reinterpret_cast<decltype(t.ilSetRead)>(dlsym(t.core, "ilSetRead")),
+          true) &&
+         (t.ilSetWrite = reinterpret_cast<decltype(t.ilSetWrite)>(dlsym(t.core, "ilSetWrite")),
+          true);
+}
+
+// The library's files, opened through HandedFiles.h: in the helper the descriptor the
+// program handed, elsewhere the file by name. The rest is what the library does itself
+// with a FILE.
+FILE* OpenFileAs(ILconst_string name, int flags, const char* mode) {
+  UniqueFd fd = OpenHandedOrByName(name, flags);
+  if (!fd.Ok() || ((flags & O_TRUNC) && ::ftruncate(fd.Get(), 0) != 0)) return nullptr;
+  FILE* file = ::fdopen(fd.Get(), mode);
+  if (file) fd.Release();
+  return file;
+}
+ILHANDLE OpenForReading(ILconst_string name) { return OpenFileAs(name, O_RDONLY, "rb"); }
+ILHANDLE OpenForWriting(ILconst_string name) {
+  return OpenFileAs(name, O_RDWR | O_CREAT | O_TRUNC, "wb");
+}
+void CloseFile(ILHANDLE h) { std::fclose(static_cast<FILE*>(h)); }
+ILboolean AtEnd(ILHANDLE h) { return std::feof(static_cast<FILE*>(h)) ? IL_TRUE : IL_FALSE; }
+ILint GetByte(ILHANDLE h) { return std::getc(static_cast<FILE*>(h)); }
+ILint ReadItems(void* to, ILuint size, ILuint count, ILHANDLE h) {
+  return ILint(std::fread(to, size, count, static_cast<FILE*>(h)));
+}
+ILint SeekTo(ILHANDLE h, ILint offset, ILint whence) {
+  return std::fseek(static_cast<FILE*>(h), offset, whence);
+}
+ILint Tell(ILHANDLE h) { return ILint(std::ftell(static_cast<FILE*>(h))); }
+ILint PutByte(ILubyte c, ILHANDLE h) { return std::fputc(c, static_cast<FILE*>(h)); }
+ILint WriteItems(const void* from, ILuint size, ILuint count, ILHANDLE h) {
+  return ILint(std::fwrite(from, size, count, static_cast<FILE*>(h)));
+}
+
+void UseOurFiles(const CodecTable& t) {
+  if (t.ilSetRead) t.ilSetRead(OpenForReading, CloseFile, AtEnd, GetByte, ReadItems, SeekTo, Tell);
+  if (t.ilSetWrite) t.ilSetWrite(OpenForWriting, CloseFile, PutByte, SeekTo, Tell, WriteItems);
 }
 
 // The library's loader for a PNG file whose name says another format (the library
@@ -198,17 +245,15 @@ bool ilutSetHBitmap(const CodecTable& t, const Bitmap& bmp) {
 // are complete up to IEND; other files pass unchecked.
 bool PngChunksComplete(const std::string& path) {
   static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::ifstream in(path, std::ios::binary);
+  const UniqueFd in = UniqueFd::OpenRead(path);
   unsigned char head[8] = {};
-  if (!in.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, kSignature, 8) != 0)
+  if (!in.Ok() || !ReadFullyAt(in.Get(), 0, head, 8) || std::memcmp(head, kSignature, 8) != 0)
     return true;
-  in.seekg(0, std::ios::end);
-  const uint64_t size = uint64_t(in.tellg());
+  const uint64_t size = uint64_t(in.Size());
   uint64_t pos = 8;
   while (pos + 12 <= size) {
     unsigned char chunk[8];
-    in.seekg(std::streamoff(pos));
-    if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
+    if (!ReadFullyAt(in.Get(), int64_t(pos), chunk, 8)) return false;
     const uint64_t length = (uint64_t(chunk[0]) << 24) | (uint64_t(chunk[1]) << 16) |
                             (uint64_t(chunk[2]) << 8) | uint64_t(chunk[3]);
     if (length > 0x7FFFFFFF) return false;
@@ -272,6 +317,7 @@ bool CodecInit() {
   if (!t.bound) return false;
   t.ilInit();
   t.ilutInit();
+  UseOurFiles(t);
   t.ilEnable(IL_ORIGIN_SET);
   t.ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
   const bool ok = t.ilGetError() == IL_NO_ERROR;

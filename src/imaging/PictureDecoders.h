@@ -80,7 +80,14 @@ struct ColourPrimaries {
 std::vector<uint8_t> ProfileForPrimaries(const ColourPrimaries& primaries, int transfer);
 
 // A picture converted in place from the colour profile to sRGB. Does nothing when the
-// profile is empty, damaged or not an RGB profile.
+// profile is empty, damaged or not an RGB profile. Outside the helpers the profile is
+// parsed, and the colours converted, in the codec helper; when it cannot be reached the
+// picture is left as it is.
 void ConvertToSrgb(Bitmap& picture, const std::vector<uint8_t>& icc);
+// The same on B, G, R rows in place, in this process; false when nothing was converted.
+bool ConvertRowsToSrgb(uint8_t* rows, int width, int height, size_t stride,
+                       const std::vector<uint8_t>& icc);
+// Makes ConvertToSrgb parse profiles in this process (the helpers).
+void ParseColourProfilesHere();
 
 }  // namespace quorvane

@@ -12,6 +12,7 @@
 
 #include "imaging/AlphaBlend.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -26,8 +27,10 @@ constexpr uint8_t kMissingGrey = 128;
 }  // namespace
 
 bool DecodePartialPng(const std::string& path, const CodecPixelTarget& target) {
-  std::unique_ptr<FILE, FileClose> file(std::fopen(path.c_str(), "rbe"));
+  UniqueFd fd = UniqueFd::OpenRead(path);
+  std::unique_ptr<FILE, FileClose> file(fd.Ok() ? ::fdopen(fd.Get(), "rb") : nullptr);
   if (!file) return false;
+  fd.Release();
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);

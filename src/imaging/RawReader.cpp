@@ -10,6 +10,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/Orient.h"
 #include "imaging/PictureDecoders.h"
+#include "platform/FileIO.h"
 
 namespace quorvane {
 
@@ -66,8 +67,12 @@ bool DecodePreview(LibRaw& raw, const CodecLoadRequest& request, const CodecPixe
 
 bool DecodeRaw(const std::string& path, const CodecLoadRequest& request,
                const CodecPixelTarget& target, CodecLoadResult& result) {
+  // Read from memory: in the helper the file is the descriptor handed to it.
+  std::vector<uint8_t> bytes;
+  std::string unread;
+  if (!ReadWholeFile(path, bytes, unread) || bytes.empty()) return false;
   auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
-  if (raw->open_file(path.c_str()) != LIBRAW_SUCCESS) return false;
+  if (raw->open_buffer(bytes.data(), bytes.size()) != LIBRAW_SUCCESS) return false;
   const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
   const bool swap = OrientationSwapsSides(OrientationOfFlip(sizes.flip));
   result.fullWidth = swap ? sizes.height : sizes.width;

@@ -286,9 +286,13 @@ TiffHandle OpenTiff(const std::string& path) {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
   });
-  // A pipe or device named like a picture is never opened.
-  if (!IsReadableRegularFile(path)) return nullptr;
-  return TiffHandle(TIFFOpen(path.c_str(), "r"));
+  // A pipe or device named like a picture is never opened. Read through a descriptor
+  // (in the helper, the one handed to it); libtiff closes it with the handle.
+  UniqueFd fd = UniqueFd::OpenRead(path);
+  if (!fd.Ok()) return nullptr;
+  TIFF* tif = TIFFFdOpen(fd.Get(), path.c_str(), "r");
+  if (tif) fd.Release();
+  return TiffHandle(tif);
 }
 
 bool PageSize(TIFF* tif, uint32_t& width, uint32_t& height) {

@@ -1,6 +1,8 @@
 // quorvane-codec: the process in which the codec library reads and writes files. The
 // program starts it (CodecClient) and talks to it over a socket; a damaged file that
 // crashes the library or makes it loop ends this process, not the program.
+#include <libheif/heif.h>
+
 #include <new>
 #include <string>
 #include <string_view>
@@ -99,6 +101,8 @@ int main(int argc, char** argv) {
   // Bound and initialised at start, so that a helper started after a crash is ready
   // for the next file without the caller repeating the start-up steps.
   auto bind = [](std::string& failure) {
+    // Every plug-in is loaded now: the sandbox that follows lets nothing be opened.
+    heif_init(nullptr);
     if (!quorvane::local::BindCodecLibrary()) {
       failure = quorvane::local::CodecBindFailure();
       return false;
@@ -106,5 +110,5 @@ int main(int argc, char** argv) {
     quorvane::local::CodecInit();
     return true;
   };
-  return quorvane::RunCodecHelper(argc, argv, bind, codec);
+  return quorvane::RunCodecHelper(argc, argv, bind, codec, true);
 }

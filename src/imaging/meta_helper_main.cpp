@@ -79,5 +79,5 @@ int main(int argc, char** argv) {
     local::InitExifLibrary();
     return true;
   };
-  return RunCodecHelper(argc, argv, bind, service);
+  return RunCodecHelper(argc, argv, bind, service, true);
 }

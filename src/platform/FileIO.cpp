@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/HandedFiles.h"
+
 namespace quorvane {
 
 UniqueFd UniqueFd::OpenRead(const std::string& path) {
   // O_NONBLOCK: opening a named pipe would otherwise wait for a writer, for good.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  // A file handed to this process (HandedFiles.h) is read through its descriptor.
+  UniqueFd fd = OpenHandedOrByName(path, O_RDONLY | O_NONBLOCK);
   if (!fd.Ok()) return fd;
   struct stat st {};
   if (fstat(fd.Get(), &st) != 0) return UniqueFd();

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/GradientCaption.h"
+#include "imaging/Sandbox.h"
 #include "shell/Settings.h"
 
 #ifndef QUORVANE_VERSION
@@ -65,6 +66,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
       QStringLiteral("DevIL, libjpeg, giflib, libheif, libwebp, libjxl, LibRaw, lcms2, Qt %1").arg(QString::fromLatin1(qVersion())), this);
   credits->setEnabled(false);
   credits->setWordWrap(true);
+  // Said only when the decoders run without their sandbox on this system.
+  const std::string sandboxNote = DecodingSandboxNote();
+  SandboxNote = new QLabel(QString::fromStdString(sandboxNote), this);
+  SandboxNote->setWordWrap(true);
+  SandboxNote->setVisible(!sandboxNote.empty());
 
   auto* formats = new QFormLayout;
   auto* readLabel = new QLabel(QStringLiteral("읽는 형식:"), this);
@@ -84,6 +90,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   text->addLayout(formats);
   text->addSpacing(8);
   text->addWidget(credits);
+  text->addWidget(SandboxNote);
   auto* top = new QHBoxLayout;
   top->addWidget(icon);
   top->addSpacing(12);

@@ -19,6 +19,7 @@ class TAboutBox : public QDialog {
   QLabel* ReadFormats;
   QLabel* MoreReadFormats;  // under it: the formats read since (NewReadFormatsText)
   QLabel* WriteFormats;
+  QLabel* SandboxNote;  // shown when decoding is not sandboxed on this system
   QPushButton* OKBtn;
 };
 
