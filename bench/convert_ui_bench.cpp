@@ -31,7 +31,7 @@
 
 #include "imaging/OpenIL.h"
 #include "processing/ConvertEngine.h"
-#include "processing/ui/convdlg.h"
+#include "processing/ui/ConvertDialog.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ const char* kCliArgs = "--resize 50% -f jpg";
 void GuiBatch(benchmark::State& state) {
   double maxWait = 0;
   for (auto _ : state) {
-    TConvertDlg dlg;
+    ConvertDialog dlg;
     Configure(dlg.Params(), FreshOutput("gui"));
     QElapsedTimer sinceTick;
     double longest = 0;
@@ -171,7 +171,7 @@ void GuiStop(benchmark::State& state) {
   double worst = 0;
   for (auto _ : state) {
     StepWatch io;
-    TConvertDlg dlg(nullptr, &io);
+    ConvertDialog dlg(nullptr, &io);
     Configure(dlg.Params(), FreshOutput("stop"));
     dlg.Params().OpCode = opRotate;  // a long step that polls Stop between rows
     dlg.Params().RotateAngle = 10;

@@ -52,8 +52,8 @@ struct BenchHome {
 
 BenchHome* home = nullptr;
 
-std::unique_ptr<TFolderTree> ActiveTree() {
-  auto tree = std::make_unique<TFolderTree>();
+std::unique_ptr<FolderTree> ActiveTree() {
+  auto tree = std::make_unique<FolderTree>();
   tree->resize(300, 600);
   tree->show();
   tree->SetActive(true);

@@ -1,4 +1,4 @@
-// Thumbnails and full decodes of the newer formats, as the grid makes them (TImgUtil
+// Thumbnails and full decodes of the newer formats, as the grid makes them (ThumbnailReader
 // with the picture plug-in, through the codec helper), from the files that
 // bench/format_thumbnail_peers.sh makes in $QUORVANE_BENCH_FORMATS: photo.heic (no
 // thumbnail item), photo_thumb.heic, photo.avif, photo.webp, photo.jxl, photo.png and photo.dng
@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "imaging/ImgResize.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "imaging/ReadImage.h"
 #include "support/DngWriter.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 using namespace quorvane;
 
@@ -55,8 +55,8 @@ bool Ready(benchmark::State& state) {
 void BM_FormatThumbnail(benchmark::State& state) {
   if (!Ready(state)) return;
   const std::string file = FormatFile(state.range(0));
-  TmyImg plugin;
-  TImgUtil loader;
+  PictureLoader plugin;
+  ThumbnailReader loader;
   loader.SetCustomPlugin(&plugin);
   loader.SetAutoThumb(false);
   for (auto _ : state) {

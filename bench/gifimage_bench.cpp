@@ -36,7 +36,7 @@ const Bitmap& PhotoLike() {
   return bmp;
 }
 
-void Run(benchmark::State& state, TDitherMode mode) {
+void Run(benchmark::State& state, DitherMode mode) {
   const Bitmap& bmp = PhotoLike();
   size_t bytes = 0;
   for (auto _ : state) {
@@ -51,16 +51,16 @@ void Run(benchmark::State& state, TDitherMode mode) {
 }
 
 void BM_GIFWrite_FloydSteinberg(benchmark::State& state) {
-  Run(state, TDitherMode::dmFloydSteinberg);
+  Run(state, DitherMode::dmFloydSteinberg);
 }
-void BM_GIFWrite_Nearest(benchmark::State& state) { Run(state, TDitherMode::dmNearest); }
-void BM_GIFWrite_Stucki(benchmark::State& state) { Run(state, TDitherMode::dmStucki); }
-void BM_GIFWrite_Burkes(benchmark::State& state) { Run(state, TDitherMode::dmBurkes); }
+void BM_GIFWrite_Nearest(benchmark::State& state) { Run(state, DitherMode::dmNearest); }
+void BM_GIFWrite_Stucki(benchmark::State& state) { Run(state, DitherMode::dmStucki); }
+void BM_GIFWrite_Burkes(benchmark::State& state) { Run(state, DitherMode::dmBurkes); }
 
 void BM_Quantize_FloydSteinberg(benchmark::State& state) {
   const Bitmap& bmp = PhotoLike();
   for (auto _ : state) {
-    auto q = QuantizeToWebPalette(bmp, TDitherMode::dmFloydSteinberg);
+    auto q = QuantizeToWebPalette(bmp, DitherMode::dmFloydSteinberg);
     benchmark::DoNotOptimize(q.data());
   }
   state.counters["Mpixel/s"] =

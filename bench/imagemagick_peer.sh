@@ -1,9 +1,9 @@
 #!/bin/sh
-# Times ImageMagick on the work of bitmapfunc_bench: a 50 % resize and a 30 degree rotation
+# Times ImageMagick on the work of pixelops_bench: a 50 % resize and a 30 degree rotation
 # of a 4000 x 3000 uncompressed picture. ImageMagick's times include reading and writing
 # the PPM files, so a plain copy (read + write) is timed too; subtract it to compare with
 # the benchmark's in-memory figures. Runs once with ImageMagick's own threads and once
-# limited to one thread (bitmapfunc_bench is single-threaded).
+# limited to one thread (pixelops_bench is single-threaded).
 #
 # Usage: bench/imagemagick_peer.sh [work folder]   (needs ImageMagick; hyperfine if present)
 set -eu

@@ -60,8 +60,8 @@ const std::string& BenchFolder() {
 }
 
 // A grid of 1280 x 800 on the folder, every thumbnail stored already.
-std::unique_ptr<TImgListView> MakeGrid() {
-  auto view = std::make_unique<TImgListView>();
+std::unique_ptr<ImgListView> MakeGrid() {
+  auto view = std::make_unique<ImgListView>();
   view->SetIconStyle(iisImage);
   view->SetMultiSelect(true);
   view->SetPaused(true);
@@ -69,7 +69,7 @@ std::unique_ptr<TImgListView> MakeGrid() {
   view->OpenFolder(BenchFolder());
   Bitmap picture(94, 70);
   for (int i = 0; i < view->Count(); ++i) {
-    TImgListItem* item = view->Item(i);
+    GridItem* item = view->Item(i);
     picture.Fill(RGB(uint8_t(i * 7), uint8_t(i * 13), uint8_t(i * 3)));
     item->ThumbnailIndex = view->FolderView().Thumbnails().Add(picture);
     item->Handled = true;
@@ -113,7 +113,7 @@ BENCHMARK(BM_ScrollOnePage)->Unit(benchmark::kMillisecond)->UseRealTime();
 // posted to it waits until the grid has painted after handling it.
 class KeyProbe : public QObject {
  public:
-  explicit KeyProbe(TImgListView& view) : view_(view) {
+  explicit KeyProbe(ImgListView& view) : view_(view) {
     view.installEventFilter(this);
     view.viewport()->installEventFilter(this);
     clock_.start();
@@ -150,7 +150,7 @@ class KeyProbe : public QObject {
     const Qt::Key key = (keys_ / 4) % 2 ? Qt::Key_Left : Qt::Key_Right;
     QApplication::postEvent(&view_, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
   }
-  TImgListView& view_;
+  ImgListView& view_;
   QElapsedTimer clock_;
   QTimer timer_;
   qint64 postedAt_ = -1;
@@ -168,7 +168,7 @@ int Follow() {
     std::ofstream(shown + "/IMG_" + std::to_string(10000 + i) + ".JPG").put('\0');
   for (int i = 0; i < 1000; ++i)
     std::ofstream(incoming + "/NEW_" + std::to_string(10000 + i) + ".JPG") << std::string(40000, 'x');
-  TImgListView view;
+  ImgListView view;
   view.SetIconStyle(iisImage);
   view.SetMultiSelect(true);
   view.SetPaused(true);  // the 2,000 thumbnails are made below; no decoder runs
@@ -176,9 +176,9 @@ int Follow() {
   view.resize(1280, 800);
   view.OpenFolder(shown);
   Bitmap picture(94, 70);
-  std::vector<std::pair<TImgListItem*, int>> made;
+  std::vector<std::pair<GridItem*, int>> made;
   for (int i = 0; i < view.Count(); ++i) {
-    TImgListItem* item = view.Item(i);
+    GridItem* item = view.Item(i);
     item->ThumbnailIndex = view.FolderView().Thumbnails().Add(picture);
     item->Handled = true;
     made.emplace_back(item, item->ThumbnailIndex);
@@ -238,7 +238,7 @@ int Follow() {
     const std::string big = incoming + "/big.bin";
     std::ofstream(big).put('\0');
     fs::resize_file(big, size);
-    QApplication::clipboard()->setMimeData(TFileDataObject::MakeMimeData({big}, false).release());
+    QApplication::clipboard()->setMimeData(FileDataObject::MakeMimeData({big}, false).release());
     KeyProbe probe(view);
     QElapsedTimer clock;
     clock.start();
@@ -255,7 +255,7 @@ int Follow() {
 }
 
 int Screenshot(const std::string& out, const std::string& folder, const std::string& style) {
-  TImgListView view;
+  ImgListView view;
   if (style == "report") view.SetViewStyle(vsReport);
   if (style == "list") view.SetViewStyle(vsList);
   if (style == "small") view.SetIconStyle(iisSmallIcon);

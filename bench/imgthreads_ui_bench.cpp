@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 #include "thumbnails/ui/ImgThreads.h"
 
 namespace {
@@ -50,7 +50,7 @@ class JobFolder {
 
 // A plug-in that hands over a ready 94 x 94 picture: the queue's own cost is measured,
 // not a decoder's.
-struct InstantPlugin : TImgCustom {
+struct InstantPlugin : ImagePlugin {
   bool CanLoad(const std::string&) override { return true; }
   bool LoadFile(const std::string&, Bitmap& bitmap) override {
     bitmap.SetSize(94, 94);
@@ -58,7 +58,7 @@ struct InstantPlugin : TImgCustom {
   }
 };
 
-class QueueHost : public QObject, public ThumbnailJobHost, public TFolderViewHost {
+class QueueHost : public QObject, public ThumbnailJobHost, public FolderViewHost {
  public:
   QueueHost() {
     model.ViewImage().ImgUtil().SetCustomPlugin(&plugin);
@@ -67,21 +67,21 @@ class QueueHost : public QObject, public ThumbnailJobHost, public TFolderViewHos
   ~QueueHost() override { queue.CancelAll(); }
   void FolderChanged() override { model.Refill(); }
   InstantPlugin plugin;
-  TShellFolderView model;
-  TFileImage queue{*this};
+  ShellFolderView model;
+  FileImage queue{*this};
   int taken = 0;
 
   bool event(QEvent* e) override {
-    if (e->type() != TThumbnailResultEvent::kType) return QObject::event(e);
-    queue.TakeResult(*static_cast<TThumbnailResultEvent*>(e));
+    if (e->type() != ThumbnailResultEvent::kType) return QObject::event(e);
+    queue.TakeResult(*static_cast<ThumbnailResultEvent*>(e));
     return true;
   }
-  bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
+  bool PrepareThumbnailJob(int32_t number, ThumbnailJob& job) override {
     return model.PrepareThumbnailJob(number, job);
   }
-  TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
+  ThumbnailReader& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result, TImgUtil& loader) override {
+  void ThumbnailResult(int32_t number, int result, ThumbnailReader& loader) override {
     model.StoreThumbnailResult(number, result, loader);
     ++taken;
   }

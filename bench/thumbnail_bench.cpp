@@ -16,7 +16,7 @@
 #include "imaging/ExifOptions.h"
 #include "imaging/JpegCodec.h"
 #include "thumbnails/FreedesktopThumbnails.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ void BM_LoadThumbnail(benchmark::State& state) {
     state.SkipWithError("no photographs: run bench/make_bench_photos.sh");
     return;
   }
-  TImgUtil loader;
+  ThumbnailReader loader;
   size_t next = 0;
   for (auto _ : state) {
     const int result = loader.LoadThumbnail(photos[next], 94, 94, 0);
@@ -77,7 +77,7 @@ void BM_CameraThumbnail(benchmark::State& state) {
   }
   const int64_t switches = state.range(1);
   SetExifOptions({switches >= 1, switches >= 2, true});
-  TImgUtil loader;
+  ThumbnailReader loader;
   loader.LoadThumbnail(photos[0], 94, 94, 0);  // the metadata helper is started
   size_t next = 0;
   for (auto _ : state) {
@@ -109,7 +109,7 @@ void BM_DecodeEighthDefaults(benchmark::State& state) {
   Bitmap out;
   size_t next = 0;
   for (auto _ : state) {
-    JpegReader::FromFile(photos[next]).Decode(out, 8, TJPEGPerformance::jpBestQuality);
+    JpegReader::FromFile(photos[next]).Decode(out, 8, JpegPerformance::jpBestQuality);
     benchmark::DoNotOptimize(out.Bits());
     next = (next + 1) % photos.size();
   }
@@ -139,7 +139,7 @@ void BM_SharedCacheWrite(benchmark::State& state) {
     state.SkipWithError("no photographs: run bench/make_bench_photos.sh");
     return;
   }
-  TImgUtil loader;
+  ThumbnailReader loader;
   if (loader.LoadThumbnail(photos[0], 128, 128, 0) != 0) state.SkipWithError("load failed");
   char root[] = "/tmp/quorvane-cachebench.XXXXXX";
   if (!mkdtemp(root)) state.SkipWithError("no temporary folder");

@@ -22,14 +22,14 @@
 #include <vector>
 
 #include "imaging/ReadImage.h"
-#include "processing/bitmapfunc.h"
-#include "viewer/ui/viewDlg.h"
+#include "processing/PixelOps.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 
 namespace {
 
-class ListSource : public TViewerSource {
+class ListSource : public ViewerSource {
  public:
   std::vector<std::string> paths;
   int ItemCount() const override { return int(paths.size()); }
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   clock.start();
   QElapsedTimer step;

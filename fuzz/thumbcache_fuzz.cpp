@@ -1,4 +1,4 @@
-// The thumbnail cache reader on arbitrary cache files: the in-memory scan, and TThumb
+// The thumbnail cache reader on arbitrary cache files: the in-memory scan, and ThumbnailCacheFile
 // looking up, removing and purging entries of a damaged file on disk, then decoding
 // the JPEG stream of a hit as the loader would.
 #include <stdlib.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imaging/JpegCodec.h"
-#include "thumbnails/Thumb.h"
+#include "thumbnails/ThumbnailCacheFile.h"
 #include "thumbnails/ThumbFormat.h"
 
 namespace {
@@ -27,7 +27,7 @@ const std::string& WorkDir() {
 void DecodeHit(const std::vector<uint8_t>& jpeg) {
   try {
     quorvane::Bitmap out;
-    quorvane::JpegReader(jpeg).Decode(out, 8, quorvane::TJPEGPerformance::jpBestSpeed);
+    quorvane::JpegReader(jpeg).Decode(out, 8, quorvane::JpegPerformance::jpBestSpeed);
   } catch (const quorvane::JpegError&) {
   } catch (const quorvane::BitmapError&) {
   }
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Paths that the seed files use, in varying case.
   static const std::string kPaths[] = {"/pics/a.jpg", "/PICS/B.PNG", "/pics/c.gif", ""};
 
-  quorvane::TThumbEntryHeader header;
+  quorvane::ThumbEntryHeader header;
   std::vector<uint8_t> jpeg;
   for (const auto& p : kPaths)
     if (quorvane::ThumbScanBuffer(data, size, p, header, jpeg)) DecodeHit(jpeg);
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream f(file, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
   }
-  quorvane::TThumb thumb;
+  quorvane::ThumbnailCacheFile thumb;
   thumb.SetPathType(quorvane::iptFree);
   thumb.SetPath(WorkDir());
   thumb.SetFileName("thumbs.dat");

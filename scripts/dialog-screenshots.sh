@@ -16,12 +16,12 @@ if [ -z "$photo" ]; then
   photo=$(/usr/bin/python3 "$root/scripts/make_sample_pictures.py" "$scenes" --width 1200 --only "호숫가 숲")
 fi
 export QUORVANE_SCREENSHOT_PHOTO="$photo"
-cmake --build "$build" --target operationdlgs_qtest convertsetdlg_qtest
+cmake --build "$build" --target operationdialogs_qtest convertsettingsdialog_qtest
 if command -v xvfb-run >/dev/null 2>&1; then
   run() { QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; }
 else
   run() { QT_QPA_PLATFORM=offscreen "$@"; }
 fi
-run "$build/tests/operationdlgs_qtest" screenshots
-run "$build/tests/convertsetdlg_qtest" screenshot
+run "$build/tests/operationdialogs_qtest" screenshots
+run "$build/tests/convertsettingsdialog_qtest" screenshot
 ls -l "$QUORVANE_SCREENSHOT_DIR"/dialog-*.png

@@ -64,7 +64,7 @@ void Bitmap::SetSize(int width, int height) {
   stride_ = stride;
 }
 
-void Bitmap::Resize(int width, int height, TColor fill) {
+void Bitmap::Resize(int width, int height, RgbColor fill) {
   Bitmap next(width, height);
   next.Fill(fill);
   const int w = std::min(width, width_), h = std::min(height, height_);
@@ -78,7 +78,7 @@ void Bitmap::Release() {
   stride_ = 0;
 }
 
-void Bitmap::Fill(TColor color) {
+void Bitmap::Fill(RgbColor color) {
   if (Empty()) return;
   const uint8_t b = GetBValue(color), g = GetGValue(color), r = GetRValue(color);
   uint8_t* row0 = ScanLine(0);
@@ -90,12 +90,12 @@ void Bitmap::Fill(TColor color) {
   for (int y = 1; y < height_; ++y) std::memcpy(ScanLine(y), row0, size_t(width_) * 3);
 }
 
-TColor Bitmap::Pixel(int x, int y) const {
+RgbColor Bitmap::Pixel(int x, int y) const {
   const uint8_t* p = ScanLine(y) + size_t(x) * 3;
   return RGB(p[2], p[1], p[0]);
 }
 
-void Bitmap::SetPixel(int x, int y, TColor color) {
+void Bitmap::SetPixel(int x, int y, RgbColor color) {
   uint8_t* p = ScanLine(y) + size_t(x) * 3;
   p[0] = GetBValue(color);
   p[1] = GetGValue(color);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
@@ -48,10 +48,10 @@ class Bitmap {
   void SetSize(int width, int height);
   // Like SetSize, but keeps the pixels of the overlapping top-left area; new area is
   // filled with `fill`.
-  void Resize(int width, int height, TColor fill);
+  void Resize(int width, int height, RgbColor fill);
   // Frees the pixel memory; the bitmap becomes empty.
   void Release();
-  void Fill(TColor color);
+  void Fill(RgbColor color);
   void Swap(Bitmap& other) noexcept;
 
   uint8_t* ScanLine(int y) { return bits_.get() + size_t(y) * stride_; }
@@ -59,8 +59,8 @@ class Bitmap {
   uint8_t* Bits() { return bits_.get(); }
   const uint8_t* Bits() const { return bits_.get(); }
 
-  TColor Pixel(int x, int y) const;
-  void SetPixel(int x, int y, TColor color);
+  RgbColor Pixel(int x, int y) const;
+  void SetPixel(int x, int y, RgbColor color);
 
   // Same size and same visible pixels (padding bytes are ignored).
   bool SamePixels(const Bitmap& other) const;

@@ -93,7 +93,7 @@ Handle ServingThumbnail(const heif_image_handle* primary, const CodecLoadRequest
     if (heif_image_handle_get_thumbnail(primary, id, &thumb).code || !thumb) continue;
     Handle candidate(thumb);
     const int w = heif_image_handle_get_width(thumb), h = heif_image_handle_get_height(thumb);
-    if (!EmbeddedThumbnailServes(TGetType(request.fitMode), fullW, fullH, w, h,
+    if (!EmbeddedThumbnailServes(FitKind(request.fitMode), fullW, fullH, w, h,
                                  request.boxWidth, request.boxHeight))
       continue;
     if (!best || int64_t(w) * h < int64_t(heif_image_handle_get_width(best.get())) *

@@ -15,8 +15,8 @@ int MulDivInt(int a, int b, int c) { return int(int64_t(a) * b / c); }
 int AtLeastOne(int v) { return v < 1 ? 1 : v; }
 
 // The largest size with the picture's proportions that fits the box (w, h > 0).
-TFitSize ScaleIntoBox(int w, int h, int Width, int Height) {
-  TFitSize s;
+FittedSize ScaleIntoBox(int w, int h, int Width, int Height) {
+  FittedSize s;
   if (w > h) {
     s = {Width, MulDivInt(Width, h, w)};
     if (s.Height > Height) s = {MulDivInt(Height, w, h), Height};
@@ -27,13 +27,13 @@ TFitSize ScaleIntoBox(int w, int h, int Width, int Height) {
   return {AtLeastOne(s.Width), AtLeastOne(s.Height)};
 }
 
-TFitSize FitPreview(int w, int h, int Width, int Height) {
+FittedSize FitPreview(int w, int h, int Width, int Height) {
   if (w <= Width && h <= Height) return {w, h};
   if (w <= 0 || h <= 0) return {Width, Height};
   return ScaleIntoBox(w, h, Width, Height);
 }
 
-TFitSize FitStretch(int w, int h, int Width, int Height) {
+FittedSize FitStretch(int w, int h, int Width, int Height) {
   if (!(w < Width && h < Height) || w <= 0 || h <= 0) return FitPreview(w, h, Width, Height);
   return ScaleIntoBox(w, h, Width, Height);
 }
@@ -176,7 +176,7 @@ void ShrinkColumns(const Bitmap& src, Bitmap& dst) {
 
 }  // namespace
 
-TFitSize FitSize(TGetType mode, int w, int h, int Width, int Height) {
+FittedSize FitSize(FitKind mode, int w, int h, int Width, int Height) {
   switch (mode) {
     case igtNormal:
       return {w, h};
@@ -217,18 +217,18 @@ void ResizeBitmap(Bitmap& bitmap, int Width, int Height) {
   }
 }
 
-void FitBitmapToBox(Bitmap& bitmap, TGetType mode, int Width, int Height) {
+void FitBitmapToBox(Bitmap& bitmap, FitKind mode, int Width, int Height) {
   if (mode == igtNormal) return;
-  const TFitSize s = FitSize(mode, bitmap.Width(), bitmap.Height(), Width, Height);
+  const FittedSize s = FitSize(mode, bitmap.Width(), bitmap.Height(), Width, Height);
   ResizeBitmap(bitmap, s.Width, s.Height);
 }
 
-bool EmbeddedThumbnailServes(TGetType mode, int pictureW, int pictureH, int thumbW, int thumbH,
+bool EmbeddedThumbnailServes(FitKind mode, int pictureW, int pictureH, int thumbW, int thumbH,
                              int boxW, int boxH) {
   if (mode == igtNormal || pictureW <= 0 || pictureH <= 0 || thumbW <= 0 || thumbH <= 0 ||
       boxW <= 0 || boxH <= 0)
     return false;
-  const TFitSize fitted = FitSize(mode, pictureW, pictureH, boxW, boxH);
+  const FittedSize fitted = FitSize(mode, pictureW, pictureH, boxW, boxH);
   if (thumbW < fitted.Width || thumbH < fitted.Height) return false;
   // thumbH against thumbW * pictureH / pictureW, and thumbW against its counterpart,
   // each within one pixel.

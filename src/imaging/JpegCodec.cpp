@@ -73,7 +73,7 @@ void ConvertCmykRow(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
 
 // Returns false with st.err.message or st.failure set when decoding failed.
 bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom,
-               TJPEGPerformance performance, bool headerOnly, bool keepPartial = false) {
+               JpegPerformance performance, bool headerOnly, bool keepPartial = false) {
   jpeg_decompress_struct& cinfo = st.cinfo;
   cinfo.err = &st.err.mgr;
   InitErrors(st.err);
@@ -106,7 +106,7 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   cinfo.scale_num = 1;
   cinfo.scale_denom = unsigned(scaleDenom);
-  if (performance == TJPEGPerformance::jpBestSpeed) {
+  if (performance == JpegPerformance::jpBestSpeed) {
     cinfo.dct_method = JDCT_IFAST;
     cinfo.do_fancy_upsampling = FALSE;
   } else {
@@ -143,13 +143,13 @@ bool RunDecode(DecodeState& st, const std::vector<uint8_t>& data, int scaleDenom
 
 JpegReader::JpegReader(std::vector<uint8_t> data) : data_(std::move(data)) {
   auto st = std::make_unique<DecodeState>();
-  if (!RunDecode(*st, data_, 1, TJPEGPerformance::jpBestQuality, true)) ThrowDecodeFailure(*st);
+  if (!RunDecode(*st, data_, 1, JpegPerformance::jpBestQuality, true)) ThrowDecodeFailure(*st);
   width_ = int(st->cinfo.image_width);
   height_ = int(st->cinfo.image_height);
   icc_ = std::move(st->icc);
 }
 
-void JpegReader::Decode(Bitmap& out, int scaleDenom, TJPEGPerformance performance,
+void JpegReader::Decode(Bitmap& out, int scaleDenom, JpegPerformance performance,
                         bool keepPartial) const {
   if (scaleDenom != 1 && scaleDenom != 2 && scaleDenom != 4 && scaleDenom != 8)
     throw JpegError("JPEG: scale must be 1/1, 1/2, 1/4 or 1/8");
@@ -178,7 +178,7 @@ struct EncodeState {
   unsigned long size = 0;
 };
 
-bool RunEncode(EncodeState& st, const Bitmap& bitmap, int quality, TJPEGPerformance performance) {
+bool RunEncode(EncodeState& st, const Bitmap& bitmap, int quality, JpegPerformance performance) {
   jpeg_compress_struct& cinfo = st.cinfo;
   cinfo.err = &st.err.mgr;
   InitErrors(st.err);
@@ -194,7 +194,7 @@ bool RunEncode(EncodeState& st, const Bitmap& bitmap, int quality, TJPEGPerforma
   cinfo.in_color_space = JCS_EXT_BGR;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality < 1 ? 1 : quality > 100 ? 100 : quality, TRUE);
-  cinfo.dct_method = performance == TJPEGPerformance::jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
+  cinfo.dct_method = performance == JpegPerformance::jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<uint8_t*>(bitmap.ScanLine(int(cinfo.next_scanline)));
@@ -207,7 +207,7 @@ bool RunEncode(EncodeState& st, const Bitmap& bitmap, int quality, TJPEGPerforma
 
 }  // namespace
 
-std::vector<uint8_t> EncodeJpeg(const Bitmap& bitmap, int quality, TJPEGPerformance performance) {
+std::vector<uint8_t> EncodeJpeg(const Bitmap& bitmap, int quality, JpegPerformance performance) {
   if (bitmap.Empty()) throw JpegError("JPEG: cannot encode an empty picture");
   auto st = std::make_unique<EncodeState>();
   const bool ok = RunEncode(*st, bitmap, quality, performance);

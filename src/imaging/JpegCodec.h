@@ -18,7 +18,7 @@ class JpegError : public std::runtime_error {
 
 // jpBestSpeed: the fast integer IDCT without fancy upsampling;
 // jpBestQuality: the accurate integer IDCT with fancy upsampling.
-enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
+enum class JpegPerformance { jpBestQuality, jpBestSpeed };
 
 // A JPEG stream held in memory: the header is read first (so a caller can choose a
 // scale from the full size), then the picture is decoded at 1/1, 1/2, 1/4 or 1/8.
@@ -41,7 +41,7 @@ class JpegReader {
   // With `keepPartial`, a stream that ends early gives what was read, the rest grey
   // (for showing an interrupted download; never for the batch).
   void Decode(Bitmap& out, int scaleDenom = 1,
-              TJPEGPerformance performance = TJPEGPerformance::jpBestQuality,
+              JpegPerformance performance = JpegPerformance::jpBestQuality,
               bool keepPartial = false) const;
 
  private:
@@ -57,7 +57,7 @@ void ReadJpegFile(const std::string& path, Bitmap& out, bool toSrgb = false);
 
 // Compresses a bitmap (baseline, 4:2:0) at quality 1..100.
 std::vector<uint8_t> EncodeJpeg(const Bitmap& bitmap, int quality,
-                                TJPEGPerformance performance = TJPEGPerformance::jpBestQuality);
+                                JpegPerformance performance = JpegPerformance::jpBestQuality);
 
 // The JPEG decode scale denominator (1, 2, 4 or 8) for a w x h picture and a
 // Width x Height box: the smallest picture that still covers the box.

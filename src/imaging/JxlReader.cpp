@@ -129,8 +129,8 @@ constexpr int kDcScale = 8;
 // shows of it.
 bool DcServes(const CodecLoadRequest& request, int width, int height) {
   if (!(request.flags & kCodecLoadThumbnail)) return false;
-  const TFitSize fitted =
-      FitSize(TGetType(request.fitMode), width, height, request.boxWidth, request.boxHeight);
+  const FittedSize fitted =
+      FitSize(FitKind(request.fitMode), width, height, request.boxWidth, request.boxHeight);
   return fitted.Width > 0 && fitted.Height > 0 &&
          (width + kDcScale - 1) / kDcScale >= fitted.Width &&
          (height + kDcScale - 1) / kDcScale >= fitted.Height;

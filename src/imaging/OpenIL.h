@@ -65,7 +65,7 @@ struct CodecSaveRequest {
 // What a load asks of the helper beyond the plain picture.
 struct CodecLoadRequest {
   uint32_t flags = 0;  // kCodecLoad* below
-  // kCodecLoadThumbnail: the box the thumbnail is fitted into, and how (a TGetType).
+  // kCodecLoadThumbnail: the box the thumbnail is fitted into, and how (a FitKind).
   int32_t boxWidth = 0;
   int32_t boxHeight = 0;
   int32_t fitMode = 0;

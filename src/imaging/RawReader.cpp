@@ -47,12 +47,12 @@ bool DecodePreview(LibRaw& raw, const CodecLoadRequest& request, const CodecPixe
     const int boxW = swap ? request.boxHeight : request.boxWidth;
     const int boxH = swap ? request.boxWidth : request.boxHeight;
     const int fullW = raw.imgdata.sizes.width, fullH = raw.imgdata.sizes.height;
-    if (!EmbeddedThumbnailServes(TGetType(request.fitMode), fullW, fullH, reader.Width(),
+    if (!EmbeddedThumbnailServes(FitKind(request.fitMode), fullW, fullH, reader.Width(),
                                  reader.Height(), boxW, boxH))
       return false;
     Bitmap preview;
     const int scale = JpegDecodeScale(reader.Width(), reader.Height(), boxW, boxH);
-    reader.Decode(preview, scale, TJPEGPerformance::jpBestSpeed);
+    reader.Decode(preview, scale, JpegPerformance::jpBestSpeed);
     ApplyOrientation(preview, orientation);
     uint8_t* rows = target(preview.Width(), preview.Height());
     if (!rows) return false;

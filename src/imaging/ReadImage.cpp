@@ -93,7 +93,7 @@ bool ReadTruncatedPicture(const std::string& FileName, Bitmap& bitmap) {
       case PictureFormat::Jpeg: {
         const JpegReader reader = JpegReader::FromFile(FileName);
         Bitmap part;
-        reader.Decode(part, 1, TJPEGPerformance::jpBestQuality, true);
+        reader.Decode(part, 1, JpegPerformance::jpBestQuality, true);
         ConvertToSrgb(part, reader.IccProfile());
         bitmap.Swap(part);
         return true;

@@ -321,7 +321,7 @@ uint64_t ServingReducedPage(TIFF* tif, const CodecLoadRequest& request, uint32_t
   if (!TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &kind) || !(kind & FILETYPE_REDUCEDIMAGE) ||
       !PageSize(tif, w, h))
     return 0;
-  if (!EmbeddedThumbnailServes(TGetType(request.fitMode), int(fullW), int(fullH), int(w),
+  if (!EmbeddedThumbnailServes(FitKind(request.fitMode), int(fullW), int(fullH), int(w),
                                int(h), request.boxWidth, request.boxHeight))
     return 0;
   const uint64_t area = uint64_t(w) * h;

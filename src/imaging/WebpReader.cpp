@@ -101,8 +101,8 @@ bool DecodeWebp(const std::string& path, const CodecLoadRequest& request,
   int outW = width, outH = height;
   if (request.flags & kCodecLoadThumbnail) {
     // The decoder's own scaling, to the size the picture gets in the box.
-    const TFitSize fitted =
-        FitSize(TGetType(request.fitMode), width, height, request.boxWidth, request.boxHeight);
+    const FittedSize fitted =
+        FitSize(FitKind(request.fitMode), width, height, request.boxWidth, request.boxHeight);
     if (fitted.Width > 0 && fitted.Height > 0 && fitted.Width < width && fitted.Height < height) {
       config.options.use_scaling = 1;
       config.options.scaled_width = outW = fitted.Width;

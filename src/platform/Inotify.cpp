@@ -89,7 +89,7 @@ bool PairRenames(std::vector<InotifyEvent>& events) {
 
 InotifyFilter InotifyFilter::Names() { return {kNames, kNames}; }
 
-InotifyFilter InotifyFilter::For(const TNotifyTypes& types) {
+InotifyFilter InotifyFilter::For(const NotifyTypeSet& types) {
   InotifyFilter f;
   auto both = [&f](std::initializer_list<Kind> kinds) {
     for (Kind k : kinds) {

@@ -56,7 +56,7 @@ struct InotifyEvent {
 using InotifyKinds = EnumSet<InotifyEvent::Kind, int(InotifyEvent::Lost) + 1>;
 
 // The kinds of change a watcher may ask to hear of.
-enum TNotifyType {
+enum NotifyType {
   intFileName,    // files created, deleted or renamed
   intDirName,     // folders created, deleted or renamed
   intAttributes,  // attributes of files and folders
@@ -66,7 +66,7 @@ enum TNotifyType {
   intCreation,    // entries that appear (created or moved in)
   intSecurity,    // permissions and owner: seen as an attribute change
 };
-using TNotifyTypes = EnumSet<TNotifyType, int(intSecurity) + 1>;
+using NotifyTypeSet = EnumSet<NotifyType, int(intSecurity) + 1>;
 
 // Which kinds of event are reported, for entries that are folders and for the others.
 // Overflow and Lost always are.
@@ -78,7 +78,7 @@ struct InotifyFilter {
   // Names coming and going: Created, Removed, RenamedFrom, RenamedTo for every entry.
   static InotifyFilter Names();
   // The events each kind of change stands for.
-  static InotifyFilter For(const TNotifyTypes& types);
+  static InotifyFilter For(const NotifyTypeSet& types);
 };
 
 class InotifyWatch {

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "processing/FitResize.h"
-#include "processing/bitmapfunc.h"
+#include "processing/PixelOps.h"
 
 namespace quorvane {
 

@@ -72,7 +72,7 @@ int ParseHundredths(const std::string& option, const std::string& text) {
   return negative ? -value : value;
 }
 
-TColor ParseColor(const std::string& option, const std::string& text) {
+RgbColor ParseColor(const std::string& option, const std::string& text) {
   if (text.size() != 7 || text[0] != '#')
     Fail("invalid colour " + Quoted(text) + " for " + option + " (#RRGGBB is expected)");
   for (size_t i = 1; i < 7; ++i)
@@ -372,7 +372,7 @@ class OptionParser {
   std::vector<std::string> operations_;
   bool keepAspect_ = false;
   bool shrinkOnly_ = false;
-  std::optional<TColor> borderColor_;
+  std::optional<RgbColor> borderColor_;
 };
 
 // The options of the command line (after the program's name) as (name, key, value,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "imaging/ExifOptions.h"
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
@@ -50,7 +50,7 @@ struct ConvertParams {
   bool FixedSize = false;   // TargetWidth x TargetHeight (true) or Percent (false)
   int TargetWidth = 0;
   int TargetHeight = 0;
-  TColor BorderColor = clWhite;
+  RgbColor BorderColor = clWhite;
   int Percent = 100;
 
   bool ChangeExt = true;  // save as base name + TargetExt; false keeps the source name

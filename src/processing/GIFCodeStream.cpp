@@ -32,7 +32,7 @@ constexpr SmallTriangles kSmallTriangles;
 
 }  // namespace
 
-TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
+RleEncoder::RleEncoder(int bitsPerPixel) {
   if (bitsPerPixel < 1 || bitsPerPixel > 8)
     throw std::invalid_argument("GIF colour tables have 1 to 8 bits per pixel");
   codeSize_ = std::max(bitsPerPixel, 2);
@@ -44,7 +44,7 @@ TRLEEncoder::TRLEEncoder(int bitsPerPixel) {
   outClearInit_ = codeSize_ > 3 ? clearCode_ - 2 : 9;
 }
 
-int64_t TRLEEncoder::Triangle(int64_t c) const {
+int64_t RleEncoder::Triangle(int64_t c) const {
   // One whole triangle always exceeds the table's range (MaxCodes is at least 3837).
   if (c < SmallTriangles::kCount) return kSmallTriangles.n[c];
   const int64_t m = maxCodes_;
@@ -59,7 +59,7 @@ int64_t TRLEEncoder::Triangle(int64_t c) const {
   return cost;
 }
 
-void TRLEEncoder::Emit(int code) {
+void RleEncoder::Emit(int code) {
   bitBuffer_ |= uint64_t(code) << bitCount_;
   bitCount_ += codeWidth_;
   if (bitCount_ >= 32) {
@@ -75,7 +75,7 @@ void TRLEEncoder::Emit(int code) {
   }
 }
 
-void TRLEEncoder::FinishBits() {
+void RleEncoder::FinishBits() {
   codes_.resize(codesUsed_);
   for (; bitCount_ > 0; bitCount_ -= 8, bitBuffer_ >>= 8) codes_.push_back(uint8_t(bitBuffer_));
   bitBuffer_ = 0;
@@ -83,7 +83,7 @@ void TRLEEncoder::FinishBits() {
   codesUsed_ = codes_.size();
 }
 
-void TRLEEncoder::OutputPlain(int code) {
+void RleEncoder::OutputPlain(int code) {
   justCleared_ = false;
   Emit(code);
   ++outCount_;
@@ -94,7 +94,7 @@ void TRLEEncoder::OutputPlain(int code) {
   if (outCount_ >= outClear_) Clear();
 }
 
-void TRLEEncoder::Clear() {
+void RleEncoder::Clear() {
   outBump_ = outBumpInit_;
   outClear_ = outClearInit_;
   outCount_ = 0;
@@ -104,12 +104,12 @@ void TRLEEncoder::Clear() {
   codeWidth_ = codeSize_ + 1;
 }
 
-void TRLEEncoder::ResetOutClear() {
+void RleEncoder::ResetOutClear() {
   outClear_ = outClearInit_;
   if (outCount_ >= outClear_) Clear();
 }
 
-void TRLEEncoder::FlushFromClear(int64_t count) {
+void RleEncoder::FlushFromClear(int64_t count) {
   outClear_ = maxCodes_;
   runLengthTablePixel_ = pixel_;
   int64_t n = 1;
@@ -136,7 +136,7 @@ void TRLEEncoder::FlushFromClear(int64_t count) {
   ResetOutClear();
 }
 
-void TRLEEncoder::FlushWithTable(int64_t count) {
+void RleEncoder::FlushWithTable(int64_t count) {
   const int64_t tableMax = runLengthTableMax_;
   int64_t repeats = count / tableMax;
   int64_t rest = count % tableMax;
@@ -163,7 +163,7 @@ void TRLEEncoder::FlushWithTable(int64_t count) {
   ResetOutClear();
 }
 
-void TRLEEncoder::FlushRun(int pixel, int64_t count) {
+void RleEncoder::FlushRun(int pixel, int64_t count) {
   pixel_ = pixel;
   if (count == 1) {
     OutputPlain(pixel);
@@ -179,7 +179,7 @@ void TRLEEncoder::FlushRun(int pixel, int64_t count) {
   }
 }
 
-void TRLEEncoder::Reset() {
+void RleEncoder::Reset() {
   codeWidth_ = codeSize_ + 1;
   outCount_ = 0;
   outBump_ = outBumpInit_;
@@ -194,7 +194,7 @@ void TRLEEncoder::Reset() {
   codesUsed_ = 0;
 }
 
-void TRLEEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
+void RleEncoder::Encode(const uint8_t* pixels, size_t count, int colorCount,
                          std::vector<uint8_t>& out) {
   Reset();
   // Most pictures need about one 9-bit code per pixel or far fewer.

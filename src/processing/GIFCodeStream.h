@@ -20,10 +20,10 @@ class GIFError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class TRLEEncoder {
+class RleEncoder {
  public:
   // bitsPerPixel: of the colour table (1..8); the minimum code size is at least 2.
-  explicit TRLEEncoder(int bitsPerPixel);
+  explicit RleEncoder(int bitsPerPixel);
 
   // Appends the image data of count pixel indices, taken as one sequence (runs continue
   // across row ends): the minimum code size byte, the codes in data sub-blocks of 255

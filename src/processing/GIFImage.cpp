@@ -18,7 +18,7 @@ void Put16(std::vector<uint8_t>& out, int value) {
   out.push_back(uint8_t((value >> 8) & 0xFF));
 }
 
-void CheckFrame(const TGIFSubImage& frame) {
+void CheckFrame(const GifSubImage& frame) {
   if (frame.Width < 1 || frame.Height < 1 || frame.Left < 0 || frame.Top < 0 ||
       int64_t(frame.Left) + frame.Width > kMaxGIFSide ||
       int64_t(frame.Top) + frame.Height > kMaxGIFSide)
@@ -57,15 +57,15 @@ void CheckCompression(int compression) {
 
 }  // namespace
 
-int TGIFColorMap::BitsPerPixel() const {
+int GifColorMap::BitsPerPixel() const {
   int bits = 1;
   while (bits < 8 && (1 << bits) < Count()) ++bits;
   return bits;
 }
 
-TGIFSubImage GIFFrameFromBitmap(const Bitmap& bitmap, TDitherMode mode) {
+GifSubImage GIFFrameFromBitmap(const Bitmap& bitmap, DitherMode mode) {
   if (bitmap.Empty()) throw GIFError("Cannot write an empty picture as GIF");
-  TGIFSubImage frame;
+  GifSubImage frame;
   frame.Width = bitmap.Width();
   frame.Height = bitmap.Height();
   const auto& palette = WebPalette();
@@ -74,21 +74,21 @@ TGIFSubImage GIFFrameFromBitmap(const Bitmap& bitmap, TDitherMode mode) {
   return frame;
 }
 
-TGIFVersion RequiredGIFVersion(const TGIFSubImage& frame) {
-  return frame.ColorMap.Sorted ? TGIFVersion::gv89a : TGIFVersion::gv87a;
+GifVersion RequiredGIFVersion(const GifSubImage& frame) {
+  return frame.ColorMap.Sorted ? GifVersion::gv89a : GifVersion::gv87a;
 }
 
-std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame) {
+std::vector<uint8_t> EncodeGIFFrame(const GifSubImage& frame) {
   return EncodeGIFFrame(frame, RequiredGIFVersion(frame));
 }
 
-std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame, TGIFVersion version) {
+std::vector<uint8_t> EncodeGIFFrame(const GifSubImage& frame, GifVersion version) {
   const char* versionText = nullptr;
   switch (version) {
-    case TGIFVersion::gv87a:
+    case GifVersion::gv87a:
       versionText = "87a";
       break;
-    case TGIFVersion::gv89a:
+    case GifVersion::gv89a:
       versionText = "89a";
       break;
     default:
@@ -125,14 +125,14 @@ std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame, TGIFVersion versi
   for (const RGBTriple& c : frame.ColorMap.Colors) out.insert(out.end(), c.begin(), c.end());
   out.insert(out.end(), size_t(tableEntries - frame.ColorMap.Count()) * 3, 0);
 
-  TRLEEncoder encoder(bits);
+  RleEncoder encoder(bits);
   encoder.Encode(frame.Pixels.data(), frame.Pixels.size(), frame.ColorMap.Count(), out);
 
   out.push_back(0x3B);  // trailer
   return out;
 }
 
-std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, TDitherMode mode, int compression) {
+std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, DitherMode mode, int compression) {
   CheckCompression(compression);
   return EncodeGIFFrame(GIFFrameFromBitmap(bitmap, mode));
 }
@@ -141,7 +141,7 @@ std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, int ditherIndex, int compre
   return EncodeGIF(bitmap, DitherModeFromIndex(ditherIndex), compression);
 }
 
-void SaveGIF(const Bitmap& bitmap, const std::string& path, TDitherMode mode, int compression) {
+void SaveGIF(const Bitmap& bitmap, const std::string& path, DitherMode mode, int compression) {
   WriteFileOrRemove(path, EncodeGIF(bitmap, mode, compression));
 }
 

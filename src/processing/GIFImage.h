@@ -16,13 +16,13 @@
 
 namespace quorvane {
 
-enum class TGIFVersion : int { gvUnknown = 0, gv87a = 1, gv89a = 2 };
+enum class GifVersion : int { gvUnknown = 0, gv87a = 1, gv89a = 2 };
 
 // The writer's compression values: the batch always asks for run-length coding.
-enum TGIFCompression : int { gcLZW = 0, gcRLE = 1 };
+enum GifCompression : int { gcLZW = 0, gcRLE = 1 };
 
 // A frame's colour table: up to 256 red, green, blue triples.
-struct TGIFColorMap {
+struct GifColorMap {
   std::vector<RGBTriple> Colors;
   bool Sorted = false;
 
@@ -33,32 +33,32 @@ struct TGIFColorMap {
 
 // One frame: position and size on the logical screen, its colour table and its pixel
 // indices (Width * Height bytes, row by row, top row first).
-struct TGIFSubImage {
+struct GifSubImage {
   int Left = 0;
   int Top = 0;
   int Width = 0;
   int Height = 0;
-  TGIFColorMap ColorMap;
+  GifColorMap ColorMap;
   std::vector<uint8_t> Pixels;
 };
 
 // The frame the writer makes of a bitmap: the bitmap reduced to the web palette with the
 // given dithering. Throws GIFError for an empty bitmap.
-TGIFSubImage GIFFrameFromBitmap(const Bitmap& bitmap, TDitherMode mode);
+GifSubImage GIFFrameFromBitmap(const Bitmap& bitmap, DitherMode mode);
 
 // The version a frame needs: 89a for a sorted colour table, else 87a.
-TGIFVersion RequiredGIFVersion(const TGIFSubImage& frame);
+GifVersion RequiredGIFVersion(const GifSubImage& frame);
 
 // A whole GIF file holding one frame; the logical screen is Left + Width by
 // Top + Height. Throws GIFError ("Unsupported GIF version" for gvUnknown, "Color not in
 // color table" for an index beyond the colour table) and std::invalid_argument for a
 // malformed frame.
-std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame);
-std::vector<uint8_t> EncodeGIFFrame(const TGIFSubImage& frame, TGIFVersion version);
+std::vector<uint8_t> EncodeGIFFrame(const GifSubImage& frame);
+std::vector<uint8_t> EncodeGIFFrame(const GifSubImage& frame, GifVersion version);
 
 // The GIF file of a bitmap, in memory. compression must be gcRLE (1): the writer has no
 // other coder (std::invalid_argument otherwise).
-std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, TDitherMode mode, int compression = gcRLE);
+std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, DitherMode mode, int compression = gcRLE);
 // The same with the dithering choice of the settings (see DitherModeFromIndex).
 std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, int ditherIndex, int compression = gcRLE);
 
@@ -66,7 +66,7 @@ std::vector<uint8_t> EncodeGIF(const Bitmap& bitmap, int ditherIndex, int compre
 // memory first: when encoding fails nothing is written, and when writing fails the
 // partial file is removed. Throws GIFError, std::invalid_argument or
 // std::system_error (file errors).
-void SaveGIF(const Bitmap& bitmap, const std::string& path, TDitherMode mode,
+void SaveGIF(const Bitmap& bitmap, const std::string& path, DitherMode mode,
              int compression = gcRLE);
 void SaveGIF(const Bitmap& bitmap, const std::string& path, int ditherIndex,
              int compression = gcRLE);

@@ -5,20 +5,20 @@
 
 namespace quorvane {
 
-TDitherMode DitherModeFromIndex(int ditherIndex) {
+DitherMode DitherModeFromIndex(int ditherIndex) {
   switch (ditherIndex) {
     case 0:
-      return TDitherMode::dmNearest;
+      return DitherMode::dmNearest;
     case 1:
-      return TDitherMode::dmFloydSteinberg;
+      return DitherMode::dmFloydSteinberg;
     case 2:
-      return TDitherMode::dmStucki;
+      return DitherMode::dmStucki;
     case 3:
-      return TDitherMode::dmSierra;
+      return DitherMode::dmSierra;
     case 4:
-      return TDitherMode::dmBurkes;
+      return DitherMode::dmBurkes;
     default:
-      return TDitherMode::dmFloydSteinberg;
+      return DitherMode::dmFloydSteinberg;
   }
 }
 
@@ -40,33 +40,33 @@ namespace {
 struct StepTable {
   uint8_t step[256];
   constexpr StepTable() : step() {
-    for (int v = 0; v < 256; ++v) step[v] = uint8_t(TNetscapeColorLookup::Step(v));
+    for (int v = 0; v < 256; ++v) step[v] = uint8_t(NetscapeColorLookup::Step(v));
   }
 };
 constexpr StepTable kSteps;
 
 // Error-diffusion weights. Row 0 is the row being scanned, rows 1 and 2 the rows below;
 // column k + 2 holds the weight at offset k * d, d being the scan direction.
-struct TFloydSteinbergDitherer {
+struct FloydSteinbergDitherer {
   static constexpr int kDivisor = 16;
   static constexpr int kRows = 2;
   static constexpr int kWeights[3][5] = {{0, 0, 0, 7, 0}, {0, 3, 5, 1, 0}, {0, 0, 0, 0, 0}};
 };
 
 // The 5-by-3 engines spread error over the row being scanned and the two rows below.
-struct TStuckiDitherer {
+struct StuckiDitherer {
   static constexpr int kDivisor = 42;
   static constexpr int kRows = 3;
   static constexpr int kWeights[3][5] = {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}};
 };
 
-struct TSierraDitherer {
+struct SierraDitherer {
   static constexpr int kDivisor = 32;
   static constexpr int kRows = 3;
   static constexpr int kWeights[3][5] = {{0, 0, 0, 5, 3}, {2, 4, 5, 4, 2}, {0, 2, 3, 2, 0}};
 };
 
-struct TBurkesDitherer {
+struct BurkesDitherer {
   static constexpr int kDivisor = 32;
   static constexpr int kRows = 2;
   static constexpr int kWeights[3][5] = {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {0, 0, 0, 0, 0}};
@@ -141,7 +141,7 @@ void Diffuse(const Bitmap& bitmap, uint8_t* out) {
   }
 }
 
-// TDitherEngine without diffusion: plain lookup of every pixel.
+// DitherEngine without diffusion: plain lookup of every pixel.
 void Nearest(const Bitmap& bitmap, uint8_t* out) {
   const int width = bitmap.Width();
   for (int y = 0; y < bitmap.Height(); ++y) {
@@ -154,25 +154,25 @@ void Nearest(const Bitmap& bitmap, uint8_t* out) {
 
 }  // namespace
 
-std::vector<uint8_t> QuantizeToWebPalette(const Bitmap& bitmap, TDitherMode mode) {
+std::vector<uint8_t> QuantizeToWebPalette(const Bitmap& bitmap, DitherMode mode) {
   std::vector<uint8_t> out(size_t(bitmap.Width()) * size_t(bitmap.Height()));
   if (out.empty()) return out;
   switch (mode) {
-    case TDitherMode::dmNearest:
+    case DitherMode::dmNearest:
       Nearest(bitmap, out.data());
       break;
-    case TDitherMode::dmStucki:
-      Diffuse<TStuckiDitherer>(bitmap, out.data());
+    case DitherMode::dmStucki:
+      Diffuse<StuckiDitherer>(bitmap, out.data());
       break;
-    case TDitherMode::dmSierra:
-      Diffuse<TSierraDitherer>(bitmap, out.data());
+    case DitherMode::dmSierra:
+      Diffuse<SierraDitherer>(bitmap, out.data());
       break;
-    case TDitherMode::dmBurkes:
-      Diffuse<TBurkesDitherer>(bitmap, out.data());
+    case DitherMode::dmBurkes:
+      Diffuse<BurkesDitherer>(bitmap, out.data());
       break;
-    case TDitherMode::dmFloydSteinberg:
+    case DitherMode::dmFloydSteinberg:
     default:
-      Diffuse<TFloydSteinbergDitherer>(bitmap, out.data());
+      Diffuse<FloydSteinbergDitherer>(bitmap, out.data());
       break;
   }
   return out;

@@ -17,7 +17,7 @@
 namespace quorvane {
 
 // The engine numbering of the GIF unit. Modes 4 and 5 are not used by this program.
-enum class TDitherMode : int {
+enum class DitherMode : int {
   dmNearest = 0,
   dmFloydSteinberg = 1,
   dmStucki = 2,
@@ -28,7 +28,7 @@ enum class TDitherMode : int {
 // The dithering choice of the settings (0 "Nearest", 1 "FloydSteinBerg(기본값)",
 // 2 "Stucki", 3 "Sierra", 4 "Burkes") as a dither mode; any other value gives
 // Floyd–Steinberg, the default.
-TDitherMode DitherModeFromIndex(int ditherIndex);
+DitherMode DitherModeFromIndex(int ditherIndex);
 
 // The web palette: entry i * 36 + j * 6 + k (i, j, k in 0..5) is red i * 51,
 // green j * 51, blue k * 51.
@@ -38,7 +38,7 @@ const std::array<RGBTriple, kWebPaletteSize>& WebPalette();
 
 // Arithmetic lookup in the web palette (each channel 0..255): every channel is taken to
 // (c + 3) div 51; the index is red * 36 + green * 6 + blue of those steps.
-class TNetscapeColorLookup {
+class NetscapeColorLookup {
  public:
   static constexpr int Step(int channel) { return (channel + 3) / 51; }
   static constexpr int Index(int r, int g, int b) { return Step(r) * 36 + Step(g) * 6 + Step(b); }
@@ -46,6 +46,6 @@ class TNetscapeColorLookup {
 
 // Reduces a 24-bit picture to web palette indices, width * height bytes, row by row,
 // top row first.
-std::vector<uint8_t> QuantizeToWebPalette(const Bitmap& bitmap, TDitherMode mode);
+std::vector<uint8_t> QuantizeToWebPalette(const Bitmap& bitmap, DitherMode mode);
 
 }  // namespace quorvane

@@ -8,7 +8,7 @@
 
 #include "platform/FileNames.h"
 #include "imaging/ImageFormats.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 
 namespace quorvane {
 

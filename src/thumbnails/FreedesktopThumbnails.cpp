@@ -123,7 +123,7 @@ bool ReadPngPixels(FILE* f, std::vector<uint8_t>& pixels, png_uint_32& width, pn
   return true;
 }
 
-bool ReadPng(const std::string& file, TColor background, Bitmap& out, TextChunks& texts) {
+bool ReadPng(const std::string& file, RgbColor background, Bitmap& out, TextChunks& texts) {
   FILE* f = std::fopen(file.c_str(), "rbe");
   if (!f) return false;
   std::vector<uint8_t> pixels;
@@ -132,7 +132,7 @@ bool ReadPng(const std::string& file, TColor background, Bitmap& out, TextChunks
   std::fclose(f);
   if (!read) return false;
 
-  // R, G, B, A over the background (B, G, R in a TColor's bytes 2, 1, 0).
+  // R, G, B, A over the background (B, G, R in a RgbColor's bytes 2, 1, 0).
   const int back[3] = {int(background & 0xFF), int((background >> 8) & 0xFF),
                        int((background >> 16) & 0xFF)};
   out.SetSize(int(width), int(height));
@@ -267,7 +267,7 @@ std::string FreedesktopThumbnails::FailPath(const std::string& path) const {
 
 FreedesktopThumbnails::Found FreedesktopThumbnails::Read(const std::string& path, int64_t mtime,
                                                          int width, int height,
-                                                         TColor background, Entry& entry) const {
+                                                         RgbColor background, Entry& entry) const {
   const char* folder = SizeFolder(width, height);
   if (root_.empty() || path.empty() || path[0] != '/' || !*folder) return Found::kNone;
   const std::string uri = CanonicalUri(path);

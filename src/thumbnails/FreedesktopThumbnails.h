@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "imaging/Bitmap.h"
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
@@ -51,7 +51,7 @@ class FreedesktopThumbnails {
   // program's entry (its Software not this program) of a file whose header tells of a
   // colour profile or primaries other than sRGB's (ColourHeader.h): that program may
   // not have converted its colours, so this program makes its own.
-  Found Read(const std::string& path, int64_t mtime, int width, int height, TColor background,
+  Found Read(const std::string& path, int64_t mtime, int width, int height, RgbColor background,
              Entry& entry) const;
   // Stores a picture already fitted to the folder's side. False when it could not be
   // written (nothing is left behind).

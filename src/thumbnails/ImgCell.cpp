@@ -7,11 +7,11 @@ namespace quorvane {
 
 namespace {
 
-TCellRect Shrink(TCellRect r, int by) {
+CellRectangle Shrink(CellRectangle r, int by) {
   return {r.Left + by, r.Top + by, r.Right - by, r.Bottom - by};
 }
 
-void AppendBevel(std::vector<TCellFill>& fills, TCellRect r, TBevelCut cut, int width) {
+void AppendBevel(std::vector<CellFill>& fills, CellRectangle r, BevelCut cut, int width) {
   if (cut == bvNone) return;
   if (cut == bvLowered)
     AppendFrame3D(fills, r, clBtnShadow, clBtnHighlight, width);
@@ -21,25 +21,25 @@ void AppendBevel(std::vector<TCellFill>& fills, TCellRect r, TBevelCut cut, int 
 
 }  // namespace
 
-void TFrameStyle::SetVisible(bool value) {
+void FrameStyle::SetVisible(bool value) {
   if (value == visible_) return;
   visible_ = value;
   Changed();
 }
 
-void TFrameStyle::SetColor(TColor value) {
+void FrameStyle::SetColor(RgbColor value) {
   if (value == color_) return;
   color_ = value;
   Changed();
 }
 
-void TFrameStyle::SetWidth(int value) {
+void FrameStyle::SetWidth(int value) {
   if (value == width_) return;
   width_ = value;
   Changed();
 }
 
-void TFrameStyle::Assign(const TFrameStyle& other) {
+void FrameStyle::Assign(const FrameStyle& other) {
   if (visible_ == other.visible_ && color_ == other.color_ && width_ == other.width_) return;
   visible_ = other.visible_;
   color_ = other.color_;
@@ -47,29 +47,29 @@ void TFrameStyle::Assign(const TFrameStyle& other) {
   Changed();
 }
 
-void TBlankSpace::Set(int& field, int value) {
+void BlankSpaceStyle::Set(int& field, int value) {
   if (value == field) return;
   field = value;
   if (OnChange) OnChange(*this);
 }
-void TBlankSpace::SetLeft(int value) { Set(left_, value); }
-void TBlankSpace::SetTop(int value) { Set(top_, value); }
-void TBlankSpace::SetRight(int value) { Set(right_, value); }
-void TBlankSpace::SetBottom(int value) { Set(bottom_, value); }
+void BlankSpaceStyle::SetLeft(int value) { Set(left_, value); }
+void BlankSpaceStyle::SetTop(int value) { Set(top_, value); }
+void BlankSpaceStyle::SetRight(int value) { Set(right_, value); }
+void BlankSpaceStyle::SetBottom(int value) { Set(bottom_, value); }
 
-void TSmallIcon::SetIconPos(TIconPosition value) {
+void SmallIconStyle::SetIconPos(IconPosition value) {
   if (value == iconPos_) return;
   iconPos_ = value;
   if (OnChange) OnChange(*this);
 }
 
-void TSmallIcon::SetSpace(int value) {
+void SmallIconStyle::SetSpace(int value) {
   if (value == space_) return;
   space_ = value;
   if (OnChange) OnChange(*this);
 }
 
-TColor SystemColorToRGB(TColor c) {
+RgbColor SystemColorToRGB(RgbColor c) {
   if (!IsSystemColor(c)) return c;
   switch (c) {
     case clWindow:
@@ -95,8 +95,8 @@ TColor SystemColorToRGB(TColor c) {
   }
 }
 
-TCellMetrics ComputeCellMetrics(const TCellStyle& s) {
-  TCellMetrics m;
+CellGeometry ComputeCellMetrics(const CellStyleOptions& s) {
+  CellGeometry m;
   const int frame = s.FrameVisible ? s.FrameWidth : 0;
   const int select = s.SelectFrameVisible ? s.SelectFrameWidth : 0;
   m.FrameWidth = std::max(frame, select);
@@ -117,7 +117,7 @@ TCellMetrics ComputeCellMetrics(const TCellStyle& s) {
   return m;
 }
 
-void AppendFrame3D(std::vector<TCellFill>& fills, TCellRect r, TColor topLeft, TColor bottomRight,
+void AppendFrame3D(std::vector<CellFill>& fills, CellRectangle r, RgbColor topLeft, RgbColor bottomRight,
                    int width) {
   for (int i = 0; i < width && r.Width() > 0 && r.Height() > 0; ++i) {
     const int right = r.Right - 1, bottom = r.Bottom - 1;
@@ -129,16 +129,16 @@ void AppendFrame3D(std::vector<TCellFill>& fills, TCellRect r, TColor topLeft, T
   }
 }
 
-std::vector<TCellFill> CellFrameFills(const TCellStyle& s, const TCellMetrics& m, int x, int y,
+std::vector<CellFill> CellFrameFills(const CellStyleOptions& s, const CellGeometry& m, int x, int y,
                                       bool highlighted) {
-  std::vector<TCellFill> fills;
-  const TCellRect cell{x, y, x + m.CellWidth, y + m.CellHeight};
+  std::vector<CellFill> fills;
+  const CellRectangle cell{x, y, x + m.CellWidth, y + m.CellHeight};
   const bool useSelect = highlighted && s.SelectFrameVisible;
   const bool useFrame = !highlighted && s.FrameVisible;
   if (useSelect || useFrame) {
     const int w = useSelect ? s.SelectFrameWidth : s.FrameWidth;
-    const TColor color = useSelect ? s.SelectFrameColor : s.FrameColor;
-    const TCellRect r = Shrink(cell, useSelect ? m.SelectedInset : m.UnselectedInset);
+    const RgbColor color = useSelect ? s.SelectFrameColor : s.FrameColor;
+    const CellRectangle r = Shrink(cell, useSelect ? m.SelectedInset : m.UnselectedInset);
     if (w > 0) {
       fills.push_back({{r.Left, r.Top, r.Left + w, r.Bottom}, color});      // left
       fills.push_back({{r.Left, r.Bottom - w, r.Right, r.Bottom}, color});  // bottom
@@ -147,7 +147,7 @@ std::vector<TCellFill> CellFrameFills(const TCellStyle& s, const TCellMetrics& m
     }
   }
   if (s.BorderStyle == bsSingle) {
-    const TCellRect r = Shrink(cell, m.FrameWidth);
+    const CellRectangle r = Shrink(cell, m.FrameWidth);
     AppendFrame3D(fills, r, clBtnShadow, clWhite, 1);
     AppendFrame3D(fills, Shrink(r, 1), cl3DDkShadow, cl3DLight, 1);
   }
@@ -156,13 +156,13 @@ std::vector<TCellFill> CellFrameFills(const TCellStyle& s, const TCellMetrics& m
   return fills;
 }
 
-TCellRect CellImageBox(const TCellStyle& s, const TCellMetrics& m, int x, int y) {
+CellRectangle CellImageBox(const CellStyleOptions& s, const CellGeometry& m, int x, int y) {
   const int left = x + m.ImageOffset + s.BlankLeft;
   const int top = y + m.ImageOffset + s.BlankTop;
   return {left, top, left + s.ImageWidth, top + s.ImageHeight};
 }
 
-TCellRect PlaceInBox(int boxW, int boxH, int w, int h) {
+CellRectangle PlaceInBox(int boxW, int boxH, int w, int h) {
   if (w <= 0 || h <= 0) {
     w = boxW;
     h = boxH;
@@ -181,7 +181,7 @@ TCellRect PlaceInBox(int boxW, int boxH, int w, int h) {
   return {left, top, left + w, top + h};
 }
 
-std::optional<TCellRect> SmallIconRect(TIconPosition pos, int space, int imageW, int imageH,
+std::optional<CellRectangle> SmallIconRect(IconPosition pos, int space, int imageW, int imageH,
                                        int side) {
   int x = 0, y = 0;
   switch (pos) {
@@ -200,7 +200,7 @@ std::optional<TCellRect> SmallIconRect(TIconPosition pos, int space, int imageW,
     case iipNone:
       return std::nullopt;
   }
-  return TCellRect{x, y, x + side, y + side};
+  return CellRectangle{x, y, x + side, y + side};
 }
 
 }  // namespace quorvane

@@ -12,58 +12,58 @@
 #include <optional>
 #include <vector>
 
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
 // System colours: the high byte marks a palette entry, the low byte its Windows
 // number. The Qt layer turns them into palette colours; SystemColorToRGB gives the
 // classic values.
-constexpr TColor clSystemColor = 0xFF000000;
-constexpr TColor clWindow = clSystemColor | 5;
-constexpr TColor clWindowText = clSystemColor | 8;
-constexpr TColor clInactiveBorder = clSystemColor | 11;
-constexpr TColor clHighlight = clSystemColor | 13;
-constexpr TColor clBtnFace = clSystemColor | 15;
-constexpr TColor clBtnShadow = clSystemColor | 16;
-constexpr TColor clBtnHighlight = clSystemColor | 20;
-constexpr TColor cl3DDkShadow = clSystemColor | 21;
-constexpr TColor cl3DLight = clSystemColor | 22;
+constexpr RgbColor clSystemColor = 0xFF000000;
+constexpr RgbColor clWindow = clSystemColor | 5;
+constexpr RgbColor clWindowText = clSystemColor | 8;
+constexpr RgbColor clInactiveBorder = clSystemColor | 11;
+constexpr RgbColor clHighlight = clSystemColor | 13;
+constexpr RgbColor clBtnFace = clSystemColor | 15;
+constexpr RgbColor clBtnShadow = clSystemColor | 16;
+constexpr RgbColor clBtnHighlight = clSystemColor | 20;
+constexpr RgbColor cl3DDkShadow = clSystemColor | 21;
+constexpr RgbColor cl3DLight = clSystemColor | 22;
 
-constexpr bool IsSystemColor(TColor c) { return (c & 0xFF000000) == clSystemColor; }
+constexpr bool IsSystemColor(RgbColor c) { return (c & 0xFF000000) == clSystemColor; }
 // A plain colour stays as it is; a system colour becomes its classic value.
-TColor SystemColorToRGB(TColor c);
+RgbColor SystemColorToRGB(RgbColor c);
 
-enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
-enum TBorderStyle { bsNone, bsSingle };
-enum TIconPosition { iipLeftTop, iipLeftBottom, iipRightTop, iipRightBottom, iipNone };
+enum BevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+enum CellBorderStyle { bsNone, bsSingle };
+enum IconPosition { iipLeftTop, iipLeftBottom, iipRightTop, iipRightBottom, iipNone };
 
 // The frame of a cell in one state (unselected or selected).
-class TFrameStyle {
+class FrameStyle {
  public:
-  TFrameStyle(bool visible, TColor color, int width)
+  FrameStyle(bool visible, RgbColor color, int width)
       : visible_(visible), color_(color), width_(width) {}
   bool Visible() const { return visible_; }
   void SetVisible(bool value);
-  TColor Color() const { return color_; }
-  void SetColor(TColor value);
+  RgbColor Color() const { return color_; }
+  void SetColor(RgbColor value);
   int Width() const { return width_; }
   void SetWidth(int value);
   // Copies all three values (one change event when anything changed).
-  void Assign(const TFrameStyle& other);
-  std::function<void(TFrameStyle&)> OnChange;
+  void Assign(const FrameStyle& other);
+  std::function<void(FrameStyle&)> OnChange;
 
  private:
   void Changed() {
     if (OnChange) OnChange(*this);
   }
   bool visible_;
-  TColor color_;
+  RgbColor color_;
   int width_;
 };
 
 // Blank margins of a cell (0, 0, 0, 0).
-class TBlankSpace {
+class BlankSpaceStyle {
  public:
   int Left() const { return left_; }
   void SetLeft(int value);
@@ -75,7 +75,7 @@ class TBlankSpace {
   void SetBottom(int value);
   int Horizontal() const { return left_ + right_; }
   int Vertical() const { return top_ + bottom_; }
-  std::function<void(TBlankSpace&)> OnChange;
+  std::function<void(BlankSpaceStyle&)> OnChange;
 
  private:
   void Set(int& field, int value);
@@ -83,44 +83,44 @@ class TBlankSpace {
 };
 
 // The small type icon stamped on stored thumbnails (iipRightBottom, 2 pixels in).
-class TSmallIcon {
+class SmallIconStyle {
  public:
-  TIconPosition IconPos() const { return iconPos_; }
-  void SetIconPos(TIconPosition value);
+  IconPosition IconPos() const { return iconPos_; }
+  void SetIconPos(IconPosition value);
   int Space() const { return space_; }
   void SetSpace(int value);
   // Copies IconPos only.
-  void Assign(const TSmallIcon& other) { SetIconPos(other.iconPos_); }
-  std::function<void(TSmallIcon&)> OnChange;
+  void Assign(const SmallIconStyle& other) { SetIconPos(other.iconPos_); }
+  std::function<void(SmallIconStyle&)> OnChange;
 
  private:
-  TIconPosition iconPos_ = iipRightBottom;
+  IconPosition iconPos_ = iipRightBottom;
   int space_ = 2;
 };
 
-struct TCellRect {
+struct CellRectangle {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;  // Right and Bottom exclusive
   int Width() const { return Right - Left; }
   int Height() const { return Bottom - Top; }
-  bool operator==(const TCellRect&) const = default;
+  bool operator==(const CellRectangle&) const = default;
 };
 
 // Everything that decides how a cell looks, copied out of the view's settings.
-struct TCellStyle {
+struct CellStyleOptions {
   int ImageWidth = 94, ImageHeight = 94;
   bool FrameVisible = true;
-  TColor FrameColor = clInactiveBorder;
+  RgbColor FrameColor = clInactiveBorder;
   int FrameWidth = 1;
   bool SelectFrameVisible = true;
-  TColor SelectFrameColor = clHighlight;
+  RgbColor SelectFrameColor = clHighlight;
   int SelectFrameWidth = 3;
-  TBorderStyle BorderStyle = bsNone;
-  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
+  CellBorderStyle BorderStyle = bsNone;
+  BevelCut BevelInner = bvNone, BevelOuter = bvNone;
   int BevelWidth = 1;
   int BlankLeft = 0, BlankTop = 0, BlankRight = 0, BlankBottom = 0;
 };
 
-struct TCellMetrics {
+struct CellGeometry {
   int FrameWidth = 0;        // the wider of the visible frames
   int BorderOffset = 0;      // frame width, + 2 with bsSingle
   int OuterBevelOffset = 0;  // + BevelWidth with an outer bevel
@@ -131,50 +131,50 @@ struct TCellMetrics {
   int CellWidth = 0, CellHeight = 0;
 };
 
-TCellMetrics ComputeCellMetrics(const TCellStyle& style);
+CellGeometry ComputeCellMetrics(const CellStyleOptions& style);
 
 // The distance between cells' origins: the icon spacing plus the cell size.
-struct TCellPitch {
+struct CellPitchSize {
   int X = 0, Y = 0;
 };
-inline TCellPitch CellPitch(const TCellMetrics& m, int spacingX, int spacingY) {
+inline CellPitchSize CellPitch(const CellGeometry& m, int spacingX, int spacingY) {
   return {spacingX + m.CellWidth, spacingY + m.CellHeight};
 }
 
 // The least width of the report view's first column in thumbnail style.
-inline int ReportFirstColumnMinWidth(const TCellStyle& s, const TCellMetrics& m) {
+inline int ReportFirstColumnMinWidth(const CellStyleOptions& s, const CellGeometry& m) {
   return m.CellExtent + s.ImageWidth + 4;
 }
 
 // One solid fill of the cell painting.
-struct TCellFill {
-  TCellRect Rect;
-  TColor Color = clBlack;
-  bool operator==(const TCellFill&) const = default;
+struct CellFill {
+  CellRectangle Rect;
+  RgbColor Color = clBlack;
+  bool operator==(const CellFill&) const = default;
 };
 
 // The fills that draw a cell's frame, border and bevels at (x, y), in painting order.
 // `highlighted`: the view has the focus (or keeps showing its selection) and the item
 // is selected or is the drop target.
-std::vector<TCellFill> CellFrameFills(const TCellStyle& style, const TCellMetrics& m, int x, int y,
+std::vector<CellFill> CellFrameFills(const CellStyleOptions& style, const CellGeometry& m, int x, int y,
                                       bool highlighted);
 
 // A 3-D frame of `width` lines inside `r`: top and left in `topLeft`, bottom and right
 // in `bottomRight` (the bottom-left and top-right corners take the bottom-right colour).
-void AppendFrame3D(std::vector<TCellFill>& fills, TCellRect r, TColor topLeft, TColor bottomRight,
+void AppendFrame3D(std::vector<CellFill>& fills, CellRectangle r, RgbColor topLeft, RgbColor bottomRight,
                    int width);
 
 // The image box of a cell at (x, y).
-TCellRect CellImageBox(const TCellStyle& style, const TCellMetrics& m, int x, int y);
+CellRectangle CellImageBox(const CellStyleOptions& style, const CellGeometry& m, int x, int y);
 
 // Where a picture of w x h goes inside a box of boxW x boxH: shrunk to fit keeping its
 // proportions when it is larger than the box, then centred (offsets truncated); a size
 // that is not positive takes the box's size. Relative to the box's origin.
-TCellRect PlaceInBox(int boxW, int boxH, int w, int h);
+CellRectangle PlaceInBox(int boxW, int boxH, int w, int h);
 
 // The corner at which the small type icon (side x side) is stamped onto a stored
 // thumbnail; none for iipNone.
-std::optional<TCellRect> SmallIconRect(TIconPosition pos, int space, int imageW, int imageH,
+std::optional<CellRectangle> SmallIconRect(IconPosition pos, int space, int imageW, int imageH,
                                        int side = 16);
 
 }  // namespace quorvane

@@ -1,8 +1,8 @@
-// The cell settings of TViewImage: frames, border, bevels, blank space and the small type
-// icon. Every change reaches TViewImage::OnChange, which the view answers by rebuilding
+// The cell settings of ThumbnailContext: frames, border, bevels, blank space and the small type
+// icon. Every change reaches ThumbnailContext::OnChange, which the view answers by rebuilding
 // its cells.
 
-#include "thumbnails/ViewImage.h"
+#include "thumbnails/ThumbnailContext.h"
 
 namespace quorvane {
 
@@ -17,31 +17,31 @@ bool Store(T& field, T value) {
 
 }  // namespace
 
-void TViewImage::HookCellSettings() {
-  frame_.OnChange = [this](TFrameStyle&) { Changed(); };
-  selectFrame_.OnChange = [this](TFrameStyle&) { Changed(); };
-  smallIcon_.OnChange = [this](TSmallIcon&) { Changed(); };
-  blankSpace_.OnChange = [this](TBlankSpace&) { Changed(); };
+void ThumbnailContext::HookCellSettings() {
+  frame_.OnChange = [this](FrameStyle&) { Changed(); };
+  selectFrame_.OnChange = [this](FrameStyle&) { Changed(); };
+  smallIcon_.OnChange = [this](SmallIconStyle&) { Changed(); };
+  blankSpace_.OnChange = [this](BlankSpaceStyle&) { Changed(); };
 }
 
-void TViewImage::SetBevelInner(TBevelCut value) {
+void ThumbnailContext::SetBevelInner(BevelCut value) {
   if (Store(bevelInner_, value)) Changed();
 }
-void TViewImage::SetBevelOuter(TBevelCut value) {
+void ThumbnailContext::SetBevelOuter(BevelCut value) {
   if (Store(bevelOuter_, value)) Changed();
 }
-void TViewImage::SetBevelWidth(int value) {
+void ThumbnailContext::SetBevelWidth(int value) {
   if (Store(bevelWidth_, value)) Changed();
 }
-void TViewImage::SetBorderWidth(int value) {
+void ThumbnailContext::SetBorderWidth(int value) {
   if (Store(borderWidth_, value)) Changed();
 }
-void TViewImage::SetBorderStyle(TBorderStyle value) {
+void ThumbnailContext::SetBorderStyle(CellBorderStyle value) {
   if (Store(borderStyle_, value)) Changed();
 }
 
-TCellStyle TViewImage::CellStyle() const {
-  TCellStyle s;
+CellStyleOptions ThumbnailContext::CellStyle() const {
+  CellStyleOptions s;
   s.ImageWidth = ImageWidth();
   s.ImageHeight = ImageHeight();
   s.FrameVisible = frame_.Visible();

@@ -66,7 +66,7 @@ bool JpegWithoutExif(const std::string& FileName) {
 
 }  // namespace
 
-TThumbExif::TThumbExif(const std::string& FileName, TGetType mode, const ExifOptions& options)
+ThumbExif::ThumbExif(const std::string& FileName, FitKind mode, const ExifOptions& options)
     : mode_(mode) {
   const bool orient = options.AutoOrient && CarriesExifOrientation(FileName);
   useEmbedded_ = options.UseEmbeddedThumbnails && mode != igtNormal && IsJpegName(FileName);
@@ -81,16 +81,16 @@ TThumbExif::TThumbExif(const std::string& FileName, TGetType mode, const ExifOpt
   if (orient && info_.orientation != 0) orientation_ = info_.orientation;
 }
 
-int TThumbExif::BoxWidth(int Width, int Height) const {
+int ThumbExif::BoxWidth(int Width, int Height) const {
   return OrientationSwapsSides(orientation_) ? Height : Width;
 }
 
-int TThumbExif::BoxHeight(int Width, int Height) const {
+int ThumbExif::BoxHeight(int Width, int Height) const {
   return OrientationSwapsSides(orientation_) ? Width : Height;
 }
 
-bool TThumbExif::FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Width, int Height,
-                              TJPEGPerformance performance) const {
+bool ThumbExif::FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Width, int Height,
+                              JpegPerformance performance) const {
   if (!useEmbedded_ || info_.thumbnail.empty()) return false;
   const int boxW = BoxWidth(Width, Height), boxH = BoxHeight(Width, Height);
   const int pictureW = info_.pixelWidth, pictureH = info_.pixelHeight;
@@ -104,7 +104,7 @@ bool TThumbExif::FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Wi
     reader.Decode(thumb, 1, performance);
     if (thumb.Width() != reader.Width() || thumb.Height() != reader.Height()) return false;
     // Exactly the size the decoded picture would get.
-    const TFitSize fitted = FitSize(mode_, pictureW, pictureH, boxW, boxH);
+    const FittedSize fitted = FitSize(mode_, pictureW, pictureH, boxW, boxH);
     ResizeBitmap(thumb, fitted.Width, fitted.Height);
     if (thumb.Width() != fitted.Width || thumb.Height() != fitted.Height) return false;
     ApplyOrientation(thumb, orientation_);
@@ -118,7 +118,7 @@ bool TThumbExif::FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Wi
   return true;
 }
 
-void TThumbExif::Finish(Bitmap& bitmap, int& orgWidth, int& orgHeight) const {
+void ThumbExif::Finish(Bitmap& bitmap, int& orgWidth, int& orgHeight) const {
   if (orientation_ == 1) return;
   ApplyOrientation(bitmap, orientation_);
   if (OrientationSwapsSides(orientation_)) std::swap(orgWidth, orgHeight);

@@ -12,10 +12,10 @@
 
 namespace quorvane {
 
-class TThumbExif {
+class ThumbExif {
  public:
   // Reads the file's metadata (JPEG and TIFF files) when the switches call for it.
-  TThumbExif(const std::string& FileName, TGetType mode, const ExifOptions& options);
+  ThumbExif(const std::string& FileName, FitKind mode, const ExifOptions& options);
 
   // The orientation applied: 1 unless AutoOrient is on and the file has one.
   int Orientation() const { return orientation_; }
@@ -28,13 +28,13 @@ class TThumbExif {
   // thumbnail in `out` and the upright picture's size in orgWidth / orgHeight. False
   // (nothing changed) when there is none, or it is damaged, or does not serve.
   bool FromEmbedded(Bitmap& out, int& orgWidth, int& orgHeight, int Width, int Height,
-                    TJPEGPerformance performance) const;
+                    JpegPerformance performance) const;
 
   // Turns a picture decoded from the file upright and swaps the recorded size with it.
   void Finish(Bitmap& bitmap, int& orgWidth, int& orgHeight) const;
 
  private:
-  TGetType mode_;
+  FitKind mode_;
   bool useEmbedded_ = false;
   int orientation_ = 1;  // of the picture as stored
   ExifInfo info_;

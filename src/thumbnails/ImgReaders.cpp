@@ -12,7 +12,7 @@
 
 #include "platform/FileIO.h"
 #include "platform/LittleEndian.h"
-#include "thumbnails/DibConvert.h"
+#include "thumbnails/DibReader.h"
 
 namespace quorvane {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/FileNames.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 
 namespace quorvane {
 
@@ -59,16 +59,16 @@ bool IsPlainPath(const std::string& path) {
 
 }  // namespace
 
-TShellFolderView::TShellFolderView(TShellPlatform* platform, TFolderViewHost* host)
-    : platform_(platform), host_(host), items_(std::make_unique<TImgListItems>(*this)) {
+ShellFolderView::ShellFolderView(ShellPlatform* platform, FolderViewHost* host)
+    : platform_(platform), host_(host), items_(std::make_unique<GridItems>(*this)) {
   thumbnails_.SetCellWidth(viewImage_.ImageWidth());
   thumbnails_.SetCellHeight(viewImage_.ImageHeight());
   thumbnails_.SetBudget(kThumbnailBudget);
 }
 
-TShellFolderView::~TShellFolderView() = default;
+ShellFolderView::~ShellFolderView() = default;
 
-std::string TShellFolderView::NormalFolder(const std::string& path) {
+std::string ShellFolderView::NormalFolder(const std::string& path) {
   if (path.empty() || path[0] != '/') return {};
   std::vector<std::string_view> parts;
   size_t start = 0;
@@ -92,14 +92,14 @@ std::string TShellFolderView::NormalFolder(const std::string& path) {
   return out;
 }
 
-std::shared_ptr<const std::string> TShellFolderView::FolderNameFor(const std::string& folder) {
+std::shared_ptr<const std::string> ShellFolderView::FolderNameFor(const std::string& folder) {
   if (folderName_ && *folderName_ == folder) return folderName_;
   if (!lastFolderName_ || *lastFolderName_ != folder)
     lastFolderName_ = std::make_shared<const std::string>(folder);
   return lastFolderName_;
 }
 
-bool TShellFolderView::OpenFolder(const std::string& path) {
+bool ShellFolderView::OpenFolder(const std::string& path) {
   if (viewMode_ == ivmFile) return false;
   const std::string folder = NormalFolder(path);
   if (folder.empty() || folder == folder_) return false;
@@ -123,13 +123,13 @@ bool TShellFolderView::OpenFolder(const std::string& path) {
   return true;
 }
 
-bool TShellFolderView::UpOneLevel() {
+bool ShellFolderView::UpOneLevel() {
   if (folder_.empty() || folder_ == "/") return false;
   const std::string parent = ExtractFileDir(folder_);
   return OpenFolder(parent.empty() ? std::string(1, '/') : parent);
 }
 
-void TShellFolderView::Refill() {
+void ShellFolderView::Refill() {
   if (viewMode_ == ivmFile || folder_.empty()) return;
   items_->Clear();
   Enumerate();
@@ -137,20 +137,20 @@ void TShellFolderView::Refill() {
   Sort();
 }
 
-bool TShellFolderView::LookAheadOn() const {
+bool ShellFolderView::LookAheadOn() const {
   return host_ && viewImage_.LookAhead() && host_->ShowsThumbnails();
 }
 
-void TShellFolderView::Sort() {
+void ShellFolderView::Sort() {
   items_->Sort();
   OrderLookAhead();
 }
 
-void TShellFolderView::OrderLookAhead() {
+void ShellFolderView::OrderLookAhead() {
   if (!LookAheadOn()) return;
   std::vector<int32_t> numbers;
   for (int i = 0; i < items_->Count(); ++i) {
-    const TImgListItem& item = *items_->Items(i);
+    const GridItem& item = *items_->Items(i);
     if (!item.IsFolder() && item.HasIdList() && item.ThumbnailIndex < 0 && !item.Handled &&
         !item.LookedAhead)
       numbers.push_back(item.Number());
@@ -158,21 +158,21 @@ void TShellFolderView::OrderLookAhead() {
   host_->OrderLookAhead(numbers);
 }
 
-void TShellFolderView::QueueLookAhead(TImgListItem& item) {
+void ShellFolderView::QueueLookAhead(GridItem& item) {
   if (item.IsFolder() || !LookAheadOn()) return;
   if (item.ThumbnailIndex < 0 && !item.Handled) host_->QueueThumbnail(item.Number(), false);
 }
 
-bool TShellFolderView::FilterTakes(const std::string& name, bool folder) const {
-  const TDispTypes& types = view_.DispTypes();
+bool ShellFolderView::FilterTakes(const std::string& name, bool folder) const {
+  const DisplayFilter& types = view_.DispTypes();
   if (!types.Hidden() && name[0] == '.') return false;
   if (folder ? !types.Folders() : !types.NonFolders()) return false;
   return folder || !types.Restrictive() || types.Match(name);
 }
 
-std::unique_ptr<TImgListItem> TShellFolderView::MakeItem(const TDiskEntry& entry) {
-  std::unique_ptr<TImgListItem> item = items_->NewItem();
-  TShellItem& base = *item;
+std::unique_ptr<GridItem> ShellFolderView::MakeItem(const DiskEntry& entry) {
+  std::unique_ptr<GridItem> item = items_->NewItem();
+  ShellItem& base = *item;
   base.name_ = entry.Name;
   base.folderName_ = folderName_;
   base.hasId_ = true;
@@ -182,7 +182,7 @@ std::unique_ptr<TImgListItem> TShellFolderView::MakeItem(const TDiskEntry& entry
   return item;
 }
 
-bool TShellFolderView::Enumerate() {
+bool ShellFolderView::Enumerate() {
   if (viewMode_ == ivmFile || folder_.empty()) return false;
   DIR* dir = opendir(folder_.c_str());
   if (!dir) return false;
@@ -192,20 +192,20 @@ bool TShellFolderView::Enumerate() {
     bool link = false, ok = true;
     const bool folder = EntryIsFolder(folder_, entry->d_name, entry->d_type, link, ok);
     if (!ok || !FilterTakes(name, folder)) continue;  // vanished while listed, or filtered
-    std::unique_ptr<TImgListItem> item = MakeItem({name, uint64_t(entry->d_ino), folder, link});
+    std::unique_ptr<GridItem> item = MakeItem({name, uint64_t(entry->d_ino), folder, link});
     if (OnImgItemAdd) {
       bool allow = true;
       OnImgItemAdd(*this, *item, allow);
       if (!allow) continue;
     }
     // A handler that cleared the collection leaves an item from before: not added.
-    if (TImgListItem* added = items_->Add(std::move(item))) QueueLookAhead(*added);
+    if (GridItem* added = items_->Add(std::move(item))) QueueLookAhead(*added);
   }
   closedir(dir);
   return true;
 }
 
-TImgListItem* TShellFolderView::AddByPath(const std::string& path) {
+GridItem* ShellFolderView::AddByPath(const std::string& path) {
   if (path.empty()) {
     // An empty item: no name, no folder.
     return items_->Add(items_->NewItem());
@@ -219,8 +219,8 @@ TImgListItem* TShellFolderView::AddByPath(const std::string& path) {
     struct stat target {};
     folder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
   }
-  std::unique_ptr<TImgListItem> item = items_->NewItem();
-  TShellItem& base = *item;
+  std::unique_ptr<GridItem> item = items_->NewItem();
+  ShellItem& base = *item;
   base.name_ = ExtractFileName(path);
   base.folderName_ = FolderNameFor(ExtractFileDir(path));
   base.hasId_ = true;
@@ -234,12 +234,12 @@ TImgListItem* TShellFolderView::AddByPath(const std::string& path) {
       base.seenMtimeNs_ = MtimeNs(target);
     }
   }
-  TImgListItem* added = items_->Add(std::move(item));
+  GridItem* added = items_->Add(std::move(item));
   QueueLookAhead(*added);
   return added;
 }
 
-int TShellFolderView::Compare(TShellItem& a, TShellItem& b) const {
+int ShellFolderView::Compare(ShellItem& a, ShellItem& b) const {
   if (&a == &b) return 0;
   if (!a.HasIdList() || !b.HasIdList()) {
     if (!a.HasIdList() && !b.HasIdList()) return 0;
@@ -277,21 +277,21 @@ int TShellFolderView::Compare(TShellItem& a, TShellItem& b) const {
   return descend_ ? -result : result;
 }
 
-std::vector<std::string> TShellFolderView::SelectionPaths(const std::vector<int>& indexes) {
+std::vector<std::string> ShellFolderView::SelectionPaths(const std::vector<int>& indexes) {
   std::vector<std::string> paths;
   if (indexes.empty()) {
     if (!folder_.empty()) paths.push_back(folder_);
     return paths;
   }
   for (int index : indexes) {
-    TImgListItem* item = items_->Items(index);
+    GridItem* item = items_->Items(index);
     if (item && item->HasIdList()) paths.push_back(item->ParsingName());
   }
   return paths;
 }
 
-bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
-  TImgListItem* item = items_->ItemByNumber(number);
+bool ShellFolderView::PrepareThumbnailJob(int32_t number, ThumbnailJob& job) {
+  GridItem* item = items_->ItemByNumber(number);
   if (!item || item->Handled || item->LookedAhead || !item->HasIdList() ||
       !viewImage_.NeedsThumbnail(item->ImageKind()))
     return false;
@@ -309,10 +309,10 @@ bool TShellFolderView::PrepareThumbnailJob(int32_t number, TThumbnailJob& job) {
   return true;
 }
 
-int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TImgUtil& loader,
+int ShellFolderView::StoreThumbnailResult(int32_t number, int result, const ThumbnailReader& loader,
                                            bool shown) {
   const int index = items_->IndexOfNumber(number);
-  TImgListItem* item = items_->Items(index);
+  GridItem* item = items_->Items(index);
   if (!item) return -1;
   if (result == 0 && !item->Handled && !shown && viewImage_.LookAhead() && thumbnails_.Full()) {
     item->LookedAhead = true;  // made (and in the disk cache), not kept
@@ -322,7 +322,7 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
     const int cell = thumbnails_.Store(loader.Bitmap(), number, dropped);
     // The picture shown least recently made room; it is made again when shown again.
     // An owner that shows another cell by now keeps it.
-    TImgListItem* gone = dropped == number ? nullptr : items_->ItemByNumber(dropped);
+    GridItem* gone = dropped == number ? nullptr : items_->ItemByNumber(dropped);
     item->ThumbnailIndex = cell;
     if (gone && gone->ThumbnailIndex == cell) {
       gone->ThumbnailIndex = -1;
@@ -342,20 +342,20 @@ int TShellFolderView::StoreThumbnailResult(int32_t number, int result, const TIm
 // A file under a new name is the item's own only when it is the file last seen: a
 // file system hands a freed inode number to the next new file, so the number alone
 // does not say. A folder keeps its number for as long as it exists.
-TShellFolderView::TSeen TShellFolderView::CompareSeen(const TShellItem& item,
+ShellFolderView::SeenState ShellFolderView::CompareSeen(const ShellItem& item,
                                                       const std::string& path) {
-  if (item.IsFolder()) return TSeen::kSame;
-  if (item.seenSize_ < 0) return TSeen::kUnknown;
+  if (item.IsFolder()) return SeenState::kSame;
+  if (item.seenSize_ < 0) return SeenState::kUnknown;
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && item.seenSize_ == int64_t(st.st_size) &&
                  item.seenMtimeNs_ == MtimeNs(st)
-             ? TSeen::kSame
-             : TSeen::kOther;
+             ? SeenState::kSame
+             : SeenState::kOther;
 }
 
-TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
+ShellFolderView::MergePlan ShellFolderView::PlanMerge(
     const std::function<bool(const std::string& name)>& acceptFile) {
-  TMergePlan plan;
+  MergePlan plan;
   if (viewMode_ == ivmFile || folder_.empty()) return plan;
   DIR* dir = opendir(folder_.c_str());
   if (!dir) return plan;  // unreadable now: keep what is shown
@@ -372,9 +372,9 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
   };
   // Items still on disk are kept (a file written since is changed); the others are
   // gone unless their file turns up under a new name.
-  std::unordered_map<uint64_t, TImgListItem*> vanished;  // by inode
+  std::unordered_map<uint64_t, GridItem*> vanished;  // by inode
   for (int i = 0; i < items_->Count(); ++i) {
-    TImgListItem* item = items_->Items(i);
+    GridItem* item = items_->Items(i);
     if (!item->HasIdList() || item->FolderName() != folder_) continue;
     const auto found = onDisk.find(item->Name());
     if (found == onDisk.end()) {
@@ -419,13 +419,13 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
       if (stat(JoinPath(folder_, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     }
     const auto renamed = vanished.find(ino);
-    const TSeen seen = renamed == vanished.end() || renamed->second->IsFolder() != folder
-                           ? TSeen::kOther
+    const SeenState seen = renamed == vanished.end() || renamed->second->IsFolder() != folder
+                           ? SeenState::kOther
                            : CompareSeen(*renamed->second, JoinPath(folder_, name));
-    if (seen != TSeen::kOther) {
+    if (seen != SeenState::kOther) {
       plan.Rename.emplace_back(renamed->second->Number(), name);
       // A file never looked at keeps its place, but nothing known of it is trusted.
-      if (seen == TSeen::kUnknown) plan.Change.push_back(renamed->second->Number());
+      if (seen == SeenState::kUnknown) plan.Change.push_back(renamed->second->Number());
       vanished.erase(renamed);
       continue;
     }
@@ -435,15 +435,15 @@ TShellFolderView::TMergePlan TShellFolderView::PlanMerge(
   return plan;
 }
 
-void TShellFolderView::ApplyRename(TImgListItem& item, const std::string& name) {
-  TShellItem& base = item;
+void ShellFolderView::ApplyRename(GridItem& item, const std::string& name) {
+  ShellItem& base = item;
   base.name_ = name;
   // The type may follow the new extension; the thumbnail stays.
   base.loaded_ &= uint8_t(
-      ~(TShellItem::kParsing | TShellItem::kDisplay | TShellItem::kType | TShellItem::kIcon));
+      ~(ShellItem::kParsing | ShellItem::kDisplay | ShellItem::kType | ShellItem::kIcon));
 }
 
-void TShellFolderView::ForgetChanged(TImgListItem& item) {
+void ShellFolderView::ForgetChanged(GridItem& item) {
   thumbnails_.Release(item.ThumbnailIndex);  // its picture is of the file as it was
   item.Reset();
   item.Handled = false;
@@ -453,8 +453,8 @@ void TShellFolderView::ForgetChanged(TImgListItem& item) {
   QueueLookAhead(item);
 }
 
-TImgListItem* TShellFolderView::AddEntry(const TDiskEntry& entry) {
-  std::unique_ptr<TImgListItem> item = MakeItem(entry);
+GridItem* ShellFolderView::AddEntry(const DiskEntry& entry) {
+  std::unique_ptr<GridItem> item = MakeItem(entry);
   if (!entry.Folder) {
     struct stat st {};
     if (stat(item->ParsingName().c_str(), &st) == 0) {
@@ -467,7 +467,7 @@ TImgListItem* TShellFolderView::AddEntry(const TDiskEntry& entry) {
     OnImgItemAdd(*this, *item, allow);
     if (!allow) return nullptr;
   }
-  TImgListItem* added = items_->Add(std::move(item));
+  GridItem* added = items_->Add(std::move(item));
   if (added) QueueLookAhead(*added);
   return added;
 }

@@ -61,7 +61,7 @@ double LocalDateTime(time_t t, int msec, bool evenSeconds) {
 
 }  // namespace
 
-void EncodeFileHeader(const TThumbFileHeader& header, uint8_t out[kThumbFileHeaderSize]) {
+void EncodeFileHeader(const ThumbFileHeader& header, uint8_t out[kThumbFileHeaderSize]) {
   std::memset(out, 0, kThumbFileHeaderSize);
   PutI32(out, header.Signature);
   PutI32(out + 4, header.Version);
@@ -69,7 +69,7 @@ void EncodeFileHeader(const TThumbFileHeader& header, uint8_t out[kThumbFileHead
   PutI32(out + 20, header.Count);
 }
 
-void EncodeEntryHeader(const TThumbEntryHeader& h, uint8_t out[kThumbEntryHeaderSize]) {
+void EncodeEntryHeader(const ThumbEntryHeader& h, uint8_t out[kThumbEntryHeaderSize]) {
   std::memset(out, 0, kThumbEntryHeaderSize);
   PutI32(out, h.NameLength);
   PutI32(out + 4, h.Reserved);
@@ -84,8 +84,8 @@ void EncodeEntryHeader(const TThumbEntryHeader& h, uint8_t out[kThumbEntryHeader
   PutI32(out + 52, h.Reserved2);
 }
 
-TThumbEntryHeader DecodeEntryHeader(const uint8_t in[kThumbEntryHeaderSize]) {
-  TThumbEntryHeader h;
+ThumbEntryHeader DecodeEntryHeader(const uint8_t in[kThumbEntryHeaderSize]) {
+  ThumbEntryHeader h;
   h.NameLength = GetI32(in);
   h.Reserved = GetI32(in + 4);
   h.DataSize = GetI32(in + 8);
@@ -116,7 +116,7 @@ bool ThumbFdSource::ReadAt(int64_t offset, void* buffer, size_t n) const {
   return ReadFullyAt(fd_, offset, buffer, n);
 }
 
-ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, TThumbFileHeader& header) {
+ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, ThumbFileHeader& header) {
   uint8_t raw[kThumbFileHeaderSize];
   if (!source.ReadAt(0, raw, 4)) return ThumbHeaderStatus::BadSignature;
   if (GetI32(raw) != kThumbSignature) return ThumbHeaderStatus::BadSignature;
@@ -136,7 +136,7 @@ bool ReadEntryAt(const ThumbSource& source, int64_t offset, ThumbEntryRef& entry
   if (left < 0) return false;
   uint8_t raw[kThumbEntryHeaderSize];
   if (!source.ReadAt(offset, raw, sizeof raw)) return false;
-  const TThumbEntryHeader h = DecodeEntryHeader(raw);
+  const ThumbEntryHeader h = DecodeEntryHeader(raw);
   if (h.NameLength < 0 || h.NameLength > kThumbMaxNameLength || h.DataSize < 0) return false;
   if (int64_t(h.NameLength) + h.DataSize > left) return false;
   entry.Offset = offset;
@@ -158,9 +158,9 @@ bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 bool ThumbScanBuffer(const uint8_t* data, size_t size, const std::string& path,
-                     TThumbEntryHeader& header, std::vector<uint8_t>& jpeg) {
+                     ThumbEntryHeader& header, std::vector<uint8_t>& jpeg) {
   const ThumbMemorySource source(data, size);
-  TThumbFileHeader fileHeader;
+  ThumbFileHeader fileHeader;
   if (ReadFileHeader(source, fileHeader) != ThumbHeaderStatus::Ok) return false;
   ThumbEntryRef entry;
   for (int64_t offset = kThumbFileHeaderSize; offset < source.Size(); offset = entry.Next()) {

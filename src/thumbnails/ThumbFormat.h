@@ -26,7 +26,7 @@ constexpr size_t kThumbAppNameSize = 10;
 // Longer names are taken for damage (no path comes near this).
 constexpr int32_t kThumbMaxNameLength = 65536;
 
-struct TThumbFileHeader {
+struct ThumbFileHeader {
   int32_t Signature = kThumbSignature;
   int32_t Version = kThumbVersion;
   std::string AppName;  // at most 10 bytes
@@ -34,7 +34,7 @@ struct TThumbFileHeader {
 };
 
 // The header of one entry, also the "last entry" values of the cache object.
-struct TThumbEntryHeader {
+struct ThumbEntryHeader {
   int32_t NameLength = 0;
   int32_t Reserved = 0;
   int32_t DataSize = 0;
@@ -48,9 +48,9 @@ struct TThumbEntryHeader {
   int32_t Reserved2 = 0;
 };
 
-void EncodeFileHeader(const TThumbFileHeader& header, uint8_t out[kThumbFileHeaderSize]);
-void EncodeEntryHeader(const TThumbEntryHeader& header, uint8_t out[kThumbEntryHeaderSize]);
-TThumbEntryHeader DecodeEntryHeader(const uint8_t in[kThumbEntryHeaderSize]);
+void EncodeFileHeader(const ThumbFileHeader& header, uint8_t out[kThumbFileHeaderSize]);
+void EncodeEntryHeader(const ThumbEntryHeader& header, uint8_t out[kThumbEntryHeaderSize]);
+ThumbEntryHeader DecodeEntryHeader(const uint8_t in[kThumbEntryHeaderSize]);
 
 // Random-access bytes of a cache file (an open file or a memory buffer).
 class ThumbSource {
@@ -83,13 +83,13 @@ class ThumbFdSource : public ThumbSource {
 };
 
 enum class ThumbHeaderStatus { Ok, BadSignature, Truncated };
-ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, TThumbFileHeader& header);
+ThumbHeaderStatus ReadFileHeader(const ThumbSource& source, ThumbFileHeader& header);
 
 // One entry read at `offset`: its header and source path. False when the entry is
 // damaged (negative or oversized lengths) or runs past the end of the file.
 struct ThumbEntryRef {
   int64_t Offset = 0;
-  TThumbEntryHeader Header;
+  ThumbEntryHeader Header;
   std::string Name;
   int64_t DataOffset() const { return Offset + int64_t(kThumbEntryHeaderSize) + Header.NameLength; }
   int64_t Next() const { return DataOffset() + Header.DataSize; }
@@ -104,7 +104,7 @@ bool SamePathIgnoringCase(const std::string& a, const std::string& b);
 // matches ignoring ASCII case. On a hit fills `header` and `jpeg`. A wrong signature,
 // a damaged entry before the match or a miss answer false.
 bool ThumbScanBuffer(const uint8_t* data, size_t size, const std::string& path,
-                     TThumbEntryHeader& header, std::vector<uint8_t>& jpeg);
+                     ThumbEntryHeader& header, std::vector<uint8_t>& jpeg);
 
 // ---- dates ----
 

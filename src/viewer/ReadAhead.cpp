@@ -10,7 +10,7 @@
 #include "imaging/Orient.h"
 #include "imaging/PictureDecoders.h"
 #include "imaging/ReadImage.h"
-#include "processing/bitmapfunc.h"
+#include "processing/PixelOps.h"
 
 namespace quorvane {
 
@@ -35,7 +35,7 @@ bool NeedsFitting(int width, int height, int boxWidth, int boxHeight) {
 // Makes `picture` the fitted or the full picture of `into`, as the box calls for. A
 // picture that cannot be fitted (no memory) is kept at its own size: it was read for
 // this box all the same, and is not read again for it.
-void TakePicture(TViewPicture& into, Bitmap&& picture, int boxWidth, int boxHeight) {
+void TakePicture(ViewPicture& into, Bitmap&& picture, int boxWidth, int boxHeight) {
   into.fitted = Bitmap();
   into.fitWidth = boxWidth;
   into.fitHeight = boxHeight;
@@ -69,22 +69,22 @@ bool FitPictureToBox(Bitmap& picture, int boxWidth, int boxHeight) {
   }
 }
 
-bool TViewPicture::FittedFor(int boxWidth, int boxHeight) const {
+bool ViewPicture::FittedFor(int boxWidth, int boxHeight) const {
   if (!ok) return true;
   if (!NeedsFitting(width, height, boxWidth, boxHeight)) return full != nullptr;
   return fitWidth == boxWidth && fitHeight == boxHeight && (!fitted.Empty() || full);
 }
 
-TReadAhead::TReadAhead(Reader reader) : reader_(std::move(reader)) {
+PictureReadAhead::PictureReadAhead(Reader reader) : reader_(std::move(reader)) {
   ownReader_ = !reader_;
   if (ownReader_)
     reader_ = [](const std::string& path, Bitmap& out) { return ReadImageForView(path, out); };
   thread_ = std::thread([this] { Run(); });
 }
 
-TReadAhead::~TReadAhead() { Stop(); }
+PictureReadAhead::~PictureReadAhead() { Stop(); }
 
-void TReadAhead::SetFitBox(int width, int height) {
+void PictureReadAhead::SetFitBox(int width, int height) {
   std::lock_guard lock(mutex_);
   if (width == boxWidth_ && height == boxHeight_) return;
   boxWidth_ = width;
@@ -92,7 +92,7 @@ void TReadAhead::SetFitBox(int width, int height) {
   changed_.notify_all();
 }
 
-void TReadAhead::Keep(const std::vector<std::string>& paths) {
+void PictureReadAhead::Keep(const std::vector<std::string>& paths) {
   std::lock_guard lock(mutex_);
   wanted_ = paths;
   std::erase_if(held_, [&](const auto& picture) {
@@ -101,11 +101,11 @@ void TReadAhead::Keep(const std::vector<std::string>& paths) {
   changed_.notify_all();
 }
 
-bool TReadAhead::HeldLocked(const std::string& path) const {
+bool PictureReadAhead::HeldLocked(const std::string& path) const {
   return std::any_of(held_.begin(), held_.end(), [&](const auto& p) { return p->path == path; });
 }
 
-std::shared_ptr<const TViewPicture> TReadAhead::FreshLocked(const std::string& path) const {
+std::shared_ptr<const ViewPicture> PictureReadAhead::FreshLocked(const std::string& path) const {
   for (const auto& picture : held_) {
     if (picture->path != path) continue;
     int64_t size = 0, time = 0;
@@ -115,27 +115,27 @@ std::shared_ptr<const TViewPicture> TReadAhead::FreshLocked(const std::string& p
   return nullptr;
 }
 
-std::shared_ptr<const TViewPicture> TReadAhead::Peek(const std::string& path) const {
+std::shared_ptr<const ViewPicture> PictureReadAhead::Peek(const std::string& path) const {
   std::lock_guard lock(mutex_);
   return FreshLocked(path);
 }
 
-std::shared_ptr<const TViewPicture> TReadAhead::Get(const std::string& path) {
+std::shared_ptr<const ViewPicture> PictureReadAhead::Get(const std::string& path) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return reading_ != path; });
   if (auto picture = FreshLocked(path)) return picture;
   const int boxWidth = boxWidth_, boxHeight = boxHeight_;
   lock.unlock();
-  std::shared_ptr<const TViewPicture> picture = Read(path, boxWidth, boxHeight);
+  std::shared_ptr<const ViewPicture> picture = Read(path, boxWidth, boxHeight);
   lock.lock();
   HoldLocked(picture);
   return picture;
 }
 
-std::shared_ptr<const TViewPicture> TReadAhead::GetFull(const std::string& path) {
-  std::shared_ptr<const TViewPicture> picture = Get(path);
+std::shared_ptr<const ViewPicture> PictureReadAhead::GetFull(const std::string& path) {
+  std::shared_ptr<const ViewPicture> picture = Get(path);
   if (!picture->ok || picture->full) return picture;
-  auto full = std::make_shared<TViewPicture>(*picture);
+  auto full = std::make_shared<ViewPicture>(*picture);
   Bitmap read;
   {
     std::lock_guard lock(mutex_);
@@ -154,17 +154,17 @@ std::shared_ptr<const TViewPicture> TReadAhead::GetFull(const std::string& path)
 }
 
 // Held until the next Keep() says whether it is still wanted; replaces an older read.
-void TReadAhead::HoldLocked(std::shared_ptr<const TViewPicture> picture) {
+void PictureReadAhead::HoldLocked(std::shared_ptr<const ViewPicture> picture) {
   std::erase_if(held_, [&](const auto& p) { return p->path == picture->path; });
   held_.push_back(std::move(picture));
 }
 
-void TReadAhead::Forget(const std::string& path) {
+void PictureReadAhead::Forget(const std::string& path) {
   std::lock_guard lock(mutex_);
   std::erase_if(held_, [&](const auto& p) { return p->path == path; });
 }
 
-void TReadAhead::Stop() {
+void PictureReadAhead::Stop() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
@@ -180,15 +180,15 @@ void TReadAhead::Stop() {
   held_.clear();  // what the thread finished while stopping
 }
 
-std::vector<std::string> TReadAhead::ReadLog() const {
+std::vector<std::string> PictureReadAhead::ReadLog() const {
   std::lock_guard lock(mutex_);
   return log_;
 }
 
 // A JPEG larger than the box is decoded at the smallest scale that still covers it:
 // the same fitted picture for a fraction of the work and memory.
-bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight,
-                            TViewPicture& read, Bitmap& picture) const {
+bool PictureReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight,
+                            ViewPicture& read, Bitmap& picture) const {
   if (!ownReader_ || boxWidth <= 0 || boxHeight <= 0 ||
       ReaderForContents(path) != ImageReaderKind::Jpeg)
     return false;
@@ -211,9 +211,9 @@ bool TReadAhead::ReadScaled(const std::string& path, int boxWidth, int boxHeight
   }
 }
 
-std::shared_ptr<TViewPicture> TReadAhead::Read(const std::string& path, int boxWidth,
+std::shared_ptr<ViewPicture> PictureReadAhead::Read(const std::string& path, int boxWidth,
                                                int boxHeight) {
-  auto read = std::make_shared<TViewPicture>();
+  auto read = std::make_shared<ViewPicture>();
   read->path = path;
   FileStamp(path, read->fileSize, read->fileTime);
   {
@@ -238,13 +238,13 @@ std::shared_ptr<TViewPicture> TReadAhead::Read(const std::string& path, int boxW
   return read;
 }
 
-void TReadAhead::Run() {
+void PictureReadAhead::Run() {
   SetThreadHelpers({&ahead_.codec, &ahead_.meta});
   std::unique_lock lock(mutex_);
   while (!stop_) {
     // The first wanted picture that is not held, or held but fitted for another box.
     std::string path;
-    std::shared_ptr<const TViewPicture> refit;
+    std::shared_ptr<const ViewPicture> refit;
     for (const std::string& wanted : wanted_) {
       auto it = std::find_if(held_.begin(), held_.end(),
                              [&](const auto& p) { return p->path == wanted; });
@@ -265,9 +265,9 @@ void TReadAhead::Run() {
     reading_ = path;
     const int boxWidth = boxWidth_, boxHeight = boxHeight_;
     lock.unlock();
-    std::shared_ptr<const TViewPicture> picture;
+    std::shared_ptr<const ViewPicture> picture;
     if (refit && refit->full) {
-      auto refitted = std::make_shared<TViewPicture>(*refit);
+      auto refitted = std::make_shared<ViewPicture>(*refit);
       TakePicture(*refitted, Bitmap(*refit->full), boxWidth, boxHeight);
       refitted->full = refit->full;  // the same pixels, not a copy
       picture = std::move(refitted);

@@ -20,7 +20,7 @@
 namespace quorvane {
 
 // One picture as the viewer shows it.
-struct TViewPicture {
+struct ViewPicture {
   std::string path;
   bool ok = false;  // false: the file could not be read
   int width = 0;    // the picture's own size, upright (0 when unreadable)
@@ -46,17 +46,17 @@ struct TViewPicture {
 // False, the picture unchanged, when the picture or the box is empty or memory runs out.
 bool FitPictureToBox(Bitmap& picture, int boxWidth, int boxHeight);
 
-class TReadAhead {
+class PictureReadAhead {
  public:
   using Reader = std::function<bool(const std::string& path, Bitmap& out)>;
   // `reader` reads one file (ReadImageFile when empty); it runs on the background
   // thread and on the caller's thread, possibly at the same time. The background thread
   // has codec and metadata helpers of its own, so that the picture the caller asks for
   // (read with the caller's helpers) never waits behind a neighbour's decode.
-  explicit TReadAhead(Reader reader = {});
-  ~TReadAhead();
-  TReadAhead(const TReadAhead&) = delete;
-  TReadAhead& operator=(const TReadAhead&) = delete;
+  explicit PictureReadAhead(Reader reader = {});
+  ~PictureReadAhead();
+  PictureReadAhead(const PictureReadAhead&) = delete;
+  PictureReadAhead& operator=(const PictureReadAhead&) = delete;
 
   // The box that read pictures larger than it are fitted into (0 x 0: none).
   void SetFitBox(int width, int height);
@@ -66,12 +66,12 @@ class TReadAhead {
   // The picture of `path`: at once when it has been read (and the file has not changed
   // since), after the background thread finishes it when it is being read, else read on
   // the calling thread. Never null. Held until a Keep() that does not name it.
-  std::shared_ptr<const TViewPicture> Get(const std::string& path);
+  std::shared_ptr<const ViewPicture> Get(const std::string& path);
   // The picture with its full-size pixels, read now on the calling thread when Get's
   // picture has none.
-  std::shared_ptr<const TViewPicture> GetFull(const std::string& path);
+  std::shared_ptr<const ViewPicture> GetFull(const std::string& path);
   // Without waiting: null when the picture is not in memory.
-  std::shared_ptr<const TViewPicture> Peek(const std::string& path) const;
+  std::shared_ptr<const ViewPicture> Peek(const std::string& path) const;
   // The next Get reads the file again.
   void Forget(const std::string& path);
   // Ends the background thread (a read in a helper is ended at once) and drops every
@@ -82,13 +82,13 @@ class TReadAhead {
   std::vector<std::string> ReadLog() const;
 
  private:
-  std::shared_ptr<TViewPicture> Read(const std::string& path, int boxWidth, int boxHeight);
-  bool ReadScaled(const std::string& path, int boxWidth, int boxHeight, TViewPicture& read,
+  std::shared_ptr<ViewPicture> Read(const std::string& path, int boxWidth, int boxHeight);
+  bool ReadScaled(const std::string& path, int boxWidth, int boxHeight, ViewPicture& read,
                   Bitmap& picture) const;
-  void HoldLocked(std::shared_ptr<const TViewPicture> picture);
+  void HoldLocked(std::shared_ptr<const ViewPicture> picture);
   void Run();
   bool HeldLocked(const std::string& path) const;
-  std::shared_ptr<const TViewPicture> FreshLocked(const std::string& path) const;
+  std::shared_ptr<const ViewPicture> FreshLocked(const std::string& path) const;
 
   // The background thread's own codec and metadata helpers.
   struct Helpers {
@@ -101,7 +101,7 @@ class TReadAhead {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> wanted_;
-  std::vector<std::shared_ptr<const TViewPicture>> held_;
+  std::vector<std::shared_ptr<const ViewPicture>> held_;
   std::string reading_;  // the path the background thread reads now
   std::vector<std::string> log_;
   int boxWidth_ = 0;

@@ -7,9 +7,9 @@
 
 namespace quorvane {
 
-class TViewerSource {
+class ViewerSource {
  public:
-  virtual ~TViewerSource() = default;
+  virtual ~ViewerSource() = default;
   virtual int ItemCount() const = 0;
   // Full path (UTF-8) of item `index`, 0 <= index < ItemCount().
   virtual std::string ItemPath(int index) const = 0;

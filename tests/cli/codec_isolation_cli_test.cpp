@@ -160,7 +160,7 @@ TEST_F(CodecIsolationCli, HelperKilledInTheMiddleOfABatch) {
   std::vector<std::string> args = {"-f", "png", "-o", dir.file("out")};
   Bitmap picture(1200, 900);
   for (int y = 0; y < picture.Height(); ++y)
-    for (int x = 0; x < picture.Width(); ++x) picture.SetPixel(x, y, TColor((x * 7) ^ (y * 13)));
+    for (int x = 0; x < picture.Width(); ++x) picture.SetPixel(x, y, RgbColor((x * 7) ^ (y * 13)));
   CodecSaveRequest req;
   req.type = kCodecTypeTga;
   for (int i = 0; i < kFiles; ++i) {

@@ -122,7 +122,7 @@ TEST_F(QuorvaneConvertTest, OperationsReachThePictures) {
   ASSERT_EQ(Run({"--color", "0,0,-255", "-f", "png", "-o", "ops", wide}).exitCode, 0);
   Bitmap grey;
   ASSERT_TRUE(ReadImageFile(dir.file("ops/wide.png"), grey));
-  const TColor p = grey.Pixel(20, 10);
+  const RgbColor p = grey.Pixel(20, 10);
   EXPECT_EQ(GetRValue(p), GetGValue(p));
   EXPECT_EQ(GetGValue(p), GetBValue(p));
   // The neutral colour settings leave the picture alone.

@@ -45,8 +45,8 @@ class FolderTreeFixture {
   }
 
   // A tree over this home folder and these volumes, "네트워크" shown, active.
-  std::unique_ptr<TFolderTree> MakeTree() const {
-    auto tree = std::make_unique<TFolderTree>();
+  std::unique_ptr<FolderTree> MakeTree() const {
+    auto tree = std::make_unique<FolderTree>();
     const std::vector<Volume> list = volumes;
     tree->SetVolumeSource([list] { return list; });
     tree->SetFolderOptions(foNetworkNeighborhood);
@@ -56,13 +56,13 @@ class FolderTreeFixture {
     return tree;
   }
 
-  static QStringList Texts(const TFolderTree& tree, const TFolderNode* node) {
+  static QStringList Texts(const FolderTree& tree, const FolderNode* node) {
     QStringList texts;
     for (const auto& child : node->children) texts << tree.Model()->TextOf(child.get());
     return texts;
   }
 
-  static const TFolderNode* Child(const TFolderNode* node, const std::string& name) {
+  static const FolderNode* Child(const FolderNode* node, const std::string& name) {
     for (const auto& child : node->children)
       if (child->name == name) return child.get();
     return nullptr;

@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "folders/FolderTreeFixture.h"
-#include "folders/ui/folderseldlg.h"
+#include "folders/ui/FolderDialog.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -32,7 +32,7 @@ class FolderEverydayTest : public QObject {
 void FolderEverydayTest::aStreamOfChangesStillShows() {
   auto tree = F().MakeTree();
   if (!tree->LiveUpdates()) QSKIP("no inotify here");
-  const TFolderNode* leaf = tree->SetPath(F().home + "/A");
+  const FolderNode* leaf = tree->SetPath(F().home + "/A");
   QVERIFY(leaf);
   tree->expand(tree->Model()->IndexOf(leaf));
   QVERIFY(leaf->loaded);
@@ -54,10 +54,10 @@ void FolderEverydayTest::aStreamOfChangesStillShows() {
 }
 
 void FolderEverydayTest::hiddenFoldersAreLeftOutByDefault() {
-  TFolderTree tree;
+  FolderTree tree;
   tree.SetVolumeSource([v = F().volumes] { return v; });
   tree.SetActive(true);
-  const TFolderNode* root = tree.Model()->Root();
+  const FolderNode* root = tree.Model()->Root();
   QVERIFY(!tree.ShowHidden());
   QVERIFY(!FolderTreeFixture::Child(root, ".hidden"));
   QVERIFY(FolderTreeFixture::Child(root, "A"));
@@ -72,19 +72,19 @@ void FolderEverydayTest::typedPathsMeanWhatALinuxUserMeans() {
   const std::string home = F().home;
   const std::string base = home + "/A";
   const QString shown = F().Q(base);
-  QCOMPARE(Tfoldersel::ResolveTyped("~", base, shown, base), home);
-  QCOMPARE(Tfoldersel::ResolveTyped("~/Pictures/2024 ", base, shown, base),
+  QCOMPARE(FolderDialog::ResolveTyped("~", base, shown, base), home);
+  QCOMPARE(FolderDialog::ResolveTyped("~/Pictures/2024 ", base, shown, base),
            home + "/Pictures/2024");
-  QCOMPARE(Tfoldersel::ResolveTyped("Exports/july", base, shown, base), base + "/Exports/july");
-  QCOMPARE(Tfoldersel::ResolveTyped("/tmp/x", base, shown, base), std::string("/tmp/x"));
-  QCOMPARE(Tfoldersel::ResolveTyped("", base, shown, base), std::string());
+  QCOMPARE(FolderDialog::ResolveTyped("Exports/july", base, shown, base), base + "/Exports/july");
+  QCOMPARE(FolderDialog::ResolveTyped("/tmp/x", base, shown, base), std::string("/tmp/x"));
+  QCOMPARE(FolderDialog::ResolveTyped("", base, shown, base), std::string());
   // The tree's own folder keeps its bytes even where its text cannot hold them.
   const std::string odd = home + "/\xC5r";
-  QCOMPARE(Tfoldersel::ResolveTyped(F().Q(odd), base, F().Q(odd), odd), odd);
+  QCOMPARE(FolderDialog::ResolveTyped(F().Q(odd), base, F().Q(odd), odd), odd);
 }
 
 void FolderEverydayTest::dialogMakesMissingFoldersOrSaysWhy() {
-  Tfoldersel dlg;
+  FolderDialog dlg;
   dlg.SetFolder(F().home + "/A");
   QVERIFY(dlg.Hint->text().contains(QStringLiteral("quorvane-conv")));
   int result = 0;
@@ -104,7 +104,7 @@ void FolderEverydayTest::dialogMakesMissingFoldersOrSaysWhy() {
 
   // A path that cannot be made: the message names the folder and the reason, and the
   // dialog stays open.
-  Tfoldersel second;
+  FolderDialog second;
   second.SetFolder(F().home);
   QString message;
   QTimer::singleShot(0, &second, [&] {

@@ -32,21 +32,21 @@ class FolderTreeTest : public QObject {
 };
 
 void FolderTreeTest::activationBuildsTheTopLevel() {
-  TFolderTree tree;
+  FolderTree tree;
   tree.SetVolumeSource([v = F().volumes] { return v; });
   tree.SetFolderOptions(foNetworkNeighborhood);
   tree.SetShowHidden(true);  // the fixture's ".hidden" folder shows where it sorts
-  QSignalSpy changes(&tree, &TFolderTree::OnChange);
+  QSignalSpy changes(&tree, &FolderTree::OnChange);
   tree.SetActive(true);
   QVERIFY(tree.Active());
   QCOMPARE(changes.count(), 1);
   QCOMPARE(changes[0][0].toString(), F().Q(F().home));
   QCOMPARE(tree.Path(), F().Q(F().home));
 
-  TFolderTreeModel* model = tree.Model();
-  const TFolderNode* root = model->Root();
-  const TFolderNode* computer = model->Special(fkComputer);
-  const TFolderNode* network = model->Special(fkNetwork);
+  FolderTreeModel* model = tree.Model();
+  const FolderNode* root = model->Root();
+  const FolderNode* computer = model->Special(fkComputer);
+  const FolderNode* network = model->Special(fkNetwork);
   QVERIFY(tree.isExpanded(model->IndexOf(root)));
   QVERIFY(tree.isExpanded(model->IndexOf(computer)));
   QVERIFY(!network->loaded);  // read on first expansion only
@@ -59,7 +59,7 @@ void FolderTreeTest::activationBuildsTheTopLevel() {
            (QStringList{"/", "USB (" + F().Q(F().volume) + ")"}));
   QVERIFY(!model->hasChildren(model->IndexOf(FolderTreeFixture::Child(root, "leaf"))));
   QVERIFY(model->hasChildren(model->IndexOf(FolderTreeFixture::Child(root, "A"))));
-  for (const TFolderNode* node : std::initializer_list<const TFolderNode*>{
+  for (const FolderNode* node : std::initializer_list<const FolderNode*>{
            root, computer, network, root->children.back().get()})
     QVERIFY(!model->data(model->IndexOf(node), Qt::DecorationRole).value<QIcon>().isNull());
 
@@ -87,7 +87,7 @@ void FolderTreeTest::activationBuildsTheTopLevel() {
 
 void FolderTreeTest::optionsAndDisplayMode() {
   auto tree = F().MakeTree();
-  const TFolderNode* root = tree->Model()->Root();
+  const FolderNode* root = tree->Model()->Root();
   tree->SetFolderOptions(foNetworkNeighborhood | foRecycleBin);
   QCOMPARE(FolderTreeFixture::Texts(*tree, root).mid(0, 4),
            (QStringList{"컴퓨터", "네트워크", "휴지통", ".hidden"}));
@@ -98,7 +98,7 @@ void FolderTreeTest::optionsAndDisplayMode() {
   tree->SetFolderOptions({});
   QCOMPARE(FolderTreeFixture::Texts(*tree, root).mid(0, 2), (QStringList{"컴퓨터", ".hidden"}));
   // Without "네트워크" a network mount is reached through "/".
-  TFolderNode* share = tree->SetPath(F().Q(F().network + "/share"));
+  FolderNode* share = tree->SetPath(F().Q(F().network + "/share"));
   QVERIFY(share);
   QCOMPARE(tree->Path(), F().Q(F().network + "/share"));
 
@@ -113,17 +113,17 @@ void FolderTreeTest::optionsAndDisplayMode() {
 
 void FolderTreeTest::deepPathExpandsAndFiresOnce() {
   auto tree = F().MakeTree();
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   // Doubled and trailing separators are fine.
   const QString written = F().Q(F().home + "//l1/l2/l3/l4/l5/l6/l7/l8/");
-  const TFolderNode* node = tree->SetPath(written);
+  const FolderNode* node = tree->SetPath(written);
   QVERIFY(node);
   QCOMPARE(node->path, F().deepPath);
   QCOMPARE(tree->Path(), F().Q(F().deepPath));
   QCOMPARE(changes.count(), 1);
   QCOMPARE(changes[0][0].toString(), F().Q(F().deepPath));
   int depth = 0;
-  for (const TFolderNode* up = node->parent; up; up = up->parent, ++depth)
+  for (const FolderNode* up = node->parent; up; up = up->parent, ++depth)
     QVERIFY(tree->isExpanded(tree->Model()->IndexOf(up)));
   QCOMPARE(depth, 8);
   QCOMPARE(tree->selectionModel()->selectedIndexes().size(), 1);
@@ -146,22 +146,22 @@ void FolderTreeTest::deepPathExpandsAndFiresOnce() {
 
 void FolderTreeTest::everyAbsolutePathCanBeSelected() {
   auto tree = F().MakeTree();
-  const TFolderNode* computer = tree->Model()->Special(fkComputer);
-  const TFolderNode* slash = tree->SetPath("/");
+  const FolderNode* computer = tree->Model()->Special(fkComputer);
+  const FolderNode* slash = tree->SetPath("/");
   QVERIFY(slash);
   QCOMPARE(slash->parent, computer);
   QCOMPARE(tree->Path(), QStringLiteral("/"));
-  const TFolderNode* tmp = tree->SetPath("/tmp/");
+  const FolderNode* tmp = tree->SetPath("/tmp/");
   QVERIFY(tmp);
   QCOMPARE(tmp->parent, slash);
   QCOMPARE(tree->Path(), QStringLiteral("/tmp"));
   // A path on a volume is found from the volume with the longest matching mount point.
-  const TFolderNode* deeper = tree->SetPath(F().Q(F().volume + "/sub/deeper"));
+  const FolderNode* deeper = tree->SetPath(F().Q(F().volume + "/sub/deeper"));
   QVERIFY(deeper);
   QCOMPARE(deeper->parent->parent->path, F().volume);
   QCOMPARE(deeper->parent->parent->parent, computer);
   // A network mount is found under "네트워크".
-  const TFolderNode* share = tree->SetPath(F().Q(F().network + "/share"));
+  const FolderNode* share = tree->SetPath(F().Q(F().network + "/share"));
   QVERIFY(share);
   QCOMPARE(share->parent->kind, fkMachine);
 }
@@ -180,12 +180,12 @@ void FolderTreeTest::caseMatchesExactlyFirst() {
 void FolderTreeTest::createdRenamedAndDeletedFoldersFollow() {
   auto tree = F().MakeTree();
   if (!tree->LiveUpdates()) QSKIP("no inotify here");
-  TFolderTreeModel* model = tree->Model();
-  const TFolderNode* a = tree->SetPath(F().Q(F().home + "/A"));
+  FolderTreeModel* model = tree->Model();
+  const FolderNode* a = tree->SetPath(F().Q(F().home + "/A"));
   QVERIFY(a);
   tree->expand(model->IndexOf(a));
   QVERIFY(a->loaded);
-  const TFolderNode* inner = FolderTreeFixture::Child(a, "inner");
+  const FolderNode* inner = FolderTreeFixture::Child(a, "inner");
 
   FolderTreeFixture::Make(F().home + "/A/새 폴더");
   QTRY_COMPARE(FolderTreeFixture::Texts(*tree, a), (QStringList{"inner", "새 폴더"}));
@@ -203,7 +203,7 @@ void FolderTreeTest::createdRenamedAndDeletedFoldersFollow() {
 
   // The selected folder deleted: its parent takes the selection, and says so.
   tree->SetPath(F().Q(F().home + "/A/Renamed"));
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   QCOMPARE(rmdir((F().home + "/A/Renamed").c_str()), 0);
   QTRY_COMPARE(FolderTreeFixture::Texts(*tree, a), QStringList{"inner"});
   QCOMPARE(tree->Path(), F().Q(F().home + "/A"));
@@ -229,12 +229,12 @@ void FolderTreeTest::createdRenamedAndDeletedFoldersFollow() {
 
 void FolderTreeTest::deletionInAnUnexpandedPartChangesNothing() {
   auto tree = F().MakeTree();
-  TFolderTreeModel* model = tree->Model();
-  const TFolderNode* unexpanded = FolderTreeFixture::Child(model->Root(), "unexpanded");
+  FolderTreeModel* model = tree->Model();
+  const FolderNode* unexpanded = FolderTreeFixture::Child(model->Root(), "unexpanded");
   QVERIFY(unexpanded && !unexpanded->loaded);
   QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
   QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   QCOMPARE(rmdir((F().home + "/unexpanded/sub/gone").c_str()), 0);
   QTest::qWait(300);
   tree->ProcessNotices();
@@ -247,9 +247,9 @@ void FolderTreeTest::deletionInAnUnexpandedPartChangesNothing() {
 
 void FolderTreeTest::reloadKeepsTheSelection() {
   auto tree = F().MakeTree();
-  const TFolderNode* before = tree->SetPath(F().Q(F().deepPath));
+  const FolderNode* before = tree->SetPath(F().Q(F().deepPath));
   QVERIFY(before);
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   tree->Reload();
   QCOMPARE(tree->Path(), F().Q(F().deepPath));
   QVERIFY(tree->Selected()->parent);
@@ -272,7 +272,7 @@ void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
   for (const char* folder : {"/stale", "/vanish", "/vanish/sub", "/dbl"})
     FolderTreeFixture::Make(F().home + folder);
   auto tree = F().MakeTree();
-  TFolderTreeModel* model = tree->Model();
+  FolderTreeModel* model = tree->Model();
   QVERIFY(tree->QueryEndSession());  // ends the notices
   QVERIFY(!tree->LiveUpdates());
 
@@ -284,7 +284,7 @@ void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
   QCOMPARE(tree->Path(), F().Q(F().home));
 
   // A folder that cannot be read keeps its expander and does not expand.
-  const TFolderNode* vanish = FolderTreeFixture::Child(model->Root(), "vanish");
+  const FolderNode* vanish = FolderTreeFixture::Child(model->Root(), "vanish");
   QVERIFY(model->hasChildren(model->IndexOf(vanish)));
   QCOMPARE(rmdir((F().home + "/vanish/sub").c_str()), 0);
   QCOMPARE(rmdir((F().home + "/vanish").c_str()), 0);
@@ -294,14 +294,14 @@ void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
   QVERIFY(!vanish->loaded);
 
   // A left double click checks the selection.
-  const TFolderNode* dbl = tree->SetPath(F().Q(F().home + "/dbl"));
+  const FolderNode* dbl = tree->SetPath(F().Q(F().home + "/dbl"));
   QVERIFY(dbl);
   QCOMPARE(rmdir((F().home + "/dbl").c_str()), 0);
   tree->show();
   QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
   const QRect cell = tree->visualRect(model->IndexOf(dbl));
   QVERIFY(cell.isValid());
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
   QVERIFY(!FolderTreeFixture::Child(model->Root(), "dbl"));
   QVERIFY(!FolderTreeFixture::Child(model->Root(), "vanish"));
@@ -309,7 +309,7 @@ void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
   QCOMPARE(changes.count(), 1);
 
   // A double click on a volume without children gives it its expander back.
-  const TFolderNode* computer = model->Special(fkComputer);
+  const FolderNode* computer = model->Special(fkComputer);
   tree->setCurrentIndex(model->IndexOf(computer));
   tree->CheckSelection();
   QVERIFY(computer->loaded);  // has children: left alone
@@ -317,8 +317,8 @@ void FolderTreeTest::withoutNoticesVanishedFoldersAreFoundOnUse() {
 
 void FolderTreeTest::volumesFollowTheMountTable() {
   auto tree = F().MakeTree();
-  TFolderTreeModel* model = tree->Model();
-  const TFolderNode* computer = model->Special(fkComputer);
+  FolderTreeModel* model = tree->Model();
+  const FolderNode* computer = model->Special(fkComputer);
   const std::string second = F().dir.file("second disk");
   FolderTreeFixture::Make(second);
   std::vector<Volume> volumes = F().volumes;
@@ -330,10 +330,10 @@ void FolderTreeTest::volumesFollowTheMountTable() {
 
   // Another medium in the same place: the new label, read afresh.
   tree->SetPath(F().Q(F().volume + "/sub"));
-  const TFolderNode* usb = computer->children[2].get();
+  const FolderNode* usb = computer->children[2].get();
   QVERIFY(usb->loaded);
   volumes[2].label = "사진 카드";
-  QSignalSpy changes(tree.get(), &TFolderTree::OnChange);
+  QSignalSpy changes(tree.get(), &FolderTree::OnChange);
   tree->CheckVolumes();
   QCOMPARE(model->TextOf(usb), "사진 카드 (" + F().Q(F().volume) + ")");
   QCOMPARE(tree->Path(), F().Q(F().volume));
@@ -351,7 +351,7 @@ void FolderTreeTest::volumesFollowTheMountTable() {
 void FolderTreeTest::endSessionQuery() {
   auto tree = F().MakeTree();
   int asked = 0;
-  tree->OnEndSessionQuery = [&](TFolderTree& sender, bool& canEnd) {
+  tree->OnEndSessionQuery = [&](FolderTree& sender, bool& canEnd) {
     QCOMPARE(&sender, tree.get());
     ++asked;
     canEnd = false;

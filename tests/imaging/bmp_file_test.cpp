@@ -22,7 +22,7 @@ std::string Le16(uint32_t v) { return {char(v & 0xFF), char((v >> 8) & 0xFF)}; }
 std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
 // A palette entry as stored in the file (B, G, R, reserved).
-std::string Quad(TColor c) {
+std::string Quad(RgbColor c) {
   return {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c)), 0};
 }
 
@@ -62,7 +62,7 @@ Bitmap Decode(const std::string& bytes) {
 }
 
 // Builds a bitmap from rows of colours, top row first.
-Bitmap FromRows(const std::vector<std::vector<TColor>>& rows) {
+Bitmap FromRows(const std::vector<std::vector<RgbColor>>& rows) {
   Bitmap b(int(rows[0].size()), int(rows.size()));
   for (size_t y = 0; y < rows.size(); ++y)
     for (size_t x = 0; x < rows[y].size(); ++x) b.SetPixel(int(x), int(y), rows[y][x]);
@@ -77,7 +77,7 @@ void ExpectPixels(const Bitmap& got, const Bitmap& want) {
       EXPECT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << "at " << x << "," << y;
 }
 
-const TColor kC0 = RGB(1, 2, 3), kC1 = RGB(200, 100, 50), kC2 = RGB(0, 255, 128),
+const RgbColor kC0 = RGB(1, 2, 3), kC1 = RGB(200, 100, 50), kC2 = RGB(0, 255, 128),
              kC3 = RGB(90, 0, 255);
 
 // An 8-bit RLE file, 5 x 4, with runs, a literal with padding, a delta, line ends and

@@ -15,7 +15,7 @@
 
 #include "imaging/CodecClient.h"
 #include "imaging/JpegCodec.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "imaging/ReadImage.h"
 #include "shell/Settings.h"
@@ -65,7 +65,7 @@ TEST_F(CodecIsolation, RoundTripThroughTheHelper) {
   ASSERT_TRUE(CodecSave(dir.file("q.jpg"), picture, req));
   EXPECT_GT(ReadFileBytes(dir.file("q.jpg")).size(), 100u);
 
-  TmyImg plugin;
+  PictureLoader plugin;
   req = {};
   req.type = kCodecTypeTga;
   ASSERT_TRUE(CodecSave(dir.file("그림.TGA"), picture, req));
@@ -89,7 +89,7 @@ TEST_F(CodecIsolation, RoundTripThroughTheHelper) {
 TEST_F(CodecIsolation, DamagedFilesOfEveryExtensionAnswerWithoutHarm) {
   TestDir dir;
   const auto seeds = MakeSeedFiles(dir);
-  TmyImg plugin;
+  PictureLoader plugin;
   const int perExtension = 30;
   int total = 0, readOk = 0, crashes = 0, timeouts = 0;
   const int startsBefore = DefaultCodecClient().StartCount();

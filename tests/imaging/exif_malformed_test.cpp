@@ -9,7 +9,7 @@
 #include "imaging/ReadImage.h"
 #include "support/DamagedFiles.h"
 #include "support/ExifSamples.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -24,7 +24,7 @@ TEST(MalformedExif, HandBuiltDamageIsReadSafelyAndThePicturesStillWork) {
   for (size_t i = 0; i < blocks.size(); ++i)
     files.push_back(WriteJpegWithExif(dir, "bad " + std::to_string(i) + ".jpg",
                                       PatternBitmap(32, 24), blocks[i]));
-  TImgUtil loader;
+  ThumbnailReader loader;
   for (const std::string& file : files) {
     ExifInfo info;
     ReadExifInfo(file, info);  // may find something or nothing; it must come back
@@ -59,7 +59,7 @@ TEST(MalformedExif, MutantsOfACameraFileNeverHurtTheCaller) {
   const std::string thumb = dir.file("t.jpg");
   ASSERT_EQ(RunCommand("convert -size 160x120 xc:green " + ShellQuote(thumb)), 0);
   ASSERT_TRUE(Exiftool("-Make=Quorvane '-ThumbnailImage<=" + thumb + "'", seed));
-  TImgUtil loader;
+  ThumbnailReader loader;
   int index = 0;
   for (const std::string& bytes : Mutants(seed, 16, 60)) {
     const std::string file = dir.write("mutant " + std::to_string(index++) + ".jpg", bytes);

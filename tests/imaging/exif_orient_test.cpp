@@ -7,11 +7,11 @@
 #include "imaging/Orient.h"
 #include "imaging/BmpFile.h"
 #include "imaging/ExifOptions.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "imaging/ReadImage.h"
 #include "support/ExifSamples.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -71,8 +71,8 @@ TEST_P(ExifOrientation, EveryOrientationIsUprightWhereverTheFileIsRead) {
   ASSERT_EQ(stored[5].Width(), 2);
   ASSERT_EQ(upright[5].Width(), 3);
 
-  TImgUtil loader;
-  TmyImg codecPlugin;  // as the program installs it
+  ThumbnailReader loader;
+  PictureLoader codecPlugin;  // as the program installs it
   loader.SetCustomPlugin(&codecPlugin);
   for (int o = 1; o <= 8; ++o) {
     const std::string& file = files[size_t(o - 1)];

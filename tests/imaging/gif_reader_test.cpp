@@ -81,7 +81,7 @@ Bitmap Decode(const std::string& bytes) {
 }
 
 const std::vector<GifColorType> kMap = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
-const TColor kMapColours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(10, 20, 30)};
+const RgbColor kMapColours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(10, 20, 30)};
 
 // width x height pixels whose index is (x + 2y) mod 4, and the picture they make.
 std::vector<uint8_t> Indices(int width, int height) {
@@ -91,7 +91,7 @@ std::vector<uint8_t> Indices(int width, int height) {
   return p;
 }
 
-TColor Expected(int x, int y) { return kMapColours[(x + 2 * y + y / 3) % 4]; }
+RgbColor Expected(int x, int y) { return kMapColours[(x + 2 * y + y / 3) % 4]; }
 
 }  // namespace
 
@@ -134,7 +134,7 @@ TEST(GifReader, FrameComposedOnTheScreenWithWhiteWhereNothingIsPainted) {
   ASSERT_EQ(got.Height(), 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) {
-      TColor want = clWhite;
+      RgbColor want = clWhite;
       if (x >= 2 && x < 5 && y >= 1 && y < 3) {
         const int index = f.pixels[size_t((y - 1) * 3 + (x - 2))];
         if (index != 3) want = kMapColours[index];

@@ -34,10 +34,10 @@ TEST(JpegCodec, RoundTripKeepsColoursInBgrOrder) {
 }
 
 TEST(JpegCodec, ScaledDecodeSizesRoundUp) {
-  const auto stream = EncodeJpeg(Gradient(100, 75), 80, TJPEGPerformance::jpBestSpeed);
+  const auto stream = EncodeJpeg(Gradient(100, 75), 80, JpegPerformance::jpBestSpeed);
   JpegReader reader(stream);
   Bitmap out;
-  reader.Decode(out, 8, TJPEGPerformance::jpBestSpeed);
+  reader.Decode(out, 8, JpegPerformance::jpBestSpeed);
   EXPECT_EQ(out.Width(), 13);
   EXPECT_EQ(out.Height(), 10);
   reader.Decode(out, 2);

@@ -16,7 +16,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/ImgResize.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "imaging/PictureDecoders.h"
 #include "imaging/Orient.h"
@@ -29,7 +29,7 @@
 #include "support/PixelCompare.h"
 #include "support/TestDir.h"
 #include "thumbnails/FolderScan.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -55,7 +55,7 @@ Bitmap Photo(int w, int h) {
   return b;
 }
 
-Bitmap Flat(int w, int h, TColor colour) {
+Bitmap Flat(int w, int h, RgbColor colour) {
   Bitmap b(w, h);
   b.Fill(colour);
   return b;
@@ -117,8 +117,8 @@ Bitmap Read(const std::string& path) {
 }
 
 // The corner cells' colours of a picture split into `cols` x `rows` cells.
-std::vector<TColor> CellCentres(const Bitmap& b, int cols, int rows) {
-  std::vector<TColor> out;
+std::vector<RgbColor> CellCentres(const Bitmap& b, int cols, int rows) {
+  std::vector<RgbColor> out;
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < cols; ++c)
       out.push_back(b.Pixel(c * b.Width() / cols + b.Width() / cols / 2,
@@ -126,7 +126,7 @@ std::vector<TColor> CellCentres(const Bitmap& b, int cols, int rows) {
   return out;
 }
 
-int ChannelDistance(TColor a, TColor b) {
+int ChannelDistance(RgbColor a, RgbColor b) {
   return std::max({std::abs(int(GetRValue(a)) - int(GetRValue(b))),
                    std::abs(int(GetGValue(a)) - int(GetGValue(b))),
                    std::abs(int(GetBValue(a)) - int(GetBValue(b)))});
@@ -137,8 +137,8 @@ void ExpectUprightCorners(const Bitmap& b, const std::string& what) {
   SCOPED_TRACE(what);
   ASSERT_EQ(b.Width(), 32);
   ASSERT_EQ(b.Height(), 48);
-  const std::vector<TColor> want = CellCentres(BigCorners(), 2, 3);
-  const std::vector<TColor> got = CellCentres(b, 2, 3);
+  const std::vector<RgbColor> want = CellCentres(BigCorners(), 2, 3);
+  const std::vector<RgbColor> got = CellCentres(b, 2, 3);
   for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
 }
 
@@ -162,7 +162,7 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
   uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
   for (int y = 0; y < stored.Height(); ++y)
     for (int x = 0; x < stored.Width(); ++x) {
-      const TColor c = stored.Pixel(x, y);
+      const RgbColor c = stored.Pixel(x, y);
       uint8_t* p = plane + y * stride + x * 3;
       p[0] = GetRValue(c), p[1] = GetGValue(c), p[2] = GetBValue(c);
     }
@@ -194,7 +194,7 @@ void WriteHeicOriented(const Bitmap& stored, const std::string& path, int orient
 }
 
 // A Display P3 colour in sRGB, by the published matrix between the two (both D65).
-TColor DisplayP3ToSrgb(uint8_t r, uint8_t g, uint8_t b) {
+RgbColor DisplayP3ToSrgb(uint8_t r, uint8_t g, uint8_t b) {
   auto linear = [](double v) {
     v /= 255;
     return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
@@ -271,7 +271,7 @@ TEST_F(PictureFormats, TheContentsDecideNotTheName) {
                {heic, "IMG_0001.jpg"},
                {webp, "image.png"},
                {png, "picture.heic"}};
-  TmyImg plugin;
+  PictureLoader plugin;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.misnamed);
     const std::string misnamed = dir.write(c.misnamed, ReadFileBytes(c.real));
@@ -284,7 +284,7 @@ TEST_F(PictureFormats, TheContentsDecideNotTheName) {
     EXPECT_TRUE(viaPlugin.SamePixels(want));
     int w = 0, h = 0;
     Bitmap thumb;
-    ASSERT_TRUE(plugin.LoadThumbnail(misnamed, thumb, 20, 20, TJPEGPerformance::jpBestQuality,
+    ASSERT_TRUE(plugin.LoadThumbnail(misnamed, thumb, 20, 20, JpegPerformance::jpBestQuality,
                                      w, h));
     EXPECT_EQ(w, 40);
     EXPECT_EQ(h, 30);
@@ -335,16 +335,16 @@ TEST_F(PictureFormats, JpegXlOrientationFromItsHeader) {
                          ShellQuote(WriteOriented(dir, "big" + std::to_string(o) + ".jpg", large, o)) +
                          " " + ShellQuote(big) + " >/dev/null 2>&1"),
               0);
-    TmyImg plugin;
+    PictureLoader plugin;
     Bitmap dc;
     int w = 0, h = 0;
-    ASSERT_TRUE(plugin.LoadThumbnail(big, dc, 40, 60, TJPEGPerformance::jpBestSpeed, w, h));
+    ASSERT_TRUE(plugin.LoadThumbnail(big, dc, 40, 60, JpegPerformance::jpBestSpeed, w, h));
     EXPECT_EQ(w, 320);
     EXPECT_EQ(h, 480);
     ASSERT_EQ(dc.Width(), 40);
     ASSERT_EQ(dc.Height(), 60);
-    const std::vector<TColor> want = CellCentres(BigCorners(), 2, 3);
-    const std::vector<TColor> got = CellCentres(dc, 2, 3);
+    const std::vector<RgbColor> want = CellCentres(BigCorners(), 2, 3);
+    const std::vector<RgbColor> got = CellCentres(dc, 2, 3);
     for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(ChannelDistance(want[i], got[i]), 40) << i;
   }
 }
@@ -355,10 +355,10 @@ TEST_F(PictureFormats, HeifThumbnailItemServesSmallBoxesAndFullDecodeTheRest) {
   const std::string png = WritePng(dir, "big.png", source);
   const std::string withThumb = Encode(dir, png, "thumb.heic", "-t 128");
   const std::string without = Encode(dir, png, "plain.heic");
-  TmyImg plugin;
+  PictureLoader plugin;
   auto thumbnail = [&](const std::string& path, int box, Bitmap& out) {
     int w = 0, h = 0;
-    EXPECT_TRUE(plugin.LoadThumbnail(path, out, box, box, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_TRUE(plugin.LoadThumbnail(path, out, box, box, JpegPerformance::jpBestSpeed, w, h));
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
   };
@@ -453,7 +453,7 @@ TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
     dir.write("p3.icc", std::string(bytes.begin(), bytes.end()));
   }
   const uint8_t r = 180, g = 120, b = 60;
-  const TColor want = DisplayP3ToSrgb(r, g, b);
+  const RgbColor want = DisplayP3ToSrgb(r, g, b);
   ASSERT_GT(ChannelDistance(want, RGB(r, g, b)), 8);  // the conversion shows
   const std::string png = WritePng(dir, "flat.png", Flat(48, 32, RGB(r, g, b)));
   const std::string withProfile = dir.file("p3.png");
@@ -465,7 +465,7 @@ TEST_F(PictureFormats, ADisplayP3PictureIsShownAsSrgb) {
   const std::string jpg = dir.file("p3.jpg");
   ASSERT_EQ(RunCommand("convert " + ShellQuote(withProfile) + " -quality 98 " + ShellQuote(jpg)),
             0);
-  TmyImg plugin;
+  PictureLoader plugin;
   for (const std::string& path : {heic, webp, jpg}) {
     SCOPED_TRACE(path);
     Bitmap shown, kept, grid;
@@ -522,7 +522,7 @@ TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
   // paler colour inside both. The batch keeps the stored values (`kept`).
   const std::string red = WritePng(dir, "red.png", Flat(48, 32, RGB(230, 40, 30)));
   const std::string pale = WritePng(dir, "pale.png", Flat(48, 32, RGB(180, 120, 60)));
-  TmyImg plugin;
+  PictureLoader plugin;
   for (const std::string& png : {red, pale}) {
     // avifenc's colour primaries / transfer / matrix (ITU-T H.273): Display P3 with sRGB's
     // curve, as phones write it, and BT.709 with sRGB's curve, which is sRGB.
@@ -545,9 +545,9 @@ TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
       ASSERT_TRUE(ReadImageFile(path, kept));
       ASSERT_TRUE(plugin.LoadFile(path, grid));
       // The stored colour, as the format's own decoder reads it too.
-      const TColor stored = kept.Pixel(24, 16);
+      const RgbColor stored = kept.Pixel(24, 16);
       EXPECT_LE(ChannelDistance(Read(DecodeWithOwnTool(path)).Pixel(24, 16), stored), 2);
-      const TColor want = path == srgb ? stored
+      const RgbColor want = path == srgb ? stored
                                        : DisplayP3ToSrgb(GetRValue(stored), GetGValue(stored),
                                                          GetBValue(stored));
       if (path != srgb) {
@@ -567,7 +567,7 @@ TEST_F(PictureFormats, ColoursGivenByPrimariesAreShownAsSrgb) {
 TEST_F(PictureFormats, DamagedFilesOfEachFormatFailWithoutHarm) {
   TestDir dir;
   const std::string png = WritePng(dir, "seed.png", Photo(48, 32));
-  TmyImg plugin;
+  PictureLoader plugin;
   int total = 0;
   for (const char* name : {"seed.heic", "seed.avif", "seed.webp", "seed.jxl"}) {
     const std::string seed = Encode(dir, png, name);
@@ -584,7 +584,7 @@ TEST_F(PictureFormats, DamagedFilesOfEachFormatFailWithoutHarm) {
       const bool read = ReadImageFile(path, a);
       EXPECT_TRUE(read ? !a.Empty() : a.SamePixels(keep)) << path;
       int w = 0, h = 0;
-      const bool thumb = plugin.LoadThumbnail(path, b, 16, 16, TJPEGPerformance::jpBestSpeed, w, h);
+      const bool thumb = plugin.LoadThumbnail(path, b, 16, 16, JpegPerformance::jpBestSpeed, w, h);
       EXPECT_TRUE(thumb ? !b.Empty() : b.SamePixels(keep)) << path;
       ++total;
     }
@@ -619,22 +619,22 @@ TEST_F(PictureFormats, CameraRawDevelopsAsDcrawEmuAndItsPreviewMakesTheThumbnail
   EXPECT_LE(MaxDifference(ours, theirs), 1);
 
   // The preview serves a box it covers; a larger box gets the developed picture.
-  TmyImg plugin;
+  PictureLoader plugin;
   Bitmap small, large;
   int w = 0, h = 0;
-  ASSERT_TRUE(plugin.LoadThumbnail(dng, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, small, 40, 40, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(small.Width(), 48);
   EXPECT_EQ(small.Height(), 32);
   EXPECT_LE(MeanDifference(small, preview), 8);
   EXPECT_EQ(w, 96);
   EXPECT_EQ(h, 64);
-  ASSERT_TRUE(plugin.LoadThumbnail(dng, large, 80, 80, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(dng, large, 80, 80, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(large.Width(), 96);
 
   // No preview at all: developed.
   const std::string bare = dir.file("bare.dng");
   WriteDng(bare, scene, Bitmap());
-  ASSERT_TRUE(plugin.LoadThumbnail(bare, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(bare, small, 40, 40, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(small.Width(), 96);
 
   // The camera's flip turns both the picture and the preview.
@@ -643,7 +643,7 @@ TEST_F(PictureFormats, CameraRawDevelopsAsDcrawEmuAndItsPreviewMakesTheThumbnail
   const Bitmap upright = Read(turned);
   EXPECT_EQ(upright.Width(), 64);
   EXPECT_EQ(upright.Height(), 96);
-  ASSERT_TRUE(plugin.LoadThumbnail(turned, small, 40, 40, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(turned, small, 40, 40, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(small.Width(), 32);
   EXPECT_EQ(small.Height(), 48);
   EXPECT_EQ(w, 64);
@@ -656,8 +656,8 @@ TEST_F(PictureFormats, TruncatedJpegAndPngAreShownInPartButNeverConverted) {
   const std::string png = WritePng(dir, "whole.png", source);
   const std::string jpg = dir.file("whole.jpg");
   ASSERT_EQ(RunCommand("convert " + ShellQuote(png) + " -quality 95 " + ShellQuote(jpg)), 0);
-  TmyImg plugin;
-  TImgUtil grid;
+  PictureLoader plugin;
+  ThumbnailReader grid;
   grid.SetCustomPlugin(&plugin);
   for (const std::string& whole : {jpg, png}) {
     SCOPED_TRACE(whole);
@@ -720,8 +720,8 @@ TEST_F(PictureFormats, ATruncatedInterlacedPngShowsWhatItsPassesTell) {
   const Bitmap full = PillowPicture(dir, whole, false);
   ASSERT_TRUE(full.SamePixels(source));
   const std::vector<double> wholeMeans = BlockMeans(full, 16);
-  TmyImg plugin;
-  TImgUtil grid;
+  PictureLoader plugin;
+  ThumbnailReader grid;
   grid.SetCustomPlugin(&plugin);
   const std::string bytes = ReadFileBytes(whole);
   for (const int percent : {80, 25}) {

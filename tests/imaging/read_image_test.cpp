@@ -6,13 +6,13 @@
 
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "imaging/ReadImage.h"
 #include "shell/Settings.h"
 #include "support/ChildProcess.h"
 #include "support/TestDir.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 using namespace quorvane;
 using quorvane::test::MaxDifference;
@@ -57,7 +57,7 @@ Bitmap Gradient(int w, int h) {
 
 // Few colours (fits any palette), different in every channel, not symmetric.
 Bitmap FewColours(int w, int h) {
-  static const TColor colours[] = {clRed,   clLime,           clBlue, clYellow,
+  static const RgbColor colours[] = {clRed,   clLime,           clBlue, clYellow,
                                    clWhite, RGB(10, 80, 200), clBlack};
   Bitmap b(w, h);
   for (int y = 0; y < h; ++y)
@@ -83,7 +83,7 @@ void ExpectReads(const std::string& path, const Bitmap& expected, int tolerance 
   ASSERT_EQ(loaded.Height(), expected.Height());
   EXPECT_LE(MaxDifference(loaded, expected), tolerance);
   // The plug-in reads the same file the same way.
-  TmyImg plugin;
+  PictureLoader plugin;
   EXPECT_TRUE(plugin.CanLoad(path));
   Bitmap viaPlugin;
   ASSERT_TRUE(plugin.LoadFile(path, viaPlugin));
@@ -144,8 +144,8 @@ TEST_F(ReadImage, PhotoCdFilesComeTheRightWayUp) {
   ASSERT_TRUE(ReadImageFile(path, loaded));
   ASSERT_EQ(loaded.Width(), 768);
   ASSERT_EQ(loaded.Height(), 512);
-  const TColor top = loaded.Pixel(384, 4);
-  const TColor bottom = loaded.Pixel(384, 507);
+  const RgbColor top = loaded.Pixel(384, 4);
+  const RgbColor bottom = loaded.Pixel(384, 507);
   EXPECT_GT(GetRValue(top), 200);
   EXPECT_LT(GetBValue(top), 60);
   EXPECT_LT(GetRValue(bottom), 60);
@@ -184,7 +184,7 @@ TEST_F(ReadImage, EachExtensionGoesToItsReader) {
   for (const char* name : {"a.tiff", "a.rgba", "a.PNG", "a.xyz", "noextension", "dir.jpg/file"})
     EXPECT_EQ(ReaderForFile(name), ImageReaderKind::Codec) << name;
 
-  TmyImg plugin;
+  PictureLoader plugin;
   for (std::string_view ext : CodecExtensions) {
     EXPECT_TRUE(plugin.CanLoad("/some/file" + std::string(ext)));
     std::string upper(ext);
@@ -212,7 +212,7 @@ TEST_F(ReadImage, CapitalExtensionsAndUnknownExtensionsTakeTheRightPath) {
   Bitmap loaded;
   ASSERT_TRUE(ReadImageFile(dir.file("picture.xyz"), loaded));
   EXPECT_TRUE(loaded.SamePixels(pattern));
-  TmyImg plugin;
+  PictureLoader plugin;
   EXPECT_FALSE(plugin.CanLoad(dir.file("picture.xyz")));
   Bitmap keep = PatternBitmap(3, 3);
   EXPECT_FALSE(plugin.LoadFile(dir.file("picture.xyz"), keep));
@@ -244,7 +244,7 @@ TEST_F(ReadImage, NamesWithSpacesAndKoreanLetters) {
 TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
   TestDir dir;
   const Bitmap keep = PatternBitmap(5, 4);
-  TmyImg plugin;
+  PictureLoader plugin;
   auto expectFails = [&](const std::string& path) {
     SCOPED_TRACE(path);
     Bitmap target = keep;
@@ -253,7 +253,7 @@ TEST_F(ReadImage, EmptyTruncatedAndCorruptFilesFailAndLeaveTheBitmapAlone) {
     EXPECT_FALSE(plugin.LoadFile(path, target));
     EXPECT_TRUE(target.SamePixels(keep));
     int w = 0, h = 0;
-    EXPECT_FALSE(plugin.LoadThumbnail(path, target, 8, 8, TJPEGPerformance::jpBestSpeed, w, h));
+    EXPECT_FALSE(plugin.LoadThumbnail(path, target, 8, 8, JpegPerformance::jpBestSpeed, w, h));
     EXPECT_TRUE(target.SamePixels(keep));
   };
   // Zero-byte files and missing files of every extension, and of an unknown one.
@@ -362,7 +362,7 @@ TEST_F(ReadImage, PipesNamedLikePicturesAreRefusedWithoutWaiting) {
     ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
     const int status = RunWithTimeLimit(20, [&] {
       Bitmap bitmap;
-      TmyImg plugin;
+      PictureLoader plugin;
       return !ReadImageFile(path, bitmap) && !plugin.LoadFile(path, bitmap) ? 0 : 1;
     });
     EXPECT_EQ(status, 0) << name;
@@ -382,19 +382,19 @@ TEST_F(ReadImage, ThePluginDecodesJpegThumbnailsAtAReducedScale) {
   const std::string path = dir.write("사진 1.jpg", std::string(jpeg.begin(), jpeg.end()));
   ASSERT_TRUE(CodecSave(dir.file("big.png"), photo, {0, true}));
 
-  TmyImg plugin;
+  PictureLoader plugin;
   Bitmap reduced;
   int w = 0, h = 0;
-  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 94, 94, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 94, 94, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(w, 800);
   EXPECT_EQ(h, 600);
   EXPECT_EQ(reduced.Width(), 200);  // 1/8 would be 75 rows, less than the box
   EXPECT_EQ(reduced.Height(), 150);
   // A box of the picture's own size: decoded whole.
-  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 800, 600, TJPEGPerformance::jpBestSpeed, w, h));
+  ASSERT_TRUE(plugin.LoadThumbnail(path, reduced, 800, 600, JpegPerformance::jpBestSpeed, w, h));
   EXPECT_EQ(reduced.Width(), 800);
 
-  TImgUtil loader;
+  ThumbnailReader loader;
   loader.SetCustomPlugin(&plugin);
   for (const std::string& file : {path, dir.file("big.png")}) {
     SCOPED_TRACE(file);

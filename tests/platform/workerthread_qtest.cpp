@@ -7,8 +7,8 @@
 
 #include "platform/ui/WorkerThread.h"
 
-using quorvane::TWorkerExecuteThread;
-using quorvane::TWorkerThread;
+using quorvane::WorkerExecuteThread;
+using quorvane::WorkerThread;
 
 class WorkerThreadTest : public QObject {
   Q_OBJECT
@@ -22,17 +22,17 @@ class WorkerThreadTest : public QObject {
 };
 
 void WorkerThreadTest::startWhileRunningNeitherStartsNorRestarts() {
-  TWorkerThread worker;
+  WorkerThread worker;
   std::atomic<int> runs{0};
   QSemaphore release;
-  worker.OnExecute = [&](TWorkerThread*, TWorkerExecuteThread*, void*&) {
+  worker.OnExecute = [&](WorkerThread*, WorkerExecuteThread*, void*&) {
     ++runs;
     release.acquire();
   };
   int data1 = 1, data2 = 2;
   worker.Start(&data1);
   QVERIFY(worker.Running());
-  TWorkerExecuteThread* first = worker.Thread();
+  WorkerExecuteThread* first = worker.Thread();
   QTRY_COMPARE(runs.load(), 1);
   worker.Start(&data2);
   QCOMPARE(worker.Thread(), first);
@@ -48,20 +48,20 @@ void WorkerThreadTest::startWhileRunningNeitherStartsNorRestarts() {
 }
 
 void WorkerThreadTest::immediateReturnEndsRunOnMainThread() {
-  TWorkerThread worker;
+  WorkerThread worker;
   int terminates = 0;
-  TWorkerExecuteThread* terminatedThread = nullptr;
+  WorkerExecuteThread* terminatedThread = nullptr;
   QThread* terminateCalledOn = nullptr;
   bool runningDuringTerminate = true;
-  worker.OnExecute = [](TWorkerThread*, TWorkerExecuteThread*, void*&) {};
-  worker.OnTerminate = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+  worker.OnExecute = [](WorkerThread*, WorkerExecuteThread*, void*&) {};
+  worker.OnTerminate = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
     ++terminates;
     terminatedThread = thread;
     terminateCalledOn = QThread::currentThread();
     runningDuringTerminate = sender->Running();
   };
   worker.Start();
-  TWorkerExecuteThread* thread = worker.Thread();
+  WorkerExecuteThread* thread = worker.Thread();
   QVERIFY(thread != nullptr);
   // The job has nothing to do, but the run lasts until the main thread has seen its end.
   QVERIFY(worker.Running());
@@ -74,13 +74,13 @@ void WorkerThreadTest::immediateReturnEndsRunOnMainThread() {
 }
 
 void WorkerThreadTest::synchronisedCallAfterTerminateNeverRuns() {
-  TWorkerThread worker;
+  WorkerThread worker;
   QSemaphore flagSet;
   std::atomic<bool> methodRan{false};
-  worker.OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+  worker.OnExecute = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
     flagSet.acquire();
     sender->Synchronize(thread,
-                        [&](void*, TWorkerThread*, TWorkerExecuteThread*) { methodRan = true; });
+                        [&](void*, WorkerThread*, WorkerExecuteThread*) { methodRan = true; });
   };
   worker.Start();
   worker.Stop();
@@ -91,15 +91,15 @@ void WorkerThreadTest::synchronisedCallAfterTerminateNeverRuns() {
 }
 
 void WorkerThreadTest::synchronisedCallRunsOnMainThread() {
-  TWorkerThread worker;
+  WorkerThread worker;
   QThread* ranOn = nullptr;
   int data = 7;
   int seen = 0;
   std::atomic<bool> returnedAfterCall{false};
-  worker.OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+  worker.OnExecute = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
     sender->Synchronize(
         thread,
-        [&](void* d, TWorkerThread*, TWorkerExecuteThread*) {
+        [&](void* d, WorkerThread*, WorkerExecuteThread*) {
           ranOn = QThread::currentThread();
           seen = *static_cast<int*>(d);
         },
@@ -112,7 +112,7 @@ void WorkerThreadTest::synchronisedCallRunsOnMainThread() {
   QCOMPARE(ranOn, QThread::currentThread());
   QVERIFY(returnedAfterCall.load());
   // A null method does nothing.
-  worker.OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+  worker.OnExecute = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
     sender->Synchronize(thread, nullptr);
   };
   worker.Start();
@@ -121,23 +121,23 @@ void WorkerThreadTest::synchronisedCallRunsOnMainThread() {
 
 void WorkerThreadTest::destroyingOwnerWaitsPumpingEvents() {
   auto owner = std::make_unique<QObject>();
-  auto* worker = new TWorkerThread(owner.get());
+  auto* worker = new WorkerThread(owner.get());
   std::atomic<bool> jobEnded{false};
   std::atomic<int> calls{0};
   bool terminateCalled = false;
   QSemaphore started;
-  worker->OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
+  worker->OnExecute = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
     started.release();
     // Keeps handing small calls to the main thread until told to stop: the owner's
     // destruction must deliver them or the thread could never end.
     while (!thread->Terminated()) {
-      sender->Synchronize(thread, [&](void*, TWorkerThread*, TWorkerExecuteThread*) { ++calls; });
+      sender->Synchronize(thread, [&](void*, WorkerThread*, WorkerExecuteThread*) { ++calls; });
       QThread::msleep(2);
     }
     QThread::msleep(50);
     jobEnded = true;
   };
-  worker->OnTerminate = [&](TWorkerThread*, TWorkerExecuteThread*, void*&) {
+  worker->OnTerminate = [&](WorkerThread*, WorkerExecuteThread*, void*&) {
     terminateCalled = true;
   };
   worker->Start();
@@ -155,12 +155,12 @@ void WorkerThreadTest::clickDuringSynchronisedCallStopsTheJob() {
   QWidget window;
   QPushButton button("stop", &window);
   window.show();
-  TWorkerThread worker(&window);
-  connect(&button, &QPushButton::clicked, &worker, &TWorkerThread::Stop);
+  WorkerThread worker(&window);
+  connect(&button, &QPushButton::clicked, &worker, &WorkerThread::Stop);
   int loops = 0;
   bool stoppedInsideCall = false;
-  worker.OnExecute = [&](TWorkerThread* sender, TWorkerExecuteThread* thread, void*&) {
-    sender->Synchronize(thread, [&](void*, TWorkerThread*, TWorkerExecuteThread* t) {
+  worker.OnExecute = [&](WorkerThread* sender, WorkerExecuteThread* thread, void*&) {
+    sender->Synchronize(thread, [&](void*, WorkerThread*, WorkerExecuteThread* t) {
       // Long work on the main thread, pumping events between steps.
       while (!t->Terminated() && loops < 5000) {
         ++loops;

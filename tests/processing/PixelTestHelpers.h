@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <random>
 
-#include "processing/bitmapfunc.h"
+#include "processing/PixelOps.h"
 #include "imaging/Bitmap.h"
 #include "platform/StopSource.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "processing/PixelTestHelpers.h"
-#include "processing/bitmapfunc.h"
+#include "processing/PixelOps.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -26,7 +26,7 @@ ConvertParams ResizeParams(bool fixed, bool keep, int tw, int th, int percent = 
 }
 
 // True when every pixel of the rectangle has the colour.
-bool AllOf(const Bitmap& b, int x0, int y0, int w, int h, TColor c) {
+bool AllOf(const Bitmap& b, int x0, int y0, int w, int h, RgbColor c) {
   for (int y = y0; y < y0 + h; ++y)
     for (int x = x0; x < x0 + w; ++x)
       if (b.Pixel(x, y) != c) return false;

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "processing/ui/NumberField.h"
-#include "processing/ui/bmpcolor1.h"
-#include "processing/ui/resizedlg.h"
+#include "processing/ui/ColourDialog.h"
+#include "processing/ui/ResizeDialog.h"
 
 using namespace quorvane;
 
@@ -26,7 +26,7 @@ static QVariant AccessibleValue(QWidget* widget) {
 }
 
 void DialogAccessibilityTest::fieldsReportTheirShownValue() {
-  TResizedlg1 dialog;
+  ResizeDialog dialog;
   dialog.show();
   QVERIFY(dialog.Edit1);
   dialog.Edit1->SetValue(100);
@@ -40,7 +40,7 @@ void DialogAccessibilityTest::fieldsReportTheirShownValue() {
 }
 
 void DialogAccessibilityTest::colourSlidersHaveTheirOwnNames() {
-  TbmpColordlg dialog;
+  ColourDialog dialog;
   dialog.show();
   const auto name = [](QWidget* w) {
     return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);

@@ -32,7 +32,7 @@ Bitmap Noise(int width, int height, unsigned seed) {
   return bmp;
 }
 
-Bitmap Flat(int width, int height, TColor color) {
+Bitmap Flat(int width, int height, RgbColor color) {
   Bitmap bmp(width, height);
   bmp.Fill(color);
   return bmp;

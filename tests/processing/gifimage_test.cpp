@@ -16,13 +16,13 @@ using namespace quorvane::test;
 
 namespace {
 
-constexpr TDitherMode kAllModes[] = {TDitherMode::dmNearest, TDitherMode::dmFloydSteinberg,
-                                     TDitherMode::dmStucki, TDitherMode::dmSierra,
-                                     TDitherMode::dmBurkes};
+constexpr DitherMode kAllModes[] = {DitherMode::dmNearest, DitherMode::dmFloydSteinberg,
+                                     DitherMode::dmStucki, DitherMode::dmSierra,
+                                     DitherMode::dmBurkes};
 
 // A frame of the writer's palette holding the given indices.
-TGIFSubImage WebFrame(int width, int height, std::vector<uint8_t> pixels) {
-  TGIFSubImage f;
+GifSubImage WebFrame(int width, int height, std::vector<uint8_t> pixels) {
+  GifSubImage f;
   f.Width = width;
   f.Height = height;
   f.ColorMap.Colors.assign(WebPalette().begin(), WebPalette().end());
@@ -31,7 +31,7 @@ TGIFSubImage WebFrame(int width, int height, std::vector<uint8_t> pixels) {
 }
 
 // Codes between the first clear and the end code, clears included.
-std::vector<int> CodesOf(const TGIFSubImage& frame) {
+std::vector<int> CodesOf(const GifSubImage& frame) {
   const CodeStream cs = ReadCodeStream(EncodeGIFFrame(frame));
   EXPECT_FALSE(cs.codes.empty());
   EXPECT_EQ(cs.codes.front(), 1 << cs.codeSize);
@@ -47,7 +47,7 @@ std::vector<uint8_t> Runs(std::initializer_list<std::pair<int, int>> runs) {
 
 // Writes every frame to a file and checks that giflib and Pillow both read back the
 // frame's exact indices and size.
-void ExpectDecodersAgree(const std::vector<TGIFSubImage>& frames, const std::string& what) {
+void ExpectDecodersAgree(const std::vector<GifSubImage>& frames, const std::string& what) {
   TestDir dir;
   std::vector<std::string> paths;
   std::vector<std::pair<int, int>> sizes;
@@ -79,7 +79,7 @@ TEST(GIFImage, OneWhitePixelFileByteForByte) {
     b.Fill(clWhite);
     return b;
   }();
-  const std::vector<uint8_t> gif = EncodeGIF(white, TDitherMode::dmFloydSteinberg);
+  const std::vector<uint8_t> gif = EncodeGIF(white, DitherMode::dmFloydSteinberg);
   ASSERT_EQ(gif.size(), 6u + 7 + 10 + 768 + 1 + 5 + 1 + 1);
 
   const std::vector<uint8_t> head = {'G',  'I', 'F', '8', '7', 'a', 1, 0, 1, 0,
@@ -98,7 +98,7 @@ TEST(GIFImage, OneWhitePixelFileByteForByte) {
   const std::vector<uint8_t> tail = {8, 4, 0x00, 0xAF, 0x05, 0x04, 0, 0x3B};
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), gif.end() - 8));
 
-  const auto frame = GIFFrameFromBitmap(white, TDitherMode::dmNearest);
+  const auto frame = GIFFrameFromBitmap(white, DitherMode::dmNearest);
   EXPECT_EQ(frame.Pixels, std::vector<uint8_t>{215});
   EXPECT_EQ(frame.ColorMap.Count(), 216);
   EXPECT_EQ(frame.ColorMap.BitsPerPixel(), 8);
@@ -172,7 +172,7 @@ TEST(GIFImage, DifferingNeighboursGiveOneCodePerPixelWithClearsEvery254) {
 }
 
 TEST(GIFImage, TriangleCostOfRuns) {
-  const TRLEEncoder enc(8);
+  const RleEncoder enc(8);
   EXPECT_EQ(enc.MaxCodes(), 3837);
   EXPECT_EQ(enc.Triangle(1), 1);
   EXPECT_EQ(enc.Triangle(2), 2);
@@ -186,7 +186,7 @@ TEST(GIFImage, TriangleCostOfRuns) {
   EXPECT_EQ(enc.Triangle(whole), 3837);
   EXPECT_EQ(enc.Triangle(whole + 1), 3838);
   EXPECT_EQ(enc.Triangle(2 * whole + 3), 2 * 3837 + 2);
-  EXPECT_EQ(TRLEEncoder(2).MaxCodes(), 4089);
+  EXPECT_EQ(RleEncoder(2).MaxCodes(), 4089);
 }
 
 TEST(GIFImage, DataSubBlocksAreFull255ByteBlocks) {
@@ -206,7 +206,7 @@ TEST(GIFImage, DataSubBlocksAreFull255ByteBlocks) {
 TEST(GIFImage, OneColourPicturesCompressToAFewGrowingRunCodes) {
   Bitmap big(2000, 1500);
   big.Fill(RGB(0, 51, 102));
-  const auto gif = EncodeGIF(big, TDitherMode::dmStucki);
+  const auto gif = EncodeGIF(big, DitherMode::dmStucki);
   const CodeStream cs = ReadCodeStream(gif);
   // 3 million pixels need about 2450 codes (sqrt(2 x 3e6)) of up to 12 bits.
   EXPECT_LT(gif.size(), 800u + 4000u);
@@ -218,9 +218,9 @@ TEST(GIFImage, OneColourPicturesCompressToAFewGrowingRunCodes) {
 }
 
 TEST(GIFImage, FailuresRaiseTheWritersMessages) {
-  TGIFSubImage f = WebFrame(2, 2, {0, 1, 2, 3});
+  GifSubImage f = WebFrame(2, 2, {0, 1, 2, 3});
   try {
-    EncodeGIFFrame(f, TGIFVersion::gvUnknown);
+    EncodeGIFFrame(f, GifVersion::gvUnknown);
     ADD_FAILURE() << "no exception";
   } catch (const GIFError& e) {
     EXPECT_STREQ(e.what(), "Unsupported GIF version");
@@ -251,11 +251,11 @@ TEST(GIFImage, SaveWritesTheFileAndLeavesNothingOnFailure) {
   const std::string path = dir.file("출력 파일.gif");
   SaveGIF(bmp, path, 4);
   const std::string bytes = ReadFileBytes(path);
-  const auto expected = EncodeGIF(bmp, TDitherMode::dmBurkes);
+  const auto expected = EncodeGIF(bmp, DitherMode::dmBurkes);
   EXPECT_EQ(bytes, std::string(expected.begin(), expected.end()));
 
   // An existing file is replaced; a failed encoding leaves no file at all.
-  SaveGIF(bmp, path, TDitherMode::dmNearest);
+  SaveGIF(bmp, path, DitherMode::dmNearest);
   EXPECT_EQ(ReadFileBytes(path).size(), EncodeGIF(bmp, 0).size());
   const std::string failed = dir.file("failed.gif");
   EXPECT_THROW(SaveGIF(Bitmap(), failed, 1), GIFError);
@@ -292,15 +292,15 @@ TEST(GIFImage, DecodersReadBackTheQuantizedIndices) {
   flat.Fill(RGB(200, 100, 40));
   pictures.push_back(flat);
 
-  std::vector<TGIFSubImage> frames;
-  for (TDitherMode mode : kAllModes)
+  std::vector<GifSubImage> frames;
+  for (DitherMode mode : kAllModes)
     for (const Bitmap& b : pictures) frames.push_back(GIFFrameFromBitmap(b, mode));
   ExpectDecodersAgree(frames, "dithered pictures");
 }
 
 TEST(GIFImage, DecodersReadBackCraftedRunPatterns) {
   std::mt19937 rng(5);
-  std::vector<TGIFSubImage> frames;
+  std::vector<GifSubImage> frames;
   // Random runs of 1 .. 40 pixels over three colours: table reuse, clears, growth.
   std::vector<uint8_t> px;
   while (px.size() < 200000) px.insert(px.end(), size_t(1 + rng() % 40), uint8_t(rng() % 3));
@@ -319,7 +319,7 @@ TEST(GIFImage, DecodersReadBackCraftedRunPatterns) {
   frames.push_back(WebFrame(300, 200, px));
   // Small colour tables: code sizes 2 and 3 (their own clear rule), one column.
   for (int colors : {2, 3, 7}) {
-    TGIFSubImage f;
+    GifSubImage f;
     f.Width = 1;
     f.Height = 5000;
     for (int i = 0; i < colors; ++i) f.ColorMap.Colors.push_back({uint8_t(i * 30), 0, 0});

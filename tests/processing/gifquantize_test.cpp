@@ -16,9 +16,9 @@ using quorvane::test::PatternBitmap;
 
 namespace {
 
-constexpr TDitherMode kAllModes[] = {TDitherMode::dmNearest, TDitherMode::dmFloydSteinberg,
-                                     TDitherMode::dmStucki, TDitherMode::dmSierra,
-                                     TDitherMode::dmBurkes};
+constexpr DitherMode kAllModes[] = {DitherMode::dmNearest, DitherMode::dmFloydSteinberg,
+                                     DitherMode::dmStucki, DitherMode::dmSierra,
+                                     DitherMode::dmBurkes};
 
 // A bitmap from rows of (red, green, blue) pixels.
 Bitmap FromRGB(const std::vector<std::vector<std::array<int, 3>>>& rows) {
@@ -31,7 +31,7 @@ Bitmap FromRGB(const std::vector<std::vector<std::array<int, 3>>>& rows) {
   return bmp;
 }
 
-Bitmap Filled(int w, int h, TColor c) {
+Bitmap Filled(int w, int h, RgbColor c) {
   Bitmap bmp(w, h);
   bmp.Fill(c);
   return bmp;
@@ -50,43 +50,43 @@ TEST(GIFQuantize, WebPaletteEntriesAndLookupBoundaries) {
   EXPECT_EQ(pal[2 * 36 + 3 * 6 + 4], (RGBTriple{102, 153, 204}));
 
   // Every channel goes to (c + 3) div 51: 47 still rounds down, 48 up.
-  EXPECT_EQ(TNetscapeColorLookup::Index(255, 0, 0), 180);
-  EXPECT_EQ(TNetscapeColorLookup::Index(47, 47, 47), 0);
-  EXPECT_EQ(TNetscapeColorLookup::Index(48, 48, 48), 43);
-  EXPECT_EQ(TNetscapeColorLookup::Index(0, 0, 255), 5);
-  EXPECT_EQ(TNetscapeColorLookup::Index(0, 254, 0), 30);
-  EXPECT_EQ(TNetscapeColorLookup::Index(0, 0, 200), 3);  // 203 div 51 = 3
+  EXPECT_EQ(NetscapeColorLookup::Index(255, 0, 0), 180);
+  EXPECT_EQ(NetscapeColorLookup::Index(47, 47, 47), 0);
+  EXPECT_EQ(NetscapeColorLookup::Index(48, 48, 48), 43);
+  EXPECT_EQ(NetscapeColorLookup::Index(0, 0, 255), 5);
+  EXPECT_EQ(NetscapeColorLookup::Index(0, 254, 0), 30);
+  EXPECT_EQ(NetscapeColorLookup::Index(0, 0, 200), 3);  // 203 div 51 = 3
   // Every palette colour finds itself.
   for (int i = 0; i < kWebPaletteSize; ++i)
-    EXPECT_EQ(TNetscapeColorLookup::Index(pal[i][0], pal[i][1], pal[i][2]), i);
+    EXPECT_EQ(NetscapeColorLookup::Index(pal[i][0], pal[i][1], pal[i][2]), i);
 }
 
 TEST(GIFQuantize, PaletteColoursComeThroughEveryEngineUnchanged) {
   // A palette colour leaves no error, so every engine keeps it everywhere.
-  for (TDitherMode mode : kAllModes) {
+  for (DitherMode mode : kAllModes) {
     auto red = QuantizeToWebPalette(Filled(5, 4, clRed), mode);
     EXPECT_EQ(red, std::vector<uint8_t>(20, 180)) << int(mode);
     auto white = QuantizeToWebPalette(Filled(1, 1, clWhite), mode);
     EXPECT_EQ(white, std::vector<uint8_t>(1, 215)) << int(mode);
   }
-  EXPECT_EQ(QuantizeToWebPalette(Filled(3, 3, RGB(47, 47, 47)), TDitherMode::dmNearest),
+  EXPECT_EQ(QuantizeToWebPalette(Filled(3, 3, RGB(47, 47, 47)), DitherMode::dmNearest),
             std::vector<uint8_t>(9, 0));
   // The same grey diffuses its error with the other engines, so some pixels go up a step.
-  auto fs = QuantizeToWebPalette(Filled(3, 3, RGB(47, 47, 47)), TDitherMode::dmFloydSteinberg);
+  auto fs = QuantizeToWebPalette(Filled(3, 3, RGB(47, 47, 47)), DitherMode::dmFloydSteinberg);
   EXPECT_EQ(fs[0], 0);
   EXPECT_NE(std::count(fs.begin(), fs.end(), 43), 0);
 }
 
 TEST(GIFQuantize, SettingsIndexSelectsTheEngine) {
-  EXPECT_EQ(DitherModeFromIndex(0), TDitherMode::dmNearest);
-  EXPECT_EQ(DitherModeFromIndex(1), TDitherMode::dmFloydSteinberg);
-  EXPECT_EQ(DitherModeFromIndex(2), TDitherMode::dmStucki);
-  EXPECT_EQ(DitherModeFromIndex(3), TDitherMode::dmSierra);
-  EXPECT_EQ(DitherModeFromIndex(4), TDitherMode::dmBurkes);
+  EXPECT_EQ(DitherModeFromIndex(0), DitherMode::dmNearest);
+  EXPECT_EQ(DitherModeFromIndex(1), DitherMode::dmFloydSteinberg);
+  EXPECT_EQ(DitherModeFromIndex(2), DitherMode::dmStucki);
+  EXPECT_EQ(DitherModeFromIndex(3), DitherMode::dmSierra);
+  EXPECT_EQ(DitherModeFromIndex(4), DitherMode::dmBurkes);
   EXPECT_EQ(int(DitherModeFromIndex(4)), 6);
-  EXPECT_EQ(DitherModeFromIndex(5), TDitherMode::dmFloydSteinberg);
-  EXPECT_EQ(DitherModeFromIndex(7), TDitherMode::dmFloydSteinberg);
-  EXPECT_EQ(DitherModeFromIndex(-1), TDitherMode::dmFloydSteinberg);
+  EXPECT_EQ(DitherModeFromIndex(5), DitherMode::dmFloydSteinberg);
+  EXPECT_EQ(DitherModeFromIndex(7), DitherMode::dmFloydSteinberg);
+  EXPECT_EQ(DitherModeFromIndex(-1), DitherMode::dmFloydSteinberg);
 }
 
 // Three red values 30, 40, 46 in one row (green and blue 0). Worked out from each
@@ -126,7 +126,7 @@ TEST(GIFQuantize, EachEngineSpreadsItsOwnWeightsAlongTheRow) {
 TEST(GIFQuantize, FloydSteinbergByHandWithSerpentineClampAndTruncation) {
   const Bitmap bmp = FromRGB(
       {{{30, 100, 0}, {200, 100, 0}, {120, 100, 0}}, {{90, 100, 0}, {10, 100, 0}, {250, 100, 0}}});
-  EXPECT_EQ(QuantizeToWebPalette(bmp, TDitherMode::dmFloydSteinberg),
+  EXPECT_EQ(QuantizeToWebPalette(bmp, DitherMode::dmFloydSteinberg),
             (std::vector<uint8_t>{12, 156, 84, 84, 12, 192}));
 }
 
@@ -144,7 +144,7 @@ TEST(GIFQuantize, FloydSteinbergByHandWithSerpentineClampAndTruncation) {
 TEST(GIFQuantize, BurkesByHandAcrossTwoRows) {
   const Bitmap bmp =
       FromRGB({{{20, 0, 0}, {20, 0, 0}, {20, 0, 0}}, {{40, 0, 0}, {40, 0, 0}, {40, 0, 0}}});
-  EXPECT_EQ(QuantizeToWebPalette(bmp, TDitherMode::dmBurkes),
+  EXPECT_EQ(QuantizeToWebPalette(bmp, DitherMode::dmBurkes),
             (std::vector<uint8_t>{0, 0, 0, 36, 36, 36}));
 }
 
@@ -162,7 +162,7 @@ TEST(GIFQuantize, EnginesAgreeOnlyWhereTheyShould) {
       sourceSum += r;
     }
   std::vector<std::vector<uint8_t>> results;
-  for (TDitherMode mode : kAllModes) {
+  for (DitherMode mode : kAllModes) {
     auto q = QuantizeToWebPalette(bmp, mode);
     ASSERT_EQ(q.size(), size_t(64 * 48));
     int64_t redSum = 0;
@@ -170,7 +170,7 @@ TEST(GIFQuantize, EnginesAgreeOnlyWhereTheyShould) {
       ASSERT_LT(i, kWebPaletteSize);
       redSum += WebPalette()[i][0];
     }
-    if (mode != TDitherMode::dmNearest) {
+    if (mode != DitherMode::dmNearest) {
       EXPECT_NEAR(double(redSum) / q.size(), double(sourceSum) / q.size(), 2.0) << int(mode);
     }
     for (const auto& other : results) EXPECT_NE(q, other) << int(mode);
@@ -184,7 +184,7 @@ TEST(GIFQuantize, ThinPicturesAndPaddedRows) {
   const Bitmap column = PatternBitmap(1, 40);
   const Bitmap row = PatternBitmap(40, 1);
   const Bitmap padded = PatternBitmap(5, 6);
-  for (TDitherMode mode : kAllModes) {
+  for (DitherMode mode : kAllModes) {
     EXPECT_EQ(QuantizeToWebPalette(column, mode).size(), 40u);
     EXPECT_EQ(QuantizeToWebPalette(row, mode).size(), 40u);
     Bitmap dirty = padded;
@@ -194,9 +194,9 @@ TEST(GIFQuantize, ThinPicturesAndPaddedRows) {
   // In a single column all error goes below (Floyd–Steinberg 5/16 when it is the only
   // neighbour left): red 40 everywhere -> 0, then 40 + (200 + 8) div 16 = 53 -> 36 ...
   const Bitmap grey = Filled(1, 3, RGB(40, 0, 0));
-  EXPECT_EQ(QuantizeToWebPalette(grey, TDitherMode::dmFloydSteinberg),
+  EXPECT_EQ(QuantizeToWebPalette(grey, DitherMode::dmFloydSteinberg),
             (std::vector<uint8_t>{0, 36, 0}));
-  EXPECT_TRUE(QuantizeToWebPalette(Bitmap(), TDitherMode::dmBurkes).empty());
+  EXPECT_TRUE(QuantizeToWebPalette(Bitmap(), DitherMode::dmBurkes).empty());
 }
 
 TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
@@ -220,16 +220,16 @@ TEST(GIFQuantize, EnginesMatchAnIndependentReferenceOnNoiseAndGradients) {
   std::string input = std::to_string(bmp.Width()) + " " + std::to_string(bmp.Height()) + "\n";
   for (int y = 0; y < bmp.Height(); ++y)
     for (int x = 0; x < bmp.Width(); ++x) {
-      const TColor c = bmp.Pixel(x, y);
+      const RgbColor c = bmp.Pixel(x, y);
       input += {char(GetRValue(c)), char(GetGValue(c)), char(GetBValue(c))};
     }
   const std::string in = dir.write("input.rgb", input);
-  const std::pair<const char*, TDitherMode> engines[] = {
-      {"nearest", TDitherMode::dmNearest},
-      {"floydsteinberg", TDitherMode::dmFloydSteinberg},
-      {"stucki", TDitherMode::dmStucki},
-      {"sierra", TDitherMode::dmSierra},
-      {"burkes", TDitherMode::dmBurkes}};
+  const std::pair<const char*, DitherMode> engines[] = {
+      {"nearest", DitherMode::dmNearest},
+      {"floydsteinberg", DitherMode::dmFloydSteinberg},
+      {"stucki", DitherMode::dmStucki},
+      {"sierra", DitherMode::dmSierra},
+      {"burkes", DitherMode::dmBurkes}};
   for (const auto& [name, mode] : engines) {
     const std::string out = dir.file(std::string(name) + ".idx");
     ASSERT_EQ(quorvane::test::RunCommand("python3 " + quorvane::test::ShellQuote(script) + " " +

@@ -48,7 +48,7 @@ Bitmap Noise(int width, int height, unsigned seed) {
   return bmp;
 }
 
-Bitmap Flat(int width, int height, TColor color) {
+Bitmap Flat(int width, int height, RgbColor color) {
   Bitmap bmp(width, height);
   bmp.Fill(color);
   return bmp;
@@ -62,7 +62,7 @@ Bitmap Runs(int width, int height) {
     const int run = 1 + y * 37 % 150;
     for (int x = 0; x < width; ++x) {
       const int k = x / run;
-      bmp.SetPixel(x, y, TColor((k * 40 % 256) | (k * 90 % 256) << 8 | (y * 3 % 256) << 16));
+      bmp.SetPixel(x, y, RgbColor((k * 40 % 256) | (k * 90 % 256) << 8 | (y * 3 % 256) << 16));
     }
   }
   return bmp;

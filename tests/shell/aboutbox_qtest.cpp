@@ -15,7 +15,7 @@ class AboutBoxTest : public QObject {
   Q_OBJECT
  private slots:
   void listsTheFormatsAndClosesWithOk() {
-    TAboutBox box;
+    AboutBox box;
     QCOMPARE(box.windowTitle(), QStringLiteral("이 프로그램은"));
     QVERIFY(box.ProgramName->text().startsWith(QStringLiteral("Quorvane ")));
     const QStringList reads = box.ReadFormats->text().split(QStringLiteral(", "));
@@ -26,14 +26,14 @@ class AboutBoxTest : public QObject {
     QCOMPARE(reads.last(), QStringLiteral("GIF"));
     QCOMPARE(box.WriteFormats->text(),
              QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI, WebP, AVIF, JPEG XL"));
-    QVERIFY(box.findChild<TGradientCaption*>());
+    QVERIFY(box.findChild<GradientCaption*>());
     QTimer::singleShot(0, &box, [&] { QTest::mouseClick(box.OKBtn, Qt::LeftButton); });
     QTimer::singleShot(5000, &box, [&] { box.done(99); });
     QCOMPARE(box.exec(), 1);
   }
 
   void listsTheNewerFormatsUnderTheOldOnes() {
-    TAboutBox box;
+    AboutBox box;
     const QStringList more = box.MoreReadFormats->text().split(QStringLiteral(", "));
     QCOMPARE(more.first(), QStringLiteral("PPM"));
     for (const char* name : {"HEIC", "AVIF", "WEBP", "JXL", "DNG", "CR3", "NEF"})
@@ -42,7 +42,7 @@ class AboutBoxTest : public QObject {
   }
 
   void everyTextIsShownWhole() {
-    TAboutBox box;
+    AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     const QList<QLabel*> labels = box.findChildren<QLabel*>();
@@ -67,12 +67,12 @@ class AboutBoxTest : public QObject {
     auto* field = new QLabel(QStringLiteral("내용"), &dialog);
     layout->addWidget(field);
     const int topBefore = layout->contentsMargins().top();
-    TGradientCaption* caption = AddGradientCaption(&dialog);
+    GradientCaption* caption = AddGradientCaption(&dialog);
     dialog.resize(300, 200);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(caption->geometry(), QRect(0, 0, 300, TGradientCaption::kDefaultHeight));
-    QCOMPARE(layout->contentsMargins().top(), topBefore + TGradientCaption::kDefaultHeight);
+    QCOMPARE(caption->geometry(), QRect(0, 0, 300, GradientCaption::kDefaultHeight));
+    QCOMPARE(layout->contentsMargins().top(), topBefore + GradientCaption::kDefaultHeight);
     QVERIFY(field->geometry().top() >= caption->geometry().bottom());
     QCOMPARE(caption->Text(), QStringLiteral("폴더 선택"));
     dialog.setWindowTitle(QStringLiteral("그림보기"));
@@ -89,12 +89,12 @@ class AboutBoxTest : public QObject {
     auto* button = new QPushButton(QStringLiteral("확인"), &fixed);
     button->setGeometry(150, 180, 75, 25);
     AddGradientCaption(&fixed);
-    QCOMPARE(fixed.size(), QSize(313, 214 + TGradientCaption::kDefaultHeight));
-    QCOMPARE(button->geometry(), QRect(150, 180 + TGradientCaption::kDefaultHeight, 75, 25));
+    QCOMPARE(fixed.size(), QSize(313, 214 + GradientCaption::kDefaultHeight));
+    QCOMPARE(button->geometry(), QRect(150, 180 + GradientCaption::kDefaultHeight, 75, 25));
 
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Quorvane"));
-    TGradientCaption* top = AddGradientCaption(&window);
+    GradientCaption* top = AddGradientCaption(&window);
     QCOMPARE(window.menuWidget(), top);
   }
 };

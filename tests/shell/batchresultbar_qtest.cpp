@@ -18,7 +18,7 @@ class BatchResultBarTest : public QObject {
 
 void BatchResultBarTest::tellsWhereTheFilesWent() {
   QWidget window;
-  auto* bar = new TBatchResultBar(&window);
+  auto* bar = new BatchResultBar(&window);
   window.show();
   QVERIFY(!bar->isVisible());
   QStringList opened;
@@ -41,7 +41,7 @@ void BatchResultBarTest::tellsWhereTheFilesWent() {
 
 void BatchResultBarTest::errorsReopenTheMemo() {
   QWidget window;
-  auto* bar = new TBatchResultBar(&window);
+  auto* bar = new BatchResultBar(&window);
   window.show();
   const QString memo = QStringLiteral("* total 2File(s)\n-/a/x.png(1/2)\n파일을 읽어들일 수 없습니다.");
   bar->ShowResult(1, QStringLiteral("/a/out"), 2, memo);
@@ -65,7 +65,7 @@ void BatchResultBarTest::errorsReopenTheMemo() {
 
 void BatchResultBarTest::closesByItselfOrOnAClick() {
   QWidget window;
-  auto* bar = new TBatchResultBar(&window);
+  auto* bar = new BatchResultBar(&window);
   window.show();
   bar->ShowResult(3, QStringLiteral("/x"), 0, QString());
   QVERIFY(bar->HideTimer->isActive());

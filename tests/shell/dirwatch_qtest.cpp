@@ -17,8 +17,8 @@ namespace {
 struct Counter {
   int count = 0;
   bool onMainThread = true;
-  void Attach(TDirectoryWatch& w) {
-    w.OnChange = [this](TDirectoryWatch&) {
+  void Attach(DirectoryWatch& w) {
+    w.OnChange = [this](DirectoryWatch&) {
       ++count;
       if (QThread::currentThread() != QCoreApplication::instance()->thread()) onMainThread = false;
     };
@@ -44,7 +44,7 @@ class DirWatchTest : public QObject {
 
 void DirWatchTest::directoryIsStoredWithATrailingSlash() {
   test::TestDir dir;
-  TDirectoryWatch w;
+  DirectoryWatch w;
   QCOMPARE(w.Directory(), std::string("/"));
   QVERIFY(!w.Active());
   w.SetDirectory(dir.path());
@@ -65,7 +65,7 @@ void DirWatchTest::directoryIsStoredWithATrailingSlash() {
 
 void DirWatchTest::missingDirectoriesAreRefused() {
   test::TestDir dir;
-  TDirectoryWatch w;
+  DirectoryWatch w;
   w.SetDirectory(dir.path());
   try {
     w.SetDirectory(dir.file("없는 폴더"));
@@ -91,7 +91,7 @@ void DirWatchTest::missingDirectoriesAreRefused() {
 
 void DirWatchTest::burstGivesOneNotice() {
   test::TestDir dir;
-  TDirectoryWatch w;
+  DirectoryWatch w;
   Counter c;
   c.Attach(w);
   w.SetDirectory(dir.path());
@@ -137,7 +137,7 @@ void DirWatchTest::burstGivesOneNotice() {
 
 void DirWatchTest::movingTheDirectoryKeepsTheThread() {
   test::TestDir a, b;
-  TDirectoryWatch w;
+  DirectoryWatch w;
   Counter c;
   c.Attach(w);
   w.SetDirectory(a.path());
@@ -156,7 +156,7 @@ void DirWatchTest::movingTheDirectoryKeepsTheThread() {
 
 void DirWatchTest::filtersTellFilesFromFoldersAndRestart() {
   test::TestDir dir;
-  TDirectoryWatch w;
+  DirectoryWatch w;
   Counter c;
   c.Attach(w);
   w.SetDirectory(dir.path());
@@ -182,7 +182,7 @@ void DirWatchTest::filtersTellFilesFromFoldersAndRestart() {
 void DirWatchTest::subDirectoriesAreWatchedWhenAsked() {
   test::TestDir dir;
   fs::create_directories(dir.file("x/y"));
-  TDirectoryWatch w;
+  DirectoryWatch w;
   Counter c;
   c.Attach(w);
   w.SetDirectory(dir.path());
@@ -208,7 +208,7 @@ void DirWatchTest::subDirectoriesAreWatchedWhenAsked() {
 void DirWatchTest::deletedDirectoryDoesNotWedgeTheThread() {
   test::TestDir dir, other;
   fs::create_directory(dir.file("watched"));
-  TDirectoryWatch w;
+  DirectoryWatch w;
   Counter c;
   c.Attach(w);
   w.SetDirectory(dir.file("watched"));

@@ -22,17 +22,17 @@
 #include <functional>
 
 #include "folders/ui/FolderTree.h"
-#include "folders/ui/folderseldlg.h"
+#include "folders/ui/FolderDialog.h"
 #include "imaging/JpegCodec.h"
 #include "platform/CoreCount.h"
-#include "processing/ui/convdlg.h"
-#include "processing/ui/convertsetdlg.h"
+#include "processing/ui/ConvertDialog.h"
+#include "processing/ui/ConvertSettingsDialog.h"
 #include "shell/Settings.h"
 #include "shell/ui/GridStatus.h"
-#include "shell/ui/quorvane1.h"
+#include "shell/ui/MainWindow.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -51,7 +51,7 @@ void WriteJpeg(const std::string& path, int width, int height) {
       .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
 }
 
-std::vector<std::string> ItemPaths(TImgListView& grid) {
+std::vector<std::string> ItemPaths(ImgListView& grid) {
   std::vector<std::string> paths;
   for (int i = 0; i < grid.Count(); ++i) paths.push_back(grid.Item(i)->ParsingName());
   return paths;
@@ -93,8 +93,8 @@ class EverydayTest : public QObject {
   void damagedSettingsFileGivesTheDefaults();
 
  private:
-  std::unique_ptr<TForm1> NewWindow() {
-    auto w = std::make_unique<TForm1>();
+  std::unique_ptr<MainWindow> NewWindow() {
+    auto w = std::make_unique<MainWindow>();
     w->show();
     w->activateWindow();
     if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
@@ -127,7 +127,7 @@ void EverydayTest::namesThatAreNoUtf8() {
 
   // The viewer reads the very file: its size shows, not (0x0).
   {
-    TImgListView& grid = *w->ImgListView1;
+    ImgListView& grid = *w->ImgListView1;
     const auto paths = ItemPaths(grid);
     const int index = int(std::find(paths.begin(), paths.end(), odd_ + "/" + kOddPicture) -
                           paths.begin());
@@ -136,7 +136,7 @@ void EverydayTest::namesThatAreNoUtf8() {
     grid.setCurrentIndex(grid.model()->index(index, 0));
     QObject watchers;
     QString caption;
-    WhenModal<TViewDlg1>(&watchers, [&](TViewDlg1& viewer) {
+    WhenModal<ViewerWindow>(&watchers, [&](ViewerWindow& viewer) {
       caption = viewer.windowTitle();
       viewer.close();
     });
@@ -150,14 +150,14 @@ void EverydayTest::namesThatAreNoUtf8() {
 
   // A batch started there reads the odd file and writes a name with the same bytes,
   // into the folder the user chose.
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   const auto paths = ItemPaths(grid);
   const int index = int(std::find(paths.begin(), paths.end(), odd_ + "/" + kOddPicture) -
                         paths.begin());
   grid.clearSelection();
   grid.selectionModel()->select(grid.model()->index(index, 0), QItemSelectionModel::Select);
   QObject watchers;
-  WhenModal<Tfoldersel>(&watchers, [](Tfoldersel& dialog) {
+  WhenModal<FolderDialog>(&watchers, [](FolderDialog& dialog) {
     QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
   });
   w->ptoPNG->trigger();
@@ -170,7 +170,7 @@ void EverydayTest::hiddenFilesFollowCtrlH() {
   auto w = NewWindow();
   QVERIFY(w);
   const auto treeShows = [&](const std::string& name) {
-    const TFolderNode* root = w->FolderTree1->Model()->Root();
+    const FolderNode* root = w->FolderTree1->Model()->Root();
     for (const auto& child : root->children)
       if (child->name == name) return true;
     return false;
@@ -201,7 +201,7 @@ void EverydayTest::statusLineCounts() {
   auto w = NewWindow();
   QVERIFY(w);
   w->FolderTree1->SetPath(odd_);
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(Contains(ItemPaths(grid), odd_ + "/plain.jpg"));
   // Two pictures (the hidden one is not shown) and the output folder of the batch above.
   QTRY_COMPARE(w->StatusLine->Text(), QStringLiteral("그림 2개, 폴더 1개"));
@@ -219,8 +219,8 @@ void EverydayTest::statusLineCounts() {
 void EverydayTest::networkNodeLeadsSomewhereSensible() {
   auto w = NewWindow();
   QVERIFY(w);
-  TFolderTreeModel* model = w->FolderTree1->Model();
-  TFolderNode* network = model->Special(fkNetwork);
+  FolderTreeModel* model = w->FolderTree1->Model();
+  FolderNode* network = model->Special(fkNetwork);
   QVERIFY(network);
   // This machine has no network mounts: the node has no expander.
   QVERIFY(!model->hasChildren(model->IndexOf(network)));
@@ -239,7 +239,7 @@ void EverydayTest::settingsLast() {
     auto w = NewWindow();
     QVERIFY(w);
     QObject watchers;
-    WhenModal<TConvertset>(&watchers, [](TConvertset& dialog) {
+    WhenModal<ConvertSettingsDialog>(&watchers, [](ConvertSettingsDialog& dialog) {
       dialog.TrackBar1->setValue(55);
       dialog.ComboBox1->setCurrentIndex(3);
       dialog.CheckBoxRename->setChecked(true);

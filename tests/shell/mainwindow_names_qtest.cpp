@@ -15,7 +15,7 @@
 #include "platform/FileUris.h"
 #include "shell/ui/BatchResultBar.h"
 #include "shell/ui/GridStatus.h"
-#include "shell/ui/quorvane1.h"
+#include "shell/ui/MainWindow.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 
@@ -27,7 +27,7 @@ namespace {
 std::string gHome;  // bytes; set before the application starts
 const std::string kOddFolder = "\xC5rsbilder 1999";
 
-int RowOfPath(TImgListView& grid, const std::string& path) {
+int RowOfPath(ImgListView& grid, const std::string& path) {
   for (int i = 0; i < grid.Count(); ++i)
     if (grid.Item(i)->ParsingName() == path) return i;
   return -1;
@@ -42,7 +42,7 @@ class MainWindowNamesTest : public QObject {
     odd_ = gHome + "/" + kOddFolder;
     QVERIFY(::mkdir(odd_.c_str(), 0777) == 0);
     WriteBmpFile(odd_ + "/a.bmp", PatternBitmap(20, 10));
-    w_ = std::make_unique<TForm1>();
+    w_ = std::make_unique<MainWindow>();
     w_->show();
     w_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w_.get()));
@@ -50,7 +50,7 @@ class MainWindowNamesTest : public QObject {
   void cleanupTestCase() { w_.reset(); }
 
   void enterAndDoubleClickOpenAFolderWhoseNameIsNoUtf8() {
-    TImgListView& grid = *w_->ImgListView1;
+    ImgListView& grid = *w_->ImgListView1;
     for (const bool enter : {true, false}) {
       QVERIFY(w_->FolderTree1->SetPath(gHome));
       QTRY_VERIFY(RowOfPath(grid, odd_) >= 0);
@@ -69,7 +69,7 @@ class MainWindowNamesTest : public QObject {
   }
 
   void resultBarOpensAFolderWhoseNameIsNoUtf8() {
-    TBatchResultBar& bar = *w_->ResultBar;
+    BatchResultBar& bar = *w_->ResultBar;
     std::vector<std::string> opened;
     bar.OpenFolder = [&](const std::string& folder) { opened.push_back(folder); };
     bar.ShowResult(2, odd_, 0, QString());
@@ -77,14 +77,14 @@ class MainWindowNamesTest : public QObject {
     QTest::mouseClick(bar.OpenFolderBtn, Qt::LeftButton);
     QCOMPARE(opened, std::vector<std::string>{odd_});
     // What the desktop's file manager is handed: the very bytes, escaped.
-    const QByteArray url = TBatchResultBar::FolderUrl(odd_).toEncoded();
+    const QByteArray url = BatchResultBar::FolderUrl(odd_).toEncoded();
     QVERIFY(url.endsWith("/%C5rsbilder%201999"));
     QCOMPARE(PathFromFileUri(url.toStdString()), odd_);
   }
 
   void statusMessagesReachScreenReaders() {
-    TGridStatus& status = *w_->StatusLine;
-    TImgListView& grid = *w_->ImgListView1;
+    GridStatus& status = *w_->StatusLine;
+    ImgListView& grid = *w_->ImgListView1;
     QTRY_VERIFY(grid.Count() > 0);
     grid.clearSelection();
     w_->ptoJPG->trigger();  // nothing selected: said in the status line
@@ -102,7 +102,7 @@ class MainWindowNamesTest : public QObject {
   }
 
  private:
-  std::unique_ptr<TForm1> w_;
+  std::unique_ptr<MainWindow> w_;
   std::string odd_;
 };
 

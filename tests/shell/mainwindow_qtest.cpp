@@ -22,21 +22,21 @@
 
 #include "folders/ui/FolderTree.h"
 #include "folders/ui/FolderTreeModel.h"
-#include "folders/ui/folderseldlg.h"
+#include "folders/ui/FolderDialog.h"
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/OpenIL.h"
-#include "processing/ui/convdlg.h"
-#include "processing/ui/convertsetdlg.h"
+#include "processing/ui/ConvertDialog.h"
+#include "processing/ui/ConvertSettingsDialog.h"
 #include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/BatchResultBar.h"
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
-#include "shell/ui/quorvane1.h"
+#include "shell/ui/MainWindow.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -80,16 +80,16 @@ QString Identify(const QString& path) {
   return QString::fromUtf8(identify.readAllStandardOutput()).trimmed();
 }
 
-QStringList ItemNames(TImgListView& grid) {
+QStringList ItemNames(ImgListView& grid) {
   QStringList names;
   for (int i = 0; i < grid.Count(); ++i)
     names << QString::fromStdString(grid.Item(i)->DisplayName());
   return names;
 }
 
-int IndexOfName(TImgListView& grid, const QString& name) { return ItemNames(grid).indexOf(name); }
+int IndexOfName(ImgListView& grid, const QString& name) { return ItemNames(grid).indexOf(name); }
 
-void SelectNames(TImgListView& grid, const QStringList& names) {
+void SelectNames(ImgListView& grid, const QStringList& names) {
   grid.clearSelection();
   for (const QString& name : names) {
     const int index = IndexOfName(grid, name);
@@ -135,7 +135,7 @@ class MainWindowTest : public QObject {
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
   }
-  std::unique_ptr<TForm1> w;
+  std::unique_ptr<MainWindow> w;
   QString photos;
 };
 
@@ -156,7 +156,7 @@ void MainWindowTest::initTestCase() {
   QFile::copy(photos + "/b.jpg", photos + "/.숨은 그림.jpg");
   QFile::copy(photos + "/b.jpg", photos + "/notes.txt");
 
-  w = std::make_unique<TForm1>();
+  w = std::make_unique<MainWindow>();
   w->show();
   w->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -186,7 +186,7 @@ void MainWindowTest::startsOnTheHomeFolder() {
 }
 
 void MainWindowTest::treeSelectionShowsFoldersThenPictures() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   w->FolderTree1->SetPath(photos);
   QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane - ") + photos);
   // The sub-folder comes with the grid's own listing, then the scan's pictures follow
@@ -202,25 +202,25 @@ void MainWindowTest::treeSelectionShowsFoldersThenPictures() {
 }
 
 void MainWindowTest::newFileAppearsAfterTheWatchersNotice() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QVERIFY(QFile::copy(photos + "/c 그림.bmp", photos + "/d 새 그림.bmp"));
   QTRY_VERIFY_WITH_TIMEOUT(ItemNames(grid).contains(QStringLiteral("d 새 그림.bmp")), 10000);
   QCOMPARE(ItemNames(grid).last(), QStringLiteral("d 새 그림.bmp"));
 }
 
 void MainWindowTest::batchToPngWritesIntoQuorvaneConv() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   SelectNames(grid,
               {QStringLiteral("c 그림.bmp"), QStringLiteral("하위 폴더"), QStringLiteral("b.jpg")});
   bool folderAsked = false;
   bool progressShown = false;
   bool busyDuringBatch = false;
-  WhenModal<Tfoldersel>(
-      [&](Tfoldersel& dialog) {
+  WhenModal<FolderDialog>(
+      [&](FolderDialog& dialog) {
         QCOMPARE(dialog.FolderPath, photos);  // preset with the source folder
         QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
-        WhenModal<TConvertDlg>(
-            [&](TConvertDlg&) { busyDuringBatch = App().BusyFlag && w->ImgListView1->Paused(); },
+        WhenModal<ConvertDialog>(
+            [&](ConvertDialog&) { busyDuringBatch = App().BusyFlag && w->ImgListView1->Paused(); },
             &progressShown);
       },
       &folderAsked);
@@ -250,7 +250,7 @@ void MainWindowTest::batchToPngWritesIntoQuorvaneConv() {
 }
 
 void MainWindowTest::batchWithOnlyFoldersOpensNothing() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(IndexOfName(grid, QStringLiteral("하위 폴더")) >= 0);
   SelectNames(grid, {QStringLiteral("하위 폴더")});
   bool anyDialog = false;
@@ -266,8 +266,8 @@ void MainWindowTest::batchWithOnlyFoldersOpensNothing() {
 void MainWindowTest::settingsCancelKeepsTheValues() {
   const Settings before = App().settings;
   bool seen = false;
-  WhenModal<TConvertset>(
-      [](TConvertset& dialog) {
+  WhenModal<ConvertSettingsDialog>(
+      [](ConvertSettingsDialog& dialog) {
         dialog.ComboBox1->setCurrentIndex(4);
         dialog.TrackBar1->setValue(17);
         QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);
@@ -280,7 +280,7 @@ void MainWindowTest::settingsCancelKeepsTheValues() {
   QCOMPARE(App().settings.DitherIndex, before.DitherIndex);
   QCOMPARE(App().settings.OverwriteFiles, before.OverwriteFiles);
   // OK takes them.
-  WhenModal<TConvertset>([](TConvertset& dialog) {
+  WhenModal<ConvertSettingsDialog>([](ConvertSettingsDialog& dialog) {
     dialog.ComboBox1->setCurrentIndex(4);
     QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
   });
@@ -290,7 +290,7 @@ void MainWindowTest::settingsCancelKeepsTheValues() {
 }
 
 void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(IndexOfName(grid, QStringLiteral("a.png")) >= 0);
   grid.SetItemIndex(IndexOfName(grid, QStringLiteral("a.png")));
   grid.setFocus();
@@ -299,7 +299,7 @@ void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
   bool selectionKept = false;
   int countWhileOpen = -1;
   bool rescanWaited = false;
-  WhenModal<TViewDlg1>([&](TViewDlg1& viewer) {
+  WhenModal<ViewerWindow>([&](ViewerWindow& viewer) {
     captions << viewer.windowTitle();
     busy = App().BusyFlag && grid.Paused();
     QTest::keyClick(&viewer, Qt::Key_PageDown);
@@ -325,12 +325,12 @@ void MainWindowTest::enterOpensTheViewerAndPageDownSteps() {
 }
 
 void MainWindowTest::theGridSelectsThePictureTheViewerShowedLast() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(IndexOfName(grid, QStringLiteral("a.png")) >= 0);
   grid.SetItemIndex(IndexOfName(grid, QStringLiteral("a.png")));
   grid.setFocus();
   QString last;
-  WhenModal<TViewDlg1>([&](TViewDlg1& viewer) {
+  WhenModal<ViewerWindow>([&](ViewerWindow& viewer) {
     QTest::keyClick(&viewer, Qt::Key_End);
     last = viewer.windowTitle().section(QLatin1Char('('), 0, 0);
     QTest::keyClick(&viewer, Qt::Key_Escape);
@@ -345,7 +345,7 @@ void MainWindowTest::theGridSelectsThePictureTheViewerShowedLast() {
 }
 
 void MainWindowTest::enterOnAFolderOpensItInTheTree() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(IndexOfName(grid, QStringLiteral("하위 폴더")) >= 0);
   grid.SetItemIndex(IndexOfName(grid, QStringLiteral("하위 폴더")));
   QTest::keyClick(&grid, Qt::Key_Return);
@@ -389,7 +389,7 @@ void MainWindowTest::menuButtonAboutAndUpFolder() {
   w->PopupMenu1->close();
 
   bool about = false;
-  WhenModal<TAboutBox>([](TAboutBox& box) { QTest::mouseClick(box.OKBtn, Qt::LeftButton); },
+  WhenModal<AboutBox>([](AboutBox& box) { QTest::mouseClick(box.OKBtn, Qt::LeftButton); },
                        &about);
   Activate();
   QTest::keyClick(w.get(), Qt::Key_F1);
@@ -406,7 +406,7 @@ void MainWindowTest::menuButtonAboutAndUpFolder() {
 }
 
 void MainWindowTest::computerNodeShowsNothing() {
-  TFolderTreeModel* model = w->FolderTree1->Model();
+  FolderTreeModel* model = w->FolderTree1->Model();
   w->FolderTree1->setCurrentIndex(model->IndexOf(model->Special(fkComputer)));
   QCOMPARE(w->FolderTree1->Path(), QString());
   QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane - "));
@@ -423,7 +423,7 @@ void MainWindowTest::computerNodeShowsNothing() {
 }
 
 void MainWindowTest::reloadRescansTheFolder() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(ItemNames(grid).contains(QStringLiteral("b.jpg")));
   // A change that no notice reports (a network folder changed elsewhere).
   w->DirectoryWatch1->SetActive(false);
@@ -444,7 +444,7 @@ void MainWindowTest::reloadRescansTheFolder() {
 }
 
 void MainWindowTest::batchWithNothingSelectedSaysSo() {
-  TImgListView& grid = *w->ImgListView1;
+  ImgListView& grid = *w->ImgListView1;
   QTRY_VERIFY(grid.Count() > 0);
   grid.clearSelection();
   bool anyDialog = false;
@@ -457,8 +457,8 @@ void MainWindowTest::batchWithNothingSelectedSaysSo() {
 }
 
 void MainWindowTest::dropOnAFolderOfTheTree() {
-  TFolderTree& tree = *w->FolderTree1;
-  TFolderTreeModel* model = tree.Model();
+  FolderTree& tree = *w->FolderTree1;
+  FolderTreeModel* model = tree.Model();
   const QString documents = Home(QStringLiteral("문서"));
   const QModelIndex node = model->IndexOf(model->FindNode(Std(documents), false));
   QVERIFY(node.isValid());

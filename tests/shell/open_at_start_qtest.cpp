@@ -9,19 +9,19 @@
 #include "shell/Settings.h"
 #include "shell/StartArguments.h"
 #include "shell/ui/GridStatus.h"
-#include "shell/ui/quorvane1.h"
+#include "shell/ui/MainWindow.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
 
 namespace {
 
-QStringList SelectedNames(TImgListView& grid) {
+QStringList SelectedNames(ImgListView& grid) {
   QStringList names;
-  for (TImgListItem* item : grid.SelectedItems())
+  for (GridItem* item : grid.SelectedItems())
     names << QString::fromStdString(item->ParsingName()).section(QLatin1Char('/'), -1);
   return names;
 }
@@ -39,8 +39,8 @@ class OpenAtStartTest : public QObject {
     StartTarget start = ResolveStartTarget({"그림 05.bmp", "그림 07.bmp"}, dir.path());
     QVERIFY(start.problems.empty());
 
-    TForm1 window(nullptr, start);
-    TViewDlg1* viewer = window.StartViewer();
+    MainWindow window(nullptr, start);
+    ViewerWindow* viewer = window.StartViewer();
     QVERIFY(viewer);
     // On screen before the window shows or its folder is listed.
     QVERIFY(viewer->isVisible());
@@ -53,7 +53,7 @@ class OpenAtStartTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(viewer));
 
     // Listed: the grid selects both pictures, and the viewer steps through the grid.
-    TImgListView& grid = *window.ImgListView1;
+    ImgListView& grid = *window.ImgListView1;
     QTRY_COMPARE_WITH_TIMEOUT(grid.Count(), 30, 10000);
     QTRY_COMPARE(SelectedNames(grid), (QStringList{QStringLiteral("그림 05.bmp"), QStringLiteral("그림 07.bmp")}));
     QCOMPARE(viewer->CurrentIndex(), 5);
@@ -73,7 +73,7 @@ class OpenAtStartTest : public QObject {
     TestDir dir;
     for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
       WriteBmpFile(dir.file(name), PatternBitmap(8, 8));
-    TForm1 window(nullptr, ResolveStartTarget({dir.file("c.bmp"), dir.file("b.bmp")}, "/"));
+    MainWindow window(nullptr, ResolveStartTarget({dir.file("c.bmp"), dir.file("b.bmp")}, "/"));
     QVERIFY(window.StartViewer());
     // Stepping among the pictures named, before the folder is listed.
     QTest::keyClick(window.StartViewer(), Qt::Key_PageDown);
@@ -90,7 +90,7 @@ class OpenAtStartTest : public QObject {
     TestDir dir;
     const std::string notes = dir.write("notes.txt", "text");
     const StartTarget start = ResolveStartTarget({notes, dir.file("gone.jpg")}, "/");
-    TForm1 window(nullptr, start);
+    MainWindow window(nullptr, start);
     QVERIFY(!window.StartViewer());
     window.show();
     const QString expected = QString::fromStdString(notes) + QStringLiteral(": not a picture; ") +

@@ -4,10 +4,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/OpenIL.h"
 #include "shell/Settings.h"
-#include "shell/ui/quorvane1.h"
+#include "shell/ui/MainWindow.h"
 #include "thumbnails/ui/ImgListView.h"
 
 using namespace quorvane;
@@ -21,7 +21,7 @@ class StartupTest : public QObject {
     App().settings.OverwriteFiles = false;
     App().BusyFlag = true;
     {
-      TForm1 window;
+      MainWindow window;
       QVERIFY(CodecIsBound());
       QCOMPARE(App().settings.JpegQuality, 80);
       QCOMPARE(App().settings.DitherIndex, 1);
@@ -29,7 +29,7 @@ class StartupTest : public QObject {
       QCOMPARE(App().BusyFlag.load(), false);
       // The codec plug-in is the grid loader's, the thumbnails run again, and the first
       // folder scan is on its way.
-      QVERIFY(dynamic_cast<TmyImg*>(window.ImgListView1->ViewImage().ImgUtil().CustomPlugin()));
+      QVERIFY(dynamic_cast<PictureLoader*>(window.ImgListView1->ViewImage().ImgUtil().CustomPlugin()));
       QVERIFY(!window.ImgListView1->Paused());
       QVERIFY(window.Timer1->isActive());
       QCOMPARE(window.Timer1->interval(), 300);

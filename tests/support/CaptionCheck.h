@@ -16,13 +16,13 @@ inline QString CaptionProblem(QWidget& window) {
   const bool wasVisible = window.isVisible();
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return QStringLiteral("not shown");
-  const auto* caption = window.findChild<TGradientCaption*>(QString(), Qt::FindDirectChildrenOnly);
+  const auto* caption = window.findChild<GradientCaption*>(QString(), Qt::FindDirectChildrenOnly);
   QString problem;
   if (!caption)
     problem = QStringLiteral("no caption strip");
   else if (caption->Text() != window.windowTitle())
     problem = QStringLiteral("caption shows \"%1\"").arg(caption->Text());
-  else if (caption->geometry() != QRect(0, 0, window.width(), TGradientCaption::kDefaultHeight))
+  else if (caption->geometry() != QRect(0, 0, window.width(), GradientCaption::kDefaultHeight))
     problem = QStringLiteral("caption not across the top");
   else
     for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))

@@ -79,7 +79,7 @@ void WriteDng(const std::string& path, const Bitmap& picture, const Bitmap& prev
   std::string mosaic;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const TColor c = picture.Pixel(x, y);
+      const RgbColor c = picture.Pixel(x, y);
       // R G / G B
       const int channel = (y % 2) * 2 + (x % 2);
       const uint8_t v = channel == 0 ? GetRValue(c) : channel == 3 ? GetBValue(c) : GetGValue(c);

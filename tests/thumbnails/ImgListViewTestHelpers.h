@@ -16,7 +16,7 @@ namespace quorvane::test {
 
 // A BMP file of one colour.
 inline std::string WritePicture(const TestDir& dir, const std::string& name, int w, int h,
-                                TColor color) {
+                                RgbColor color) {
   Bitmap picture(w, h);
   picture.Fill(color);
   const std::string path = dir.file(name);
@@ -29,8 +29,8 @@ inline void MakeFolder(const TestDir& dir, const std::string& name) {
 }
 
 // A grid in thumbnail style, multi-select, shown at a size and opened on a folder.
-inline std::unique_ptr<TImgListView> ShowGrid(const std::string& folder, QSize size = {620, 420}) {
-  auto view = std::make_unique<TImgListView>();
+inline std::unique_ptr<ImgListView> ShowGrid(const std::string& folder, QSize size = {620, 420}) {
+  auto view = std::make_unique<ImgListView>();
   view->SetIconStyle(iisImage);
   view->SetMultiSelect(true);
   view->resize(size);
@@ -40,15 +40,15 @@ inline std::unique_ptr<TImgListView> ShowGrid(const std::string& folder, QSize s
   return view;
 }
 
-inline QColor ColorOf(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+inline QColor ColorOf(RgbColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // The viewport as painted now.
-inline QImage Grab(TImgListView& view) {
+inline QImage Grab(ImgListView& view) {
   return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // Row of an item by its display name, -1 when absent.
-inline int RowOf(TImgListView& view, const std::string& name) {
+inline int RowOf(ImgListView& view, const std::string& name) {
   for (int i = 0; i < view.Count(); ++i)
     if (view.Item(i)->DisplayName() == name) return i;
   return -1;

@@ -7,7 +7,7 @@
 
 #include "imaging/BmpFile.h"
 #include "support/TestDir.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 
 namespace quorvane::test {
 namespace {
@@ -19,7 +19,7 @@ uint64_t Inode(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_ino) : 0;
 }
 
-void WriteFlat(const std::string& path, int w, int h, TColor colour) {
+void WriteFlat(const std::string& path, int w, int h, RgbColor colour) {
   Bitmap picture(w, h);
   picture.Fill(colour);
   WriteBmpFile(path, picture);
@@ -27,33 +27,33 @@ void WriteFlat(const std::string& path, int w, int h, TColor colour) {
 
 struct Folder {
   TestDir dir;
-  TShellFolderView view;
-  TImgUtil loader;
+  ShellFolderView view;
+  ThumbnailReader loader;
 
-  TImgListItem* Item(const std::string& name) {
+  GridItem* Item(const std::string& name) {
     for (int i = 0; i < view.Items().Count(); ++i)
       if (view.Items().Items(i)->Name() == name) return view.Items().Items(i);
     return nullptr;
   }
   // Makes and stores an item's thumbnail as a worker and the view would.
   bool Make(const std::string& name) {
-    TThumbnailJob job;
-    TImgListItem* item = Item(name);
+    ThumbnailJob job;
+    GridItem* item = Item(name);
     if (!item || !view.PrepareThumbnailJob(item->Number(), job)) return false;
     const int result = loader.LoadThumbnail(job.Path, job.Width, job.Height, 0);
     return view.StoreThumbnailResult(job.Number, result, loader) >= 0 && result == 0;
   }
-  TColor Centre(const std::string& name) {
+  RgbColor Centre(const std::string& name) {
     Bitmap cell;
-    TImgListItem* item = Item(name);
-    if (!item || !item->GetThumbnail(cell)) return TColor(0x010203);  // no thumbnail
+    GridItem* item = Item(name);
+    if (!item || !item->GetThumbnail(cell)) return RgbColor(0x010203);  // no thumbnail
     return cell.Pixel(cell.Width() / 2, cell.Height() / 2);
   }
 };
 
 // The plan for a vanished a.bmp whose inode number b.bmp now carries.
 void ExpectRemovalAndNewFile(Folder& f, int32_t aNumber) {
-  const TShellFolderView::TMergePlan plan = f.view.PlanMerge(nullptr);
+  const ShellFolderView::MergePlan plan = f.view.PlanMerge(nullptr);
   EXPECT_TRUE(plan.Rename.empty());
   EXPECT_EQ(plan.Remove, std::vector<int32_t>{aNumber});
   ASSERT_EQ(plan.Add.size(), 1u);
@@ -98,7 +98,7 @@ TEST(FolderChanges, TheSameInodeWithOtherContentsIsNotARename) {
   ASSERT_TRUE(f.Make("a.bmp"));
   const int32_t number = f.Item("a.bmp")->Number();
   fs::rename(a, f.dir.file("c.bmp"));
-  const TShellFolderView::TMergePlan moved = f.view.PlanMerge(nullptr);
+  const ShellFolderView::MergePlan moved = f.view.PlanMerge(nullptr);
   ASSERT_EQ(moved.Rename.size(), 1u);
   EXPECT_EQ(moved.Rename[0], std::make_pair(number, std::string("c.bmp")));
   EXPECT_TRUE(moved.Remove.empty() && moved.Add.empty() && moved.Change.empty());
@@ -109,17 +109,17 @@ TEST(FolderChanges, TheOldCellOfAChangedFileNeverClearsItsNewThumbnail) {
   const std::string a = f.dir.file("a.bmp");
   WriteFlat(a, 40, 30, clRed);
   ASSERT_TRUE(f.view.OpenFolder(f.dir.path()));
-  TImgList& store = f.view.Thumbnails();
+  PictureStore& store = f.view.Thumbnails();
   store.SetBudget(size_t(store.CellWidth()) * store.CellHeight() * 3);  // one picture
   ASSERT_TRUE(f.Make("a.bmp"));
   EXPECT_EQ(f.Centre("a.bmp"), clRed);
 
   WriteFlat(a, 30, 40, clBlue);  // rewritten in place
-  const TShellFolderView::TMergePlan plan = f.view.PlanMerge(nullptr);
+  const ShellFolderView::MergePlan plan = f.view.PlanMerge(nullptr);
   ASSERT_EQ(plan.Change.size(), 1u);
   f.view.ForgetChanged(*f.Item("a.bmp"));
   ASSERT_TRUE(f.Make("a.bmp"));  // takes the only cell, which held its old picture
-  TImgListItem* item = f.Item("a.bmp");
+  GridItem* item = f.Item("a.bmp");
   EXPECT_TRUE(item->Handled);
   EXPECT_GE(item->ThumbnailIndex, 0);
   EXPECT_EQ(item->SourceWidth, 30);

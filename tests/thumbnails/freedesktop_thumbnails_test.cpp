@@ -14,11 +14,11 @@
 #include <string>
 
 #include "imaging/BmpFile.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "support/ColourProfiles.h"
 #include "support/TestDir.h"
-#include "thumbnails/ImgShare.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/FolderItems.h"
+#include "thumbnails/ThumbnailReader.h"
 
 namespace quorvane::test {
 namespace {
@@ -86,7 +86,7 @@ void SetMTime(const std::string& path, time_t when) {
   ASSERT_EQ(::utime(path.c_str(), &times), 0);
 }
 
-std::string WriteFlatBmp(const TestDir& dir, const std::string& name, int w, int h, TColor c) {
+std::string WriteFlatBmp(const TestDir& dir, const std::string& name, int w, int h, RgbColor c) {
   Bitmap picture(w, h);
   picture.Fill(c);
   WriteBmpFile(dir.file(name), picture);
@@ -95,7 +95,7 @@ std::string WriteFlatBmp(const TestDir& dir, const std::string& name, int w, int
 
 // Reads "*.count" files as a green 200 x 100 picture and refuses "*.bad" files,
 // counting the reads.
-struct CountingPlugin : TImgCustom {
+struct CountingPlugin : ImagePlugin {
   std::atomic<int> reads{0};
   bool CanLoad(const std::string& name) override {
     return name.ends_with(".count") || name.ends_with(".bad");
@@ -114,7 +114,7 @@ struct Fixture {
   std::string root = dir.file("cache/thumbnails");
   FreedesktopThumbnails cache{root};
   CountingPlugin plugin;
-  TImgUtil loader;
+  ThumbnailReader loader;
   Fixture() {
     loader.SetSharedCache(&cache);
     loader.SetCustomPlugin(&plugin);
@@ -170,8 +170,8 @@ TEST(FreedesktopThumbnails, AnotherProgramsEntryIsUsedAndAStaleOneIsMadeAgain) {
 // entry of it, and another program's of the same photo without its profile, are taken.
 TEST(FreedesktopThumbnails, AnotherProgramsEntryOfAPictureWithAColourProfileIsMadeAgain) {
   Fixture f;
-  TmyImg pictures;  // the grid's reader of pictures
-  TImgUtil grid;
+  PictureLoader pictures;  // the grid's reader of pictures
+  ThumbnailReader grid;
   grid.SetSharedCache(&f.cache);
   grid.SetCustomPlugin(&pictures);
   const std::vector<uint8_t> p3 = DisplayP3Profile();
@@ -182,7 +182,7 @@ TEST(FreedesktopThumbnails, AnotherProgramsEntryOfAPictureWithAColourProfileIsMa
                        " -quality 98 " + ShellQuote(tagged) + " && convert " + ShellQuote(bmp) +
                        " -quality 98 " + ShellQuote(plain)),
             0);
-  auto near = [](TColor a, TColor b) {
+  auto near = [](RgbColor a, RgbColor b) {
     for (int shift : {0, 8, 16})
       if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 3) return false;
     return true;
@@ -228,10 +228,10 @@ TEST(FreedesktopThumbnails, APictureDroppedForTheBudgetComesBackFromTheDisk) {
   f.dir.write("a.count", "");
   f.dir.write("b.count", "");
   f.dir.write("c.count", "");
-  TShellFolderView view;
+  ShellFolderView view;
   view.ViewImage().ImgUtil().SetCustomPlugin(&f.plugin);
   ASSERT_TRUE(view.OpenFolder(f.dir.path()));
-  TImgList& store = view.Thumbnails();
+  PictureStore& store = view.Thumbnails();
   store.SetBudget(size_t(store.CellWidth()) * store.CellHeight() * 3 * 2);  // two pictures
   auto number = [&](const std::string& name) {
     for (int i = 0; i < view.Items().Count(); ++i)
@@ -239,7 +239,7 @@ TEST(FreedesktopThumbnails, APictureDroppedForTheBudgetComesBackFromTheDisk) {
     return -1;
   };
   auto make = [&](const std::string& name) {
-    TThumbnailJob job;
+    ThumbnailJob job;
     if (!view.PrepareThumbnailJob(number(name), job)) return false;
     EXPECT_EQ(f.loader.LoadThumbnail(job.Path, job.Width, job.Height, 0), 0);
     view.StoreThumbnailResult(job.Number, 0, f.loader);
@@ -247,8 +247,8 @@ TEST(FreedesktopThumbnails, APictureDroppedForTheBudgetComesBackFromTheDisk) {
   };
   ASSERT_TRUE(make("a.count"));
   ASSERT_TRUE(make("b.count"));
-  TImgListItem* a = view.Items().ItemByNumber(number("a.count"));
-  TImgListItem* b = view.Items().ItemByNumber(number("b.count"));
+  GridItem* a = view.Items().ItemByNumber(number("a.count"));
+  GridItem* b = view.Items().ItemByNumber(number("b.count"));
   store.Touch(a->ThumbnailIndex);  // a shown after b
   ASSERT_TRUE(make("c.count"));    // b, shown least recently, makes room
   EXPECT_EQ(store.Count(), 2);

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "thumbnails/ViewImage.h"
+#include "thumbnails/ThumbnailContext.h"
 
 namespace quorvane {
 namespace {
@@ -12,18 +12,18 @@ namespace {
 // Paints the fills of a cell at (0, 0) on a canvas of the cell's size, background 0.
 struct Canvas {
   int w, h;
-  std::vector<TColor> px;
+  std::vector<RgbColor> px;
   Canvas(int width, int height) : w(width), h(height), px(size_t(width * height), 0) {}
-  void Paint(const std::vector<TCellFill>& fills) {
-    for (const TCellFill& f : fills)
+  void Paint(const std::vector<CellFill>& fills) {
+    for (const CellFill& f : fills)
       for (int y = std::max(0, f.Rect.Top); y < std::min(h, f.Rect.Bottom); ++y)
         for (int x = std::max(0, f.Rect.Left); x < std::min(w, f.Rect.Right); ++x)
           px[size_t(y * w + x)] = f.Color;
   }
-  TColor at(int x, int y) const { return px[size_t(y * w + x)]; }
+  RgbColor at(int x, int y) const { return px[size_t(y * w + x)]; }
   // The colour of the ring `inset` pixels inside the edge, when the ring is uniform.
-  TColor Ring(int inset) const {
-    const TColor c = at(inset, inset);
+  RgbColor Ring(int inset) const {
+    const RgbColor c = at(inset, inset);
     for (int i = inset; i < w - inset; ++i)
       if (at(i, inset) != c || at(i, h - 1 - inset) != c) return 0xDEAD;
     for (int i = inset; i < h - inset; ++i)
@@ -33,16 +33,16 @@ struct Canvas {
 };
 
 TEST(ImgCell, DefaultCellIsHundredSquareWithFramesWhereTheyBelong) {
-  TCellStyle style;
+  CellStyleOptions style;
   style.FrameColor = clLime;
   style.SelectFrameColor = clRed;
-  const TCellMetrics m = ComputeCellMetrics(style);
+  const CellGeometry m = ComputeCellMetrics(style);
   EXPECT_EQ(m.CellExtent, 3);
   EXPECT_EQ(m.ImageOffset, 3);
   EXPECT_EQ(m.CellWidth, 100);
   EXPECT_EQ(m.CellHeight, 100);
-  EXPECT_EQ(CellImageBox(style, m, 10, 20), (TCellRect{13, 23, 107, 117}));
-  const TCellPitch pitch = CellPitch(m, 15, 32);
+  EXPECT_EQ(CellImageBox(style, m, 10, 20), (CellRectangle{13, 23, 107, 117}));
+  const CellPitchSize pitch = CellPitch(m, 15, 32);
   EXPECT_EQ(pitch.X, 115);
   EXPECT_EQ(pitch.Y, 132);
   EXPECT_EQ(ReportFirstColumnMinWidth(style, m), 101);
@@ -61,7 +61,7 @@ TEST(ImgCell, DefaultCellIsHundredSquareWithFramesWhereTheyBelong) {
 
   // A frame wider than the selected one: the selected frame moves in instead.
   style.FrameWidth = 5;
-  const TCellMetrics wide = ComputeCellMetrics(style);
+  const CellGeometry wide = ComputeCellMetrics(style);
   EXPECT_EQ(wide.CellWidth, 104);
   EXPECT_EQ(wide.UnselectedInset, 0);
   EXPECT_EQ(wide.SelectedInset, 2);
@@ -74,15 +74,15 @@ TEST(ImgCell, DefaultCellIsHundredSquareWithFramesWhereTheyBelong) {
   // An invisible style draws nothing and takes no room.
   style.SelectFrameVisible = false;
   style.FrameVisible = false;
-  const TCellMetrics none = ComputeCellMetrics(style);
+  const CellGeometry none = ComputeCellMetrics(style);
   EXPECT_EQ(none.CellWidth, 94);
   EXPECT_TRUE(CellFrameFills(style, none, 0, 0, true).empty());
 }
 
 TEST(ImgCell, BorderAndBevels) {
-  TCellStyle style;
+  CellStyleOptions style;
   style.BorderStyle = bsSingle;
-  TCellMetrics m = ComputeCellMetrics(style);
+  CellGeometry m = ComputeCellMetrics(style);
   EXPECT_EQ(m.CellWidth, 104);  // the border grows the cell by 4 in each direction
   EXPECT_EQ(m.ImageOffset, 5);
   Canvas c(104, 104);
@@ -117,26 +117,26 @@ TEST(ImgCell, BorderAndBevels) {
 }
 
 TEST(ImgCell, IconPlacementAndSmallIcon) {
-  EXPECT_EQ(PlaceInBox(94, 94, 32, 32), (TCellRect{31, 31, 63, 63}));
-  EXPECT_EQ(PlaceInBox(94, 94, 33, 32), (TCellRect{30, 31, 63, 63}));
-  EXPECT_EQ(PlaceInBox(94, 94, 0, 32), (TCellRect{0, 0, 94, 94}));
-  EXPECT_EQ(PlaceInBox(94, 94, 188, 47), (TCellRect{0, 35, 94, 58}));
-  EXPECT_EQ(PlaceInBox(94, 50, 100, 100), (TCellRect{22, 0, 72, 50}));
+  EXPECT_EQ(PlaceInBox(94, 94, 32, 32), (CellRectangle{31, 31, 63, 63}));
+  EXPECT_EQ(PlaceInBox(94, 94, 33, 32), (CellRectangle{30, 31, 63, 63}));
+  EXPECT_EQ(PlaceInBox(94, 94, 0, 32), (CellRectangle{0, 0, 94, 94}));
+  EXPECT_EQ(PlaceInBox(94, 94, 188, 47), (CellRectangle{0, 35, 94, 58}));
+  EXPECT_EQ(PlaceInBox(94, 50, 100, 100), (CellRectangle{22, 0, 72, 50}));
 
-  EXPECT_EQ(SmallIconRect(iipLeftTop, 9, 94, 94), (TCellRect{0, 0, 16, 16}));
-  EXPECT_EQ(SmallIconRect(iipLeftBottom, 2, 94, 94), (TCellRect{0, 76, 16, 92}));
-  EXPECT_EQ(SmallIconRect(iipRightTop, 2, 94, 80), (TCellRect{76, 0, 92, 16}));
-  EXPECT_EQ(SmallIconRect(iipRightBottom, 2, 94, 80), (TCellRect{76, 62, 92, 78}));
+  EXPECT_EQ(SmallIconRect(iipLeftTop, 9, 94, 94), (CellRectangle{0, 0, 16, 16}));
+  EXPECT_EQ(SmallIconRect(iipLeftBottom, 2, 94, 94), (CellRectangle{0, 76, 16, 92}));
+  EXPECT_EQ(SmallIconRect(iipRightTop, 2, 94, 80), (CellRectangle{76, 0, 92, 16}));
+  EXPECT_EQ(SmallIconRect(iipRightBottom, 2, 94, 80), (CellRectangle{76, 62, 92, 78}));
   EXPECT_FALSE(SmallIconRect(iipNone, 2, 94, 94).has_value());
   EXPECT_EQ(SystemColorToRGB(clRed), clRed);
   EXPECT_FALSE(IsSystemColor(SystemColorToRGB(clHighlight)));
 }
 
 TEST(ImgCell, SettingsFireOneChangePerRealChange) {
-  TViewImage view;
+  ThumbnailContext view;
   int changes = 0;
-  view.OnChange = [&](TViewImage&) { ++changes; };
-  const TCellStyle defaults = view.CellStyle();
+  view.OnChange = [&](ThumbnailContext&) { ++changes; };
+  const CellStyleOptions defaults = view.CellStyle();
   EXPECT_EQ(ComputeCellMetrics(defaults).CellWidth, 100);
   EXPECT_EQ(defaults.SelectFrameColor, clHighlight);
   EXPECT_EQ(view.SmallIcon().IconPos(), iipRightBottom);
@@ -151,17 +151,17 @@ TEST(ImgCell, SettingsFireOneChangePerRealChange) {
   view.SetBorderWidth(7);  // stored, no effect on the geometry
   EXPECT_EQ(changes, 5);
   EXPECT_EQ(view.BorderWidth(), 7);
-  const TCellStyle changed = view.CellStyle();
+  const CellStyleOptions changed = view.CellStyle();
   EXPECT_EQ(changed.SelectFrameColor, clRed);
   EXPECT_EQ(ComputeCellMetrics(changed).CellWidth, 108);
 
   // Assigning a frame copies all three values; a small icon copies only its position.
-  TFrameStyle other(false, clBlue, 9);
+  FrameStyle other(false, clBlue, 9);
   view.Frame().Assign(other);
   EXPECT_EQ(changes, 6);
   EXPECT_FALSE(view.Frame().Visible());
   EXPECT_EQ(view.Frame().Width(), 9);
-  TSmallIcon icon;
+  SmallIconStyle icon;
   icon.SetSpace(11);
   view.SmallIcon().Assign(icon);
   EXPECT_EQ(view.SmallIcon().IconPos(), iipRightBottom);

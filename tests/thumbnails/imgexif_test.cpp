@@ -12,8 +12,8 @@
 #include "imaging/ExifMeta.h"
 #include "imaging/ExifOptions.h"
 #include "support/ExifSamples.h"
-#include "thumbnails/ImgUtil.h"
-#include "thumbnails/Thumb.h"
+#include "thumbnails/ThumbnailReader.h"
+#include "thumbnails/ThumbnailCacheFile.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -39,14 +39,14 @@ TEST(EmbeddedThumbnailServes, CoversTheFittedSizeWithThePicturesProportions) {
 }
 
 // Left half `left`, right half `right`.
-Bitmap Halves(int w, int h, TColor left, TColor right) {
+Bitmap Halves(int w, int h, RgbColor left, RgbColor right) {
   Bitmap b(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) b.SetPixel(x, y, x < w / 2 ? left : right);
   return b;
 }
 
-bool Near(TColor a, TColor b) {
+bool Near(RgbColor a, RgbColor b) {
   for (int shift : {0, 8, 16})
     if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 40) return false;
   return true;
@@ -84,7 +84,7 @@ class EmbeddedThumbnails : public ::testing::Test {
 
 TEST_F(EmbeddedThumbnails, StandInForThePictureTurnedLikeItAndOnlyWhenSwitchedOn) {
   const std::string flat = Photo("flat 사진.jpg", 1, Halves(160, 120, clBlue, clLime));
-  TImgUtil loader;
+  ThumbnailReader loader;
   ASSERT_EQ(loader.LoadThumbnail(flat, 94, 94, 0), 0);
   EXPECT_EQ(loader.Bitmap().Width(), 94);
   EXPECT_EQ(loader.Bitmap().Height(), 70);
@@ -115,7 +115,7 @@ TEST_F(EmbeddedThumbnails, StandInForThePictureTurnedLikeItAndOnlyWhenSwitchedOn
 }
 
 TEST_F(EmbeddedThumbnails, ThumbnailsThatCannotStandInFallBackToThePicture) {
-  TImgUtil loader;
+  ThumbnailReader loader;
   auto expectPicture = [&](const std::string& file, const char* why) {
     ASSERT_EQ(loader.LoadThumbnail(file, 94, 94, 0), 0) << why;
     EXPECT_EQ(loader.Bitmap().Width(), 94) << why;
@@ -140,7 +140,7 @@ TEST_F(EmbeddedThumbnails, ThumbnailsThatCannotStandInFallBackToThePicture) {
 TEST_F(EmbeddedThumbnails, AJpegWithoutExifIsReadWithoutTheMetadataHelper) {
   CodecClient meta(MetaClientOptions());
   SetThreadHelpers({nullptr, &meta});
-  TImgUtil loader;
+  ThumbnailReader loader;
   // Orientation 0: no EXIF block at all.
   const std::string plain = WriteOriented(dir_, "plain.jpg", Halves(800, 600, clRed, clYellow), 0);
   ASSERT_EQ(loader.LoadThumbnail(plain, 94, 94, 0), 0);
@@ -161,10 +161,10 @@ TEST_F(EmbeddedThumbnails, CachedThumbnailsAreStoredUpright) {
     SetExifOptions({true, embedded, true});
     const std::string photo =
         Photo(embedded ? "cached a.jpg" : "cached b.jpg", 6, Halves(160, 120, clBlue, clLime));
-    TThumb cache;
+    ThumbnailCacheFile cache;
     cache.SetPathType(iptFolder);
     cache.SetFileName("thumbs.dat");
-    TImgUtil loader;
+    ThumbnailReader loader;
     loader.SetThumbnail(&cache);
     loader.SetAutoThumb(true);
     ASSERT_EQ(loader.LoadThumbnail(photo, 94, 94, 0), 0);

@@ -15,7 +15,7 @@ namespace {
 
 // Reads "*.gate" files as a flat picture, blue when the file says "blue", else red,
 // and only while its gate is open: a closed gate holds the worker inside the read.
-struct GatePlugin : TImgCustom {
+struct GatePlugin : ImagePlugin {
   std::atomic<bool> open{true};
   std::atomic<int> entered{0};
   bool CanLoad(const std::string& name) override { return name.ends_with(".gate"); }
@@ -39,7 +39,7 @@ class ImgListViewChangesTest : public QObject {
     const std::string path = dir.write("x.gate", "red");
     GatePlugin gate;
     gate.open = false;
-    TImgListView view;
+    ImgListView view;
     view.ViewImage().ImgUtil().SetCustomPlugin(&gate);
     view.SetIconStyle(iisImage);
     view.resize(400, 300);
@@ -53,7 +53,7 @@ class ImgListViewChangesTest : public QObject {
     }
     view.Rescan();  // the change notice
     gate.open = true;
-    TImgListItem* item = view.Item(RowOf(view, "x.gate"));
+    GridItem* item = view.Item(RowOf(view, "x.gate"));
     QVERIFY(item);
     QTRY_VERIFY_WITH_TIMEOUT(item->Handled && gate.entered.load() == 2, 5000);
     Bitmap cell;

@@ -38,7 +38,7 @@ QStringList MenuTexts(const QMenu& menu) {
   return texts;
 }
 
-void SelectRows(TImgListView& view, const std::vector<int>& rows) {
+void SelectRows(ImgListView& view, const std::vector<int>& rows) {
   view.selectionModel()->clearSelection();
   for (int row : rows)
     view.selectionModel()->select(view.model()->index(row, 0), QItemSelectionModel::Select);
@@ -48,12 +48,12 @@ void SelectRows(TImgListView& view, const std::vector<int>& rows) {
 }
 
 // Paste and drop transfer on a worker: waits until the grid has none running.
-void WaitForTransfers(TImgListView& view) { QTRY_COMPARE(view.RunningTransfers(), 0); }
+void WaitForTransfers(ImgListView& view) { QTRY_COMPARE(view.RunningTransfers(), 0); }
 
-void SendDrop(TImgListView& view, const std::vector<std::string>& files, QPoint at,
+void SendDrop(ImgListView& view, const std::vector<std::string>& files, QPoint at,
               Qt::KeyboardModifiers mods,
               Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) {
-  std::unique_ptr<QMimeData> data = TFileDataObject::MakeMimeData(files, false);
+  std::unique_ptr<QMimeData> data = FileDataObject::MakeMimeData(files, false);
   data->removeFormat("x-special/gnome-copied-files");  // a drag carries the URI list only
   QDragEnterEvent enter(at, possible, data.get(), Qt::LeftButton, mods);
   QApplication::sendEvent(view.viewport(), &enter);
@@ -117,7 +117,7 @@ void ImgListViewFilesTest::copyAndPasteThroughTheClipboard() {
   WaitForTransfers(*view);
   QVERIFY(!fs::exists(b.file("b c (2).txt")));
   QCOMPARE(ReadFileBytes(a.file("b c (2).txt")), std::string("note"));
-  QVERIFY(TFileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
+  QVERIFY(FileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
 }
 
 void ImgListViewFilesTest::cutFromAFileManagerMovesOnPaste() {
@@ -203,14 +203,14 @@ void ImgListViewFilesTest::dropsFollowTheModifierKeys() {
 
   // A folder dropped into itself is refused and reported; nothing moves.
   QString error;
-  view->OnFileError = [&](TImgListView&, const QString& message) { error = message; };
+  view->OnFileError = [&](ImgListView&, const QString& message) { error = message; };
   SendDrop(*view, {target.file("inner")}, folderCell, Qt::NoModifier);
   QVERIFY(!error.isEmpty());
   QVERIFY(fs::exists(target.file("inner/into.txt")));
 
   // The host may refuse a drop; so may the switch.
   bool asked = false;
-  view->OnFileDragDrop = [&](TImgListView&, const TFileDataObject& d, Qt::KeyboardModifiers, QPoint,
+  view->OnFileDragDrop = [&](ImgListView&, const FileDataObject& d, Qt::KeyboardModifiers, QPoint,
                              bool& accept) {
     asked = d.Count() == 1;
     accept = false;
@@ -224,9 +224,9 @@ void ImgListViewFilesTest::dropsFollowTheModifierKeys() {
   QVERIFY(!view->acceptDrops());
 
   // A drag out offers what DragType allows.
-  QCOMPARE(TImgListView::DragActionsFor(TDragType{idtCopy, idtLink}),
+  QCOMPARE(ImgListView::DragActionsFor(DragKinds{idtCopy, idtLink}),
            Qt::CopyAction | Qt::LinkAction);
-  QCOMPARE(TImgListView::DragActionsFor(TDragType::All()),
+  QCOMPARE(ImgListView::DragActionsFor(DragKinds::All()),
            Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
 }
 
@@ -238,7 +238,7 @@ void ImgListViewFilesTest::dragNearAnEdgeScrolls() {
   QVERIFY(view);
   QScrollBar* bar = view->verticalScrollBar();
   QVERIFY(bar->maximum() > 0);
-  std::unique_ptr<QMimeData> data = TFileDataObject::MakeMimeData({file}, false);
+  std::unique_ptr<QMimeData> data = FileDataObject::MakeMimeData({file}, false);
   const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
   const QPoint nearBottom(150, view->viewport()->height() - 3);
   QDragEnterEvent enter(nearBottom, actions, data.get(), Qt::LeftButton, {});
@@ -299,10 +299,10 @@ void ImgListViewFilesTest::menuMergesHostItemsWithFileVerbs() {
   // Without ictCanRename there is no rename; with ictDefaultOnly only the first verb.
   view->ImgPopupMenu().Enabled = true;
   view->ImgPopupMenu().ShellMenuPos = 0;
-  view->ImgPopupMenu().ContextMenuType = TContextMenuType{ictExplore};
+  view->ImgPopupMenu().ContextMenuType = ContextMenuKinds{ictExplore};
   menu = view->ImgPopupMenu().BuildMenu(view->MenuVerbs(), view.get());
   QVERIFY(!MenuTexts(*menu).contains("이름 바꾸기(&M)"));
-  view->ImgPopupMenu().ContextMenuType = TContextMenuType{ictDefaultOnly, ictNoDefault};
+  view->ImgPopupMenu().ContextMenuType = ContextMenuKinds{ictDefaultOnly, ictNoDefault};
   menu = view->ImgPopupMenu().BuildMenu(view->MenuVerbs(), view.get());
   QCOMPARE(MenuTexts(*menu), (QStringList{"열기(&O)", "-", "변환", "크기 조정"}));
 }

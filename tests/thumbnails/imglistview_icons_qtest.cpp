@@ -5,7 +5,7 @@
 #include "thumbnails/ui/ImgPlatformQt.h"
 
 using quorvane::Bitmap;
-using quorvane::TQtIconProvider;
+using quorvane::QtIconProvider;
 
 namespace {
 
@@ -26,9 +26,9 @@ class ImgListViewIconsTest : public QObject {
 };
 
 void ImgListViewIconsTest::iconsComeAtTheAskedSizeWithOverlay() {
-  TQtIconProvider provider;
+  QtIconProvider provider;
   const QString txt = "text/plain";
-  const QImage small = provider.TypeIconImage(txt, TQtIconProvider::kSmallIconSize);
+  const QImage small = provider.TypeIconImage(txt, QtIconProvider::kSmallIconSize);
   const QImage big = provider.TypeIconImage(txt, 48);
   QCOMPARE(small.size(), QSize(16, 16));
   QCOMPARE(big.size(), QSize(48, 48));
@@ -41,7 +41,7 @@ void ImgListViewIconsTest::iconsComeAtTheAskedSizeWithOverlay() {
   QVERIFY(provider.TypeIconImage(txt, 0).isNull());
 
   // The link overlay changes the bottom-left corner and nothing far from it.
-  const QImage linked = provider.TypeIconImage(txt, 48, TQtIconProvider::kOverlayLink);
+  const QImage linked = provider.TypeIconImage(txt, 48, QtIconProvider::kOverlayLink);
   QCOMPARE(linked.size(), big.size());
   QVERIFY(linked != big);
   for (int y = 0; y < 20; ++y)

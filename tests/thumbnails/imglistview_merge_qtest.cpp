@@ -30,18 +30,18 @@ std::string Name(int i) {
   return name;
 }
 
-std::vector<std::string> SelectedNames(TImgListView& view) {
+std::vector<std::string> SelectedNames(ImgListView& view) {
   std::vector<std::string> names;
-  for (TImgListItem* item : view.SelectedItems()) names.push_back(item->DisplayName());
+  for (GridItem* item : view.SelectedItems()) names.push_back(item->DisplayName());
   return names;
 }
 
-std::string FocusedName(TImgListView& view) {
-  TImgListItem* item = view.Item(view.ItemIndex());
+std::string FocusedName(ImgListView& view) {
+  GridItem* item = view.Item(view.ItemIndex());
   return item ? item->DisplayName() : std::string();
 }
 
-void SelectRows(TImgListView& view, const std::vector<int>& rows) {
+void SelectRows(ImgListView& view, const std::vector<int>& rows) {
   view.selectionModel()->clearSelection();
   for (int row : rows)
     view.selectionModel()->select(view.model()->index(row, 0), QItemSelectionModel::Select);
@@ -50,14 +50,14 @@ void SelectRows(TImgListView& view, const std::vector<int>& rows) {
 }
 
 // Thumbnails made so far, by item name.
-std::map<std::string, int> ThumbnailCells(TImgListView& view) {
+std::map<std::string, int> ThumbnailCells(ImgListView& view) {
   std::map<std::string, int> cells;
   for (int i = 0; i < view.Count(); ++i)
     if (view.Item(i)->Handled) cells[view.Item(i)->DisplayName()] = view.Item(i)->ThumbnailIndex;
   return cells;
 }
 
-bool VisibleDone(TImgListView& view) {
+bool VisibleDone(ImgListView& view) {
   for (int i = 0; i < view.Count(); ++i)
     if (view.visualRect(view.model()->index(i, 0)).intersects(view.viewport()->rect()) &&
         !view.Item(i)->Handled)
@@ -96,7 +96,7 @@ void ImgListViewMergeTest::outsideChangesKeepThePlace() {
   view->ShellChangeNotification().SetNotifyTypes({intCreation, intDirName, intSize, intFileName});
   view->ShellChangeNotification().Watch(dir.path());
   std::vector<std::string> decoded;
-  view->OnImageLoaded = [&](TImgListView&, TImgListItem& item) {
+  view->OnImageLoaded = [&](ImgListView&, GridItem& item) {
     decoded.push_back(item.DisplayName());
   };
   QScrollBar* bar = view->verticalScrollBar();
@@ -183,7 +183,7 @@ void ImgListViewMergeTest::refusedCommandsSayWhy() {
   auto view = ShowGrid(dir.path());
   QVERIFY(view);
   QStringList messages;
-  view->OnFileError = [&](TImgListView&, const QString& text) { messages << text; };
+  view->OnFileError = [&](ImgListView&, const QString& text) { messages << text; };
   view->setFocus();
   // A file that went away before the grid heard of it.
   view->ShellChangeNotification().SetEnabled(false);
@@ -245,7 +245,7 @@ void ImgListViewMergeTest::emptySpaceMenuPastesAndMakesFolders() {
   choose("-", &seen);
   QCOMPARE(seen, (QStringList{"붙여넣기 (off)", "새 폴더"}));
 
-  QApplication::clipboard()->setMimeData(TFileDataObject::MakeMimeData({source}, false).release());
+  QApplication::clipboard()->setMimeData(FileDataObject::MakeMimeData({source}, false).release());
   choose("붙여넣기", nullptr);
   QTRY_VERIFY(fs::exists(dir.file("pasted.bmp")));
   QTRY_VERIFY(RowOf(*view, "pasted.bmp") >= 0);
@@ -319,11 +319,11 @@ void ImgListViewMergeTest::cancelledTransferLeavesTheFolderAsItWas() {
   auto view = ShowGrid(target.path());
   QVERIFY(view);
   QStringList errors;
-  view->OnFileError = [&](TImgListView&, const QString& text) { errors << text; };
+  view->OnFileError = [&](ImgListView&, const QString& text) { errors << text; };
   view->setFocus();
   view->SetItemIndex(0);
   QApplication::clipboard()->setMimeData(
-      TFileDataObject::MakeMimeData({small, big}, false).release());
+      FileDataObject::MakeMimeData({small, big}, false).release());
   QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(view->RunningTransfers(), 1);
   // The window answers meanwhile.

@@ -40,11 +40,11 @@ class ImgListViewTest : public QObject {
 
 void ImgListViewTest::cellsAreLaidOutAndFramedAsSpecified() {
   TestDir dir;
-  const TColor picture = RGB(30, 160, 90);
+  const RgbColor picture = RGB(30, 160, 90);
   for (int i = 0; i < 7; ++i) WritePicture(dir, "p" + std::to_string(i) + ".bmp", 94, 94, picture);
   MakeFolder(dir, "sub");
 
-  TImgListView view;
+  ImgListView view;
   view.SetIconStyle(iisImage);
   view.SetMultiSelect(true);
   view.SetHideSelection(false);
@@ -52,7 +52,7 @@ void ImgListViewTest::cellsAreLaidOutAndFramedAsSpecified() {
   view.ViewImage().SelectFrame().SetColor(clRed);
   view.resize(640, 420);
   int loaded = 0;
-  view.OnImageLoaded = [&](TImgListView&, TImgListItem&) { ++loaded; };
+  view.OnImageLoaded = [&](ImgListView&, GridItem&) { ++loaded; };
   view.OpenFolder(dir.path());
   view.show();
   QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -247,7 +247,7 @@ void ImgListViewTest::shiftDeleteDoesNothingDeleteTrashes() {
   data.write("plain", "");
   qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.file("plain/below")));
   QString error;
-  view->OnFileError = [&](TImgListView&, const QString& message) { error = message; };
+  view->OnFileError = [&](ImgListView&, const QString& message) { error = message; };
   view->SetItemIndex(0);
   QTest::keyClick(view.get(), Qt::Key_Delete);
   QVERIFY(error.contains("second.txt"));
@@ -260,7 +260,7 @@ void ImgListViewTest::captionsOffLeaveNoTextInAnyStyle() {
   dir.write("WWWWWWWW.txt", "x");
   auto view = ShowGrid(dir.path());
   QVERIFY(view);
-  auto* delegate = static_cast<TImgListDelegate*>(view->itemDelegate());
+  auto* delegate = static_cast<ImgListDelegate*>(view->itemDelegate());
   const auto textPixels = [&] {
     const QImage shot = Grab(*view);
     const QRect text =
@@ -271,7 +271,7 @@ void ImgListViewTest::captionsOffLeaveNoTextInAnyStyle() {
       for (int x = text.left(); x <= text.right(); ++x) n += shot.pixelColor(x, y) != base;
     return n;
   };
-  for (TViewStyle style : {vsIcon, vsSmallIcon, vsList, vsReport}) {
+  for (ViewStyleKind style : {vsIcon, vsSmallIcon, vsList, vsReport}) {
     view->SetViewStyle(style);
     view->View().SetShowCaptions(true);
     QTRY_VERIFY2(textPixels() > 20, qPrintable(QString::number(style)));
@@ -285,9 +285,9 @@ void ImgListViewTest::changeFolderFiresOncePerFolder() {
   TestDir dir;
   MakeFolder(dir, "a");
   MakeFolder(dir, "b");
-  TImgListView view;
+  ImgListView view;
   int fired = 0;
-  view.OnChangeFolder = [&](TImgListView&) { ++fired; };
+  view.OnChangeFolder = [&](ImgListView&) { ++fired; };
   QVERIFY(view.OpenFolder(dir.file("a")));
   QCOMPARE(fired, 1);
   QVERIFY(!view.OpenFolder(dir.file("a")));
@@ -308,14 +308,14 @@ void ImgListViewTest::thumbnailsArriveLastPaintedFirst() {
   TestDir dir;
   for (int i = 0; i < 12; ++i)
     WritePicture(dir, "img" + std::to_string(i) + ".bmp", 300, 200, RGB(uint8_t(i * 20), 90, 40));
-  TImgListView view;
+  ImgListView view;
   view.SetIconStyle(iisImage);
   view.resize(760, 560);  // every cell shows
   // A focus change repaints the focused cell, which would rightly move it to the front
   // of the line; this test looks at the order of one paint alone.
   view.setFocusPolicy(Qt::NoFocus);
   std::vector<std::string> order;
-  view.OnImageLoad = [&](TImgThreads&, TImgListItem& item) { order.push_back(item.DisplayName()); };
+  view.OnImageLoad = [&](ImgThreads&, GridItem& item) { order.push_back(item.DisplayName()); };
   view.OpenFolder(dir.path());
   view.show();
   QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -347,23 +347,23 @@ void ImgListViewTest::lookAheadKeepsTheBudgetAndTheCellsOnScreen() {
   TestDir dir;
   for (int i = 0; i < 40; ++i)
     WritePicture(dir, "img" + std::to_string(i) + ".bmp", 60, 40, RGB(uint8_t(i * 6), 90, 40));
-  TImgListView view;
+  ImgListView view;
   view.SetIconStyle(iisImage);
   view.ViewImage().SetLookAhead(true);
   view.resize(400, 300);
   std::vector<int32_t> started;
-  view.OnImageLoad = [&](TImgThreads&, TImgListItem& item) { started.push_back(item.Number()); };
+  view.OnImageLoad = [&](ImgThreads&, GridItem& item) { started.push_back(item.Number()); };
   view.SetPaused(true);  // until the budget is set
   view.OpenFolder(dir.path());
   view.show();
   QVERIFY(QTest::qWaitForWindowExposed(&view));
-  std::vector<TImgListItem*> onScreen;
+  std::vector<GridItem*> onScreen;
   for (int i = 0; i < view.Count(); ++i)
     if (view.visualRect(view.model()->index(i, 0)).intersects(view.viewport()->rect()))
       onScreen.push_back(view.Item(i));
   QVERIFY(onScreen.size() > 2 && onScreen.size() < 20);
   // Room for the cells on screen and four more.
-  TImgList& store = view.FolderView().Thumbnails();
+  PictureStore& store = view.FolderView().Thumbnails();
   const int room = int(onScreen.size()) + 4;
   store.SetBudget(size_t(store.CellWidth()) * store.CellHeight() * 3 * size_t(room));
   view.SetPaused(false);
@@ -372,10 +372,10 @@ void ImgListViewTest::lookAheadKeepsTheBudgetAndTheCellsOnScreen() {
   QTest::qWait(100);  // a repaint would queue a cell whose picture was pushed out
   QCOMPARE(int(started.size()), 40);  // none made twice
   QCOMPARE(store.Count(), room);
-  for (TImgListItem* item : onScreen) QVERIFY(item->Handled && item->ThumbnailIndex >= 0);
+  for (GridItem* item : onScreen) QVERIFY(item->Handled && item->ThumbnailIndex >= 0);
   int waiting = 0;
   for (int i = 0; i < view.Count(); ++i) {
-    TImgListItem* item = view.Item(i);
+    GridItem* item = view.Item(i);
     QVERIFY(item->Handled != item->LookedAhead);
     waiting += item->LookedAhead;
   }
@@ -394,7 +394,7 @@ void ImgListViewTest::hostMayRefuseSelectionChanges() {
   QVERIFY(view);
   bool refuse = true;
   int asked = 0;
-  view->OnChanging = [&](TImgListView&, int, bool& allow) {
+  view->OnChanging = [&](ImgListView&, int, bool& allow) {
     ++asked;
     allow = !refuse;
   };
@@ -417,7 +417,7 @@ void ImgListViewTest::renameInPlaceCausesNoRefill() {
   QTRY_VERIFY(view->ShellChangeNotification().Watching());
   view->setFocus();
   view->SetItemIndex(0);
-  TImgListItem* before = view->Item(0);
+  GridItem* before = view->Item(0);
   QTest::keyClick(view.get(), Qt::Key_F2);
   auto* editor = view->viewport()->findChild<QLineEdit*>();
   QVERIFY(editor);
@@ -433,7 +433,7 @@ void ImgListViewTest::renameInPlaceCausesNoRefill() {
 
   // Renaming onto an existing name keeps both files as they are.
   QString error;
-  view->OnFileError = [&](TImgListView&, const QString& message) { error = message; };
+  view->OnFileError = [&](ImgListView&, const QString& message) { error = message; };
   QVERIFY(!view->RenameItem(0, "other.txt"));
   QVERIFY(!error.isEmpty());
   QVERIFY(fs::exists(dir.file("새 이름.txt")));
@@ -529,9 +529,9 @@ void ImgListViewTest::doubleClickAndEnterGoToTheHost() {
   MakeFolder(dir, "inside");
   dir.write("skip.tmp", "x");
   dir.write("keep.txt", "x");
-  TImgListView view;
+  ImgListView view;
   view.SetIconStyle(iisImage);
-  view.OnImgItemAdd = [](TImgListView&, TImgListItem& item, bool& allow) {
+  view.OnImgItemAdd = [](ImgListView&, GridItem& item, bool& allow) {
     allow = item.DisplayName() != "skip.tmp";
   };
   view.resize(500, 300);
@@ -542,8 +542,8 @@ void ImgListViewTest::doubleClickAndEnterGoToTheHost() {
 
   int clicks = 0;
   std::vector<char16_t> keys;
-  view.OnDblClick = [&](TImgListView&) { ++clicks; };
-  view.OnKeyPress = [&](TImgListView&, char16_t& key) { keys.push_back(key); };
+  view.OnDblClick = [&](ImgListView&) { ++clicks; };
+  view.OnKeyPress = [&](ImgListView&, char16_t& key) { keys.push_back(key); };
   view.DefaultExec().DblClick = false;
   const QPoint folderCell = view.CellRect(0).center();
   QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, folderCell);

@@ -29,7 +29,7 @@ void ImgListViewReplacedTest::fileReplacedWithItsSizeAndTimeIsMadeAgain() {
   view->ShellChangeNotification().SetNotifyTypes({intCreation, intDirName, intSize, intFileName});
   view->ShellChangeNotification().Watch(dir.path());
   std::vector<std::string> decoded;
-  view->OnImageLoaded = [&](TImgListView&, TImgListItem& item) {
+  view->OnImageLoaded = [&](ImgListView&, GridItem& item) {
     decoded.push_back(item.DisplayName());
   };
   QTRY_VERIFY_WITH_TIMEOUT(view->Count() == 2 && view->Item(0)->Handled && view->Item(1)->Handled,

@@ -7,29 +7,29 @@
 #include <memory>
 
 #include "support/TestDir.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
 
 using quorvane::Bitmap;
-using quorvane::TColor;
-using quorvane::TFontSpec;
-using quorvane::TImgUtil;
-using quorvane::TQtIconProvider;
-using quorvane::TQtTextRenderer;
+using quorvane::RgbColor;
+using quorvane::FontSpec;
+using quorvane::ThumbnailReader;
+using quorvane::QtIconProvider;
+using quorvane::QtTextPainter;
 using quorvane::test::TestDir;
 
 namespace {
 
-constexpr TColor kBackground = 0x00E0F0FF;  // a pale colour no icon is made of
+constexpr RgbColor kBackground = 0x00E0F0FF;  // a pale colour no icon is made of
 
-int CountDiffering(const Bitmap& b, TColor background, int x0, int y0, int x1, int y1) {
+int CountDiffering(const Bitmap& b, RgbColor background, int x0, int y0, int x1, int y1) {
   int n = 0;
   for (int y = std::max(0, y0); y < std::min(y1, b.Height()); ++y)
     for (int x = std::max(0, x0); x < std::min(x1, b.Width()); ++x)
       if (b.Pixel(x, y) != background) ++n;
   return n;
 }
-int CountDiffering(const Bitmap& b, TColor background) {
+int CountDiffering(const Bitmap& b, RgbColor background) {
   return CountDiffering(b, background, 0, 0, b.Width(), b.Height());
 }
 // Pixels clearly darker than white: text strokes.
@@ -37,7 +37,7 @@ int CountDark(const Bitmap& b, int x0, int y0, int x1, int y1) {
   int n = 0;
   for (int y = std::max(0, y0); y < std::min(y1, b.Height()); ++y)
     for (int x = std::max(0, x0); x < std::min(x1, b.Width()); ++x) {
-      const TColor c = b.Pixel(x, y);
+      const RgbColor c = b.Pixel(x, y);
       if (quorvane::GetRValue(c) + quorvane::GetGValue(c) + quorvane::GetBValue(c) < 384) ++n;
     }
   return n;
@@ -53,8 +53,8 @@ void SaveGrab(const Bitmap& b, const char* name) {
   if (!dir.isEmpty()) ToQImage(b).save(dir + "/" + name);
 }
 
-TFontSpec Font(int size) {
-  TFontSpec f;
+FontSpec Font(int size) {
+  FontSpec f;
   f.Size = size;
   return f;
 }
@@ -79,18 +79,18 @@ class ImgPlatformTest : public QObject {
 
 void ImgPlatformTest::initTestCase() {
   // The offscreen platform has no desktop theme; the provider falls back to Adwaita.
-  TQtIconProvider provider;
+  QtIconProvider provider;
   QVERIFY2(QIcon::hasThemeIcon("folder"), qPrintable(QIcon::themeName()));
 }
 
 void ImgPlatformTest::iconsOfTypesComeAtTheLargeIconSize() {
   TestDir dir;
-  TQtIconProvider provider;
+  QtIconProvider provider;
   const std::string png = dir.write("사진 한 장.png", "not really a png");
   const std::string txt = dir.write("notes.txt", "hello");
-  QCOMPARE(TQtIconProvider::TypeKey(png), QString("image/png"));
-  QCOMPARE(TQtIconProvider::TypeKey(txt), QString("text/plain"));
-  QCOMPARE(TQtIconProvider::TypeKey(dir.path()), QString("inode/directory"));
+  QCOMPARE(QtIconProvider::TypeKey(png), QString("image/png"));
+  QCOMPARE(QtIconProvider::TypeKey(txt), QString("text/plain"));
+  QCOMPARE(QtIconProvider::TypeKey(dir.path()), QString("inode/directory"));
 
   Bitmap pngIcon, txtIcon, dirIcon;
   QVERIFY(provider.DrawIcon(png, 0, kBackground, pngIcon));
@@ -124,7 +124,7 @@ void ImgPlatformTest::iconsOfTypesComeAtTheLargeIconSize() {
 
 void ImgPlatformTest::programFilesCarryNoNumberedIcons() {
   TestDir dir;
-  TQtIconProvider provider;
+  QtIconProvider provider;
   const std::string exe = dir.write("tool.exe", "MZ");
   QCOMPARE(provider.IconCount(exe), 0);
   Bitmap icon;
@@ -137,7 +137,7 @@ void ImgPlatformTest::programFilesCarryNoNumberedIcons() {
 
 void ImgPlatformTest::workerThreadDrawsWithoutWaitingForTheGuiThread() {
   TestDir dir;
-  TQtIconProvider provider;
+  QtIconProvider provider;
   const std::string png = dir.write("a.png", "x");
   QVERIFY(!provider.HasRendered("image/png"));
 
@@ -183,7 +183,7 @@ void ImgPlatformTest::workerThreadDrawsWithoutWaitingForTheGuiThread() {
 }
 
 void ImgPlatformTest::textDrawsAlikeOnAWorkerThread() {
-  TQtTextRenderer renderer;
+  QtTextPainter renderer;
   const std::string text = "int main() {\r\n\treturn 0;\r\n}";
   Bitmap onGui(160, 80), onWorker(160, 80);
   renderer.DrawText(onGui, text, Font(10), quorvane::clWhite);
@@ -200,8 +200,8 @@ void ImgPlatformTest::textDrawsAlikeOnAWorkerThread() {
 }
 
 void ImgPlatformTest::textFillsTheFirstLineOnly() {
-  TQtTextRenderer renderer;
-  const TFontSpec font = Font(12);
+  QtTextPainter renderer;
+  const FontSpec font = Font(12);
   const int line = renderer.TextHeight(font, "H");
   QVERIFY(line > 8 && line < 40);  // 12 points at 96 dots per inch: about 16 pixels
   Bitmap canvas(200, 100);
@@ -214,40 +214,40 @@ void ImgPlatformTest::textFillsTheFirstLineOnly() {
   QCOMPARE(CountDiffering(canvas, quorvane::clWhite, 150, 0, 200, 100), 0);
 
   // Colour, bold and italic come from the font setting.
-  TFontSpec red = font;
+  FontSpec red = font;
   red.Color = quorvane::clRed;
   Bitmap redCanvas(200, 100);
   renderer.DrawText(redCanvas, "Hello, world", red, quorvane::clWhite);
   bool sawRed = false;
   for (int y = 0; y < line && !sawRed; ++y)
     for (int x = 0; x < 200; ++x) {
-      const TColor c = redCanvas.Pixel(x, y);
+      const RgbColor c = redCanvas.Pixel(x, y);
       if (quorvane::GetRValue(c) > 200 && quorvane::GetGValue(c) < 60) sawRed = true;
     }
   QVERIFY(sawRed);
-  TFontSpec bold = font;
+  FontSpec bold = font;
   bold.Bold = true;
   Bitmap boldCanvas(200, 100);
   renderer.DrawText(boldCanvas, "Hello, world", bold, quorvane::clWhite);
   QVERIFY(CountDark(boldCanvas, 0, 0, 200, line) > CountDark(canvas, 0, 0, 200, line));
-  QCOMPARE(TQtTextRenderer::MakeFont(bold).bold(), true);
-  TFontSpec italic = font;
+  QCOMPARE(QtTextPainter::MakeFont(bold).bold(), true);
+  FontSpec italic = font;
   italic.Italic = true;
   italic.Name = "DejaVu Serif";
-  QVERIFY(TQtTextRenderer::MakeFont(italic).italic());
-  QCOMPARE(TQtTextRenderer::MakeFont(italic).family(), QString("DejaVu Serif"));
-  QCOMPARE(TQtTextRenderer::MakeFont(font).pointSize(), 12);
+  QVERIFY(QtTextPainter::MakeFont(italic).italic());
+  QCOMPARE(QtTextPainter::MakeFont(italic).family(), QString("DejaVu Serif"));
+  QCOMPARE(QtTextPainter::MakeFont(font).pointSize(), 12);
 }
 
 void ImgPlatformTest::lineBreaksAndTabsMoveTheText() {
-  QCOMPARE(TQtTextRenderer::SplitLines("a\r\nb\nc\rd\r\n"), QStringList({"a", "b", "c", "d"}));
-  QCOMPARE(TQtTextRenderer::SplitLines("\tx"), QStringList({"        x"}));
-  QCOMPARE(TQtTextRenderer::SplitLines("abc\tx\r\n12345678\ty"),
+  QCOMPARE(QtTextPainter::SplitLines("a\r\nb\nc\rd\r\n"), QStringList({"a", "b", "c", "d"}));
+  QCOMPARE(QtTextPainter::SplitLines("\tx"), QStringList({"        x"}));
+  QCOMPARE(QtTextPainter::SplitLines("abc\tx\r\n12345678\ty"),
            QStringList({"abc     x", "12345678        y"}));
-  QCOMPARE(TQtTextRenderer::SplitLines("가\tx"), QStringList({"가       x"}));
+  QCOMPARE(QtTextPainter::SplitLines("가\tx"), QStringList({"가       x"}));
 
-  TQtTextRenderer renderer;
-  const TFontSpec font = Font(12);
+  QtTextPainter renderer;
+  const FontSpec font = Font(12);
   const int line = renderer.TextHeight(font, "H");
   Bitmap one(200, 100), two(200, 100);
   renderer.DrawText(one, "ABC", font, quorvane::clWhite);
@@ -259,13 +259,13 @@ void ImgPlatformTest::lineBreaksAndTabsMoveTheText() {
   // A tab moves the text eight columns to the right.
   Bitmap tabbed(300, 40);
   renderer.DrawText(tabbed, "\tX", font, quorvane::clWhite);
-  const int charWidth = QFontMetrics(TQtTextRenderer::MakeFont(font)).horizontalAdvance('M');
+  const int charWidth = QFontMetrics(QtTextPainter::MakeFont(font)).horizontalAdvance('M');
   QCOMPARE(CountDark(tabbed, 0, 0, 7 * charWidth, 40), 0);
   QVERIFY(CountDark(tabbed, 7 * charWidth, 0, 300, 40) > 0);
 }
 
 void ImgPlatformTest::textBeyondTheCanvasIsClipped() {
-  TQtTextRenderer renderer;
+  QtTextPainter renderer;
   std::string text;
   for (int i = 0; i < 200; ++i) text += std::string(300, 'W') + "\r\n";
   // Width 5: each row carries one padding byte, which drawing must leave alone.
@@ -287,7 +287,7 @@ void ImgPlatformTest::textBeyondTheCanvasIsClipped() {
 }
 
 void ImgPlatformTest::textHeightGrowsWithTheFontSize() {
-  TQtTextRenderer renderer;
+  QtTextPainter renderer;
   const int small = renderer.TextHeight(Font(8), "H");
   const int normal = renderer.TextHeight(Font(12), "H");
   const int large = renderer.TextHeight(Font(24), "H");
@@ -303,7 +303,7 @@ void ImgPlatformTest::textHeightGrowsWithTheFontSize() {
 }
 
 void ImgPlatformTest::koreanTextRenders() {
-  TQtTextRenderer renderer;
+  QtTextPainter renderer;
   Bitmap canvas(300, 60);
   renderer.DrawText(canvas, "한글 미리보기", Font(14), quorvane::clWhite);
   const int line = renderer.TextHeight(Font(14), "H");
@@ -315,9 +315,9 @@ void ImgPlatformTest::koreanTextRenders() {
 
 void ImgPlatformTest::loaderDrawsTextPreviewsAndIcons() {
   TestDir dir;
-  TQtIconProvider icons;
-  TQtTextRenderer text;
-  TImgUtil loader;
+  QtIconProvider icons;
+  QtTextPainter text;
+  ThumbnailReader loader;
   loader.SetIconProvider(&icons);
   loader.SetTextRenderer(&text);
 

@@ -10,7 +10,7 @@
 
 #include "imaging/BmpFile.h"
 #include "support/TestDir.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 #include "thumbnails/ui/ImgThreads.h"
 
 using namespace quorvane;
@@ -20,7 +20,7 @@ namespace {
 
 // A plug-in that reads "*.gate" files as a small green picture, but only while its gate
 // is open: a closed gate holds the worker inside the load.
-struct GatePlugin : TImgCustom {
+struct GatePlugin : ImagePlugin {
   std::atomic<bool> open{true};
   std::atomic<int> entered{0};
   std::atomic<int> inside{0}, most{0};  // loads running now, and at most at once
@@ -44,7 +44,7 @@ struct GatePlugin : TImgCustom {
 
 // The thumbnail view as far as the queue sees it: the model, the queue, and a record of
 // the jobs started and the results taken.
-class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost {
+class FakeView : public QObject, public ThumbnailJobHost, public FolderViewHost {
  public:
   FakeView() {
     model.ViewImage().ImgUtil().SetCustomPlugin(&gate);
@@ -56,27 +56,27 @@ class FakeView : public QObject, public ThumbnailJobHost, public TFolderViewHost
   }
 
   GatePlugin gate;
-  TShellFolderView model;
-  TFileImage queue{*this};
+  ShellFolderView model;
+  FileImage queue{*this};
   std::vector<int32_t> started;
   std::vector<std::pair<int32_t, int>> results;
   int dropped = 0;
 
   bool event(QEvent* e) override {
-    if (e->type() != TThumbnailResultEvent::kType) return QObject::event(e);
-    if (!queue.TakeResult(*static_cast<TThumbnailResultEvent*>(e))) ++dropped;
+    if (e->type() != ThumbnailResultEvent::kType) return QObject::event(e);
+    if (!queue.TakeResult(*static_cast<ThumbnailResultEvent*>(e))) ++dropped;
     return true;
   }
-  bool PrepareThumbnailJob(int32_t number, TThumbnailJob& job) override {
+  bool PrepareThumbnailJob(int32_t number, ThumbnailJob& job) override {
     return model.PrepareThumbnailJob(number, job);
   }
-  void ImageLoad(TImgThreads& sender, int32_t number) override {
-    QCOMPARE(&sender, static_cast<TImgThreads*>(&queue));
+  void ImageLoad(ImgThreads& sender, int32_t number) override {
+    QCOMPARE(&sender, static_cast<ImgThreads*>(&queue));
     started.push_back(number);
   }
-  TImgUtil& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
+  ThumbnailReader& ThumbnailLoader() override { return model.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t number, int result, TImgUtil& loader) override {
+  void ThumbnailResult(int32_t number, int result, ThumbnailReader& loader) override {
     model.StoreThumbnailResult(number, result, loader);
     results.push_back({number, result});
   }
@@ -157,7 +157,7 @@ class ImgThreadsTest : public QObject {
 
 void ImgThreadsTest::queueRules() {
   FakeView view;
-  TFileImage& q = view.queue;
+  FileImage& q = view.queue;
   q.Pause();  // nothing starts: the queue alone
   q.Queue(1, false);
   q.Queue(2, true);
@@ -202,7 +202,7 @@ void ImgThreadsTest::scrollingDecodesTheCellsPaintedLastFirst() {
   QVERIFY(std::is_sorted(order.begin() + 3, order.end()));
   QCOMPARE(view.started, order);
   for (int i = 0; i < view.model.Items().Count(); ++i) {
-    TImgListItem* item = view.model.Items().Items(i);
+    GridItem* item = view.model.Items().Items(i);
     QVERIFY(item->Handled);
     QCOMPARE(item->SourceWidth, 40);
   }
@@ -261,7 +261,7 @@ void ImgThreadsTest::changingFolderCancelsAndDropsLateResults() {
 
   view.Paint("new.gate");
   QTRY_COMPARE(view.results.size(), size_t(1));
-  TImgListItem* item = view.model.Items().Items(0);
+  GridItem* item = view.model.Items().Items(0);
   QCOMPARE(view.results[0], std::make_pair(item->Number(), 0));
   Bitmap cell;
   QVERIFY(item->GetThumbnail(cell));
@@ -276,13 +276,13 @@ void ImgThreadsTest::staleResultNeverStopsTheNewWorker() {
   view.gate.open = false;
   view.Paint("f0.gate");
   QTRY_COMPARE(view.gate.entered.load(), 1);
-  TImgThread* worker = view.queue.Worker();
+  ImgThread* worker = view.queue.Worker();
   const int32_t number = worker->Number();
   // A result of an earlier job for the same item, and one of another item.
   QCoreApplication::postEvent(&view,
-                              new TThumbnailResultEvent(number, 1, worker->Generation() - 1));
+                              new ThumbnailResultEvent(number, 1, worker->Generation() - 1));
   QCoreApplication::postEvent(
-      &view, new TThumbnailResultEvent(view.NumberOf("f1.gate"), 0, worker->Generation()));
+      &view, new ThumbnailResultEvent(view.NumberOf("f1.gate"), 0, worker->Generation()));
   QTRY_COMPARE(view.dropped, 2);
   QVERIFY(view.queue.Busy());
   QCOMPARE(view.queue.Worker(), worker);
@@ -303,7 +303,7 @@ void ImgThreadsTest::vanishedAndSpecialFilesGiveResultOne() {
   view.Paint("gone.gate");
   QTRY_COMPARE(view.results.size(), size_t(1));
   QCOMPARE(view.results[0].second, 1);
-  TImgListItem* item = view.model.Items().Items(0);
+  GridItem* item = view.model.Items().Items(0);
   QCOMPARE(item->ImageKind(), iitNone);  // drawn with its icon from now on
   QVERIFY(!view.model.Items().NeedsThumbnail(0));
   view.Paint("gone.gate");  // asked again: no new job
@@ -313,10 +313,10 @@ void ImgThreadsTest::vanishedAndSpecialFilesGiveResultOne() {
 
   // A FIFO is never opened, whatever its name says.
   QCOMPARE(mkfifo(dir.file("pipe.jpg").c_str(), 0644), 0);
-  TThumbnailJob job;
+  ThumbnailJob job;
   job.Path = dir.file("pipe.jpg");
   job.Kind = iitJpeg;
-  QCOMPARE(TImgThread::RunJob(job, view.ThumbnailLoader()), 1);
+  QCOMPARE(ImgThread::RunJob(job, view.ThumbnailLoader()), 1);
 }
 
 void ImgThreadsTest::realPictureIsStoredWithItsSourceSize() {
@@ -329,7 +329,7 @@ void ImgThreadsTest::realPictureIsStoredWithItsSourceSize() {
   view.Paint("사진 1.bmp");
   QTRY_COMPARE(view.results.size(), size_t(1));
   QCOMPARE(view.results[0].second, 0);
-  TImgListItem* item = view.model.Items().Items(0);
+  GridItem* item = view.model.Items().Items(0);
   QCOMPARE(item->SourceWidth, 30);
   QCOMPARE(item->SourceHeight, 20);
   Bitmap cell;

@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "imaging/JpegCodec.h"
-#include "imaging/MyImg.h"
+#include "imaging/PictureLoader.h"
 #include "support/TestDir.h"
 #include "thumbnails/FreedesktopThumbnails.h"
-#include "thumbnails/ImgUtil.h"
+#include "thumbnails/ThumbnailReader.h"
 
 namespace quorvane::test {
 namespace {
@@ -29,19 +29,19 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 // The program's picture plug-in, with another program writing to the file while it
 // is read: `during` runs inside the first read only.
-struct WrittenWhileRead : TmyImg {
+struct WrittenWhileRead : PictureLoader {
   std::function<void(const std::string&)> during;
   void Touch(const std::string& path) {
     if (during) std::exchange(during, nullptr)(path);
   }
   bool LoadFile(const std::string& path, Bitmap& bitmap) override {
     Touch(path);
-    return TmyImg::LoadFile(path, bitmap);
+    return PictureLoader::LoadFile(path, bitmap);
   }
   bool LoadThumbnail(const std::string& path, Bitmap& bitmap, int w, int h,
-                     TJPEGPerformance performance, int& orgWidth, int& orgHeight) override {
+                     JpegPerformance performance, int& orgWidth, int& orgHeight) override {
     Touch(path);
-    return TmyImg::LoadThumbnail(path, bitmap, w, h, performance, orgWidth, orgHeight);
+    return PictureLoader::LoadThumbnail(path, bitmap, w, h, performance, orgWidth, orgHeight);
   }
 };
 
@@ -49,7 +49,7 @@ struct Fixture {
   TestDir dir;
   FreedesktopThumbnails cache{dir.file("cache/thumbnails")};
   WrittenWhileRead plugin;
-  TImgUtil loader;
+  ThumbnailReader loader;
   Fixture() {
     loader.SetSharedCache(&cache);
     loader.SetCustomPlugin(&plugin);
@@ -67,7 +67,7 @@ std::string RedJpeg() {
   return std::string(data.begin(), data.end());
 }
 
-bool Reddish(TColor c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; }
+bool Reddish(RgbColor c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; }
 
 TEST(SettledThumbnails, AJpegWrittenInTwoPartsWithinOneSecondIsStoredWhole) {
   Fixture f;

@@ -21,8 +21,8 @@ void LetWatcherRun() { std::this_thread::sleep_for(std::chrono::milliseconds(100
 struct Counter {
   int count = 0;
   bool onUiThread = true;
-  void Attach(TShellChangeNotification& n) {
-    n.OnChange = [this](TShellChangeNotification&) {
+  void Attach(FolderChangeNotifier& n) {
+    n.OnChange = [this](FolderChangeNotifier&) {
       ++count;
       if (QThread::currentThread() != QCoreApplication::instance()->thread()) onUiThread = false;
     };
@@ -45,7 +45,7 @@ class ShellChangeTest : public QObject {
 
 void ShellChangeTest::disabledWatchDoesNothing() {
   test::TestDir dir;
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.SetEnabled(false);
@@ -67,7 +67,7 @@ void ShellChangeTest::disabledWatchDoesNothing() {
 
 void ShellChangeTest::oneNoticePerWakeUpOnTheUiThread() {
   test::TestDir dir;
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.Watch(dir.path());
@@ -88,7 +88,7 @@ void ShellChangeTest::oneNoticePerWakeUpOnTheUiThread() {
 void ShellChangeTest::unwatchDropsPendingNoticesAndOwnRenames() {
   test::TestDir dir;
   dir.write("old.jpg", "");
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.Watch(dir.path());
@@ -101,7 +101,7 @@ void ShellChangeTest::unwatchDropsPendingNoticesAndOwnRenames() {
   QTest::qWait(100);
   QCOMPARE(c.count, 0);
   // OnChange may replace the watch itself.
-  n.OnChange = [&](TShellChangeNotification& sender) {
+  n.OnChange = [&](FolderChangeNotifier& sender) {
     ++c.count;
     sender.Watch(dir.path());
   };
@@ -113,7 +113,7 @@ void ShellChangeTest::unwatchDropsPendingNoticesAndOwnRenames() {
 
 void ShellChangeTest::folderWithoutPathKeepsThePreviousWatch() {
   test::TestDir dir;
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.Watch(dir.path());
@@ -128,7 +128,7 @@ void ShellChangeTest::folderWithoutPathKeepsThePreviousWatch() {
 
 void ShellChangeTest::namesOfFilesAndFoldersAreToldApart() {
   test::TestDir dir;
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.SetNotifyTypes({intFileName});
@@ -151,7 +151,7 @@ void ShellChangeTest::namesOfFilesAndFoldersAreToldApart() {
 void ShellChangeTest::sizeChangesCountWhenTheFileIsClosed() {
   test::TestDir dir;
   const std::string path = dir.write("grow.bin", "");
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.SetNotifyTypes({intSize});
@@ -168,7 +168,7 @@ void ShellChangeTest::sizeChangesCountWhenTheFileIsClosed() {
 void ShellChangeTest::deletedFolderEndsTheWatchQuietly() {
   test::TestDir dir;
   fs::create_directory(dir.file("sub"));
-  TShellChangeNotification n;
+  FolderChangeNotifier n;
   Counter c;
   c.Attach(n);
   n.Watch(dir.file("sub"));

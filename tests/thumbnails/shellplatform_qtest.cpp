@@ -15,7 +15,7 @@ class ShellPlatformTest : public QObject {
 };
 
 void ShellPlatformTest::iconIndexesAreSharedPerType() {
-  TQtShellPlatform platform;
+  QtShellPlatform platform;
   const int jpeg = platform.IconIndex("/photos/a.jpg", false);
   QVERIFY(jpeg >= 0);
   QCOMPARE(platform.IconIndex("/elsewhere/사진.JPG", false), jpeg);
@@ -33,11 +33,11 @@ void ShellPlatformTest::itemsTakeTheirDetailsFromThePlatform() {
   test::TestDir dir;
   dir.write("a.jpg", "");
   dir.write("bad\xff.png", "");
-  TQtShellPlatform platform;
-  TShellFolderView view(&platform);
+  QtShellPlatform platform;
+  ShellFolderView view(&platform);
   QVERIFY(view.OpenFolder(dir.path()));
   QCOMPARE(view.Items().Count(), 2);
-  TImgListItem* jpeg = view.Items().Items(0);
+  GridItem* jpeg = view.Items().Items(0);
   QCOMPARE(QString::fromStdString(jpeg->TypeName()),
            QMimeDatabase().mimeTypeForName("image/jpeg").comment());
   QCOMPARE(jpeg->IconIndex(), platform.IconIndex(jpeg->ParsingName(), false));

@@ -9,11 +9,11 @@
 #include "imaging/BmpFile.h"
 #include "imaging/JpegCodec.h"
 #include "support/TestDir.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 namespace quorvane::test {
 
-class ListSource : public TViewerSource {
+class ListSource : public ViewerSource {
  public:
   std::vector<std::pair<std::string, bool>> items;  // path, folder
   int selected = -1;

@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Waits until the background thread has nothing more to read for the wanted paths.
-void Settle(TReadAhead& ahead, const std::vector<std::string>& paths) {
+void Settle(PictureReadAhead& ahead, const std::vector<std::string>& paths) {
   for (int i = 0; i < 500; ++i) {
     bool all = true;
     for (const std::string& path : paths) all = all && ahead.Peek(path) != nullptr;
@@ -29,7 +29,7 @@ void Settle(TReadAhead& ahead, const std::vector<std::string>& paths) {
 
 TEST(ReadAhead, APictureWhoseFittedSideRoundsToZeroIsFittedAtOnePixelAndReadOnce) {
   std::atomic<int> reads{0};
-  TReadAhead ahead([&](const std::string&, Bitmap& out) {
+  PictureReadAhead ahead([&](const std::string&, Bitmap& out) {
     ++reads;
     out.SetSize(3000, 1);
     out.Fill(clRed);
@@ -60,7 +60,7 @@ TEST(ReadAhead, TheShownPictureNeverSharesTheReadAheadHelpers) {
   std::mutex mutex;
   std::map<std::string, CodecClient*> clients;
   std::atomic<bool> neighbourInside{false}, release{false};
-  TReadAhead ahead([&](const std::string& path, Bitmap& out) {
+  PictureReadAhead ahead([&](const std::string& path, Bitmap& out) {
     {
       std::lock_guard lock(mutex);
       clients[path] = &ThreadCodecClient();

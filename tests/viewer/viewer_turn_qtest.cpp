@@ -15,7 +15,7 @@
 #include "thumbnails/FreedesktopThumbnails.h"
 #include "viewer/TurnInPlace.h"
 #include "viewer/ViewerTestHelpers.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -76,7 +76,7 @@ void ViewerTurnTest::controlRTurnsTheJpegFileAndTheCacheForgetsIt() {
 
   ListSource source;
   source.items = {{path, false}};
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   dlg.show();
   dlg.activateWindow();
@@ -115,7 +115,7 @@ void ViewerTurnTest::otherFormatsAndSizesNotWholeBlocksAreLeftAlone() {
   const std::string odd = WriteJpeg(dir, "odd.jpg", 50, 30);
   ListSource source;
   source.items = {{bmp, false}, {odd, false}};
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   dlg.show();
   dlg.activateWindow();
@@ -150,7 +150,7 @@ void ViewerTurnTest::turnsFromHowTheCameraOrientationShowsIt() {
   QCOMPARE(symlink(path.c_str(), link.c_str()), 0);
   ListSource source;
   source.items = {{link, false}};
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   dlg.show();
   QVERIFY(QTest::qWaitForWindowExposed(&dlg));

@@ -8,7 +8,7 @@
 #include "imaging/OpenIL.h"
 #include "platform/ui/GradientCaption.h"
 #include "viewer/ViewerTestHelpers.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -26,7 +26,7 @@ class ViewerWindowTest : public QObject {
                     {WriteBmp(dir, "b.bmp", 40, 20), false},
                     {WriteBmp(dir, "c.bmp", 50, 20), false}};
     source.selected = 1;
-    TViewDlg1 dlg;
+    ViewerWindow dlg;
     dlg.Source = &source;
     dlg.show();
     dlg.activateWindow();  // keys reach the viewer's shortcuts only while it is active
@@ -52,7 +52,7 @@ class ViewerWindowTest : public QObject {
     ListSource source;
     source.items = {{WriteBmp(dir, "a.bmp", 30, 30), false}};
     source.selected = 0;
-    TViewDlg1 dlg;
+    ViewerWindow dlg;
     dlg.Source = &source;
     int result = -1;
     bool checked = false;

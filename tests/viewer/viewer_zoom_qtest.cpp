@@ -18,7 +18,7 @@
 #include "platform/ui/GradientCaption.h"
 #include "support/ExifSamples.h"
 #include "support/TestDir.h"
-#include "viewer/ui/viewDlg.h"
+#include "viewer/ui/ViewerWindow.h"
 #include "viewer/ViewerTestHelpers.h"
 
 using namespace quorvane;
@@ -26,33 +26,33 @@ using namespace quorvane::test;
 
 namespace {
 
-void Open(TViewDlg1& dlg) {
+void Open(ViewerWindow& dlg) {
   dlg.show();
   dlg.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&dlg));
 }
 
-QWidget* View(TViewDlg1& dlg) { return dlg.ScrollBox1->viewport(); }
+QWidget* View(ViewerWindow& dlg) { return dlg.ScrollBox1->viewport(); }
 
 // The picture pixel under a point of the viewport.
-QPointF PixelAt(TViewDlg1& dlg, const QPoint& viewPoint) {
+QPointF PixelAt(ViewerWindow& dlg, const QPoint& viewPoint) {
   return dlg.Image1->PicturePoint(dlg.Image1->mapFrom(View(dlg), QPointF(viewPoint)));
 }
 
-void Wheel(TViewDlg1& dlg, const QPoint& at, int notches, Qt::KeyboardModifiers modifiers) {
+void Wheel(ViewerWindow& dlg, const QPoint& at, int notches, Qt::KeyboardModifiers modifiers) {
   QWheelEvent event(QPointF(at), QPointF(View(dlg)->mapToGlobal(at)), QPoint(),
                     QPoint(0, notches * 120), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
   QApplication::sendEvent(View(dlg), &event);
 }
 
-void Mouse(TViewDlg1& dlg, QEvent::Type type, const QPoint& at) {
+void Mouse(ViewerWindow& dlg, QEvent::Type type, const QPoint& at) {
   const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
   QMouseEvent event(type, QPointF(at), QPointF(View(dlg)->mapToGlobal(at)),
                     type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
   QApplication::sendEvent(View(dlg), &event);
 }
 
-void Press(TViewDlg1& dlg, Qt::Key key, int times = 1) {
+void Press(ViewerWindow& dlg, Qt::Key key, int times = 1) {
   for (int i = 0; i < times; ++i) QTest::keyClick(&dlg, key);
 }
 
@@ -81,7 +81,7 @@ void ViewerZoomTest::zoomKeysAndWheelKeepThePointUnderThePointer() {
   ListSource source;
   source.items = {{WriteBmp(dir, "큰 그림.bmp", 2000, 1000), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   // Fitted: the caption has no factor; the picture is at 944 / 2000.
@@ -140,7 +140,7 @@ void ViewerZoomTest::panAndArrowsStopAtThePicturesEdges() {
   source.items = {{WriteBmp(dir, "a.bmp", 2000, 1000), false},
                   {WriteBmp(dir, "b.bmp", 200, 100), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   Press(dlg, Qt::Key_1);
@@ -185,7 +185,7 @@ void ViewerZoomTest::fullScreenOnAndOffAndEscapeLeavesItFirst() {
   ListSource source;
   source.items = {{WriteBmp(dir, "a.bmp", 2000, 1000), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   QCOMPARE(dlg.size(), QSize(944, 497));
@@ -223,7 +223,7 @@ void ViewerZoomTest::aMaximisedWindowKeepsItsSizeWhileStepping() {
   source.items = {{WriteBmp(dir, "a.bmp", 2000, 1000), false},
                   {WriteBmp(dir, "b.bmp", 300, 200), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   // Full screen and back is no choice of size: steps still size the window.
@@ -254,7 +254,7 @@ void ViewerZoomTest::steppingKeysSkipFoldersAndBelongToThePicture() {
                   {WriteBmp(dir, "c.bmp", 60, 30), false},
                   {dir.file("뒤 폴더"), true}};
   source.selected = 2;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   QCOMPARE(dlg.windowTitle(), QStringLiteral("b.bmp(50x30)"));
@@ -282,10 +282,10 @@ void ViewerZoomTest::readAheadDeliversTheNextPictureBeforeTheKey() {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
     source.items.push_back({WriteJpeg(dir, name, 1200, 900), false});
   source.selected = 1;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
-  TReadAhead& ahead = dlg.ReadAhead();
+  PictureReadAhead& ahead = dlg.ReadAhead();
   const std::string& c = source.items[2].first;
   // Both neighbours are read in the background, fitted to the screen, the next first.
   QTRY_VERIFY(ahead.Peek(c) && ahead.Peek(source.items[0].first));
@@ -316,7 +316,7 @@ void ViewerZoomTest::informationOverlayShowsTheShot() {
                    path));
   source.items = {{path, false}, {WriteBmp(dir, "plain.bmp", 30, 20), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   QVERIFY(!dlg.Info->isVisible());
@@ -353,7 +353,7 @@ void ViewerZoomTest::animatedGifPlaysAndStepsStopIt() {
   ListSource source;
   source.items = {{gif, false}, {WriteBmp(dir, "b.bmp", 20, 10), false}};
   source.selected = 0;
-  TViewDlg1 dlg;
+  ViewerWindow dlg;
   dlg.Source = &source;
   Open(dlg);
   const auto centre = [&] { return dlg.Image1->pixmap().toImage().pixelColor(10, 5); };

@@ -29,9 +29,9 @@ constexpr size_t kMaxPendingNotices = 4096;
 constexpr int kVolumePollMs = 2000;
 }  // namespace
 
-class TFolderTree::ChangeBatch {
+class FolderTree::ChangeBatch {
  public:
-  explicit ChangeBatch(TFolderTree* tree) : tree_(tree) { ++tree_->batchDepth_; }
+  explicit ChangeBatch(FolderTree* tree) : tree_(tree) { ++tree_->batchDepth_; }
   ~ChangeBatch() {
     if (--tree_->batchDepth_ == 0) tree_->ReportChange();
   }
@@ -39,12 +39,12 @@ class TFolderTree::ChangeBatch {
   ChangeBatch& operator=(const ChangeBatch&) = delete;
 
  private:
-  TFolderTree* tree_;
+  FolderTree* tree_;
 };
 
-TFolderTree::TFolderTree(QWidget* parent)
+FolderTree::FolderTree(QWidget* parent)
     : QTreeView(parent),
-      model_(new TFolderTreeModel(this)),
+      model_(new FolderTreeModel(this)),
       volumeSource_(MountedVolumes),
       noticeTimer_(new QTimer(this)),
       volumeTimer_(new QTimer(this)) {
@@ -62,16 +62,16 @@ TFolderTree::TFolderTree(QWidget* parent)
 
   noticeTimer_->setSingleShot(true);
   noticeTimer_->setInterval(kNoticeDelayMs);
-  connect(noticeTimer_, &QTimer::timeout, this, &TFolderTree::ProcessNotices);
+  connect(noticeTimer_, &QTimer::timeout, this, &FolderTree::ProcessNotices);
   volumeTimer_->setInterval(kVolumePollMs);
-  connect(volumeTimer_, &QTimer::timeout, this, &TFolderTree::CheckVolumes);
+  connect(volumeTimer_, &QTimer::timeout, this, &FolderTree::CheckVolumes);
 
-  connect(model_, &TFolderTreeModel::FolderLoaded, this, &TFolderTree::WatchFolder);
-  connect(model_, &TFolderTreeModel::FolderUnloaded, this, &TFolderTree::UnwatchFolder);
-  connect(model_, &TFolderTreeModel::ChildrenAboutToGo, this, &TFolderTree::KeepSelectionOnRemoval);
+  connect(model_, &FolderTreeModel::FolderLoaded, this, &FolderTree::WatchFolder);
+  connect(model_, &FolderTreeModel::FolderUnloaded, this, &FolderTree::UnwatchFolder);
+  connect(model_, &FolderTreeModel::ChildrenAboutToGo, this, &FolderTree::KeepSelectionOnRemoval);
   // A folder that turned out to hold no folders (or could not be read) does not stay
   // expanded.
-  connect(this, &QTreeView::expanded, this, &TFolderTree::CollapseIfEmpty);
+  connect(this, &QTreeView::expanded, this, &FolderTree::CollapseIfEmpty);
 #ifndef QT_NO_SESSIONMANAGER
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -80,13 +80,13 @@ TFolderTree::TFolderTree(QWidget* parent)
 #endif
 }
 
-TFolderTree::~TFolderTree() {
+FolderTree::~FolderTree() {
   // Nothing is reported while the control goes away.
   batchDepth_ = 1;
   SetActive(false);
 }
 
-void TFolderTree::SetActive(bool active) {
+void FolderTree::SetActive(bool active) {
   if (active == active_) return;
   ChangeBatch batch(this);
   if (!active) {
@@ -101,13 +101,13 @@ void TFolderTree::SetActive(bool active) {
   model_->Build(HomeFolder(), volumeSource_());
   ApplyFolderOptions();
   volumeTimer_->start();
-  TFolderNode* root = model_->Root();
+  FolderNode* root = model_->Root();
   expand(model_->IndexOf(root));
   expand(model_->IndexOf(model_->Special(fkComputer)));
   Select(root);
 }
 
-void TFolderTree::SetFolderOptions(SFolderOption options) {
+void FolderTree::SetFolderOptions(SFolderOption options) {
   options_ = options;
   if (active_) {
     ChangeBatch batch(this);
@@ -115,21 +115,21 @@ void TFolderTree::SetFolderOptions(SFolderOption options) {
   }
 }
 
-void TFolderTree::ApplyFolderOptions() {
+void FolderTree::ApplyFolderOptions() {
   model_->ShowSpecial(fkRecycleBin, options_.testFlag(foRecycleBin));
   model_->ShowSpecial(fkNetwork, options_.testFlag(foNetworkNeighborhood));
 }
 
-TFolderNode* TFolderTree::Selected() const {
+FolderNode* FolderTree::Selected() const {
   return selectionModel() ? model_->NodeOf(selectionModel()->currentIndex()) : nullptr;
 }
 
 // ---- files dropped on a folder ----
 
-Qt::DropAction TFolderTree::DropTargetOf(const QDropEvent& event, std::string& folder,
+Qt::DropAction FolderTree::DropTargetOf(const QDropEvent& event, std::string& folder,
                                          std::vector<std::string>& files) const {
   if (!OnFileDrop || !event.mimeData()) return Qt::IgnoreAction;
-  const TFolderNode* node = model_->NodeOf(indexAt(event.position().toPoint()));
+  const FolderNode* node = model_->NodeOf(indexAt(event.position().toPoint()));
   if (!node || node->IsSpecial() || node->path.empty() || !CanWriteInto(node->path))
     return Qt::IgnoreAction;
   const QByteArray list = event.mimeData()->data(QStringLiteral("text/uri-list"));
@@ -139,7 +139,7 @@ Qt::DropAction TFolderTree::DropTargetOf(const QDropEvent& event, std::string& f
   return FileDropAction(event, folder, files);
 }
 
-void TFolderTree::dragEnterEvent(QDragEnterEvent* event) {
+void FolderTree::dragEnterEvent(QDragEnterEvent* event) {
   if (!OnFileDrop || !event->mimeData() || !event->mimeData()->hasUrls()) {
     event->ignore();
     return;
@@ -148,7 +148,7 @@ void TFolderTree::dragEnterEvent(QDragEnterEvent* event) {
   dragMoveEvent(event);
 }
 
-void TFolderTree::dragMoveEvent(QDragMoveEvent* event) {
+void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
   std::string folder;
   std::vector<std::string> files;
   const Qt::DropAction action = DropTargetOf(*event, folder, files);
@@ -160,7 +160,7 @@ void TFolderTree::dragMoveEvent(QDragMoveEvent* event) {
   event->accept();
 }
 
-void TFolderTree::dropEvent(QDropEvent* event) {
+void FolderTree::dropEvent(QDropEvent* event) {
   std::string folder;
   std::vector<std::string> files;
   const Qt::DropAction action = DropTargetOf(*event, folder, files);
@@ -174,18 +174,18 @@ void TFolderTree::dropEvent(QDropEvent* event) {
   event->accept();
 }
 
-QString TFolderTree::Path() const { return FromNative(FolderPath()); }
+QString FolderTree::Path() const { return FromNative(FolderPath()); }
 
-std::string TFolderTree::FolderPath() const {
-  const TFolderNode* node = Selected();
+std::string FolderTree::FolderPath() const {
+  const FolderNode* node = Selected();
   if (!node || node->IsSpecial()) return {};
   return node->path;
 }
 
-TFolderNode* TFolderTree::SetPath(const std::string& wanted) {
+FolderNode* FolderTree::SetPath(const std::string& wanted) {
   if (!active_) return nullptr;
   ChangeBatch batch(this);
-  TFolderNode* node = model_->FindNode(wanted, false);
+  FolderNode* node = model_->FindNode(wanted, false);
   if (!node) {
     selectionModel()->clear();
     return nullptr;
@@ -200,24 +200,24 @@ TFolderNode* TFolderTree::SetPath(const std::string& wanted) {
   return node;
 }
 
-void TFolderTree::Select(TFolderNode* node) {
+void FolderTree::Select(FolderNode* node) {
   if (!node) {
     selectionModel()->clear();
     return;
   }
-  std::vector<TFolderNode*> ancestors;
-  for (TFolderNode* up = node->parent; up; up = up->parent) ancestors.push_back(up);
+  std::vector<FolderNode*> ancestors;
+  for (FolderNode* up = node->parent; up; up = up->parent) ancestors.push_back(up);
   for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) expand(model_->IndexOf(*it));
   const QModelIndex index = model_->IndexOf(node);
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   scrollTo(index);
 }
 
-void TFolderTree::Reload() {
+void FolderTree::Reload() {
   ChangeBatch batch(this);
   const std::string path = FolderPath();
   const bool special = Selected() && Selected()->IsSpecial();
-  const TFolderKind kind = special ? Selected()->kind : fkFolder;
+  const FolderKind kind = special ? Selected()->kind : fkFolder;
   SetActive(false);
   SetActive(true);
   if (special)
@@ -226,21 +226,21 @@ void TFolderTree::Reload() {
     SetPath(path);  // nothing selected before: nothing selected after
 }
 
-void TFolderTree::SetShowHidden(bool show) {
+void FolderTree::SetShowHidden(bool show) {
   if (show == model_->ShowHidden()) return;
   model_->SetShowHidden(show);
   if (active_) Reload();
 }
 
-void TFolderTree::RefreshVolumeOf(const std::string& path) {
-  TFolderNode* start = nullptr;
-  TFolderNode* root = model_->Root();
+void FolderTree::RefreshVolumeOf(const std::string& path) {
+  FolderNode* start = nullptr;
+  FolderNode* root = model_->Root();
   if (!root) return;
   if (IsInsideFolder(path, root->path)) {
     start = root;
   } else {
-    for (TFolderKind kind : {fkComputer, fkNetwork})
-      if (TFolderNode* special = model_->Special(kind))
+    for (FolderKind kind : {fkComputer, fkNetwork})
+      if (FolderNode* special = model_->Special(kind))
         for (const auto& volume : special->children)
           if (IsInsideFolder(path, volume->path) &&
               (!start || volume->path.size() > start->path.size()))
@@ -249,9 +249,9 @@ void TFolderTree::RefreshVolumeOf(const std::string& path) {
   if (!start) return;
   // Every read folder of the volume, outermost first: a vanished folder goes with its
   // parent's re-read before its own turn could come.
-  std::deque<TFolderNode*> queue{start};
+  std::deque<FolderNode*> queue{start};
   while (!queue.empty()) {
-    TFolderNode* node = queue.front();
+    FolderNode* node = queue.front();
     queue.pop_front();
     model_->Refresh(node);
     for (const auto& child : node->children)
@@ -259,8 +259,8 @@ void TFolderTree::RefreshVolumeOf(const std::string& path) {
   }
 }
 
-void TFolderTree::CheckSelection() {
-  TFolderNode* node = Selected();
+void FolderTree::CheckSelection() {
+  FolderNode* node = Selected();
   if (!node) return;
   ChangeBatch batch(this);
   if (node->IsSpecial() || node->isVolume) {
@@ -270,20 +270,20 @@ void TFolderTree::CheckSelection() {
   }
 }
 
-bool TFolderTree::QueryEndSession() {
+bool FolderTree::QueryEndSession() {
   bool canEnd = true;
   if (OnEndSessionQuery) OnEndSessionQuery(*this, canEnd);
   if (canEnd) StopNotices();
   return canEnd;
 }
 
-bool TFolderTree::LiveUpdates() const { return watch_ && watch_->Ok(); }
+bool FolderTree::LiveUpdates() const { return watch_ && watch_->Ok(); }
 
-void TFolderTree::SetVolumeSource(std::function<std::vector<Volume>()> source) {
+void FolderTree::SetVolumeSource(std::function<std::vector<Volume>()> source) {
   volumeSource_ = source ? std::move(source) : std::function<std::vector<Volume>()>(MountedVolumes);
 }
 
-void TFolderTree::CheckVolumes() {
+void FolderTree::CheckVolumes() {
   if (!active_) return;
   std::vector<Volume> volumes = volumeSource_();
   if (volumes == model_->Volumes()) return;
@@ -291,15 +291,15 @@ void TFolderTree::CheckVolumes() {
   model_->SetVolumes(std::move(volumes));
 }
 
-void TFolderTree::StartNotices() {
+void FolderTree::StartNotices() {
   StopNotices();
   watch_ = std::make_unique<FolderWatch>();
   if (!watch_->Ok()) return;  // no live updates, everything else works
   notifier_ = new QSocketNotifier(watch_->Fd(), QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &TFolderTree::ReadNotices);
+  connect(notifier_, &QSocketNotifier::activated, this, &FolderTree::ReadNotices);
 }
 
-void TFolderTree::StopNotices() {
+void FolderTree::StopNotices() {
   delete notifier_;
   notifier_ = nullptr;
   watch_.reset();
@@ -308,12 +308,12 @@ void TFolderTree::StopNotices() {
   noticeTimer_->stop();
 }
 
-void TFolderTree::WatchFolder(const QByteArray& path) {
+void FolderTree::WatchFolder(const QByteArray& path) {
   const std::string folder = path.toStdString();
   if (watchCount_[folder]++ == 0 && watch_) watch_->Add(folder);
 }
 
-void TFolderTree::UnwatchFolder(const QByteArray& path) {
+void FolderTree::UnwatchFolder(const QByteArray& path) {
   const auto found = watchCount_.find(path.toStdString());
   if (found == watchCount_.end()) return;
   if (--found->second == 0) {
@@ -322,7 +322,7 @@ void TFolderTree::UnwatchFolder(const QByteArray& path) {
   }
 }
 
-void TFolderTree::ReadNotices() {
+void FolderTree::ReadNotices() {
   if (!watch_) return;
   std::vector<FolderWatch::Event> events = watch_->ReadEvents();
   if (events.empty()) return;
@@ -338,7 +338,7 @@ void TFolderTree::ReadNotices() {
   noticeTimer_->start(int(std::clamp<qint64>(left, 0, kNoticeDelayMs)));
 }
 
-void TFolderTree::ProcessNotices() {
+void FolderTree::ProcessNotices() {
   ReadNotices();
   noticeTimer_->stop();
   std::vector<FolderWatch::Event> events;
@@ -360,29 +360,29 @@ void TFolderTree::ProcessNotices() {
   // A link to a folder is removed as a file: it counts when the tree shows it.
   for (const auto& [folder, names] : removedEntries) {
     if (folders.count(folder)) continue;
-    for (const TFolderNode* node : model_->LoadedNodesOf(folder))
+    for (const FolderNode* node : model_->LoadedNodesOf(folder))
       for (const auto& child : node->children)
         if (names.count(child->name)) folders.insert(folder);
   }
   if (folders.empty()) return;
   ChangeBatch batch(this);
   for (const std::string& folder : folders)
-    for (TFolderNode* node : model_->LoadedNodesOf(folder)) model_->Refresh(node);
+    for (FolderNode* node : model_->LoadedNodesOf(folder)) model_->Refresh(node);
 }
 
-void TFolderTree::ReportChange() {
+void FolderTree::ReportChange() {
   const std::string path = FolderPath();
   if (path == reported_) return;
   reported_ = path;
   emit OnChange(FromNative(path));
 }
 
-void TFolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+void FolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTreeView::currentChanged(current, previous);
   if (batchDepth_ == 0) ReportChange();
 }
 
-void TFolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last) {
+void FolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last) {
   // When the selected node goes, its parent (still there) takes the selection.
   for (QModelIndex index = selectionModel()->currentIndex(); index.isValid();
        index = index.parent()) {
@@ -394,13 +394,13 @@ void TFolderTree::KeepSelectionOnRemoval(const QModelIndex& parent, int first, i
   }
 }
 
-void TFolderTree::CollapseIfEmpty(const QModelIndex& index) {
+void FolderTree::CollapseIfEmpty(const QModelIndex& index) {
   // The view may report the expansion before its layout read the children.
   if (model_->canFetchMore(index)) model_->fetchMore(index);
   if (model_->rowCount(index) == 0) collapse(index);
 }
 
-void TFolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
+void FolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     const QPersistentModelIndex clicked = indexAt(event->position().toPoint());
     CheckSelection();

@@ -1,5 +1,5 @@
 #pragma once
-// TFolderTree: the folder tree control. The home folder at the root; "컴퓨터" with "/"
+// FolderTree: the folder tree control. The home folder at the root; "컴퓨터" with "/"
 // and the mounted volumes; "네트워크" with the network mounts; optionally "휴지통"; the
 // folders below, read when first expanded. Folders created, deleted or renamed inside
 // a read folder show up by themselves; mounting and unmounting update "컴퓨터".
@@ -7,7 +7,7 @@
 // Typical use:
 //   tree->SetFolderOptions(foNetworkNeighborhood);
 //   tree->setIndentation(19);
-//   connect(tree, &TFolderTree::OnChange, this, [this](const QString& path) { ... });
+//   connect(tree, &FolderTree::OnChange, this, [this](const QString& path) { ... });
 //   tree->SetActive(true);          // builds the tree and selects the home folder
 //   tree->SetPath("/home/me/사진");  // expands down to it and selects it
 //   tree->Reload();                 // reads everything again, keeping the selection
@@ -29,21 +29,21 @@ class QTimer;
 
 namespace quorvane {
 
-enum TFolderOption {
+enum FolderOption {
   foNetworkNeighborhood = 0x1,  // show "네트워크"
   foRecycleBin = 0x2,           // show "휴지통"
   // Put the nodes that are no folders first among their siblings. The special nodes
   // are the only such nodes and always come first, so this changes nothing visible.
   foVirtualFirst = 0x4,
 };
-Q_DECLARE_FLAGS(SFolderOption, TFolderOption)
+Q_DECLARE_FLAGS(SFolderOption, FolderOption)
 Q_DECLARE_OPERATORS_FOR_FLAGS(SFolderOption)
 
-class TFolderTree : public QTreeView {
+class FolderTree : public QTreeView {
   Q_OBJECT
  public:
-  explicit TFolderTree(QWidget* parent = nullptr);
-  ~TFolderTree() override;
+  explicit FolderTree(QWidget* parent = nullptr);
+  ~FolderTree() override;
 
   // Setting builds the tree (root and "컴퓨터" expanded, the root selected) and starts
   // the change notices; clearing empties it and stops them.
@@ -53,8 +53,8 @@ class TFolderTree : public QTreeView {
   SFolderOption FolderOptions() const { return options_; }
   void SetFolderOptions(SFolderOption options);
 
-  TDisplayMode DisplayMode() const { return model_->DisplayMode(); }
-  void SetDisplayMode(TDisplayMode mode) { model_->SetDisplayMode(mode); }
+  TreeDisplayMode DisplayMode() const { return model_->DisplayMode(); }
+  void SetDisplayMode(TreeDisplayMode mode) { model_->SetDisplayMode(mode); }
 
   // The selected folder's path; "" when nothing is selected or the node is "컴퓨터",
   // "네트워크" or "휴지통". Only "/" ends in a separator.
@@ -66,9 +66,9 @@ class TFolderTree : public QTreeView {
   // selects its deepest ancestor in the tree. A node whose folder has vanished gets its
   // volume read again and answers nullptr; so does a path that is no absolute path
   // (the selection is then cleared).
-  TFolderNode* SetPath(const std::string& path);
-  TFolderNode* SetPath(const QString& path) { return SetPath(path.toStdString()); }
-  TFolderNode* SetPath(const char* path) { return SetPath(std::string(path)); }
+  FolderNode* SetPath(const std::string& path);
+  FolderNode* SetPath(const QString& path) { return SetPath(path.toStdString()); }
+  FolderNode* SetPath(const char* path) { return SetPath(std::string(path)); }
   // Reads the whole tree again and selects the path selected before.
   void Reload();
   // Whether folders whose names begin with "." are shown (not by default); changing it
@@ -79,13 +79,13 @@ class TFolderTree : public QTreeView {
   // expander back; a folder that has vanished gets its volume read again.
   void CheckSelection();
 
-  TFolderNode* Selected() const;
-  TFolderTreeModel* Model() const { return model_; }
+  FolderNode* Selected() const;
+  FolderTreeModel* Model() const { return model_; }
 
   // Asked when the session is about to end; leaving CanEndSession true stops the change
   // notices and lets the session end, setting it false asks the session manager to
   // cancel the logout.
-  std::function<void(TFolderTree& Sender, bool& CanEndSession)> OnEndSessionQuery;
+  std::function<void(FolderTree& Sender, bool& CanEndSession)> OnEndSessionQuery;
 
   // Files dropped on a folder of the tree: the keys chose the mode as on the grid (Ctrl
   // copies, Shift moves, Ctrl+Shift links; else move within a file system, copy
@@ -124,7 +124,7 @@ class TFolderTree : public QTreeView {
   class ChangeBatch;
   friend class ChangeBatch;
 
-  void Select(TFolderNode* node);
+  void Select(FolderNode* node);
   void RefreshVolumeOf(const std::string& path);
   void ApplyFolderOptions();
   void StartNotices();
@@ -140,7 +140,7 @@ class TFolderTree : public QTreeView {
   void KeepSelectionOnRemoval(const QModelIndex& parent, int first, int last);
   void CollapseIfEmpty(const QModelIndex& index);
 
-  TFolderTreeModel* model_;
+  FolderTreeModel* model_;
   bool active_ = false;
   SFolderOption options_;
   std::function<std::vector<Volume>()> volumeSource_;

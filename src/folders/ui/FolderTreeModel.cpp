@@ -35,23 +35,23 @@ std::string VolumeText(const Volume& volume) {
   return volume.label.empty() ? volume.mountPoint : volume.label + " (" + volume.mountPoint + ")";
 }
 
-int SpecialCount(const TFolderNode* parent) {
+int SpecialCount(const FolderNode* parent) {
   int count = 0;
   while (count < int(parent->children.size()) && parent->children[size_t(count)]->IsSpecial())
     ++count;
   return count;
 }
 
-bool FolderLess(const std::unique_ptr<TFolderNode>& a, const std::unique_ptr<TFolderNode>& b) {
+bool FolderLess(const std::unique_ptr<FolderNode>& a, const std::unique_ptr<FolderNode>& b) {
   return CompareFolderTexts(a->name, b->name) < 0;
 }
 
 // The order of the special nodes under the root.
-int SpecialRank(TFolderKind kind) { return kind == fkComputer ? 0 : kind == fkNetwork ? 1 : 2; }
+int SpecialRank(FolderKind kind) { return kind == fkComputer ? 0 : kind == fkNetwork ? 1 : 2; }
 
 }  // namespace
 
-QString FolderKindText(TFolderKind kind) {
+QString FolderKindText(FolderKind kind) {
   switch (kind) {
     case fkComputer:
       return QStringLiteral("컴퓨터");
@@ -64,34 +64,34 @@ QString FolderKindText(TFolderKind kind) {
   }
 }
 
-TFolderTreeModel::TFolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
-TFolderTreeModel::~TFolderTreeModel() = default;
+FolderTreeModel::FolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
+FolderTreeModel::~FolderTreeModel() = default;
 
-QModelIndex TFolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
   if (column != 0 || row < 0) return {};
   if (!parent.isValid())
     return (row == 0 && root_) ? createIndex(0, 0, root_.get()) : QModelIndex();
-  const TFolderNode* node = NodeOf(parent);
+  const FolderNode* node = NodeOf(parent);
   if (!node || row >= int(node->children.size())) return {};
   return createIndex(row, 0, node->children[size_t(row)].get());
 }
 
-QModelIndex TFolderTreeModel::parent(const QModelIndex& child) const {
-  const TFolderNode* node = NodeOf(child);
+QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
+  const FolderNode* node = NodeOf(child);
   if (!node || !node->parent) return {};
   return createIndex(node->parent->row, 0, node->parent);
 }
 
-int TFolderTreeModel::rowCount(const QModelIndex& parent) const {
+int FolderTreeModel::rowCount(const QModelIndex& parent) const {
   if (!parent.isValid()) return root_ ? 1 : 0;
-  const TFolderNode* node = NodeOf(parent);
+  const FolderNode* node = NodeOf(parent);
   return node ? int(node->children.size()) : 0;
 }
 
-int TFolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int FolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
-QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
-  const TFolderNode* node = NodeOf(index);
+QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
+  const FolderNode* node = NodeOf(index);
   if (!node) return {};
   switch (role) {
     case Qt::DisplayRole:
@@ -119,45 +119,45 @@ QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-Qt::ItemFlags TFolderTreeModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {
   return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-bool TFolderTreeModel::hasChildren(const QModelIndex& parent) const {
+bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
   if (!parent.isValid()) return root_ != nullptr;
-  const TFolderNode* node = NodeOf(parent);
+  const FolderNode* node = NodeOf(parent);
   return node && (node->loaded ? !node->children.empty() : node->hasChildren);
 }
 
-bool TFolderTreeModel::canFetchMore(const QModelIndex& parent) const {
-  const TFolderNode* node = NodeOf(parent);
+bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
+  const FolderNode* node = NodeOf(parent);
   return node && !node->loaded && node->hasChildren;
 }
 
-void TFolderTreeModel::fetchMore(const QModelIndex& parent) {
-  if (TFolderNode* node = NodeOf(parent)) Enumerate(node);
+void FolderTreeModel::fetchMore(const QModelIndex& parent) {
+  if (FolderNode* node = NodeOf(parent)) Enumerate(node);
 }
 
-TFolderNode* TFolderTreeModel::NodeOf(const QModelIndex& index) const {
-  return index.isValid() ? static_cast<TFolderNode*>(index.internalPointer()) : nullptr;
+FolderNode* FolderTreeModel::NodeOf(const QModelIndex& index) const {
+  return index.isValid() ? static_cast<FolderNode*>(index.internalPointer()) : nullptr;
 }
 
-QModelIndex TFolderTreeModel::IndexOf(const TFolderNode* node) const {
+QModelIndex FolderTreeModel::IndexOf(const FolderNode* node) const {
   if (!node) return {};
-  return createIndex(node->row, 0, const_cast<TFolderNode*>(node));
+  return createIndex(node->row, 0, const_cast<FolderNode*>(node));
 }
 
-QString TFolderTreeModel::TextOf(const TFolderNode* node) const {
+QString FolderTreeModel::TextOf(const FolderNode* node) const {
   const std::string text = displayMode_ == dmUppercase   ? AsciiUpper(node->name)
                            : displayMode_ == dmLowercase ? AsciiLower(node->name)
                                                          : node->name;
   return FromNative(text);
 }
 
-void TFolderTreeModel::Build(const std::string& home, std::vector<Volume> volumes) {
+void FolderTreeModel::Build(const std::string& home, std::vector<Volume> volumes) {
   Clear();
   volumes_ = std::move(volumes);
-  auto root = std::make_unique<TFolderNode>();
+  auto root = std::make_unique<FolderNode>();
   root->path = home;
   root->name = FolderPathName(home);
   root->kind = fkDesktop;
@@ -171,7 +171,7 @@ void TFolderTreeModel::Build(const std::string& home, std::vector<Volume> volume
   Enumerate(Special(fkComputer));
 }
 
-void TFolderTreeModel::Clear() {
+void FolderTreeModel::Clear() {
   if (!root_) return;
   ReportUnloaded(root_.get());
   beginRemoveRows({}, 0, 0);
@@ -179,7 +179,7 @@ void TFolderTreeModel::Clear() {
   endRemoveRows();
 }
 
-TFolderNode* TFolderTreeModel::Special(TFolderKind kind) const {
+FolderNode* FolderTreeModel::Special(FolderKind kind) const {
   if (!root_) return nullptr;
   for (const auto& child : root_->children) {
     if (!child->IsSpecial()) break;
@@ -188,9 +188,9 @@ TFolderNode* TFolderTreeModel::Special(TFolderKind kind) const {
   return nullptr;
 }
 
-void TFolderTreeModel::ShowSpecial(TFolderKind kind, bool show) {
+void FolderTreeModel::ShowSpecial(FolderKind kind, bool show) {
   if (!root_) return;
-  TFolderNode* existing = Special(kind);
+  FolderNode* existing = Special(kind);
   if (!show) {
     if (existing) RemoveChildren(root_.get(), existing->row, existing->row);
     return;
@@ -204,21 +204,21 @@ void TFolderTreeModel::ShowSpecial(TFolderKind kind, bool show) {
   while (row < SpecialCount(root_.get()) &&
          SpecialRank(root_->children[size_t(row)]->kind) < SpecialRank(kind))
     ++row;
-  std::vector<std::unique_ptr<TFolderNode>> nodes;
+  std::vector<std::unique_ptr<FolderNode>> nodes;
   nodes.push_back(std::move(node));
   InsertChildren(root_.get(), row, std::move(nodes));
   if (kind == fkNetwork) MarkNetwork();
 }
 
-bool TFolderTreeModel::HasNetworkVolumes() const {
+bool FolderTreeModel::HasNetworkVolumes() const {
   for (const Volume& volume : volumes_)
     if (volume.network) return true;
   return false;
 }
 
-void TFolderTreeModel::MarkNetwork() {
+void FolderTreeModel::MarkNetwork() {
   // Without a network mount "네트워크" has no expander that would lead nowhere.
-  TFolderNode* network = Special(fkNetwork);
+  FolderNode* network = Special(fkNetwork);
   if (!network || network->loaded) return;
   const bool any = HasNetworkVolumes();
   if (network->hasChildren == any) return;
@@ -226,10 +226,10 @@ void TFolderTreeModel::MarkNetwork() {
   EmitChanged(network);
 }
 
-std::unique_ptr<TFolderNode> TFolderTreeModel::MakeChild(TFolderNode* parent,
+std::unique_ptr<FolderNode> FolderTreeModel::MakeChild(FolderNode* parent,
                                                          const std::string& name,
-                                                         TFolderKind kind) const {
-  auto node = std::make_unique<TFolderNode>();
+                                                         FolderKind kind) const {
+  auto node = std::make_unique<FolderNode>();
   node->parent = parent;
   node->hasParent = true;
   node->kind = kind;
@@ -239,7 +239,7 @@ std::unique_ptr<TFolderNode> TFolderTreeModel::MakeChild(TFolderNode* parent,
   return node;
 }
 
-std::unique_ptr<TFolderNode> TFolderTreeModel::MakeVolumeNode(TFolderNode* parent,
+std::unique_ptr<FolderNode> FolderTreeModel::MakeVolumeNode(FolderNode* parent,
                                                               const Volume& volume) const {
   auto node = MakeChild(parent, VolumeText(volume), volume.network ? fkMachine : fkFolder);
   node->path = volume.mountPoint;
@@ -250,9 +250,9 @@ std::unique_ptr<TFolderNode> TFolderTreeModel::MakeVolumeNode(TFolderNode* paren
   return node;
 }
 
-std::vector<std::unique_ptr<TFolderNode>> TFolderTreeModel::ReadFolders(TFolderNode* node,
+std::vector<std::unique_ptr<FolderNode>> FolderTreeModel::ReadFolders(FolderNode* node,
                                                                         bool& ok) const {
-  std::vector<std::unique_ptr<TFolderNode>> nodes;
+  std::vector<std::unique_ptr<FolderNode>> nodes;
   std::vector<SubFolder> folders;
   std::string error;
   ok = ListSubFolders(node->path, folders, error, !node->network);
@@ -269,11 +269,11 @@ std::vector<std::unique_ptr<TFolderNode>> TFolderTreeModel::ReadFolders(TFolderN
   return nodes;
 }
 
-bool TFolderTreeModel::Enumerate(TFolderNode* node) {
+bool FolderTreeModel::Enumerate(FolderNode* node) {
   if (!node) return false;
   if (node->loaded) return !node->children.empty();
   WaitCursor wait;
-  std::vector<std::unique_ptr<TFolderNode>> nodes;
+  std::vector<std::unique_ptr<FolderNode>> nodes;
   if (node->kind == fkComputer || node->kind == fkNetwork) {
     // Volumes keep the mount table's order.
     for (const Volume& volume : volumes_)
@@ -292,8 +292,8 @@ bool TFolderTreeModel::Enumerate(TFolderNode* node) {
   return !node->children.empty();
 }
 
-void TFolderTreeModel::InsertChildren(TFolderNode* parent, int row,
-                                      std::vector<std::unique_ptr<TFolderNode>> nodes) {
+void FolderTreeModel::InsertChildren(FolderNode* parent, int row,
+                                      std::vector<std::unique_ptr<FolderNode>> nodes) {
   if (nodes.empty()) return;
   const int count = int(nodes.size());
   beginInsertRows(IndexOf(parent), row, row + count - 1);
@@ -303,7 +303,7 @@ void TFolderTreeModel::InsertChildren(TFolderNode* parent, int row,
   endInsertRows();
 }
 
-void TFolderTreeModel::RemoveChildren(TFolderNode* parent, int first, int last) {
+void FolderTreeModel::RemoveChildren(FolderNode* parent, int first, int last) {
   if (first > last) return;
   for (int row = first; row <= last; ++row) ReportUnloaded(parent->children[size_t(row)].get());
   emit ChildrenAboutToGo(IndexOf(parent), first, last);
@@ -313,27 +313,27 @@ void TFolderTreeModel::RemoveChildren(TFolderNode* parent, int first, int last) 
   endRemoveRows();
 }
 
-void TFolderTreeModel::ReportUnloaded(const TFolderNode* node) {
+void FolderTreeModel::ReportUnloaded(const FolderNode* node) {
   if (!node->loaded) return;
   for (const auto& child : node->children) ReportUnloaded(child.get());
   if (!node->path.empty()) emit FolderUnloaded(QByteArray::fromStdString(node->path));
 }
 
-void TFolderTreeModel::Renumber(TFolderNode* parent, int from) {
+void FolderTreeModel::Renumber(FolderNode* parent, int from) {
   for (size_t i = size_t(from); i < parent->children.size(); ++i) parent->children[i]->row = int(i);
 }
 
-int TFolderTreeModel::SortedRow(const TFolderNode* parent, const std::string& name) const {
+int FolderTreeModel::SortedRow(const FolderNode* parent, const std::string& name) const {
   const auto begin = parent->children.begin() + SpecialCount(parent);
   const auto at =
       std::lower_bound(begin, parent->children.end(), name,
-                       [](const std::unique_ptr<TFolderNode>& node, const std::string& n) {
+                       [](const std::unique_ptr<FolderNode>& node, const std::string& n) {
                          return CompareFolderTexts(node->name, n) < 0;
                        });
   return int(at - parent->children.begin());
 }
 
-bool TFolderTreeModel::Refresh(TFolderNode* node) {
+bool FolderTreeModel::Refresh(FolderNode* node) {
   if (!node || !node->loaded) return false;
   if (node->kind == fkComputer || node->kind == fkNetwork) {
     SyncVolumes(node, node->kind == fkNetwork);
@@ -342,13 +342,13 @@ bool TFolderTreeModel::Refresh(TFolderNode* node) {
   if (node->path.empty()) return true;
   WaitCursor wait;
   bool ok = false;
-  std::vector<std::unique_ptr<TFolderNode>> fresh = ReadFolders(node, ok);
+  std::vector<std::unique_ptr<FolderNode>> fresh = ReadFolders(node, ok);
   if (!ok) return false;
-  std::unordered_map<std::string, TFolderNode*> wanted;
+  std::unordered_map<std::string, FolderNode*> wanted;
   for (const auto& child : fresh) wanted.emplace(child->name, child.get());
   // Drop the vanished names, in runs from the end so that rows stay valid.
   for (int row = int(node->children.size()) - 1; row >= 0;) {
-    const TFolderNode* child = node->children[size_t(row)].get();
+    const FolderNode* child = node->children[size_t(row)].get();
     if (child->IsSpecial() || wanted.count(child->name)) {
       --row;
       continue;
@@ -360,12 +360,12 @@ bool TFolderTreeModel::Refresh(TFolderNode* node) {
     RemoveChildren(node, first, row);
     row = first - 1;
   }
-  std::unordered_map<std::string, TFolderNode*> kept;
+  std::unordered_map<std::string, FolderNode*> kept;
   for (const auto& child : node->children) kept.emplace(child->name, child.get());
   for (auto& child : fresh) {
     const auto old = kept.find(child->name);
     if (old != kept.end()) {
-      TFolderNode* existing = old->second;
+      FolderNode* existing = old->second;
       if (!existing->loaded &&
           (existing->hasChildren != child->hasChildren || existing->isLink != child->isLink)) {
         existing->hasChildren = child->hasChildren;
@@ -375,7 +375,7 @@ bool TFolderTreeModel::Refresh(TFolderNode* node) {
       continue;
     }
     const int row = SortedRow(node, child->name);
-    std::vector<std::unique_ptr<TFolderNode>> one;
+    std::vector<std::unique_ptr<FolderNode>> one;
     one.push_back(std::move(child));
     InsertChildren(node, row, std::move(one));
   }
@@ -384,7 +384,7 @@ bool TFolderTreeModel::Refresh(TFolderNode* node) {
   return true;
 }
 
-void TFolderTreeModel::Unload(TFolderNode* node) {
+void FolderTreeModel::Unload(FolderNode* node) {
   if (!node) return;
   const int first = node == root_.get() ? SpecialCount(node) : 0;
   const int last = int(node->children.size()) - 1;
@@ -402,16 +402,16 @@ void TFolderTreeModel::Unload(TFolderNode* node) {
   EmitChanged(node);
 }
 
-void TFolderTreeModel::SetVolumes(std::vector<Volume> volumes) {
+void FolderTreeModel::SetVolumes(std::vector<Volume> volumes) {
   volumes_ = std::move(volumes);
-  for (TFolderKind kind : {fkComputer, fkNetwork}) {
-    TFolderNode* special = Special(kind);
+  for (FolderKind kind : {fkComputer, fkNetwork}) {
+    FolderNode* special = Special(kind);
     if (special && special->loaded) SyncVolumes(special, kind == fkNetwork);
   }
   MarkNetwork();
 }
 
-void TFolderTreeModel::SyncVolumes(TFolderNode* special, bool network) {
+void FolderTreeModel::SyncVolumes(FolderNode* special, bool network) {
   std::vector<const Volume*> wanted;
   for (const Volume& volume : volumes_)
     if (volume.network == network) wanted.push_back(&volume);
@@ -424,7 +424,7 @@ void TFolderTreeModel::SyncVolumes(TFolderNode* special, bool network) {
   for (size_t i = 0; i < wanted.size(); ++i) {
     const Volume& volume = *wanted[i];
     if (i < special->children.size() && special->children[i]->path == volume.mountPoint) {
-      TFolderNode* node = special->children[i].get();
+      FolderNode* node = special->children[i].get();
       const std::string text = VolumeText(volume);
       if (node->name != text) {
         // Another medium in the same place: read it afresh.
@@ -440,7 +440,7 @@ void TFolderTreeModel::SyncVolumes(TFolderNode* special, bool network) {
         RemoveChildren(special, int(j), int(j));
         break;
       }
-    std::vector<std::unique_ptr<TFolderNode>> one;
+    std::vector<std::unique_ptr<FolderNode>> one;
     one.push_back(MakeVolumeNode(special, volume));
     InsertChildren(special, int(i), std::move(one));
   }
@@ -448,15 +448,15 @@ void TFolderTreeModel::SyncVolumes(TFolderNode* special, bool network) {
   EmitChanged(special);
 }
 
-TFolderNode* TFolderTreeModel::FindNode(const std::string& rawPath, bool existingOnly) {
+FolderNode* FolderTreeModel::FindNode(const std::string& rawPath, bool existingOnly) {
   const std::string path = NormalizeFolderPath(rawPath);
   if (path.empty() || !root_) return nullptr;
-  TFolderNode* node = nullptr;
+  FolderNode* node = nullptr;
   if (IsInsideFolder(path, root_->path)) {
     node = root_.get();
   } else {
-    for (TFolderKind kind : {fkComputer, fkNetwork}) {
-      TFolderNode* special = Special(kind);
+    for (FolderKind kind : {fkComputer, fkNetwork}) {
+      FolderNode* special = Special(kind);
       if (!special) continue;
       Enumerate(special);
       for (const auto& volume : special->children)
@@ -471,7 +471,7 @@ TFolderNode* TFolderTreeModel::FindNode(const std::string& rawPath, bool existin
       if (existingOnly) return nullptr;
       Enumerate(node);
     }
-    TFolderNode* next = nullptr;
+    FolderNode* next = nullptr;
     for (const auto& child : node->children)
       if (!child->IsSpecial() && child->name == name) {
         next = child.get();
@@ -489,12 +489,12 @@ TFolderNode* TFolderTreeModel::FindNode(const std::string& rawPath, bool existin
   return node;
 }
 
-std::vector<TFolderNode*> TFolderTreeModel::LoadedNodesOf(const std::string& path) const {
-  std::vector<TFolderNode*> found;
-  std::vector<TFolderNode*> pending;
+std::vector<FolderNode*> FolderTreeModel::LoadedNodesOf(const std::string& path) const {
+  std::vector<FolderNode*> found;
+  std::vector<FolderNode*> pending;
   if (root_) pending.push_back(root_.get());
   while (!pending.empty()) {
-    TFolderNode* node = pending.back();
+    FolderNode* node = pending.back();
     pending.pop_back();
     if (!node->loaded) continue;
     if (node->path == path) found.push_back(node);
@@ -504,7 +504,7 @@ std::vector<TFolderNode*> TFolderTreeModel::LoadedNodesOf(const std::string& pat
   return found;
 }
 
-void TFolderTreeModel::SetDisplayMode(TDisplayMode mode) {
+void FolderTreeModel::SetDisplayMode(TreeDisplayMode mode) {
   if (mode == displayMode_) return;
   displayMode_ = mode;
   if (root_) {
@@ -513,12 +513,12 @@ void TFolderTreeModel::SetDisplayMode(TDisplayMode mode) {
   }
 }
 
-void TFolderTreeModel::EmitChanged(TFolderNode* node) {
+void FolderTreeModel::EmitChanged(FolderNode* node) {
   const QModelIndex index = IndexOf(node);
   emit dataChanged(index, index);
 }
 
-void TFolderTreeModel::EmitTextsChanged(TFolderNode* node) {
+void FolderTreeModel::EmitTextsChanged(FolderNode* node) {
   if (node->children.empty()) return;
   emit dataChanged(IndexOf(node->children.front().get()), IndexOf(node->children.back().get()),
                    {Qt::DisplayRole});

@@ -20,9 +20,9 @@ QImage BitmapImage(Bitmap& bitmap) {
   return BitmapImage(bitmap, 0, 0, bitmap.Width(), bitmap.Height());
 }
 
-QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+QColor ToQColor(RgbColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
-TColor FromQColor(const QColor& c) {
+RgbColor FromQColor(const QColor& c) {
   return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
 }
 

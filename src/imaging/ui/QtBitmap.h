@@ -5,7 +5,7 @@
 #include <QImage>
 
 #include "imaging/Bitmap.h"
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
@@ -18,7 +18,7 @@ QImage BitmapImage(Bitmap& bitmap);
 QImage BitmapImage(const Bitmap& bitmap, int x, int y, int w, int h);
 QImage BitmapImage(Bitmap& bitmap, int x, int y, int w, int h);
 
-QColor ToQColor(TColor c);
-TColor FromQColor(const QColor& c);
+QColor ToQColor(RgbColor c);
+RgbColor FromQColor(const QColor& c);
 
 }  // namespace quorvane

@@ -14,7 +14,7 @@ namespace {
 // Keeps a caption that is a plain child across the full width of its window.
 class CaptionPlacer : public QObject {
  public:
-  CaptionPlacer(QWidget* window, TGradientCaption* caption) : QObject(caption), caption_(caption) {
+  CaptionPlacer(QWidget* window, GradientCaption* caption) : QObject(caption), caption_(caption) {
     window->installEventFilter(this);
     Place(window);
   }
@@ -31,12 +31,12 @@ class CaptionPlacer : public QObject {
     caption_->setGeometry(0, 0, window->width(), caption_->height());
     caption_->raise();
   }
-  TGradientCaption* caption_;
+  GradientCaption* caption_;
 };
 
 }  // namespace
 
-TGradientCaption::TGradientCaption(QWidget* window, QWidget* parent)
+GradientCaption::GradientCaption(QWidget* window, QWidget* parent)
     : QWidget(parent ? parent : window), window_(window) {
   setObjectName(QStringLiteral("GradientCaption"));
   setFixedHeight(kDefaultHeight);
@@ -45,9 +45,9 @@ TGradientCaption::TGradientCaption(QWidget* window, QWidget* parent)
   setAccessibleName(Text());
 }
 
-QString TGradientCaption::Text() const { return window_->windowTitle(); }
+QString GradientCaption::Text() const { return window_->windowTitle(); }
 
-bool TGradientCaption::eventFilter(QObject* watched, QEvent* event) {
+bool GradientCaption::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_ &&
       (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::ActivationChange)) {
     setAccessibleName(Text());
@@ -56,7 +56,7 @@ bool TGradientCaption::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-void TGradientCaption::paintEvent(QPaintEvent*) {
+void GradientCaption::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // Active windows fade from the highlight colour into the window colour; inactive ones
   // from a mid grey, as title bars do.
@@ -91,13 +91,13 @@ void TGradientCaption::paintEvent(QPaintEvent*) {
   painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 
-TGradientCaption* AddGradientCaption(QWidget* window) {
+GradientCaption* AddGradientCaption(QWidget* window) {
   if (auto* main = qobject_cast<QMainWindow*>(window)) {
-    auto* caption = new TGradientCaption(window, main);
+    auto* caption = new GradientCaption(window, main);
     main->setMenuWidget(caption);
     return caption;
   }
-  const int h = TGradientCaption::kDefaultHeight;
+  const int h = GradientCaption::kDefaultHeight;
   const bool fixedHeight = window->minimumHeight() == window->maximumHeight();
   if (QLayout* layout = window->layout()) {
     QMargins margins = layout->contentsMargins();
@@ -110,7 +110,7 @@ TGradientCaption* AddGradientCaption(QWidget* window) {
   }
   // A fixed-size window grows by the strip, so its contents keep their room.
   if (fixedHeight) window->setFixedHeight(window->height() + h);
-  auto* caption = new TGradientCaption(window);
+  auto* caption = new GradientCaption(window);
   new CaptionPlacer(window, caption);
   return caption;
 }

@@ -6,14 +6,14 @@
 
 namespace quorvane {
 
-class TGradientCaption : public QWidget {
+class GradientCaption : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kDefaultHeight = 22;
 
   // Follows `window`'s title. Child widgets placed on the strip (a tool bar's buttons)
   // keep their places; the title is drawn to the right of the last of them.
-  explicit TGradientCaption(QWidget* window, QWidget* parent = nullptr);
+  explicit GradientCaption(QWidget* window, QWidget* parent = nullptr);
 
   // The text drawn: the window's title.
   QString Text() const;
@@ -32,6 +32,6 @@ class TGradientCaption : public QWidget {
 // layout, above its controls (they move down by that height). A window of fixed height
 // grows by the strip. One call per window, at the end of its constructor, after its
 // layout and size are set. Answers the strip (owned by the window).
-TGradientCaption* AddGradientCaption(QWidget* window);
+GradientCaption* AddGradientCaption(QWidget* window);
 
 }  // namespace quorvane

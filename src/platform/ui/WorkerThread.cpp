@@ -5,10 +5,10 @@
 
 namespace quorvane {
 
-TWorkerExecuteThread::TWorkerExecuteThread(TWorkerThread* component, void* data)
+WorkerExecuteThread::WorkerExecuteThread(WorkerThread* component, void* data)
     : component_(component), data_(data) {}
 
-void TWorkerExecuteThread::run() {
+void WorkerExecuteThread::run() {
   // The job runs without the event lock: it usually blocks in a synchronised call, and
   // the main thread must stay free to take the lock meanwhile.
   try {
@@ -19,9 +19,9 @@ void TWorkerExecuteThread::run() {
   component_->lastRunTerminated_.store(Terminated());
 }
 
-TWorkerThread::TWorkerThread(QObject* owner) : QObject(owner) {}
+WorkerThread::WorkerThread(QObject* owner) : QObject(owner) {}
 
-TWorkerThread::~TWorkerThread() {
+WorkerThread::~WorkerThread() {
   if (!thread_) return;
   // From here the end of the run is only noted, no event is called.
   destroying_ = true;
@@ -34,9 +34,9 @@ TWorkerThread::~TWorkerThread() {
   }
 }
 
-void TWorkerThread::Start(void* Data) {
+void WorkerThread::Start(void* Data) {
   if (thread_) return;
-  auto* thread = new TWorkerExecuteThread(this, Data);
+  auto* thread = new WorkerExecuteThread(this, Data);
   thread_ = thread;
   lastRunTerminated_.store(false);
   // The termination notice reaches the component on the main thread.
@@ -46,11 +46,11 @@ void TWorkerThread::Start(void* Data) {
   thread->start(Priority);
 }
 
-void TWorkerThread::Stop() {
+void WorkerThread::Stop() {
   if (thread_) thread_->Terminate();
 }
 
-void TWorkerThread::ThreadFinished(TWorkerExecuteThread* thread) {
+void WorkerThread::ThreadFinished(WorkerExecuteThread* thread) {
   if (thread != thread_) return;
   thread_ = nullptr;
   thread->wait();
@@ -66,7 +66,7 @@ void TWorkerThread::ThreadFinished(TWorkerExecuteThread* thread) {
   delete thread;
 }
 
-void TWorkerThread::Synchronize(TWorkerExecuteThread* Thread, const TSyncMethod& Method,
+void WorkerThread::Synchronize(WorkerExecuteThread* Thread, const SyncMethod& Method,
                                 void* Data) {
   if (!Method || (Thread && Thread->Terminated())) return;
   auto call = [&] {

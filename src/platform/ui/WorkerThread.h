@@ -16,14 +16,14 @@
 
 namespace quorvane {
 
-class TWorkerThread;
+class WorkerThread;
 
 // The execution thread of one run. It is created per Start and freed once its end has
 // been handled on the main thread.
-class TWorkerExecuteThread : public QThread, public StopSource {
+class WorkerExecuteThread : public QThread, public StopSource {
   Q_OBJECT
  public:
-  TWorkerExecuteThread(TWorkerThread* component, void* data);
+  WorkerExecuteThread(WorkerThread* component, void* data);
 
   // The terminate flag: set by anyone (Stop, the owner's destruction), read by the job.
   bool Terminated() const override { return terminated_.load(std::memory_order_acquire); }
@@ -35,28 +35,28 @@ class TWorkerExecuteThread : public QThread, public StopSource {
   void run() override;
 
  private:
-  TWorkerThread* component_;
+  WorkerThread* component_;
   void* data_;
   std::atomic<bool> terminated_{false};
 };
 
-class TWorkerThread : public QObject {
+class WorkerThread : public QObject {
   Q_OBJECT
  public:
   // Events, each called with the component, the execution thread and the run's data.
   // OnExecute runs on the execution thread, OnTerminate on the main thread.
-  using TWorkerEvent =
-      std::function<void(TWorkerThread* Sender, TWorkerExecuteThread* Thread, void*& Data)>;
+  using WorkerEvent =
+      std::function<void(WorkerThread* Sender, WorkerExecuteThread* Thread, void*& Data)>;
   // A method handed to the main thread by Synchronize.
-  using TSyncMethod =
-      std::function<void(void* Data, TWorkerThread* Sender, TWorkerExecuteThread* Thread)>;
+  using SyncMethod =
+      std::function<void(void* Data, WorkerThread* Sender, WorkerExecuteThread* Thread)>;
 
-  explicit TWorkerThread(QObject* owner = nullptr);
+  explicit WorkerThread(QObject* owner = nullptr);
   // Waits, pumping events, until a running execution thread has ended.
-  ~TWorkerThread() override;
+  ~WorkerThread() override;
 
-  TWorkerEvent OnExecute;
-  TWorkerEvent OnTerminate;
+  WorkerEvent OnExecute;
+  WorkerEvent OnTerminate;
   // Priority given to each new execution thread.
   QThread::Priority Priority = QThread::NormalPriority;
 
@@ -67,20 +67,20 @@ class TWorkerThread : public QObject {
   // True while an execution thread exists (until its end is handled on the main thread).
   bool Running() const { return thread_ != nullptr; }
   // The current execution thread, null when idle.
-  TWorkerExecuteThread* Thread() const { return thread_; }
+  WorkerExecuteThread* Thread() const { return thread_; }
   // Whether the last finished run ended with its terminate flag set.
   bool LastRunTerminated() const { return lastRunTerminated_.load(); }
 
   // Runs `Method` on the main thread and blocks the calling execution thread until it
   // returns. Does nothing when the thread's terminate flag is already set or no method
   // is given. Called on the main thread itself, the method runs directly.
-  void Synchronize(TWorkerExecuteThread* Thread, const TSyncMethod& Method, void* Data = nullptr);
+  void Synchronize(WorkerExecuteThread* Thread, const SyncMethod& Method, void* Data = nullptr);
 
  private:
-  friend class TWorkerExecuteThread;
-  void ThreadFinished(TWorkerExecuteThread* thread);
+  friend class WorkerExecuteThread;
+  void ThreadFinished(WorkerExecuteThread* thread);
 
-  TWorkerExecuteThread* thread_ = nullptr;  // touched on the main thread only
+  WorkerExecuteThread* thread_ = nullptr;  // touched on the main thread only
   std::atomic<bool> lastRunTerminated_{false};
   bool destroying_ = false;
   std::recursive_mutex eventLock_;  // serialises the event calls

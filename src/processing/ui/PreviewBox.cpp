@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "imaging/ui/QtBitmap.h"
-#include "processing/bitmapfunc.h"
+#include "processing/PixelOps.h"
 #include "imaging/ReadImage.h"
 #include "imaging/ImgResize.h"
 
@@ -50,7 +50,7 @@ void FitIntoPreview(Bitmap& picture, int boxWidth, int boxHeight) {
   if (FitBitmap(picture, boxWidth, boxHeight, nullptr)) return;
   // FitBitmap refuses a side that comes out 0; such a sliver still gets a preview, one
   // pixel thick.
-  const TFitSize size = FitSize(igtPreview, picture.Width(), picture.Height(), boxWidth, boxHeight);
+  const FittedSize size = FitSize(igtPreview, picture.Width(), picture.Height(), boxWidth, boxHeight);
   Bitmap fitted(size.Width, size.Height);
   SmoothResize(picture, fitted, nullptr);
   picture.Swap(fitted);

@@ -39,7 +39,7 @@ QString WriteFormatsText() {
   return QStringLiteral("JPG, PNG, TIF, BMP, PNM, GIF(RLE), TGA, SGI, WebP, AVIF, JPEG XL");
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("이 프로그램은"));
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 

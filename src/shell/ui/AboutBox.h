@@ -10,10 +10,10 @@ class QPushButton;
 
 namespace quorvane {
 
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
   Q_OBJECT
  public:
-  explicit TAboutBox(QWidget* parent = nullptr);
+  explicit AboutBox(QWidget* parent = nullptr);
 
   QLabel* ProgramName;
   QLabel* ReadFormats;

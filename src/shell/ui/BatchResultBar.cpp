@@ -12,11 +12,11 @@
 
 #include "platform/FileUris.h"
 #include "platform/ui/QtText.h"
-#include "processing/ui/convdlg.h"
+#include "processing/ui/ConvertDialog.h"
 
 namespace quorvane {
 
-TBatchResultBar::TBatchResultBar(QWidget* parent) : QFrame(parent) {
+BatchResultBar::BatchResultBar(QWidget* parent) : QFrame(parent) {
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -54,16 +54,16 @@ TBatchResultBar::TBatchResultBar(QWidget* parent) : QFrame(parent) {
   hide();
 }
 
-QUrl TBatchResultBar::FolderUrl(const std::string& folder) {
+QUrl BatchResultBar::FolderUrl(const std::string& folder) {
   return QUrl::fromEncoded(QByteArray::fromStdString(FileUriFromPath(folder)));
 }
 
-void TBatchResultBar::ShowResult(int saved, const QString& folder, int errors,
+void BatchResultBar::ShowResult(int saved, const QString& folder, int errors,
                                  const QString& memo) {
   ShowResult(saved, ToNative(folder), errors, memo);
 }
 
-void TBatchResultBar::ShowResult(int saved, const std::string& folder, int errors,
+void BatchResultBar::ShowResult(int saved, const std::string& folder, int errors,
                                  const QString& memo) {
   folder_ = folder;
   memo_ = memo;
@@ -77,23 +77,23 @@ void TBatchResultBar::ShowResult(int saved, const std::string& folder, int error
   HideTimer->start();
 }
 
-void TBatchResultBar::resizeEvent(QResizeEvent* event) {
+void BatchResultBar::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   // After the layout has given the label its width.
   QTimer::singleShot(0, this, [this] { FitMessage(); });
 }
 
-void TBatchResultBar::FitMessage() {
+void BatchResultBar::FitMessage() {
   const QString shown = Message->fontMetrics().elidedText(text_, Qt::ElideMiddle, Message->width());
   if (shown != Message->text()) Message->setText(shown);
 }
 
-void TBatchResultBar::mousePressEvent(QMouseEvent* event) {
+void BatchResultBar::mousePressEvent(QMouseEvent* event) {
   QFrame::mousePressEvent(event);
   hide();
 }
 
-void TBatchResultBar::ShowMemo() {
+void BatchResultBar::ShowMemo() {
   // One memo window at a time: the latest batch's.
   delete memoWindow_;
   auto* memo = new QDialog(window());

@@ -16,11 +16,11 @@ class QTimer;
 
 namespace quorvane {
 
-class TBatchResultBar : public QFrame {
+class BatchResultBar : public QFrame {
  public:
   static constexpr int kShowMs = 10000;
 
-  explicit TBatchResultBar(QWidget* parent = nullptr);
+  explicit BatchResultBar(QWidget* parent = nullptr);
 
   // Shows the outcome of a batch; `memo` is the text of its memo. The folder is a file
   // name as the file system holds it (bytes that need not be UTF-8).

@@ -13,7 +13,7 @@ namespace quorvane {
 namespace {
 
 // Each filter as the change watchers name it.
-constexpr TNotifyType kAsNotifyType[] = {intFileName, intDirName, intAttributes,
+constexpr NotifyType kAsNotifyType[] = {intFileName, intDirName, intAttributes,
                                          intSize,     intLastWrite, intSecurity};
 static_assert(std::size(kAsNotifyType) == size_t(nfSecurity) + 1);
 // Changes closer together than this end up in one notice.
@@ -23,16 +23,16 @@ constexpr int kWakeDrainMs = 100;
 
 }  // namespace
 
-class TDirectoryWatch::TWatchThread {
+class DirectoryWatch::WatchThread {
  public:
-  TWatchThread(TDirectoryWatch* owner, std::string directory, InotifyFilter filter, bool subtree)
+  WatchThread(DirectoryWatch* owner, std::string directory, InotifyFilter filter, bool subtree)
       : owner_(owner), directory_(std::move(directory)), subtree_(subtree), watch_(filter) {
     // The first watch is set up before the thread runs, so that no change made right
     // after activation is missed.
     const bool watching = watch_.Add(directory_, subtree_);
     thread_ = std::thread([this, watching] { Body(watching); });
   }
-  ~TWatchThread() { Stop(); }
+  ~WatchThread() { Stop(); }
 
   void SetDirectory(const std::string& directory) {
     {
@@ -54,7 +54,7 @@ class TDirectoryWatch::TWatchThread {
 
   void Post() {
     if (Terminated()) return;
-    TDirectoryWatch* owner = owner_;
+    DirectoryWatch* owner = owner_;
     QMetaObject::invokeMethod(
         owner, [owner] { owner->Notify(); }, Qt::QueuedConnection);
   }
@@ -113,7 +113,7 @@ class TDirectoryWatch::TWatchThread {
     watch_.Clear();
   }
 
-  TDirectoryWatch* owner_;
+  DirectoryWatch* owner_;
   std::mutex mutex_;
   std::string directory_;
   const bool subtree_;
@@ -123,18 +123,18 @@ class TDirectoryWatch::TWatchThread {
   std::thread thread_;
 };
 
-TDirectoryWatch::TDirectoryWatch(QObject* parent) : QObject(parent) {}
+DirectoryWatch::DirectoryWatch(QObject* parent) : QObject(parent) {}
 
-TDirectoryWatch::~TDirectoryWatch() { Stop(); }
+DirectoryWatch::~DirectoryWatch() { Stop(); }
 
-InotifyFilter TDirectoryWatch::FilterFor(const TNotifyFilters& filters) {
-  TNotifyTypes types;
+InotifyFilter DirectoryWatch::FilterFor(const NotifyFilterSet& filters) {
+  NotifyTypeSet types;
   for (int f = 0; f <= int(nfSecurity); ++f)
-    if (filters.Has(TNotifyFilter(f))) types.Include(kAsNotifyType[f]);
+    if (filters.Has(NotifyFilter(f))) types.Include(kAsNotifyType[f]);
   return InotifyFilter::For(types);
 }
 
-void TDirectoryWatch::SetDirectory(const std::string& value) {
+void DirectoryWatch::SetDirectory(const std::string& value) {
   if (value.empty()) {
     Stop();
     directory_.clear();
@@ -148,7 +148,7 @@ void TDirectoryWatch::SetDirectory(const std::string& value) {
   if (thread_) thread_->SetDirectory(directory_);
 }
 
-void TDirectoryWatch::SetActive(bool value) {
+void DirectoryWatch::SetActive(bool value) {
   if (value == Active()) return;
   if (!value) {
     Stop();
@@ -156,11 +156,11 @@ void TDirectoryWatch::SetActive(bool value) {
   }
   if (!IsFolder(directory_)) throw EDirWatchError("Invalid Directory: " + directory_);
   thread_ =
-      std::make_unique<TWatchThread>(this, directory_, FilterFor(notifyFilters_), watchSubDirs_);
+      std::make_unique<WatchThread>(this, directory_, FilterFor(notifyFilters_), watchSubDirs_);
   ++threadSerial_;
 }
 
-void TDirectoryWatch::SetNotifyFilters(const TNotifyFilters& value) {
+void DirectoryWatch::SetNotifyFilters(const NotifyFilterSet& value) {
   if (value == notifyFilters_) return;
   notifyFilters_ = value;
   if (Active()) {
@@ -169,7 +169,7 @@ void TDirectoryWatch::SetNotifyFilters(const TNotifyFilters& value) {
   }
 }
 
-void TDirectoryWatch::SetWatchSubDirs(bool value) {
+void DirectoryWatch::SetWatchSubDirs(bool value) {
   if (value == watchSubDirs_) return;
   watchSubDirs_ = value;
   if (Active()) {
@@ -178,11 +178,11 @@ void TDirectoryWatch::SetWatchSubDirs(bool value) {
   }
 }
 
-uint64_t TDirectoryWatch::WatchThreadSerial() const { return thread_ ? threadSerial_ : 0; }
+uint64_t DirectoryWatch::WatchThreadSerial() const { return thread_ ? threadSerial_ : 0; }
 
-void TDirectoryWatch::Stop() { thread_.reset(); }
+void DirectoryWatch::Stop() { thread_.reset(); }
 
-void TDirectoryWatch::Notify() {
+void DirectoryWatch::Notify() {
   if (!Active()) return;  // a notice that was on its way when the watch stopped
   try {
     if (OnChange) OnChange(*this);

@@ -1,5 +1,5 @@
 #pragma once
-// TDirectoryWatch tells its owner, on the main thread, that something changed in one
+// DirectoryWatch tells its owner, on the main thread, that something changed in one
 // directory (optionally in its whole sub-tree). A watch thread waits on inotify; a burst
 // of changes less than 10 ms apart gives one OnChange. Changing Directory while active
 // moves the watch without restarting the thread; stopping is prompt.
@@ -16,8 +16,8 @@
 
 namespace quorvane {
 
-enum TNotifyFilter { nfFilename, nfDirname, nfAttrib, nfSize, nfLastWrite, nfSecurity };
-using TNotifyFilters = EnumSet<TNotifyFilter, int(nfSecurity) + 1>;
+enum NotifyFilter { nfFilename, nfDirname, nfAttrib, nfSize, nfLastWrite, nfSecurity };
+using NotifyFilterSet = EnumSet<NotifyFilter, int(nfSecurity) + 1>;
 
 // Raised for a directory that does not exist: "Invalid Directory: " + path.
 class EDirWatchError : public std::runtime_error {
@@ -25,12 +25,12 @@ class EDirWatchError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class TDirectoryWatch : public QObject {
+class DirectoryWatch : public QObject {
   Q_OBJECT
  public:
-  explicit TDirectoryWatch(QObject* parent = nullptr);
+  explicit DirectoryWatch(QObject* parent = nullptr);
   // Deactivates first.
-  ~TDirectoryWatch() override;
+  ~DirectoryWatch() override;
 
   // The watched directory, always stored with a trailing "/" ("/" at first). Setting a
   // different existing directory stores it (and moves a running watch); a missing one
@@ -39,8 +39,8 @@ class TDirectoryWatch : public QObject {
   void SetDirectory(const std::string& value);
   // Kinds of change reported ({nfFilename, nfDirname, nfLastWrite}); a change while
   // active restarts the watch.
-  const TNotifyFilters& NotifyFilters() const { return notifyFilters_; }
-  void SetNotifyFilters(const TNotifyFilters& value);
+  const NotifyFilterSet& NotifyFilters() const { return notifyFilters_; }
+  void SetNotifyFilters(const NotifyFilterSet& value);
   // Watch the whole sub-tree (false); a change while active restarts the watch.
   bool WatchSubDirs() const { return watchSubDirs_; }
   void SetWatchSubDirs(bool value);
@@ -50,23 +50,23 @@ class TDirectoryWatch : public QObject {
   void SetActive(bool value);
 
   // Called on the main thread after a change.
-  std::function<void(TDirectoryWatch& Sender)> OnChange;
+  std::function<void(DirectoryWatch& Sender)> OnChange;
 
   // The events each filter stands for (InotifyFilter::For).
-  static InotifyFilter FilterFor(const TNotifyFilters& filters);
+  static InotifyFilter FilterFor(const NotifyFilterSet& filters);
   // Serial number of the running watch thread, 0 when inactive; every start gives a new
   // one (to check that a move keeps the thread and a filter change restarts it).
   uint64_t WatchThreadSerial() const;
 
  private:
-  class TWatchThread;
+  class WatchThread;
   void Notify();
   void Stop();
 
   std::string directory_ = "/";
-  TNotifyFilters notifyFilters_{nfFilename, nfDirname, nfLastWrite};
+  NotifyFilterSet notifyFilters_{nfFilename, nfDirname, nfLastWrite};
   bool watchSubDirs_ = false;
-  std::unique_ptr<TWatchThread> thread_;
+  std::unique_ptr<WatchThread> thread_;
   uint64_t threadSerial_ = 0;
 };
 

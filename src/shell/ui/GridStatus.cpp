@@ -36,14 +36,14 @@ QString GridStatusText(int pictures, int folders, int selected, int64_t selected
   return text;
 }
 
-TGridStatus::TGridStatus(TImgListView* grid, QWidget* parent)
+GridStatus::GridStatus(ImgListView* grid, QWidget* parent)
     : QStatusBar(parent), grid_(grid), label_(new QLabel(this)), timer_(new QTimer(this)) {
   setSizeGripEnabled(false);
   setAccessibleName(QStringLiteral("상태"));
   addWidget(label_, 1);
   timer_->setSingleShot(true);
   timer_->setInterval(kSettleMs);
-  connect(timer_, &QTimer::timeout, this, &TGridStatus::Update);
+  connect(timer_, &QTimer::timeout, this, &GridStatus::Update);
   const auto later = [this] { timer_->start(); };
   QAbstractItemModel* model = grid_->model();
   connect(model, &QAbstractItemModel::rowsInserted, this, later);
@@ -61,27 +61,27 @@ TGridStatus::TGridStatus(TImgListView* grid, QWidget* parent)
   Update();
 }
 
-QString TGridStatus::Text() const { return label_->text(); }
+QString GridStatus::Text() const { return label_->text(); }
 
-void TGridStatus::Update() {
+void GridStatus::Update() {
   timer_->stop();
   if (!grid_) return;
   int pictures = 0, folders = 0;
   const int count = grid_->Count();
   for (int i = 0; i < count; ++i) {
-    const TImgListItem* item = grid_->Item(i);
+    const GridItem* item = grid_->Item(i);
     if (!item) continue;
     (item->IsFolder() ? folders : pictures)++;
   }
   int selected = 0;
   int64_t bytes = 0;
-  for (TImgListItem* item : grid_->SelectedItems()) {
+  for (GridItem* item : grid_->SelectedItems()) {
     ++selected;
     if (!item->IsFolder()) bytes += item->Size();
   }
   int width = 0, height = 0;
   const QModelIndex current = grid_->currentIndex();
-  if (const TImgListItem* item = current.isValid() ? grid_->Item(current.row()) : nullptr;
+  if (const GridItem* item = current.isValid() ? grid_->Item(current.row()) : nullptr;
       item && !item->IsFolder()) {
     width = item->SourceWidth;
     height = item->SourceHeight;
@@ -90,7 +90,7 @@ void TGridStatus::Update() {
   if (currentMessage().isEmpty()) Describe(label_->text());
 }
 
-void TGridStatus::Describe(const QString& text) {
+void GridStatus::Describe(const QString& text) {
   if (accessibleDescription() == text) return;
   setAccessibleDescription(text);
   // Told to screen readers (this Qt's setter does not tell them by itself).

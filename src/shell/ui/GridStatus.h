@@ -13,24 +13,24 @@ class QTimer;
 
 namespace quorvane {
 
-class TImgListView;
+class ImgListView;
 
 // The line's text for the given counts; `width` and `height` are 0 while the focused
 // picture's size is not known (or nothing, or a folder, is focused).
 QString GridStatusText(int pictures, int folders, int selected, int64_t selectedBytes, int width,
                        int height);
 
-class TGridStatus : public QStatusBar {
+class GridStatus : public QStatusBar {
   Q_OBJECT
  public:
-  TGridStatus(TImgListView* grid, QWidget* parent);
+  GridStatus(ImgListView* grid, QWidget* parent);
   QString Text() const;
   // Reads the grid again now (it is otherwise read shortly after it changes).
   void Update();
 
  private:
   void Describe(const QString& text);
-  QPointer<TImgListView> grid_;  // the window deletes the grid first when it closes
+  QPointer<ImgListView> grid_;  // the window deletes the grid first when it closes
   QLabel* label_;
   QTimer* timer_;
 };

@@ -10,35 +10,35 @@
 
 namespace quorvane {
 
-class TStartSource : public TViewerSource {
+class StartSource : public ViewerSource {
  public:
-  explicit TStartSource(std::vector<std::string> pictures) : pictures_(std::move(pictures)) {}
+  explicit StartSource(std::vector<std::string> pictures) : pictures_(std::move(pictures)) {}
 
   // From now on the grid's items (null: the pictures named again).
-  void UseGrid(TImgListView* grid) { grid_ = grid; }
+  void UseGrid(ImgListView* grid) { grid_ = grid; }
   bool UsesGrid() const { return grid_ != nullptr; }
   const std::vector<std::string>& Pictures() const { return pictures_; }
 
   int ItemCount() const override { return grid_ ? grid_->Count() : int(pictures_.size()); }
   std::string ItemPath(int index) const override {
     if (!grid_) return index >= 0 && index < int(pictures_.size()) ? pictures_[index] : "";
-    TImgListItem* item = grid_->Item(index);
+    GridItem* item = grid_->Item(index);
     return item ? item->ParsingName() : std::string();
   }
   bool ItemIsFolder(int index) const override {
     if (!grid_) return false;
-    TImgListItem* item = grid_->Item(index);
+    GridItem* item = grid_->Item(index);
     return !item || item->IsFolder();
   }
   int SelectedIndex() const override {
     if (!grid_) return pictures_.empty() ? -1 : 0;
-    TImgListItem* item = grid_->Selected();
+    GridItem* item = grid_->Selected();
     return item ? item->Index() : -1;
   }
 
  private:
   std::vector<std::string> pictures_;
-  TImgListView* grid_ = nullptr;
+  ImgListView* grid_ = nullptr;
 };
 
 }  // namespace quorvane

@@ -15,8 +15,8 @@
 
 #include "platform/ui/GlossyProgress.h"
 #include "shell/StartArguments.h"
-#include "shell/ui/quorvane1.h"
-#include "viewer/ui/viewDlg.h"
+#include "shell/ui/MainWindow.h"
+#include "viewer/ui/ViewerWindow.h"
 
 namespace {
 
@@ -127,10 +127,10 @@ int main(int argc, char** argv) {
   icon.addFile(QStringLiteral(":/quorvane/quorvane-128.png"));
   QApplication::setWindowIcon(icon);
   app.setStyleSheet(quorvane::GlossyProgressStyleSheet());
-  TForm1 window(nullptr, start);
+  MainWindow window(nullptr, start);
   window.show();
   // The viewer opened on the command line's picture stays over the window.
-  if (TViewDlg1* viewer = window.StartViewer()) {
+  if (ViewerWindow* viewer = window.StartViewer()) {
     viewer->raise();
     viewer->activateWindow();
   }

@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "imaging/ImgCustom.h"
+#include "imaging/ImagePlugin.h"
 #include "thumbnails/ui/ImgListViewDelegate.h"
 #include "thumbnails/ui/ImgListViewModel.h"
 
@@ -26,18 +26,18 @@ constexpr int kReportWidths[] = {162, 69, 138, 104};
 
 }  // namespace
 
-TImgListView::TImgListView(QWidget* parent)
-    : QListView(parent), folder_(&platform_, this), jobs_(std::make_unique<TFileImage>(*this)) {
-  TImgUtil& loader = ViewImage().ImgUtil();
+ImgListView::ImgListView(QWidget* parent)
+    : QListView(parent), folder_(&platform_, this), jobs_(std::make_unique<FileImage>(*this)) {
+  ThumbnailReader& loader = ViewImage().ImgUtil();
   loader.SetIconProvider(&iconProvider_);
   loader.SetTextRenderer(&textRenderer_);
 
-  model_ = new TImgListModel(*this);
+  model_ = new ImgListModel(*this);
   setModel(model_);
   QItemSelectionModel* oldSelection = selectionModel();
-  setSelectionModel(new TImgSelectionModel(*this, model_));
+  setSelectionModel(new ImgSelectionModel(*this, model_));
   delete oldSelection;
-  delegate_ = new TImgListDelegate(*this);
+  delegate_ = new ImgListDelegate(*this);
   setItemDelegate(delegate_);
 
   header_ = new QHeaderView(Qt::Horizontal, this);
@@ -46,36 +46,36 @@ TImgListView::TImgListView(QWidget* parent)
   header_->setHighlightSections(false);
   header_->setStretchLastSection(false);
   header_->setSortIndicatorShown(false);
-  for (int i = 0; i < TImgListModel::ColumnCount; ++i) header_->resizeSection(i, kReportWidths[i]);
+  for (int i = 0; i < ImgListModel::ColumnCount; ++i) header_->resizeSection(i, kReportWidths[i]);
   header_->hide();
   connect(header_, &QHeaderView::sectionClicked, this, [this](int s) { ColumnClicked(s); });
   connect(header_, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
     // In thumbnail style the first column never gets narrower than a cell.
     const int least = iconStyle_ == iisImage ? ReportFirstColumnMinWidth(cellStyle_, metrics_) : 0;
-    if (section == TImgListModel::ColName && size < least) header_->resizeSection(section, least);
+    if (section == ImgListModel::ColName && size < least) header_->resizeSection(section, least);
     doItemsLayout();
     viewport()->update();
   });
 
-  notification_ = new TShellChangeNotification(this);
+  notification_ = new FolderChangeNotifier(this);
   // A burst of notices waits for one rescan (the first notice starts the wait).
-  notification_->OnChange = [this](TShellChangeNotification&) {
+  notification_->OnChange = [this](FolderChangeNotifier&) {
     if (!mergeTimer_.isActive()) mergeTimer_.start();
   };
 
-  View().OnChange1 = [this](TView&) { RebuildCells(); };
-  View().OnChange2 = [this](TView&) { RebuildCells(); };
-  ViewImage().OnChange = [this](TViewImage&) { RebuildCells(); };
-  defaultExec_.OnChange = [this](TDefaultExec& e) { setAcceptDrops(e.DropTarget()); };
-  folder_.OnImgItemAdd = [this](TShellFolderView&, TImgListItem& item, bool& allow) {
+  View().OnChange1 = [this](ViewOptions&) { RebuildCells(); };
+  View().OnChange2 = [this](ViewOptions&) { RebuildCells(); };
+  ViewImage().OnChange = [this](ThumbnailContext&) { RebuildCells(); };
+  defaultExec_.OnChange = [this](DefaultExecSettings& e) { setAcceptDrops(e.DropTarget()); };
+  folder_.OnImgItemAdd = [this](ShellFolderView&, GridItem& item, bool& allow) {
     if (OnImgItemAdd) OnImgItemAdd(*this, item, allow);
   };
-  popupMenu_.OnVerb = [this](TFileVerb verb) { RunVerb(verb); };
+  popupMenu_.OnVerb = [this](FileVerb verb) { RunVerb(verb); };
   // Cut items are faded only while the clipboard still holds them as cut.
   connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
     bool cut = false;
     const std::vector<std::string> files =
-        TFileDataObject::FilesOf(QApplication::clipboard()->mimeData(), &cut);
+        FileDataObject::FilesOf(QApplication::clipboard()->mimeData(), &cut);
     if (!cut || std::unordered_set<std::string>(files.begin(), files.end()) != cutPaths_)
       SetCutPaths({});
   });
@@ -100,7 +100,7 @@ TImgListView::TImgListView(QWidget* parent)
   ApplyLayout();
 }
 
-TImgListView::~TImgListView() {
+ImgListView::~ImgListView() {
   StopTransfers();
   notification_->OnChange = nullptr;
   mergeTimer_.stop();
@@ -114,13 +114,13 @@ TImgListView::~TImgListView() {
 
 // ---- properties ----
 
-void TImgListView::SetIconStyle(TIconStyle value) {
+void ImgListView::SetIconStyle(IconStyleKind value) {
   if (value == iconStyle_) return;
   iconStyle_ = value;
   RebuildCells();
 }
 
-void TImgListView::SetViewStyle(TViewStyle value) {
+void ImgListView::SetViewStyle(ViewStyleKind value) {
   if (value == viewStyle_) return;
   viewStyle_ = value;
   ApplyLayout();
@@ -128,39 +128,39 @@ void TImgListView::SetViewStyle(TViewStyle value) {
   viewport()->update();
 }
 
-void TImgListView::SetShowColumnHeaders(bool value) {
+void ImgListView::SetShowColumnHeaders(bool value) {
   if (value == showColumnHeaders_) return;
   showColumnHeaders_ = value;
   UpdateHeader();
 }
 
-void TImgListView::SetGridLines(bool value) {
+void ImgListView::SetGridLines(bool value) {
   if (value == gridLines_) return;
   gridLines_ = value;
   viewport()->update();
 }
 
-void TImgListView::SetRowSelect(bool value) {
+void ImgListView::SetRowSelect(bool value) {
   if (value == rowSelect_) return;
   rowSelect_ = value;
   viewport()->update();
 }
 
-void TImgListView::SetHotTrack(bool value) {
+void ImgListView::SetHotTrack(bool value) {
   if (value == hotTrack_) return;
   hotTrack_ = value;
   setMouseTracking(value);
   SetHotItem(-1);
 }
 
-void TImgListView::SetHotItem(int index) {
+void ImgListView::SetHotItem(int index) {
   if (index == hotItem_) return;
   if (hotItem_ >= 0 && hotItem_ < Count()) update(model_->index(hotItem_));
   hotItem_ = index;
   if (hotItem_ >= 0) update(model_->index(hotItem_));
 }
 
-void TImgListView::SetFlatScrollBars(bool value) {
+void ImgListView::SetFlatScrollBars(bool value) {
   if (value == flatScrollBars_) return;
   flatScrollBars_ = value;
   // A plain groove in the view's colour and a flat handle; the arrow buttons go.
@@ -178,19 +178,19 @@ void TImgListView::SetFlatScrollBars(bool value) {
     bar->setStyleSheet(value ? flat : QString());
 }
 
-void TImgListView::SetSortType(TSortTypeEx value) {
+void ImgListView::SetSortType(SortKind value) {
   if (value == folder_.SortType()) return;
   folder_.SetSortType(value);
   ResortAndRepaint();
 }
 
-void TImgListView::SetDescend(bool value) {
+void ImgListView::SetDescend(bool value) {
   if (value == folder_.Descend()) return;
   folder_.SetDescend(value);
   ResortAndRepaint();
 }
 
-void TImgListView::SetViewMode(TViewMode value) {
+void ImgListView::SetViewMode(FolderViewMode value) {
   if (value == folder_.ViewMode()) return;
   folder_.SetViewMode(value);
   if (value == ivmFolder) {
@@ -206,29 +206,29 @@ void TImgListView::SetViewMode(TViewMode value) {
   }
 }
 
-void TImgListView::SetHideSelection(bool value) {
+void ImgListView::SetHideSelection(bool value) {
   if (value == hideSelection_) return;
   hideSelection_ = value;
   viewport()->update();
 }
 
-void TImgListView::SetMultiSelect(bool value) {
+void ImgListView::SetMultiSelect(bool value) {
   multiSelect_ = value;
   setSelectionMode(value ? ExtendedSelection : SingleSelection);
 }
 
-void TImgListView::ResortAndRepaint() {
+void ImgListView::ResortAndRepaint() {
   model_->BeginReorder();
   folder_.Sort();
   model_->EndReorder();
   viewport()->update();
 }
 
-void TImgListView::ColumnClicked(int section) {
+void ImgListView::ColumnClicked(int section) {
   if (!defaultExec_.ColumnSort) return;
-  static constexpr TSortTypeEx kKeys[] = {istName, istSize, istType, istDate};
+  static constexpr SortKind kKeys[] = {istName, istSize, istType, istDate};
   if (section < 0 || section >= int(std::size(kKeys))) return;
-  const TSortTypeEx key = kKeys[section];
+  const SortKind key = kKeys[section];
   if (key == SortType())
     SetDescend(!Descend());
   else
@@ -237,13 +237,13 @@ void TImgListView::ColumnClicked(int section) {
 
 // ---- items ----
 
-int TImgListView::Count() const { return model_->Count(); }
+int ImgListView::Count() const { return model_->Count(); }
 
-TImgListItem* TImgListView::Item(int index) const {
-  return const_cast<TShellFolderView&>(folder_).Items().Items(index);
+GridItem* ImgListView::Item(int index) const {
+  return const_cast<ShellFolderView&>(folder_).Items().Items(index);
 }
 
-std::vector<int> TImgListView::SelectedIndexes() const {
+std::vector<int> ImgListView::SelectedIndexes() const {
   std::vector<int> rows;
   for (const QModelIndex& index : selectionModel()->selectedIndexes())
     if (index.column() == 0 && index.row() < Count()) rows.push_back(index.row());
@@ -252,50 +252,50 @@ std::vector<int> TImgListView::SelectedIndexes() const {
   return rows;
 }
 
-std::vector<TImgListItem*> TImgListView::SelectedItems() const {
-  std::vector<TImgListItem*> items;
+std::vector<GridItem*> ImgListView::SelectedItems() const {
+  std::vector<GridItem*> items;
   for (int row : SelectedIndexes())
-    if (TImgListItem* item = Item(row)) items.push_back(item);
+    if (GridItem* item = Item(row)) items.push_back(item);
   return items;
 }
 
-TImgListItem* TImgListView::Selected() const {
+GridItem* ImgListView::Selected() const {
   const std::vector<int> rows = SelectedIndexes();
   return rows.empty() ? nullptr : Item(rows.front());
 }
 
-int TImgListView::ItemIndex() const {
+int ImgListView::ItemIndex() const {
   const QModelIndex current = currentIndex();
   return current.isValid() && current.row() < Count() ? current.row() : -1;
 }
 
-void TImgListView::SetItemIndex(int index) {
+void ImgListView::SetItemIndex(int index) {
   if (index < 0 || index >= Count()) return;
   selectionModel()->setCurrentIndex(model_->index(index), QItemSelectionModel::ClearAndSelect);
 }
 
-bool TImgListView::AllowItemChange(int index) {
+bool ImgListView::AllowItemChange(int index) {
   if (internalChange_ || refilling_ || !OnChanging) return true;
   bool allow = true;
   OnChanging(*this, index, allow);
   return allow;
 }
 
-bool TImgListView::Highlighted(int index) const {
+bool ImgListView::Highlighted(int index) const {
   const bool showing = hasFocus() || !hideSelection_;
   return showing && (index == dropTarget_ || selectionModel()->isSelected(model_->index(index)));
 }
 
 // ---- the folder ----
 
-bool TImgListView::OpenFolder(const std::string& path) {
+bool ImgListView::OpenFolder(const std::string& path) {
   if (observer_) observer_->FolderOpening(*this);
   return folder_.OpenFolder(path);
 }
 
-bool TImgListView::UpOneLevel() { return folder_.UpOneLevel(); }
+bool ImgListView::UpOneLevel() { return folder_.UpOneLevel(); }
 
-void TImgListView::FireChangeFolder() {
+void ImgListView::FireChangeFolder() {
   // Once per real change of folder: a refill of the same folder (a change on disk, a
   // refresh) is not one, and telling the host would make it cancel its own rescan.
   if (folder_.Folder() == changeFolderFiredFor_) return;
@@ -303,7 +303,7 @@ void TImgListView::FireChangeFolder() {
   if (OnChangeFolder) OnChangeFolder(*this);
 }
 
-void TImgListView::Refill() {
+void ImgListView::Refill() {
   if (folder_.ViewMode() == ivmFile || folder_.Folder().empty()) return;
   setUpdatesEnabled(false);
   refilling_ = true;
@@ -327,13 +327,13 @@ void TImgListView::Refill() {
   viewport()->update();
 }
 
-void TImgListView::Refresh() {
+void ImgListView::Refresh() {
   if (folder_.ViewMode() == ivmFolder) {
     if (ViewImage().ImgUtil().AutoThumb()) {
       // The cached thumbnails of the shown items are made again.
       std::vector<std::string> paths;
       for (int i = 0; i < folder_.Items().Count(); ++i)
-        if (TImgListItem* item = Item(i); item && !item->IsFolder())
+        if (GridItem* item = Item(i); item && !item->IsFolder())
           paths.push_back(item->ParsingName());
       try {
         ViewImage().Thumbnail().Purge(paths);
@@ -351,7 +351,7 @@ void TImgListView::Refresh() {
   viewport()->update();
 }
 
-void TImgListView::AppendPaths(const std::vector<std::string>& paths) {
+void ImgListView::AppendPaths(const std::vector<std::string>& paths) {
   refilling_ = true;
   for (const std::string& path : paths) folder_.AddByPath(path);
   folder_.OrderLookAhead();
@@ -367,14 +367,14 @@ void TImgListView::AppendPaths(const std::vector<std::string>& paths) {
   viewport()->update();
 }
 
-void TImgListView::Clear() {
+void ImgListView::Clear() {
   setUpdatesEnabled(false);
   jobs_->CancelAll();
   folder_.Items().Clear();
   setUpdatesEnabled(true);
 }
 
-void TImgListView::SetPaused(bool value) {
+void ImgListView::SetPaused(bool value) {
   if (value == paused_) return;
   paused_ = value;
   if (value)
@@ -383,7 +383,7 @@ void TImgListView::SetPaused(bool value) {
     jobs_->Resume();
 }
 
-void TImgListView::InstallPlugin(TImgCustom* plugin) {
+void ImgListView::InstallPlugin(ImagePlugin* plugin) {
   const bool wasPaused = paused_;
   SetPaused(true);
   ViewImage().ImgUtil().SetCustomPlugin(plugin);
@@ -392,7 +392,7 @@ void TImgListView::InstallPlugin(TImgCustom* plugin) {
 
 // ---- change notification ----
 
-void TImgListView::ShellChanged() {
+void ImgListView::ShellChanged() {
   // While the owner is busy (a batch or the viewer runs) the items are the batch's list:
   // the rescan waits until it is done.
   if (Busy()) {
@@ -403,7 +403,7 @@ void TImgListView::ShellChanged() {
   Rescan();
 }
 
-void TImgListView::CheckBusyHold() {
+void ImgListView::CheckBusyHold() {
   if (Busy()) return;
   busyTimer_.stop();
   if (!refillHeld_) return;
@@ -411,24 +411,24 @@ void TImgListView::CheckBusyHold() {
   Rescan();
 }
 
-void TImgListView::Rescan() {
+void ImgListView::Rescan() {
   if (folder_.ViewMode() != ivmFolder || folder_.Folder().empty() || refilling_) return;
   mergeTimer_.stop();
-  const TShellFolderView::TMergePlan plan = folder_.PlanMerge(AcceptFile);
+  const ShellFolderView::MergePlan plan = folder_.PlanMerge(AcceptFile);
   if (plan.Empty()) return;
   internalChange_ = true;
   RemoveItems(plan.Remove);
-  TImgListItems& items = folder_.Items();
+  GridItems& items = folder_.Items();
   for (const auto& [number, name] : plan.Rename)
-    if (TImgListItem* item = items.ItemByNumber(number)) folder_.ApplyRename(*item, name);
+    if (GridItem* item = items.ItemByNumber(number)) folder_.ApplyRename(*item, name);
   for (int32_t number : plan.Change) {
-    if (TImgListItem* item = items.ItemByNumber(number)) {
+    if (GridItem* item = items.ItemByNumber(number)) {
       jobs_->Redo(number);  // a picture of the file as it was is not stored
       folder_.ForgetChanged(*item);
       RepaintItem(item->Index());
     }
   }
-  for (const TShellFolderView::TDiskEntry& entry : plan.Add) folder_.AddEntry(entry);
+  for (const ShellFolderView::DiskEntry& entry : plan.Add) folder_.AddEntry(entry);
   model_->SetCount(items.Count());
   ResortAndRepaint();
   if (Count() > 0 && !currentIndex().isValid())
@@ -437,8 +437,8 @@ void TImgListView::Rescan() {
   if (!paused_) ScheduleJobStart();
 }
 
-void TImgListView::RemoveItems(const std::vector<int32_t>& numbers) {
-  TImgListItems& items = folder_.Items();
+void ImgListView::RemoveItems(const std::vector<int32_t>& numbers) {
+  GridItems& items = folder_.Items();
   std::vector<int> rows;
   for (int32_t number : numbers)
     if (const int row = items.IndexOfNumber(number); row >= 0) rows.push_back(row);
@@ -458,58 +458,58 @@ void TImgListView::RemoveItems(const std::vector<int32_t>& numbers) {
   }
 }
 
-// ---- TFolderViewHost ----
+// ---- FolderViewHost ----
 
-void TImgListView::CancelAllJobs() { jobs_->CancelAll(); }
+void ImgListView::CancelAllJobs() { jobs_->CancelAll(); }
 
-void TImgListView::ItemsCleared() {
+void ImgListView::ItemsCleared() {
   dropTarget_ = -1;
   hotItem_ = -1;
   model_->Reset(0);
 }
 
-void TImgListView::FolderChanging() {
+void ImgListView::FolderChanging() {
   notification_->Unwatch();
   scrollToTop();
 }
 
-void TImgListView::FolderChangeFailed() {
+void ImgListView::FolderChangeFailed() {
   if (!folder_.Folder().empty()) notification_->Watch(folder_.Folder());
 }
 
-void TImgListView::FolderChanged() {
+void ImgListView::FolderChanged() {
   Refill();
   notification_->Watch(folder_.Folder());
 }
 
-void TImgListView::RepaintItem(int index) {
+void ImgListView::RepaintItem(int index) {
   if (index >= 0 && index < Count()) update(model_->index(index));
 }
 
-void TImgListView::QueueThumbnail(int32_t number, bool urgent) { jobs_->Queue(number, urgent); }
+void ImgListView::QueueThumbnail(int32_t number, bool urgent) { jobs_->Queue(number, urgent); }
 
-void TImgListView::OrderLookAhead(const std::vector<int32_t>& numbers) {
+void ImgListView::OrderLookAhead(const std::vector<int32_t>& numbers) {
   jobs_->OrderLookAhead(numbers);
 }
 
 // ---- thumbnails ----
 
-bool TImgListView::PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) {
+bool ImgListView::PrepareThumbnailJob(int32_t Number, ThumbnailJob& Job) {
   return folder_.PrepareThumbnailJob(Number, Job);
 }
 
-void TImgListView::ImageLoad(TImgThreads& Sender, int32_t Number) {
+void ImgListView::ImageLoad(ImgThreads& Sender, int32_t Number) {
   if (!OnImageLoad) return;
-  if (TImgListItem* item = folder_.Items().ItemByNumber(Number)) OnImageLoad(Sender, *item);
+  if (GridItem* item = folder_.Items().ItemByNumber(Number)) OnImageLoad(Sender, *item);
 }
 
-void TImgListView::ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) {
+void ImgListView::ThumbnailResult(int32_t Number, int Result, ThumbnailReader& Loader) {
   if (refilling_ || paused_) return;
   const int at = folder_.Items().IndexOfNumber(Number);
   const bool shown =
       at >= 0 && at < Count() && visualRect(model_->index(at)).intersects(viewport()->rect());
   const int index = folder_.StoreThumbnailResult(Number, Result, Loader, shown);
-  TImgListItem* item = folder_.Items().Items(index);
+  GridItem* item = folder_.Items().Items(index);
   if (!item) return;
   if (Result == 0 && item->ThumbnailIndex >= 0) StampSmallIcon(*item);
   if (OnImageLoaded) OnImageLoaded(*this, *item);
@@ -517,11 +517,11 @@ void TImgListView::ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader)
   if (observer_) observer_->ThumbnailStored(*this, *item, Result);
 }
 
-void TImgListView::SetObserver(std::unique_ptr<TImgListViewObserver> observer) {
+void ImgListView::SetObserver(std::unique_ptr<ImgListViewObserver> observer) {
   observer_ = std::move(observer);
 }
 
-void TImgListView::ScheduleJobStart() {
+void ImgListView::ScheduleJobStart() {
   // After the paint: the cells painted last are then at the end of the queue and are
   // taken first.
   if (startPending_ || paused_) return;
@@ -535,16 +535,16 @@ void TImgListView::ScheduleJobStart() {
       Qt::QueuedConnection);
 }
 
-bool TImgListView::event(QEvent* e) {
-  if (e->type() == TThumbnailResultEvent::kType) {
-    const bool taken = jobs_->TakeResult(*static_cast<TThumbnailResultEvent*>(e));
+bool ImgListView::event(QEvent* e) {
+  if (e->type() == ThumbnailResultEvent::kType) {
+    const bool taken = jobs_->TakeResult(*static_cast<ThumbnailResultEvent*>(e));
     if (taken && observer_ && !jobs_->Busy()) observer_->QueueDrained(*this);
     return true;
   }
   return QListView::event(e);
 }
 
-void TImgListView::showEvent(QShowEvent* e) {
+void ImgListView::showEvent(QShowEvent* e) {
   QListView::showEvent(e);
   if (shown_) return;
   shown_ = true;
@@ -553,13 +553,13 @@ void TImgListView::showEvent(QShowEvent* e) {
   if (folder_.ViewMode() == ivmFolder && folder_.Folder().empty()) OpenFolder("/");
 }
 
-void TImgListView::paintEvent(QPaintEvent* e) {
+void ImgListView::paintEvent(QPaintEvent* e) {
   if (refilling_) return;
   QListView::paintEvent(e);
   if (observer_) observer_->Painted(*this);
 }
 
-void TImgListView::changeEvent(QEvent* e) {
+void ImgListView::changeEvent(QEvent* e) {
   QListView::changeEvent(e);
   if (e->type() == QEvent::PaletteChange && !refilling_) {
     // The thumbnails' background follows the control's colour.

@@ -1,19 +1,19 @@
 #pragma once
-// TImgListView: the thumbnail grid of the main window.
+// ImgListView: the thumbnail grid of the main window.
 //
-// A QListView over TImgListModel (owner data: the model reads the item collection and
-// copies nothing per item). It shows the items of one folder (TShellFolderView) as
+// A QListView over ImgListModel (owner data: the model reads the item collection and
+// copies nothing per item). It shows the items of one folder (ShellFolderView) as
 // thumbnail cells (IconStyle iisImage), large icons (iisIcon) or small icons
 // (iisSmallIcon), in the icon, small-icon, list or report style (ViewStyle); the report
 // style shows the four columns "名前", "サイズ", "ファイルの種類", "更新日時" under a
 // header whose clicks sort. Thumbnails are made in the background by the job queue
-// (TFileImage), what is painted last first. The view watches its folder
+// (FileImage), what is painted last first. The view watches its folder
 // (ShellChangeNotification) and merges each burst of changes into its items (Rescan),
 // holding merges while the program's BusyFlag is set. Keys: incremental find, F2
 // rename, Delete (trash), Ctrl+A, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+I. It is a drag source
 // and a drop target for file lists (as Linux file managers exchange them); paste and
 // drop transfer on a worker (TransferFiles). It has the merged context menu of
-// TImgListViewPopupMenu, and a menu of its own on empty space (paste, new folder).
+// ImgListViewPopupMenu, and a menu of its own on empty space (paste, new folder).
 //
 // For the host (the main window):
 // - navigation: OpenFolder(path), UpOneLevel(), FolderPath();
@@ -23,7 +23,7 @@
 //   generation held);
 // - items: Count(), Item(index) (ParsingName(), IsFolder()), SelectedIndexes() and
 //   SelectedItems() in grid order, Selected() (the first selected in grid order);
-// - the codec plug-in: InstallPlugin(&myImg) puts it into ViewImage().ImgUtil();
+// - the codec plug-in: InstallPlugin(&pictureLoader) puts it into ViewImage().ImgUtil();
 // - the context menu: ImgPopupMenu().PopupMenu = the host's QMenu;
 // - events: the std::function members below (OnChangeFolder, OnChanging,
 //   OnImageLoad, OnImageLoaded, OnImgItemAdd, OnDblClick, OnKeyPress, the drag hooks
@@ -43,8 +43,8 @@
 
 #include "platform/FileOps.h"
 #include "thumbnails/ImgCell.h"
-#include "thumbnails/ImgList.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/PictureStore.h"
+#include "thumbnails/FolderItems.h"
 #include "thumbnails/ui/ImgListViewMenu.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
 #include "thumbnails/ui/ImgThreads.h"
@@ -58,59 +58,59 @@ class QProgressDialog;
 
 namespace quorvane {
 
-class TImgListModel;
-class TImgListDelegate;
-class TImgCustom;
-class TImgListView;
+class ImgListModel;
+class ImgListDelegate;
+class ImagePlugin;
+class ImgListView;
 
 // Watches the grid's work as it happens, for timing (the benchmark's trace is one: see
 // ThumbnailTrace.h). Every call comes on the GUI thread.
-class TImgListViewObserver {
+class ImgListViewObserver {
  public:
-  virtual ~TImgListViewObserver() = default;
+  virtual ~ImgListViewObserver() = default;
   // OpenFolder begins.
-  virtual void FolderOpening(TImgListView& view) = 0;
+  virtual void FolderOpening(ImgListView& view) = 0;
   // A thumbnail job's result was stored and its cell asked to repaint (result 0: made).
-  virtual void ThumbnailStored(TImgListView& view, const TImgListItem& item, int result) = 0;
+  virtual void ThumbnailStored(ImgListView& view, const GridItem& item, int result) = 0;
   // The result of the last queued job was taken: the queue is idle.
-  virtual void QueueDrained(TImgListView& view) = 0;
+  virtual void QueueDrained(ImgListView& view) = 0;
   // A key press reached the grid, before the grid acts on it.
-  virtual void KeyPressed(TImgListView& view, const QKeyEvent& e) = 0;
+  virtual void KeyPressed(ImgListView& view, const QKeyEvent& e) = 0;
   // The grid finished a paint of its viewport.
-  virtual void Painted(TImgListView& view) = 0;
+  virtual void Painted(ImgListView& view) = 0;
 };
 
-enum TIconStyle { iisIcon, iisSmallIcon, iisImage };
-enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+enum IconStyleKind { iisIcon, iisSmallIcon, iisImage };
+enum ViewStyleKind { vsIcon, vsSmallIcon, vsList, vsReport };
 // Find kinds: partial = the display name contains the text; exact = it begins with it.
-enum TFindKind { ifkPartial, ifkExact };
+enum FindKind { ifkPartial, ifkExact };
 
-class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJobHost {
+class ImgListView : public QListView, public FolderViewHost, public ThumbnailJobHost {
   Q_OBJECT
  public:
-  explicit TImgListView(QWidget* parent = nullptr);
-  ~TImgListView() override;
+  explicit ImgListView(QWidget* parent = nullptr);
+  ~ImgListView() override;
 
   // ---- settings ----
-  TViewImage& ViewImage() { return folder_.ViewImage(); }
-  TView& View() { return folder_.View(); }
-  TDefaultExec& DefaultExec() { return defaultExec_; }
-  TImgListViewPopupMenu& ImgPopupMenu() { return popupMenu_; }
-  TShellChangeNotification& ShellChangeNotification() { return *notification_; }
-  TShellFolderView& FolderView() { return folder_; }
-  TQtShellPlatform& Platform() { return platform_; }
-  TQtIconProvider& IconProvider() { return iconProvider_; }
+  ThumbnailContext& ViewImage() { return folder_.ViewImage(); }
+  ViewOptions& View() { return folder_.View(); }
+  DefaultExecSettings& DefaultExec() { return defaultExec_; }
+  ImgListViewPopupMenu& ImgPopupMenu() { return popupMenu_; }
+  FolderChangeNotifier& ShellChangeNotification() { return *notification_; }
+  ShellFolderView& FolderView() { return folder_; }
+  QtShellPlatform& Platform() { return platform_; }
+  QtIconProvider& IconProvider() { return iconProvider_; }
 
-  TIconStyle IconStyle() const { return iconStyle_; }  // iisIcon
-  void SetIconStyle(TIconStyle value);
-  TViewStyle ViewStyle() const { return viewStyle_; }  // vsIcon
-  void SetViewStyle(TViewStyle value);
-  TSortTypeEx SortType() const { return folder_.SortType(); }  // istName
-  void SetSortType(TSortTypeEx value);
+  IconStyleKind IconStyle() const { return iconStyle_; }  // iisIcon
+  void SetIconStyle(IconStyleKind value);
+  ViewStyleKind ViewStyle() const { return viewStyle_; }  // vsIcon
+  void SetViewStyle(ViewStyleKind value);
+  SortKind SortType() const { return folder_.SortType(); }  // istName
+  void SetSortType(SortKind value);
   bool Descend() const { return folder_.Descend(); }  // false
   void SetDescend(bool value);
-  TViewMode ViewMode() const { return folder_.ViewMode(); }  // ivmFolder
-  void SetViewMode(TViewMode value);
+  FolderViewMode ViewMode() const { return folder_.ViewMode(); }  // ivmFolder
+  void SetViewMode(FolderViewMode value);
   // Selected cells keep their highlight only while the view has the focus (true).
   bool HideSelection() const { return hideSelection_; }
   void SetHideSelection(bool value);
@@ -163,20 +163,20 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void SetPaused(bool value);
   // The codec plug-in for the loader (not owned); thumbnail generation is held while
   // it is put in.
-  void InstallPlugin(TImgCustom* plugin);
+  void InstallPlugin(ImagePlugin* plugin);
 
-  TImgListItems& Items() { return folder_.Items(); }
+  GridItems& Items() { return folder_.Items(); }
   int Count() const;
-  TImgListItem* Item(int index) const;
+  GridItem* Item(int index) const;
   std::vector<int> SelectedIndexes() const;  // grid order
-  std::vector<TImgListItem*> SelectedItems() const;
-  TImgListItem* Selected() const;  // the first selected in grid order, or null
+  std::vector<GridItem*> SelectedItems() const;
+  GridItem* Selected() const;  // the first selected in grid order, or null
   int ItemIndex() const;           // the focused item, -1 when none
   void SetItemIndex(int index);    // focuses and selects one item
 
   // The first item from `start` whose display name matches (ignoring case), going
   // forward and, with `wrap`, round to 0 until back at `start`; -1 when none.
-  int FindItem(TFindKind kind, const QString& text, int start, bool wrap) const;
+  int FindItem(FindKind kind, const QString& text, int start, bool wrap) const;
 
   // ---- commands on the selection (false: refused or failed; nothing happened) ----
   bool CopySelection();
@@ -199,19 +199,19 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void SelectAllItems();
   void InvertSelection();
   bool RenameItem(int index, const std::string& newName);
-  void RunVerb(TFileVerb verb);
+  void RunVerb(FileVerb verb);
   // The verbs the context menu offers for the selection, with their tests applied.
-  std::vector<TFileVerbEntry> MenuVerbs();
+  std::vector<FileVerbEntry> MenuVerbs();
 
   // Lays the cells out and refills after a settings change.
   void RebuildCells();
   // The geometry of a cell with the current settings.
-  const TCellMetrics& CellMetrics() const { return metrics_; }
-  const TCellStyle& CellStyle() const { return cellStyle_; }
+  const CellGeometry& CellMetrics() const { return metrics_; }
+  const CellStyleOptions& CellStyle() const { return cellStyle_; }
   // Where an item's cell lies in viewport coordinates (iisImage in the icon style).
   QRect CellRect(int index) const;
   // The effects a drag out offers for a DefaultExec.DragType.
-  static Qt::DropActions DragActionsFor(const TDragType& type);
+  static Qt::DropActions DragActionsFor(const DragKinds& type);
   // The report view's column header.
   QHeaderView* Header() const { return header_; }
   // The drop-highlighted item, -1 when none.
@@ -224,42 +224,42 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
 
   // ---- events ----
   // After the view shows another folder (once per real change, not on every refill).
-  std::function<void(TImgListView& Sender)> OnChangeFolder;
+  std::function<void(ImgListView& Sender)> OnChangeFolder;
   // Before the selection or the focus changes by the user: Index is the item (-1 for
   // several); AllowChange false refuses the change.
-  std::function<void(TImgListView& Sender, int Index, bool& AllowChange)> OnChanging;
-  std::function<void(TImgThreads& Sender, TImgListItem& ImgItem)> OnImageLoad;
-  std::function<void(TImgListView& Sender, TImgListItem& ImgItem)> OnImageLoaded;
-  std::function<void(TImgListView& Sender, TImgListItem& ImgItem, bool& AllowAdd)> OnImgItemAdd;
+  std::function<void(ImgListView& Sender, int Index, bool& AllowChange)> OnChanging;
+  std::function<void(ImgThreads& Sender, GridItem& ImgItem)> OnImageLoad;
+  std::function<void(ImgListView& Sender, GridItem& ImgItem)> OnImageLoaded;
+  std::function<void(ImgListView& Sender, GridItem& ImgItem, bool& AllowAdd)> OnImgItemAdd;
   // Double click (with DefaultExec.DblClick off this is all a double click does).
-  std::function<void(TImgListView& Sender)> OnDblClick;
+  std::function<void(ImgListView& Sender)> OnDblClick;
   // A character key: 13 for Enter. Setting Key to 0 swallows it.
-  std::function<void(TImgListView& Sender, char16_t& Key)> OnKeyPress;
+  std::function<void(ImgListView& Sender, char16_t& Key)> OnKeyPress;
   using FileDropEvent =
-      std::function<void(TImgListView& Sender, const TFileDataObject& Data,
+      std::function<void(ImgListView& Sender, const FileDataObject& Data,
                          Qt::KeyboardModifiers Shift, QPoint Point, bool& Accept)>;
   FileDropEvent OnFileDragEnter, OnFileDragOver, OnFileDragDrop;
-  std::function<void(TImgListView& Sender)> OnFileDragLeave;
+  std::function<void(ImgListView& Sender)> OnFileDragLeave;
   // A file operation failed (the message lists each file and why). Unset: a message box
   // shows it.
-  std::function<void(TImgListView& Sender, const QString& Message)> OnFileError;
+  std::function<void(ImgListView& Sender, const QString& Message)> OnFileError;
 
   // ---- for the model, the delegate and the selection model ----
   bool AllowItemChange(int index);
   bool Refilling() const { return refilling_; }
   bool Highlighted(int index) const;
   // Whether the item was cut to the clipboard and not pasted yet (drawn faded).
-  bool IsCut(TImgListItem& item) const;
+  bool IsCut(GridItem& item) const;
   // Paints the picture part of a cell whose image box starts at `box` (thumbnail, or the
   // enlarged icon; queues the item when its thumbnail is still missing).
-  void PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box);
+  void PaintCellPicture(QPainter& painter, GridItem& item, const QRect& box);
   // The enlarged icon of an item as stored in the icon picture list (side x side).
-  QImage EnlargedIcon(TImgListItem& item);
+  QImage EnlargedIcon(GridItem& item);
   // The small type icon of an item (16 x 16).
-  QImage SmallTypeIcon(TImgListItem& item);
+  QImage SmallTypeIcon(GridItem& item);
   int IconSide() const;  // enlarged icons: 32, or BigIconSize with BigIcon
 
-  // ---- TFolderViewHost ----
+  // ---- FolderViewHost ----
   void CancelAllJobs() override;
   void ItemsCleared() override;
   void FolderChanging() override;
@@ -271,16 +271,16 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void OrderLookAhead(const std::vector<int32_t>& numbers) override;
 
   // ---- ThumbnailJobHost ----
-  bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) override;
-  void ImageLoad(TImgThreads& Sender, int32_t Number) override;
-  TImgUtil& ThumbnailLoader() override { return folder_.ViewImage().ImgUtil(); }
+  bool PrepareThumbnailJob(int32_t Number, ThumbnailJob& Job) override;
+  void ImageLoad(ImgThreads& Sender, int32_t Number) override;
+  ThumbnailReader& ThumbnailLoader() override { return folder_.ViewImage().ImgUtil(); }
   QObject* ThumbnailReceiver() override { return this; }
-  void ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) override;
+  void ThumbnailResult(int32_t Number, int Result, ThumbnailReader& Loader) override;
 
-  TFileImage& JobQueue() { return *jobs_; }
+  FileImage& JobQueue() { return *jobs_; }
 
   // The observer of the grid's work (owned; null for none).
-  void SetObserver(std::unique_ptr<TImgListViewObserver> observer);
+  void SetObserver(std::unique_ptr<ImgListViewObserver> observer);
 
  protected:
   bool event(QEvent* e) override;
@@ -317,7 +317,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void ShellChanged();
   void RemoveItems(const std::vector<int32_t>& numbers);
   void CheckBusyHold();
-  void StampSmallIcon(TImgListItem& item);
+  void StampSmallIcon(GridItem& item);
   void ScheduleJobStart();
   void ReportFailures(const QString& what, const FileOpReport& report);
   // Names the source folders a move could not empty (files arrived in them meanwhile).
@@ -347,20 +347,20 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   void UpdateHeader();
   void SetHotItem(int index);
 
-  TQtShellPlatform platform_;
-  TQtIconProvider iconProvider_;
-  TQtTextRenderer textRenderer_;
-  TShellFolderView folder_;
-  std::unique_ptr<TFileImage> jobs_;
-  TImgListModel* model_ = nullptr;
-  TImgListDelegate* delegate_ = nullptr;
+  QtShellPlatform platform_;
+  QtIconProvider iconProvider_;
+  QtTextPainter textRenderer_;
+  ShellFolderView folder_;
+  std::unique_ptr<FileImage> jobs_;
+  ImgListModel* model_ = nullptr;
+  ImgListDelegate* delegate_ = nullptr;
   QHeaderView* header_ = nullptr;
-  TShellChangeNotification* notification_ = nullptr;
-  TDefaultExec defaultExec_;
-  TImgListViewPopupMenu popupMenu_;
+  FolderChangeNotifier* notification_ = nullptr;
+  DefaultExecSettings defaultExec_;
+  ImgListViewPopupMenu popupMenu_;
 
-  TIconStyle iconStyle_ = iisIcon;
-  TViewStyle viewStyle_ = vsIcon;
+  IconStyleKind iconStyle_ = iisIcon;
+  ViewStyleKind viewStyle_ = vsIcon;
   bool hideSelection_ = true;
   bool readOnly_ = false;
   bool multiSelect_ = false;
@@ -377,9 +377,9 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   bool startPending_ = false;
   bool refillHeld_ = false;
 
-  TCellStyle cellStyle_;
-  TCellMetrics metrics_;
-  TImgList iconPictures_;                           // enlarged icons, one cell each
+  CellStyleOptions cellStyle_;
+  CellGeometry metrics_;
+  PictureStore iconPictures_;                           // enlarged icons, one cell each
   std::unordered_map<std::string, int> iconCache_;  // "overlay/icon index" -> picture
   // A transfer on its worker, and its progress dialog (shown after a delay).
   struct Transfer {
@@ -411,7 +411,7 @@ class TImgListView : public QListView, public TFolderViewHost, public ThumbnailJ
   QString searchText_;
   QElapsedTimer searchClock_;
 
-  std::unique_ptr<TImgListViewObserver> observer_;
+  std::unique_ptr<ImgListViewObserver> observer_;
 };
 
 }  // namespace quorvane

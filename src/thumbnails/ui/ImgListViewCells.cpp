@@ -14,7 +14,7 @@ namespace quorvane {
 
 // ---- layout ----
 
-void TImgListView::ApplyLayout() {
+void ImgListView::ApplyLayout() {
   cellStyle_ = ViewImage().CellStyle();
   metrics_ = ComputeCellMetrics(cellStyle_);
   const int side = IconSide();
@@ -24,7 +24,7 @@ void TImgListView::ApplyLayout() {
     iconPictures_.SetPageWidth(side);
     iconCache_.clear();
   }
-  TImgList& thumbnails = folder_.Thumbnails();
+  PictureStore& thumbnails = folder_.Thumbnails();
   if (thumbnails.CellWidth() != cellStyle_.ImageWidth)
     thumbnails.SetCellWidth(cellStyle_.ImageWidth);
   if (thumbnails.CellHeight() != cellStyle_.ImageHeight)
@@ -33,8 +33,8 @@ void TImgListView::ApplyLayout() {
   const bool report = viewStyle_ == vsReport;
   if (report && iconStyle_ == iisImage) {
     const int least = ReportFirstColumnMinWidth(cellStyle_, metrics_);
-    if (header_->sectionSize(TImgListModel::ColName) < least)
-      header_->resizeSection(TImgListModel::ColName, least);
+    if (header_->sectionSize(ImgListModel::ColName) < least)
+      header_->resizeSection(ImgListModel::ColName, least);
   }
   switch (viewStyle_) {
     case vsIcon:
@@ -70,7 +70,7 @@ void TImgListView::ApplyLayout() {
   UpdateHeader();
 }
 
-void TImgListView::UpdateHeader() {
+void ImgListView::UpdateHeader() {
   const bool report = viewStyle_ == vsReport && showColumnHeaders_;
   header_->setVisible(report);
   const int height = report ? header_->sizeHint().height() : 0;
@@ -82,18 +82,18 @@ void TImgListView::UpdateHeader() {
   }
 }
 
-void TImgListView::updateGeometries() {
+void ImgListView::updateGeometries() {
   QListView::updateGeometries();
   if (viewStyle_ == vsReport) UpdateHeader();
 }
 
-void TImgListView::scrollContentsBy(int dx, int dy) {
+void ImgListView::scrollContentsBy(int dx, int dy) {
   QListView::scrollContentsBy(dx, dy);
   if (viewStyle_ == vsReport) header_->setOffset(horizontalOffset());
 }
 
-void TImgListView::RebuildCaches() {
-  TImgList& thumbnails = folder_.Thumbnails();
+void ImgListView::RebuildCaches() {
+  PictureStore& thumbnails = folder_.Thumbnails();
   thumbnails.SetColor(FromQColor(palette().color(QPalette::Base)));
   iconCache_.clear();
   iconPictures_.Clear();
@@ -103,7 +103,7 @@ void TImgListView::RebuildCaches() {
   }
   thumbnails.Clear();
   for (int i = 0; i < folder_.Items().Count(); ++i) {
-    TImgListItem* item = Item(i);
+    GridItem* item = Item(i);
     item->Reset();
     item->Handled = false;
     item->ThumbnailIndex = -1;
@@ -112,7 +112,7 @@ void TImgListView::RebuildCaches() {
   model_->Reset(folder_.Items().Count());
 }
 
-void TImgListView::RebuildCells() {
+void ImgListView::RebuildCells() {
   setUpdatesEnabled(false);
   refilling_ = true;
   model_->Reset(0);
@@ -127,7 +127,7 @@ void TImgListView::RebuildCells() {
   viewport()->update();
 }
 
-QRect TImgListView::CellRect(int index) const {
+QRect ImgListView::CellRect(int index) const {
   if (index < 0 || index >= Count()) return {};
   const QRect item = visualRect(model_->index(index));
   return delegate_->ImageRect(item);
@@ -135,11 +135,11 @@ QRect TImgListView::CellRect(int index) const {
 
 // ---- pictures ----
 
-void TImgListView::StampSmallIcon(TImgListItem& item) {
+void ImgListView::StampSmallIcon(GridItem& item) {
   if (iconStyle_ != iisImage || IsIconKind(item.ImageKind()) ||
       !ViewImage().DispImage().Has(item.ImageKind()))
     return;
-  const int side = TQtIconProvider::kSmallIconSize;
+  const int side = QtIconProvider::kSmallIconSize;
   const auto place =
       SmallIconRect(ViewImage().SmallIcon().IconPos(), ViewImage().SmallIcon().Space(),
                     ViewImage().ImageWidth(), ViewImage().ImageHeight(), side);
@@ -157,18 +157,18 @@ void TImgListView::StampSmallIcon(TImgListItem& item) {
   painter.drawImage(QPoint(place->Left, place->Top), icon);
 }
 
-QImage TImgListView::SmallTypeIcon(TImgListItem& item) {
+QImage ImgListView::SmallTypeIcon(GridItem& item) {
   return iconProvider_.TypeIconImage(platform_.TypeKey(item.IconIndex()),
-                                     TQtIconProvider::kSmallIconSize);
+                                     QtIconProvider::kSmallIconSize);
 }
 
-int TImgListView::IconSide() const {
-  const TViewImage& settings = const_cast<TShellFolderView&>(folder_).ViewImage();
-  const int side = settings.BigIcon() ? settings.BigIconSize() : TQtIconProvider::kLargeIconSize;
+int ImgListView::IconSide() const {
+  const ThumbnailContext& settings = const_cast<ShellFolderView&>(folder_).ViewImage();
+  const int side = settings.BigIcon() ? settings.BigIconSize() : QtIconProvider::kLargeIconSize;
   return std::clamp(side, 1, 1024);
 }
 
-QImage TImgListView::EnlargedIcon(TImgListItem& item) {
+QImage ImgListView::EnlargedIcon(GridItem& item) {
   const int side = iconPictures_.CellWidth();
   if (item.IconPictureIndex < 0) {
     const std::string key = std::to_string(item.Overlay()) + "/" + std::to_string(item.IconIndex());
@@ -177,7 +177,7 @@ QImage TImgListView::EnlargedIcon(TImgListItem& item) {
       item.IconPictureIndex = found->second;
     } else {
       Bitmap picture;
-      const TColor background = ViewImage().ImgUtil().BKColor();
+      const RgbColor background = ViewImage().ImgUtil().BKColor();
       if (!iconProvider_.DrawTypeIcon(platform_.TypeKey(item.IconIndex()), side, item.Overlay(),
                                       background, picture)) {
         picture.SetSize(side, side);
@@ -194,8 +194,8 @@ QImage TImgListView::EnlargedIcon(TImgListItem& item) {
   return page ? BitmapImage(*page, x, y, side, side) : QImage();
 }
 
-void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const QRect& box) {
-  TImgList& thumbnails = folder_.Thumbnails();
+void ImgListView::PaintCellPicture(QPainter& painter, GridItem& item, const QRect& box) {
+  PictureStore& thumbnails = folder_.Thumbnails();
   if (item.ThumbnailIndex >= 0) {
     thumbnails.Touch(item.ThumbnailIndex);
     int x = 0, y = 0;
@@ -214,7 +214,7 @@ void TImgListView::PaintCellPicture(QPainter& painter, TImgListItem& item, const
   item.Handled = true;
   const QImage icon = EnlargedIcon(item);
   if (icon.isNull()) return;
-  const TCellRect at = PlaceInBox(box.width(), box.height(), icon.width(), icon.height());
+  const CellRectangle at = PlaceInBox(box.width(), box.height(), icon.width(), icon.height());
   const QRect target(box.left() + at.Left, box.top() + at.Top, at.Width(), at.Height());
   if (target.size() == icon.size())
     painter.drawImage(target.topLeft(), icon);

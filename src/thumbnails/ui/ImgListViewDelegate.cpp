@@ -22,7 +22,7 @@ constexpr int kIconGridWidth = 76;   // the icon styles' spacing across
 
 }  // namespace
 
-QColor ToQColor(TColor c, const QPalette& palette) {
+QColor ToQColor(RgbColor c, const QPalette& palette) {
   switch (c) {
     case clHighlight:
       return palette.color(QPalette::Active, QPalette::Highlight);
@@ -36,22 +36,22 @@ QColor ToQColor(TColor c, const QPalette& palette) {
   return ToQColor(SystemColorToRGB(c));
 }
 
-TImgListDelegate::TImgListDelegate(TImgListView& view) : QStyledItemDelegate(&view), view_(view) {}
+ImgListDelegate::ImgListDelegate(ImgListView& view) : QStyledItemDelegate(&view), view_(view) {}
 
-int TImgListDelegate::ImageSide() const {
-  return view_.IconStyle() == iisSmallIcon ? TQtIconProvider::kSmallIconSize
-                                           : TQtIconProvider::kLargeIconSize;
+int ImgListDelegate::ImageSide() const {
+  return view_.IconStyle() == iisSmallIcon ? QtIconProvider::kSmallIconSize
+                                           : QtIconProvider::kLargeIconSize;
 }
 
-QSize TImgListDelegate::ItemSize() const {
+QSize ImgListDelegate::ItemSize() const {
   const int line = view_.fontMetrics().height();
   const bool cells = view_.IconStyle() == iisImage;
-  const TCellMetrics& m = view_.CellMetrics();
+  const CellGeometry& m = view_.CellMetrics();
   const QSize image = cells ? QSize(m.CellWidth, m.CellHeight) : QSize(ImageSide(), ImageSide());
   switch (view_.ViewStyle()) {
     case vsIcon:
       if (cells) {
-        const TCellPitch pitch =
+        const CellPitchSize pitch =
             CellPitch(m, view_.View().IconSpacing().X(), view_.View().IconSpacing().Y());
         return {pitch.X, pitch.Y};
       }
@@ -71,13 +71,13 @@ QSize TImgListDelegate::ItemSize() const {
   return image;
 }
 
-QSize TImgListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+QSize ImgListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
   return ItemSize();
 }
 
-QRect TImgListDelegate::ImageRect(const QRect& r) const {
+QRect ImgListDelegate::ImageRect(const QRect& r) const {
   const bool cells = view_.IconStyle() == iisImage;
-  const TCellMetrics& m = view_.CellMetrics();
+  const CellGeometry& m = view_.CellMetrics();
   const QSize image = cells ? QSize(m.CellWidth, m.CellHeight) : QSize(ImageSide(), ImageSide());
   if (view_.ViewStyle() == vsIcon)
     return QRect(QPoint(r.left() + (r.width() - image.width()) / 2, r.top() + (cells ? 0 : 2)),
@@ -85,28 +85,28 @@ QRect TImgListDelegate::ImageRect(const QRect& r) const {
   return QRect(QPoint(r.left() + 2, r.top() + (r.height() - image.height()) / 2), image);
 }
 
-QRect TImgListDelegate::TextRect(const QRect& r) const {
+QRect ImgListDelegate::TextRect(const QRect& r) const {
   const QRect image = ImageRect(r);
   if (view_.ViewStyle() == vsIcon)
     return QRect(r.left() + 1, image.bottom() + 3, r.width() - 2, r.bottom() - image.bottom() - 3);
   int right = r.right();
   if (view_.ViewStyle() == vsReport) {
     const QHeaderView* header = view_.Header();
-    if (header) right = r.left() + header->sectionSize(TImgListModel::ColName) - 1;
+    if (header) right = r.left() + header->sectionSize(ImgListModel::ColName) - 1;
   }
   return QRect(QPoint(image.right() + kIconTextGap, r.top()), QPoint(right, r.bottom()));
 }
 
-void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect,
+void ImgListDelegate::PaintImage(QPainter& painter, GridItem& item, const QRect& rect,
                                   bool highlighted) const {
   if (view_.IconStyle() == iisImage) {
-    const TCellStyle& style = view_.CellStyle();
-    const TCellMetrics& m = view_.CellMetrics();
+    const CellStyleOptions& style = view_.CellStyle();
+    const CellGeometry& m = view_.CellMetrics();
     const QPalette& palette = view_.palette();
-    for (const TCellFill& fill : CellFrameFills(style, m, rect.left(), rect.top(), highlighted))
+    for (const CellFill& fill : CellFrameFills(style, m, rect.left(), rect.top(), highlighted))
       painter.fillRect(QRect(fill.Rect.Left, fill.Rect.Top, fill.Rect.Width(), fill.Rect.Height()),
                        ToQColor(fill.Color, palette));
-    const TCellRect box = CellImageBox(style, m, rect.left(), rect.top());
+    const CellRectangle box = CellImageBox(style, m, rect.left(), rect.top());
     const QRect picture(box.Left, box.Top, box.Width(), box.Height());
     view_.PaintCellPicture(painter, item, picture);
     if (view_.IsCut(item)) {
@@ -136,7 +136,7 @@ void TImgListDelegate::PaintImage(QPainter& painter, TImgListItem& item, const Q
   painter.setOpacity(opacity);
 }
 
-void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewItem& option,
+void ImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewItem& option,
                                     const QString& text, const QRect& rect, CaptionLook look,
                                     Qt::Alignment align, bool wrap) const {
   if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
@@ -204,14 +204,14 @@ void TImgListDelegate::PaintCaption(QPainter& painter, const QStyleOptionViewIte
   }
 }
 
-void TImgListDelegate::PaintReportRow(QPainter& painter, const QStyleOptionViewItem& option,
+void ImgListDelegate::PaintReportRow(QPainter& painter, const QStyleOptionViewItem& option,
                                       const QModelIndex& index, bool highlighted) const {
   const QHeaderView* header = view_.Header();
   if (!header) return;
   const QRect r = option.rect;
   const QAbstractItemModel* model = index.model();
   const bool wholeRow = highlighted && view_.RowSelect();
-  for (int column = TImgListModel::ColSize; column < TImgListModel::ColumnCount; ++column) {
+  for (int column = ImgListModel::ColSize; column < ImgListModel::ColumnCount; ++column) {
     const int x = r.left() + header->sectionPosition(column);
     const QRect section(x, r.top(), header->sectionSize(column), r.height());
     if (wholeRow)
@@ -226,17 +226,17 @@ void TImgListDelegate::PaintReportRow(QPainter& painter, const QStyleOptionViewI
     painter.setPen(view_.palette().color(QPalette::Mid));
     const int right = r.left() + header->length() - 1;
     painter.drawLine(r.left(), r.bottom(), right, r.bottom());
-    for (int column = 0; column < TImgListModel::ColumnCount; ++column) {
+    for (int column = 0; column < ImgListModel::ColumnCount; ++column) {
       const int x = r.left() + header->sectionPosition(column) + header->sectionSize(column) - 1;
       painter.drawLine(x, r.top(), x, r.bottom());
     }
   }
 }
 
-void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+void ImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
   if (view_.Refilling()) return;
-  TImgListItem* item = view_.Item(index.row());
+  GridItem* item = view_.Item(index.row());
   if (!item || index.column() != 0) return;
   painter->save();
   const bool highlighted = view_.Highlighted(index.row());
@@ -258,14 +258,14 @@ void TImgListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   painter->restore();
 }
 
-QWidget* TImgListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+QWidget* ImgListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                         const QModelIndex&) const {
   auto* editor = new QLineEdit(parent);
   editor->setFrame(true);
   return editor;
 }
 
-void TImgListDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+void ImgListDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                             const QModelIndex&) const {
   QRect r = TextRect(option.rect);
   const int height = std::max(editor->sizeHint().height(), view_.fontMetrics().height() + 6);

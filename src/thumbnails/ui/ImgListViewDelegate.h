@@ -6,21 +6,21 @@
 #include <QPalette>
 #include <QStyledItemDelegate>
 
-#include "imaging/TColor.h"
+#include "imaging/RgbColor.h"
 
 namespace quorvane {
 
 // A colour of the cell settings on screen: the highlight, window and text colours come
 // from the palette, the other system colours take their classic values.
-QColor ToQColor(TColor c, const QPalette& palette);
+QColor ToQColor(RgbColor c, const QPalette& palette);
 
-class TImgListView;
-class TImgListItem;
+class ImgListView;
+class GridItem;
 
-class TImgListDelegate : public QStyledItemDelegate {
+class ImgListDelegate : public QStyledItemDelegate {
   Q_OBJECT
  public:
-  explicit TImgListDelegate(TImgListView& view);
+  explicit ImgListDelegate(ImgListView& view);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
@@ -40,7 +40,7 @@ class TImgListDelegate : public QStyledItemDelegate {
   static constexpr int kCaptionLines = 2;
 
  private:
-  void PaintImage(QPainter& painter, TImgListItem& item, const QRect& rect, bool highlighted) const;
+  void PaintImage(QPainter& painter, GridItem& item, const QRect& rect, bool highlighted) const;
   struct CaptionLook {
     bool highlighted = false;
     bool current = false;  // carries the focus rectangle
@@ -53,7 +53,7 @@ class TImgListDelegate : public QStyledItemDelegate {
                       const QModelIndex& index, bool highlighted) const;
   int ImageSide() const;  // the icon square in the icon styles
 
-  TImgListView& view_;
+  ImgListView& view_;
 };
 
 }  // namespace quorvane

@@ -16,7 +16,7 @@ namespace quorvane {
 
 // ---- drag source ----
 
-Qt::DropActions TImgListView::DragActionsFor(const TDragType& type) {
+Qt::DropActions ImgListView::DragActionsFor(const DragKinds& type) {
   Qt::DropActions actions;
   if (type.Has(idtCopy)) actions |= Qt::CopyAction;
   if (type.Has(idtMove)) actions |= Qt::MoveAction;
@@ -24,7 +24,7 @@ Qt::DropActions TImgListView::DragActionsFor(const TDragType& type) {
   return actions;
 }
 
-void TImgListView::mousePressEvent(QMouseEvent* e) {
+void ImgListView::mousePressEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
   const QModelIndex index = indexAt(pos);
   const bool onSelected = index.isValid() && selectionModel()->isSelected(index);
@@ -45,7 +45,7 @@ void TImgListView::mousePressEvent(QMouseEvent* e) {
   QListView::mousePressEvent(e);
 }
 
-void TImgListView::mouseMoveEvent(QMouseEvent* e) {
+void ImgListView::mouseMoveEvent(QMouseEvent* e) {
   if (hotTrack_) SetHotItem(indexAt(e->position().toPoint()).row());
   const bool left = dragState_ == DragState::LeftPressed;
   const bool right = dragState_ == DragState::RightPressed;
@@ -68,12 +68,12 @@ void TImgListView::mouseMoveEvent(QMouseEvent* e) {
   QListView::mouseMoveEvent(e);
 }
 
-void TImgListView::leaveEvent(QEvent* e) {
+void ImgListView::leaveEvent(QEvent* e) {
   SetHotItem(-1);
   QListView::leaveEvent(e);
 }
 
-void TImgListView::mouseReleaseEvent(QMouseEvent* e) {
+void ImgListView::mouseReleaseEvent(QMouseEvent* e) {
   const bool pressedOnSelection =
       dragState_ == DragState::LeftPressed && e->button() == Qt::LeftButton;
   dragState_ = DragState::None;
@@ -88,7 +88,7 @@ void TImgListView::mouseReleaseEvent(QMouseEvent* e) {
   QListView::mouseReleaseEvent(e);
 }
 
-void TImgListView::StartFileDrag() {
+void ImgListView::StartFileDrag() {
   const std::vector<std::string> paths = SelectedPaths();
   const Qt::DropActions allowed = DragActionsFor(defaultExec_.DragType);
   if (paths.empty() || allowed == Qt::IgnoreAction) {
@@ -96,7 +96,7 @@ void TImgListView::StartFileDrag() {
     return;
   }
   auto* drag = new QDrag(this);
-  drag->setMimeData(TFileDataObject::MakeMimeData(paths, false).release());
+  drag->setMimeData(FileDataObject::MakeMimeData(paths, false).release());
   const QModelIndex current = currentIndex();
   if (current.isValid()) {
     const QRect cell = CellRect(current.row());
@@ -113,12 +113,12 @@ void TImgListView::StartFileDrag() {
 
 // ---- drop target ----
 
-std::string TImgListView::DropFolderAt(const QPoint& pos, int& item) {
+std::string ImgListView::DropFolderAt(const QPoint& pos, int& item) {
   item = -1;
   if (folder_.ViewMode() == ivmFile) return {};
   const QModelIndex index = indexAt(pos);
   if (index.isValid()) {
-    TImgListItem* target = Item(index.row());
+    GridItem* target = Item(index.row());
     // Only folders take drops; a file under the pointer takes nothing.
     if (!target || !target->IsFolder() || !target->HasIdList()) return {};
     item = index.row();
@@ -127,7 +127,7 @@ std::string TImgListView::DropFolderAt(const QPoint& pos, int& item) {
   return folder_.Folder();
 }
 
-void TImgListView::SetDropTarget(int index) {
+void ImgListView::SetDropTarget(int index) {
   if (index == dropTarget_) return;
   const int old = dropTarget_;
   dropTarget_ = index;
@@ -135,12 +135,12 @@ void TImgListView::SetDropTarget(int index) {
   RepaintItem(index);
 }
 
-void TImgListView::dragEnterEvent(QDragEnterEvent* e) {
+void ImgListView::dragEnterEvent(QDragEnterEvent* e) {
   if (!defaultExec_.DropTarget()) {
     e->ignore();
     return;
   }
-  const TFileDataObject data(e->mimeData());
+  const FileDataObject data(e->mimeData());
   bool accept = data.Count() > 0;
   if (accept && OnFileDragEnter)
     OnFileDragEnter(*this, data, e->modifiers(), e->position().toPoint(), accept);
@@ -152,11 +152,11 @@ void TImgListView::dragEnterEvent(QDragEnterEvent* e) {
   dragMoveEvent(e);
 }
 
-void TImgListView::dragMoveEvent(QDragMoveEvent* e) {
+void ImgListView::dragMoveEvent(QDragMoveEvent* e) {
   const QPoint pos = e->position().toPoint();
   dragPos_ = pos;
   if (!autoScrollTimer_.isActive()) autoScrollTimer_.start();
-  const TFileDataObject data(e->mimeData());
+  const FileDataObject data(e->mimeData());
   int item = -1;
   const std::string folder = DropFolderAt(pos, item);
   SetDropTarget(item);
@@ -178,17 +178,17 @@ void TImgListView::dragMoveEvent(QDragMoveEvent* e) {
   e->accept();
 }
 
-void TImgListView::dragLeaveEvent(QDragLeaveEvent* e) {
+void ImgListView::dragLeaveEvent(QDragLeaveEvent* e) {
   autoScrollTimer_.stop();
   SetDropTarget(-1);
   if (OnFileDragLeave) OnFileDragLeave(*this);
   e->accept();
 }
 
-void TImgListView::dropEvent(QDropEvent* e) {
+void ImgListView::dropEvent(QDropEvent* e) {
   autoScrollTimer_.stop();
   const QPoint pos = e->position().toPoint();
-  const TFileDataObject data(e->mimeData());
+  const FileDataObject data(e->mimeData());
   int item = -1;
   const std::string folder = DropFolderAt(pos, item);
   SetDropTarget(-1);
@@ -240,7 +240,7 @@ void TImgListView::dropEvent(QDropEvent* e) {
   e->accept();
 }
 
-void TImgListView::DragAutoScroll() {
+void ImgListView::DragAutoScroll() {
   if (!viewport()->rect().contains(dragPos_) || !acceptDrops()) {
     autoScrollTimer_.stop();
     return;

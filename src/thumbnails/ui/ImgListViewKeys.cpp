@@ -24,14 +24,14 @@ namespace quorvane {
 
 // ---- find ----
 
-int TImgListView::FindItem(TFindKind kind, const QString& text, int start, bool wrap) const {
+int ImgListView::FindItem(FindKind kind, const QString& text, int start, bool wrap) const {
   const int count = Count();
   if (count == 0) return -1;
   if (start < 0 || start >= count) start = 0;
   const QString wanted = text.toUpper();
   int i = start;
   for (;;) {
-    if (TImgListItem* item = Item(i)) {
+    if (GridItem* item = Item(i)) {
       const QString name = FromNative(item->DisplayName()).toUpper();
       if (kind == ifkPartial ? name.contains(wanted) : name.startsWith(wanted)) return i;
     }
@@ -43,7 +43,7 @@ int TImgListView::FindItem(TFindKind kind, const QString& text, int start, bool 
   }
 }
 
-void TImgListView::keyboardSearch(const QString& search) {
+void ImgListView::keyboardSearch(const QString& search) {
   if (search.isEmpty() || Count() == 0) return;
   // Keys typed in quick succession make one search text; a new text starts after the
   // focused item, a longer one at it.
@@ -61,7 +61,7 @@ void TImgListView::keyboardSearch(const QString& search) {
 
 // ---- keys ----
 
-void TImgListView::keyPressEvent(QKeyEvent* e) {
+void ImgListView::keyPressEvent(QKeyEvent* e) {
   if (observer_) observer_->KeyPressed(*this, *e);
   const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                                        Qt::AltModifier | Qt::MetaModifier);
@@ -74,7 +74,7 @@ void TImgListView::keyPressEvent(QKeyEvent* e) {
   }
   if (key == Qt::Key_F2 && mods == Qt::NoModifier) {
     const int index = ItemIndex();
-    TImgListItem* item = Item(index);
+    GridItem* item = Item(index);
     if (item && !readOnly_ && selectionModel()->isSelected(model_->index(index)) &&
         item->CanRename())
       edit(model_->index(index));
@@ -116,7 +116,7 @@ void TImgListView::keyPressEvent(QKeyEvent* e) {
     char16_t ch = 13;
     if (OnKeyPress) OnKeyPress(*this, ch);
     if (ch != 0 && defaultExec_.DblClick) {
-      if (TImgListItem* item = Item(ItemIndex())) item->Open();
+      if (GridItem* item = Item(ItemIndex())) item->Open();
     }
     e->accept();
     return;
@@ -133,14 +133,14 @@ void TImgListView::keyPressEvent(QKeyEvent* e) {
   QListView::keyPressEvent(e);
 }
 
-void TImgListView::SelectAllItems() {
+void ImgListView::SelectAllItems() {
   if (Count() == 0 || !multiSelect_) return;
   selectionModel()->select(QItemSelection(model_->index(0), model_->index(Count() - 1)),
                            QItemSelectionModel::Select);
   viewport()->update();
 }
 
-void TImgListView::InvertSelection() {
+void ImgListView::InvertSelection() {
   if (Count() == 0) return;
   if (!multiSelect_) return;
   selectionModel()->select(QItemSelection(model_->index(0), model_->index(Count() - 1)),
@@ -150,20 +150,20 @@ void TImgListView::InvertSelection() {
 
 // ---- double click ----
 
-void TImgListView::mouseDoubleClickEvent(QMouseEvent* e) {
+void ImgListView::mouseDoubleClickEvent(QMouseEvent* e) {
   dragState_ = DragState::None;
   const QModelIndex index = indexAt(e->position().toPoint());
   if (OnDblClick) OnDblClick(*this);
   if (defaultExec_.DblClick && index.isValid() && e->button() == Qt::LeftButton) {
-    if (TImgListItem* item = Item(index.row())) item->Open();
+    if (GridItem* item = Item(index.row())) item->Open();
   }
   e->accept();
 }
 
 // ---- rename ----
 
-bool TImgListView::RenameItem(int index, const std::string& newName) {
-  TImgListItem* item = Item(index);
+bool ImgListView::RenameItem(int index, const std::string& newName) {
+  GridItem* item = Item(index);
   if (!item || readOnly_ || newName.empty() || newName == item->DisplayName()) return false;
   if (!item->CanRename()) return false;
   // Our own rename must not come back as a change notice and refill the view.
@@ -198,11 +198,11 @@ bool TImgListView::RenameItem(int index, const std::string& newName) {
   return true;
 }
 
-bool TImgListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+bool ImgListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
   if (!QListView::edit(index, trigger, event)) return false;
   // As file managers do: the name without its extension is selected (a folder's whole).
   auto* editor = qobject_cast<QLineEdit*>(indexWidget(index));
-  TImgListItem* item = Item(index.row());
+  GridItem* item = Item(index.row());
   if (editor && item && !item->IsFolder()) {
     const int dot = editor->text().lastIndexOf(QLatin1Char('.'));
     if (dot > 0) editor->setSelection(0, dot);
@@ -212,13 +212,13 @@ bool TImgListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* e
 
 // ---- clipboard and trash ----
 
-std::vector<std::string> TImgListView::SelectedPaths() const {
+std::vector<std::string> ImgListView::SelectedPaths() const {
   const std::vector<int> rows = SelectedIndexes();
   if (rows.empty()) return {};
-  return const_cast<TShellFolderView&>(folder_).SelectionPaths(rows);
+  return const_cast<ShellFolderView&>(folder_).SelectionPaths(rows);
 }
 
-FileOpReport TImgListView::Refusals(const std::vector<std::string>& paths, bool remove) const {
+FileOpReport ImgListView::Refusals(const std::vector<std::string>& paths, bool remove) const {
   FileOpReport report;
   for (const std::string& path : paths) {
     if (remove ? CanRemove(path) : CanCopyFrom(path)) continue;
@@ -230,7 +230,7 @@ FileOpReport TImgListView::Refusals(const std::vector<std::string>& paths, bool 
   return report;
 }
 
-bool TImgListView::ClipboardCommand(bool cut) {
+bool ImgListView::ClipboardCommand(bool cut) {
   const std::vector<std::string> paths = SelectedPaths();
   if (paths.empty()) return false;
   // Copy needs readable files, cut a folder that lets them go; any failing file stops
@@ -242,29 +242,29 @@ bool TImgListView::ClipboardCommand(bool cut) {
                    refused);
     return false;
   }
-  QApplication::clipboard()->setMimeData(TFileDataObject::MakeMimeData(paths, cut).release());
+  QApplication::clipboard()->setMimeData(FileDataObject::MakeMimeData(paths, cut).release());
   SetCutPaths(cut ? paths : std::vector<std::string>());
   return true;
 }
 
-bool TImgListView::CopySelection() { return ClipboardCommand(false); }
+bool ImgListView::CopySelection() { return ClipboardCommand(false); }
 
-bool TImgListView::CutSelection() { return ClipboardCommand(true); }
+bool ImgListView::CutSelection() { return ClipboardCommand(true); }
 
-bool TImgListView::IsCut(TImgListItem& item) const {
+bool ImgListView::IsCut(GridItem& item) const {
   return !cutPaths_.empty() && item.HasIdList() && cutPaths_.count(item.ParsingName()) > 0;
 }
 
-void TImgListView::SetCutPaths(std::vector<std::string> paths) {
+void ImgListView::SetCutPaths(std::vector<std::string> paths) {
   if (cutPaths_.empty() && paths.empty()) return;
   cutPaths_ = std::unordered_set<std::string>(paths.begin(), paths.end());
   viewport()->update();
 }
 
-bool TImgListView::Paste() {
+bool ImgListView::Paste() {
   const QMimeData* data = QApplication::clipboard()->mimeData();
   bool cut = false;
-  const std::vector<std::string> files = TFileDataObject::FilesOf(data, &cut);
+  const std::vector<std::string> files = FileDataObject::FilesOf(data, &cut);
   if (files.empty()) return false;
   if (folder_.ViewMode() == ivmFile) {
     AppendPaths(files);
@@ -280,7 +280,7 @@ bool TImgListView::Paste() {
         // unless it holds something else by now (a later cut or copy).
         bool stillCut = false;
         QClipboard* clipboard = QApplication::clipboard();
-        if (TFileDataObject::FilesOf(clipboard->mimeData(), &stillCut) == files && stillCut)
+        if (FileDataObject::FilesOf(clipboard->mimeData(), &stillCut) == files && stillCut)
           clipboard->clear();
         if (cutPaths_ == std::unordered_set<std::string>(files.begin(), files.end()))
           SetCutPaths({});
@@ -288,7 +288,7 @@ bool TImgListView::Paste() {
   return true;
 }
 
-bool TImgListView::DeleteSelection() {
+bool ImgListView::DeleteSelection() {
   const std::vector<std::string> paths = SelectedPaths();
   if (paths.empty()) return false;
   const FileOpReport refused = Refusals(paths, true);
@@ -307,7 +307,7 @@ bool TImgListView::DeleteSelection() {
   return report.Ok();
 }
 
-int32_t TImgListView::NextSurvivor(const std::vector<int>& rows) const {
+int32_t ImgListView::NextSurvivor(const std::vector<int>& rows) const {
   if (rows.empty()) return -1;
   // The first unselected item after the last selected one, else the one before the first.
   for (int row = rows.back() + 1; row < Count(); ++row)
@@ -317,20 +317,20 @@ int32_t TImgListView::NextSurvivor(const std::vector<int>& rows) const {
   return -1;
 }
 
-void TImgListView::SelectNumber(int32_t number) {
+void ImgListView::SelectNumber(int32_t number) {
   const int row = folder_.Items().IndexOfNumber(number);
   if (row < 0) return;
   selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
   scrollTo(model_->index(row));
 }
 
-void TImgListView::FilesChanged(const FileOpReport& report) {
+void ImgListView::FilesChanged(const FileOpReport& report) {
   // Shown at once, without waiting for the change notice (nor needing one).
   if (report.created.empty() || folder_.ViewMode() != ivmFolder) return;
   Rescan();
 }
 
-void TImgListView::ReportFailures(const QString& what, const FileOpReport& report) {
+void ImgListView::ReportFailures(const QString& what, const FileOpReport& report) {
   if (report.Ok()) return;
   QString message = what;
   for (const FileOpFailure& failure : report.failed)
@@ -339,14 +339,14 @@ void TImgListView::ReportFailures(const QString& what, const FileOpReport& repor
   ShowFileMessage(message);
 }
 
-void TImgListView::ReportLeftFiles(const FileOpReport& report) {
+void ImgListView::ReportLeftFiles(const FileOpReport& report) {
   if (report.leftFolders.empty()) return;
   QString message = QStringLiteral("원본 폴더에 남은 파일이 있습니다.");
   for (const std::string& folder : report.leftFolders) message += '\n' + FromNative(folder);
   ShowFileMessage(message);
 }
 
-void TImgListView::ShowFileMessage(const QString& message) {
+void ImgListView::ShowFileMessage(const QString& message) {
   if (OnFileError) {
     OnFileError(*this, message);
     return;
@@ -359,7 +359,7 @@ void TImgListView::ShowFileMessage(const QString& message) {
 
 // ---- context menu ----
 
-std::vector<TFileVerbEntry> TImgListView::MenuVerbs() {
+std::vector<FileVerbEntry> ImgListView::MenuVerbs() {
   const std::vector<std::string> paths = SelectedPaths();
   bool canCopy = !paths.empty(), canRemove = !paths.empty();
   for (const std::string& path : paths) {
@@ -370,43 +370,43 @@ std::vector<TFileVerbEntry> TImgListView::MenuVerbs() {
                             ? true
                             : !folder_.Folder().empty() && CanWriteInto(folder_.Folder());
   const bool clipboardHasFiles =
-      !TFileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty();
-  std::vector<TFileVerbEntry> verbs = {
-      {TFileVerb::Open, !paths.empty()}, {TFileVerb::Cut, canRemove},
-      {TFileVerb::Copy, canCopy},        {TFileVerb::Paste, canPaste && clipboardHasFiles},
-      {TFileVerb::Trash, canRemove},
+      !FileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty();
+  std::vector<FileVerbEntry> verbs = {
+      {FileVerb::Open, !paths.empty()}, {FileVerb::Cut, canRemove},
+      {FileVerb::Copy, canCopy},        {FileVerb::Paste, canPaste && clipboardHasFiles},
+      {FileVerb::Trash, canRemove},
   };
-  TImgListItem* focused = Item(ItemIndex());
+  GridItem* focused = Item(ItemIndex());
   if (!readOnly_ && paths.size() == 1 && focused &&
       selectionModel()->isSelected(model_->index(ItemIndex())) && focused->CanRename())
-    verbs.push_back({TFileVerb::Rename, true});
+    verbs.push_back({FileVerb::Rename, true});
   return verbs;
 }
 
-void TImgListView::RunVerb(TFileVerb verb) {
+void ImgListView::RunVerb(FileVerb verb) {
   switch (verb) {
-    case TFileVerb::Open:
-      if (TImgListItem* item = Selected()) item->Open();
+    case FileVerb::Open:
+      if (GridItem* item = Selected()) item->Open();
       break;
-    case TFileVerb::Cut:
+    case FileVerb::Cut:
       CutSelection();
       break;
-    case TFileVerb::Copy:
+    case FileVerb::Copy:
       CopySelection();
       break;
-    case TFileVerb::Paste:
+    case FileVerb::Paste:
       Paste();
       break;
-    case TFileVerb::Trash:
+    case FileVerb::Trash:
       DeleteSelection();
       break;
-    case TFileVerb::Rename:
+    case FileVerb::Rename:
       if (ItemIndex() >= 0) edit(model_->index(ItemIndex()));
       break;
   }
 }
 
-bool TImgListView::NewFolder() {
+bool ImgListView::NewFolder() {
   const std::string folder = folder_.Folder();
   if (folder_.ViewMode() != ivmFolder || folder.empty()) return false;
   const std::string name = FreeName(folder, "새 폴더");
@@ -424,22 +424,22 @@ bool TImgListView::NewFolder() {
   return true;
 }
 
-int TImgListView::RowOfName(const std::string& name) const {
+int ImgListView::RowOfName(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (TImgListItem* item = Item(i);
+    if (GridItem* item = Item(i);
         item->FolderName() == folder_.Folder() && item->Name() == name)
       return i;
   return -1;
 }
 
-void TImgListView::ShowEmptySpaceMenu(const QPoint& globalPos) {
+void ImgListView::ShowEmptySpaceMenu(const QPoint& globalPos) {
   QMenu menu(this);
   QAction* paste = menu.addAction(QStringLiteral("붙여넣기"));
   paste->setShortcut(QKeySequence::Paste);
   const bool writable = folder_.ViewMode() == ivmFile ||
                         (!folder_.Folder().empty() && CanWriteInto(folder_.Folder()));
   paste->setEnabled(writable &&
-                    !TFileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
+                    !FileDataObject::FilesOf(QApplication::clipboard()->mimeData()).empty());
   QAction* newFolder = menu.addAction(QStringLiteral("새 폴더"));
   newFolder->setEnabled(folder_.ViewMode() == ivmFolder && !folder_.Folder().empty() &&
                         CanWriteInto(folder_.Folder()));
@@ -450,7 +450,7 @@ void TImgListView::ShowEmptySpaceMenu(const QPoint& globalPos) {
     NewFolder();
 }
 
-void TImgListView::contextMenuEvent(QContextMenuEvent* e) {
+void ImgListView::contextMenuEvent(QContextMenuEvent* e) {
   e->accept();
   if (e->reason() == QContextMenuEvent::Mouse && !indexAt(e->pos()).isValid()) {
     // Empty space: what can be done to the folder itself.

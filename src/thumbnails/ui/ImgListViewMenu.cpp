@@ -25,7 +25,7 @@ std::string Bytes(const QByteArray& data) {
 
 }  // namespace
 
-void TDefaultExec::SetDropTarget(bool value) {
+void DefaultExecSettings::SetDropTarget(bool value) {
   if (value == dropTarget_) return;
   dropTarget_ = value;
   if (OnChange) OnChange(*this);
@@ -33,9 +33,9 @@ void TDefaultExec::SetDropTarget(bool value) {
 
 // ---- file lists ----
 
-TFileDataObject::TFileDataObject(const QMimeData* data) : files_(FilesOf(data, &cut_)) {}
+FileDataObject::FileDataObject(const QMimeData* data) : files_(FilesOf(data, &cut_)) {}
 
-std::vector<std::string> TFileDataObject::FilesOf(const QMimeData* data, bool* cut) {
+std::vector<std::string> FileDataObject::FilesOf(const QMimeData* data, bool* cut) {
   if (cut) *cut = false;
   if (!data) return {};
   if (data->hasFormat(kGnomeCopied)) {
@@ -50,7 +50,7 @@ std::vector<std::string> TFileDataObject::FilesOf(const QMimeData* data, bool* c
   return DecodeUriList(Bytes(data->data(kUriList)));
 }
 
-std::unique_ptr<QMimeData> TFileDataObject::MakeMimeData(const std::vector<std::string>& paths,
+std::unique_ptr<QMimeData> FileDataObject::MakeMimeData(const std::vector<std::string>& paths,
                                                          bool cut) {
   auto data = std::make_unique<QMimeData>();
   const std::string list = EncodeUriList(paths);
@@ -66,33 +66,33 @@ std::unique_ptr<QMimeData> TFileDataObject::MakeMimeData(const std::vector<std::
 
 // ---- the menu ----
 
-QString TImgListViewPopupMenu::VerbText(TFileVerb verb) {
+QString ImgListViewPopupMenu::VerbText(FileVerb verb) {
   switch (verb) {
-    case TFileVerb::Open:
+    case FileVerb::Open:
       return QStringLiteral("열기(&O)");
-    case TFileVerb::Cut:
+    case FileVerb::Cut:
       return QStringLiteral("잘라내기(&T)\tCtrl+X");
-    case TFileVerb::Copy:
+    case FileVerb::Copy:
       return QStringLiteral("복사(&C)\tCtrl+C");
-    case TFileVerb::Paste:
+    case FileVerb::Paste:
       return QStringLiteral("붙여넣기(&P)\tCtrl+V");
-    case TFileVerb::Trash:
+    case FileVerb::Trash:
       return QStringLiteral("휴지통으로 이동(&D)\tDelete");
-    case TFileVerb::Rename:
+    case FileVerb::Rename:
       return QStringLiteral("이름 바꾸기(&M)\tF2");
   }
   return {};
 }
 
-bool TImgListViewPopupMenu::VerbOf(const QAction* action, TFileVerb& verb) {
+bool ImgListViewPopupMenu::VerbOf(const QAction* action, FileVerb& verb) {
   if (!action) return false;
   const QVariant value = action->property(kVerbProperty);
   if (!value.isValid()) return false;
-  verb = TFileVerb(value.toInt());
+  verb = FileVerb(value.toInt());
   return true;
 }
 
-std::unique_ptr<QMenu> TImgListViewPopupMenu::BuildMenu(const std::vector<TFileVerbEntry>& verbs,
+std::unique_ptr<QMenu> ImgListViewPopupMenu::BuildMenu(const std::vector<FileVerbEntry>& verbs,
                                                         QWidget* parent) const {
   auto menu = std::make_unique<QMenu>(parent);
   // The host's visible items, shared with its own menu: their handlers, states,
@@ -107,9 +107,9 @@ std::unique_ptr<QMenu> TImgListViewPopupMenu::BuildMenu(const std::vector<TFileV
   }
   if (!Enabled) return menu;
 
-  std::vector<TFileVerbEntry> shown;
-  for (const TFileVerbEntry& entry : verbs) {
-    if (entry.Verb == TFileVerb::Rename && !ContextMenuType.Has(ictCanRename)) continue;
+  std::vector<FileVerbEntry> shown;
+  for (const FileVerbEntry& entry : verbs) {
+    if (entry.Verb == FileVerb::Rename && !ContextMenuType.Has(ictCanRename)) continue;
     shown.push_back(entry);
     if (ContextMenuType.Has(ictDefaultOnly)) break;
   }
@@ -121,7 +121,7 @@ std::unique_ptr<QMenu> TImgListViewPopupMenu::BuildMenu(const std::vector<TFileV
   std::vector<QAction*> added;
   // A separator keeps the verbs apart from host items on either side.
   if (position > 0 && !existing[position - 1]->isSeparator()) menu->insertSeparator(before);
-  for (const TFileVerbEntry& entry : shown) {
+  for (const FileVerbEntry& entry : shown) {
     auto* action = new QAction(VerbText(entry.Verb), menu.get());
     action->setProperty(kVerbProperty, int(entry.Verb));
     action->setEnabled(entry.Enabled);
@@ -133,12 +133,12 @@ std::unique_ptr<QMenu> TImgListViewPopupMenu::BuildMenu(const std::vector<TFileV
   return menu;
 }
 
-void TImgListViewPopupMenu::Popup(const std::vector<TFileVerbEntry>& verbs, const QPoint& globalPos,
+void ImgListViewPopupMenu::Popup(const std::vector<FileVerbEntry>& verbs, const QPoint& globalPos,
                                   QWidget* parent) {
   std::unique_ptr<QMenu> menu = BuildMenu(verbs, parent);
   if (menu->actions().isEmpty()) return;
   QAction* chosen = menu->exec(globalPos);
-  TFileVerb verb;
+  FileVerb verb;
   // Host items have already run their own handlers (triggered) by now.
   if (VerbOf(chosen, verb) && OnVerb) OnVerb(verb);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The companions of the thumbnail grid: the switches for its default behaviours
-// (TDefaultExec), the file list carried by a drag or the clipboard (TFileDataObject)
-// and its context menu (TImgListViewPopupMenu), which merges the host's popup menu
+// (DefaultExecSettings), the file list carried by a drag or the clipboard (FileDataObject)
+// and its context menu (ImgListViewPopupMenu), which merges the host's popup menu
 // with the program's file verbs.
 
 #include <QPointer>
@@ -22,12 +22,12 @@ class QWidget;
 
 namespace quorvane {
 
-enum TDragTypeItem { idtCopy, idtMove, idtLink };
-using TDragType = EnumSet<TDragTypeItem, int(idtLink) + 1>;
+enum DragTypeItem { idtCopy, idtMove, idtLink };
+using DragKinds = EnumSet<DragTypeItem, int(idtLink) + 1>;
 
 // Switches for the grid's own behaviours. OnChange fires when DropTarget changes (the
 // view then accepts drops or stops accepting them).
-class TDefaultExec {
+class DefaultExecSettings {
  public:
   // Enter and double click open the item (a folder opens in the view); off: they only
   // reach the host's OnKeyPress and OnDblClick.
@@ -39,8 +39,8 @@ class TDefaultExec {
   bool DropTarget() const { return dropTarget_; }
   void SetDropTarget(bool value);
   // Effects a drag out allows.
-  TDragType DragType = TDragType::All();
-  std::function<void(TDefaultExec&)> OnChange;
+  DragKinds DragType = DragKinds::All();
+  std::function<void(DefaultExecSettings&)> OnChange;
 
  private:
   bool dropTarget_ = true;
@@ -48,9 +48,9 @@ class TDefaultExec {
 
 // The local files named by a drag or the clipboard ("text/uri-list" or
 // "x-special/gnome-copied-files"). Data without such a list has no files.
-class TFileDataObject {
+class FileDataObject {
  public:
-  explicit TFileDataObject(const QMimeData* data);
+  explicit FileDataObject(const QMimeData* data);
   int Count() const { return int(files_.size()); }
   const std::vector<std::string>& FileNames() const { return files_; }
   // True when the list came from a cut (the files are to be moved).
@@ -66,7 +66,7 @@ class TFileDataObject {
   bool cut_ = false;
 };
 
-enum TContextMenuTypeItem {
+enum ContextMenuTypeItem {
   ictNormal,
   ictDefaultOnly,
   ictVerbsOnly,
@@ -77,14 +77,14 @@ enum TContextMenuTypeItem {
   ictIncludeStatic,
   ictReserved,
 };
-using TContextMenuType = EnumSet<TContextMenuTypeItem, int(ictReserved) + 1>;
+using ContextMenuKinds = EnumSet<ContextMenuTypeItem, int(ictReserved) + 1>;
 
 // The program's verbs on the selected files.
-enum class TFileVerb { Open, Cut, Copy, Paste, Trash, Rename };
+enum class FileVerb { Open, Cut, Copy, Paste, Trash, Rename };
 
 // One verb as the view offers it: enabled when its test passed.
-struct TFileVerbEntry {
-  TFileVerb Verb;
+struct FileVerbEntry {
+  FileVerb Verb;
   bool Enabled = true;
 };
 
@@ -94,23 +94,23 @@ struct TFileVerbEntry {
 // the rename verb shows only with ictCanRename. Without Enabled only the host's items
 // show. A host item runs its own handler (an item without one does nothing); a verb is
 // handed to OnVerb.
-class TImgListViewPopupMenu {
+class ImgListViewPopupMenu {
  public:
-  TContextMenuType ContextMenuType{ictExplore, ictCanRename};
+  ContextMenuKinds ContextMenuType{ictExplore, ictCanRename};
   int ShellMenuPos = 0;
   QPointer<QMenu> PopupMenu;  // the host's items; not owned
   bool Enabled = true;
-  std::function<void(TFileVerb)> OnVerb;
+  std::function<void(FileVerb)> OnVerb;
 
   // The text of a verb on the menu.
-  static QString VerbText(TFileVerb verb);
+  static QString VerbText(FileVerb verb);
   // Builds the merged menu for the verbs the view offers (in their order). The menu
   // belongs to the caller; verb actions carry the verb as their data.
-  std::unique_ptr<QMenu> BuildMenu(const std::vector<TFileVerbEntry>& verbs, QWidget* parent) const;
+  std::unique_ptr<QMenu> BuildMenu(const std::vector<FileVerbEntry>& verbs, QWidget* parent) const;
   // Shows the merged menu at a screen point and runs the chosen item. Modal.
-  void Popup(const std::vector<TFileVerbEntry>& verbs, const QPoint& globalPos, QWidget* parent);
+  void Popup(const std::vector<FileVerbEntry>& verbs, const QPoint& globalPos, QWidget* parent);
   // The verb an action of a built menu stands for; false for a host item.
-  static bool VerbOf(const QAction* action, TFileVerb& verb);
+  static bool VerbOf(const QAction* action, FileVerb& verb);
 };
 
 }  // namespace quorvane

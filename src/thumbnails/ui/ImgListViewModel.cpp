@@ -7,23 +7,23 @@
 
 namespace quorvane {
 
-TImgListModel::TImgListModel(TImgListView& view) : QAbstractListModel(&view), view_(view) {}
+ImgListModel::ImgListModel(ImgListView& view) : QAbstractListModel(&view), view_(view) {}
 
-int TImgListModel::rowCount(const QModelIndex& parent) const {
+int ImgListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count_;
 }
 
-int TImgListModel::columnCount(const QModelIndex& parent) const {
+int ImgListModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : ColumnCount;
 }
 
-TImgListItem* TImgListModel::ItemAt(const QModelIndex& index) const {
+GridItem* ImgListModel::ItemAt(const QModelIndex& index) const {
   if (!index.isValid() || index.row() >= count_) return nullptr;
   return view_.Item(index.row());
 }
 
-QVariant TImgListModel::data(const QModelIndex& index, int role) const {
-  TImgListItem* item = ItemAt(index);
+QVariant ImgListModel::data(const QModelIndex& index, int role) const {
+  GridItem* item = ItemAt(index);
   if (!item) return {};
   switch (role) {
     case Qt::DisplayRole:
@@ -50,8 +50,8 @@ QVariant TImgListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-bool TImgListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  TImgListItem* item = ItemAt(index);
+bool ImgListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  GridItem* item = ItemAt(index);
   if (role != Qt::EditRole || !item) return false;
   // An unchanged text keeps the name's own bytes: a name that is no UTF-8 shows with
   // U+FFFD, and writing the text back would rename the file.
@@ -60,14 +60,14 @@ bool TImgListModel::setData(const QModelIndex& index, const QVariant& value, int
   return view_.RenameItem(index.row(), ToNative(text));
 }
 
-Qt::ItemFlags TImgListModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags ImgListModel::flags(const QModelIndex& index) const {
   if (!ItemAt(index)) return Qt::ItemIsDropEnabled;
   Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
   if (!view_.ReadOnly()) f |= Qt::ItemIsEditable;
   return f;
 }
 
-QVariant TImgListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ImgListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::DisplayRole) {
     switch (section) {
@@ -87,7 +87,7 @@ QVariant TImgListModel::headerData(int section, Qt::Orientation orientation, int
   return {};
 }
 
-void TImgListModel::SetCount(int count) {
+void ImgListModel::SetCount(int count) {
   if (count == count_) return;
   if (count > count_ && count_ > 0) {
     beginInsertRows({}, count_, count - 1);
@@ -98,7 +98,7 @@ void TImgListModel::SetCount(int count) {
   Reset(count);
 }
 
-void TImgListModel::RemoveRows(int first, int last, const std::function<void()>& remove) {
+void ImgListModel::RemoveRows(int first, int last, const std::function<void()>& remove) {
   if (first < 0 || last < first || last >= count_) return;
   beginRemoveRows({}, first, last);
   remove();
@@ -106,23 +106,23 @@ void TImgListModel::RemoveRows(int first, int last, const std::function<void()>&
   endRemoveRows();
 }
 
-void TImgListModel::Reset(int count) {
+void ImgListModel::Reset(int count) {
   beginResetModel();
   count_ = count;
   endResetModel();
 }
 
-void TImgListModel::BeginReorder() {
+void ImgListModel::BeginReorder() {
   emit layoutAboutToBeChanged();
   reorderFrom_ = persistentIndexList();
   reorderItems_.clear();
   for (const QModelIndex& index : reorderFrom_) reorderItems_.push_back(ItemAt(index));
 }
 
-void TImgListModel::EndReorder() {
+void ImgListModel::EndReorder() {
   QModelIndexList to;
   for (size_t i = 0; i < reorderItems_.size(); ++i) {
-    const TImgListItem* item = reorderItems_[i];
+    const GridItem* item = reorderItems_[i];
     const QModelIndex& from = reorderFrom_[qsizetype(i)];
     to << (item && item->Index() >= 0 && item->Index() < count_
                ? index(item->Index(), from.column())
@@ -134,24 +134,24 @@ void TImgListModel::EndReorder() {
   emit layoutChanged();
 }
 
-void TImgListModel::RepaintAll() {
+void ImgListModel::RepaintAll() {
   if (count_ > 0) emit dataChanged(index(0, 0), index(count_ - 1, ColumnCount - 1));
 }
 
 // ---- selection ----
 
-TImgSelectionModel::TImgSelectionModel(TImgListView& view, QAbstractItemModel* model)
+ImgSelectionModel::ImgSelectionModel(ImgListView& view, QAbstractItemModel* model)
     : QItemSelectionModel(model, &view), view_(view) {}
 
-bool TImgSelectionModel::Allowed(int row) const { return view_.AllowItemChange(row); }
+bool ImgSelectionModel::Allowed(int row) const { return view_.AllowItemChange(row); }
 
-void TImgSelectionModel::select(const QModelIndex& index,
+void ImgSelectionModel::select(const QModelIndex& index,
                                 QItemSelectionModel::SelectionFlags command) {
   // Goes through the selection overload below, which asks.
   QItemSelectionModel::select(index, command);
 }
 
-void TImgSelectionModel::select(const QItemSelection& selection,
+void ImgSelectionModel::select(const QItemSelection& selection,
                                 QItemSelectionModel::SelectionFlags command) {
   if (command != NoUpdate) {
     const int row =
@@ -161,18 +161,18 @@ void TImgSelectionModel::select(const QItemSelection& selection,
   QItemSelectionModel::select(selection, command);
 }
 
-void TImgSelectionModel::setCurrentIndex(const QModelIndex& index,
+void ImgSelectionModel::setCurrentIndex(const QModelIndex& index,
                                          QItemSelectionModel::SelectionFlags command) {
   if (index != currentIndex() && !Allowed(index.isValid() ? index.row() : -1)) return;
   QItemSelectionModel::setCurrentIndex(index, command);
 }
 
-void TImgSelectionModel::reset() {
+void ImgSelectionModel::reset() {
   // A reset follows the collection (refill, clear): never refused.
   QItemSelectionModel::reset();
 }
 
-void TImgSelectionModel::clearCurrentIndex() {
+void ImgSelectionModel::clearCurrentIndex() {
   if (!currentIndex().isValid() || Allowed(-1)) QItemSelectionModel::clearCurrentIndex();
 }
 

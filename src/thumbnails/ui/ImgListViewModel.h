@@ -10,14 +10,14 @@
 
 namespace quorvane {
 
-class TImgListView;
-class TImgListItem;
+class ImgListView;
+class GridItem;
 
-class TImgListModel : public QAbstractListModel {
+class ImgListModel : public QAbstractListModel {
   Q_OBJECT
  public:
   enum Column { ColName, ColSize, ColType, ColDate, ColumnCount };
-  explicit TImgListModel(TImgListView& view);
+  explicit ImgListModel(ImgListView& view);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -26,7 +26,7 @@ class TImgListModel : public QAbstractListModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-  TImgListItem* ItemAt(const QModelIndex& index) const;
+  GridItem* ItemAt(const QModelIndex& index) const;
   // The published count (the list view's virtual item count).
   int Count() const { return count_; }
   // Publishes a new count: items past the old count are inserted (selection kept),
@@ -46,18 +46,18 @@ class TImgListModel : public QAbstractListModel {
   void RepaintAll();
 
  private:
-  TImgListView& view_;
+  ImgListView& view_;
   int count_ = 0;
   QModelIndexList reorderFrom_;
-  std::vector<const TImgListItem*> reorderItems_;
+  std::vector<const GridItem*> reorderItems_;
 };
 
 // Asks the view's OnChanging before any selection or focus change; a refused change
 // does not happen. The view's own changes (refill, rebuild) pass unasked.
-class TImgSelectionModel : public QItemSelectionModel {
+class ImgSelectionModel : public QItemSelectionModel {
   Q_OBJECT
  public:
-  TImgSelectionModel(TImgListView& view, QAbstractItemModel* model);
+  ImgSelectionModel(ImgListView& view, QAbstractItemModel* model);
 
   void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override;
   void select(const QItemSelection& selection,
@@ -69,7 +69,7 @@ class TImgSelectionModel : public QItemSelectionModel {
 
  private:
   bool Allowed(int row) const;
-  TImgListView& view_;
+  ImgListView& view_;
 };
 
 }  // namespace quorvane

@@ -31,7 +31,7 @@ QString FailureTitle(TransferMode mode) {
 
 }  // namespace
 
-void TImgListView::Transfer::ShowProgress() {
+void ImgListView::Transfer::ShowProgress() {
   const QLocale locale;
   const QString name = QFile::decodeName(QByteArray::fromStdString(progress.Current()));
   dialog->setLabelText(QStringLiteral("%1 / %2 파일, %3 / %4\n%5")
@@ -47,7 +47,7 @@ void TImgListView::Transfer::ShowProgress() {
   dialog->setValue(std::min(kProgressSteps - 1, int(part * kProgressSteps)));
 }
 
-void TImgListView::TransferFiles(const std::vector<std::string>& files, const std::string& folder,
+void ImgListView::TransferFiles(const std::vector<std::string>& files, const std::string& folder,
                                  TransferMode mode, std::function<void(const FileOpReport&)> done) {
   if (files.empty()) return;
   auto transfer = std::make_unique<Transfer>();
@@ -80,7 +80,7 @@ void TImgListView::TransferFiles(const std::vector<std::string>& files, const st
   });
 }
 
-void TImgListView::FinishTransfer(Transfer* transfer) {
+void ImgListView::FinishTransfer(Transfer* transfer) {
   const auto found = std::find_if(transfers_.begin(), transfers_.end(),
                                   [transfer](const auto& t) { return t.get() == transfer; });
   if (found == transfers_.end()) return;
@@ -94,7 +94,7 @@ void TImgListView::FinishTransfer(Transfer* transfer) {
   if (t->done) t->done(t->report);
 }
 
-void TImgListView::StopTransfers() {
+void ImgListView::StopTransfers() {
   for (const std::unique_ptr<Transfer>& t : transfers_) {
     t->progress.stop = true;
     if (t->worker.joinable()) t->worker.join();
@@ -103,7 +103,7 @@ void TImgListView::StopTransfers() {
   transfers_.clear();
 }
 
-QProgressDialog* TImgListView::TransferDialog() const {
+QProgressDialog* ImgListView::TransferDialog() const {
   return transfers_.empty() ? nullptr : transfers_.back()->dialog;
 }
 

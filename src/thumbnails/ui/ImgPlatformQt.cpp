@@ -46,7 +46,7 @@ bool OnGuiThread() {
 bool CanRenderIcons() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()); }
 
 // A QIcon as a square of `side` with a transparent surround (GUI thread only).
-QImage IconToImage(const QIcon& icon, int side = TQtIconProvider::kLargeIconSize) {
+QImage IconToImage(const QIcon& icon, int side = QtIconProvider::kLargeIconSize) {
   if (icon.isNull() || side <= 0) return QImage();
   QImage picture = icon.pixmap(QSize(side, side), 1.0).toImage();
   if (picture.isNull()) return QImage();
@@ -61,9 +61,9 @@ QImage IconToImage(const QIcon& icon, int side = TQtIconProvider::kLargeIconSize
 
 // The icon of a MIME type from the icon theme, else from the widget style (GUI thread
 // only). Null when nothing is to be had.
-QImage RenderTypeIcon(const QString& key, int side = TQtIconProvider::kLargeIconSize) {
+QImage RenderTypeIcon(const QString& key, int side = QtIconProvider::kLargeIconSize) {
   if (!CanRenderIcons()) return QImage();
-  for (const QString& name : TQtIconProvider::IconNamesFor(key)) {
+  for (const QString& name : QtIconProvider::IconNamesFor(key)) {
     if (!QIcon::hasThemeIcon(name)) continue;
     QImage picture = IconToImage(QIcon::fromTheme(name), side);
     if (!picture.isNull()) return picture;
@@ -122,7 +122,7 @@ void EnsureIconTheme() {
 
 }  // namespace
 
-struct TQtIconProvider::State {
+struct QtIconProvider::State {
   std::mutex mutex;
   QHash<QString, QImage> cache;  // MIME type name -> rendered icon (null: none found)
   QSet<QString> pending;         // queued for rendering on the GUI thread
@@ -139,7 +139,7 @@ struct TQtIconProvider::State {
   }
 };
 
-TQtIconProvider::TQtIconProvider() : state_(std::make_shared<State>()) {
+QtIconProvider::QtIconProvider() : state_(std::make_shared<State>()) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return;
   guiContext_ = new QObject;
@@ -158,7 +158,7 @@ TQtIconProvider::TQtIconProvider() : state_(std::make_shared<State>()) {
   }
 }
 
-TQtIconProvider::~TQtIconProvider() {
+QtIconProvider::~QtIconProvider() {
   if (!guiContext_) return;
   // Requests already queued hold the state themselves and run harmlessly.
   if (guiContext_->thread() == QThread::currentThread())
@@ -167,16 +167,16 @@ TQtIconProvider::~TQtIconProvider() {
     guiContext_->deleteLater();
 }
 
-int TQtIconProvider::IconCount(const std::string&) { return 0; }
+int QtIconProvider::IconCount(const std::string&) { return 0; }
 
-QString TQtIconProvider::TypeKey(const std::string& FileName) {
+QString QtIconProvider::TypeKey(const std::string& FileName) {
   const QFileInfo info(FromNative(FileName));
   if (info.isDir()) return kDirectoryKey;
   static const QMimeDatabase database;  // QMimeDatabase may be used from any thread
   return database.mimeTypeForFile(info).name();
 }
 
-QStringList TQtIconProvider::IconNamesFor(const QString& mimeName) {
+QStringList QtIconProvider::IconNamesFor(const QString& mimeName) {
   QStringList names;
   if (mimeName == kDirectoryKey) names << QStringLiteral("folder");
   const QMimeDatabase database;
@@ -200,12 +200,12 @@ QStringList TQtIconProvider::IconNamesFor(const QString& mimeName) {
   return names;
 }
 
-bool TQtIconProvider::HasRendered(const QString& key) const {
+bool QtIconProvider::HasRendered(const QString& key) const {
   std::lock_guard lock(state_->mutex);
   return state_->cache.contains(key);
 }
 
-QImage TQtIconProvider::TypeIconImage(const QString& Key, int Side, int Overlay) {
+QImage QtIconProvider::TypeIconImage(const QString& Key, int Side, int Overlay) {
   if (Side <= 0 || Side > 1024) return QImage();
   const bool link = Overlay == kOverlayLink;
   const QString cacheKey = QStringLiteral("%1/%2/%3").arg(Key).arg(Side).arg(link ? 1 : 0);
@@ -223,7 +223,7 @@ QImage TQtIconProvider::TypeIconImage(const QString& Key, int Side, int Overlay)
   return picture;
 }
 
-bool TQtIconProvider::DrawTypeIcon(const QString& Key, int Side, int Overlay, TColor Background,
+bool QtIconProvider::DrawTypeIcon(const QString& Key, int Side, int Overlay, RgbColor Background,
                                    Bitmap& Icon) {
   const QImage picture = TypeIconImage(Key, Side, Overlay);
   if (picture.isNull()) return false;
@@ -235,7 +235,7 @@ bool TQtIconProvider::DrawTypeIcon(const QString& Key, int Side, int Overlay, TC
   return true;
 }
 
-bool TQtIconProvider::DrawIcon(const std::string& FileName, int Index, TColor Background,
+bool QtIconProvider::DrawIcon(const std::string& FileName, int Index, RgbColor Background,
                                Bitmap& Icon) {
   if (Index != 0) return false;
   const QString key = TypeKey(FileName);
@@ -278,7 +278,7 @@ bool TQtIconProvider::DrawIcon(const std::string& FileName, int Index, TColor Ba
 
 // ---- text ----
 
-QFont TQtTextRenderer::MakeFont(const TFontSpec& Font) {
+QFont QtTextPainter::MakeFont(const FontSpec& Font) {
   QFont font = Font.Name.empty() ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
                                  : QFont(QString::fromStdString(Font.Name));
   if (Font.Size > 0) font.setPointSize(Font.Size);
@@ -287,7 +287,7 @@ QFont TQtTextRenderer::MakeFont(const TFontSpec& Font) {
   return font;
 }
 
-QFont TQtTextRenderer::FontFor(const TFontSpec& Font) {
+QFont QtTextPainter::FontFor(const FontSpec& Font) {
   std::lock_guard lock(mutex_);
   if (!lastSpec_ || !(*lastSpec_ == Font)) {
     lastFont_ = MakeFont(Font);
@@ -296,7 +296,7 @@ QFont TQtTextRenderer::FontFor(const TFontSpec& Font) {
   return lastFont_;
 }
 
-QStringList TQtTextRenderer::SplitLines(const QString& text) {
+QStringList QtTextPainter::SplitLines(const QString& text) {
   QStringList lines;
   QString line;
   int column = 0;
@@ -320,15 +320,15 @@ QStringList TQtTextRenderer::SplitLines(const QString& text) {
   return lines;
 }
 
-int TQtTextRenderer::TextHeight(const TFontSpec& Font, const std::string&) {
+int QtTextPainter::TextHeight(const FontSpec& Font, const std::string&) {
   QImage device(1, 1, QImage::Format_RGB32);
   device.setDotsPerMeterX(kDotsPerMeter96Dpi);
   device.setDotsPerMeterY(kDotsPerMeter96Dpi);
   return QFontMetrics(FontFor(Font), &device).height();
 }
 
-void TQtTextRenderer::DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
-                               TColor Background) {
+void QtTextPainter::DrawText(Bitmap& Canvas, const std::string& Text, const FontSpec& Font,
+                               RgbColor Background) {
   if (Canvas.Empty()) return;
   QImage target = WrapBitmap(Canvas);
   target.fill(ToQColor(Background));

@@ -32,7 +32,7 @@ namespace quorvane {
 // TypeIconImage and DrawTypeIcon give the icon of a type at any size (16 x 16 for the
 // small type icon and the small-icon style, 32 x 32 or BigIconSize for enlarged icons),
 // with the link overlay drawn in on request; they belong to the GUI thread.
-class TQtIconProvider : public TIconProvider {
+class QtIconProvider : public FileIconProvider {
  public:
   static constexpr int kLargeIconSize = 32;
   static constexpr int kSmallIconSize = 16;
@@ -40,13 +40,13 @@ class TQtIconProvider : public TIconProvider {
 
   // Construct on the GUI thread after the QGuiApplication, so that the generic icon and
   // the common types (folder, text, programs) are ready before any worker asks.
-  TQtIconProvider();
-  ~TQtIconProvider() override;
-  TQtIconProvider(const TQtIconProvider&) = delete;
-  TQtIconProvider& operator=(const TQtIconProvider&) = delete;
+  QtIconProvider();
+  ~QtIconProvider() override;
+  QtIconProvider(const QtIconProvider&) = delete;
+  QtIconProvider& operator=(const QtIconProvider&) = delete;
 
   int IconCount(const std::string& FileName) override;
-  bool DrawIcon(const std::string& FileName, int Index, TColor Background, Bitmap& Icon) override;
+  bool DrawIcon(const std::string& FileName, int Index, RgbColor Background, Bitmap& Icon) override;
 
   // The cache key of a file: its MIME type name ("inode/directory" for folders).
   static QString TypeKey(const std::string& FileName);
@@ -61,7 +61,7 @@ class TQtIconProvider : public TIconProvider {
   // GUI thread; pictures are cached per (type, side, overlay).
   QImage TypeIconImage(const QString& Key, int Side, int Overlay = -1);
   // The same icon drawn over a background into a Bitmap of Side x Side. GUI thread.
-  bool DrawTypeIcon(const QString& Key, int Side, int Overlay, TColor Background, Bitmap& Icon);
+  bool DrawTypeIcon(const QString& Key, int Side, int Overlay, RgbColor Background, Bitmap& Icon);
 
  private:
   struct State;
@@ -69,27 +69,27 @@ class TQtIconProvider : public TIconProvider {
   QObject* guiContext_ = nullptr;  // lives on the GUI thread; receives render requests
 };
 
-// Text previews: a font from TFontSpec, lines split at CR LF, tabs at every 8 columns.
+// Text previews: a font from FontSpec, lines split at CR LF, tabs at every 8 columns.
 // QPainter on a QImage is safe on any thread; fonts are resolved at 96 dots per inch,
 // so that a point size gives the same pixels everywhere.
-class TQtTextRenderer : public TTextRenderer {
+class QtTextPainter : public TextPainter {
  public:
   static constexpr int kTabColumns = 8;
 
-  int TextHeight(const TFontSpec& Font, const std::string& Text) override;
-  void DrawText(Bitmap& Canvas, const std::string& Text, const TFontSpec& Font,
-                TColor Background) override;
+  int TextHeight(const FontSpec& Font, const std::string& Text) override;
+  void DrawText(Bitmap& Canvas, const std::string& Text, const FontSpec& Font,
+                RgbColor Background) override;
 
-  // The QFont a TFontSpec stands for (empty name: the system's fixed-pitch font).
-  static QFont MakeFont(const TFontSpec& Font);
+  // The QFont a FontSpec stands for (empty name: the system's fixed-pitch font).
+  static QFont MakeFont(const FontSpec& Font);
   // Splits text at CR LF (and at a lone CR or LF) and expands tabs.
   static QStringList SplitLines(const QString& text);
 
  private:
-  QFont FontFor(const TFontSpec& Font);
+  QFont FontFor(const FontSpec& Font);
 
   std::mutex mutex_;
-  std::optional<TFontSpec> lastSpec_;
+  std::optional<FontSpec> lastSpec_;
   QFont lastFont_;
 };
 

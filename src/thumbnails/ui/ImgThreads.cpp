@@ -14,15 +14,15 @@
 
 namespace quorvane {
 
-// ---------------------------------------------------------------- TImgThread
+// ---------------------------------------------------------------- ImgThread
 
-TImgThread::TImgThread(QObject* receiver)
+ImgThread::ImgThread(QObject* receiver)
     : receiver_(receiver), codec_(DefaultCodecClient().Options()), meta_(MetaClientOptions()) {
   loader_.SetStop(&stop_);
   start(QThread::LowPriority);
 }
 
-TImgThread::~TImgThread() {
+ImgThread::~ImgThread() {
   Abandon();
   {
     std::lock_guard lock(mutex_);
@@ -32,7 +32,7 @@ TImgThread::~TImgThread() {
   wait();
 }
 
-void TImgThread::Begin(const TThumbnailJob& job, uint64_t generation) {
+void ImgThread::Begin(const ThumbnailJob& job, uint64_t generation) {
   {
     std::lock_guard lock(mutex_);
     job_ = job;
@@ -45,7 +45,7 @@ void TImgThread::Begin(const TThumbnailJob& job, uint64_t generation) {
   wake_.notify_all();
 }
 
-void TImgThread::StartHelper() {
+void ImgThread::StartHelper() {
   {
     std::lock_guard lock(mutex_);
     startHelper_ = true;
@@ -53,13 +53,13 @@ void TImgThread::StartHelper() {
   wake_.notify_all();
 }
 
-void TImgThread::Abandon() {
+void ImgThread::Abandon() {
   stop_.Terminate();
   codec_.Abandon();
   meta_.Abandon();
 }
 
-int TImgThread::RunJob(const TThumbnailJob& job, TImgUtil& loader) {
+int ImgThread::RunJob(const ThumbnailJob& job, ThumbnailReader& loader) {
   if (IsIconKind(job.Kind)) return -1;
   // Only regular files and folders are opened: a FIFO would block the reader forever
   // and a device could be huge; such a file gets its icon.
@@ -68,7 +68,7 @@ int TImgThread::RunJob(const TThumbnailJob& job, TImgUtil& loader) {
   return loader.LoadThumbnail(job.Path, job.Width, job.Height, 0);
 }
 
-void TImgThread::run() {
+void ImgThread::run() {
   // Qt's priorities do not reach normal Linux threads; one nice step does.
   const pid_t tid = gettid();
   errno = 0;
@@ -76,7 +76,7 @@ void TImgThread::run() {
   if (errno == 0) setpriority(PRIO_PROCESS, id_t(tid), nice + 1);
   SetThreadHelpers({&codec_, &meta_});
   for (;;) {
-    TThumbnailJob job;
+    ThumbnailJob job;
     uint64_t generation = 0;
     {
       std::unique_lock lock(mutex_);
@@ -111,22 +111,22 @@ void TImgThread::run() {
     // Every job's end is reported, an abandoned one's too: it frees the worker.
     if (!quitting && receiver_)
       QCoreApplication::postEvent(receiver_,
-                                  new TThumbnailResultEvent(job.Number, result, generation));
+                                  new ThumbnailResultEvent(job.Number, result, generation));
   }
   SetThreadHelpers({});
 }
 
-// ---------------------------------------------------------------- TImgThreads
+// ---------------------------------------------------------------- ImgThreads
 
-TImgThreads::TImgThreads() = default;
+ImgThreads::ImgThreads() = default;
 
-TImgThreads::~TImgThreads() { EndWorkers(); }
+ImgThreads::~ImgThreads() { EndWorkers(); }
 
-void TImgThreads::EndWorkers() { slots_.clear(); }
+void ImgThreads::EndWorkers() { slots_.clear(); }
 
-void TImgThreads::SetThreadCount(int count) { threadCount_ = count; }
+void ImgThreads::SetThreadCount(int count) { threadCount_ = count; }
 
-void TImgThreads::Queue(int32_t number, bool urgent) {
+void ImgThreads::Queue(int32_t number, bool urgent) {
   const auto found = where_.find(number);
   if (found != where_.end()) {
     queue_.splice(queue_.end(), queue_, found->second.at);  // taken next
@@ -137,7 +137,7 @@ void TImgThreads::Queue(int32_t number, bool urgent) {
   where_.emplace(number, Entry{queue_.insert(at, number), urgent});
 }
 
-void TImgThreads::OrderLookAhead(const std::vector<int32_t>& numbers) {
+void ImgThreads::OrderLookAhead(const std::vector<int32_t>& numbers) {
   // Each goes to the front in turn: the first of them ends up nearest the urgent ones.
   for (int32_t number : numbers) {
     const auto found = where_.find(number);
@@ -149,13 +149,13 @@ void TImgThreads::OrderLookAhead(const std::vector<int32_t>& numbers) {
   }
 }
 
-bool TImgThreads::Running(int32_t number) const {
+bool ImgThreads::Running(int32_t number) const {
   return std::any_of(slots_.begin(), slots_.end(), [number](const Slot& slot) {
     return slot.state == SlotState::kRunning && slot.thread->Number() == number;
   });
 }
 
-bool TImgThreads::TakeLast(int32_t& number) {
+bool ImgThreads::TakeLast(int32_t& number) {
   while (!queue_.empty()) {
     number = queue_.back();
     queue_.pop_back();
@@ -165,33 +165,33 @@ bool TImgThreads::TakeLast(int32_t& number) {
   return false;
 }
 
-std::vector<int32_t> TImgThreads::QueueEntries() const {
+std::vector<int32_t> ImgThreads::QueueEntries() const {
   return std::vector<int32_t>(queue_.begin(), queue_.end());
 }
 
-bool TImgThreads::Busy() const {
+bool ImgThreads::Busy() const {
   return std::any_of(slots_.begin(), slots_.end(),
                      [](const Slot& slot) { return slot.state == SlotState::kRunning; });
 }
 
-TImgThread* TImgThreads::Worker() const {
+ImgThread* ImgThreads::Worker() const {
   for (const Slot& slot : slots_)
     if (slot.state == SlotState::kRunning) return slot.thread.get();
   return nullptr;
 }
 
-std::vector<int32_t> TImgThreads::RunningNumbers() const {
+std::vector<int32_t> ImgThreads::RunningNumbers() const {
   std::vector<int32_t> numbers;
   for (const Slot& slot : slots_)
     if (slot.state == SlotState::kRunning) numbers.push_back(slot.thread->Number());
   return numbers;
 }
 
-size_t TImgThreads::WorkersWanted() const {
+size_t ImgThreads::WorkersWanted() const {
   return size_t(threadCount_ > 0 ? threadCount_ : CoreCount());
 }
 
-void TImgThreads::Start() {
+void ImgThreads::Start() {
   if (paused_) return;
   const size_t count = WorkersWanted();
   // Idle workers beyond the count end (their threads are waited for: they do nothing).
@@ -201,26 +201,26 @@ void TImgThreads::Start() {
     if (i == slots_.size()) slots_.emplace_back();
     Slot& slot = slots_[i];
     if (slot.state != SlotState::kIdle) continue;
-    TThumbnailJob job;
+    ThumbnailJob job;
     if (!NextJob(job)) return;
-    if (!slot.thread) slot.thread = std::make_unique<TImgThread>(Receiver());
+    if (!slot.thread) slot.thread = std::make_unique<ImgThread>(Receiver());
     PrepareLoader(slot.thread->Loader());
     slot.thread->Begin(job, generation_++);
     slot.state = SlotState::kRunning;
   }
 }
 
-void TImgThreads::StartHelpers() {
+void ImgThreads::StartHelpers() {
   const size_t count = WorkersWanted();
   if (slots_.size() < count) slots_.resize(count);
   for (size_t i = 0; i < count; ++i) {
     Slot& slot = slots_[i];
-    if (!slot.thread) slot.thread = std::make_unique<TImgThread>(Receiver());
+    if (!slot.thread) slot.thread = std::make_unique<ImgThread>(Receiver());
     slot.thread->StartHelper();
   }
 }
 
-void TImgThreads::AbandonRunning(bool requeue) {
+void ImgThreads::AbandonRunning(bool requeue) {
   std::vector<Slot*> running;
   for (Slot& slot : slots_)
     if (slot.state == SlotState::kRunning) running.push_back(&slot);
@@ -235,19 +235,19 @@ void TImgThreads::AbandonRunning(bool requeue) {
   }
 }
 
-void TImgThreads::Pause() {
+void ImgThreads::Pause() {
   paused_ = true;
   if (!Busy()) return;
   AbandonRunning(true);
 }
 
-void TImgThreads::Resume() {
+void ImgThreads::Resume() {
   if (Busy()) return;
   paused_ = false;
   Start();
 }
 
-void TImgThreads::Redo(int32_t number) {
+void ImgThreads::Redo(int32_t number) {
   for (Slot& slot : slots_) {
     if (slot.state != SlotState::kRunning || slot.thread->Number() != number) continue;
     slot.thread->Abandon();
@@ -256,7 +256,7 @@ void TImgThreads::Redo(int32_t number) {
   }
 }
 
-void TImgThreads::CancelAll() {
+void ImgThreads::CancelAll() {
   // Jobs in flight: running ones, or queued ones waiting for a worker whose abandoned
   // job has not ended yet.
   const bool inFlight = std::any_of(slots_.begin(), slots_.end(), [](const Slot& slot) {
@@ -269,7 +269,7 @@ void TImgThreads::CancelAll() {
   paused_ = false;
 }
 
-TImgThreads::Slot* TImgThreads::FindSlot(const TThumbnailResultEvent& event) {
+ImgThreads::Slot* ImgThreads::FindSlot(const ThumbnailResultEvent& event) {
   for (Slot& slot : slots_)
     if (slot.state != SlotState::kIdle && slot.thread->Number() == event.Number &&
         slot.thread->Generation() == event.Generation)
@@ -277,7 +277,7 @@ TImgThreads::Slot* TImgThreads::FindSlot(const TThumbnailResultEvent& event) {
   return nullptr;
 }
 
-bool TImgThreads::TakeResult(const TThumbnailResultEvent& event) {
+bool ImgThreads::TakeResult(const ThumbnailResultEvent& event) {
   Slot* slot = FindSlot(event);
   if (!slot) return false;
   if (slot->state == SlotState::kAbandoned) {
@@ -291,14 +291,14 @@ bool TImgThreads::TakeResult(const TThumbnailResultEvent& event) {
   return true;
 }
 
-// ---------------------------------------------------------------- TFileImage
+// ---------------------------------------------------------------- FileImage
 
-TFileImage::~TFileImage() { EndWorkers(); }
+FileImage::~FileImage() { EndWorkers(); }
 
-bool TFileImage::NextJob(TThumbnailJob& job) {
+bool FileImage::NextJob(ThumbnailJob& job) {
   int32_t number = 0;
   while (TakeLast(number)) {
-    job = TThumbnailJob();
+    job = ThumbnailJob();
     job.Number = number;
     if (!host_.PrepareThumbnailJob(number, job)) continue;
     job.Number = number;
@@ -308,9 +308,9 @@ bool TFileImage::NextJob(TThumbnailJob& job) {
   return false;
 }
 
-void TFileImage::PrepareLoader(TImgUtil& loader) { loader.CopySettings(host_.ThumbnailLoader()); }
+void FileImage::PrepareLoader(ThumbnailReader& loader) { loader.CopySettings(host_.ThumbnailLoader()); }
 
-void TFileImage::JobFinished(int32_t number, int result, TImgUtil& loader) {
+void FileImage::JobFinished(int32_t number, int result, ThumbnailReader& loader) {
   host_.ThumbnailResult(number, result, loader);
 }
 

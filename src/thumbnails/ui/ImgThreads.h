@@ -6,10 +6,10 @@
 // front, taken last); a number already queued moves to the end. OrderLookAhead puts the
 // entries that are still look-ahead ones into the grid's order, behind every urgent
 // one. A number whose job is running is not started a second time. Up to ThreadCount()
-// persistent workers (TImgThread) run at once, each with its own loader and its own
+// persistent workers (ImgThread) run at once, each with its own loader and its own
 // codec helpers, so nothing is shared between two decodes; jobs are handed to idle
 // workers from the end of the queue. A worker runs the loader on one file below normal
-// priority and posts a TThumbnailResultEvent (QEvent::User + 1) to the host's receiver.
+// priority and posts a ThumbnailResultEvent (QEvent::User + 1) to the host's receiver.
 // The receiver hands the event to TakeResult, which stores the result through the host
 // and hands that worker the next job.
 //
@@ -35,19 +35,19 @@
 #include <vector>
 
 #include "imaging/CodecClient.h"
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 
 class QObject;
 
 namespace quorvane {
 
-class TImgThreads;
+class ImgThreads;
 
 // The result message: posted to the host's receiver.
-class TThumbnailResultEvent : public QEvent {
+class ThumbnailResultEvent : public QEvent {
  public:
   static constexpr QEvent::Type kType = QEvent::Type(QEvent::User + 1);
-  TThumbnailResultEvent(int32_t number, int result, uint64_t generation)
+  ThumbnailResultEvent(int32_t number, int result, uint64_t generation)
       : QEvent(kType), Number(number), Result(result), Generation(generation) {}
   const int32_t Number;
   // 0 success (the picture is in the loader's Bitmap()); 1 the file is missing or is not
@@ -56,43 +56,43 @@ class TThumbnailResultEvent : public QEvent {
   const uint64_t Generation;
 };
 
-// The seam between the queue and the view that owns it (TImgListView implements it;
+// The seam between the queue and the view that owns it (ImgListView implements it;
 // tests use a small fake).
 class ThumbnailJobHost {
  public:
   virtual ~ThumbnailJobHost() = default;
   // Fills the job for the item with that number when it still wants a thumbnail (the
-  // item exists, is not handled, and needs one; TShellFolderView::PrepareThumbnailJob
+  // item exists, is not handled, and needs one; ShellFolderView::PrepareThumbnailJob
   // does exactly that). False: the entry is skipped.
-  virtual bool PrepareThumbnailJob(int32_t Number, TThumbnailJob& Job) = 0;
+  virtual bool PrepareThumbnailJob(int32_t Number, ThumbnailJob& Job) = 0;
   // Called just before a worker starts the job (the view fires OnImageLoad with the
   // queue as Sender).
-  virtual void ImageLoad(TImgThreads& Sender, int32_t Number) {
+  virtual void ImageLoad(ImgThreads& Sender, int32_t Number) {
     (void)Sender;
     (void)Number;
   }
   // The loader whose settings every worker's own loader takes (the view's
   // ViewImage.ImgUtil).
-  virtual TImgUtil& ThumbnailLoader() = 0;
+  virtual ThumbnailReader& ThumbnailLoader() = 0;
   // The object result events are posted to; it lives on the user-interface thread and
   // passes them to TakeResult.
   virtual QObject* ThumbnailReceiver() = 0;
   // A current result, on the user-interface thread, before its worker gets the next
-  // job: store it (TShellFolderView::StoreThumbnailResult), fire OnImageLoaded and
+  // job: store it (ShellFolderView::StoreThumbnailResult), fire OnImageLoaded and
   // repaint the item. The worker's loader holds the picture in its Bitmap().
-  virtual void ThumbnailResult(int32_t Number, int Result, TImgUtil& Loader) = 0;
+  virtual void ThumbnailResult(int32_t Number, int Result, ThumbnailReader& Loader) = 0;
 };
 
 // One worker: a persistent thread with its own loader (set up like the view's) and its
 // own codec and metadata helpers. It runs one job at a time, handed to it by the queue
 // on the user-interface thread, below normal priority, and posts a
-// TThumbnailResultEvent for every job it finishes, abandoned or not.
-class TImgThread : public QThread {
+// ThumbnailResultEvent for every job it finishes, abandoned or not.
+class ImgThread : public QThread {
   Q_OBJECT
  public:
-  explicit TImgThread(QObject* receiver);
+  explicit ImgThread(QObject* receiver);
   // Abandons the job, ends the thread and waits for it.
-  ~TImgThread() override;
+  ~ImgThread() override;
 
   // The job in hand (its number and generation stay after it finished).
   int32_t Number() const { return number_.load(); }
@@ -102,12 +102,12 @@ class TImgThread : public QThread {
   bool Terminated() const { return stop_.Terminated(); }
   // The worker's loader: the picture of a finished job is in its Bitmap() until the
   // queue hands it the next job.
-  TImgUtil& Loader() { return loader_; }
+  ThumbnailReader& Loader() { return loader_; }
   // Helpers this worker started so far (codec and metadata).
   int HelperStarts() const { return codec_.StartCount() + meta_.StartCount(); }
 
   // Starts a job (the worker must be idle: its previous job's event was taken).
-  void Begin(const TThumbnailJob& job, uint64_t generation);
+  void Begin(const ThumbnailJob& job, uint64_t generation);
   // Starts the worker's codec helper now, on its thread, instead of with the first job.
   void StartHelper();
   // Tells the running job to stop without waiting for it: a helper call in progress
@@ -117,19 +117,19 @@ class TImgThread : public QThread {
 
   // The job's result without a thread: 1 when the path is missing or is a FIFO, socket
   // or device (never opened), -1 when the kind needs no thumbnail, else the loader's.
-  static int RunJob(const TThumbnailJob& job, TImgUtil& loader);
+  static int RunJob(const ThumbnailJob& job, ThumbnailReader& loader);
 
  protected:
   void run() override;
 
  private:
   QObject* receiver_;
-  TImgUtil loader_;
+  ThumbnailReader loader_;
   CodecClient codec_;
   CodecClient meta_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  TThumbnailJob job_;  // guarded by mutex_
+  ThumbnailJob job_;  // guarded by mutex_
   bool hasJob_ = false;
   bool startHelper_ = false;
   bool quit_ = false;
@@ -140,12 +140,12 @@ class TImgThread : public QThread {
 };
 
 // The queue and its workers.
-class TImgThreads {
+class ImgThreads {
  public:
-  TImgThreads();
-  virtual ~TImgThreads();
-  TImgThreads(const TImgThreads&) = delete;
-  TImgThreads& operator=(const TImgThreads&) = delete;
+  ImgThreads();
+  virtual ~ImgThreads();
+  ImgThreads(const ImgThreads&) = delete;
+  ImgThreads& operator=(const ImgThreads&) = delete;
 
   // A number already queued moves to the end (taken next); otherwise urgent appends at
   // the end, not urgent inserts at the front (taken last).
@@ -180,7 +180,7 @@ class TImgThreads {
   // that is running and not abandoned) is dropped: answers false, and a worker whose
   // abandoned job ended is free again. Otherwise hands it to the host (via
   // JobFinished), frees the worker, starts the next jobs and answers true.
-  bool TakeResult(const TThumbnailResultEvent& event);
+  bool TakeResult(const ThumbnailResultEvent& event);
 
   // Workers: at most this many jobs run at once (1 runs one file at a time; 0 or less:
   // as many as the machine has cores). Takes effect as workers become idle.
@@ -195,7 +195,7 @@ class TImgThreads {
   std::vector<int32_t> QueueEntries() const;
   bool IsQueued(int32_t number) const { return where_.count(number) != 0; }
   // The worker of the first running job; null when none.
-  TImgThread* Worker() const;
+  ImgThread* Worker() const;
   // The numbers of the running jobs.
   std::vector<int32_t> RunningNumbers() const;
   // Worker threads that exist (idle ones included).
@@ -206,11 +206,11 @@ class TImgThreads {
  protected:
   // Takes entries from the end of the queue until one gives a job; fills it and
   // answers true, or false when the queue ran out.
-  virtual bool NextJob(TThumbnailJob& job) = 0;
+  virtual bool NextJob(ThumbnailJob& job) = 0;
   // Set-up of a worker's loader before each of its jobs.
-  virtual void PrepareLoader(TImgUtil& loader) = 0;
+  virtual void PrepareLoader(ThumbnailReader& loader) = 0;
   // A current result: store it (the picture is in the loader's Bitmap()).
-  virtual void JobFinished(int32_t number, int result, TImgUtil& loader) = 0;
+  virtual void JobFinished(int32_t number, int result, ThumbnailReader& loader) = 0;
   // The object result events are posted to.
   virtual QObject* Receiver() = 0;
 
@@ -223,10 +223,10 @@ class TImgThreads {
  private:
   enum class SlotState { kIdle, kRunning, kAbandoned };
   struct Slot {
-    std::unique_ptr<TImgThread> thread;
+    std::unique_ptr<ImgThread> thread;
     SlotState state = SlotState::kIdle;
   };
-  Slot* FindSlot(const TThumbnailResultEvent& event);
+  Slot* FindSlot(const ThumbnailResultEvent& event);
   size_t WorkersWanted() const;  // the thread count, or one per core
   bool Running(int32_t number) const;
   void AbandonRunning(bool requeue);
@@ -244,16 +244,16 @@ class TImgThreads {
 };
 
 // The queue of a thumbnail view: jobs come from its host.
-class TFileImage : public TImgThreads {
+class FileImage : public ImgThreads {
  public:
-  explicit TFileImage(ThumbnailJobHost& host) : host_(host) {}
-  ~TFileImage() override;
+  explicit FileImage(ThumbnailJobHost& host) : host_(host) {}
+  ~FileImage() override;
   ThumbnailJobHost& Host() const { return host_; }
 
  protected:
-  bool NextJob(TThumbnailJob& job) override;
-  void PrepareLoader(TImgUtil& loader) override;
-  void JobFinished(int32_t number, int result, TImgUtil& loader) override;
+  bool NextJob(ThumbnailJob& job) override;
+  void PrepareLoader(ThumbnailReader& loader) override;
+  void JobFinished(int32_t number, int result, ThumbnailReader& loader) override;
   QObject* Receiver() override { return host_.ThumbnailReceiver(); }
 
  private:

@@ -5,7 +5,7 @@
 
 namespace quorvane {
 
-struct TShellChangeNotification::Watcher {
+struct FolderChangeNotifier::Watcher {
   explicit Watcher(const InotifyFilter& filter) : watch(filter) {}
   InotifyWatch watch;
   std::thread thread;
@@ -13,19 +13,19 @@ struct TShellChangeNotification::Watcher {
   std::atomic<bool> pending{false};  // a notice is posted and not yet delivered
 };
 
-TShellChangeNotification::TShellChangeNotification(QObject* parent) : QObject(parent) {}
+FolderChangeNotifier::FolderChangeNotifier(QObject* parent) : QObject(parent) {}
 
-TShellChangeNotification::~TShellChangeNotification() { Unwatch(); }
+FolderChangeNotifier::~FolderChangeNotifier() { Unwatch(); }
 
-void TShellChangeNotification::SetEnabled(bool value) {
+void FolderChangeNotifier::SetEnabled(bool value) {
   if (value == enabled_) return;
   enabled_ = value;
   if (!value) Unwatch();
 }
 
-bool TShellChangeNotification::Watching() const { return watcher_ != nullptr; }
+bool FolderChangeNotifier::Watching() const { return watcher_ != nullptr; }
 
-void TShellChangeNotification::Watch(const std::string& Folder) {
+void FolderChangeNotifier::Watch(const std::string& Folder) {
   if (!enabled_ || Folder.empty()) return;
   Unwatch();
   const InotifyFilter filter = InotifyFilter::For(notifyTypes_);
@@ -51,7 +51,7 @@ void TShellChangeNotification::Watch(const std::string& Folder) {
   watcher_ = std::move(watcher);
 }
 
-void TShellChangeNotification::Unwatch() {
+void FolderChangeNotifier::Unwatch() {
   if (!watcher_) return;
   watcher_->stop.store(true);
   watcher_->watch.Wake();
@@ -61,7 +61,7 @@ void TShellChangeNotification::Unwatch() {
   ++generation_;  // a notice still pending belongs to the old watch
 }
 
-void TShellChangeNotification::Deliver(uint64_t generation) {
+void FolderChangeNotifier::Deliver(uint64_t generation) {
   if (generation != generation_ || !watcher_) return;
   watcher_->pending.store(false);
   try {

@@ -1,5 +1,5 @@
 #pragma once
-// TShellChangeNotification tells the thumbnail view that the folder it shows changed on
+// FolderChangeNotifier tells the thumbnail view that the folder it shows changed on
 // disk, so that the view can reload it. It watches one folder at a time with inotify on
 // a background thread and fires OnChange on the user-interface thread.
 //
@@ -19,19 +19,19 @@
 
 namespace quorvane {
 
-class TShellChangeNotification : public QObject {
+class FolderChangeNotifier : public QObject {
   Q_OBJECT
  public:
-  explicit TShellChangeNotification(QObject* parent = nullptr);
-  ~TShellChangeNotification() override;
+  explicit FolderChangeNotifier(QObject* parent = nullptr);
+  ~FolderChangeNotifier() override;
 
   // Watching allowed (true); clearing it stops the current watch.
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool value);
   // Kinds of change that wake the watcher ({intFileName, intDirName}; see
   // InotifyFilter::For). Takes effect at the next Watch.
-  const TNotifyTypes& NotifyTypes() const { return notifyTypes_; }
-  void SetNotifyTypes(const TNotifyTypes& value) { notifyTypes_ = value; }
+  const NotifyTypeSet& NotifyTypes() const { return notifyTypes_; }
+  void SetNotifyTypes(const NotifyTypeSet& value) { notifyTypes_ = value; }
 
   // Starts watching a folder, replacing the current watch. Nothing happens when not
   // Enabled or when the folder has no path (empty): the previous watch stays. A folder
@@ -45,14 +45,14 @@ class TShellChangeNotification : public QObject {
   const std::string& WatchedFolder() const { return folder_; }
 
   // Fired on the user-interface thread after a change.
-  std::function<void(TShellChangeNotification& Sender)> OnChange;
+  std::function<void(FolderChangeNotifier& Sender)> OnChange;
 
  private:
   struct Watcher;
   void Deliver(uint64_t generation);
 
   bool enabled_ = true;
-  TNotifyTypes notifyTypes_{intFileName, intDirName};
+  NotifyTypeSet notifyTypes_{intFileName, intDirName};
   std::string folder_;
   std::unique_ptr<Watcher> watcher_;
   uint64_t generation_ = 0;

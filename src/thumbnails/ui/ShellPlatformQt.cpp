@@ -24,7 +24,7 @@ QMimeType MimeTypeOf(const std::string& path, bool folder) {
 
 }  // namespace
 
-int TQtShellPlatform::IconIndex(const std::string& Path, bool Folder) {
+int QtShellPlatform::IconIndex(const std::string& Path, bool Folder) {
   const QMimeType type = MimeTypeOf(Path, Folder);
   if (!type.isValid()) return -1;
   const QString key = type.name();
@@ -38,14 +38,14 @@ int TQtShellPlatform::IconIndex(const std::string& Path, bool Folder) {
   return index;
 }
 
-std::string TQtShellPlatform::TypeName(const std::string& Path, bool Folder) {
+std::string QtShellPlatform::TypeName(const std::string& Path, bool Folder) {
   const QMimeType type = MimeTypeOf(Path, Folder);
   if (!type.isValid()) return {};
   // At most 80 characters, as the list's type column has always shown.
   return type.comment().left(80).toStdString();
 }
 
-bool TQtShellPlatform::Execute(const std::string& Path) {
+bool QtShellPlatform::Execute(const std::string& Path) {
   if (Path.empty()) return false;
   // The URI carries the name's bytes percent-encoded: a name that is no UTF-8 still
   // reaches the program that opens it.
@@ -53,15 +53,15 @@ bool TQtShellPlatform::Execute(const std::string& Path) {
       QUrl::fromEncoded(QByteArray::fromStdString(FileUriFromPath(Path)), QUrl::StrictMode));
 }
 
-QString TQtShellPlatform::TypeKey(int index) const {
+QString QtShellPlatform::TypeKey(int index) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return index >= 0 && size_t(index) < keys_.size() ? keys_[size_t(index)] : QString();
 }
 
-QIcon TQtShellPlatform::Icon(int index) const {
+QIcon QtShellPlatform::Icon(int index) const {
   const QString key = TypeKey(index);
   if (key.isEmpty()) return {};
-  for (const QString& name : TQtIconProvider::IconNamesFor(key)) {
+  for (const QString& name : QtIconProvider::IconNamesFor(key)) {
     const QIcon icon = QIcon::fromTheme(name);
     if (!icon.isNull()) return icon;
   }

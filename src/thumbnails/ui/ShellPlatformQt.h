@@ -10,11 +10,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "thumbnails/ImgShare.h"
+#include "thumbnails/FolderItems.h"
 
 namespace quorvane {
 
-class TQtShellPlatform : public TShellPlatform {
+class QtShellPlatform : public ShellPlatform {
  public:
   int IconIndex(const std::string& Path, bool Folder) override;
   std::string TypeName(const std::string& Path, bool Folder) override;

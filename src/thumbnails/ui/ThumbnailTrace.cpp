@@ -16,12 +16,12 @@ qint64 MonotonicMs() {
 }
 
 // Every visible cell of a file has been handled (and there is at least one).
-bool VisibleCellsDone(TImgListView& view) {
+bool VisibleCellsDone(ImgListView& view) {
   const QRect area = view.viewport()->rect();
   int visible = 0;
   for (int i = 0; i < view.Count(); ++i) {
     if (!view.visualRect(view.model()->index(i, 0)).intersects(area)) continue;
-    TImgListItem* item = view.Item(i);
+    GridItem* item = view.Item(i);
     if (!item || item->IsFolder()) continue;
     if (!item->Handled) return false;
     ++visible;
@@ -31,14 +31,14 @@ bool VisibleCellsDone(TImgListView& view) {
 
 }  // namespace
 
-void TThumbnailTrace::FolderOpening(TImgListView&) {
+void ThumbnailTrace::FolderOpening(ImgListView&) {
   clock_.start();
   stored_ = 0;
   firstScreen_ = false;
   std::fprintf(stderr, "trace: open-folder t=0 monotonic=%lld\n", (long long)MonotonicMs());
 }
 
-void TThumbnailTrace::ThumbnailStored(TImgListView& view, const TImgListItem& item, int result) {
+void ThumbnailTrace::ThumbnailStored(ImgListView& view, const GridItem& item, int result) {
   const qint64 t = clock_.isValid() ? clock_.elapsed() : -1;
   std::fprintf(stderr, "trace: thumbnail n=%d index=%d result=%d t=%lld\n", ++stored_,
                item.Index(), result, (long long)t);
@@ -48,19 +48,19 @@ void TThumbnailTrace::ThumbnailStored(TImgListView& view, const TImgListItem& it
   }
 }
 
-void TThumbnailTrace::QueueDrained(TImgListView&) {
+void ThumbnailTrace::QueueDrained(ImgListView&) {
   std::fprintf(stderr, "trace: queue-drained t=%lld stored=%d\n", (long long)clock_.elapsed(),
                stored_);
 }
 
-void TThumbnailTrace::KeyPressed(TImgListView&, const QKeyEvent& e) {
+void ThumbnailTrace::KeyPressed(ImgListView&, const QKeyEvent& e) {
   if (!clock_.isValid()) return;
   keyAt_ = clock_.elapsed();
   keyXTime_ = e.timestamp();
   key_ = e.key();
 }
 
-void TThumbnailTrace::Painted(TImgListView&) {
+void ThumbnailTrace::Painted(ImgListView&) {
   if (keyAt_ < 0) return;
   const qint64 now = MonotonicMs();
   std::fprintf(stderr, "trace: key-paint key=0x%x from-handler=%lld from-x-event=%lld\n", key_,

@@ -1,5 +1,5 @@
 #pragma once
-// TThumbnailTrace: the grid's timing as lines on stderr, for bench/grid_peers.sh (the
+// ThumbnailTrace: the grid's timing as lines on stderr, for bench/grid_peers.sh (the
 // program installs it on its grid when QUORVANE_TRACE_THUMBNAILS is set):
 //   trace: open-folder t=0 monotonic=MS          OpenFolder (CLOCK_MONOTONIC in ms)
 //   trace: thumbnail n=N index=I result=R t=MS   each stored result
@@ -15,13 +15,13 @@
 
 namespace quorvane {
 
-class TThumbnailTrace : public TImgListViewObserver {
+class ThumbnailTrace : public ImgListViewObserver {
  public:
-  void FolderOpening(TImgListView& view) override;
-  void ThumbnailStored(TImgListView& view, const TImgListItem& item, int result) override;
-  void QueueDrained(TImgListView& view) override;
-  void KeyPressed(TImgListView& view, const QKeyEvent& e) override;
-  void Painted(TImgListView& view) override;
+  void FolderOpening(ImgListView& view) override;
+  void ThumbnailStored(ImgListView& view, const GridItem& item, int result) override;
+  void QueueDrained(ImgListView& view) override;
+  void KeyPressed(ImgListView& view, const QKeyEvent& e) override;
+  void Painted(ImgListView& view) override;
 
  private:
   QElapsedTimer clock_;  // since OpenFolder

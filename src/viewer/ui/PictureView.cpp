@@ -7,14 +7,14 @@
 
 namespace quorvane {
 
-TPictureView::TPictureView(QWidget* parent) : QLabel(parent) {
+PictureView::PictureView(QWidget* parent) : QLabel(parent) {
   // The viewer handles the mouse on the scroll box's viewport.
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-qreal TPictureView::Ratio() const { return devicePixelRatioF(); }
+qreal PictureView::Ratio() const { return devicePixelRatioF(); }
 
-void TPictureView::SetZoom(const QImage& picture, double zoom) {
+void PictureView::SetZoom(const QImage& picture, double zoom) {
   if (zoom_ != zoom || picture_.cacheKey() != picture.cacheKey()) reduced_ = QImage();
   picture_ = picture;
   zoom_ = zoom;
@@ -30,28 +30,28 @@ void TPictureView::SetZoom(const QImage& picture, double zoom) {
   update();
 }
 
-void TPictureView::ClearZoom() {
+void PictureView::ClearZoom() {
   picture_ = QImage();
   reduced_ = QImage();
   zoom_ = 0;
   update();
 }
 
-QRect TPictureView::PictureRect() const {
+QRect PictureView::PictureRect() const {
   if (Zoomed() || pixmap().isNull()) return rect();
   const QSize shown = (pixmap().deviceIndependentSize()).toSize();
   return QStyle::alignedRect(layoutDirection(), alignment(), shown, rect());
 }
 
-QPointF TPictureView::PicturePoint(const QPointF& widgetPoint) const {
+QPointF PictureView::PicturePoint(const QPointF& widgetPoint) const {
   return zoom_ > 0 ? widgetPoint * Ratio() / zoom_ : widgetPoint;
 }
 
-QPointF TPictureView::WidgetPoint(const QPointF& picturePoint) const {
+QPointF PictureView::WidgetPoint(const QPointF& picturePoint) const {
   return zoom_ > 0 ? picturePoint * zoom_ / Ratio() : picturePoint;
 }
 
-void TPictureView::paintEvent(QPaintEvent* event) {
+void PictureView::paintEvent(QPaintEvent* event) {
   if (!Zoomed()) {
     QLabel::paintEvent(event);
     return;

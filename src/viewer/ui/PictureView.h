@@ -9,10 +9,10 @@
 
 namespace quorvane {
 
-class TPictureView : public QLabel {
+class PictureView : public QLabel {
   Q_OBJECT
  public:
-  explicit TPictureView(QWidget* parent = nullptr);
+  explicit PictureView(QWidget* parent = nullptr);
 
   // Shows `picture` at `zoom` (> 0) and takes the size that needs.
   void SetZoom(const QImage& picture, double zoom);
