@@ -16,91 +16,12 @@
 #include "platform/CopiedTree.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
+#include "platform/PathAccess.h"
+#include "platform/FileChecks.h"
 
 namespace quorvane {
 
 namespace {
-
-constexpr int kMaxNameTries = 100000;
-
-std::string ErrnoText(int error) { return std::strerror(error); }
-
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return WithoutTrailingSlash(path);
-  std::vector<char> buffer(4096);
-  while (!getcwd(buffer.data(), buffer.size())) {
-    if (errno != ERANGE) return WithoutTrailingSlash(path);
-    buffer.resize(buffer.size() * 2);
-  }
-  return WithoutTrailingSlash(JoinPath(buffer.data(), path));
-}
-
-// Opens a folder (or, with flags, anything) by path; a path longer than the system's
-// limit is opened one component at a time.
-UniqueFd OpenPath(const std::string& path, int flags) {
-  flags |= O_CLOEXEC;
-  UniqueFd fd(::open(path.c_str(), flags));
-  if (fd.Ok() || errno != ENAMETOOLONG) return fd;
-  UniqueFd dir(::open(path[0] == '/' ? "/" : ".", O_DIRECTORY | O_RDONLY | O_CLOEXEC));
-  size_t pos = 0;
-  while (dir.Ok()) {
-    while (pos < path.size() && path[pos] == '/') ++pos;
-    size_t end = path.find('/', pos);
-    if (end == std::string::npos) end = path.size();
-    const std::string part = path.substr(pos, end - pos);
-    size_t next = end;
-    while (next < path.size() && path[next] == '/') ++next;
-    if (next >= path.size()) {
-      return part.empty() ? std::move(dir) : UniqueFd(::openat(dir.Get(), part.c_str(), flags));
-    }
-    dir = UniqueFd(::openat(dir.Get(), part.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC));
-    pos = next;
-  }
-  return dir;
-}
-
-UniqueFd OpenDir(const std::string& path) { return OpenPath(path, O_DIRECTORY | O_RDONLY); }
-
-bool StatPath(const std::string& path, struct stat& st, bool follow) {
-  if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0) return true;
-  if (errno != ENAMETOOLONG) return false;
-  const UniqueFd parent = OpenDir(ExtractFileDir(path));
-  return parent.Ok() && ::fstatat(parent.Get(), ExtractFileName(path).c_str(), &st,
-                                  follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-bool AccessPath(const std::string& path, int mode) {
-  if (::access(path.c_str(), mode) == 0) return true;
-  if (errno != ENAMETOOLONG) return false;
-  const UniqueFd fd = OpenPath(path, O_PATH);
-  return fd.Ok() && ::faccessat(fd.Get(), "", mode, AT_EMPTY_PATH) == 0;
-}
-
-bool SameIdentity(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool EntryExists(int dir, const std::string& name) {
-  struct stat st {};
-  return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
-}
-
-// "photo.jpg" -> {"photo", ".jpg"}; folders and dot-files keep the whole name as stem.
-std::pair<std::string, std::string> SplitName(const std::string& name, bool isFolder) {
-  const size_t dot = name.rfind('.');
-  if (isFolder || dot == std::string::npos || dot == 0) return {name, ""};
-  return {name.substr(0, dot), name.substr(dot)};
-}
-
-std::string FreeNameAt(int dir, const std::string& name, bool isFolder) {
-  if (!EntryExists(dir, name)) return name;
-  const auto [stem, ext] = SplitName(name, isFolder);
-  for (int n = 2; n < kMaxNameTries; ++n) {
-    std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-    if (!EntryExists(dir, candidate)) return candidate;
-  }
-  return {};
-}
 
 // ---- tree copy and removal through directory descriptors ----
 
@@ -354,237 +275,8 @@ bool RenameInto(int srcDir, const std::string& srcName, int dstDir, bool isFolde
   return false;
 }
 
-// The mount point holding `path` (an absolute, existing path).
-std::string MountPointOf(const std::string& path) {
-  struct stat st {};
-  if (!StatPath(path, st, false)) return {};
-  std::string current = path;
-  while (current != "/") {
-    const std::string parent = ExtractFileDir(current);
-    struct stat up {};
-    if (!StatPath(parent.empty() ? "/" : parent, up, true) || up.st_dev != st.st_dev) break;
-    current = parent.empty() ? "/" : parent;
-  }
-  return current;
-}
 
 }  // namespace
-
-bool MakeFolders(const std::string& path, mode_t mode) {
-  struct stat st {};
-  if (StatPath(path, st, true)) {
-    if (S_ISDIR(st.st_mode)) return true;
-    errno = ENOTDIR;
-    return false;
-  }
-  const std::string parent = ExtractFileDir(path);
-  if (!parent.empty() && parent != path && !MakeFolders(parent, mode)) return false;
-  return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
-}
-
-namespace {
-
-// A trash folder we may use: a real folder (not a link) owned by us.
-bool UsableOwnFolder(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-         AccessPath(path, W_OK | X_OK);
-}
-
-// A volume's trash folder with its `files` and `info` folders, each made when missing
-// (mode 0700) and each a real folder of ours.
-bool MakeVolumeTrash(const std::string& folder) {
-  for (const std::string& path : {folder, folder + "/files", folder + "/info"}) {
-    ::mkdir(path.c_str(), 0700);
-    if (!UsableOwnFolder(path)) return false;
-  }
-  return true;
-}
-
-std::string PercentEncode(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char c : path) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-        std::strchr("-._~/", c)) {
-      out += char(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
-std::string TrashInfoText(const std::string& shownPath) {
-  char date[32] = {};
-  const std::time_t now = std::time(nullptr);
-  struct tm local {};
-  localtime_r(&now, &local);
-  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-  return "[Trash Info]\nPath=" + PercentEncode(shownPath) + "\nDeletionDate=" + date + "\n";
-}
-
-// The trash folder for a file on device `dev`, and the form its path takes in the info
-// file (absolute for the home trash, relative to the volume for a volume trash).
-struct TrashPlace {
-  std::string folder;
-  std::string topdir;  // empty for the home trash
-};
-
-bool FindTrash(const std::string& path, const struct stat& st, TrashPlace& place,
-               std::string& error) {
-  const std::string home = HomeTrashFolder();
-  if (!home.empty()) {
-    // The home trash serves every file on its own file system, and only those.
-    std::string existing = home;
-    struct stat hs {};
-    while (!StatPath(existing, hs, true) && existing != "/" && !existing.empty())
-      existing = ExtractFileDir(existing);
-    if (!existing.empty() && hs.st_dev == st.st_dev) {
-      if (MakeFolders(home + "/files", 0700) && MakeFolders(home + "/info", 0700)) {
-        place = {home, {}};
-        return true;
-      }
-      error = "the trash folder " + home + " cannot be made";
-      return false;
-    }
-  }
-  const std::string top = MountPointOf(path);
-  if (top.empty()) {
-    error = "the volume of the file cannot be told";
-    return false;
-  }
-  const std::string uid = std::to_string(::getuid());
-  const std::string base = top == "/" ? "" : top;
-  struct stat shared {};
-  const std::string sharedTrash = base + "/.Trash";
-  if (::lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
-      (shared.st_mode & S_ISVTX)) {
-    const std::string mine = sharedTrash + "/" + uid;
-    if (MakeVolumeTrash(mine)) {
-      place = {mine, top};
-      return true;
-    }
-  }
-  const std::string own = base + "/.Trash-" + uid;
-  if (MakeVolumeTrash(own)) {
-    place = {own, top};
-    return true;
-  }
-  error = "the volume " + top + " has no usable trash";
-  return false;
-}
-
-bool TrashOne(const std::string& path, std::string& trashed, std::string& error) {
-  struct stat st {};
-  if (!StatPath(path, st, false)) {
-    error = ErrnoText(errno);
-    return false;
-  }
-  if (!CanRemove(path)) {
-    error = "the folder that holds it is not writable";
-    return false;
-  }
-  TrashPlace place;
-  if (!FindTrash(path, st, place, error)) return false;
-  const UniqueFd files = OpenDir(place.folder + "/files");
-  const UniqueFd info = OpenDir(place.folder + "/info");
-  const UniqueFd parent = OpenDir(ExtractFileDir(path).empty() ? "/" : ExtractFileDir(path));
-  if (!files.Ok() || !info.Ok() || !parent.Ok()) {
-    error = ErrnoText(errno);
-    return false;
-  }
-  std::string shown = path;
-  if (!place.topdir.empty())
-    shown = place.topdir == "/" ? path.substr(1) : path.substr(place.topdir.size() + 1);
-  const std::string text = TrashInfoText(shown);
-  const std::string name = ExtractFileName(path);
-  const auto [stem, ext] = SplitName(name, S_ISDIR(st.st_mode));
-  for (int n = 1; n < kMaxNameTries; ++n) {
-    const std::string candidate = n == 1 ? name : stem + "." + std::to_string(n) + ext;
-    const std::string infoName = candidate + ".trashinfo";
-    // The info file reserves the name (created exclusively, as the trash's rules ask).
-    UniqueFd infoFd(
-        ::openat(info.Get(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!infoFd.Ok()) {
-      if (errno == EEXIST) continue;
-      error = ErrnoText(errno);
-      return false;
-    }
-    if (EntryExists(files.Get(), candidate)) {
-      ::unlinkat(info.Get(), infoName.c_str(), 0);
-      continue;
-    }
-    if (!WriteFullyAt(infoFd.Get(), 0, text.data(), text.size()) ||
-        ::close(infoFd.Release()) != 0) {
-      error = ErrnoText(errno);
-      ::unlinkat(info.Get(), infoName.c_str(), 0);
-      return false;
-    }
-    if (const int err = RenameNoReplaceAt(parent.Get(), name, files.Get(), candidate)) {
-      error = ErrnoText(err);
-      ::unlinkat(info.Get(), infoName.c_str(), 0);
-      return false;
-    }
-    trashed = place.folder + "/files/" + candidate;
-    return true;
-  }
-  error = "no free name in the trash";
-  return false;
-}
-
-}  // namespace
-
-bool CanCopyFrom(const std::string& path) {
-  struct stat st {};
-  if (!StatPath(path, st, false)) return false;
-  if (S_ISLNK(st.st_mode)) return true;
-  return AccessPath(path, S_ISDIR(st.st_mode) ? R_OK | X_OK : R_OK);
-}
-
-bool CanRemove(const std::string& path) {
-  const std::string full = Absolute(path);
-  if (full == "/") return false;
-  struct stat st {
-  }, parent{};
-  const std::string dir = ExtractFileDir(full).empty() ? "/" : ExtractFileDir(full);
-  if (!StatPath(full, st, false) || !StatPath(dir, parent, true)) return false;
-  if (!AccessPath(dir, W_OK | X_OK)) return false;
-  // In a sticky folder (/tmp) only the owner of the file or of the folder may remove it.
-  const uid_t me = ::geteuid();
-  if ((parent.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && parent.st_uid != me) return false;
-  return true;
-}
-
-bool CanWriteInto(const std::string& folder) {
-  struct stat st {};
-  return StatPath(folder, st, true) && S_ISDIR(st.st_mode) && AccessPath(folder, W_OK | X_OK);
-}
-
-bool SameFileSystem(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  return StatPath(a, sa, false) && StatPath(b, sb, true) && sa.st_dev == sb.st_dev;
-}
-
-bool IsSameOrInside(const std::string& folder, const std::string& path) {
-  struct stat target {
-  }, root{};
-  if (!StatPath(folder, target, true) || ::stat("/", &root) != 0) return false;
-  UniqueFd fd = OpenPath(path, O_PATH);
-  if (!fd.Ok()) return false;
-  for (int depth = 0; depth < 1 << 16; ++depth) {
-    struct stat here {};
-    if (::fstat(fd.Get(), &here) != 0) return false;
-    if (SameIdentity(here, target)) return true;
-    if (SameIdentity(here, root)) return false;
-    fd = UniqueFd(::openat(fd.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.Ok()) return false;
-  }
-  return false;
-}
 
 TransferMode DropMode(bool ctrl, bool shift, bool sameFileSystem) {
   if (ctrl && shift) return TransferMode::Link;
@@ -593,19 +285,10 @@ TransferMode DropMode(bool ctrl, bool shift, bool sameFileSystem) {
   return sameFileSystem ? TransferMode::Move : TransferMode::Copy;
 }
 
-std::string FreeName(const std::string& folder, const std::string& name) {
-  const UniqueFd dir = OpenDir(folder);
-  if (!dir.Ok()) return name;
-  struct stat st {};
-  const bool isFolder =
-      ::fstatat(dir.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-  return FreeNameAt(dir.Get(), name, isFolder);
-}
-
 FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
                       TransferMode mode, FileOpProgress* progress) {
   FileOpReport report;
-  const std::string target = Absolute(folder);
+  const std::string target = AbsolutePath(folder);
   const UniqueFd dst = OpenDir(target);
   struct stat targetStat {};
   const bool targetOk = dst.Ok() && ::fstat(dst.Get(), &targetStat) == 0;
@@ -613,14 +296,14 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
     progress->totalFiles = int(sources.size());
     int64_t total = 0;
     if (mode != TransferMode::Link)
-      for (const std::string& source : sources) total += TreeBytes(Absolute(source));
+      for (const std::string& source : sources) total += TreeBytes(AbsolutePath(source));
     progress->totalBytes = total;
   }
   std::string why;
   std::vector<CopiedEntry> made;  // what a copy or link made, to take back on a cancel
   for (const std::string& given : sources) {
     if (Cancelled(progress, why)) break;
-    const std::string source = Absolute(given);
+    const std::string source = AbsolutePath(given);
     if (progress) {
       const std::lock_guard<std::mutex> lock(progress->mutex);
       progress->current = ExtractFileName(source);
@@ -707,38 +390,6 @@ FileOpReport Transfer(const std::vector<std::string>& sources, const std::string
       for (const CopiedEntry& entry : made) RemoveCopy(dst.Get(), entry);
       report.created.clear();
     }
-  }
-  return report;
-}
-
-int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
-  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // The file system cannot rename without replacing: test, then rename.
-  if (EntryExists(toDir, to)) return EEXIST;
-  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
-}
-
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
-}
-
-std::string HomeTrashFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return WithoutTrailingSlash(data) + "/Trash";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return WithoutTrailingSlash(home) + "/.local/share/Trash";
-  return {};
-}
-
-FileOpReport MoveToTrash(const std::vector<std::string>& paths) {
-  FileOpReport report;
-  for (const std::string& given : paths) {
-    std::string trashed, error;
-    if (TrashOne(Absolute(given), trashed, error))
-      report.created.push_back(trashed);
-    else
-      report.failed.push_back({given, error});
   }
   return report;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// File operations of the thumbnail grid: copy, move and link files into a folder, move
-// them to the freedesktop trash, and the permission tests that come before each.
+// File transfers of the thumbnail grid: copy, move and link files into a folder, with
+// progress and Cancel. The tests made before them are in FileChecks.h, the trash in
+// Trash.h, safe path access and renames in PathAccess.h.
 //
 // Rules kept by every operation:
 // - nothing is ever replaced: a name that exists in the target folder gets a free name
@@ -12,9 +13,7 @@
 //   a source folder meanwhile stays there (FileOpReport::leftFolders). A failed copy
 //   removes what it made and keeps the source;
 // - trees are walked through directory descriptors, so depth and path length are not
-//   limited by the system's path length limit;
-// - the trash never turns into a permanent delete: without a usable trash the file
-//   stays where it is and the failure is reported.
+//   limited by the system's path length limit.
 
 #include <sys/types.h>
 
@@ -59,31 +58,9 @@ struct FileOpProgress {
   }
 };
 
-// ---- tests made before an operation ----
-
-// Copy needs a readable source (a folder must also be searchable).
-bool CanCopyFrom(const std::string& path);
-// Cut and delete need the parent folder to be writable and searchable.
-bool CanRemove(const std::string& path);
-// Paste and drop need an existing folder that is writable and searchable.
-bool CanWriteInto(const std::string& folder);
-// Makes `path` and its missing parents (new folders get `mode`). False, with errno set,
-// when it cannot (ENOTDIR where a file stands in the way).
-bool MakeFolders(const std::string& path, mode_t mode);
-// True when both paths live on the same file system (false when either is missing).
-bool SameFileSystem(const std::string& a, const std::string& b);
-// True when `path` is the folder `folder` itself or lies anywhere below it (compared by
-// identity, so links and "/./" spellings are seen through).
-bool IsSameOrInside(const std::string& folder, const std::string& path);
-
 // The effect of dropping files: Ctrl copies, Shift moves, Ctrl+Shift links; without a
 // modifier files move within one file system and are copied across file systems.
 TransferMode DropMode(bool ctrl, bool shift, bool sameFileSystem);
-
-// A name for `name` that does not exist in `folder`: the name itself, else
-// "stem (2).ext", "stem (3).ext", ... (folders and names without an extension:
-// "name (2)").
-std::string FreeName(const std::string& folder, const std::string& name);
 
 // ---- operations ----
 
@@ -95,20 +72,5 @@ std::string FreeName(const std::string& folder, const std::string& name);
 // them), files already moved stay moved.
 FileOpReport Transfer(const std::vector<std::string>& sources, const std::string& folder,
                       TransferMode mode, FileOpProgress* progress = nullptr);
-
-// Moves every path to the freedesktop trash: the home trash
-// ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) for files on the home trash's file
-// system, else the volume's own trash ($topdir/.Trash/$uid or $topdir/.Trash-$uid).
-// A file for which no trash can be used stays where it is and is listed as failed.
-FileOpReport MoveToTrash(const std::vector<std::string>& paths);
-
-// The home trash folder ("" when neither XDG_DATA_HOME nor HOME is set).
-std::string HomeTrashFolder();
-
-// Renames without ever replacing: answers 0, or an errno value (EEXIST when `to` exists).
-// Names are relative to the folder descriptors (AT_FDCWD: the working folder). On a file
-// system that cannot refuse a replacement itself, the target is tested first.
-int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to);
-int RenameNoReplace(const std::string& from, const std::string& to);
 
 }  // namespace quorvane

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "platform/FileNames.h"
-#include "platform/FileOps.h"
+#include "platform/PathAccess.h"
 
 namespace quorvane {
 

@@ -15,7 +15,7 @@
 #include <ctime>
 
 #include "platform/FileNames.h"
-#include "platform/FileOps.h"
+#include "platform/PathAccess.h"
 
 namespace quorvane {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/ColourHeader.h"
-#include "platform/FileOps.h"
+#include "platform/PathAccess.h"
 #include "platform/StagedFile.h"
 
 #ifndef QUORVANE_VERSION

@@ -16,6 +16,9 @@
 #include <thread>
 
 #include "support/TestDir.h"
+#include "platform/FileChecks.h"
+#include "platform/PathAccess.h"
+#include "platform/Trash.h"
 
 namespace quorvane {
 namespace {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileChecks.h"
 #include "platform/FileOps.h"
 #include "processing/ConvertEngine.h"
 #include "processing/ConvertTestHelpers.h"

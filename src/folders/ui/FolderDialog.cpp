@@ -15,7 +15,7 @@
 #include "folders/FolderNamespace.h"
 #include "folders/ui/FolderTree.h"
 #include "platform/FileNames.h"
-#include "platform/FileOps.h"
+#include "platform/PathAccess.h"
 #include "platform/ui/GradientCaption.h"
 #include "platform/ui/QtText.h"
 

@@ -17,6 +17,7 @@
 #endif
 
 #include "platform/ui/QtText.h"
+#include "platform/FileChecks.h"
 
 namespace quorvane {
 

@@ -1,3 +1,4 @@
+#include "platform/FileChecks.h"
 #include "platform/ui/FileDrop.h"
 
 namespace quorvane {

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "platform/FileChecks.h"
 #include "platform/ui/FileDrop.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"

@@ -15,7 +15,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FileChecks.h"
 #include "platform/FileNames.h"
+#include "platform/PathAccess.h"
+#include "platform/Trash.h"
 #include "platform/ui/QtText.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "thumbnails/ui/ImgListViewModel.h"
