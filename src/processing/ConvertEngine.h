@@ -255,6 +255,11 @@ class ConvertEngine {
 
 // The free name for the n-th try of `path` under OnExists::Rename: "photo (n).png".
 std::string NumberedName(const std::string& path, int n);
+// Numbered names tried under OnExists::Rename before the file fails.
+constexpr int kMaxNumberedNames = 10000;
+// True for the results written with a quality: JPEG, and WebP, AVIF and JPEG XL unless
+// lossless.
+bool LossyResult(const std::string& lowerExt, bool lossless);
 
 // "Convert to " + ext, "Error(s) : " + count, "* total N File(s)", "-path(i/N)".
 std::string CaptionText(const std::string& targetExt);

@@ -50,30 +50,9 @@ constexpr int kScrollBarRoom = 25;
 // The program's own sizing of the window is settled within this time; a size change
 // after it is the user's.
 constexpr int kSizingSettleMs = 600;
-// A wheel notch.
-constexpr int kWheelNotch = 120;
 // How long the window's size must stay before a fitted picture is fitted to it again.
 constexpr int kRefitDelayMs = 80;
 
-// The picture as a QImage over the shared pixels (no copy); the pixels live as long as
-// the image.
-QImage ImageOf(const std::shared_ptr<const Bitmap>& bitmap) {
-  if (!bitmap || bitmap->Empty()) return {};
-  auto* keep = new std::shared_ptr<const Bitmap>(bitmap);
-  return QImage(
-      bitmap->Bits(), bitmap->Width(), bitmap->Height(), qsizetype(bitmap->Stride()),
-      QImage::Format_BGR888, [](void* info) { delete static_cast<std::shared_ptr<const Bitmap>*>(info); },
-      keep);
-}
-
-// How far a picture of `size` at `pos` along one axis may move by `delta` in a view of
-// `view`: a quarter of it (or of the view, when smaller) always stays in view.
-int BoundedMove(int pos, int size, int view, int delta) {
-  const int keep = std::max(1, std::min(size, view) / 4);
-  const int moved = std::clamp(pos + delta, keep - size, view - keep);
-  const int allowed = moved - pos;
-  return (allowed > 0) == (delta > 0) ? allowed : 0;
-}
 
 // A solid arrow in the text colour: the style's own arrows are too faint on a tool bar.
 QIcon ArrowIcon(bool left, const QColor& color) {
@@ -276,24 +255,6 @@ void ViewerWindow::changeEvent(QEvent* event) {
   if (zoom_ == 0 && CheckBox1->isChecked() && shown_) FitAgain();
 }
 
-// The viewer's own full-screen mode decides, not the window's state: some window
-// managers keep dialog windows out of the full-screen state (the window covers the
-// screen by its geometry all the same).
-void ViewerWindow::ApplyScreenMode() {
-  if (appliedFullScreen_ == fullScreen_) return;
-  appliedFullScreen_ = fullScreen_;
-  // Full screen shows the picture alone on black.
-  const bool full = fullScreen_;
-  ToolBar->setVisible(!full);
-  for (QWidget* widget : {ScrollBox1->viewport(), static_cast<QWidget*>(Image1)}) {
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::Window, full ? Qt::black : palette().color(QPalette::Window));
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(full);
-  }
-  LayOut();
-}
-
 bool ViewerWindow::WindowChosen() const { return userSized_ || isMaximized() || fullScreen_; }
 
 QSize ViewerWindow::FitBox() const {
@@ -478,135 +439,6 @@ void ViewerWindow::FitAgain() {
   showimage(current_);
 }
 
-// ---- zoom and panning ----
-
-double ViewerWindow::ShownFactor() const {
-  if (zoom_ > 0) return zoom_;
-  if (W_ <= 0) return 1.0;
-  if (!CheckBox1->isChecked() || Image1->pixmap().isNull()) return 1.0;
-  return double(Image1->pixmap().width()) / W_;
-}
-
-void ViewerWindow::ZoomTo(double factor, const QPoint& anchor) {
-  if (!shown_ || !shown_->ok) return;
-  factor = std::clamp(factor, kMinZoom, kMaxZoom);
-  // The picture pixel under the anchor, before.
-  QPointF pixel;
-  if (zoom_ > 0) {
-    pixel = Image1->PicturePoint(Image1->mapFrom(ScrollBox1->viewport(), QPointF(anchor)));
-  } else {
-    const QRect shown = Image1->PictureRect();
-    const QPointF inPicture = Image1->mapFrom(ScrollBox1->viewport(), QPointF(anchor)) -
-                              QPointF(shown.topLeft());
-    pixel = inPicture * devicePixelRatioF() / ShownFactor();
-  }
-  StopAnimation();
-  zoom_ = factor;
-  ScrollBox1->setWidgetResizable(false);
-  ScrollBox1->setAlignment(Qt::AlignCenter);
-  Full();
-  Image1->SetZoom(ImageOf(shown_->full), zoom_);
-  // The same pixel under the anchor, after, as far as the scroll bars reach.
-  const QPointF at = Image1->WidgetPoint(pixel);
-  ScrollBox1->horizontalScrollBar()->setValue(int(std::lround(at.x() - anchor.x())));
-  ScrollBox1->verticalScrollBar()->setValue(int(std::lround(at.y() - anchor.y())));
-  UpdateCaption();
-}
-
-void ViewerWindow::ZoomStepAt(bool up, const QPoint& anchor) {
-  ZoomTo(ZoomStep(ShownFactor(), up), anchor);
-}
-
-void ViewerWindow::Wheel(QWheelEvent* event) {
-  wheelRest_ += event->angleDelta().y();
-  const int notches = wheelRest_ / kWheelNotch;
-  if (notches == 0) return;
-  wheelRest_ -= notches * kWheelNotch;
-  const bool up = notches > 0;
-  // A fitted picture (wholly in view) steps with the plain wheel; otherwise, and always
-  // with Ctrl, the wheel zooms about the pointer.
-  const QSize view = ScrollBox1->viewport()->size();
-  const bool whole = zoom_ == 0 ? CheckBox1->isChecked() || (Image1->width() <= view.width() &&
-                                                              Image1->height() <= view.height())
-                                : false;
-  const bool step = whole && !(event->modifiers() & Qt::ControlModifier);
-  for (int i = 0; i < std::abs(notches); ++i) {
-    if (step)
-      Step(up ? -1 : +1, nullptr);
-    else
-      ZoomStepAt(up, event->position().toPoint());
-  }
-}
-
-bool ViewerWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != ScrollBox1->viewport()) return QDialog::eventFilter(watched, event);
-  try {
-    switch (event->type()) {
-      case QEvent::Wheel:
-        Wheel(static_cast<QWheelEvent*>(event));
-        return true;
-      case QEvent::MouseButtonDblClick:
-        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) break;
-        ToggleFullScreen();
-        return true;
-      case QEvent::MouseButtonPress: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton) break;
-        dragging_ = true;
-        dragFrom_ = mouse->position().toPoint();
-        ScrollBox1->viewport()->setCursor(Qt::ClosedHandCursor);
-        return true;
-      }
-      case QEvent::MouseMove: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (!dragging_) break;
-        // Dragging pans, as far as the picture reaches.
-        const QPoint delta = mouse->position().toPoint() - dragFrom_;
-        dragFrom_ = mouse->position().toPoint();
-        QScrollBar* bars[] = {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()};
-        bars[0]->setValue(bars[0]->value() - delta.x());
-        bars[1]->setValue(bars[1]->value() - delta.y());
-        return true;
-      }
-      case QEvent::MouseButtonRelease:
-        if (!dragging_) break;
-        dragging_ = false;
-        ScrollBox1->viewport()->unsetCursor();
-        return true;
-      default:
-        break;
-    }
-  } catch (...) {
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-// ---- full screen ----
-
-void ViewerWindow::ToggleFullScreen() {
-  if (fullScreen_) {
-    LeaveFullScreen();
-    return;
-  }
-  normalGeometry_ = geometry();
-  fullScreen_ = true;
-  showFullScreen();
-  // Without a window manager, or with one that keeps dialogs out of full screen, nobody
-  // else makes the window cover the screen.
-  if (const QScreen* scr = screen()) setGeometry(scr->geometry());
-  ApplyScreenMode();
-}
-
-void ViewerWindow::LeaveFullScreen() {
-  // The way back is the program's sizing, not the user's.
-  sizing_ = true;
-  fullScreen_ = false;
-  showNormal();
-  if (normalGeometry_.isValid()) setGeometry(normalGeometry_);
-  ApplyScreenMode();
-  sizing_ = false;
-  sizedAt_.start();
-}
 
 // ---- stepping ----
 
@@ -657,75 +489,5 @@ void ViewerWindow::CloseViewExecute() {
   CancelBtn->click();
 }
 
-// The arrows move the picture 5 pixels: Up shows more of the top. A picture larger than
-// the view scrolls and stops at its edges; a smaller one moves, but never out of sight.
-void ViewerWindow::ScrollBy(int dx, int dy) {
-  const QSize view = ScrollBox1->viewport()->size();
-  const QRect picture = Image1->PictureRect().translated(Image1->pos());
-  QPoint move;
-  if (dx != 0) {
-    QScrollBar* bar = ScrollBox1->horizontalScrollBar();
-    if (bar->maximum() > 0)
-      bar->setValue(bar->value() - dx);
-    else
-      move.setX(BoundedMove(picture.x(), picture.width(), view.width(), dx));
-  }
-  if (dy != 0) {
-    QScrollBar* bar = ScrollBox1->verticalScrollBar();
-    if (bar->maximum() > 0)
-      bar->setValue(bar->value() - dy);
-    else
-      move.setY(BoundedMove(picture.y(), picture.height(), view.height(), dy));
-  }
-  if (!move.isNull()) Image1->move(Image1->pos() + move);
-}
-void ViewerWindow::scrollupExecute() { ScrollBy(0, kScrollStep); }
-void ViewerWindow::scrolldnExecute() { ScrollBy(0, -kScrollStep); }
-void ViewerWindow::scrollltExecute() { ScrollBy(kScrollStep, 0); }
-void ViewerWindow::scrollrtExecute() { ScrollBy(-kScrollStep, 0); }
-
-// ---- animation ----
-
-void ViewerWindow::StartAnimation() {
-  if (!shown_ || !shown_->ok || zoom_ > 0 || Image1->pixmap().isNull()) return;
-  if (LowerFileExt(shown_->path) != ".gif") return;
-  // The frames are read from the file's bytes: a name that is no UTF-8 cannot go
-  // through a QString.
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!ReadWholeFile(shown_->path, bytes, error)) return;
-  auto* movie = new QMovie(this);
-  auto* buffer = new QBuffer(movie);
-  buffer->setData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-  buffer->open(QIODevice::ReadOnly);
-  movie->setDevice(buffer);
-  if (!movie->isValid() || movie->frameCount() == 1) {
-    delete movie;
-    return;
-  }
-  movie_ = movie;
-  // Frames at the size the first one is shown, transparent parts white as the reader
-  // shows them.
-  const QPixmap first = Image1->pixmap();
-  connect(movie_, &QMovie::frameChanged, this, [this, size = first.size(),
-                                                ratio = first.devicePixelRatio()](int) {
-    QPixmap frame(size);
-    frame.fill(Qt::white);
-    QPainter painter(&frame);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 0), size), movie_->currentImage());
-    painter.end();
-    frame.setDevicePixelRatio(ratio);
-    Image1->setPixmap(frame);
-  });
-  movie_->start();
-}
-
-void ViewerWindow::StopAnimation() {
-  if (!movie_) return;
-  movie_->stop();
-  movie_->deleteLater();
-  movie_ = nullptr;
-}
 
 }  // namespace quorvane
