@@ -1,5 +1,6 @@
 #include "platform/FileChecks.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

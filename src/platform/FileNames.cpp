@@ -41,4 +41,12 @@ std::string WithoutTrailingSlash(std::string path) {
   return path;
 }
 
+// Cuts a name to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string CutName(const std::string& name, size_t limit) {
+  if (name.size() <= limit) return name;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end);
+}
+
 }  // namespace quorvane

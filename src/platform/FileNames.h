@@ -22,4 +22,7 @@ std::string WithoutTrailingSlash(std::string path);
 // dir + "/" + name, without doubling the "/" of the root.
 std::string JoinPath(std::string_view dir, std::string_view name);
 
+// Cuts a name to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string CutName(const std::string& name, size_t limit);
+
 }  // namespace quorvane

@@ -12,12 +12,6 @@
 
 namespace quorvane {
 
-namespace {
-
-constexpr int kMaxNameTries = 100000;
-
-}  // namespace
-
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 std::string AbsolutePath(const std::string& path) {

@@ -30,6 +30,8 @@ bool SameIdentity(const struct stat& a, const struct stat& b);
 bool EntryExists(int dir, const std::string& name);
 // "photo.jpg" -> {"photo", ".jpg"}; folders and dot-files keep the whole name as stem.
 std::pair<std::string, std::string> SplitName(const std::string& name, bool isFolder);
+// Numbered names tried for a free name before giving up.
+constexpr int kMaxNameTries = 100000;
 // `name`, else "stem (2).ext", "stem (3).ext", ... whichever is free in the folder;
 // "" when none is.
 std::string FreeNameAt(int dir, const std::string& name, bool isFolder);

@@ -29,31 +29,37 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-// Cuts a name to at most `limit` bytes without splitting a UTF-8 sequence.
-std::string CutName(const std::string& name, size_t limit) {
-  if (name.size() <= limit) return name;
-  size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
-  return name.substr(0, end);
-}
-
 std::string FolderOf(const std::string& path) {
   const std::string folder = ExtractFileDir(path);
   return folder.empty() ? "." : folder;
 }
 
-}  // namespace
-
-StagedFile::StagedFile(const std::string& target, const std::string& suffix, mode_t mode,
-                       Durability durability)
-    : target_(target), durability_(durability) {
+// Creates ".<name without extension>.quorvane-XXXXXX<suffix>" beside `target`; the
+// descriptor, with `path` set to the name made.
+UniqueFd CreateTemporary(const std::string& target, const std::string& suffix,
+                         std::string& path) {
   const std::string name = ExtractFileName(target);
   const std::string base = CutName(name.substr(0, name.size() - ExtractFileExt(name).size()), 120);
   const std::string kept = suffix.size() <= 16 ? suffix : std::string();
   std::string tmpl = JoinPath(FolderOf(target), "." + base + ".quorvane-XXXXXX" + kept);
-  fd_ = UniqueFd(::mkostemps(tmpl.data(), int(kept.size()), O_CLOEXEC));
+  UniqueFd fd(::mkostemps(tmpl.data(), int(kept.size()), O_CLOEXEC));
+  if (fd.Ok()) path = tmpl;
+  return fd;
+}
+
+}  // namespace
+
+std::string MakeTemporaryFile(const std::string& target, const std::string& suffix) {
+  std::string path;
+  CreateTemporary(target, suffix, path);
+  return path;
+}
+
+StagedFile::StagedFile(const std::string& target, const std::string& suffix, mode_t mode,
+                       Durability durability)
+    : target_(target), durability_(durability) {
+  fd_ = CreateTemporary(target, suffix, temp_);
   if (!fd_.Ok()) return;
-  temp_ = tmpl;
   ::fchmod(fd_.Get(), mode & ~CurrentUmask());
 }
 

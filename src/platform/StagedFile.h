@@ -18,6 +18,11 @@ namespace quorvane {
 
 enum class Durability { Durable, Cache };
 
+// An empty hidden temporary file ".<name>.quorvane-XXXXXX<suffix>" beside `target`, for a
+// writer's scratch copies (the caller removes it); "" with errno set when none could be
+// made.
+std::string MakeTemporaryFile(const std::string& target, const std::string& suffix);
+
 class StagedFile {
  public:
   // Creates the empty temporary file ".<name without extension>.quorvane-XXXXXX<suffix>"

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/FileChecks.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "platform/PathAccess.h"
