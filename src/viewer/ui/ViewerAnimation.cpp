@@ -1,12 +1,15 @@
 #include "viewer/ui/ViewerWindow.h"
 
 #include <QBuffer>
+#include <QLabel>
 #include <QMovie>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
 
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
+#include "viewer/ui/PictureView.h"
 
 // Animated pictures in the viewer.
 

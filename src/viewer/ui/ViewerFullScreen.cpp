@@ -1,6 +1,10 @@
 #include "viewer/ui/ViewerWindow.h"
 
 #include <QScreen>
+#include <QScrollArea>
+#include <QToolButton>
+
+#include "platform/ui/GradientCaption.h"
 
 // The viewer's own full-screen mode.
 

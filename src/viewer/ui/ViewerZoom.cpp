@@ -2,12 +2,14 @@
 
 #include <QImage>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "viewer/ZoomSteps.h"
+#include "viewer/ui/PictureView.h"
 
 // The viewer's zoom and panning: the wheel, the zoom steps, dragging and the arrows.
 
