@@ -1,5 +1,6 @@
 #include "viewer/ui/ViewerWindow.h"
 
+#include <QCheckBox>
 #include <QImage>
 #include <QMouseEvent>
 #include <QScrollArea>
