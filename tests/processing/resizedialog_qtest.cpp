@@ -2,8 +2,12 @@
 // the focus that picks the mode, and the border colour swatch.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
