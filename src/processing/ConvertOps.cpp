@@ -1,5 +1,6 @@
 #include "processing/ConvertOps.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -50,10 +51,43 @@ void Draw(const Bitmap& inner, Bitmap& outer, int x, int y) {
                 size_t(inner.Width()) * 3);
 }
 
+// A resize with ShrinkOnly that would only enlarge a w x h picture: by 100 % or more, or
+// to a box the picture fits in already.
+bool LeftAsItIs(int64_t w, int64_t h, const ConvertParams& params) {
+  if (!params.ShrinkOnly) return false;
+  if (!params.FixedSize) return params.Percent >= 100;
+  return w <= params.TargetWidth && h <= params.TargetHeight;
+}
+
+// The target of a fixed-size resize; with ShrinkOnly a stretched side never grows.
+void TargetSides(int64_t w, int64_t h, const ConvertParams& params, int64_t& tw, int64_t& th) {
+  tw = params.TargetWidth;
+  th = params.TargetHeight;
+  if (params.ShrinkOnly && !params.KeepAspect) {
+    tw = std::min(tw, w);
+    th = std::min(th, h);
+  }
+}
+
 }  // namespace
+
+PictureSize ResultSize(int w, int h, const ConvertParams& params) {
+  if (w <= 0 || h <= 0) return {};
+  if (params.OpCode == opFit)
+    return FitInside(w, h, params.FitWidth, params.FitHeight, params.ShrinkOnly);
+  if (params.OpCode != opResize || LeftAsItIs(w, h, params)) return {w, h};
+  int64_t rw = int64_t(w) * params.Percent / 100, rh = int64_t(h) * params.Percent / 100;
+  if (params.FixedSize) TargetSides(w, h, params, rw, rh);
+  if (rw <= 0 || rh <= 0 || !Bitmap::SizeAllowed(rw, rh)) return {};
+  return {int(rw), int(rh)};
+}
 
 bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                    bool* interrupted) {
+  if (LeftAsItIs(bitmap.Width(), bitmap.Height(), params) && !bitmap.Empty()) {
+    Report(interrupted, true);
+    return true;
+  }
   return Replace(bitmap, interrupted, [&](const Bitmap& input, Bitmap& out) {
     const int64_t w = input.Width(), h = input.Height();
     if (w <= 0 || h <= 0) throw BitmapError("empty picture");
@@ -61,7 +95,8 @@ bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource
       out = NewPicture(w * params.Percent / 100, h * params.Percent / 100, stop);
       return SmoothResize(input, out, stop);
     }
-    const int64_t tw = params.TargetWidth, th = params.TargetHeight;
+    int64_t tw = 0, th = 0;
+    TargetSides(w, h, params, tw, th);
     out = NewPicture(tw, th, stop);
     const int64_t ratioImage = h * 100 / w;
     const int64_t ratioTarget = th * 100 / tw;

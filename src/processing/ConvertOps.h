@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "processing/ConvertParams.h"
+#include "processing/FitResize.h"
 #include "imaging/Bitmap.h"
 #include "platform/StopSource.h"
 
@@ -30,6 +31,8 @@ using PassPause = std::function<void(int milliseconds)>;
 
 // OpCode 1: by Percent, or to TargetWidth x TargetHeight, optionally keeping the
 // proportions on BorderColor (letterbox or pillarbox, the odd pixel on the far side).
+// With ShrinkOnly nothing grows: a percentage of 100 or more, or a box the picture fits
+// in with KeepAspect, leaves it as it is, and a stretched side keeps at most its length.
 bool Resizebitmap2(Bitmap& bitmap, const ConvertParams& params, const StopSource* stop,
                    bool* interrupted = nullptr);
 // OpCode 2: 90 degrees counter-clockwise.
@@ -57,6 +60,11 @@ bool GammaCorr(Bitmap& bitmap, const ConvertParams& params, const StopSource* st
                bool* interrupted = nullptr);
 
 // OpCode 14 (opFit): FitBitmapInside in FitResize.h.
+
+// The size a w x h picture gets from a resize (opResize) or fit (opFit) step, as the
+// steps above make it; other operations keep the size. {0, 0} when the step would fail
+// (a side of 0, a picture beyond the limits).
+PictureSize ResultSize(int w, int h, const ConvertParams& params);
 
 // True for the operation codes that have a pixel step (1, 2, 3, 4, 5, 7, 9, 12, 14).
 bool OperationHasStep(int opCode);

@@ -14,12 +14,6 @@ namespace quorvane {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kDitherNames = {"nearest", "floyd-steinberg", "stucki",
-                                                          "sierra", "burkes"};
-
-// In the order of OnExists.
-constexpr std::array<std::string_view, 4> kOnExistsNames = {"overwrite", "skip", "rename", "error"};
-
 [[noreturn]] void Fail(const std::string& message) { throw UsageError(message); }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }

@@ -1,14 +1,22 @@
 #pragma once
 // Command-line options of quorvane-convert, turned into the parameters of one batch.
 
+#include <array>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "processing/ConvertParams.h"
 #include "processing/ConvertPreset.h"
 
 namespace quorvane {
+
+// The values of --dither, by DitherIndex, and of --on-exists, in the order of OnExists.
+inline constexpr std::array<std::string_view, 5> kDitherNames = {
+    "nearest", "floyd-steinberg", "stucki", "sierra", "burkes"};
+inline constexpr std::array<std::string_view, 4> kOnExistsNames = {"overwrite", "skip", "rename",
+                                                                   "error"};
 
 // A command line that cannot be used; the message says why.
 class UsageError : public std::runtime_error {

@@ -65,7 +65,8 @@ struct ConvertParams {
   int Gamma = 100;  // 1..199; the exponent applied is 2 - Gamma / 100
 
   // Fit inside a box (opFit): the largest size of the picture's proportions within
-  // FitWidth x FitHeight; with ShrinkOnly a picture that already fits is left alone.
+  // FitWidth x FitHeight; with ShrinkOnly a picture that already fits is left alone
+  // (ShrinkOnly also keeps a resize, opResize, from enlarging: see ConvertOps.h).
   int FitWidth = 0;
   int FitHeight = 0;
   bool ShrinkOnly = false;

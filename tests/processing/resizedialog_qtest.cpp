@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "imaging/ReadImage.h"
+#include "processing/ConvertOps.h"
+#include "processing/ConvertOptions.h"
 #include "processing/DlgTestHelpers.h"
 #include "processing/ui/ResizeDialog.h"
 
@@ -24,7 +27,37 @@ class ResizeDialogTest : public QObject {
   void resizePixelFields();
   void resizeFocusSelectsTheMode();
   void resizeColourSwatch();
+  void resizeLongSideNeverEnlarging();
+  void resizeShrinkOnlyForPercentAndPixels();
 };
+
+namespace {
+
+// The result the dialog's answers give the picture at `path`: its label's size, the
+// engine's result on the picture itself, and its parameters.
+struct Outcome {
+  QString label;
+  PictureSize made;
+  ConvertParams params;
+};
+
+// Clicks a check box on its box (the control is wider than its box and text).
+void Tick(QCheckBox* box) {
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+Outcome Run(ResizeDialog& dlg, const std::string& path) {
+  Outcome o;
+  o.label = dlg.SizeLabel->text();
+  o.params.OpCode = opResize;
+  dlg.ApplyTo(o.params);
+  Bitmap picture;
+  if (ReadImageFile(path, picture) && RunOperation(picture, o.params, nullptr))
+    o.made = {picture.Width(), picture.Height()};
+  return o;
+}
+
+}  // namespace
 
 void ResizeDialogTest::resizePercentageField() {
   ResizeDialog dlg;
@@ -170,6 +203,87 @@ void ResizeDialogTest::resizeColourSwatch() {
   ConvertParams params;
   dlg.ApplyTo(params);
   QCOMPARE(params.BorderColor, RGB(10, 200, 30));
+}
+
+// "긴 변" with "확대하지 않음": a large picture is brought down to the long side, a small
+// one keeps its size; the dialog's size line says what the engine makes, and the batch
+// runs the very step quorvane-convert --long-side N --shrink-only runs.
+void ResizeDialogTest::resizeLongSideNeverEnlarging() {
+  TestDir dir;
+  const std::string large = WriteBmpPicture(dir, "large.bmp", PatternBitmap(900, 301));
+  const std::string small = WriteBmpPicture(dir, "small.bmp", PatternBitmap(120, 200));
+  const ConvertParams cli =
+      ParseConvertOptions({"--long-side", "500", "--shrink-only", "x.jpg"}).Params;
+  for (const auto& [path, expected] :
+       {std::pair{large, PictureSize{500, 167}}, std::pair{small, PictureSize{120, 200}}}) {
+    ResizeDialog dlg;
+    dlg.FileName = path;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QVERIFY(dlg.RadioBpct->isChecked());
+    TypeInto(dlg.EditLong, "500");  // the focus picks the long side
+    PressKey(dlg.EditLong, Qt::Key_Return);
+    QVERIFY(dlg.RadioLong->isChecked());
+    Tick(dlg.CheckboxShrink);
+    QVERIFY(dlg.ShrinkOnly);
+    const Outcome o = Run(dlg, path);
+    QCOMPARE(o.made, expected);
+    QVERIFY2(o.label.startsWith(QStringLiteral("결과 크기: %1 x %2 ")
+                                    .arg(expected.Width)
+                                    .arg(expected.Height)),
+             qPrintable(o.label));
+    QCOMPARE(o.params.OpCode, cli.OpCode);
+    QCOMPARE(o.params.FitWidth, cli.FitWidth);
+    QCOMPARE(o.params.FitHeight, cli.FitHeight);
+    QCOMPARE(o.params.ShrinkOnly, cli.ShrinkOnly);
+    dlg.done(2);
+  }
+  // Without "확대하지 않음" the small picture grows to the long side; the field takes
+  // up to 65535 and stops there.
+  ResizeDialog dlg;
+  dlg.FileName = small;
+  dlg.LongSide = true;
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dlg));
+  QVERIFY(dlg.RadioLong->isChecked());
+  TypeInto(dlg.EditLong, "400");
+  PressKey(dlg.EditLong, Qt::Key_Return);
+  QCOMPARE(Run(dlg, small).made, (PictureSize{240, 400}));
+  TypeInto(dlg.EditLong, "99999");
+  PressKey(dlg.EditLong, Qt::Key_Return);
+  QCOMPARE(dlg.LongSideLength, 65535);
+}
+
+// "확대하지 않음" holds for the percentage and the pixel size as well.
+void ResizeDialogTest::resizeShrinkOnlyForPercentAndPixels() {
+  TestDir dir;
+  const std::string path = WriteBmpPicture(dir, "p.bmp", PatternBitmap(100, 60));
+  ResizeDialog dlg;
+  dlg.FileName = path;
+  dlg.ShrinkOnly = true;
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dlg));
+  QVERIFY(dlg.CheckboxShrink->isChecked());
+  dlg.TrackBarPct->setValue(250);
+  QCOMPARE(Run(dlg, path).made, (PictureSize{100, 60}));
+  dlg.TrackBarPct->setValue(50);
+  QCOMPARE(Run(dlg, path).made, (PictureSize{50, 30}));
+  QVERIFY(dlg.SizeLabel->text().startsWith(QStringLiteral("결과 크기: 50 x 30 ")));
+  // A stretch keeps each side at most its length; a box the picture fits in with the
+  // proportions kept leaves it alone.
+  TypeInto(dlg.EditDW, "300");
+  PressKey(dlg.EditDW, Qt::Key_Return);
+  TypeInto(dlg.EditDH, "40");
+  PressKey(dlg.EditDH, Qt::Key_Return);
+  QVERIFY(dlg.RadioBpix->isChecked());
+  Tick(dlg.CheckboxRatio);  // off: stretch
+  QCOMPARE(Run(dlg, path).made, (PictureSize{100, 40}));
+  Tick(dlg.CheckboxRatio);  // on
+  TypeInto(dlg.EditDH, "80");
+  PressKey(dlg.EditDH, Qt::Key_Return);
+  QCOMPARE(Run(dlg, path).made, (PictureSize{100, 60}));
+  Tick(dlg.CheckboxShrink);  // off: the box is filled
+  QCOMPARE(Run(dlg, path).made, (PictureSize{300, 80}));
 }
 
 QTEST_MAIN(ResizeDialogTest)

@@ -14,6 +14,7 @@
 
 #include "platform/ui/GradientCaption.h"
 #include "processing/ui/NumberField.h"
+#include "processing/ui/PresetSaveDialog.h"
 #include "imaging/ExifOptions.h"
 
 namespace quorvane {
@@ -68,10 +69,12 @@ ConvertSettingsDialog::ConvertSettingsDialog(QWidget* parent) : QDialog(parent) 
   otherLayout->addWidget(CheckBoxOrient);
   otherLayout->addWidget(CheckBoxMetadata);
 
+  SavePresetBtn = new QPushButton(QStringLiteral("프리셋으로 저장…"), this);
   OKBtn = new QPushButton(QStringLiteral("설정"), this);
   CancelBtn = new QPushButton(QStringLiteral("취소"), this);
   OKBtn->setDefault(true);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(SavePresetBtn);
   buttons->addStretch(1);
   buttons->addWidget(OKBtn);
   buttons->addWidget(CancelBtn);
@@ -107,6 +110,22 @@ ConvertSettingsDialog::ConvertSettingsDialog(QWidget* parent) : QDialog(parent) 
     done(1);
   });
   connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
+  connect(SavePresetBtn, &QPushButton::clicked, this, &ConvertSettingsDialog::SavePresetClick);
+}
+
+void ConvertSettingsDialog::SavePresetClick() {
+  CommitTypedValue(this);
+  PresetSaveDialog dialog(this);
+  dialog.JpegQuality = JpegQuality;
+  dialog.Lossless = Lossless;
+  dialog.DitherIndex = DitherIndex;
+  Settings chosen;
+  chosen.OverwriteFiles = OverwriteFiles;
+  chosen.RenameExisting = RenameExisting;
+  dialog.Existing = ExistingChoice(chosen);
+  dialog.AutoOrient = AutoOrient;
+  dialog.KeepMetadata = KeepMetadata;
+  dialog.exec();
 }
 
 void ConvertSettingsDialog::LoadFrom(const Settings& settings) {

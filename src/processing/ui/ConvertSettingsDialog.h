@@ -4,6 +4,9 @@
 // (overwritten, kept as an error, or a new name), and the camera metadata switches (EXIF
 // orientation, metadata kept).
 //
+// "프리셋으로 저장…" saves these settings with an operation, a format and a name pattern
+// as a preset (PresetSaveDialog); the dialog itself stays open.
+//
 // The caller sets the fields before exec() (LoadFrom copies them from Settings);
 // showing brings them into range. After OK it copies them back (ApplyTo, which also
 // hands the metadata switches to the readers); after Cancel nothing.
@@ -45,6 +48,7 @@ class ConvertSettingsDialog : public QDialog {
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
   QCheckBox* CheckBoxLossless;  // "무손실 저장"
+  QPushButton* SavePresetBtn;  // "프리셋으로 저장…"
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
 
@@ -56,6 +60,7 @@ class ConvertSettingsDialog : public QDialog {
  private:
   void FormShow();
   void TrackBar1Change(int position);
+  void SavePresetClick();
 };
 
 }  // namespace quorvane

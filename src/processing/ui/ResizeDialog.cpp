@@ -12,7 +12,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "imaging/ReadImage.h"
 #include "imaging/ui/QtBitmap.h"
+#include "processing/ConvertOps.h"
 #include "processing/ui/NumberField.h"
 
 namespace quorvane {
@@ -31,6 +33,11 @@ ResizeDialog::ResizeDialog(QWidget* parent)
   Edit1->SetValue(100);
   EditDW = new NumberField(1, 4096, 1, NumberField::Style::Whole, 0, sizeGroup);
   EditDH = new NumberField(1, 4096, 1, NumberField::Style::Whole, 0, sizeGroup);
+  RadioLong = new QRadioButton(QStringLiteral("긴 변"), sizeGroup);
+  EditLong = new NumberField(1, kMaxFitSide, 1, NumberField::Style::Whole, 0, sizeGroup);
+  EditLong->SetValue(LongSideLength);
+  CheckboxShrink = new QCheckBox(QStringLiteral("확대하지 않음"), sizeGroup);
+  SizeLabel = new QLabel(sizeGroup);
   CheckboxRatio = new QCheckBox(QStringLiteral(" 원본 이미지 비율 유지"), sizeGroup);
   CheckboxRatio->setChecked(true);
   Panel3 = new QLabel(QStringLiteral("빈 공간 색깔"), sizeGroup);
@@ -56,6 +63,10 @@ ResizeDialog::ResizeDialog(QWidget* parent)
   colourRow->addWidget(Panel3, 1);
   colourRow->addWidget(Button1);
   grid->addLayout(colourRow, 5, 0, 1, 4);
+  grid->addWidget(RadioLong, 6, 0, 1, 2);
+  grid->addWidget(EditLong, 6, 2, 1, 2);
+  grid->addWidget(CheckboxShrink, 7, 0, 1, 4);
+  grid->addWidget(SizeLabel, 8, 0, 1, 4);
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(2, 1);
 
@@ -68,10 +79,20 @@ ResizeDialog::ResizeDialog(QWidget* parent)
 
   // Checking a radio button, by a click or by code, runs its handler.
   connect(RadioBpct, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) FixedSize = false;
+    if (on) FixedSize = false, LongSide = false;
+    ShowResultSize();
   });
   connect(RadioBpix, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) FixedSize = true;
+    if (on) FixedSize = true, LongSide = false;
+    ShowResultSize();
+  });
+  connect(RadioLong, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) LongSide = true;
+    ShowResultSize();
+  });
+  connect(CheckboxShrink, &QCheckBox::toggled, this, [this](bool on) {
+    ShrinkOnly = on;
+    ShowResultSize();
   });
   connect(TrackBarPct, &QSlider::valueChanged, this, &ResizeDialog::TrackBarPctChange);
   TrackBarRules pct;
@@ -80,27 +101,35 @@ ResizeDialog::ResizeDialog(QWidget* parent)
   BindTrackBar(Edit1, TrackBarPct, pct);
   BindSizeField(EditDW, TargetWidth);
   BindSizeField(EditDH, TargetHeight);
-  connect(CheckboxRatio, &QCheckBox::toggled, this, [this](bool on) { KeepAspect = on; });
+  BindSizeField(EditLong, LongSideLength, kMaxFitSide);
+  connect(CheckboxRatio, &QCheckBox::toggled, this, [this](bool on) {
+    KeepAspect = on;
+    ShowResultSize();
+  });
   connect(Button1, &QPushButton::clicked, this, &ResizeDialog::Button1Click);
 
   // Focus decides the mode.
   for (QWidget* w : {static_cast<QWidget*>(TrackBarPct), static_cast<QWidget*>(Edit1),
                      static_cast<QWidget*>(EditDW), static_cast<QWidget*>(EditDH),
-                     static_cast<QWidget*>(CheckboxRatio), static_cast<QWidget*>(Button1)})
+                     static_cast<QWidget*>(CheckboxRatio), static_cast<QWidget*>(Button1),
+                     static_cast<QWidget*>(EditLong)})
     w->installEventFilter(this);
   Panel3->installEventFilter(this);
 }
 
-void ResizeDialog::BindSizeField(NumberField* field, int& target) {
-  // The pixel sizes have no track bar: Enter takes any size of 1 or more, leaving the
-  // field also stops at 4096, and text that is no number counts as 1 on Enter and as
-  // 120 on leaving.
-  const auto take = [field, &target](double fallback, bool capped) {
-    int v = int(field->Value().value_or(fallback));
+void ResizeDialog::BindSizeField(NumberField* field, int& target, int cap) {
+  // The pixel sizes have no track bar: Enter takes any size of 1 or more (the long side
+  // at most its cap), leaving the field also stops at the cap (4096 for the pixel
+  // size), and text that is no number counts as 1 on Enter and as 120 on leaving.
+  const bool alwaysCapped = cap > 4096;
+  const auto take = [this, field, &target, cap, alwaysCapped](double fallback, bool capped) {
+    double value = field->Value().value_or(fallback);
+    if ((capped || alwaysCapped) && value > cap) value = cap;
+    int v = int(value);
     if (v <= 0) v = 1;
-    if (capped && v > 4096) v = 4096;
     target = v;
     field->SetValue(v);
+    ShowResultSize();
   };
   connect(field, &NumberField::EnterPressed, this, [field, take] {
     take(1, false);
@@ -121,13 +150,40 @@ void ResizeDialog::FormShow() {
   EditDH->SetValue(TargetHeight);
   CheckboxRatio->setChecked(KeepAspect);
   TrackBarPct->setValue(Percent);
+  EditLong->SetValue(LongSideLength);
+  CheckboxShrink->setChecked(ShrinkOnly);
   if (FixedSize) RadioBpix->setChecked(true);
+  if (LongSide) RadioLong->setChecked(true);
+  if (!FileName.empty()) {
+    Bitmap first;
+    SourceSize = ReadImageFile(FileName, first) ? PictureSize{first.Width(), first.Height()}
+                                                : PictureSize{};
+  }
   PaintPanel3();
+  ShowResultSize();
+}
+
+void ResizeDialog::ShowResultSize() {
+  if (SourceSize.Width <= 0 || SourceSize.Height <= 0) {
+    SizeLabel->clear();
+    return;
+  }
+  ConvertParams step;
+  step.OpCode = opResize;
+  ApplyTo(step);
+  const PictureSize result = ResultSize(SourceSize.Width, SourceSize.Height, step);
+  const QString from = QStringLiteral("%1 x %2").arg(SourceSize.Width).arg(SourceSize.Height);
+  SizeLabel->setText(result.Width > 0 ? QStringLiteral("결과 크기: %1 x %2 (원본 %3)")
+                                            .arg(result.Width)
+                                            .arg(result.Height)
+                                            .arg(from)
+                                      : QStringLiteral("결과 크기: 만들 수 없음 (원본 %1)").arg(from));
 }
 
 void ResizeDialog::TrackBarPctChange(int position) {
   Percent = position;
   Edit1->SetValue(position);
+  ShowResultSize();
 }
 
 bool ResizeDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -137,6 +193,8 @@ bool ResizeDialog::eventFilter(QObject* watched, QEvent* event) {
     else if (watched == EditDW || watched == EditDH || watched == CheckboxRatio ||
              watched == Button1)
       RadioBpix->setChecked(true);
+    else if (watched == EditLong)
+      RadioLong->setChecked(true);
   } else if (watched == Panel3 && event->type() == QEvent::MouseButtonRelease) {
     Button1->click();
     return true;
@@ -166,6 +224,11 @@ void ResizeDialog::ApplyTo(ConvertParams& params) const {
   params.TargetHeight = TargetHeight;
   params.BorderColor = BorderColor;
   params.Percent = Percent;
+  params.ShrinkOnly = ShrinkOnly;
+  if (LongSide) {
+    params.OpCode = opFit;
+    params.FitWidth = params.FitHeight = LongSideLength;
+  }
   params.TargetExt = TargetExt;
   params.ChangeExt = ChangeExt;
 }

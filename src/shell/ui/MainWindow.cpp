@@ -350,6 +350,8 @@ void MainWindow::BuildPopupMenu() {
   PopupMenu1->addAction(RotateS);
   PopupMenu1->addAction(bmpcolor);
   PopupMenu1->addAction(GCorr);
+  PresetMenu = PopupMenu1->addMenu(QStringLiteral("프리셋으로 변환"));
+  connect(PresetMenu, &QMenu::aboutToShow, this, &MainWindow::FillPresetMenu);
 }
 
 void MainWindow::ConfigureGrid() {

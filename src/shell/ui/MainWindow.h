@@ -104,6 +104,7 @@ class MainWindow : public QMainWindow {
   QAction* GCorr;
   QAction* AlphaBit;
   QAction* Rotatecv;
+  QMenu* PresetMenu;  // "프리셋으로 변환": one entry per saved preset, filled on opening
 
   // ---- commands (public so that tests and other windows can run them) ----
   // Starts a batch on the selected files: the operation's dialog for codes above 0,
@@ -113,6 +114,13 @@ class MainWindow : public QMainWindow {
   // Shows the operation's dialog for `code` and copies its answers into the batch's
   // parameters; answers its modal result (1 OK; 2 Cancel, also for unknown codes).
   int getEffect(int code, ConvertDialog& dlg);
+  // Runs saved preset `name` on the selected files (PresetBatch.h): the output folder,
+  // then the conversion dialog and the result bar, as callconv. A preset that cannot
+  // be read is named in the status line with the reason, and nothing runs.
+  void RunPreset(const std::string& name);
+  // Fills PresetMenu with the saved presets; one that cannot be run is a disabled
+  // entry whose tip says why.
+  void FillPresetMenu();
   // Asks for the output folder, preset with `source`; "" when cancelled.
   std::string getfolder(const std::string& source);
   // Opens the selected item: a folder in the tree, a file in the viewer.
@@ -142,6 +150,10 @@ class MainWindow : public QMainWindow {
   void ConfigureGrid();
   QAction* NewAction(const QString& text, void (MainWindow::*handler)());
   QAction* NewBatchAction(const QString& text, const char* ext, int code);
+  // The selected files (not folders), in grid order.
+  std::vector<std::string> SelectedFiles() const;
+  // Asks for the output folder, runs the batch `dlg` holds and shows its result.
+  void RunBatch(ConvertDialog& dlg);
 
   // The folder scan.
   void EnableTimer1();

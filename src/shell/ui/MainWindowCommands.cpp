@@ -63,28 +63,35 @@ void MainWindow::callconv(const std::string& ext, int code) {
     params.Existing = ExistingChoice(App().settings);
     params.OpCode = code;
     params.ChangeExt = true;
-    // The selected files in grid order; folders take no part.
-    for (GridItem* item : ImgListView1->SelectedItems())
-      if (item && !item->IsFolder()) params.FileList.push_back(item->ParsingName());
+    params.FileList = SelectedFiles();
     if (!params.FileList.empty() && code > 0 && getEffect(code, dlg) != kModalOk)
       params.FileList.clear();
-    if (!params.FileList.empty()) {
-      params.OutputFolder = getfolder(App().CurrentFolder);
-      if (!params.OutputFolder.empty()) {
-        dlg.exec();
-        if (dlg.Started())
-          ResultBar->ShowResult(dlg.Engine().SavedCount(), params.OutputFolder,
-                                dlg.Engine().ErrorCount(), dlg.Memo1->toPlainText());
-        // New files (and maybe a new folder): the tree is reloaded and the folder
-        // scanned again; the grid keeps its items, selection and scroll position
-        // meanwhile.
-        ReloadTreeExecute();
-        EnableTimer1();
-      }
-    }
+    if (!params.FileList.empty()) RunBatch(dlg);
   } catch (...) {
   }
   EndBusy();
+}
+
+std::vector<std::string> MainWindow::SelectedFiles() const {
+  // The selected files in grid order; folders take no part.
+  std::vector<std::string> files;
+  for (GridItem* item : ImgListView1->SelectedItems())
+    if (item && !item->IsFolder()) files.push_back(item->ParsingName());
+  return files;
+}
+
+void MainWindow::RunBatch(ConvertDialog& dlg) {
+  ConvertParams& params = dlg.Params();
+  params.OutputFolder = getfolder(App().CurrentFolder);
+  if (params.OutputFolder.empty()) return;
+  dlg.exec();
+  if (dlg.Started())
+    ResultBar->ShowResult(dlg.Engine().SavedCount(), params.OutputFolder,
+                          dlg.Engine().ErrorCount(), dlg.Memo1->toPlainText());
+  // New files (and maybe a new folder): the tree is reloaded and the folder scanned
+  // again; the grid keeps its items, selection and scroll position meanwhile.
+  ReloadTreeExecute();
+  EnableTimer1();
 }
 
 int MainWindow::getEffect(int code, ConvertDialog& dlg) {
@@ -95,6 +102,7 @@ int MainWindow::getEffect(int code, ConvertDialog& dlg) {
     switch (code) {
       case opResize: {
         ResizeDialog dialog(this);
+        dialog.FileName = first;
         return RunOperationDialog(dialog, params);
       }
       case opTurnLeft:
