@@ -30,6 +30,7 @@
 #include "shell/Settings.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/WindowTestHelpers.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/ViewerWindow.h"
@@ -59,20 +60,6 @@ std::vector<std::string> ItemPaths(ImgListView& grid) {
 
 bool Contains(const std::vector<std::string>& list, const std::string& value) {
   return std::find(list.begin(), list.end(), value) != list.end();
-}
-
-// Runs `act` on the first modal dialog of type D that shows up, once.
-template <class D>
-void WhenModal(QObject* owner, std::function<void(D&)> act) {
-  auto* timer = new QTimer(owner);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(*dialog);
-    }
-  });
-  timer->start(20);
 }
 
 QString ConfigFile() { return QString::fromStdString(gHome) + "/.config/quorvane/quorvane.conf"; }

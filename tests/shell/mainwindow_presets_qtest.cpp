@@ -28,6 +28,7 @@
 #include "shell/ui/BatchResultBar.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/WindowTestHelpers.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 
@@ -37,29 +38,6 @@ using namespace quorvane::test;
 namespace {
 
 QString gHome;
-
-// Runs `act` on the first modal dialog of type D that shows up, once.
-template <class D>
-void WhenModal(QObject* owner, std::function<void(D&)> act) {
-  auto* timer = new QTimer(owner);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(*dialog);
-    }
-  });
-  timer->start(20);
-}
-
-// "FORMAT WIDTH HEIGHT" of a picture file, read by ImageMagick.
-QString Identify(const QString& path) {
-  QProcess identify;
-  identify.start(QStringLiteral("identify"),
-                 {QStringLiteral("-format"), QStringLiteral("%m %w %h"), path});
-  if (!identify.waitForFinished(20000) || identify.exitCode() != 0) return QString();
-  return QString::fromUtf8(identify.readAllStandardOutput()).trimmed();
-}
 
 QAction* EntryNamed(QMenu* menu, const QString& text) {
   for (QAction* action : menu->actions())
@@ -170,8 +148,11 @@ void PresetWindowTest::listedWithTheDamagedOneDisabled() {
   QVERIFY2(damaged->toolTip().contains(QStringLiteral("quality")), qPrintable(damaged->toolTip()));
   QVERIFY(EntryNamed(w->PresetMenu, QStringLiteral("웹용"))->isEnabled());
   // The menu is reached from "기능" (F10).
-  QVERIFY(w->PopupMenu1->actions().contains(w->PresetMenu->menuAction()));
+  w->CallMenu->trigger();
+  QTRY_VERIFY(w->PopupMenu1->isVisible());
+  QCOMPARE(w->PopupMenu1->actions().last(), w->PresetMenu->menuAction());
   QCOMPARE(w->PresetMenu->title(), QStringLiteral("프리셋으로 변환"));
+  w->PopupMenu1->hide();
 }
 
 void PresetWindowTest::RunFromMenu(const QString& name) {
@@ -225,10 +206,8 @@ void PresetWindowTest::screenshot() {
   const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
   if (dir.isEmpty()) QSKIP("QUORVANE_SCREENSHOT_DIR is not set");
   QMenu* menu = w->PopupMenu1;
-  menu->popup(w->mapToGlobal(QPoint(20, 40)));
+  w->CallMenu->trigger();  // F10
   QTRY_VERIFY(menu->isVisible());
-  menu->setActiveAction(w->PresetMenu->menuAction());
-  menu->setActiveAction(nullptr);
   w->PresetMenu->popup(menu->geometry().topRight() +
                        QPoint(0, menu->actionGeometry(w->PresetMenu->menuAction()).top()));
   QTRY_VERIFY(w->PresetMenu->isVisible());

@@ -34,6 +34,7 @@
 #include "shell/ui/DirWatch.h"
 #include "shell/ui/GridStatus.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/WindowTestHelpers.h"
 #include "support/TestDir.h"
 #include "thumbnails/ui/ImgListView.h"
 #include "viewer/ui/ViewerWindow.h"
@@ -59,25 +60,7 @@ QObject* gWatchers = nullptr;
 // loop), once. `seen` tells whether it came.
 template <class D>
 void WhenModal(std::function<void(D&)> act, bool* seen = nullptr) {
-  auto* timer = new QTimer(gWatchers);
-  QObject::connect(timer, &QTimer::timeout, [timer, act, seen] {
-    if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      if (seen) *seen = true;
-      act(*dialog);
-    }
-  });
-  timer->start(20);
-}
-
-// "FORMAT WIDTH HEIGHT" of a picture file, read by ImageMagick (not by this program).
-QString Identify(const QString& path) {
-  QProcess identify;
-  identify.start(QStringLiteral("identify"),
-                 {QStringLiteral("-format"), QStringLiteral("%m %w %h"), path});
-  if (!identify.waitForFinished(20000) || identify.exitCode() != 0) return QString();
-  return QString::fromUtf8(identify.readAllStandardOutput()).trimmed();
+  quorvane::test::WhenModal<D>(gWatchers, std::move(act), seen);
 }
 
 QStringList ItemNames(ImgListView& grid) {

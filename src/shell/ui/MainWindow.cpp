@@ -350,7 +350,8 @@ void MainWindow::BuildPopupMenu() {
   PopupMenu1->addAction(RotateS);
   PopupMenu1->addAction(bmpcolor);
   PopupMenu1->addAction(GCorr);
-  PresetMenu = PopupMenu1->addMenu(QStringLiteral("프리셋으로 변환"));
+  PresetMenu = new QMenu(QStringLiteral("프리셋으로 변환"), PopupMenu1);
+  connect(PopupMenu1, &QMenu::aboutToShow, this, &MainWindow::OfferPresetMenu);
   connect(PresetMenu, &QMenu::aboutToShow, this, &MainWindow::FillPresetMenu);
 }
 

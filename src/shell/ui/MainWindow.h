@@ -104,7 +104,9 @@ class MainWindow : public QMainWindow {
   QAction* GCorr;
   QAction* AlphaBit;
   QAction* Rotatecv;
-  QMenu* PresetMenu;  // "프리셋으로 변환": one entry per saved preset, filled on opening
+  // "프리셋으로 변환": one entry per saved preset, filled on opening; the last entry of
+  // PopupMenu1 while any preset is saved.
+  QMenu* PresetMenu;
 
   // ---- commands (public so that tests and other windows can run them) ----
   // Starts a batch on the selected files: the operation's dialog for codes above 0,
@@ -118,6 +120,9 @@ class MainWindow : public QMainWindow {
   // then the conversion dialog and the result bar, as callconv. A preset that cannot
   // be read is named in the status line with the reason, and nothing runs.
   void RunPreset(const std::string& name);
+  // Puts PresetMenu at the end of PopupMenu1 while any preset is saved, and takes it
+  // away while none is (run as PopupMenu1 opens).
+  void OfferPresetMenu();
   // Fills PresetMenu with the saved presets; one that cannot be run is a disabled
   // entry whose tip says why.
   void FillPresetMenu();

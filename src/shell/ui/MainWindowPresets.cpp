@@ -2,6 +2,7 @@
 // the grid's selection.
 #include <QMenu>
 
+#include "processing/ConvertPreset.h"
 #include "processing/PresetBatch.h"
 #include "processing/ui/ConvertDialog.h"
 #include "shell/ui/GridStatus.h"
@@ -9,6 +10,13 @@
 #include "thumbnails/ui/ImgListView.h"
 
 namespace quorvane {
+
+void MainWindow::OfferPresetMenu() {
+  QAction* entry = PresetMenu->menuAction();
+  const bool any = !ListPresets().empty();
+  if (any && !PopupMenu1->actions().contains(entry)) PopupMenu1->addAction(entry);
+  if (!any) PopupMenu1->removeAction(entry);
+}
 
 void MainWindow::FillPresetMenu() {
   PresetMenu->clear();
