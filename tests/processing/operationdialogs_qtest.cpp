@@ -483,7 +483,10 @@ void OperationDialogsTest::screenshots() {
   };
 
   ResizeDialog resize;
-  resize.FixedSize = true;
+  resize.FileName = photo;  // the line under the choices gives its result size
+  resize.LongSide = true;
+  resize.LongSideLength = 1024;
+  resize.ShrinkOnly = true;
   resize.BorderColor = RGB(40, 60, 120);
   save(resize, "dialog-resize.png");
   TurnFlipDialog turn;

@@ -223,6 +223,17 @@ void PresetWindowTest::screenshot() {
   QVERIFY(shot.save(dir + QStringLiteral("/preset-menu.png")));
   w->PresetMenu->hide();
   menu->hide();
+
+  PresetSaveDialog save;
+  save.NameEdit->setText(QStringLiteral("웹용"));
+  save.OperationBox->setCurrentIndex(3);
+  save.ValueEdit->setText(QStringLiteral("2048"));
+  save.CheckShrink->setChecked(true);
+  save.FormatBox->setCurrentIndex(8);  // WebP
+  save.PatternEdit->setText(QStringLiteral("{name}_web"));
+  save.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&save));
+  QVERIFY(save.grab().save(dir + QStringLiteral("/dialog-preset-save.png")));
 }
 
 int main(int argc, char** argv) {

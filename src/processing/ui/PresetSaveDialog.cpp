@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/ui/GradientCaption.h"
 #include "processing/ConvertOptions.h"
 #include "processing/ConvertPreset.h"
 #include "processing/PresetBatch.h"
@@ -80,6 +81,7 @@ PresetSaveDialog::PresetSaveDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(ProblemLabel);
   layout->addLayout(buttons);
   setMinimumWidth(360);
+  AddGradientCaption(this);
 
   connect(OperationBox, &QComboBox::currentIndexChanged, this,
           &PresetSaveDialog::OperationChanged);
