@@ -1,6 +1,6 @@
 // The viewer's window against what happens around it: items added to the grid while it
 // is open, and a window manager that keeps dialogs out of full screen. Run offscreen by
-// ctest, and under openbox on a virtual display by viewer_window_wm.sh.
+// ctest, and under openbox on a virtual display by viewer_surroundings_wm.sh.
 #include <QScrollArea>
 #include <QTimer>
 #include <QtTest>
@@ -90,4 +90,4 @@ class ViewerWindowTest : public QObject {
 };
 
 QTEST_MAIN(ViewerWindowTest)
-#include "viewer_window_qtest.moc"
+#include "viewer_surroundings_qtest.moc"

@@ -1,7 +1,7 @@
 #!/bin/bash
-# The viewer's window tests (viewer_window_qtest) on a virtual display under a real
+# The viewer's window tests (viewer_surroundings_qtest) on a virtual display under a real
 # window manager, openbox, which keeps dialog windows out of the full-screen state.
-# Usage: viewer_window_wm.sh <viewer_window_qtest program>. Exit 77 (skipped) without
+# Usage: viewer_surroundings_wm.sh <viewer_surroundings_qtest program>. Exit 77 (skipped) without
 # Xvfb, openbox or xprop (scripts/install-deps.sh installs them).
 set -u
 bin=$1
@@ -32,5 +32,5 @@ done
   fail "openbox did not start"
 }
 
-QUORVANE_TEST_WINDOW_MANAGER=openbox "$bin" || fail "viewer_window_qtest under openbox"
+QUORVANE_TEST_WINDOW_MANAGER=openbox "$bin" || fail "viewer_surroundings_qtest under openbox"
 echo "PASS"
