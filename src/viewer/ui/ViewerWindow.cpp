@@ -175,6 +175,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
   AddKeyAction({Qt::Key_I}, [this] { ToggleInfo(); });
   AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_R)}, [this] { TurnShown(true); });
   AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_L)}, [this] { TurnShown(false); });
+  AddKeyAction({Qt::Key_Delete}, [this] { TrashShown(); });
 
   try {
     CodecInit();

@@ -71,6 +71,13 @@ class ViewerWindow : public QDialog {
   // Ctrl+R, Ctrl+L: turns the shown JPEG file itself a quarter turn without loss
   // (TurnInPlace.h) and shows it again; for anything else TurnStatus says why not.
   void TurnShown(bool clockwise);
+  // Delete: moves the shown picture to the freedesktop trash and shows the next one (the
+  // previous one at the end; the viewer closes when none is left). A file that cannot go
+  // to the trash stays, and the viewer says why.
+  void TrashShown();
+  // The picture is wholly in view at its fitted or own size (not zoomed): the arrows
+  // and the wheel step instead of moving it.
+  bool PictureFits() const;
 
   GradientCaption* ToolBar;
   QToolButton* SBpre;
@@ -131,6 +138,11 @@ class ViewerWindow : public QDialog {
   void ApplyScreenMode();
   void Wheel(QWheelEvent* event);
   void ScrollBy(int dx, int dy);
+  // Left (-1) or Right (+1): the previous or next picture while the picture fits and
+  // there is one that way; else the picture moves as with the other arrows.
+  void ArrowKey(int direction);
+  // A short word over the bottom of the picture that goes away by itself.
+  void ShowStatus(const QString& text);
   void StartAnimation();
   void StopAnimation();
   void FillInfo();

@@ -17,6 +17,16 @@ void ViewerWindow::TurnShown(bool clockwise) {
   if (Source->ItemIsFolder(current_)) return;
   const std::string path = Source->ItemPath(current_);
   const InPlaceTurn outcome = TurnFileInPlace(path, clockwise);
+  if (outcome == InPlaceTurn::Turned) {
+    if (TurnStatus) TurnStatus->hide();
+    readAhead_.Forget(path);  // the file is read anew
+    showimage(current_);
+    return;
+  }
+  ShowStatus(QString::fromUtf8(InPlaceTurnStatus(outcome)));
+}
+
+void ViewerWindow::ShowStatus(const QString& text) {
   if (!TurnStatus) {
     TurnStatus = new QLabel(ScrollBox1);
     TurnStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -29,13 +39,7 @@ void ViewerWindow::TurnShown(bool clockwise) {
     hide->setInterval(kTurnStatusMs);
     connect(hide, &QTimer::timeout, TurnStatus, &QLabel::hide);
   }
-  TurnStatus->setText(QString::fromUtf8(InPlaceTurnStatus(outcome)));
-  if (outcome == InPlaceTurn::Turned) {
-    TurnStatus->hide();
-    readAhead_.Forget(path);  // the file is read anew
-    showimage(current_);
-    return;
-  }
+  TurnStatus->setText(text);
   TurnStatus->adjustSize();
   TurnStatus->move(8, ScrollBox1->height() - TurnStatus->height() - 8);
   TurnStatus->show();

@@ -45,6 +45,13 @@ int BoundedMove(int pos, int size, int view, int delta) {
 
 // ---- zoom and panning ----
 
+bool ViewerWindow::PictureFits() const {
+  if (zoom_ > 0) return false;
+  const QSize view = ScrollBox1->viewport()->size();
+  return CheckBox1->isChecked() ||
+         (Image1->width() <= view.width() && Image1->height() <= view.height());
+}
+
 double ViewerWindow::ShownFactor() const {
   if (zoom_ > 0) return zoom_;
   if (W_ <= 0) return 1.0;
@@ -90,11 +97,7 @@ void ViewerWindow::Wheel(QWheelEvent* event) {
   const bool up = notches > 0;
   // A fitted picture (wholly in view) steps with the plain wheel; otherwise, and always
   // with Ctrl, the wheel zooms about the pointer.
-  const QSize view = ScrollBox1->viewport()->size();
-  const bool whole = zoom_ == 0 ? CheckBox1->isChecked() || (Image1->width() <= view.width() &&
-                                                              Image1->height() <= view.height())
-                                : false;
-  const bool step = whole && !(event->modifiers() & Qt::ControlModifier);
+  const bool step = PictureFits() && !(event->modifiers() & Qt::ControlModifier);
   for (int i = 0; i < std::abs(notches); ++i) {
     if (step)
       Step(up ? -1 : +1, nullptr);
@@ -170,7 +173,18 @@ void ViewerWindow::ScrollBy(int dx, int dy) {
 }
 void ViewerWindow::scrollupExecute() { ScrollBy(0, kScrollStep); }
 void ViewerWindow::scrolldnExecute() { ScrollBy(0, -kScrollStep); }
-void ViewerWindow::scrollltExecute() { ScrollBy(kScrollStep, 0); }
-void ViewerWindow::scrollrtExecute() { ScrollBy(-kScrollStep, 0); }
+void ViewerWindow::scrollltExecute() { ArrowKey(-1); }
+void ViewerWindow::scrollrtExecute() { ArrowKey(+1); }
+
+void ViewerWindow::ArrowKey(int direction) {
+  Relocate();
+  const int next = current_ + direction;
+  if (PictureFits() && Source && next >= 0 && next < Source->ItemCount() &&
+      !Source->ItemIsFolder(next)) {
+    Step(direction, nullptr);
+    return;
+  }
+  ScrollBy(-direction * kScrollStep, 0);
+}
 
 }  // namespace quorvane
