@@ -106,11 +106,13 @@ MainWindow::MainWindow(QWidget* parent, const StartTarget& start) : QMainWindow(
 
   BuildLayout();
   BuildActions();
+  BuildNavigation();
   BuildPopupMenu();
   ConfigureGrid();
   SetShowHidden(saved.ShowHidden);
   if (!saved.Geometry.isEmpty()) restoreGeometry(saved.Geometry);
   if (!saved.Splitter.isEmpty()) Splitter1->restoreState(saved.Splitter);
+  FirstStart(saved.Geometry.isEmpty(), saved.Splitter.isEmpty());
 
   try {
     ImgListView1->SetPaused(true);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/FolderHistory.h"
 #include "shell/StartArguments.h"
 
 class QAction;
@@ -34,6 +35,7 @@ class FolderTree;
 class GradientCaption;
 class GridStatus;
 class ImgListView;
+class LocationField;
 class StartSource;
 class ViewerWindow;
 class PictureLoader;
@@ -68,6 +70,8 @@ class MainWindow : public QMainWindow {
   ImgListView* ImgListView1;
   BatchResultBar* ResultBar;  // above the grid after a batch
   GridStatus* StatusLine;  // under the grid
+  QToolBar* NavigationBar;  // under the tool bar: back, forward and the location
+  LocationField* Location;  // the folder shown, or one typed
   QToolButton* btncall;  // the "기능" button under which the menu opens
   QMenu* PopupMenu1;
   QTimer* Timer1;
@@ -76,6 +80,8 @@ class MainWindow : public QMainWindow {
 
   // ---- actions ----
   QAction* upfolder;
+  QAction* GoBack;     // Alt+Left: the folder visited before
+  QAction* GoForward;  // Alt+Right: the folder gone back from
   QAction* ReloadTree;
   QAction* btncallAction;  // "기능": runs CallMenu
   QAction* optionset;
@@ -133,6 +139,12 @@ class MainWindow : public QMainWindow {
   void CallMenuExecute();
   void optionsetExecute();
   void upfolderExecute();
+  // The location field's Enter: the grid goes to the typed folder (absolute, `~` or
+  // relative to the folder shown); the status line says why when it cannot.
+  void GoToLocation(const QString& typed);
+  void GoBackExecute();
+  void GoForwardExecute();
+  const FolderHistory& History() const { return history_; }
   void ReloadTreeExecute();
   void BaboutExecute();
   // Shows or hides the folders and files whose names begin with "." in the tree and the
@@ -153,6 +165,15 @@ class MainWindow : public QMainWindow {
   void BuildActions();
   void BuildPopupMenu();
   void ConfigureGrid();
+  // The location field, the back and forward actions and the parent keys.
+  void BuildNavigation();
+  // With nothing saved, about two thirds of the screen, centred, and a folder pane
+  // wide enough for the folder names shown.
+  void FirstStart(bool noGeometry, bool noSplitter);
+  void FitTreeWidth();
+  // The folder shown changed: the location field and the history follow.
+  void FolderShown();
+  void GoToVisited(const std::string& folder);
   QAction* NewAction(const QString& text, void (MainWindow::*handler)());
   QAction* NewBatchAction(const QString& text, const char* ext, int code);
   // The selected files (not folders), in grid order.
@@ -198,6 +219,7 @@ class MainWindow : public QMainWindow {
   QStringList startProblems_;  // what the command line named that did not open
   std::unique_ptr<StartSource> startSource_;
   QPointer<ViewerWindow> startViewer_;
+  FolderHistory history_;
 };
 
 // Shows a start-up failure to the user: a message box, or, when no one can answer a
