@@ -17,6 +17,7 @@ namespace quorvane {
 
 
 void ViewerWindow::StartAnimation() {
+  movieEnded_ = false;
   if (!shown_ || !shown_->ok || zoom_ > 0 || Image1->pixmap().isNull()) return;
   if (LowerFileExt(shown_->path) != ".gif") return;
   // The frames are read from the file's bytes: a name that is no UTF-8 cannot go
@@ -38,7 +39,7 @@ void ViewerWindow::StartAnimation() {
   // shows them.
   const QPixmap first = Image1->pixmap();
   connect(movie_, &QMovie::frameChanged, this, [this, size = first.size(),
-                                                ratio = first.devicePixelRatio()](int) {
+                                                ratio = first.devicePixelRatio()](int number) {
     QPixmap frame(size);
     frame.fill(Qt::white);
     QPainter painter(&frame);
@@ -47,6 +48,7 @@ void ViewerWindow::StartAnimation() {
     painter.end();
     frame.setDevicePixelRatio(ratio);
     Image1->setPixmap(frame);
+    if (number == movie_->frameCount() - 1) AnimationPlayedThrough();
   });
   movie_->start();
 }

@@ -157,7 +157,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
   });
 
   // Keys beyond the buttons' own: stepping, zoom, full screen, information.
-  AddKeyAction({Qt::Key_Space}, [this] { Step(+1, nullptr); });
+  AddKeyAction({Qt::Key_Space}, [this] { SpaceKey(); });
   AddKeyAction({Qt::Key_Backspace}, [this] { Step(-1, nullptr); });
   AddKeyAction({Qt::Key_Home}, [this] { StepToEnd(false); });
   AddKeyAction({Qt::Key_End}, [this] { StepToEnd(true); });
@@ -176,6 +176,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QDialog(parent) {
   AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_R)}, [this] { TurnShown(true); });
   AddKeyAction({QKeySequence(Qt::CTRL | Qt::Key_L)}, [this] { TurnShown(false); });
   AddKeyAction({Qt::Key_Delete}, [this] { TrashShown(); });
+  BuildSlideshow();
 
   try {
     CodecInit();
@@ -209,6 +210,7 @@ void ViewerWindow::reject() { CancelBtn->click(); }
 
 void ViewerWindow::done(int result) {
   refitTimer_->stop();
+  StopSlideshow();
   StopAnimation();
   readAhead_.Stop();
   shown_.reset();
@@ -421,6 +423,7 @@ void ViewerWindow::showimage(int index) {
   UpdateCaption();
   if (Info->isVisible()) FillInfo();
   StartAnimation();
+  RestartSlideTime();
 }
 
 void ViewerWindow::UpdateCaption() {
@@ -483,6 +486,10 @@ void ViewerWindow::StepToEnd(bool last) {
 void ViewerWindow::btnPreExecute() { Step(-1, SBpre); }
 void ViewerWindow::btnNexExecute() { Step(+1, SBnext); }
 void ViewerWindow::CloseViewExecute() {
+  if (slideshow_) {
+    StopSlideshow();  // Escape ends the slideshow first
+    return;
+  }
   if (fullScreen_) {
     LeaveFullScreen();  // Escape leaves full screen first
     return;

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "viewer/ReadAhead.h"
+#include "viewer/Slideshow.h"
 #include "viewer/ViewerSource.h"
 #include "viewer/ui/PictureView.h"
 
@@ -75,6 +76,21 @@ class ViewerWindow : public QDialog {
   // previous one at the end; the viewer closes when none is left). A file that cannot go
   // to the trash stays, and the viewer says why.
   void TrashShown();
+
+  // ---- slideshow (S, Ctrl+Space or the tool bar's button) ----
+  // Set by the caller before showing: the time per picture and whether it loops.
+  SlideshowOptions Slides;
+  // Full screen, the next picture every Slides.seconds: Space pauses and resumes, the
+  // arrows step, Escape ends it; it ends at the last picture unless it loops. An
+  // animated picture plays to its end before the next.
+  void StartSlideshow();
+  void StopSlideshow();
+  void PauseSlideshow(bool paused);
+  bool SlideshowRunning() const { return slideshow_; }
+  bool SlideshowPaused() const { return slidePaused_; }
+  // The slideshow's clock: its timer calls SlideTick when a picture's time is up.
+  QTimer* SlideTimer() const { return slideTimer_; }
+  void SlideTick();
   // The picture is wholly in view at its fitted or own size (not zoomed): the arrows
   // and the wheel step instead of moving it.
   bool PictureFits() const;
@@ -84,6 +100,7 @@ class ViewerWindow : public QDialog {
   QToolButton* SBnext;
   QCheckBox* CheckBox1;
   QToolButton* SpeedButton1;
+  QToolButton* SlideButton;  // "슬라이드 쇼"
   QScrollArea* ScrollBox1;
   PictureView* Image1;
   QLabel* Info;  // the information overlay over the picture
@@ -145,6 +162,15 @@ class ViewerWindow : public QDialog {
   void ShowStatus(const QString& text);
   void StartAnimation();
   void StopAnimation();
+  void BuildSlideshow();
+  // The shown picture has its full time again (after a step, or resuming).
+  void RestartSlideTime();
+  void NextSlideNow();
+  // The animation shown reached its last frame: a slideshow waiting on it goes on once
+  // that frame has had its time.
+  void AnimationPlayedThrough();
+  // Space: pauses the slideshow while one runs, else the next picture.
+  void SpaceKey();
   void FillInfo();
   QAction* AddKeyAction(int key, void (ViewerWindow::*handler)());
   QAction* AddKeyAction(const QList<QKeySequence>& keys, const std::function<void()>& handler);
@@ -175,6 +201,12 @@ class ViewerWindow : public QDialog {
   QPoint dragFrom_;
   bool dragging_ = false;
   int wheelRest_ = 0;  // wheel turn not yet used (less than a notch)
+  QTimer* slideTimer_ = nullptr;
+  bool slideshow_ = false;
+  bool slidePaused_ = false;
+  bool slideMadeFullScreen_ = false;  // the slideshow went full screen, and leaves it
+  bool slideWaitsMovie_ = false;      // time is up; the animation plays to its end first
+  bool movieEnded_ = false;           // the shown animation has played through once
 };
 
 }  // namespace quorvane
