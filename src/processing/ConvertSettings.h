@@ -27,6 +27,9 @@ struct Settings {
   // With the shared cache: every picture of the folder is made in the background, from
   // the top, after the cells on screen (what is not kept in memory waits in the cache).
   bool LookAhead = true;
+  // The viewer's slideshow: seconds per picture (1..60), and "반복" (looping).
+  int SlideshowSeconds = 4;
+  bool SlideshowLoop = false;
 };
 
 // What a batch does with existing output names under these settings.

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -68,6 +69,17 @@ ConvertSettingsDialog::ConvertSettingsDialog(QWidget* parent) : QDialog(parent) 
   otherLayout->addWidget(CheckBoxRename);
   otherLayout->addWidget(CheckBoxOrient);
   otherLayout->addWidget(CheckBoxMetadata);
+  // The viewer's slideshow, on a line of its own under the groups.
+  SlideSeconds = new QSpinBox(this);
+  SlideSeconds->setRange(1, 60);
+  SlideSeconds->setValue(4);
+  SlideSeconds->setPrefix(QStringLiteral("슬라이드 쇼 간격(초) "));
+  SlideSeconds->setAccessibleName(QStringLiteral("슬라이드 쇼 간격(초)"));
+  CheckBoxLoop = new QCheckBox(QStringLiteral("반복"), this);
+  auto* slideLine = new QHBoxLayout;
+  slideLine->addWidget(SlideSeconds);
+  slideLine->addWidget(CheckBoxLoop);
+  slideLine->addStretch(1);
 
   SavePresetBtn = new QPushButton(QStringLiteral("프리셋으로 저장…"), this);
   OKBtn = new QPushButton(QStringLiteral("설정"), this);
@@ -85,6 +97,7 @@ ConvertSettingsDialog::ConvertSettingsDialog(QWidget* parent) : QDialog(parent) 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(qualityGroup);
   layout->addLayout(lower);
+  layout->addLayout(slideLine);
   layout->addLayout(buttons);
   const QSize needed = layout->minimumSize();
   setFixedSize(std::max(313, needed.width()), std::max(206, needed.height()));
@@ -105,6 +118,8 @@ ConvertSettingsDialog::ConvertSettingsDialog(QWidget* parent) : QDialog(parent) 
   connect(CheckBoxOrient, &QCheckBox::toggled, this, [this](bool on) { AutoOrient = on; });
   connect(CheckBoxMetadata, &QCheckBox::toggled, this, [this](bool on) { KeepMetadata = on; });
   connect(CheckBoxLossless, &QCheckBox::toggled, this, [this](bool on) { Lossless = on; });
+  connect(SlideSeconds, &QSpinBox::valueChanged, this, [this](int value) { SlideshowSeconds = value; });
+  connect(CheckBoxLoop, &QCheckBox::toggled, this, [this](bool on) { SlideshowLoop = on; });
   connect(OKBtn, &QPushButton::clicked, this, [this] {
     CommitTypedValue(this);
     done(1);
@@ -136,6 +151,8 @@ void ConvertSettingsDialog::LoadFrom(const Settings& settings) {
   AutoOrient = settings.AutoOrient;
   KeepMetadata = settings.KeepMetadata;
   Lossless = settings.Lossless;
+  SlideshowSeconds = settings.SlideshowSeconds;
+  SlideshowLoop = settings.SlideshowLoop;
 }
 
 void ConvertSettingsDialog::ApplyTo(Settings& settings) const {
@@ -146,6 +163,8 @@ void ConvertSettingsDialog::ApplyTo(Settings& settings) const {
   settings.AutoOrient = AutoOrient;
   settings.KeepMetadata = KeepMetadata;
   settings.Lossless = Lossless;
+  settings.SlideshowSeconds = std::clamp(SlideshowSeconds, 1, 60);
+  settings.SlideshowLoop = SlideshowLoop;
   SetExifOptions({settings.AutoOrient, settings.UseEmbeddedThumbnails, settings.KeepMetadata});
 }
 
@@ -165,6 +184,8 @@ void ConvertSettingsDialog::FormShow() {
   const bool orient = AutoOrient;
   const bool keep = KeepMetadata;
   const bool lossless = Lossless;
+  const int seconds = std::clamp(SlideshowSeconds, 1, 60);
+  const bool loop = SlideshowLoop;
   TrackBar1->setValue(quality);
   ComboBox1->setCurrentIndex(dither);
   CheckBox1->setChecked(overwrite);
@@ -173,6 +194,9 @@ void ConvertSettingsDialog::FormShow() {
   CheckBoxOrient->setChecked(orient);
   CheckBoxMetadata->setChecked(keep);
   CheckBoxLossless->setChecked(lossless);
+  SlideSeconds->setValue(seconds);
+  SlideshowSeconds = seconds;
+  CheckBoxLoop->setChecked(loop);
   Edit1->SetValue(quality);
 }
 

@@ -2,7 +2,7 @@
 // The conversion settings dialog: the quality of JPEG, WebP, AVIF and JPEG XL results,
 // lossless WebP and JPEG XL, GIF dithering, what becomes of existing output names
 // (overwritten, kept as an error, or a new name), and the camera metadata switches (EXIF
-// orientation, metadata kept).
+// orientation, metadata kept), and the viewer's slideshow (seconds per picture, looping).
 //
 // "프리셋으로 저장…" saves these settings with an operation, a format and a name pattern
 // as a preset (PresetSaveDialog); the dialog itself stays open.
@@ -19,6 +19,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace quorvane {
 
@@ -36,6 +37,8 @@ class ConvertSettingsDialog : public QDialog {
   bool AutoOrient = true;
   bool KeepMetadata = true;
   bool Lossless = false;
+  int SlideshowSeconds = 4;  // 1..60
+  bool SlideshowLoop = false;
 
   void LoadFrom(const Settings& settings);
   void ApplyTo(Settings& settings) const;
@@ -48,6 +51,8 @@ class ConvertSettingsDialog : public QDialog {
   QCheckBox* CheckBoxOrient;    // "EXIF 방향 자동 적용"
   QCheckBox* CheckBoxMetadata;  // "메타데이터 유지"
   QCheckBox* CheckBoxLossless;  // "무손실 저장"
+  QSpinBox* SlideSeconds;       // "슬라이드 쇼 간격(초)", its own label as the prefix
+  QCheckBox* CheckBoxLoop;      // "반복"
   QPushButton* SavePresetBtn;  // "프리셋으로 저장…"
   QPushButton* OKBtn;
   QPushButton* CancelBtn;

@@ -167,6 +167,7 @@ void MainWindow::enterkey() {
     source.UseGrid(ImgListView1);
     ViewerWindow viewer(this);
     viewer.Source = &source;
+    viewer.Slides = {App().settings.SlideshowSeconds, App().settings.SlideshowLoop};
     viewer.exec();
     lastShown = viewer.CurrentIndex();
   } catch (...) {

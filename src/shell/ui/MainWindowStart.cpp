@@ -37,6 +37,7 @@ ViewerWindow* MainWindow::StartViewer() const { return startViewer_; }
 void MainWindow::OpenStartViewer(const std::vector<std::string>& pictures) {
   startSource_ = std::make_unique<StartSource>(pictures);
   startViewer_ = new ViewerWindow(this);
+  startViewer_->Slides = {App().settings.SlideshowSeconds, App().settings.SlideshowLoop};
   startViewer_->setAttribute(Qt::WA_DeleteOnClose);
   // Modal as when opened from the grid, without blocking the window's own start.
   startViewer_->setWindowModality(Qt::ApplicationModal);

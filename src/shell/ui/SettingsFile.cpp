@@ -24,6 +24,7 @@ const IntKey kIntKeys[] = {
     {"JpegQuality", &Settings::JpegQuality, 1, 100},
     {"DitherIndex", &Settings::DitherIndex, 0, 4},
     {"ThumbnailThreads", &Settings::ThumbnailThreads, 1, 256},
+    {"SlideshowSeconds", &Settings::SlideshowSeconds, 1, 60},
 };
 const BoolKey kBoolKeys[] = {
     {"OverwriteFiles", &Settings::OverwriteFiles},
@@ -34,6 +35,7 @@ const BoolKey kBoolKeys[] = {
     {"Lossless", &Settings::Lossless},
     {"SharedThumbnailCache", &Settings::SharedThumbnailCache},
     {"LookAhead", &Settings::LookAhead},
+    {"SlideshowLoop", &Settings::SlideshowLoop},
 };
 
 QString DefaultPath() {
