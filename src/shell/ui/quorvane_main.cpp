@@ -131,6 +131,12 @@ int main(int argc, char** argv) {
   window.show();
   // The viewer opened on the command line's picture stays over the window.
   if (ViewerWindow* viewer = window.StartViewer()) {
+    // Shown before the window was, the viewer had no window to stay over; on Wayland,
+    // where only that tie keeps it on top, it is shown again now that there is one.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+      viewer->hide();
+      viewer->show();
+    }
     viewer->raise();
     viewer->activateWindow();
   }
