@@ -2,7 +2,8 @@
 // The viewer: one picture of the grid at a time, fitted to the screen or at full size
 // with scrolling, stepping to the previous or next picture without wrapping. Beyond
 // that: zoom about the pointer or the centre, panning, full screen, the neighbouring
-// pictures read ahead in the background, animated GIFs and an information overlay.
+// pictures read ahead in the background, animated GIFs, an information overlay, Delete
+// to the trash and a slideshow.
 
 #include <QDialog>
 #include <QElapsedTimer>
