@@ -7,7 +7,7 @@
 #include <vector>
 #include <functional>
 
-#include "imaging/ExifMeta.h"
+#include "imaging/DateTaken.h"
 #include "platform/FileNames.h"
 
 namespace quorvane {
@@ -70,62 +70,6 @@ std::string FormatDate(const std::tm& date, const std::string& format) {
   return out;
 }
 
-// The DateTimeOriginal (else DateTime) of an EXIF block in its TIFF structure, as
-// "YYYY:MM:DD HH:MM:SS"; "" when it has none.
-std::string TiffDate(const std::vector<uint8_t>& t) {
-  if (t.size() < 8 || !((t[0] == 'I' && t[1] == 'I') || (t[0] == 'M' && t[1] == 'M'))) return {};
-  const bool little = t[0] == 'I';
-  auto number = [&](size_t at, int bytes) -> uint32_t {
-    if (at > t.size() || t.size() - at < size_t(bytes)) return 0;
-    uint32_t v = 0;
-    for (int k = 0; k < bytes; ++k)
-      v |= uint32_t(t[at + size_t(k)]) << (8 * (little ? k : bytes - 1 - k));
-    return v;
-  };
-  // The entry of `tag` in the folder at `ifd`: its type, count and value's offset.
-  auto entry = [&](size_t ifd, uint32_t tag, uint32_t& type, uint32_t& count) -> size_t {
-    const uint32_t n = number(ifd, 2);
-    for (uint32_t i = 0; i < n && i < 1000; ++i) {
-      const size_t e = ifd + 2 + 12 * size_t(i);
-      if (e + 12 > t.size()) break;
-      if (number(e, 2) != tag) continue;
-      type = number(e + 2, 2);
-      count = number(e + 4, 4);
-      return count <= 4 ? e + 8 : number(e + 8, 4);
-    }
-    return 0;
-  };
-  auto text = [&](size_t ifd, uint32_t tag) -> std::string {
-    uint32_t type = 0, count = 0;
-    const size_t at = ifd ? entry(ifd, tag, type, count) : 0;
-    if (!at || type != 2 || count < 19 || at + 19 > t.size()) return {};
-    return std::string(reinterpret_cast<const char*>(t.data() + at), 19);
-  };
-  const size_t first = number(4, 4);
-  uint32_t type = 0, count = 0;
-  const size_t pointer = entry(first, 0x8769, type, count);
-  const std::string taken = text(pointer ? number(pointer, 4) : 0, 0x9003);
-  return taken.empty() ? text(first, 0x0132) : taken;
-}
-
-// A date "YYYY-MM-DD HH:MM:SS" or "YYYY:MM:DD HH:MM:SS" into `date`.
-bool ParseDate(const std::string& text, std::tm& date) {
-  std::tm d{};
-  if (std::sscanf(text.c_str(), "%d%*[-:]%d%*[-:]%d %d:%d:%d", &d.tm_year, &d.tm_mon, &d.tm_mday,
-                  &d.tm_hour, &d.tm_min, &d.tm_sec) != 6 ||
-      d.tm_year <= 0 || d.tm_mon < 1 || d.tm_mon > 12)
-    return false;
-  d.tm_year -= 1900;
-  d.tm_mon -= 1;
-  d.tm_isdst = -1;
-  std::tm normal = d;
-  std::mktime(&normal);  // fills the day of the week
-  d.tm_wday = normal.tm_wday;
-  d.tm_yday = normal.tm_yday;
-  date = d;
-  return true;
-}
-
 }  // namespace
 
 void CheckNameTemplate(const std::string& pattern) {
@@ -171,13 +115,9 @@ std::string ExpandNameTemplate(const std::string& pattern, const NameFields& f) 
 }
 
 std::tm PictureDate(const std::string& path) {
+  DateTaken taken;
+  if (ReadDateTaken(path, taken)) return taken.local;
   std::tm date{};
-  ExifInfo info;
-  if (ReadExifInfo(path, info) && ParseDate(info.dateTaken, date)) return date;
-  // HEIF, AVIF and JPEG XL keep their EXIF in a box of their own.
-  EmbeddedMetadata metadata;
-  if (PrepareMetadata(path, 1, 1, false, metadata) && ParseDate(TiffDate(metadata.exif), date))
-    return date;
   struct stat st {};
   if (stat(path.c_str(), &st) == 0) localtime_r(&st.st_mtime, &date);
   return date;

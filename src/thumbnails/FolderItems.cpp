@@ -184,6 +184,12 @@ void ShellItem::Reset() {
   size_ = mtime_ = 0;
   attributes_ = 0;
   iconIndex_ = -1;
+  takenState_ = 0;
+}
+
+void ShellItem::SetTakenTime(bool has, int64_t seconds) {
+  takenState_ = has ? 2 : 1;
+  taken_ = has ? seconds : 0;
 }
 
 FileKind ShellItem::ImageKind() {

@@ -30,7 +30,9 @@
 namespace quorvane {
 
 // Sort keys (the ordinal is the detail column of the original shell).
-enum SortKind { istName, istSize, istType, istDate, istAttr };
+// istTaken: when the picture was taken, the modification time standing in until that
+// is known and for a file without one.
+enum SortKind { istName, istSize, istType, istDate, istAttr, istTaken };
 // ivmFolder: the enumerated children of one folder; ivmFile: files the host adds.
 enum FolderViewMode { ivmFolder, ivmFile };
 
@@ -146,6 +148,13 @@ class ShellItem {
   // executed by the platform (xdg-open). False when nothing could be done.
   bool Open();
 
+  // When the picture was taken, seconds since the epoch: set by the view once read
+  // (`has` false: the file has no such date). Until then, and without one, the
+  // modification time.
+  void SetTakenTime(bool has, int64_t seconds);
+  bool TakenKnown() const { return takenState_ != 0; }
+  int64_t TakenTime() { return takenState_ == 2 ? taken_ : ModifyTime(); }
+
   // ---- fields the view fills ----
   int SourceWidth = 0, SourceHeight = 0;  // the source picture's size
   int ThumbnailIndex = -1;                // cell in the view's thumbnail list
@@ -187,6 +196,8 @@ class ShellItem {
   bool folder_ = false;
   FileKind kind_ = iitNone;
   uint8_t loaded_ = 0;
+  uint8_t takenState_ = 0;  // 0 not read, 1 none, 2 taken_ holds it
+  int64_t taken_ = 0;
 };
 
 class GridItem : public ShellItem {

@@ -268,6 +268,9 @@ int ShellFolderView::Compare(ShellItem& a, ShellItem& b) const {
         case istAttr:
           result = Sign(int64_t(a.Attributes()) - int64_t(b.Attributes()));
           break;
+        case istTaken:
+          result = Sign(a.TakenTime() - b.TakenTime());
+          break;
       }
       if (result == 0) result = CompareNatural(a.DisplayName(), b.DisplayName());
       // Items of different folders (added by path) with the same name: by folder.

@@ -34,13 +34,6 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - ExtractFileExt(path).size()) + ext;
 }
 
-std::string UserCacheFolder() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg && *xdg) return JoinPath(WithoutTrailingSlash(xdg), "quorvane");
-  const char* home = std::getenv("HOME");
-  return JoinPath(WithoutTrailingSlash(home && *home ? home : "/"), ".cache/quorvane");
-}
-
 std::string TempFolder() {
   const char* tmp = std::getenv("TMPDIR");
   return WithoutTrailingSlash(tmp && *tmp ? tmp : "/tmp");
@@ -63,6 +56,13 @@ struct FdGuard {
 };
 
 }  // namespace
+
+std::string UserCacheFolder() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg && *xdg) return JoinPath(WithoutTrailingSlash(xdg), "quorvane");
+  const char* home = std::getenv("HOME");
+  return JoinPath(WithoutTrailingSlash(home && *home ? home : "/"), ".cache/quorvane");
+}
 
 EThumbError::EThumbError(const std::string& cacheFile)
     : std::runtime_error(cacheFile + "\r\n  はサムネイルファイルではありません") {}

@@ -23,6 +23,9 @@ class EThumbError : public std::runtime_error {
   explicit EThumbError(const std::string& cacheFile);
 };
 
+// The program's own cache folder: $XDG_CACHE_HOME/quorvane, else ~/.cache/quorvane.
+std::string UserCacheFolder();
+
 // Where the cache file lives.
 enum ThumbPathKind {
   iptFree,    // the Path property

@@ -109,6 +109,8 @@ MainWindow::MainWindow(QWidget* parent, const StartTarget& start) : QMainWindow(
   BuildNavigation();
   BuildPopupMenu();
   ConfigureGrid();
+  BuildSortMenu();
+  SetGridSort(saved.SortType, saved.SortDescend);
   SetShowHidden(saved.ShowHidden);
   if (!saved.Geometry.isEmpty()) restoreGeometry(saved.Geometry);
   if (!saved.Splitter.isEmpty()) Splitter1->restoreState(saved.Splitter);
@@ -186,6 +188,8 @@ void MainWindow::SaveWindowState() {
   state.Splitter = Splitter1->saveState();
   state.LastFolder = App().CurrentFolder;
   state.ShowHidden = showHidden_;
+  state.SortType = ImgListView1->SortType();
+  state.SortDescend = ImgListView1->Descend();
   QString warning;
   if (!SettingsFile().SaveWindow(state, warning))
     std::fprintf(stderr, "quorvane: warning: %s\n", warning.toUtf8().constData());

@@ -151,6 +151,10 @@ class MainWindow : public QMainWindow {
   // grid together.
   void SetShowHidden(bool show);
   bool ShowHidden() const { return showHidden_; }
+  // The grid's order (MainWindowSort.cpp): the "정렬" button's menu, kept with the
+  // window's state.
+  QMenu* SortMenu = nullptr;
+  void SetGridSort(int kind, bool descend);
 
   // Whether the window's own scan has a rescan waiting for the busy state to end.
   bool RescanPending() const { return rescanPending_; }
@@ -161,6 +165,7 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildSortMenu();
   void BuildLayout();
   void BuildActions();
   void BuildPopupMenu();

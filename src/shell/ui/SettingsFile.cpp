@@ -112,6 +112,8 @@ bool SettingsFile::Load(Settings& settings, WindowState& window, QString& warnin
   window.Splitter = file.value(QStringLiteral("Splitter")).toByteArray();
   window.LastFolder = file.value(QStringLiteral("LastFolder")).toByteArray().toStdString();
   ReadBool(file, "ShowHidden", window.ShowHidden);
+  ReadInt(file, "SortType", 0, 5, window.SortType);
+  ReadBool(file, "SortDescend", window.SortDescend);
   file.endGroup();
   return true;
 }
@@ -138,6 +140,8 @@ bool SettingsFile::SaveWindow(const WindowState& window, QString& warning) const
         // The folder's bytes as they are on disk: a name need not be UTF-8.
         file.setValue(QStringLiteral("LastFolder"), QByteArray::fromStdString(window.LastFolder));
         file.setValue(QStringLiteral("ShowHidden"), window.ShowHidden);
+        file.setValue(QStringLiteral("SortType"), window.SortType);
+        file.setValue(QStringLiteral("SortDescend"), window.SortDescend);
         file.endGroup();
       },
       warning);

@@ -1,8 +1,8 @@
 #pragma once
 // The settings that last between starts: every setting of the settings dialog and of
 // the grid's thumbnail workers, caches and look-ahead (ThumbnailThreads,
-// SharedThumbnailCache, LookAhead), the window's place and size, the splitter and the
-// last folder shown, in
+// SharedThumbnailCache, LookAhead), the window's place and size, the splitter, the
+// grid's order and the last folder shown, in
 // $XDG_CONFIG_HOME/quorvane/quorvane.conf (else ~/.config/quorvane/quorvane.conf), an
 // INI file. Unknown keys are ignored; a missing, damaged or unreadable file, or a value
 // out of its range, gives the default for what it cannot supply.
@@ -20,6 +20,8 @@ struct WindowState {
   QByteArray Splitter;       // QSplitter::saveState
   std::string LastFolder;    // bytes as on disk; "" when none
   bool ShowHidden = false;   // folders and files whose names begin with "."
+  int SortType = 0;          // the grid's order: a SortKind
+  bool SortDescend = false;
 };
 
 class SettingsFile {

@@ -102,6 +102,7 @@ ImgListView::ImgListView(QWidget* parent)
 }
 
 ImgListView::~ImgListView() {
+  StopTakenDates();
   StopTransfers();
   notification_->OnChange = nullptr;
   mergeTimer_.stop();
@@ -183,6 +184,7 @@ void ImgListView::SetSortType(SortKind value) {
   if (value == folder_.SortType()) return;
   folder_.SetSortType(value);
   ResortAndRepaint();
+  StartTakenDates();
 }
 
 void ImgListView::SetDescend(bool value) {
@@ -326,6 +328,7 @@ void ImgListView::Refill() {
   doItemsLayout();
   setUpdatesEnabled(true);
   viewport()->update();
+  StartTakenDates();
 }
 
 void ImgListView::Refresh() {

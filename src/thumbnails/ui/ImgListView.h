@@ -33,6 +33,7 @@
 #include <QListView>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,7 @@
 #include "platform/FileOps.h"
 #include "thumbnails/ImgCell.h"
 #include "thumbnails/PictureStore.h"
+#include "thumbnails/TakenDates.h"
 #include "thumbnails/FolderItems.h"
 #include "thumbnails/ui/ImgListViewMenu.h"
 #include "thumbnails/ui/ImgPlatformQt.h"
@@ -106,7 +108,11 @@ class ImgListView : public QListView, public FolderViewHost, public ThumbnailJob
   ViewStyleKind ViewStyle() const { return viewStyle_; }  // vsIcon
   void SetViewStyle(ViewStyleKind value);
   SortKind SortType() const { return folder_.SortType(); }  // istName
+  // istTaken shows the folder in file-time order at once, reads the dates taken in the
+  // background (the cache first) and reorders once when they are in.
   void SetSortType(SortKind value);
+  // True while dates taken are being read.
+  bool ReadingTakenDates() const { return takenThread_.joinable() && !takenApplied_; }
   bool Descend() const { return folder_.Descend(); }  // false
   void SetDescend(bool value);
   FolderViewMode ViewMode() const { return folder_.ViewMode(); }  // ivmFolder
@@ -313,6 +319,12 @@ class ImgListView : public QListView, public FolderViewHost, public ThumbnailJob
   void ApplyLayout();
   void RebuildCaches();
   void ResortAndRepaint();
+  // Dates taken (ImgListViewTaken.cpp): the cache's answers at once, the rest read on
+  // a worker; applying them reorders once, keeping the selection and the scroll.
+  void StartTakenDates();
+  void StopTakenDates();
+  void ApplyTakenDates(int round, const std::vector<int32_t>& numbers,
+                       const std::vector<TakenAnswer>& answers);
   void ColumnClicked(int section);
   void ShellChanged();
   void RemoveItems(const std::vector<int32_t>& numbers);
@@ -412,6 +424,12 @@ class ImgListView : public QListView, public FolderViewHost, public ThumbnailJob
   QElapsedTimer searchClock_;
 
   std::unique_ptr<ImgListViewObserver> observer_;
+
+  std::unique_ptr<TakenDateCache> takenCache_;  // opened on first use
+  std::thread takenThread_;
+  std::atomic<bool> takenStop_{false};
+  bool takenApplied_ = true;
+  int takenRound_ = 0;
 };
 
 }  // namespace quorvane
