@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QDir>
@@ -239,6 +240,11 @@ void EverydayTest::settingsLast() {
     w->resize(700, 480);
     w->Splitter1->setSizes({250, 442});
     w->SetShowHidden(true);
+    // The grid's order, chosen from the 정렬 button's menu.
+    for (QAction* action : w->SortMenu->actions())
+      if (action->text() == QStringLiteral("찍은 날짜") || action->text() == QStringLiteral("내림차순"))
+        action->trigger();
+    QCOMPARE(w->ImgListView1->SortType(), istTaken);
     w->close();
   }
   QVERIFY(QFile::exists(ConfigFile()));
@@ -252,6 +258,10 @@ void EverydayTest::settingsLast() {
   QCOMPARE(w->size(), QSize(700, 480));
   QCOMPARE(w->Splitter1->sizes().first(), 250);
   QVERIFY(w->ShowHidden());
+  QCOMPARE(w->ImgListView1->SortType(), istTaken);
+  QVERIFY(w->ImgListView1->Descend());
+  for (QAction* action : w->SortMenu->actions())
+    if (action->text() == QStringLiteral("찍은 날짜")) QVERIFY(action->isChecked());
   // The window starts in the folder it showed last, found by its bytes.
   QCOMPARE(w->FolderTree1->FolderPath(), odd_);
   QCOMPARE(App().CurrentFolder, odd_);
