@@ -2,52 +2,26 @@
 
 #include <cstdio>
 
+#include "imaging/ExifFields.h"
 #include "imaging/ExifMeta.h"
 
 namespace quorvane {
 
-std::string TiffDate(const std::vector<uint8_t>& t, std::string* offset) {
+std::string TiffDate(const std::vector<uint8_t>& tiff, std::string* offset) {
   if (offset) offset->clear();
-  if (t.size() < 8 || !((t[0] == 'I' && t[1] == 'I') || (t[0] == 'M' && t[1] == 'M'))) return {};
-  const bool little = t[0] == 'I';
-  auto number = [&](size_t at, int bytes) -> uint32_t {
-    if (at > t.size() || t.size() - at < size_t(bytes)) return 0;
-    uint32_t v = 0;
-    for (int k = 0; k < bytes; ++k)
-      v |= uint32_t(t[at + size_t(k)]) << (8 * (little ? k : bytes - 1 - k));
-    return v;
+  const ExifBlock block(tiff);
+  // A value of at least `length` characters, cut to `length`.
+  auto text = [&](size_t ifd, uint16_t tag, size_t length) -> std::string {
+    const std::string value = block.Text(ifd, tag);
+    return value.size() < length ? std::string() : value.substr(0, length);
   };
-  // The entry of `tag` in the folder at `ifd`: its type, count and value's offset.
-  auto entry = [&](size_t ifd, uint32_t tag, uint32_t& type, uint32_t& count) -> size_t {
-    const uint32_t n = number(ifd, 2);
-    for (uint32_t i = 0; i < n && i < 1000; ++i) {
-      const size_t e = ifd + 2 + 12 * size_t(i);
-      if (e + 12 > t.size()) break;
-      if (number(e, 2) != tag) continue;
-      type = number(e + 2, 2);
-      count = number(e + 4, 4);
-      return count <= 4 ? e + 8 : number(e + 8, 4);
-    }
-    return 0;
-  };
-  // An ASCII value of at least `length` characters, cut to `length`.
-  auto text = [&](size_t ifd, uint32_t tag, uint32_t length) -> std::string {
-    uint32_t type = 0, count = 0;
-    const size_t at = ifd ? entry(ifd, tag, type, count) : 0;
-    if (!at || type != 2 || count < length || at + length > t.size()) return {};
-    return std::string(reinterpret_cast<const char*>(t.data() + at), length);
-  };
-  const size_t first = number(4, 4);
-  uint32_t type = 0, count = 0;
-  const size_t pointer = entry(first, 0x8769, type, count);
-  const size_t exif = pointer ? number(pointer, 4) : 0;
-  const std::string taken = text(exif, 0x9003, 19);
+  const std::string taken = text(block.Exif(), 0x9003, 19);
   if (!taken.empty()) {
-    if (offset) *offset = text(exif, 0x9011, 6);
+    if (offset) *offset = text(block.Exif(), 0x9011, 6);
     return taken;
   }
-  if (offset) *offset = text(exif, 0x9010, 6);
-  return text(first, 0x0132, 19);
+  if (offset) *offset = text(block.Exif(), 0x9010, 6);
+  return text(block.First(), 0x0132, 19);
 }
 
 bool ParseDate(const std::string& text, std::tm& date) {

@@ -235,6 +235,7 @@ void ViewerWindow::LayOut() {
   ScrollBox1->setGeometry(0, top, width(), std::max(0, height() - top));
   Info->adjustSize();
   Info->move(10, 10);
+  PlaceDetails();
 }
 
 void ViewerWindow::resizeEvent(QResizeEvent* event) {

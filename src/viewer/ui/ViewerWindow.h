@@ -29,6 +29,7 @@ class QToolButton;
 namespace quorvane {
 
 class Bitmap;
+class DetailsPanel;
 class GradientCaption;
 
 class ViewerWindow : public QDialog {
@@ -66,7 +67,7 @@ class ViewerWindow : public QDialog {
   // manager makes of the request, the picture is shown alone on black and Escape leaves
   // it first.
   bool FullScreen() const { return fullScreen_; }
-  // Shows or hides the information overlay.
+  // Shows or hides the information overlay and the details panel.
   void ToggleInfo();
   // The pictures read ahead (tests look at what was read and when).
   PictureReadAhead& ReadAhead() { return readAhead_; }
@@ -105,6 +106,7 @@ class ViewerWindow : public QDialog {
   QScrollArea* ScrollBox1;
   PictureView* Image1;
   QLabel* Info;  // the information overlay over the picture
+  DetailsPanel* Details = nullptr;  // the details panel beside it (made on first I)
   QLabel* TurnStatus = nullptr;  // the last in-place turn's word, while it shows
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
@@ -173,6 +175,7 @@ class ViewerWindow : public QDialog {
   // Space: pauses the slideshow while one runs, else the next picture.
   void SpaceKey();
   void FillInfo();
+  void PlaceDetails();
   QAction* AddKeyAction(int key, void (ViewerWindow::*handler)());
   QAction* AddKeyAction(const QList<QKeySequence>& keys, const std::function<void()>& handler);
 

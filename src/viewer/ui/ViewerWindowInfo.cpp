@@ -1,13 +1,16 @@
-// The viewer's information overlay: the file's name, size in pixels and bytes, and the
-// shot's details from its metadata where it has them.
+// The viewer's information overlay (the file's name, size in pixels and bytes, and the
+// shot's details from its metadata where it has them) and its details panel.
 #include <sys/stat.h>
 
 #include <QLabel>
+#include <QScrollArea>
+#include <algorithm>
 #include <QLocale>
 #include <QStringList>
 
 #include "imaging/ExifMeta.h"
 #include "platform/FileNames.h"
+#include "viewer/ui/DetailsPanel.h"
 #include "viewer/ui/ViewerWindow.h"
 
 namespace quorvane {
@@ -15,11 +18,23 @@ namespace quorvane {
 void ViewerWindow::ToggleInfo() {
   if (Info->isVisible()) {
     Info->hide();
+    if (Details) Details->hide();
     return;
   }
+  if (!Details) Details = new DetailsPanel(ScrollBox1);
   FillInfo();
   Info->show();
   Info->raise();
+  PlaceDetails();
+  Details->show();
+  Details->raise();
+}
+
+void ViewerWindow::PlaceDetails() {
+  if (!Details) return;
+  const QRect area = ScrollBox1->viewport()->geometry();
+  const int w = std::min(DetailsPanel::kWidth, area.width() / 2);
+  Details->setGeometry(area.right() + 1 - w, area.top(), w, area.height());
 }
 
 void ViewerWindow::FillInfo() {
@@ -43,6 +58,7 @@ void ViewerWindow::FillInfo() {
   }
   Info->setText(lines.join(QLatin1Char('\n')));
   Info->adjustSize();
+  if (Details) Details->Show(ReadPictureDetails(shown_->path, W_, H_));
 }
 
 }  // namespace quorvane
