@@ -350,6 +350,11 @@ class ShellFolderView {
   // kThumbnailBudget bytes of them unless changed: storing past it drops the picture
   // shown least recently, whose item is made again when it is shown again.
   PictureStore& Thumbnails() { return thumbnails_; }
+  // Device pixels per point of the screen the grid shows on: thumbnails are made and
+  // stored at ImageWidth x ImageHeight times this (a 94-point cell gets 188 pixels at 2).
+  double DeviceScale() const { return deviceScale_; }
+  void SetDeviceScale(double value) { deviceScale_ = value >= 1 ? value : 1; }
+  int DevicePixels(int points) const { return int(points * deviceScale_ + 0.5); }
   static constexpr size_t kThumbnailBudget = size_t(64) << 20;
   ShellPlatform* Platform() const { return platform_; }
   void SetPlatform(ShellPlatform* platform) { platform_ = platform; }
@@ -473,6 +478,7 @@ class ShellFolderView {
   std::shared_ptr<const std::string> folderName_;  // folder_ shared with its items
   FolderViewMode viewMode_ = ivmFolder;
   SortKind sortType_ = istName;
+  double deviceScale_ = 1;
   bool descend_ = false;
 };
 

@@ -307,8 +307,8 @@ bool ShellFolderView::PrepareThumbnailJob(int32_t number, ThumbnailJob& job) {
     item->seenMtimeNs_ = MtimeNs(st);
   }
   job.Kind = item->ImageKind();
-  job.Width = viewImage_.ImageWidth();
-  job.Height = viewImage_.ImageHeight();
+  job.Width = DevicePixels(viewImage_.ImageWidth());
+  job.Height = DevicePixels(viewImage_.ImageHeight());
   return true;
 }
 

@@ -24,11 +24,13 @@ void ImgListView::ApplyLayout() {
     iconPictures_.SetPageWidth(side);
     iconCache_.clear();
   }
+  // Thumbnails are kept at device pixels: sharp on a screen with a scale above 1.
+  folder_.SetDeviceScale(devicePixelRatioF());
   PictureStore& thumbnails = folder_.Thumbnails();
-  if (thumbnails.CellWidth() != cellStyle_.ImageWidth)
-    thumbnails.SetCellWidth(cellStyle_.ImageWidth);
-  if (thumbnails.CellHeight() != cellStyle_.ImageHeight)
-    thumbnails.SetCellHeight(cellStyle_.ImageHeight);
+  if (thumbnails.CellWidth() != folder_.DevicePixels(cellStyle_.ImageWidth))
+    thumbnails.SetCellWidth(folder_.DevicePixels(cellStyle_.ImageWidth));
+  if (thumbnails.CellHeight() != folder_.DevicePixels(cellStyle_.ImageHeight))
+    thumbnails.SetCellHeight(folder_.DevicePixels(cellStyle_.ImageHeight));
 
   const bool report = viewStyle_ == vsReport;
   if (report && iconStyle_ == iisImage) {
@@ -154,6 +156,7 @@ void ImgListView::StampSmallIcon(GridItem& item) {
       BitmapImage(*page, x, y, folder_.Thumbnails().CellWidth(), folder_.Thumbnails().CellHeight());
   QPainter painter(&cell);
   painter.setClipRect(cell.rect());
+  painter.scale(folder_.DeviceScale(), folder_.DeviceScale());  // the place is in points
   painter.drawImage(QPoint(place->Left, place->Top), icon);
 }
 
@@ -199,9 +202,12 @@ void ImgListView::PaintCellPicture(QPainter& painter, GridItem& item, const QRec
   if (item.ThumbnailIndex >= 0) {
     thumbnails.Touch(item.ThumbnailIndex);
     int x = 0, y = 0;
-    if (const Bitmap* page = thumbnails.GetCell(item.ThumbnailIndex, x, y))
-      painter.drawImage(box.topLeft(),
-                        BitmapImage(*page, x, y, thumbnails.CellWidth(), thumbnails.CellHeight()));
+    if (const Bitmap* page = thumbnails.GetCell(item.ThumbnailIndex, x, y)) {
+      // The cell holds device pixels: drawn one to one onto the screen's pixels.
+      QImage cell = BitmapImage(*page, x, y, thumbnails.CellWidth(), thumbnails.CellHeight());
+      cell.setDevicePixelRatio(folder_.DeviceScale());
+      painter.drawImage(box.topLeft(), cell);
+    }
     return;
   }
   if (!item.HasIdList()) return;
