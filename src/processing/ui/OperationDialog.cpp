@@ -113,7 +113,7 @@ PreviewDialog::PreviewDialog(const QString& caption, int areaWidth, int areaHeig
 
 bool PreviewDialog::BuildPreviewSource() {
   try {
-    return LoadPreviewSource(FileName, PreviewImage->AreaWidth(), PreviewImage->AreaHeight(),
+    return LoadPreviewSource(FileName, PreviewImage->PixelWidth(), PreviewImage->PixelHeight(),
                              source_);
   } catch (...) {
     return false;

@@ -30,16 +30,17 @@ void PreviewBox::Show(Bitmap&& picture) {
 
 QRect PreviewBox::PictureRect() const {
   const QRect area = contentsRect();
-  return QRect(area.x() + (area.width() - picture_.Width()) / 2,
-               area.y() + (area.height() - picture_.Height()) / 2, picture_.Width(),
-               picture_.Height());
+  const qreal ratio = devicePixelRatioF();
+  const int w = int(picture_.Width() / ratio + 0.5), h = int(picture_.Height() / ratio + 0.5);
+  return QRect(area.x() + (area.width() - w) / 2, area.y() + (area.height() - h) / 2, w, h);
 }
 
 void PreviewBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   if (picture_.Empty()) return;
   // The rows are wrapped as they are, padding included; nothing is copied.
-  const QImage image = BitmapImage(picture_);
+  QImage image = BitmapImage(picture_);
+  image.setDevicePixelRatio(devicePixelRatioF());
   QPainter painter(this);
   painter.setClipRect(contentsRect());
   painter.drawImage(PictureRect().topLeft(), image);

@@ -18,13 +18,18 @@ class PreviewBox : public QFrame {
 
   int AreaWidth() const { return areaWidth_; }
   int AreaHeight() const { return areaHeight_; }
+  // The area in device pixels: previews are made at this size and drawn one to one,
+  // sharp on a screen with a scale above 1.
+  int PixelWidth() const { return int(areaWidth_ * devicePixelRatioF() + 0.5); }
+  int PixelHeight() const { return int(areaHeight_ * devicePixelRatioF() + 0.5); }
 
   // Shows a copy of the picture (an empty one shows nothing).
   void Show(const Bitmap& picture);
   void Show(Bitmap&& picture);
   // The picture shown now.
   const Bitmap& Picture() const { return picture_; }
-  // Where the picture is drawn, in the widget's coordinates: centred in the area.
+  // Where the picture is drawn, in the widget's coordinates (its pixels are device
+  // pixels): centred in the area.
   QRect PictureRect() const;
 
  protected:

@@ -62,7 +62,7 @@ void TurnFlipDialog::DoTF(const Bitmap& source, int code) {
   params.OpCode = code;
   if (!RunOperation(turned, params, nullptr)) return;
   // A turned landscape picture may now be too high for the area.
-  FitIntoPreview(turned, PreviewImage->AreaWidth(), PreviewImage->AreaHeight());
+  FitIntoPreview(turned, PreviewImage->PixelWidth(), PreviewImage->PixelHeight());
   PreviewImage->Show(std::move(turned));
 }
 
