@@ -10,7 +10,8 @@ out=${1:-/tmp/quorvane-bench-taken}
 jpegs=${2:-2000}
 heics=${3:-500}
 mkdir -p "$out"
-if [ -f "$out/.done-$jpegs-$heics" ]; then
+if [ "$(ls "$out" | grep -c '^DSC_.*JPG$')" -ge "$jpegs" ] &&
+   [ "$(ls "$out" | grep -c '^IMG_.*HEIC$')" -ge "$heics" ]; then
   echo "$out already holds the photographs"
   exit 0
 fi
@@ -39,6 +40,5 @@ while [ "$i" -le "$heics" ]; do
     $((1 + i * 5 % 12)) $((1 + i * 11 % 28)) $((i * 7 % 24)) $((i % 60)) "$f" >> "$args"
   i=$((i + 1))
 done
-exiftool -q -overwrite_original -@ "$args"
-touch "$out/.done-$jpegs-$heics"
+exiftool -@ "$args" -common_args -q -q -overwrite_original
 echo "made $jpegs JPEGs and $heics HEICs in $out"

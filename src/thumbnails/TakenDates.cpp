@@ -1,10 +1,15 @@
 #include "thumbnails/TakenDates.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
+#include "imaging/CodecClient.h"
 #include "imaging/DateTaken.h"
+#include "imaging/ExifMeta.h"
+#include "platform/CoreCount.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
 #include "platform/PathAccess.h"
@@ -95,12 +100,29 @@ bool TakenDateCache::Save() {
 std::vector<TakenAnswer> ReadTakenDates(const std::vector<TakenQuery>& queries,
                                         TakenDateCache& cache, const std::atomic<bool>& stop) {
   std::vector<TakenAnswer> answers(queries.size());
-  for (size_t i = 0; i < queries.size() && !stop; ++i) {
-    if (cache.Find(queries[i], answers[i])) continue;
-    DateTaken date;
-    if (ReadDateTaken(queries[i].path, date)) answers[i] = {true, DateTakenSeconds(date)};
-    cache.Put(queries[i], answers[i]);
-  }
+  std::vector<size_t> missing;
+  for (size_t i = 0; i < queries.size(); ++i)
+    if (!cache.Find(queries[i], answers[i])) missing.push_back(i);
+  // A metadata helper per core: the files are shared out, each thread asks its own.
+  const size_t workers = std::min<size_t>(size_t(std::clamp(CoreCount(), 1, 4)),
+                                          (missing.size() + 31) / 32);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    CodecClient meta(MetaClientOptions());
+    const ThreadHelpers before = CurrentThreadHelpers();
+    SetThreadHelpers({before.codec, &meta});
+    for (size_t k = next++; k < missing.size() && !stop; k = next++) {
+      const size_t i = missing[k];
+      DateTaken date;
+      if (ReadDateTaken(queries[i].path, date)) answers[i] = {true, DateTakenSeconds(date)};
+      cache.Put(queries[i], answers[i]);
+    }
+    SetThreadHelpers(before);
+  };
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
+  if (!missing.empty()) work();
+  for (std::thread& thread : threads) thread.join();
   return answers;
 }
 

@@ -55,8 +55,8 @@ class TakenDateCache {
   bool dirty_ = false;
 };
 
-// Answers each query, from the cache or else through the metadata helper (putting what
-// it read into the cache). Stops early when `stop` becomes true: the answers left are
+// Answers each query, from the cache or else through metadata helpers, one a core
+// (putting what they read into the cache). Stops early when `stop` becomes true: the answers left are
 // then `has` false. The order of the answers is the order of the queries.
 std::vector<TakenAnswer> ReadTakenDates(const std::vector<TakenQuery>& queries,
                                         TakenDateCache& cache, const std::atomic<bool>& stop);
