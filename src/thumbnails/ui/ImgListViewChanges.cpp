@@ -51,6 +51,7 @@ void ImgListView::Rescan() {
   for (const ShellFolderView::DiskEntry& entry : plan.Add) folder_.AddEntry(entry);
   model_->SetCount(items.Count());
   ResortAndRepaint();
+  StartTakenDates();  // new and rewritten files: their dates taken
   if (Count() > 0 && !currentIndex().isValid())
     selectionModel()->setCurrentIndex(model_->index(0), QItemSelectionModel::NoUpdate);
   internalChange_ = false;
