@@ -6,6 +6,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "imaging/ImgResize.h"
 #include "platform/CoreCount.h"
 
@@ -31,7 +35,7 @@ double Lanczos(double x) { return std::abs(x) < kLobes ? Sinc(x) * Sinc(x / kLob
 // that add up to 1 << kWeightBits.
 struct Taps {
   int first = 0;
-  std::vector<int32_t> weights;
+  std::vector<int16_t> weights;
 };
 
 std::vector<Taps> MakeTaps(int sourceSize, int destSize) {
@@ -55,11 +59,11 @@ std::vector<Taps> MakeTaps(int sourceSize, int destSize) {
     int32_t total = 0;
     size_t peak = 0;
     for (size_t k = 0; k < w.size(); ++k) {
-      t.weights.push_back(int32_t(std::lround(w[k] / sum * (1 << kWeightBits))));
+      t.weights.push_back(int16_t(std::lround(w[k] / sum * (1 << kWeightBits))));
       total += t.weights.back();
       if (w[k] > w[peak]) peak = k;
     }
-    t.weights[peak] += (1 << kWeightBits) - total;  // exact unity
+    t.weights[peak] = int16_t(t.weights[peak] + (1 << kWeightBits) - total);  // exact unity
   }
   return all;
 }
@@ -85,6 +89,99 @@ bool InBands(int count, int threads, Body body) {
   return std::all_of(done.begin(), done.end(), [](char d) { return d != 0; });
 }
 
+// One output pixel of a row: the taps' weighted sum of the three channels at `in`.
+void FilterPixelPlain(const uint8_t* in, const int16_t* w, size_t n, uint8_t* out) {
+  int32_t b = 0, g = 0, r = 0;
+  for (size_t k = 0; k < n; ++k, in += 3) {
+    b += w[k] * in[0];
+    g += w[k] * in[1];
+    r += w[k] * in[2];
+  }
+  out[0] = Clamp(b);
+  out[1] = Clamp(g);
+  out[2] = Clamp(r);
+}
+
+// One output row of the vertical pass: the taps' weighted sum of `n` source rows.
+void FilterColumnsPlain(const uint8_t* const* in, const int16_t* w, size_t n, size_t begin,
+                        size_t width, uint8_t* out) {
+  for (size_t i = begin; i < width; ++i) {
+    int32_t sum = 0;
+    for (size_t k = 0; k < n; ++k) sum += w[k] * in[k][i];
+    out[i] = Clamp(sum);
+  }
+}
+
+#if defined(__SSE2__)
+// The four bytes at p widened to 16 bits (the low half of the register).
+inline __m128i Widen4(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
+}
+
+// Rounds the fixed-point sums and packs them to bytes with saturation.
+inline __m128i Narrow(__m128i sums) {
+  return _mm_srai_epi32(_mm_add_epi32(sums, _mm_set1_epi32(1 << (kWeightBits - 1))), kWeightBits);
+}
+
+// Reads four bytes per tap (the fourth one is the next pixel's, its sum unused), so
+// the caller keeps the last tap's pixel off the end of the row.
+void FilterPixel(const uint8_t* in, const int16_t* w, size_t n, uint8_t* out) {
+  __m128i sums = _mm_setzero_si128();
+  size_t k = 0;
+  for (; k + 1 < n; k += 2, in += 6) {
+    // Channels of the two pixels side by side, times the two weights side by side.
+    const __m128i pair = _mm_unpacklo_epi16(Widen4(in), Widen4(in + 3));
+    const uint32_t both = uint16_t(w[k]) | uint32_t(uint16_t(w[k + 1])) << 16;
+    sums = _mm_add_epi32(sums, _mm_madd_epi16(pair, _mm_set1_epi32(int32_t(both))));
+  }
+  if (k < n) {
+    const __m128i one = _mm_unpacklo_epi16(Widen4(in), _mm_setzero_si128());
+    sums = _mm_add_epi32(sums, _mm_madd_epi16(one, _mm_set1_epi32(uint16_t(w[k]))));
+  }
+  const __m128i v = Narrow(sums);
+  const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(v, v), v));
+  std::memcpy(out, &bytes, 3);
+}
+
+void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t width,
+                   uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= width; i += 16) {
+    __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+    for (size_t k = 0; k < n; k += 2) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in[k] + i));
+      const bool second = k + 1 < n;
+      const __m128i b =
+          second ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(in[k + 1] + i)) : zero;
+      const uint32_t both = uint16_t(w[k]) | (second ? uint32_t(uint16_t(w[k + 1])) << 16 : 0u);
+      const __m128i weights = _mm_set1_epi32(int32_t(both));
+      const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
+      const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
+      s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights));
+      s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights));
+      s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights));
+      s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights));
+    }
+    const __m128i lo = _mm_packs_epi32(Narrow(s0), Narrow(s1));
+    const __m128i hi = _mm_packs_epi32(Narrow(s2), Narrow(s3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+  FilterColumnsPlain(in, w, n, i, width, out);
+}
+#else
+void FilterPixel(const uint8_t* in, const int16_t* w, size_t n, uint8_t* out) {
+  FilterPixelPlain(in, w, n, out);
+}
+
+void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t width,
+                   uint8_t* out) {
+  FilterColumnsPlain(in, w, n, 0, width, out);
+}
+#endif
+
 // Horizontal pass, then vertical, each only when its size changes.
 bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* stop) {
   const int sw = source.Width(), sh = source.Height();
@@ -94,25 +191,22 @@ bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* 
   if (dw != sw) {
     across = Bitmap(dw, sh);
     const std::vector<Taps> taps = MakeTaps(sw, dw);
+    // The output pixels whose last tap is the row's last pixel are read three bytes a
+    // tap; the others four.
+    size_t wide = taps.size();
+    while (wide > 0 && taps[wide - 1].first + int(taps[wide - 1].weights.size()) >= sw) --wide;
     const bool completed = InBands(sh, threads, [&](int begin, int end) {
       for (int y = begin; y < end; ++y) {
         if (StopRequested(stop)) return false;
         const uint8_t* in = source.ScanLine(y);
         uint8_t* out = across.ScanLine(y);
-        for (const Taps& t : taps) {
+        for (size_t x = 0; x < taps.size(); ++x, out += 3) {
+          const Taps& t = taps[x];
           const uint8_t* p = in + size_t(t.first) * 3;
-          const int32_t* w = t.weights.data();
-          const size_t n = t.weights.size();
-          int32_t b = 0, g = 0, r = 0;
-          for (size_t k = 0; k < n; ++k, p += 3) {
-            b += w[k] * p[0];
-            g += w[k] * p[1];
-            r += w[k] * p[2];
-          }
-          out[0] = Clamp(b);
-          out[1] = Clamp(g);
-          out[2] = Clamp(r);
-          out += 3;
+          if (x < wide)
+            FilterPixel(p, t.weights.data(), t.weights.size(), out);
+          else
+            FilterPixelPlain(p, t.weights.data(), t.weights.size(), out);
         }
       }
       return true;
@@ -127,19 +221,13 @@ bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* 
   const std::vector<Taps> taps = MakeTaps(sh, dh);
   const size_t width = size_t(dw) * 3;
   return InBands(dh, threads, [&](int begin, int end) {
-    std::vector<int32_t> sums(width);
+    std::vector<const uint8_t*> in;
     for (int y = begin; y < end; ++y) {
       if (StopRequested(stop)) return false;
       const Taps& t = taps[size_t(y)];
-      std::fill(sums.begin(), sums.end(), 0);
-      for (size_t k = 0; k < t.weights.size(); ++k) {
-        const int32_t w = t.weights[k];
-        const uint8_t* in = rows->ScanLine(t.first + int(k));
-        int32_t* sum = sums.data();
-        for (size_t i = 0; i < width; ++i) sum[i] += w * in[i];
-      }
-      uint8_t* out = dest.ScanLine(y);
-      for (size_t i = 0; i < width; ++i) out[i] = Clamp(sums[i]);
+      in.clear();
+      for (size_t k = 0; k < t.weights.size(); ++k) in.push_back(rows->ScanLine(t.first + int(k)));
+      FilterColumns(in.data(), t.weights.data(), t.weights.size(), width, dest.ScanLine(y));
     }
     return true;
   });
