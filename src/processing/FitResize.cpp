@@ -125,24 +125,53 @@ inline __m128i Narrow(__m128i sums) {
   return _mm_srai_epi32(_mm_add_epi32(sums, _mm_set1_epi32(1 << (kWeightBits - 1))), kWeightBits);
 }
 
-// Reads four bytes per tap (the fourth one is the next pixel's, its sum unused), so
-// the caller keeps the last tap's pixel off the end of the row.
-void FilterPixel(const uint8_t* in, const int16_t* w, size_t n, uint8_t* out) {
-  __m128i sums = _mm_setzero_si128();
-  size_t k = 0;
-  for (; k + 1 < n; k += 2, in += 6) {
-    // Channels of the two pixels side by side, times the two weights side by side.
-    const __m128i pair = _mm_unpacklo_epi16(Widen4(in), Widen4(in + 3));
-    const uint32_t both = uint16_t(w[k]) | uint32_t(uint16_t(w[k + 1])) << 16;
-    sums = _mm_add_epi32(sums, _mm_madd_epi16(pair, _mm_set1_epi32(int32_t(both))));
+// Two weights side by side, as one multiply-add reads them.
+int32_t WeightPair(int16_t first, int16_t second) {
+  return int32_t(uint16_t(first) | uint32_t(uint16_t(second)) << 16);
+}
+
+// The horizontal taps laid out for FilterPixels: every output pixel reads `pairs` * 2
+// source pixels (the short ones padded with zero weights) from first[x], four bytes a
+// pixel; `fast` output pixels keep those reads inside the row, the rest go the plain way.
+struct PixelTaps {
+  size_t pairs = 0;
+  size_t fast = 0;
+  std::vector<int> first;
+  std::vector<int32_t> weights;
+};
+
+PixelTaps LayOut(const std::vector<Taps>& taps, int sourceSize) {
+  PixelTaps laid;
+  for (const Taps& t : taps) laid.pairs = std::max(laid.pairs, (t.weights.size() + 1) / 2);
+  while (laid.fast < taps.size() &&
+         taps[laid.fast].first + int(2 * laid.pairs) < sourceSize)
+    ++laid.fast;
+  for (size_t x = 0; x < laid.fast; ++x) {
+    const Taps& t = taps[x];
+    laid.first.push_back(t.first);
+    std::vector<int16_t> w(t.weights);
+    w.resize(2 * laid.pairs, 0);
+    for (size_t k = 0; k < w.size(); k += 2) laid.weights.push_back(WeightPair(w[k], w[k + 1]));
   }
-  if (k < n) {
-    const __m128i one = _mm_unpacklo_epi16(Widen4(in), _mm_setzero_si128());
-    sums = _mm_add_epi32(sums, _mm_madd_epi16(one, _mm_set1_epi32(uint16_t(w[k]))));
+  return laid;
+}
+
+// The first laid.fast output pixels of a row.
+void FilterPixels(const uint8_t* in, const PixelTaps& laid, uint8_t* out) {
+  const int32_t* w = laid.weights.data();
+  for (size_t x = 0; x < laid.fast; ++x, out += 3) {
+    const uint8_t* p = in + size_t(laid.first[x]) * 3;
+    __m128i sums = _mm_setzero_si128();
+    for (size_t k = 0; k < laid.pairs; ++k, p += 6, ++w) {
+      // Channels of two pixels side by side, times their two weights side by side; the
+      // fourth sum (the next pixel's first byte) is dropped.
+      const __m128i pair = _mm_unpacklo_epi16(Widen4(p), Widen4(p + 3));
+      sums = _mm_add_epi32(sums, _mm_madd_epi16(pair, _mm_set1_epi32(*w)));
+    }
+    const __m128i v = Narrow(sums);
+    const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(v, v), v));
+    std::memcpy(out, &bytes, 3);
   }
-  const __m128i v = Narrow(sums);
-  const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(v, v), v));
-  std::memcpy(out, &bytes, 3);
 }
 
 void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t width,
@@ -172,9 +201,13 @@ void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t 
   FilterColumnsPlain(in, w, n, i, width, out);
 }
 #else
-void FilterPixel(const uint8_t* in, const int16_t* w, size_t n, uint8_t* out) {
-  FilterPixelPlain(in, w, n, out);
-}
+struct PixelTaps {
+  size_t fast = 0;
+};
+
+PixelTaps LayOut(const std::vector<Taps>&, int) { return {}; }
+
+void FilterPixels(const uint8_t*, const PixelTaps&, uint8_t*) {}
 
 void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t width,
                    uint8_t* out) {
@@ -191,22 +224,17 @@ bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* 
   if (dw != sw) {
     across = Bitmap(dw, sh);
     const std::vector<Taps> taps = MakeTaps(sw, dw);
-    // The output pixels whose last tap is the row's last pixel are read three bytes a
-    // tap; the others four.
-    size_t wide = taps.size();
-    while (wide > 0 && taps[wide - 1].first + int(taps[wide - 1].weights.size()) >= sw) --wide;
+    const PixelTaps laid = LayOut(taps, sw);
     const bool completed = InBands(sh, threads, [&](int begin, int end) {
       for (int y = begin; y < end; ++y) {
         if (StopRequested(stop)) return false;
         const uint8_t* in = source.ScanLine(y);
         uint8_t* out = across.ScanLine(y);
-        for (size_t x = 0; x < taps.size(); ++x, out += 3) {
+        FilterPixels(in, laid, out);
+        for (size_t x = laid.fast; x < taps.size(); ++x) {
           const Taps& t = taps[x];
-          const uint8_t* p = in + size_t(t.first) * 3;
-          if (x < wide)
-            FilterPixel(p, t.weights.data(), t.weights.size(), out);
-          else
-            FilterPixelPlain(p, t.weights.data(), t.weights.size(), out);
+          FilterPixelPlain(in + size_t(t.first) * 3, t.weights.data(), t.weights.size(),
+                           out + x * 3);
         }
       }
       return true;
