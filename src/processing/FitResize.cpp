@@ -215,46 +215,60 @@ void FilterColumns(const uint8_t* const* in, const int16_t* w, size_t n, size_t 
 }
 #endif
 
-// Horizontal pass, then vertical, each only when its size changes.
+// Horizontal pass, then vertical, each only when its size changes. The vertical pass
+// takes its source rows from a ring of the horizontally filtered rows its taps reach,
+// made as they come, so no second picture of the full height is kept.
 bool Lanczos(const Bitmap& source, Bitmap& dest, int threads, const StopSource* stop) {
   const int sw = source.Width(), sh = source.Height();
   const int dw = dest.Width(), dh = dest.Height();
-  const Bitmap* rows = &source;
-  Bitmap across;
-  if (dw != sw) {
-    across = Bitmap(dw, sh);
-    const std::vector<Taps> taps = MakeTaps(sw, dw);
-    const PixelTaps laid = LayOut(taps, sw);
-    const bool completed = InBands(sh, threads, [&](int begin, int end) {
+  const size_t width = size_t(dw) * 3;
+  const bool across = dw != sw;
+  const std::vector<Taps> hTaps = across ? MakeTaps(sw, dw) : std::vector<Taps>();
+  const PixelTaps laid = LayOut(hTaps, sw);
+  // Source row y filtered across into `out`, or the row itself when the width stays.
+  const auto row = [&](int y, uint8_t* out) -> const uint8_t* {
+    const uint8_t* in = source.ScanLine(y);
+    if (!across) return in;
+    FilterPixels(in, laid, out);
+    for (size_t x = laid.fast; x < hTaps.size(); ++x) {
+      const Taps& t = hTaps[x];
+      FilterPixelPlain(in + size_t(t.first) * 3, t.weights.data(), t.weights.size(), out + x * 3);
+    }
+    return out;
+  };
+  if (dh == sh)
+    return InBands(dh, threads, [&](int begin, int end) {
       for (int y = begin; y < end; ++y) {
         if (StopRequested(stop)) return false;
-        const uint8_t* in = source.ScanLine(y);
-        uint8_t* out = across.ScanLine(y);
-        FilterPixels(in, laid, out);
-        for (size_t x = laid.fast; x < taps.size(); ++x) {
-          const Taps& t = taps[x];
-          FilterPixelPlain(in + size_t(t.first) * 3, t.weights.data(), t.weights.size(),
-                           out + x * 3);
-        }
+        uint8_t* out = dest.ScanLine(y);
+        const uint8_t* made = row(y, out);
+        if (made != out) std::memcpy(out, made, width);
       }
       return true;
     });
-    if (!completed) return false;
-    rows = &across;
-  }
-  if (dh == sh) {
-    for (int y = 0; y < dh; ++y) std::memcpy(dest.ScanLine(y), rows->ScanLine(y), size_t(dw) * 3);
-    return true;
-  }
-  const std::vector<Taps> taps = MakeTaps(sh, dh);
-  const size_t width = size_t(dw) * 3;
+  const std::vector<Taps> vTaps = MakeTaps(sh, dh);
+  size_t reach = 0;
+  for (const Taps& t : vTaps) reach = std::max(reach, t.weights.size());
   return InBands(dh, threads, [&](int begin, int end) {
+    // Source row r sits in slot r % reach while the taps need it.
+    std::vector<uint8_t> ring(across ? reach * width : 0);
+    std::vector<int> held(reach, -1);
     std::vector<const uint8_t*> in;
     for (int y = begin; y < end; ++y) {
       if (StopRequested(stop)) return false;
-      const Taps& t = taps[size_t(y)];
+      const Taps& t = vTaps[size_t(y)];
       in.clear();
-      for (size_t k = 0; k < t.weights.size(); ++k) in.push_back(rows->ScanLine(t.first + int(k)));
+      for (size_t k = 0; k < t.weights.size(); ++k) {
+        const int r = t.first + int(k);
+        if (!across) {
+          in.push_back(source.ScanLine(r));
+          continue;
+        }
+        const size_t slot = size_t(r) % reach;
+        uint8_t* kept = ring.data() + slot * width;
+        if (held[slot] != r) row(r, kept), held[slot] = r;
+        in.push_back(kept);
+      }
       FilterColumns(in.data(), t.weights.data(), t.weights.size(), width, dest.ScanLine(y));
     }
     return true;
