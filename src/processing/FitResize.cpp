@@ -113,14 +113,14 @@ void FilterColumnsPlain(const uint8_t* const* in, const int16_t* w, size_t n, si
 }
 
 #if defined(__SSE2__)
-// The four bytes at p widened to 16 bits (the low half of the register).
-inline __m128i Widen4(const uint8_t* p) {
+// The four bytes at p in the lowest lane.
+inline __m128i Load4(const uint8_t* p) {
   int32_t v;
   std::memcpy(&v, p, 4);
-  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
+  return _mm_cvtsi32_si128(v);
 }
 
-// Rounds the fixed-point sums and packs them to bytes with saturation.
+// The fixed-point sums rounded to whole levels (not yet clamped).
 inline __m128i Narrow(__m128i sums) {
   return _mm_srai_epi32(_mm_add_epi32(sums, _mm_set1_epi32(1 << (kWeightBits - 1))), kWeightBits);
 }
@@ -137,7 +137,10 @@ struct PixelTaps {
   size_t pairs = 0;
   size_t fast = 0;
   std::vector<int> first;
-  std::vector<int32_t> weights;
+  struct alignas(16) Quad {
+    int32_t lanes[4];
+  };
+  std::vector<Quad> weights;  // each pair four times over
 };
 
 PixelTaps LayOut(const std::vector<Taps>& taps, int sourceSize) {
@@ -151,22 +154,27 @@ PixelTaps LayOut(const std::vector<Taps>& taps, int sourceSize) {
     laid.first.push_back(t.first);
     std::vector<int16_t> w(t.weights);
     w.resize(2 * laid.pairs, 0);
-    for (size_t k = 0; k < w.size(); k += 2) laid.weights.push_back(WeightPair(w[k], w[k + 1]));
+    for (size_t k = 0; k < w.size(); k += 2) {
+      const int32_t pair = WeightPair(w[k], w[k + 1]);
+      laid.weights.push_back({{pair, pair, pair, pair}});
+    }
   }
   return laid;
 }
 
 // The first laid.fast output pixels of a row.
 void FilterPixels(const uint8_t* in, const PixelTaps& laid, uint8_t* out) {
-  const int32_t* w = laid.weights.data();
+  const PixelTaps::Quad* w = laid.weights.data();
+  const __m128i zero = _mm_setzero_si128();
   for (size_t x = 0; x < laid.fast; ++x, out += 3) {
     const uint8_t* p = in + size_t(laid.first[x]) * 3;
     __m128i sums = _mm_setzero_si128();
     for (size_t k = 0; k < laid.pairs; ++k, p += 6, ++w) {
       // Channels of two pixels side by side, times their two weights side by side; the
       // fourth sum (the next pixel's first byte) is dropped.
-      const __m128i pair = _mm_unpacklo_epi16(Widen4(p), Widen4(p + 3));
-      sums = _mm_add_epi32(sums, _mm_madd_epi16(pair, _mm_set1_epi32(*w)));
+      const __m128i bytes = _mm_unpacklo_epi8(Load4(p), Load4(p + 3));
+      sums = _mm_add_epi32(sums, _mm_madd_epi16(_mm_unpacklo_epi8(bytes, zero),
+                                                    _mm_load_si128(reinterpret_cast<const __m128i*>(w->lanes))));
     }
     const __m128i v = Narrow(sums);
     const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(v, v), v));
