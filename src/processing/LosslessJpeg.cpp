@@ -14,6 +14,7 @@
 #include "imaging/ExifMeta.h"
 #include "platform/FileIO.h"
 #include "platform/FileNames.h"
+#include "platform/StagedFile.h"
 
 namespace quorvane {
 
@@ -144,52 +145,6 @@ bool Fail(std::string* why, const std::string& text) {
   return false;
 }
 
-// Writes `bytes` into a fresh hidden file beside `path` and answers its name ("" on
-// failure, with `why` set).
-std::string WriteBeside(const std::string& path, const std::vector<uint8_t>& bytes,
-                        std::string* why) {
-  const std::string folder = ExtractFileDir(path).empty() ? "." : ExtractFileDir(path);
-  std::string temp = JoinPath(folder, ".quorvane-turn-XXXXXX.jpg");
-  const int fd = mkstemps(temp.data(), 4);
-  if (fd < 0) {
-    Fail(why, std::strerror(errno));
-    return {};
-  }
-  const bool written = WriteFullyAt(fd, 0, bytes.data(), bytes.size());
-  const int error = errno;
-  close(fd);
-  if (!written) {
-    unlink(temp.c_str());
-    Fail(why, std::strerror(error));
-    return {};
-  }
-  return temp;
-}
-
-// Gives `temp` the mode and owner of the original, syncs it and puts it in the
-// original's place, then syncs the folder.
-bool PutInPlace(const std::string& temp, const std::string& path, const struct stat& original,
-                std::string* why) {
-  const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail(why, std::strerror(errno));
-  fchmod(fd, original.st_mode & 07777);
-  if (fchown(fd, original.st_uid, original.st_gid) != 0) {
-    // Only the owner's group may be beyond us; the file is ours either way.
-  }
-  const bool synced = fsync(fd) == 0;
-  const int error = errno;
-  close(fd);
-  if (!synced) return Fail(why, std::strerror(error));
-  if (rename(temp.c_str(), path.c_str()) != 0) return Fail(why, std::strerror(errno));
-  const std::string folder = ExtractFileDir(path).empty() ? "." : ExtractFileDir(path);
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
-}
-
 }  // namespace
 
 LosslessOutcome TurnJpegFileInPlace(const std::string& named, PictureTurn turn, bool upright,
@@ -222,17 +177,26 @@ LosslessOutcome TurnJpegFileInPlace(const std::string& named, PictureTurn turn, 
     if (outcome == LosslessOutcome::Failed) Fail(why, "damaged JPEG data");
     return outcome;
   }
-  const std::string temp = WriteBeside(path, turned, why);
-  if (temp.empty()) return LosslessOutcome::Failed;
+  StagedFile temp(path, ".jpg", st.st_mode & 07777, Durability::Durable);
+  if (!temp.Ok() || !WriteFullyAt(temp.Fd(), 0, turned.data(), turned.size())) {
+    Fail(why, std::strerror(errno));
+    return LosslessOutcome::Failed;
+  }
   // The EXIF is written anew (Orientation, no thumbnail), and the file time copied,
   // before the file takes its place.
-  if (!CopyMetadata(path, temp, upright)) {
-    unlink(temp.c_str());
+  if (!CopyMetadata(path, temp.Path(), upright)) {
     Fail(why, "the metadata could not be written");
     return LosslessOutcome::Failed;
   }
-  if (!PutInPlace(temp, path, st, why)) {
-    unlink(temp.c_str());
+  // The rewrite may have made a new file: mode and owner are given to the one by the name.
+  if (const UniqueFd fd(open(temp.Path().c_str(), O_RDONLY | O_CLOEXEC)); fd.Ok()) {
+    fchmod(fd.Get(), st.st_mode & 07777);
+    if (fchown(fd.Get(), st.st_uid, st.st_gid) != 0) {
+      // Only the owner's group may be beyond us; the file is ours either way.
+    }
+  }
+  if (const int error = temp.Replace()) {
+    Fail(why, std::strerror(error));
     return LosslessOutcome::Failed;
   }
   return LosslessOutcome::Done;
