@@ -326,16 +326,9 @@ FileOutcome ConvertEngine::ConvertOne(size_t index, ConvertHost& host, const Sto
     return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::NameTaken, output, {}});
   }
   if (Params.DryRun) return DryRunSave(source, output, host, record, failure);
-  // Results of a folder tree go to the same place under the output folder.
-  const std::string folder = ExtractFileDir(output);
-  if (folder != Params.OutputFolder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      work_.Release();
-      return fail(FileOutcome::SaveFailed, kMemoSaveFailed,
-                  {FailReason::WriteFailed, output, ec.message()});
-    }
+  if (const std::string error = MakeResultFolder(output); !error.empty()) {
+    work_.Release();
+    return fail(FileOutcome::SaveFailed, kMemoSaveFailed, {FailReason::WriteFailed, output, error});
   }
   // Writers that embed the source's metadata get it before they write; the metadata
   // library copies it into the others afterwards.

@@ -234,6 +234,9 @@ class ConvertEngine {
   std::optional<FileOutcome> ConvertLosslessly(const std::string& source,
                                                const std::string& output, ConvertHost& host,
                                                FileRecord& record, FileFailure& failure);
+  // Makes the folder of a result below the output folder (a folder tree's mirror): "" or
+  // why it could not.
+  std::string MakeResultFolder(const std::string& output) const;
   bool FailSave(FailReason reason, const std::string& target, int error = 0);
 
   ConvertIO* io_;

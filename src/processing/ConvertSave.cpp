@@ -26,6 +26,15 @@
 
 namespace quorvane {
 
+std::string ConvertEngine::MakeResultFolder(const std::string& output) const {
+  // Results of a folder tree go to the same place under the output folder.
+  const std::string folder = ExtractFileDir(output);
+  if (folder == Params.OutputFolder) return {};
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return ec ? ec.message() : std::string();
+}
+
 bool ConvertEngine::FailSave(FailReason reason, const std::string& target, int error) {
   if (reason == FailReason::WriteFailed) {
     if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
@@ -80,13 +89,8 @@ std::optional<FileOutcome> ConvertEngine::ConvertLosslessly(const std::string& s
   record.Target = output;
   if (Params.Existing != OnExists::Rename && writtenOutputs_.count(output))
     return fail({FailReason::NameTaken, output, {}});
-  // Results of a folder tree go to the same place under the output folder.
-  const std::string folder = ExtractFileDir(output);
-  if (folder != Params.OutputFolder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return fail({FailReason::WriteFailed, output, ec.message()});
-  }
+  if (const std::string error = MakeResultFolder(output); !error.empty())
+    return fail({FailReason::WriteFailed, output, error});
   const bool saved = SaveWith(output, [&](const std::string& temp, const std::string&) {
     const UniqueFd fd(open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     return fd.Ok() && WriteFullyAt(fd.Get(), 0, turned.data(), turned.size());
